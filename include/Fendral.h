@@ -1,0 +1,12 @@
+#pragma once
+
+// Fendral: the geometry base and the curve library. A host includes this one header.
+
+#include "platform/fixed_width.h"
+#include "geometry/fendral_api.h"
+#include "geometry/tolerance.h"
+#include "geometry/angles.h"
+#include "geometry/point.h"
+#include "geometry/unit_dirs.h"
+#include "geometry/transform.h"
+#include "geometry/void_list.h"
