@@ -10,3 +10,8 @@
 #include "geometry/unit_dirs.h"
 #include "geometry/transform.h"
 #include "geometry/void_list.h"
+#include "geometry/pt_list.h"
+#include "geometry/pt_set.h"
+#include "geometry/rect.h"
+#include "geometry/segment_predicates.h"
+#include "geometry/plane_geometry.h"
