@@ -298,3 +298,163 @@ bool cal_lines_width(const Qe_Pt* pts, int n, Qe_Pt* out, int m, double width)
     out[2 * n] = out[0];
     return true;
 }
+
+namespace {
+
+bool same_direction(const Qe_Vec& a, const Qe_Vec& b) { return same_vector(normalise(a), normalise(b), resabs); }
+
+Qe_Pt flat(const Qe_Pt& p) { return {p.x(), p.y(), 0.0}; }
+
+// The output of an offset, bounded by the room the caller gave.
+struct Offset_Out {
+    Qe_Pt* pts;
+    int cap;
+    int n = 0;
+    bool push(const Qe_Pt& p)
+    {
+        if (n >= cap) return false;
+        pts[n++] = p;
+        return true;
+    }
+};
+
+// The bisector direction at vertex v between the next and the previous point.
+Qe_Uvec bisector(const Qe_Pt& prev, const Qe_Pt& v, const Qe_Pt& next)
+{
+    const Qe_Uvec a = normalise(next - v);
+    const double half = angle_between(a, normalise(prev - v), Qe_Uvec(0.0, 0.0, 1.0)) / 2.0;
+    const double c = std::cos(half), s = std::sin(half);
+    return Qe_Uvec(c * a.x() - s * a.y(), s * a.x() + c * a.y(), 0.0);
+}
+
+// The offset vertex at v: where the offset line (f, e) meets the bisector at v. That is
+// where it meets the next segment's offset line (next_f, next_e), which is taken first
+// because axis-parallel offsets then meet exactly; the bisector serves when the two
+// offset lines are parallel.
+bool offset_vertex(const Qe_Pt& f, const Qe_Pt& e, const Qe_Pt& next_f, const Qe_Pt& next_e, const Qe_Pt& prev,
+                   const Qe_Pt& v, const Qe_Pt& next, Qe_Pt& g)
+{
+    const Qe_Uvec d = normalise(e - f);
+    if (api_mb_lines_intersection(f, d, next_f, normalise(next_e - next_f), g)) return true;
+    return api_mb_lines_intersection(f, d, v, bisector(prev, v, next), g);
+}
+
+// Closes the output of a closed input; see api_mb_offset_pts.
+void close_offset(Offset_Out& o)
+{
+    const int k = o.n;
+    if (k < 3) return;
+    Qe_Pt* out = o.pts;
+    const Qe_Pt l0 = out[k - 2], l1 = out[k - 1];
+    if (same_point(out[0], l0, resabs) || same_point(out[0], l1, resabs)) {
+        out[k - 1] = out[0];
+        return;
+    }
+    Qe_Pt x;
+    if (!same_point(out[1], l0, resabs) && !same_point(out[1], l1, resabs) &&
+        two_segments_intersection(out[0], out[1], l0, l1, x)) {
+        out[0] = out[k - 1] = x;
+        return;
+    }
+    // The first self-crossing of the output cuts off the loop it closes.
+    for (int i = 0; i + 1 < k; ++i) {
+        for (int j = i + 2; j + 1 < k; ++j) {
+            if (!two_segments_intersection(out[i], out[i + 1], out[j], out[j + 1], x)) continue;
+            int m = 0;
+            out[m++] = x;
+            for (int t = i + 1; t <= j; ++t) out[m++] = out[t];
+            out[m++] = x;
+            o.n = m;
+            return;
+        }
+    }
+    if (api_mb_lines_intersection(out[0], normalise(out[1] - out[0]), l0, normalise(l1 - l0), x))
+        out[0] = out[k - 1] = x;
+}
+
+}  // namespace
+
+void api_mb_offset_pts(const Qe_Pt* pts, int n, Qe_Pt* out, int& out_n, double d)
+{
+    if (!pts || n <= 0 || d == 0.0 || !out) return;
+    if (n == 2) {
+        const Qe_Uvec u = normalise(pts[0] - pts[1]);
+        const Qe_Vec v(-u.y() * d, u.x() * d, 0.0);
+        out[0] = pts[0] + v;
+        out[1] = pts[1] + v;
+        out_n = 2;
+        return;
+    }
+    // The input without consecutive repeats.
+    Qe_Pt* p = new (std::nothrow) Qe_Pt[static_cast<std::size_t>(n)];
+    if (!p) return;
+    int m = 0;
+    for (int i = 0; i < n; ++i)
+        if (m == 0 || !same_point(pts[i], p[m - 1], resabs)) p[m++] = flat(pts[i]);
+
+    const double len = std::fabs(d);
+    // The offset of a direction: to its left for a positive distance, else to its right.
+    auto side = [&](const Qe_Pt& a, const Qe_Pt& b) {
+        const Qe_Uvec u = normalise(b - a);
+        return d > 0.0 ? Qe_Vec(-u.y() * len, u.x() * len, 0.0) : Qe_Vec(u.y() * len, -u.x() * len, 0.0);
+    };
+    Offset_Out o{out, n};
+    if (m == 2) {
+        // Only repeats made this a single segment: offset it like the longer polylines.
+        const Qe_Vec v = side(p[0], p[1]);
+        o.push(p[0] + v);
+        o.push(p[1] + v);
+    } else if (m >= 3) {
+        bool broken = false;
+        const Qe_Vec v0 = side(p[0], p[1]);
+        const Qe_Pt f0 = p[0] + v0, e0 = p[1] + v0;
+        Qe_Pt s = e0, g;
+        const Qe_Vec v1 = side(p[1], p[2]);
+        if (offset_vertex(f0, e0, p[1] + v1, p[2] + v1, p[0], p[1], p[2], g)) {
+            if (same_direction(e0 - f0, g - f0)) {
+                o.push(f0);
+                o.push(g);
+            } else {
+                broken = true;
+            }
+            s = g;
+        }
+        for (int i = 2; i <= m - 1; ++i) {
+            const Qe_Vec v = side(p[i - 1], p[i]);
+            const Qe_Pt f = p[i - 1] + v, e = p[i] + v;
+            g = e;
+            if (i < m - 1) {
+                const Qe_Vec vn = side(p[i], p[i + 1]);
+                if (!offset_vertex(f, e, p[i] + vn, p[i + 1] + vn, p[i - 1], p[i], p[i + 1], g)) g = e;
+            }
+            if (!same_direction(e - f, g - s)) {
+                broken = true;  // this offset segment has turned over: skip it
+            } else if (!broken) {
+                o.push(g);
+            } else if (o.n == 0) {
+                o.push(s);
+                o.push(g);
+                broken = false;
+            } else {
+                // Rejoin the output where the line from s towards g meets it.
+                for (int k = o.n - 1; k >= 1; --k) {
+                    const Qe_Pt a = out[k - 1], b = out[k];
+                    Qe_Pt x;
+                    if (!api_mb_lines_intersection(s, normalise(g - s), a, normalise(b - a), x)) continue;
+                    const bool behind_g = same_direction(s - g, x - g);
+                    if (behind_g && same_direction(b - a, x - a)) {
+                        o.n = k;
+                        o.push(x);
+                        o.push(g);
+                        break;
+                    }
+                    if (!behind_g && is_on_segment(x, a, b)) break;
+                }
+            }
+            s = g;
+        }
+        if (same_point(p[0], p[m - 1], resabs)) close_offset(o);
+    }
+    delete[] p;
+    if (m >= 2) out_n = o.n;
+}

@@ -61,3 +61,10 @@ FENDRAL_API void api_mb_reverse_pts(Qe_Pt* pts, int n);
 // Closed outline of a polyline of the given width into out, which must hold m = 2n + 1
 // points: one side, the other side backwards, and the first point again.
 FENDRAL_API bool cal_lines_width(const Qe_Pt* pts, int n, Qe_Pt* out, int m, double width);
+
+// Offset of a polyline or vertex ring by distance into out, which must hold n points;
+// out_n gets the count. Two points move to the right-hand side for a positive distance,
+// longer polylines to the left-hand side; segments that turn over are dropped, and a
+// closed input (first and last points the same) comes out closed. Nothing happens, out_n
+// untouched, for null input, n = 0 or a zero distance.
+FENDRAL_API void api_mb_offset_pts(const Qe_Pt* pts, int n, Qe_Pt* out, int& out_n, double distance);
