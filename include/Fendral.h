@@ -15,3 +15,4 @@
 #include "geometry/rect.h"
 #include "geometry/segment_predicates.h"
 #include "geometry/plane_geometry.h"
+#include "geometry/tessellation.h"
