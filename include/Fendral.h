@@ -16,3 +16,4 @@
 #include "geometry/segment_predicates.h"
 #include "geometry/plane_geometry.h"
 #include "geometry/tessellation.h"
+#include "geometry/user_lists.h"
