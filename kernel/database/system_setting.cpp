@@ -39,10 +39,17 @@ constexpr long k_dim_long_defaults[] = {2, 2, 2, 0, 4, 3, 0, 0, 4, 1, 1, 2, 0};
 constexpr double k_dim_real_defaults[] = {25.4, 0.18, 0.09, 0.0,    0.0, 0.18, 0.0625, 0.09,
                                           1.0,  0.0,  1.0,  0.0, 0.0, 0.0, 0.0,    0.18};
 
+// An index outside the array reads as 0 and is not stored.
 template <typename T, int N>
-bool in_range(const T (&)[N], long index)
+T value_at(const T (&values)[N], long index)
 {
-    return index >= 0 && index < N;
+    return index >= 0 && index < N ? values[index] : T{};
+}
+
+template <typename T, int N>
+void store(T (&values)[N], long index, T value)
+{
+    if (index >= 0 && index < N) values[index] = value;
 }
 
 }  // namespace
@@ -63,50 +70,50 @@ MB_System_Setting::~MB_System_Setting() = default;
 
 void MB_System_Setting::set_long_val(int index, long value)
 {
-    if (in_range(m_long_values, index)) m_long_values[index] = value;
+    store(m_long_values, index, value);
 }
 
 long MB_System_Setting::get_long_val(int index) const
 {
-    return in_range(m_long_values, index) ? m_long_values[index] : 0;
+    return value_at(m_long_values, index);
 }
 
 void MB_System_Setting::set_short_val(int index, unsigned short value)
 {
-    if (in_range(m_short_values, index)) m_short_values[index] = value;
+    store(m_short_values, index, value);
 }
 
 unsigned short MB_System_Setting::get_short_val(int index) const
 {
-    return in_range(m_short_values, index) ? m_short_values[index] : 0;
+    return value_at(m_short_values, index);
 }
 
 void MB_System_Setting::set_real_val(int index, double value)
 {
-    if (in_range(m_real_values, index)) m_real_values[index] = value;
+    store(m_real_values, index, value);
 }
 
 double MB_System_Setting::get_real_val(int index) const
 {
-    return in_range(m_real_values, index) ? m_real_values[index] : 0.0;
+    return value_at(m_real_values, index);
 }
 
 void MB_System_Setting::set_bool_val(int index, unsigned short value)
 {
-    if (in_range(m_bool_values, index)) m_bool_values[index] = value;
+    store(m_bool_values, index, value);
 }
 
 unsigned short MB_System_Setting::get_bool_val(int index) const
 {
-    return in_range(m_bool_values, index) ? m_bool_values[index] : 0;
+    return value_at(m_bool_values, index);
 }
 
 void MB_System_Setting::set_snap_val(long index, short value)
 {
-    if (in_range(m_snap_values, index)) m_snap_values[index] = value;
+    store(m_snap_values, index, value);
 }
 
 unsigned short MB_System_Setting::get_snap_val(long index) const
 {
-    return in_range(m_snap_values, index) ? static_cast<unsigned short>(m_snap_values[index]) : 0;
+    return static_cast<unsigned short>(value_at(m_snap_values, index));
 }

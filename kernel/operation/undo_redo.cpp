@@ -1,6 +1,7 @@
 #include "kernel/operation/undo_redo.h"
 
 #include <cstring>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -9,8 +10,15 @@
 
 namespace {
 
-// Every live step, whichever command or record holds it.
-MB_Sub_Command* g_live_steps = nullptr;
+// Which steps name which object, whichever command or record holds them. Made on first
+// use and never destroyed, so that objects outliving static destruction still find it.
+using Step_Index = std::unordered_multimap<const MB_Object*, MB_Sub_Command*>;
+
+Step_Index& step_index()
+{
+    static Step_Index* index = new Step_Index;
+    return *index;
+}
 
 bool is_creation(const MB_Sub_Command* s)
 {
@@ -105,14 +113,9 @@ void delete_objects(std::vector<MB_Object*>& objects)
 
 // ---- MB_Sub_Command ----
 
-MB_Sub_Command::MB_Sub_Command()
-{
-    m_live_next = g_live_steps;
-    if (g_live_steps) g_live_steps->m_live_prev = this;
-    g_live_steps = this;
-}
+MB_Sub_Command::MB_Sub_Command() = default;
 
-MB_Sub_Command::MB_Sub_Command(MB_Object* original, MB_Object* left, MB_Object* right) : MB_Sub_Command()
+MB_Sub_Command::MB_Sub_Command(MB_Object* original, MB_Object* left, MB_Object* right)
 {
     retarget(m_original, original);
     retarget(m_left, left);
@@ -124,11 +127,6 @@ MB_Sub_Command::~MB_Sub_Command()
     retarget(m_original, nullptr);
     retarget(m_left, nullptr);
     retarget(m_right, nullptr);
-    if (m_live_prev)
-        m_live_prev->m_live_next = m_live_next;
-    else
-        g_live_steps = m_live_next;
-    if (m_live_next) m_live_next->m_live_prev = m_live_prev;
 }
 
 void MB_Sub_Command::original_object(MB_Object* obj)
@@ -149,18 +147,34 @@ void MB_Sub_Command::right_object(MB_Object* obj)
 void MB_Sub_Command::retarget(MB_Object*& slot, MB_Object* obj)
 {
     if (slot == obj) return;
-    if (slot) --slot->m_undo_refs;
+    Step_Index& index = step_index();
+    if (slot) {
+        --slot->m_undo_refs;
+        auto [first, last] = index.equal_range(slot);
+        for (auto it = first; it != last; ++it)
+            if (it->second == this) {
+                index.erase(it);
+                break;
+            }
+    }
     slot = obj;
-    if (obj) ++obj->m_undo_refs;
+    if (obj) {
+        ++obj->m_undo_refs;
+        index.emplace(obj, this);
+    }
 }
 
 void MB_Sub_Command::object_destroyed(MB_Object* obj)
 {
-    for (MB_Sub_Command* s = g_live_steps; s && obj->m_undo_refs > 0; s = s->m_live_next) {
-        if (s->m_original == obj) s->retarget(s->m_original, nullptr);
-        if (s->m_left == obj) s->retarget(s->m_left, nullptr);
-        if (s->m_right == obj) s->retarget(s->m_right, nullptr);
+    Step_Index& index = step_index();
+    auto [first, last] = index.equal_range(obj);
+    for (auto it = first; it != last; ++it) {
+        MB_Sub_Command* s = it->second;
+        for (MB_Object** slot : {&s->m_original, &s->m_left, &s->m_right})
+            if (*slot == obj) *slot = nullptr;
     }
+    index.erase(first, last);
+    obj->m_undo_refs = 0;
 }
 
 // ---- MB_Command ----

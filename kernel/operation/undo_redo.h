@@ -45,7 +45,7 @@ private:
     // Clears every step's reference to an object that is being destroyed, so that no
     // record is left pointing at freed memory.
     static void object_destroyed(MB_Object* obj);
-    static void retarget(MB_Object*& slot, MB_Object* obj);
+    void retarget(MB_Object*& slot, MB_Object* obj);
 
     MB_Sub_Command* m_prev = nullptr;
     MB_Sub_Command* m_next = nullptr;
@@ -53,9 +53,6 @@ private:
     MB_Object* m_original = nullptr;
     MB_Object* m_left = nullptr;
     MB_Object* m_right = nullptr;
-    // Every live step is registered, whichever command or record holds it.
-    MB_Sub_Command* m_live_prev = nullptr;
-    MB_Sub_Command* m_live_next = nullptr;
 };
 
 // One named, undoable unit: a chain of steps it owns.
