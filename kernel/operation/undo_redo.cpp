@@ -79,14 +79,6 @@ bool names_modified(const MB_Sub_Command* s, const MB_Object* obj)
     return s->original_object() == obj;
 }
 
-MB_Sub_Command* find_step(const MB_Command* cmd, const MB_Object* obj,
-                          bool (*match)(const MB_Sub_Command*, const MB_Object*))
-{
-    for (MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next())
-        if (match(s, obj)) return s;
-    return nullptr;
-}
-
 MB_Command* command_of(const Qe_Void_Node* n)
 {
     return static_cast<MB_Command*>(n->entity());
@@ -194,6 +186,7 @@ MB_Command::~MB_Command()
 bool MB_Command::add(MB_Sub_Command* sub)
 {
     if (!sub || !m_is_creating) return false;
+    sub->m_command = this;
     sub->prev(m_tail);
     sub->next(nullptr);
     if (m_tail)
@@ -288,6 +281,16 @@ void MB_Undo_Redo::rec_cmd_end()
     m_undo_list.add(cmd);
 }
 
+MB_Sub_Command* MB_Undo_Redo::find_step(const MB_Object* obj,
+                                        bool (*match)(const MB_Sub_Command*, const MB_Object*)) const
+{
+    if (!m_open) return nullptr;
+    auto [first, last] = step_index().equal_range(obj);
+    for (auto it = first; it != last; ++it)
+        if (it->second->m_command == m_open && match(it->second, obj)) return it->second;
+    return nullptr;
+}
+
 void MB_Undo_Redo::create_cmd(MB_Object* obj)
 {
     if (!m_open || !obj) return;
@@ -298,12 +301,11 @@ void MB_Undo_Redo::create_cmd(MB_Object* obj)
 bool MB_Undo_Redo::delete_cmd(MB_Object* obj)
 {
     if (!m_open || !obj) return false;
-    if (MB_Sub_Command* created = find_step(m_open, obj, names_created)) {
+    if (MB_Sub_Command* created = find_step(obj, names_created)) {
         // Created and deleted in one command: nothing of it remains, and backups made of
         // it in between go with it.
         created->right_object(nullptr);
-        for (MB_Sub_Command* s = m_open->sub_command_head(); s; s = s->next()) {
-            if (s->original_object() != obj) continue;
+        if (MB_Sub_Command* s = find_step(obj, names_modified)) {
             MB_Object* backup = s->left_object();
             s->original_object(nullptr);
             s->left_object(nullptr);
@@ -312,7 +314,7 @@ bool MB_Undo_Redo::delete_cmd(MB_Object* obj)
         }
         return false;
     }
-    if (find_step(m_open, obj, names_deleted)) return true;
+    if (find_step(obj, names_deleted)) return true;
     auto* s = new MB_Sub_Command(nullptr, obj, nullptr);
     if (!m_open->add(s)) {
         delete s;
@@ -324,7 +326,7 @@ bool MB_Undo_Redo::delete_cmd(MB_Object* obj)
 int MB_Undo_Redo::modify_cmd(MB_Object* obj)
 {
     if (!m_open || !obj) return 0;
-    if (find_step(m_open, obj, names_modified)) return 1;
+    if (find_step(obj, names_modified)) return 1;
     MB_Object* backup = nullptr;
     {
         Recording_Pause pause(*this);

@@ -8,6 +8,7 @@
 #include "geometry/void_list.h"
 #include "kernel/drakmere_api.h"
 
+class MB_Command;
 class MB_Drawing;
 class MB_Object;
 
@@ -41,6 +42,8 @@ public:
 
 private:
     friend class MB_Object;
+    friend class MB_Command;
+    friend class MB_Undo_Redo;
 
     // Clears every step's reference to an object that is being destroyed, so that no
     // record is left pointing at freed memory.
@@ -53,6 +56,7 @@ private:
     MB_Object* m_original = nullptr;
     MB_Object* m_left = nullptr;
     MB_Object* m_right = nullptr;
+    const MB_Command* m_command = nullptr;  // the command it was added to
 };
 
 // One named, undoable unit: a chain of steps it owns.
@@ -133,6 +137,9 @@ private:
     // Drops a command whose changes stay applied: the drawing keeps what it holds, the
     // objects only the command held are freed.
     void discard_applied(MB_Command* cmd);
+    // The step of the open command that names obj and matches, found through the index of
+    // steps by object so that large commands are not searched step by step.
+    MB_Sub_Command* find_step(const MB_Object* obj, bool (*match)(const MB_Sub_Command*, const MB_Object*)) const;
 
     Qe_Void_List m_undo_list;  // MB_Command*, oldest first
     Qe_Void_List m_redo_list;  // MB_Command*, next to redo first
