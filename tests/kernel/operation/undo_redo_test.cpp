@@ -101,6 +101,15 @@ TEST_F(UndoTest, ModificationKeepsTheFirstBackupAndASnapshot)
     // Backup and snapshot were made with recording paused.
     EXPECT_EQ(Test_Object::s_live - live_before, 3);
     EXPECT_EQ(rec->modify_cmd(obj), 0);  // no command open
+
+    // The next command keeps a backup of its own.
+    rec->rec_cmd_begin("edit again");
+    obj->change(8);
+    obj->change(9);
+    const std::vector<Step> again = end_command();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(static_cast<Test_Object*>(again[0].left)->value(), 7);
+    EXPECT_EQ(static_cast<Test_Object*>(again[0].right)->value(), 9);
 }
 
 TEST_F(UndoTest, ObjectsThatCannotBeCopiedAreNotRecordedAsModified)
