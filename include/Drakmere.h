@@ -3,7 +3,6 @@
 // Drakmere: the drawing kernel. A host includes this one header.
 
 #include "Fendral.h"
-#include "platform/win_handles.h"
 #include "kernel/drakmere_api.h"
 #include "kernel/stream/result.h"
 #include "kernel/database/object.h"

@@ -11,7 +11,7 @@
 #include "kernel/database/system_setting.h"
 #include "kernel/drakmere_api.h"
 #include "kernel/operation/undo_redo.h"
-#include "platform/win_handles.h"
+#include "platform/win_types.h"
 
 class MB_Drawing;
 class MB_Layer;
