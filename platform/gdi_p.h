@@ -58,6 +58,10 @@ struct Window : Object {
 // Null for a DC whose surface is gone.
 Surface* dc_surface(Dc& dc);
 
+// Puts the objects a new DC starts with into its state (the default bitmap of memory DCs; the
+// drawing calls add their stock pen, brush and font here).
+void install_default_objects(Dc& dc);
+
 // Gives back the bitmap, pen, brush and font a DC holds, before the DC goes away.
 void release_selected_objects(Dc& dc);
 
