@@ -9,6 +9,7 @@
 #include "geometry/fendral_api.h"
 
 extern FENDRAL_API long g_current_loading_object_index;
+static_assert(std::atomic_ref<long>::required_alignment == alignof(long), "a plain long must be atomically accessible");
 
 inline long load_current_loading_object_index()
 {

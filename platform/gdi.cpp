@@ -154,7 +154,6 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* bmi, UINT usage, void** bits, HA
     if (height > 0x7FFFFFFF) return nullptr;
 
     auto b = std::make_unique<Bitmap>();
-    b->dib = true;
     if (!b->surface.allocate(h.biWidth, static_cast<int>(height), bpp, h.biHeight > 0)) return nullptr;
     Surface& s = b->surface;
     if (bpp == 16) {

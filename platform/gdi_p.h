@@ -12,7 +12,6 @@ struct Bitmap : Object {
     static constexpr Kind object_kind = Kind::bitmap;
     Bitmap() : Object(Kind::bitmap) {}
     Surface surface;
-    bool dib = false;  // a DIB section: its memory was handed to the caller
     HDC selected_into = nullptr;  // a bitmap is in at most one memory DC at a time
 };
 
@@ -51,7 +50,6 @@ struct Window : Object {
     bool invalid = false;
     bool erase = false;
     RECT invalid_rect{0, 0, 0, 0};
-    int open_dcs = 0;
 };
 
 // The pixels a DC draws into: the selected bitmap, the window's client area or the screen.
