@@ -66,6 +66,7 @@ HDC GetDC(HWND hwnd)
     } else {
         dc->type = Dc_Type::screen;
     }
+    install_default_objects(*dc);
     return static_cast<HDC>(add_object(std::move(dc)));
 }
 
