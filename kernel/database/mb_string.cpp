@@ -1,9 +1,12 @@
 #include "kernel/database/mb_string.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 
 #include "kernel/database/code_page_p.h"
+#include "kernel/stream/file_io.h"
 
 constinit const MB_String MB_String::kNull;
 
@@ -213,4 +216,41 @@ unsigned char MB_String::to_binary(unsigned char c)
     if (c >= 'A' && c <= 'F') return static_cast<unsigned char>(c - 'A' + 10);
     if (c >= 'a' && c <= 'f') return static_cast<unsigned char>(c - 'a' + 10);
     return 0;
+}
+
+MB_Result MB_String::serialize(MB_File_IO& file, char) const
+{
+    if (m_length == 0) return file.write_int32(0);
+    // 16-bit text has no 8-bit buffer: it is narrowed to the low bytes of its units, as
+    // every narrowing of the system does.
+    std::unique_ptr<unsigned char[]> narrowed;
+    const char* text = m_narrow;
+    if (!text) {
+        narrowed.reset(to_ascii(m_length, m_wide));
+        text = reinterpret_cast<const char*>(narrowed.get());
+    }
+    const int n = text ? static_cast<int>(strnlen(text, static_cast<size_t>(m_length))) : 0;
+    MB_Result r = file.write_int32(n);
+    if (r == 0 && n > 0) r = file.write(n, reinterpret_cast<const unsigned char*>(text));
+    return r;
+}
+
+MB_Result MB_String::materialize(MB_File_IO& file)
+{
+    unsigned char head[4];
+    MB_Result r = file.read(4, head);
+    if (r != 0) return r;
+    const mb_long n = static_cast<mb_long>(mb_ulong(head[0]) | (mb_ulong(head[1]) << 8) | (mb_ulong(head[2]) << 16) |
+                                           (mb_ulong(head[3]) << 24));
+    if (n == 0) return MB_Result::Success;
+    r = file.check_length(n, 1, MB_File_IO::k_max_string_bytes);
+    if (r != 0) return r;
+    std::unique_ptr<char[]> text(new (std::nothrow) char[static_cast<size_t>(n)]);
+    if (!text) return MB_Result::Out_Of_Memory;
+    r = file.read(n, text.get());
+    // Give the count back too, so that the repeated call reads the whole string.
+    if (r == MB_Result::Waiting_For_Data) file.unread(4, head);
+    if (r != 0) return r;
+    set(n, text.get());
+    return MB_Result::Success;
 }

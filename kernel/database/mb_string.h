@@ -7,6 +7,9 @@
 // Strings are exchanged by value across the library boundary.
 
 #include "kernel/drakmere_api.h"
+#include "kernel/stream/result.h"
+
+class MB_File_IO;
 
 class DRAKMERE_API MB_String {
 public:
@@ -64,6 +67,13 @@ public:
     static char16_t* to_unicode(int n, const unsigned char* bytes);
     // Value of a hexadecimal digit; anything else gives 0.
     static unsigned char to_binary(unsigned char c);
+
+    // Stream form: the byte count as a long, then the 8-bit text up to its first NUL (16-bit
+    // text is written as the low bytes of its units). The char argument is not used.
+    MB_Result serialize(MB_File_IO& file, char unused) const;
+    // Reads the stream form; a count of 0 leaves the string as it was. On failure the
+    // string is unchanged.
+    MB_Result materialize(MB_File_IO& file);
 
 private:
     void release();

@@ -1,6 +1,10 @@
 #include "kernel/database/xdata.h"
 
 #include <cstring>
+#include <memory>
+#include <new>
+
+#include "kernel/stream/file_io.h"
 
 MB_Xdata::MB_Xdata(const MB_Xdata& other)
 {
@@ -48,4 +52,35 @@ void MB_Xdata::free()
     delete[] m_buffer;
     m_buffer = nullptr;
     m_size = 0;
+}
+
+MB_Result MB_Xdata::serialize(MB_File_IO& file) const
+{
+    if (m_size > static_cast<unsigned long>(MB_File_IO::k_max_xdata_bytes)) return MB_Result::Invalid_Data;
+    const int n = static_cast<int>(m_size);
+    MB_Result r = file.write_int32(n);
+    if (r == 0 && n > 0) r = file.write(n, reinterpret_cast<const unsigned char*>(m_buffer));
+    return r;
+}
+
+MB_Result MB_Xdata::materialize(const MB_Opcode&, MB_File_IO& file)
+{
+    unsigned char head[4];
+    MB_Result r = file.read(4, head);
+    if (r != 0) return r;
+    const mb_long n = static_cast<mb_long>(mb_ulong(head[0]) | (mb_ulong(head[1]) << 8) | (mb_ulong(head[2]) << 16) |
+                                           (mb_ulong(head[3]) << 24));
+    r = file.check_length(n, 1, MB_File_IO::k_max_xdata_bytes);
+    if (r != 0) return r;
+    if (n == 0) {
+        free();
+        return MB_Result::Success;
+    }
+    std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(n)]);
+    if (!bytes) return MB_Result::Out_Of_Memory;
+    r = file.read(n, bytes.get());
+    if (r == MB_Result::Waiting_For_Data) file.unread(4, head);
+    if (r != 0) return r;
+    assign(bytes.get(), static_cast<unsigned long>(n));
+    return MB_Result::Success;
 }

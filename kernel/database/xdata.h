@@ -4,8 +4,11 @@
 // its bytes; the block is NUL-terminated past its size for hosts that store text.
 
 #include "kernel/drakmere_api.h"
+#include "kernel/stream/result.h"
 
+class MB_File_IO;
 class MB_Object;
+class MB_Opcode;
 
 class DRAKMERE_API MB_Xdata {
 public:
@@ -23,6 +26,11 @@ public:
     // empties the block.
     void buffer(const char* bytes, int n);
     void free();
+
+    // The size as a long, then the bytes.
+    MB_Result serialize(MB_File_IO& file) const;
+    // The new content replaces the old only when all of it was read.
+    MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file);
 
 private:
     void assign(const char* bytes, unsigned long n);

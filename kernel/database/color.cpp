@@ -1,0 +1,232 @@
+#include "kernel/database/color.h"
+
+#include <cmath>
+
+#include "kernel/database/color_map.h"
+#include "kernel/stream/file_io.h"
+
+namespace {
+
+// c × 255.99 truncated toward zero, low 8 bits; values that do not fit a 64-bit integer
+// (and NaN) give 0 rather than an undefined conversion.
+int scale_component(double c)
+{
+    const double v = std::trunc(c * 255.99);
+    if (!(std::fabs(v) < 9.0e18)) return 0;
+    return static_cast<int>(static_cast<long long>(v) & 0xFF);
+}
+
+mb_long gdi_value(MB_RGBA32 c)
+{
+    return static_cast<mb_long>(mb_ulong(c.red()) | (mb_ulong(c.green()) << 8) | (mb_ulong(c.blue()) << 16));
+}
+
+constexpr unsigned char k_color_opcode = 0x03;
+
+}  // namespace
+
+MB_RGB::MB_RGB(const float& red, const float& green, const float& blue)
+    : MB_RGB(scale_component(red), scale_component(green), scale_component(blue))
+{
+}
+
+MB_RGBA32::MB_RGBA32(const float& red, const float& green, const float& blue, float alpha)
+    : MB_RGBA32(scale_component(red), scale_component(green), scale_component(blue), scale_component(alpha))
+{
+}
+
+MB_Color::MB_Color() : m_value(gdi_value(m_rgba)) {}
+
+MB_Color::MB_Color(MB_RGBA32 rgba, MB_Color_Map_Mode mode)
+{
+    set(rgba, mode);
+    m_value = gdi_value(m_rgba);
+}
+
+MB_Color::MB_Color(int red, int green, int blue, MB_Color_Map_Mode mode) : MB_Color(MB_RGBA32(red, green, blue, 255), mode)
+{
+}
+
+MB_Color::MB_Color(int red, int green, int blue, int alpha, MB_Color_Map_Mode mode)
+    : MB_Color(MB_RGBA32(red, green, blue, alpha), mode)
+{
+}
+
+MB_Color::MB_Color(mb_long index, const MB_Color_Map& map)
+{
+    set(index, map);
+    m_value = gdi_value(m_rgba);
+}
+
+MB_Color::MB_Color(mb_long value) : m_value(value) {}
+
+MB_Color::MB_Color(const MB_Color& other)
+    : MB_Attribute(other),
+      m_value(other.m_value),
+      m_rgba(other.m_rgba),
+      m_index(other.m_index),
+      m_mode(other.m_mode),
+      m_reading_state(other.m_reading_state)
+{
+}
+
+MB_Color& MB_Color::operator=(const MB_Color& other)
+{
+    if (this == &other) return *this;
+    MB_Attribute::operator=(other);
+    m_value = other.m_value;
+    m_rgba = other.m_rgba;
+    m_index = other.m_index;
+    m_mode = other.m_mode;
+    m_reading_state = other.m_reading_state;
+    return *this;
+}
+
+MB_Color::~MB_Color() = default;
+
+void MB_Color::set(MB_RGBA32 rgba, MB_Color_Map_Mode mode)
+{
+    m_rgba = rgba;
+    m_mode = mode;
+    m_index = -1;
+}
+
+void MB_Color::set(int red, int green, int blue, int alpha, MB_Color_Map_Mode mode)
+{
+    set(MB_RGBA32(red, green, blue, alpha), mode);
+}
+
+void MB_Color::set(int red, int green, int blue, MB_Color_Map_Mode mode)
+{
+    set(MB_RGBA32(red, green, blue, 255), mode);
+}
+
+void MB_Color::set(mb_long index, const MB_Color_Map& map)
+{
+    m_index = index;
+    if (index >= 0 && index < map.size()) m_rgba = map.map()[index];
+}
+
+int MB_Color::cube_index(MB_RGBA32 rgba)
+{
+    auto level = [](int c) { return 6 * c / 256; };
+    return 36 * level(rgba.red()) + 6 * level(rgba.green()) + level(rgba.blue());
+}
+
+int MB_Color::map_to_index(MB_RGBA32 rgba, MB_Color_Map_Mode mode, const MB_Color_Map& map)
+{
+    const int k = cube_index(rgba);
+    const bool exact_at_cube = k < map.size() && map.map()[k] == rgba;
+    switch (mode) {
+    case Exact_At_Cube:
+        return exact_at_cube ? k : -1;
+    case Cube:
+        return k;
+    case Exact_Or_Closest_Exact: {
+        if (exact_at_cube) return k;
+        const int j = map.closest_index(MB_Color(rgba, No_Mapping));
+        return j >= 0 && j < map.size() && map.map()[j] == rgba ? j : -1;
+    }
+    case Exact_Or_Closest:
+        return exact_at_cube ? k : map.closest_index(MB_Color(rgba, No_Mapping));
+    default:
+        return -1;
+    }
+}
+
+bool MB_Color::operator==(const MB_Attribute& other) const
+{
+    if (other.object_id() != ID_COLOR) return false;
+    const auto& c = static_cast<const MB_Color&>(other);
+    return c.m_rgba == m_rgba && c.m_index == m_index;
+}
+
+MB_Result MB_Color::sync(MB_File_IO& file)
+{
+    file.rendition()->mark_changed(MB_Rendition::Change_Color);
+    return MB_Result::Success;
+}
+
+MB_Result MB_Color::serialize(MB_File_IO& file)
+{
+    MB_Result r = file.dump_delayed_drawable();
+    if (r == 0) r = file.write(k_color_opcode);
+    if (r == 0) r = file.write_int32(m_value);
+    return r;
+}
+
+MB_Result MB_Color::resolve_index(mb_long index, MB_File_IO& file)
+{
+    MB_Rendition* current = file.rendition();
+    current->mark_changed(MB_Rendition::Change_Color_Map);
+    const MB_Color_Map& map = current->color_map();
+    m_rgba = index < map.size() ? map.map()[index] : MB_RGBA32(0u);
+    m_index = index;
+    return MB_Result::Success;
+}
+
+MB_Result MB_Color::materialize(const MB_Opcode& opcode, MB_File_IO& file)
+{
+    switch (opcode.kind()) {
+    case MB_Opcode::Single_Byte:
+        switch (opcode.byte()) {
+        case k_color_opcode:
+            return file.read_int32(m_value);
+        case 'C': {
+            mb_long index = 0;
+            MB_Result r = file.read_ascii(index);
+            if (r != 0) return r;
+            if (index < 0) return MB_Result::Invalid_Data;
+            return resolve_index(index, file);
+        }
+        case 'c': {
+            unsigned char index = 0;
+            MB_Result r = file.read(index);
+            if (r != 0) return r;
+            return resolve_index(index, file);
+        }
+        default:
+            return MB_Result::Invalid_Data;
+        }
+    case MB_Opcode::Extended_Ascii:
+        if (m_reading_state == 0) {
+            MB_Result r = file.read_ascii(*this, 0);
+            if (r != 0) return r;
+            m_index = -1;
+            m_reading_state = 1;
+        }
+        if (m_reading_state == 1) {
+            MB_Result r = opcode.skip_past_operands(file);
+            if (r != 0) return r;
+            m_reading_state = 0;
+            return MB_Result::Success;
+        }
+        return MB_Result::Internal_Error;
+    default:
+        return MB_Result::Internal_Error;
+    }
+}
+
+MB_Result MB_Color::skip_operand(const MB_Opcode& opcode, MB_File_IO& file)
+{
+    switch (opcode.kind()) {
+    case MB_Opcode::Single_Byte:
+        return MB_Attribute::skip_operand(opcode, file);
+    case MB_Opcode::Extended_Ascii:
+        return opcode.skip_past_operands(file);
+    default:
+        return MB_Result::Invalid_Data;
+    }
+}
+
+MB_Result MB_Color::process(MB_File_IO& file)
+{
+    const auto value = static_cast<mb_ulong>(m_value);
+    if (value != file.fifo_rendition().color()) file.fifo_rendition().color(value);
+    return MB_Result::Success;
+}
+
+MB_Result MB_Color::default_process(MB_Color&, MB_File_IO&)
+{
+    return MB_Result::Success;
+}
