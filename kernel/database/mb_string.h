@@ -72,7 +72,7 @@ public:
     // text is written as the low bytes of its units). The char argument is not used.
     MB_Result serialize(MB_File_IO& file, char unused) const;
     // Reads the stream form; a count of 0 leaves the string as it was. On failure the
-    // string is unchanged.
+    // string and the stream position are unchanged, so the call may be repeated.
     MB_Result materialize(MB_File_IO& file);
 
 private:

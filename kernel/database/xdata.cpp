@@ -70,17 +70,22 @@ MB_Result MB_Xdata::materialize(const MB_Opcode&, MB_File_IO& file)
     if (r != 0) return r;
     const mb_long n = static_cast<mb_long>(mb_ulong(head[0]) | (mb_ulong(head[1]) << 8) | (mb_ulong(head[2]) << 16) |
                                            (mb_ulong(head[3]) << 24));
-    r = file.check_length(n, 1, MB_File_IO::k_max_xdata_bytes);
-    if (r != 0) return r;
     if (n == 0) {
         free();
         return MB_Result::Success;
     }
-    std::unique_ptr<char[]> bytes(new (std::nothrow) char[static_cast<size_t>(n)]);
-    if (!bytes) return MB_Result::Out_Of_Memory;
-    r = file.read(n, bytes.get());
-    if (r == MB_Result::Waiting_For_Data) file.unread(4, head);
-    if (r != 0) return r;
+    std::unique_ptr<char[]> bytes;
+    r = file.check_length(n, 1, MB_File_IO::k_max_xdata_bytes);
+    if (r == 0) {
+        bytes.reset(new (std::nothrow) char[static_cast<size_t>(n)]);
+        if (!bytes) r = MB_Result::Out_Of_Memory;
+    }
+    if (r == 0) r = file.read(n, bytes.get());
+    if (r != 0) {
+        // The stream stays at the block; a repeated call reads it whole.
+        file.unread(4, head);
+        return r;
+    }
     assign(bytes.get(), static_cast<unsigned long>(n));
     return MB_Result::Success;
 }

@@ -29,7 +29,8 @@ public:
 
     // The size as a long, then the bytes.
     MB_Result serialize(MB_File_IO& file) const;
-    // The new content replaces the old only when all of it was read.
+    // The new content replaces the old only when all of it was read; on failure the
+    // stream position is unchanged as well.
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file);
 
 private:

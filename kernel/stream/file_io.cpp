@@ -831,13 +831,18 @@ MB_Result MB_File_IO::read(Qe_Pt_Set& set)
     MB_Result r = read(4, head);
     if (r != 0) return r;
     const mb_long count = static_cast<mb_long>(get_u32(head));
+    std::unique_ptr<Qe_Pt[]> pts;
     r = check_length(count, k_point_bytes, k_max_points);
-    if (r != 0) return r;
-    std::unique_ptr<Qe_Pt[]> pts(count ? new (std::nothrow) Qe_Pt[static_cast<std::size_t>(count)] : nullptr);
-    if (count && !pts) return MB_Result::Out_Of_Memory;
-    r = read(count, pts.get());
-    if (r == MB_Result::Waiting_For_Data) unread(4, head);
-    if (r != 0) return r;
+    if (r == 0 && count > 0) {
+        pts.reset(new (std::nothrow) Qe_Pt[static_cast<std::size_t>(count)]);
+        if (!pts) r = MB_Result::Out_Of_Memory;
+    }
+    if (r == 0) r = read(count, pts.get());
+    if (r != 0) {
+        // The stream stays at the set: a repeated call reads it whole.
+        unread(4, head);
+        return r;
+    }
     const Qe_Pt start = m_drawing ? m_drawing->position() : Qe_Pt();
     const Qe_Pt end = decode_positions(pts.get(), static_cast<std::size_t>(count), start);
     set.init(count, pts.get());
@@ -848,35 +853,39 @@ MB_Result MB_File_IO::read(Qe_Pt_Set& set)
 
 MB_Result MB_File_IO::read(Qe_Pt_Sets& sets)
 {
-    // Consumed bytes are kept so that a short read can give them all back.
+    // The bytes taken are kept so that a failure can give them all back: the stream then
+    // stays at the record, and a repeated call reads it whole.
     std::vector<unsigned char> consumed(5);
     MB_Result r = read(5, consumed.data());
     if (r != 0) return r;
+    auto give_back = [&](MB_Result failure) {
+        unread(static_cast<int>(consumed.size()), consumed.data());
+        return failure;
+    };
     const mb_long runs = static_cast<mb_long>(get_u32(consumed.data()));
     const bool filled = consumed[4] != 0;
     r = check_length(runs, 4, k_max_point_runs);
-    if (r != 0) return r;
+    if (r != 0) return give_back(r);
 
     std::unique_ptr<mb_ulong[]> counts(runs ? new (std::nothrow) mb_ulong[static_cast<std::size_t>(runs)] : nullptr);
-    if (runs && !counts) return MB_Result::Out_Of_Memory;
-    consumed.resize(5 + 4 * static_cast<std::size_t>(runs));
-    r = read(4 * runs, consumed.data() + 5);
-    if (r == MB_Result::Waiting_For_Data) unread(5, consumed.data());
-    if (r != 0) return r;
+    if (runs && !counts) return give_back(MB_Result::Out_Of_Memory);
+    std::vector<unsigned char> count_bytes(4 * static_cast<std::size_t>(runs));
+    r = read(4 * runs, count_bytes.data());
+    if (r != 0) return give_back(r);
+    consumed.insert(consumed.end(), count_bytes.begin(), count_bytes.end());
     std::uint64_t total = 0;
     for (mb_long i = 0; i < runs; ++i) {
-        counts[i] = get_u32(consumed.data() + 5 + 4 * i);
+        counts[i] = get_u32(count_bytes.data() + 4 * i);
         total += counts[i];
     }
-    if (total > static_cast<std::uint64_t>(k_max_points)) return MB_Result::Invalid_Data;
+    if (total > static_cast<std::uint64_t>(k_max_points)) return give_back(MB_Result::Invalid_Data);
     r = check_length(static_cast<mb_long>(total), k_point_bytes, k_max_points);
-    if (r != 0) return r;
+    if (r != 0) return give_back(r);
 
     std::unique_ptr<Qe_Pt[]> pts(total ? new (std::nothrow) Qe_Pt[total] : nullptr);
-    if (total && !pts) return MB_Result::Out_Of_Memory;
+    if (total && !pts) return give_back(MB_Result::Out_Of_Memory);
     r = read(static_cast<int>(total), pts.get());
-    if (r == MB_Result::Waiting_For_Data) unread(static_cast<int>(consumed.size()), consumed.data());
-    if (r != 0) return r;
+    if (r != 0) return give_back(r);
     const Qe_Pt start = m_drawing ? m_drawing->position() : Qe_Pt();
     const Qe_Pt end = decode_positions(pts.get(), total, start);
     if (!sets.init(static_cast<mb_ulong>(runs), counts.get(), pts.get())) return MB_Result::Out_Of_Memory;

@@ -219,7 +219,8 @@ public:
     MB_Result read(int n, Qe_Pt* points);
     // The running position's x and y are added; the point becomes the running position.
     MB_Result read_position(Qe_Pt& p);
-    // The set takes the points only when all of them were read.
+    // On failure the set, the running position and the stream position stay as they
+    // were: a call repeated once more data is there reads the whole record.
     MB_Result read(Qe_Pt_Set& set);
     MB_Result read(Qe_Pt_Sets& sets);
     // One byte c; c = 0 is followed by an unsigned short u, the count being u + 256.

@@ -1,0 +1,679 @@
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstring>
+#include <memory>
+#include <type_traits>
+
+#include "geometry/pt_set.h"
+#include "kernel/database/color.h"
+#include "kernel/database/xdata.h"
+#include "kernel/stream/stream_fixture.h"
+
+using namespace stream_test;
+
+namespace {
+
+static_assert(!std::is_copy_constructible_v<MB_File_IO> && !std::is_copy_assignable_v<MB_File_IO>,
+              "a file object owns its file and buffers");
+
+// Golden bytes of the binary writers.
+TEST(File_IO_Write, PrimitivesGoldenBytes)
+{
+    struct Case {
+        const char* name;
+        void (*write)(MB_File_IO&);
+        const char* bytes;
+    };
+    const Case cases[] = {
+        {"byte", [](MB_File_IO& f) { f.write(static_cast<unsigned char>(0xAB)); }, "AB"},
+        {"char", [](MB_File_IO& f) { f.write('y'); }, "79"},
+        {"short -2", [](MB_File_IO& f) { f.write(static_cast<mb_short>(-2)); }, "FE FF"},
+        {"ushort", [](MB_File_IO& f) { f.write(static_cast<mb_ushort>(0x1234)); }, "34 12"},
+        {"long", [](MB_File_IO& f) { f.write(static_cast<mb_long>(0x12345678)); }, "78 56 34 12"},
+        {"long -2", [](MB_File_IO& f) { f.write_int32(-2); }, "FE FF FF FF"},
+        {"ulong", [](MB_File_IO& f) { f.write_uint32(0xFFFFFF); }, "FF FF FF 00"},
+        {"double 1", [](MB_File_IO& f) { f.write_double(1.0); }, "00 00 00 00 00 00 F0 3F"},
+        {"double -2.5", [](MB_File_IO& f) { f.write_double(-2.5); }, "00 00 00 00 00 00 04 C0"},
+        {"rgba", [](MB_File_IO& f) { f.write(MB_RGBA32(1, 2, 3, 4)); }, "01 02 03 04"},
+        {"units", [](MB_File_IO& f) { f.write(2, u"\u4E2Da"); }, "2D 4E 61 00"},
+        {"text", [](MB_File_IO& f) { f.write("ab"); }, "61 62"},
+        {"count 5", [](MB_File_IO& f) { f.write_count(5); }, "05"},
+        {"count 255", [](MB_File_IO& f) { f.write_count(255); }, "FF"},
+        {"count 256", [](MB_File_IO& f) { f.write_count(256); }, "00 00 00"},
+        {"count 300", [](MB_File_IO& f) { f.write_count(300); }, "00 2C 00"},
+        {"count 65791", [](MB_File_IO& f) { f.write_count(65791); }, "00 FF FF"},
+        {"points no delta",
+         [](MB_File_IO& f) {
+             const Qe_Pt p[1] = {Qe_Pt(1, 2, 3)};
+             f.write(1, p);
+         },
+         "00 00 00 00 00 00 F0 3F 00 00 00 00 00 00 00 40 00 00 00 00 00 00 08 40"},
+    };
+    for (const Case& c : cases) {
+        Stream s;
+        ASSERT_EQ(s.open_write(), 0);
+        c.write(s.io);
+        EXPECT_EQ(to_hex(s.body()), to_hex(hex(c.bytes))) << c.name;
+    }
+}
+
+TEST(File_IO_Write, CountsOutsideTheReadableRangeAreRefused)
+{
+    for (int n : {0, -1, 65792, 1 << 30}) {
+        Stream s;
+        ASSERT_EQ(s.open_write(), 0);
+        EXPECT_EQ(s.io.write_count(n), MB_Result::Invalid_Data) << n;
+        EXPECT_EQ(s.body(), "") << n;
+    }
+}
+
+TEST(File_IO_Write, FileIsFramedByHeaderAndEndRecord)
+{
+    Stream s;
+    ASSERT_EQ(s.open_write(), 0);
+    EXPECT_EQ(s.io.close(), 0);
+    EXPECT_EQ(s.file.contents(), k_header + k_trailer);
+    EXPECT_EQ(s.io.file_mode(), MB_File_IO::Mode_Closed);
+
+    // The four digits come from the drawing's format version.
+    Stream old;
+    old.drawing.format_version(37);
+    ASSERT_EQ(old.open_write(), 0);
+    old.io.close();
+    EXPECT_EQ(old.file.contents().substr(0, 12), "(VKT VA0037)");
+}
+
+TEST(File_IO_Write, PositionsAreRelativeInXAndY)
+{
+    Stream s;
+    ASSERT_EQ(s.open_write(), 0);
+    s.io.write_position(Qe_Pt(10, 10, 5));
+    s.io.write_position(Qe_Pt(12, 15, 5));
+    const Bytes body = s.body();
+    Stream expect;
+    ASSERT_EQ(expect.open_write(), 0);
+    const Qe_Pt deltas[2] = {Qe_Pt(10, 10, 5), Qe_Pt(2, 5, 5)};
+    expect.io.write(2, deltas);
+    EXPECT_EQ(to_hex(body), to_hex(expect.body()));
+}
+
+TEST(File_IO_Write, OpenStartsEveryStreamAtTheOrigin)
+{
+    // A second save with the same file object, and a save after a load, write the bytes
+    // of the first save.
+    Stream s;
+    const Qe_Pt a(10, 10, 5), b(12, 15, 5);
+    ASSERT_EQ(s.open_write(), 0);
+    s.io.write_position(a);
+    s.io.write_position(b);
+    const Bytes first = s.body();
+    ASSERT_EQ(s.open_write(), 0);
+    s.io.write_position(a);
+    s.io.write_position(b);
+    EXPECT_EQ(to_hex(s.body()), to_hex(first));
+
+    ASSERT_EQ(s.open_read(first), 0);
+    Qe_Pt p;
+    ASSERT_EQ(s.io.read_position(p), 0);
+    ASSERT_EQ(s.io.read_position(p), 0);
+    EXPECT_TRUE(pt_eq(p, b));
+    s.io.close();
+    ASSERT_EQ(s.open_write(), 0);
+    s.io.write_position(a);
+    s.io.write_position(b);
+    EXPECT_EQ(to_hex(s.body()), to_hex(first));
+}
+
+TEST(File_IO_Write, AsciiNumbersUseTheCLocale)
+{
+    struct Case {
+        const char* name;
+        void (*write)(MB_File_IO&);
+        const char* text;
+    };
+    const Case cases[] = {
+        {"long", [](MB_File_IO& f) { f.write_ascii(static_cast<mb_long>(-42)); }, "-42"},
+        {"short", [](MB_File_IO& f) { f.write_ascii(static_cast<mb_short>(-7)); }, "-7"},
+        {"ushort", [](MB_File_IO& f) { f.write_ascii(static_cast<mb_ushort>(65535)); }, "65535"},
+        {"ulong as signed", [](MB_File_IO& f) { f.write_ascii(static_cast<mb_ulong>(0xFFFFFFFF)); }, "-1"},
+        {"half", [](MB_File_IO& f) { f.write_ascii(0.5); }, "0.5"},
+        {"eleven digits", [](MB_File_IO& f) { f.write_ascii(1.0 / 3.0); }, "0.33333333333"},
+        {"exponent", [](MB_File_IO& f) { f.write_ascii(1.5e20); }, "1.5e+20"},
+        {"small", [](MB_File_IO& f) { f.write_ascii(1e-7); }, "1e-07"},
+        {"rgba", [](MB_File_IO& f) { f.write_ascii(MB_RGBA32(255, 0, 16, 1)); }, "255,0,16,1"},
+        {"hex", [](MB_File_IO& f) { f.write_hex(static_cast<unsigned char>(0x0A)); }, "0A"},
+    };
+    // A locale with a decimal comma, where one is installed, must not change the output.
+    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
+    const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
+    for (const Case& c : cases) {
+        Stream s;
+        ASSERT_EQ(s.open_write(false), 0);
+        c.write(s.io);
+        EXPECT_EQ(s.body(), c.text) << c.name << (comma ? " (decimal-comma locale)" : "");
+    }
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(File_IO_Write, QuotedStrings)
+{
+    struct Case {
+        const char* text;
+        char force;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"plain", 0, "plain"},
+        {"plain", 1, "'plain'"},
+        {"two words", 0, "'two words'"},
+        {"it's", 0, "'it\\'s'"},
+        {"a\\b", 0, "'a\\\\b'"},
+        {"(x)", 0, "'(x)'"},
+        {"{x}", 0, "'{x}'"},
+        {"\"q", 0, "'\"q'"},
+        {"", 0, "''"},
+        {nullptr, 0, "''"},
+    };
+    for (const Case& c : cases) {
+        Stream s;
+        ASSERT_EQ(s.open_write(false), 0);
+        EXPECT_EQ(s.io.write_quoted_string(c.text, c.force), 0);
+        EXPECT_EQ(s.body(), c.out) << (c.text ? c.text : "(null)");
+    }
+
+    Stream binary;
+    ASSERT_EQ(binary.open_write(true), 0);
+    binary.io.write_quoted_string(u"A\u4E2D");
+    EXPECT_EQ(to_hex(binary.body()), "7B 02 00 00 00 41 00 2D 4E 7D");
+
+    Stream ascii;
+    ASSERT_EQ(ascii.open_write(false), 0);
+    ascii.io.write_quoted_string(u"A\u4E2D");
+    ascii.io.write_quoted_string(static_cast<const char16_t*>(nullptr));
+    EXPECT_EQ(ascii.body(), "\"00414E2D\"\"\"");
+}
+
+TEST(File_IO_Write, TabLevelsAndHexRuns)
+{
+    Stream s;
+    ASSERT_EQ(s.open_write(false), 0);
+    s.io.set_tab_level(2);
+    s.io.write_tab_level();
+    s.io.write_geom_tab_level();
+    unsigned char run[31];
+    for (int i = 0; i < 31; ++i) run[i] = static_cast<unsigned char>(i);
+    s.io.set_tab_level(0);
+    s.io.write_hex(31, run);
+    std::string hex_run;
+    for (int i = 0; i < 30; ++i) hex_run += to_hex(Bytes(1, static_cast<char>(i)));
+    EXPECT_EQ(s.body(), "\r\n  \r\n     \r\n\t" + hex_run + "\r\n\t1E");
+
+    Stream binary;
+    ASSERT_EQ(binary.open_write(true), 0);
+    binary.io.set_tab_level(3);
+    binary.io.write_tab_level();
+    binary.io.write_geom_tab_level();
+    EXPECT_EQ(binary.body(), "");
+}
+
+// Readers
+
+TEST(File_IO_Read, PrimitivesRoundTrip)
+{
+    Stream s;
+    ASSERT_EQ(s.open_write(), 0);
+    s.io.write(static_cast<mb_short>(-300));
+    s.io.write(static_cast<mb_ushort>(0xBEEF));
+    s.io.write(static_cast<mb_long>(-123456789));
+    s.io.write_uint32(0xDEADBEEF);
+    s.io.write_double(-0.1);
+    s.io.write(MB_RGBA32(10, 20, 30, 40));
+    s.io.write(2, u"x\u4E2D");
+    const Bytes body = s.body();
+
+    ASSERT_EQ(s.open_read(body), 0);
+    s.modern();
+    mb_short a = 0;
+    mb_ushort b = 0;
+    mb_long c = 0;
+    mb_ulong d = 0;
+    double e = 0;
+    MB_RGBA32 f;
+    char16_t g[2] = {};
+    EXPECT_EQ(s.io.read(a), 0);
+    EXPECT_EQ(s.io.read(b), 0);
+    EXPECT_EQ(s.io.read(c), 0);
+    EXPECT_EQ(s.io.read_uint32(d), 0);
+    EXPECT_EQ(s.io.read_double(e), 0);
+    EXPECT_EQ(s.io.read(f), 0);
+    EXPECT_EQ(s.io.read(2, g), 0);
+    EXPECT_EQ(a, -300);
+    EXPECT_EQ(b, 0xBEEF);
+    EXPECT_EQ(c, -123456789);
+    EXPECT_EQ(d, 0xDEADBEEFu);
+    EXPECT_EQ(e, -0.1);
+    EXPECT_EQ(f, MB_RGBA32(10, 20, 30, 40));
+    EXPECT_EQ(g[0], u'x');
+    EXPECT_EQ(g[1], u'\u4E2D');
+    EXPECT_EQ(s.io.stream_position(), static_cast<int>(body.size()));
+    unsigned char more;
+    EXPECT_NE(s.io.read(more), 0);
+}
+
+TEST(File_IO_Read, UnsignedLongFieldIsTwoBytesIntoTheLowHalf)
+{
+    Stream s;
+    ASSERT_EQ(s.open_read(hex("34 12 78 56")), 0);
+    mb_ulong v = 0xAAAA0000u;
+    ASSERT_EQ(s.io.read(v), 0);
+    EXPECT_EQ(v, 0xAAAA1234u);
+    EXPECT_EQ(s.io.stream_position(), 2);
+}
+
+TEST(File_IO_Read, ColourByteOrderFollowsTheStreamRevision)
+{
+    Stream s;
+    ASSERT_EQ(s.open_read(hex("01 02 03 04 01 02 03 04")), 0);
+    MB_RGBA32 c;
+    // Before a header: an old stream, blue first.
+    ASSERT_EQ(s.io.read(c), 0);
+    EXPECT_EQ(c, MB_RGBA32(3, 2, 1, 4));
+    s.io.rendition()->drawing_info().set_minor_revision(33);
+    ASSERT_EQ(s.io.read(c), 0);
+    EXPECT_EQ(c, MB_RGBA32(1, 2, 3, 4));
+}
+
+TEST(File_IO_Read, Counts)
+{
+    struct Case {
+        const char* bytes;
+        int count;
+    };
+    for (const Case& c : {Case{"05", 5}, Case{"FF", 255}, Case{"00 00 00", 256}, Case{"00 2C 00", 300},
+                          Case{"00 FF FF", 65791}}) {
+        Stream s;
+        ASSERT_EQ(s.open_read(hex(c.bytes)), 0);
+        int n = 0;
+        EXPECT_EQ(s.io.read_count(n), 0);
+        EXPECT_EQ(n, c.count) << c.bytes;
+    }
+}
+
+TEST(File_IO_Read, PointSetsRoundTripThroughTheRunningPosition)
+{
+    const Qe_Pt pts[3] = {Qe_Pt(1, 2, 3), Qe_Pt(4, 6, 3), Qe_Pt(-1, 0.5, 7)};
+    Qe_Pt_Set set(3, pts);
+    const mb_ulong counts[2] = {1, 2};
+    Qe_Pt_Sets sets(2, counts, pts);
+    sets.is_filled(true);
+
+    Stream s;
+    ASSERT_EQ(s.open_write(), 0);
+    s.io.write_position(Qe_Pt(100, 100, 0));
+    s.io.write(set);
+    s.io.write(sets);
+    const Bytes body = s.body();
+    // The first point of the set is written relative to the point before it.
+    EXPECT_EQ(to_hex(body.substr(28, 8)), to_hex(hex("00 00 00 00 00 C0 58 C0")));  // 1 − 100
+
+    ASSERT_EQ(s.open_read(body), 0);
+    Qe_Pt first;
+    Qe_Pt_Set got_set;
+    Qe_Pt_Sets got_sets;
+    ASSERT_EQ(s.io.read_position(first), 0);
+    ASSERT_EQ(s.io.read(got_set), 0);
+    ASSERT_EQ(s.io.read(got_sets), 0);
+    ASSERT_EQ(got_set.count(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(pt_eq(got_set[i], pts[i])) << i;
+    ASSERT_EQ(got_sets.ptset_count(), 2u);
+    EXPECT_TRUE(got_sets.is_filled());
+    EXPECT_EQ(got_sets.vals()[0], 1u);
+    EXPECT_EQ(got_sets.vals()[1], 2u);
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(pt_eq(got_sets.points()[i], pts[i])) << i;
+    EXPECT_TRUE(pt_eq(s.drawing.position(), pts[2]));
+}
+
+// Resumable reading
+
+TEST(File_IO_Resume, ShortReadsKeepTheirBytes)
+{
+    Stream s;
+    const Bytes data = "0123456789";
+    trickle(s.io, data);
+    unsigned char buf[10] = {};
+    int calls = 0;
+    EXPECT_EQ(until_done([&] { return s.io.read(10, buf); }, &calls), 0);
+    EXPECT_EQ(Bytes(reinterpret_cast<char*>(buf), 10), data);
+    EXPECT_GE(calls, 10);
+    EXPECT_EQ(s.io.stream_position(), 10);
+    EXPECT_EQ(s.io.actual_position(), 10);
+}
+
+TEST(File_IO_Resume, CompositeReadsRepeatWhole)
+{
+    Stream writer;
+    ASSERT_EQ(writer.open_write(), 0);
+    MB_String("abc").serialize(writer.io, 0);
+    writer.io.write_count(300);
+    const Qe_Pt pts[2] = {Qe_Pt(1, 2, 3), Qe_Pt(4, 6, 3)};
+    writer.io.write(Qe_Pt_Set(2, pts));
+    const mb_ulong counts[1] = {2};
+    writer.io.write(Qe_Pt_Sets(1, counts, pts));
+    const Bytes body = writer.body();
+
+    Stream s;
+    trickle(s.io, body);
+    MB_String text("old");
+    EXPECT_EQ(until_done([&] { return text.materialize(s.io); }), 0);
+    EXPECT_EQ(text, MB_String("abc"));
+    int count = 0;
+    EXPECT_EQ(until_done([&] { return s.io.read_count(count); }), 0);
+    EXPECT_EQ(count, 300);
+    Qe_Pt_Set set;
+    EXPECT_EQ(until_done([&] { return s.io.read(set); }), 0);
+    ASSERT_EQ(set.count(), 2);
+    EXPECT_TRUE(pt_eq(set[1], pts[1]));
+    Qe_Pt_Sets sets;
+    EXPECT_EQ(until_done([&] { return s.io.read(sets); }), 0);
+    ASSERT_EQ(sets.pts_count(), 2u);
+    EXPECT_TRUE(pt_eq(sets.points()[1], pts[1]));
+    EXPECT_EQ(s.io.stream_position(), static_cast<int>(body.size()));
+}
+
+TEST(File_IO_Resume, PutBackAndSkip)
+{
+    Stream s;
+    ASSERT_EQ(s.open_read("abcdefgh"), 0);
+    unsigned char b[3];
+    ASSERT_EQ(s.io.read(3, b), 0);  // abc
+    const unsigned char back[2] = {'X', 'Y'};
+    ASSERT_EQ(s.io.put_back(2, back), 0);
+    EXPECT_EQ(s.io.stream_position(), 1);
+    ASSERT_EQ(s.io.read(3, b), 0);
+    EXPECT_EQ(Bytes(reinterpret_cast<char*>(b), 3), "XYd");
+    // A skip is deferred to the next read; put-back bytes are skipped first.
+    ASSERT_EQ(s.io.put_back(b[2]), 0);
+    ASSERT_EQ(s.io.skip(2), 0);
+    EXPECT_EQ(s.io.stream_position(), 5);
+    EXPECT_EQ(s.io.actual_position(), 3);
+    ASSERT_EQ(s.io.read(b[0]), 0);
+    EXPECT_EQ(b[0], 'f');
+    EXPECT_EQ(s.io.stream_position(), s.io.actual_position());
+    EXPECT_EQ(s.io.skip(-1), MB_Result::Invalid_Data);
+    EXPECT_EQ(s.io.stream_position(), 6);
+    // Skipping past the end makes the next read fail without reading anything.
+    ASSERT_EQ(s.io.skip(10), 0);
+    EXPECT_NE(s.io.read(b[0]), 0);
+}
+
+TEST(File_IO_Resume, TokensAndQuotedStrings)
+{
+    struct Case {
+        const char* input;
+        int max;
+        char paren;
+        int result;
+        const char* text;  // on success
+        char next;         // the byte read after the token (0: none)
+    };
+    const Case cases[] = {
+        {"  abc def", 40, 0, 0, "abc", ' '},
+        {"\r\n\tabc)", 40, 0, 0, "abc", ')'},
+        {"'a b\\'c' x", 40, 0, 0, "a b'c", ' '},
+        {"\"x'y\" ", 40, 0, 0, "x'y", ' '},
+        {"'' ", 40, 0, 0, "", ' '},
+        {"a\\ b ", 40, 0, 0, "a b", ' '},
+        {"(Color ", 40, 1, 0, "(Color", ' '},
+        {"(Color ", 40, 0, 2, nullptr, 0},
+        {"a(b ", 40, 1, 2, nullptr, 0},
+        {"ab'c ", 40, 0, 2, nullptr, 0},
+        {"a{b ", 40, 0, 2, nullptr, 0},
+        {"'a{b(' ", 40, 0, 0, "a{b(", ' '},
+        {"abcdef ", 3, 0, 2, nullptr, 0},
+    };
+    for (const Case& c : cases) {
+        for (bool trickling : {false, true}) {
+            Stream s;
+            if (trickling)
+                trickle(s.io, c.input);
+            else
+                ASSERT_EQ(s.open_read(c.input), 0);
+            char* out = nullptr;
+            const MB_Result r = until_done([&] { return s.io.read(out, c.max, c.paren); });
+            std::unique_ptr<char[]> owned(out);
+            EXPECT_EQ(r, c.result) << c.input << (trickling ? " trickling" : "");
+            if (c.result != 0) {
+                EXPECT_EQ(out, nullptr);
+                continue;
+            }
+            ASSERT_NE(out, nullptr);
+            EXPECT_STREQ(out, c.text) << c.input;
+            unsigned char next = 0;
+            EXPECT_EQ(until_done([&] { return s.io.read(next); }), 0);
+            EXPECT_EQ(next, c.next) << c.input;
+        }
+    }
+}
+
+TEST(File_IO_Resume, EachFileKeepsItsOwnOpeningQuote)
+{
+    // One file object stops inside a double-quoted string; another reads a string quoted
+    // with "'" that holds a double quote; the first then ends at its own quote character.
+    Stream first;
+    trickle(first.io, "\"a'b\" ");
+    char* out1 = nullptr;
+    MB_Result r = MB_Result::Success;
+    for (int i = 0; i < 4; ++i) r = first.io.read(out1, 40, 0);
+    ASSERT_NE(r, 0);
+
+    Stream second;
+    ASSERT_EQ(second.open_read("'q\"r' "), 0);
+    char* out2 = nullptr;
+    ASSERT_EQ(second.io.read(out2, 40, 0), 0);
+    std::unique_ptr<char[]> owned2(out2);
+    EXPECT_STREQ(out2, "q\"r");
+
+    ASSERT_EQ(until_done([&] { return first.io.read(out1, 40, 0); }), 0);
+    std::unique_ptr<char[]> owned1(out1);
+    EXPECT_STREQ(out1, "a'b");
+}
+
+TEST(File_IO_Resume, SkipPastMatchingParen)
+{
+    struct Case {
+        Bytes input;
+        int result;
+        char next;
+    };
+    const Case cases[] = {
+        {"a b) c", 0, ' '},
+        {"(x (y)) z) w", 0, ' '},
+        {"'a)' \\) q) r", 0, ' '},
+        {"{" + hex("03 00 00 00") + ")))" + ") s", 0, ' '},
+        {"{" + hex("00 00 00 00") + ")", 2, 0},
+        {"{" + hex("FF FF FF FF") + ")", 2, 0},
+        {"{" + hex("FF FF FF 7F") + ")", 2, 0},
+        {"no close", 4, 0},
+    };
+    for (const Case& c : cases) {
+        Stream s;
+        ASSERT_EQ(s.open_read(c.input), 0);
+        s.io.set_paren_count(1);
+        const MB_Result r = s.io.skip_past_matching_paren(0);
+        EXPECT_EQ(r == 0, c.result == 0) << to_hex(c.input) << " gave " << r;
+        if (c.result == 2) {
+            EXPECT_EQ(r, MB_Result::Invalid_Data);
+        }
+        if (c.result != 0) continue;
+        EXPECT_EQ(s.io.paren_count(), 0);
+        unsigned char next = 0;
+        ASSERT_EQ(s.io.read(next), 0);
+        EXPECT_EQ(next, c.next);
+    }
+}
+
+// Hostile lengths and counts: each must fail cleanly and leave its destination as it
+// was, in a plain file of known size and in a source of unknown size.
+TEST(File_IO_Hostile, LengthsAndCounts)
+{
+    struct Case {
+        const char* name;
+        Bytes bytes;
+    };
+    const Bytes pad(64, '\0');
+    const Case strings[] = {
+        {"-1", hex("FF FF FF FF") + pad},
+        {"INT_MAX", hex("FF FF FF 7F") + pad},
+        {"INT_MIN", hex("00 00 00 80") + pad},
+        {"past the end", hex("00 01 00 00") + "abc"},
+    };
+    const Case point_sets[] = {
+        {"-1", hex("FF FF FF FF") + pad},
+        {"INT_MAX", hex("FF FF FF 7F") + pad},
+        {"count x 24 overflows int", hex("AB AA AA 0A") + pad},
+        {"past the end", hex("10 00 00 00") + pad},
+    };
+    const Case runs[] = {
+        {"runs -1", hex("FF FF FF FF 00") + pad},
+        {"runs INT_MAX", hex("FF FF FF 7F 00") + pad},
+        {"counts sum overflows", hex("02 00 00 00 00 FF FF FF FF FF FF FF FF") + pad},
+        {"counts sum past max", hex("02 00 00 00 00 00 00 00 01 00 00 00 01") + pad},
+        {"points past the end", hex("01 00 00 00 00 05 00 00 00") + pad},
+    };
+    for (bool trickling : {false, true}) {
+        auto reader = [&](Stream& s, const Bytes& b) {
+            if (trickling)
+                trickle(s.io, b);
+            else
+                ASSERT_EQ(s.open_read(b), 0);
+        };
+        for (const Case& c : strings) {
+            Stream s;
+            reader(s, c.bytes);
+            MB_String text("keep");
+            MB_Result r = until_done([&] { return text.materialize(s.io); });
+            EXPECT_NE(r, 0) << "string " << c.name;
+            EXPECT_EQ(text, MB_String("keep")) << c.name;
+
+            Stream x;
+            reader(x, c.bytes);
+            MB_Xdata data;
+            data.buffer("keep", 4);
+            r = until_done([&] { return data.materialize(MB_Opcode(), x.io); });
+            EXPECT_NE(r, 0) << "xdata " << c.name;
+            EXPECT_EQ(std::string(data.buffer(), data.size()), "keep") << c.name;
+        }
+        for (const Case& c : point_sets) {
+            Stream s;
+            reader(s, c.bytes);
+            const Qe_Pt one(1, 1, 1);
+            Qe_Pt_Set set(1, &one);
+            EXPECT_NE(until_done([&] { return s.io.read(set); }), 0) << "set " << c.name;
+            ASSERT_EQ(set.count(), 1) << c.name;
+            EXPECT_TRUE(pt_eq(set[0], one));
+            EXPECT_TRUE(pt_eq(s.drawing.position(), Qe_Pt()));
+        }
+        for (const Case& c : runs) {
+            Stream s;
+            reader(s, c.bytes);
+            const Qe_Pt one(1, 1, 1);
+            Qe_Pt_Sets sets(1, nullptr, nullptr);
+            sets.init(1, &one);
+            EXPECT_NE(until_done([&] { return s.io.read(sets); }), 0) << "sets " << c.name;
+            EXPECT_EQ(sets.ptset_count(), 1u) << c.name;
+            EXPECT_EQ(sets.pts_count(), 1u) << c.name;
+        }
+    }
+}
+
+TEST(File_IO_Hostile, TruncatedRecordsFailAtEveryOffset)
+{
+    Stream writer;
+    ASSERT_EQ(writer.open_write(), 0);
+    MB_String("layer name").serialize(writer.io, 0);
+    const Qe_Pt pts[2] = {Qe_Pt(1, 2, 3), Qe_Pt(4, 6, 3)};
+    writer.io.write(Qe_Pt_Set(2, pts));
+    const Bytes body = writer.body();
+    for (std::size_t cut = 0; cut < body.size(); ++cut) {
+        Stream s;
+        ASSERT_EQ(s.open_read(body.substr(0, cut)), 0);
+        MB_String text;
+        Qe_Pt_Set set;
+        MB_Result r = text.materialize(s.io);
+        if (r == 0) r = s.io.read(set);
+        EXPECT_NE(r, 0) << cut;
+    }
+}
+
+// Opening and closing
+
+TEST(File_IO_Open, Results)
+{
+    {
+        Stream s;
+        ASSERT_EQ(s.open_write(), 0);
+        EXPECT_EQ(s.io.open(), MB_Result::File_Already_Open);
+    }
+    {
+        MB_File_IO io;
+        EXPECT_EQ(io.close(), 0);  // mode 0: nothing to do
+        io.set_file_mode(MB_File_IO::Mode_Read);
+        EXPECT_EQ(io.close(), MB_Result::No_File_Open);
+        io.set_file_mode(MB_File_IO::Mode_Write);
+        EXPECT_EQ(io.close(), MB_Result::No_File_Open);
+    }
+    {
+        MB_File_IO io;
+        io.set_file_mode(MB_File_IO::Mode_Read);
+        EXPECT_EQ(io.open(), MB_Result::No_File_Name);  // no drawing
+        MB_Drawing d;
+        io.drawing(&d);
+        EXPECT_EQ(io.open(), MB_Result::No_File_Name);
+        d.set_filename("/nonexistent-folder/x.vkt");
+        EXPECT_EQ(io.open(), MB_Result::Open_Failed);
+        Temp_File f;
+        d.set_filename(f.path());
+        io.set_file_mode(MB_File_IO::Mode_Closed);
+        EXPECT_EQ(io.open(), MB_Result::Open_Failed);
+        io.set_file_mode(MB_File_IO::Mode_Read);
+        EXPECT_EQ(io.open(), 0);
+        ASSERT_NE(io.statistics(), nullptr);
+        EXPECT_EQ(io.statistics()->counts[3], 0);
+        EXPECT_EQ(io.close(), 0);
+        EXPECT_EQ(io.statistics(), nullptr);
+    }
+}
+
+TEST(File_IO_Open, CloseForgetsWhatWasHeldBack)
+{
+    Stream s;
+    ASSERT_EQ(s.open_read("abc"), 0);
+    const unsigned char back[2] = {'X', 'Y'};
+    s.io.put_back(2, back);
+    s.io.set_paren_count(3);
+    s.io.close();
+    EXPECT_EQ(s.io.paren_count(), 0);
+    EXPECT_EQ(s.io.stream_position(), 0);
+    ASSERT_EQ(s.open_read("def"), 0);
+    unsigned char b[3];
+    ASSERT_EQ(s.io.read(3, b), 0);
+    EXPECT_EQ(Bytes(reinterpret_cast<char*>(b), 3), "def");
+}
+
+TEST(File_IO_Open, RenditionsAndIncarnations)
+{
+    MB_File_IO io;
+    ASSERT_NE(io.rendition(), nullptr);
+    EXPECT_EQ(io.rendition()->color().rgba(), MB_RGBA32(255, 255, 255, 0));
+    EXPECT_EQ(io.rendition()->color_map().size(), 256);
+    EXPECT_EQ(io.rendition()->color_map().map()[10], MB_RGBA32(0, 0, 0, 255));  // palette A
+    EXPECT_EQ(io.next_incarnation(), 1);
+    EXPECT_EQ(io.next_incarnation(), 2);
+    EXPECT_EQ(MB_File_IO::toolkit_decimal_revision(), 100);
+    MB_Drawing d;
+    io.drawing(&d);
+    EXPECT_EQ(io.fifo_rendition().drawing(), &d);
+}
+
+}  // namespace
