@@ -15,6 +15,7 @@
 #include "kernel/database/color.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/object.h"
+#include "kernel/operation/undo_redo.h"
 #include "kernel/stream/lz_coder_p.h"
 
 static_assert(sizeof(MB_RGBA32) == 4 && std::is_trivially_copyable_v<MB_RGBA32>);
@@ -80,9 +81,13 @@ Qe_Pt get_point(const unsigned char* b)
 
 std::unique_ptr<MB_Rendition> make_rendition(int color_map_revision)
 {
+    // The rendition's records belong to the file object: none of them, nor the map they
+    // are filled from, is reported to the undo record.
+    const short recording = api_rec_cmd_pause();
     auto r = std::make_unique<MB_Rendition>();
     r->color().set(255, 255, 255, 0, MB_Color::No_Mapping);
     r->color_map() = MB_Color_Map(color_map_revision);
+    api_rec_cmd_continue(recording);
     return r;
 }
 
