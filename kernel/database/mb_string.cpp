@@ -237,25 +237,9 @@ MB_Result MB_String::serialize(MB_File_IO& file, char) const
 
 MB_Result MB_String::materialize(MB_File_IO& file)
 {
-    unsigned char head[4];
-    MB_Result r = file.read(4, head);
-    if (r != 0) return r;
-    const mb_long n = static_cast<mb_long>(mb_ulong(head[0]) | (mb_ulong(head[1]) << 8) | (mb_ulong(head[2]) << 16) |
-                                           (mb_ulong(head[3]) << 24));
-    if (n == 0) return MB_Result::Success;
+    mb_long n = 0;
     std::unique_ptr<char[]> text;
-    r = file.check_length(n, 1, MB_File_IO::k_max_string_bytes);
-    if (r == 0) {
-        text.reset(new (std::nothrow) char[static_cast<size_t>(n)]);
-        if (!text) r = MB_Result::Out_Of_Memory;
-    }
-    if (r == 0) r = file.read(n, text.get());
-    if (r != 0) {
-        // The count goes back too: the stream stays at the string, and a call repeated
-        // once more data is there reads the whole string.
-        file.unread(4, head);
-        return r;
-    }
-    set(n, text.get());
-    return MB_Result::Success;
+    MB_Result r = file.read_counted_bytes(MB_File_IO::k_max_string_bytes, n, text);
+    if (r == 0 && n > 0) set(n, text.get());
+    return r;
 }

@@ -65,27 +65,9 @@ MB_Result MB_Xdata::serialize(MB_File_IO& file) const
 
 MB_Result MB_Xdata::materialize(const MB_Opcode&, MB_File_IO& file)
 {
-    unsigned char head[4];
-    MB_Result r = file.read(4, head);
-    if (r != 0) return r;
-    const mb_long n = static_cast<mb_long>(mb_ulong(head[0]) | (mb_ulong(head[1]) << 8) | (mb_ulong(head[2]) << 16) |
-                                           (mb_ulong(head[3]) << 24));
-    if (n == 0) {
-        free();
-        return MB_Result::Success;
-    }
+    mb_long n = 0;
     std::unique_ptr<char[]> bytes;
-    r = file.check_length(n, 1, MB_File_IO::k_max_xdata_bytes);
-    if (r == 0) {
-        bytes.reset(new (std::nothrow) char[static_cast<size_t>(n)]);
-        if (!bytes) r = MB_Result::Out_Of_Memory;
-    }
-    if (r == 0) r = file.read(n, bytes.get());
-    if (r != 0) {
-        // The stream stays at the block; a repeated call reads it whole.
-        file.unread(4, head);
-        return r;
-    }
-    assign(bytes.get(), static_cast<unsigned long>(n));
-    return MB_Result::Success;
+    MB_Result r = file.read_counted_bytes(MB_File_IO::k_max_xdata_bytes, n, bytes);
+    if (r == 0) assign(bytes.get(), static_cast<unsigned long>(n));
+    return r;
 }

@@ -899,6 +899,28 @@ MB_Result MB_File_IO::read(Qe_Pt_Sets& sets)
     return MB_Result::Success;
 }
 
+MB_Result MB_File_IO::read_counted_bytes(mb_long max, mb_long& n, std::unique_ptr<char[]>& bytes)
+{
+    unsigned char head[4];
+    MB_Result r = read(4, head);
+    if (r != 0) return r;
+    const mb_long count = static_cast<mb_long>(get_u32(head));
+    std::unique_ptr<char[]> fresh;
+    r = check_length(count, 1, max);
+    if (r == 0 && count > 0) {
+        fresh.reset(new (std::nothrow) char[static_cast<std::size_t>(count)]);
+        if (!fresh) r = MB_Result::Out_Of_Memory;
+    }
+    if (r == 0) r = read(count, fresh.get());
+    if (r != 0) {
+        unread(4, head);
+        return r;
+    }
+    n = count;
+    bytes = std::move(fresh);
+    return MB_Result::Success;
+}
+
 MB_Result MB_File_IO::read_count(int& n)
 {
     if (m_count_stage == 0) {

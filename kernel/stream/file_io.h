@@ -223,6 +223,10 @@ public:
     // were: a call repeated once more data is there reads the whole record.
     MB_Result read(Qe_Pt_Set& set);
     MB_Result read(Qe_Pt_Sets& sets);
+    // A long count n, then n bytes, held in bytes on success (null for n = 0). A count
+    // outside 0 to max, or past the end of a plain file, gives Invalid_Data. On failure
+    // nothing is consumed: the call may be repeated once more data is there.
+    MB_Result read_counted_bytes(mb_long max, mb_long& n, std::unique_ptr<char[]>& bytes);
     // One byte c; c = 0 is followed by an unsigned short u, the count being u + 256.
     MB_Result read_count(int& n);
     // A token (ended by a blank or ")", which is put back) or a quoted string ("'" or a
