@@ -17,6 +17,8 @@
 #include "kernel/database/object.h"
 #include "kernel/operation/undo_redo.h"
 #include "kernel/stream/lz_coder_p.h"
+#include "platform/codepage.h"
+#include "platform/path.h"
 
 static_assert(sizeof(MB_RGBA32) == 4 && std::is_trivially_copyable_v<MB_RGBA32>);
 static_assert(sizeof(Qe_Pt) == 24 && std::is_trivially_copyable_v<Qe_Pt>);
@@ -185,15 +187,27 @@ MB_Result MB_File_IO::close()
 MB_Result MB_File_IO::default_open(MB_File_IO& file)
 {
     if (file.m_stream_user_data) return MB_Result::File_Already_Open;
-    const char* name = file.m_drawing ? file.m_drawing->filename().ascii() : nullptr;
-    if (!name || !*name) return MB_Result::No_File_Name;
+    const MB_String* stored = file.m_drawing ? &file.m_drawing->filename() : nullptr;
+    if (!stored || stored->length() == 0) return MB_Result::No_File_Name;
+    // Paths are 8-bit text in the ANSI code page; a 16-bit name is converted to it.
+    std::string name;
+    if (stored->ascii()) {
+        name = stored->ascii();
+    } else {
+        const int need = WideCharToMultiByte(CP_ACP, 0, stored->unicode(), stored->length(), nullptr, 0, nullptr, nullptr);
+        if (need <= 0) return MB_Result::Open_Failed;
+        name.resize(static_cast<std::size_t>(need));
+        if (WideCharToMultiByte(CP_ACP, 0, stored->unicode(), stored->length(), name.data(), need, nullptr, nullptr) !=
+            need)
+            return MB_Result::Open_Failed;
+    }
     const char* mode = nullptr;
     if (file.m_file_mode == Mode_Read)
         mode = "rb";
     else if (file.m_file_mode == Mode_Write)
         mode = file.m_heuristics.allow_binary_data() ? "wb" : "w";
     if (!mode) return MB_Result::Open_Failed;
-    FILE* f = std::fopen(name, mode);
+    FILE* f = platform_fopen(name.c_str(), mode);
     if (!f) return MB_Result::Open_Failed;
     file.set_stream_user_data(f);
     return MB_Result::Success;
