@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <type_traits>
 
 #include "geometry/pt_set.h"
@@ -603,6 +604,51 @@ TEST(File_IO_Hostile, TruncatedRecordsFailAtEveryOffset)
         MB_Result r = text.materialize(s.io);
         if (r == 0) r = s.io.read(set);
         EXPECT_NE(r, 0) << cut;
+    }
+}
+
+// Seeded mutations of a stream of records: every read ends with a result, inside its
+// buffers (the sanitizers check the rest).
+TEST(File_IO_Hostile, MutatedRecords)
+{
+    Stream writer;
+    ASSERT_EQ(writer.open_write(), 0);
+    MB_String("a layer").serialize(writer.io, 0);
+    const Qe_Pt pts[3] = {Qe_Pt(1, 2, 3), Qe_Pt(4, 6, 3), Qe_Pt(7, 8, 9)};
+    writer.io.write(Qe_Pt_Set(3, pts));
+    const mb_ulong counts[2] = {1, 2};
+    writer.io.write(Qe_Pt_Sets(2, counts, pts));
+    MB_Xdata x;
+    x.buffer("data", 4);
+    x.serialize(writer.io);
+    writer.io.write_count(300);
+    writer.io.write("'quoted token' (x {y}) z)");
+    const Bytes body = writer.body();
+
+    std::mt19937 rng(20261210);
+    for (int round = 0; round < 400; ++round) {
+        Bytes b = body;
+        const int flips = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < flips; ++i) b[rng() % b.size()] = static_cast<char>(rng() & 0xFF);
+        if (rng() % 3 == 0) b.resize(rng() % b.size());
+        Stream s;
+        ASSERT_EQ(s.open_read(b), 0);
+        MB_String text;
+        Qe_Pt_Set set;
+        Qe_Pt_Sets sets;
+        MB_Xdata data;
+        int count = 0;
+        char* token = nullptr;
+        MB_Result r = text.materialize(s.io);
+        if (r == 0) r = s.io.read(set);
+        if (r == 0) r = s.io.read(sets);
+        if (r == 0) r = data.materialize(MB_Opcode(), s.io);
+        if (r == 0) r = s.io.read_count(count);
+        if (r == 0) r = s.io.read(token, 40, 0);
+        std::unique_ptr<char[]> owned(token);
+        s.io.set_paren_count(1);
+        if (r == 0) r = s.io.skip_past_matching_paren(0);
+        EXPECT_TRUE(r != 0 || count >= 1);
     }
 }
 
