@@ -1,6 +1,7 @@
 #include "kernel/database/color_map.h"
 
 #include <array>
+#include <climits>
 #include <new>
 
 #include "kernel/stream/file_io.h"
@@ -314,8 +315,13 @@ MB_Result MB_Color_Map::skip_operand(const MB_Opcode& opcode, MB_File_IO& file)
     case MB_Opcode::Extended_Ascii:
         return MB_Result::Success;
     case MB_Opcode::Extended_Binary:
+    {
         // The length counts the 2-byte opcode number already read.
-        return file.skip(opcode.extended_length() - 2);
+        const long long rest = static_cast<long long>(opcode.extended_length()) - 2;
+        if (rest < 0 || rest > INT_MAX) return MB_Result::Invalid_Data;
+        MB_Result r = file.check_length(static_cast<mb_long>(rest), 1, INT_MAX);
+        return r != 0 ? r : file.skip(static_cast<int>(rest));
+    }
     default:
         return MB_Result::Invalid_Data;
     }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <memory>
 
@@ -251,7 +252,8 @@ TEST(Color_Map_Stream, SmallMapsAndBadRecords)
     unsigned char next = 0;
     ASSERT_EQ(skip.io.read(next), 0);
     EXPECT_EQ(next, 'Z');
-    EXPECT_EQ(map.skip_operand(extended_binary(1, 1), skip.io), MB_Result::Invalid_Data);
+    for (mb_long hostile : {1, -1, INT_MIN, INT_MAX, 1000})
+        EXPECT_EQ(map.skip_operand(extended_binary(hostile, 1), skip.io), MB_Result::Invalid_Data) << hostile;
 }
 
 TEST(Color_Map_Stream, AsciiRecords)
