@@ -538,7 +538,10 @@ void Qe_Search_Loops::search_loops(bool minimal)
         p->m_walk = 0;
         g.relations[k] = items_of<Qe_Intersect_Relation>(p->relations());
         g.relation_count += g.relations[k].size();
-        for (Qe_Intersect_Relation* r : g.relations[k]) r->m_reverse = -1;
+        for (Qe_Intersect_Relation* r : g.relations[k]) {
+            r->m_reverse = -1;
+            r->m_orbit = 0;
+        }
     }
     // Each relation learns where its reverse stands among its end's relations.
     for (std::size_t k = 0; k < g.points.size(); ++k) {
@@ -555,25 +558,19 @@ void Qe_Search_Loops::search_loops(bool minimal)
         }
     }
     m_walk_id = 0;
-    for (std::size_t k = 0; k < g.points.size(); ++k) {
-        for (Qe_Intersect_Relation* r : g.relations[k]) {
-            if (r->state() != 0 || !starts_leftward(r->angle())) continue;
-            if (minimal)
-                search_min_loop_next_intpos(g, g.points[k], r);
-            else
-                search_max_loop_next_intpos(g, g.points[k], r);
-        }
-    }
+    for (std::size_t k = 0; k < g.points.size(); ++k)
+        for (Qe_Intersect_Relation* r : g.relations[k])
+            if (r->m_orbit != g.id) trace(g, r, minimal);
     m_current_points.clear();
     m_current_relations.clear();
 }
 
 namespace {
 
-Qe_Loop* loop_of(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first)
+Qe_Loop* loop_of(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first, std::size_t end)
 {
     auto* loop = new Qe_Loop;
-    for (std::size_t k = first; k < pts.size(); ++k) loop->add(pts[k]->point());
+    for (std::size_t k = first; k < end; ++k) loop->add(pts[k]->point());
     if (loop->count() < 3) {
         delete loop;
         return nullptr;
@@ -581,65 +578,122 @@ Qe_Loop* loop_of(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first)
     return loop;
 }
 
-}  // namespace
-
-// Every walk adds a new point at each step and stops at a repeated one, so it takes at
-// most as many steps as there are points; the step bound guards that all the same.
-void Qe_Search_Loops::search_min_loop_next_intpos(Graph& g, Qe_Intersect_Point* start, Qe_Intersect_Relation* r)
+double ring_area2(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first, std::size_t end)
 {
-    const unsigned walk = ++m_walk_id;
-    m_current_points.assign(1, start);
-    m_current_relations.assign(1, r);
-    start->m_walk = walk;
-    start->m_walk_pos = 0;
-    for (std::size_t steps = 0; r && r->state() != 1 && steps <= g.relation_count; ++steps) {
-        Qe_Intersect_Point* q = r->to();
-        if (!g.holds(q) || q->point().x() > start->point().x()) return;
-        if (q->m_walk == walk) {
-            // The walk closed on itself: the points from the first visit of q on bound a
-            // region; the relations walked before it lead nowhere else either.
-            if (Qe_Loop* loop = loop_of(m_current_points, static_cast<std::size_t>(q->m_walk_pos))) m_results.add(loop);
-            for (Qe_Intersect_Relation* used : m_current_relations) used->state(1);
-            return;
-        }
-        q->m_walk = walk;
-        q->m_walk_pos = static_cast<int>(m_current_points.size());
-        m_current_points.push_back(q);
-        if (r->m_reverse < 0) return;
-        const std::vector<Qe_Intersect_Relation*>& at = g.relations[static_cast<std::size_t>(q->m_index)];
-        const std::size_t rev = static_cast<std::size_t>(r->m_reverse);
-        r = at[rev == 0 ? at.size() - 1 : rev - 1];
-        m_current_relations.push_back(r);
+    double area2 = 0.0;
+    const Qe_Pt& o = pts[first]->point();
+    for (std::size_t k = first; k < end; ++k) {
+        const Qe_Pt& a = pts[k]->point();
+        const Qe_Pt& b = pts[k + 1 < end ? k + 1 : first]->point();
+        area2 += (a.x() - o.x()) * (b.y() - o.y()) - (b.x() - o.x()) * (a.y() - o.y());
     }
+    return area2;
 }
 
-void Qe_Search_Loops::search_max_loop_next_intpos(Graph& g, Qe_Intersect_Point* start, Qe_Intersect_Relation* r)
+}  // namespace
+
+// Turning at every point to the next smaller angle (minimal) or the next larger one
+// (maximal) is a permutation of the relations; its cycles are the boundaries of the
+// regions on the left (minimal) or the outlines on the right (maximal). Each cycle is
+// walked once, so the search is linear in the relations and a walk can take no more
+// steps than there are relations; a walk that reaches a point without a way back ends.
+//
+// A loop starts where a search from the rightmost points would have started it: at the
+// first relation, in the order of the points and their relations, that points to the
+// left, is not barred and leaves a point that no point of the cycle lies right of.
+void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal)
 {
-    const unsigned walk = ++m_walk_id;
-    m_current_points.assign(1, start);
-    m_current_relations.assign(1, r);
-    start->m_walk = walk;
-    start->m_walk_pos = 0;
-    for (std::size_t steps = 0; r && r->state() != 1 && steps <= g.relation_count; ++steps) {
-        Qe_Intersect_Point* q = r->to();
-        if (!g.holds(q) || q->point().x() > start->point().x()) return;
-        if (q == start) {
-            if (m_current_points.size() < 3) return;
-            if (Qe_Loop* loop = loop_of(m_current_points, 0)) m_results.add(loop);
-            for (Qe_Intersect_Point* p : m_current_points)
-                for (Qe_Intersect_Relation* used : g.relations[static_cast<std::size_t>(p->m_index)]) used->state(1);
-            return;
-        }
-        // Coming back to a point other than the start closes no outline.
-        if (q->m_walk == walk) return;
-        q->m_walk = walk;
-        q->m_walk_pos = static_cast<int>(m_current_points.size());
-        m_current_points.push_back(q);
-        if (r->m_reverse < 0) return;
+    std::vector<Qe_Intersect_Relation*>& cycle = m_current_relations;
+    cycle.clear();
+    bool closed = false, used = false;
+    for (Qe_Intersect_Relation* r = first; cycle.size() <= g.relation_count;) {
+        r->m_orbit = g.id;
+        cycle.push_back(r);
+        used = used || r->state() == 1;
+        const Qe_Intersect_Point* q = r->to();
+        if (!g.holds(q) || r->m_reverse < 0) break;
         const std::vector<Qe_Intersect_Relation*>& at = g.relations[static_cast<std::size_t>(q->m_index)];
         const std::size_t rev = static_cast<std::size_t>(r->m_reverse);
-        r = at[rev + 1 == at.size() ? 0 : rev + 1];
-        m_current_relations.push_back(r);
+        if (minimal)
+            r = at[rev == 0 ? at.size() - 1 : rev - 1];
+        else
+            r = at[rev + 1 == at.size() ? 0 : rev + 1];
+        if (r == first) {
+            closed = true;
+            break;
+        }
+        if (r->m_orbit == g.id) break;
+    }
+    if (!closed || used || cycle.size() < 3) return;
+
+    double right = cycle[0]->from()->point().x();
+    for (const Qe_Intersect_Relation* r : cycle) right = std::max(right, r->from()->point().x());
+    auto earlier = [](const Qe_Intersect_Relation* a, const Qe_Intersect_Relation* b) {
+        return a->from()->m_index != b->from()->m_index ? a->from()->m_index < b->from()->m_index
+                                                        : a->angle() < b->angle();
+    };
+    std::size_t start = 0;
+    bool startable = false;
+    for (std::size_t k = 0; k < cycle.size(); ++k) {
+        const Qe_Intersect_Relation* r = cycle[k];
+        const bool ok = starts_leftward(r->angle()) && r->state() != -1 && r->from()->point().x() == right;
+        if ((ok && !startable) || (ok == startable && earlier(r, cycle[start]))) {
+            start = k;
+            startable = startable || ok;
+        }
+    }
+    std::rotate(cycle.begin(), cycle.begin() + static_cast<std::ptrdiff_t>(start), cycle.end());
+    std::vector<Qe_Intersect_Point*>& pts = m_current_points;
+    pts.clear();
+    for (const Qe_Intersect_Relation* r : cycle) pts.push_back(r->from());
+
+    const unsigned walk = ++m_walk_id;
+    if (!minimal) {
+        // An outline that comes back to a point before closing touches itself there and
+        // is no simple outline; a clockwise one is the inside of a region.
+        for (Qe_Intersect_Point* p : pts) {
+            if (p->m_walk == walk) return;
+            p->m_walk = walk;
+        }
+        if (!(ring_area2(pts, 0, pts.size()) > 0.0)) return;
+        if (Qe_Loop* loop = loop_of(pts, 0, pts.size())) {
+            m_results.add(loop);
+            for (const Qe_Intersect_Point* p : pts)
+                for (Qe_Intersect_Relation* r : g.relations[static_cast<std::size_t>(p->m_index)]) r->state(1);
+        }
+        return;
+    }
+
+    // A boundary that touches itself (a hole joined to the outline by a bridge, or
+    // touching it at a vertex) passes some points twice; cut there into simple cycles,
+    // its counter-clockwise cycle of largest area is the region's outline. Clockwise
+    // cycles are holes or the outside of a figure.
+    pts.push_back(pts.front());
+    std::vector<Qe_Intersect_Point*> stack;
+    std::vector<Qe_Intersect_Point*> best;
+    double best_area = 0.0;
+    for (Qe_Intersect_Point* p : pts) {
+        if (p->m_walk != walk) {
+            p->m_walk = walk;
+            p->m_walk_pos = static_cast<int>(stack.size());
+            stack.push_back(p);
+            continue;
+        }
+        const std::size_t from = static_cast<std::size_t>(p->m_walk_pos);
+        if (stack.size() - from >= 3) {
+            const double area2 = ring_area2(stack, from, stack.size());
+            if (area2 > best_area) {
+                best_area = area2;
+                best.assign(stack.begin() + static_cast<std::ptrdiff_t>(from), stack.end());
+            }
+        }
+        for (std::size_t k = from + 1; k < stack.size(); ++k) stack[k]->m_walk = 0;
+        stack.resize(from + 1);
+    }
+    if (best.empty()) return;
+    if (Qe_Loop* loop = loop_of(best, 0, best.size())) {
+        m_results.add(loop);
+        for (Qe_Intersect_Relation* r : cycle) r->state(1);
     }
 }
 

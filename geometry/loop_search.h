@@ -49,7 +49,10 @@ private:
     Qe_Intersect_Point* m_to;
     double m_angle;
     int m_state = 0;
-    int m_reverse = -1;  // index of to → from in to's relations during a search
+    // Bookkeeping of a search: where to → from stands among to's relations, and the
+    // search that last walked the relation.
+    int m_reverse = -1;
+    unsigned m_orbit = 0;
 };
 
 class FENDRAL_API Qe_Intersect_Point {
@@ -130,15 +133,14 @@ public:
 private:
     struct Graph;
     void search_loops(bool minimal);
-    void search_min_loop_next_intpos(Graph& g, Qe_Intersect_Point* start, Qe_Intersect_Relation* r);
-    void search_max_loop_next_intpos(Graph& g, Qe_Intersect_Point* start, Qe_Intersect_Relation* r);
+    void trace(Graph& g, Qe_Intersect_Relation* first, bool minimal);
     void delete_intersects();
 
     Qe_Void_List m_input;
     Qe_Void_List m_segments;
     Qe_Void_List m_intersects;
     Qe_Void_List m_results;
-    // The walk in progress.
+    // The walk in progress: its points and relations.
     std::vector<Qe_Intersect_Point*> m_current_points;
     std::vector<Qe_Intersect_Relation*> m_current_relations;
     unsigned m_walk_id = 0;
