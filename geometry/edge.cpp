@@ -6,6 +6,7 @@
 #include "geometry/angles.h"
 #include "geometry/loop_search.h"
 #include "geometry/plane_geometry.h"
+#include "geometry/qe_file.h"
 #include "geometry/segment_predicates.h"
 #include "geometry/tessellation.h"
 #include "geometry/tolerance.h"
@@ -99,6 +100,8 @@ bool Qe_Line::merage(Qe_Edge* other)
     delete other;
     return true;
 }
+
+bool Qe_Line::save(Qe_File& file) { return file.write_segment(m_start, m_end, 0xFF0000); }
 
 // --- Qe_Segment ------------------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include "geometry/pt_set.h"
 #include "geometry/void_list.h"
 
+class Qe_File;
 class Qe_Intersect_Point;
 class Qe_Tran;
 
@@ -87,6 +88,8 @@ public:
     // Deletes other when it is a different line with the same end points (either way
     // round); the caller must then drop its reference to it.
     virtual bool merage(Qe_Edge* other);
+    // One debug line with both end points and the tag 0xFF0000; false when the write fails.
+    virtual bool save(Qe_File& file);
 
     const Qe_Pt& start() const { return m_start; }
     const Qe_Pt& end() const { return m_end; }

@@ -12,6 +12,7 @@
 #include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
 #include "geometry/pt_set.h"
+#include "geometry/qe_file.h"
 #include "geometry/segment_predicates.h"
 #include "geometry/tolerance.h"
 
@@ -708,4 +709,11 @@ void Qe_Search_Loops::order_result_list()
     std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     m_results.clear();
     for (const auto& k : keyed) m_results.add(k.second);
+}
+
+bool Qe_Search_Loops::save_segments(Qe_File& file)
+{
+    bool ok = file.write_current_time();
+    for (Qe_Segment* s : items_of<Qe_Segment>(m_segments)) ok = s->save(file) && ok;
+    return ok;
 }

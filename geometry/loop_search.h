@@ -21,6 +21,7 @@
 #include "geometry/point.h"
 #include "geometry/void_list.h"
 
+class Qe_File;
 class Qe_Intersect_Point;
 class Qe_Segment;
 
@@ -129,6 +130,8 @@ public:
     void search_max_loops();
     // Result loops by ascending x of their rectangle's centre.
     void order_result_list();
+    // Debug dump: the current time, then every segment; false when a write fails.
+    bool save_segments(Qe_File& file);
 
 private:
     struct Graph;

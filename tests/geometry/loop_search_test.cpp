@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <string>
 #include <cmath>
 #include <random>
 #include <type_traits>
@@ -11,6 +13,7 @@
 #include "geometry/loop_search.h"
 #include "geometry/pt_list.h"
 #include "geometry/pt_set.h"
+#include "geometry/qe_file.h"
 #include "geometry/tolerance.h"
 #include "geometry/loop_oracles.h"
 
@@ -225,6 +228,32 @@ TEST(LoopSearch, ConversionsMakeSegmentsFromTheInput)
     EXPECT_EQ(set.count(), 5);
     EXPECT_EQ(list.count(), 5);
     EXPECT_EQ(loop.count(), 4);
+}
+
+TEST(LoopSearch, SaveSegmentsWritesTheTimeAndOneLinePerSegment)
+{
+    const std::string path = testing::TempDir() + "loop_search_segments.txt";
+    {
+        Qe_Search_Loops s;
+        s.segment_list().add(new Qe_Segment(Qe_Pt(0, 0, 0), Qe_Pt(1.5, -2, 0)));
+        s.segment_list().add(new Qe_Segment(Qe_Pt(3, 4, 1), Qe_Pt(5, 6, 0)));
+        Qe_File file(path.c_str(), true);
+        EXPECT_TRUE(s.save_segments(file));
+        Qe_File closed;
+        EXPECT_FALSE(s.save_segments(closed));
+    }
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::string text;
+    for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
+    std::fclose(f);
+    const std::size_t first_line = text.find("\r\n");
+    ASSERT_NE(first_line, std::string::npos);
+    EXPECT_EQ(text.substr(0, 2), ";;");
+    EXPECT_EQ(text.substr(first_line + 2),
+              "0.0000,0.0000,0.0000,1.5000,-2.0000,0.0000,16711680\r\n"
+              "3.0000,4.0000,1.0000,5.0000,6.0000,0.0000,16711680\r\n");
+    std::remove(path.c_str());
 }
 
 // --- Faults that the search must survive -----------------------------------------------
