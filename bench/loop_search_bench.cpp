@@ -22,11 +22,7 @@ std::size_t search(const std::vector<Seg>& segs)
 {
     Qe_Search_Loops s;
     for (const Seg& g : segs) s.segment_list().add(new Qe_Segment(Qe_Pt(g.x0, g.y0, 0), Qe_Pt(g.x1, g.y1, 0)));
-    s.remove_error_segment();
-    s.bulid_intersect();
-    s.del_invalid_intersect();
-    s.create_intersect_relation();
-    s.order_add_remove_error_intersect_points();
+    s.init();
     s.search_min_loops();
     std::size_t n = 0;
     for (Qe_Void_Node* node = s.result_list().head(); node; node = node->next(), ++n)

@@ -121,10 +121,12 @@ public:
     // (ascending y for a segment whose x extent is below resabs); points at the same
     // position keep their insertion order. Nothing when p is null or already listed.
     void add_order_intpos(Qe_Intersect_Point* p);
+
+private:
+    friend class Qe_Search_Loops;
     // The position of q along the segment in that sense (not normalised).
     double order_parameter(const Qe_Pt& q) const;
 
-private:
     void* m_parent = nullptr;  // the object the segment was cut from; never dereferenced
     Qe_Void_List m_intpos;     // Qe_Intersect_Point*, not owned
 };
@@ -147,7 +149,6 @@ public:
     void translate(const Qe_Tran& t) override;
 
     double radius() const { return m_radius; }
-    const Qe_Pt& centre() const { return m_centre; }
 
 protected:
     // centre + radius · (cos a, sin a), with z = 0.

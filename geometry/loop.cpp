@@ -252,11 +252,7 @@ std::vector<Qe_Loop*> search(Qe_Search_Loops& s, bool loops_input, bool minimal)
         s.loop2segments();
     else
         s.ptlist2segments();
-    s.remove_error_segment();
-    s.bulid_intersect();
-    s.del_invalid_intersect();
-    s.create_intersect_relation();
-    s.order_add_remove_error_intersect_points();
+    s.init();
     if (minimal)
         s.search_min_loops();
     else

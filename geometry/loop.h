@@ -107,10 +107,10 @@ public:
     // fewer.
     bool offset(double distance, Qe_Loop& out) const;
 
+private:
     // The vertices in ring order; with close_ring the head is repeated at the end.
     std::unique_ptr<Qe_Pt[]> points(bool close_ring, int& n) const;
 
-private:
     Qe_Loop_Node* m_head = nullptr;
     std::unique_ptr<Qe_Rect> m_rect;
     bool m_closed = true;

@@ -579,16 +579,14 @@ Qe_Loop* loop_of(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first,
     return loop;
 }
 
-double ring_area2(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first, std::size_t end)
+// Signed area of the ring through the points, positive counter-clockwise.
+double ring_area(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first, std::size_t end)
 {
-    double area2 = 0.0;
-    const Qe_Pt& o = pts[first]->point();
-    for (std::size_t k = first; k < end; ++k) {
-        const Qe_Pt& a = pts[k]->point();
-        const Qe_Pt& b = pts[k + 1 < end ? k + 1 : first]->point();
-        area2 += (a.x() - o.x()) * (b.y() - o.y()) - (b.x() - o.x()) * (a.y() - o.y());
-    }
-    return area2;
+    std::vector<Qe_Pt> ring;
+    for (std::size_t k = first; k < end; ++k) ring.push_back(pts[k]->point());
+    const int n = static_cast<int>(ring.size());
+    const double area = cal_pts_area(ring.data(), n);
+    return api_mb_get_pts_dir(ring.data(), n) ? area : -area;
 }
 
 }  // namespace
@@ -656,7 +654,7 @@ void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal
             if (p->m_walk == walk) return;
             p->m_walk = walk;
         }
-        if (!(ring_area2(pts, 0, pts.size()) > 0.0)) return;
+        if (!(ring_area(pts, 0, pts.size()) > 0.0)) return;
         if (Qe_Loop* loop = loop_of(pts, 0, pts.size())) {
             m_results.add(loop);
             for (const Qe_Intersect_Point* p : pts)
@@ -682,9 +680,9 @@ void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal
         }
         const std::size_t from = static_cast<std::size_t>(p->m_walk_pos);
         if (stack.size() - from >= 3) {
-            const double area2 = ring_area2(stack, from, stack.size());
-            if (area2 > best_area) {
-                best_area = area2;
+            const double area = ring_area(stack, from, stack.size());
+            if (area > best_area) {
+                best_area = area;
                 best.assign(stack.begin() + static_cast<std::ptrdiff_t>(from), stack.end());
             }
         }

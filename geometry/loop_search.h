@@ -72,10 +72,9 @@ public:
     Qe_Void_List& segments() { return m_segments; }
     const Qe_Void_List& segments() const { return m_segments; }
 
-    void delete_relations();
-
 private:
     friend class Qe_Search_Loops;
+    void delete_relations();
 
     Qe_Pt m_point;
     Qe_Void_List m_relations;

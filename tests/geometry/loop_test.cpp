@@ -19,9 +19,10 @@ Qe_Loop rect_loop(double x0, double y0, double x1, double y1)
 
 std::vector<Qe_Pt> vertices(const Qe_Loop& l)
 {
-    int n = 0;
-    auto pts = l.points(false, n);
-    return std::vector<Qe_Pt>(pts.get(), pts.get() + n);
+    std::vector<Qe_Pt> v;
+    const Qe_Loop_Node* n = l.head();
+    for (long i = 0; i < l.count(); ++i, n = n->next()) v.push_back(n->point());
+    return v;
 }
 
 double signed_area(const Qe_Loop& l)
