@@ -27,13 +27,8 @@ void Qe_Loop_Node::insert_before(const Qe_Pt& p, int tag)
 
 void Qe_Loop_Node::insert_after(const Qe_Pt& p, int tag)
 {
-    auto* n = new Qe_Loop_Node(p);
-    n->m_tag = tag;
-    Qe_Loop_Node* after = m_next ? m_next : this;
-    n->m_next = after;
-    n->m_prev = this;
-    after->m_prev = n;
-    m_next = n;
+    // After this node is before its successor; a lone node is its own successor.
+    (m_next ? m_next : this)->insert_before(p, tag);
 }
 
 // --- Qe_Loop ---------------------------------------------------------------------------
