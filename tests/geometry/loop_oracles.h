@@ -98,7 +98,45 @@ public:
         return static_cast<std::size_t>(count);
     }
 
+    // The shell of the union of two rings (each closed implicitly); false when the union
+    // is not one polygon.
+    bool union_shell(const std::vector<std::pair<double, double>>& a, const std::vector<std::pair<double, double>>& b,
+                     Shell& out)
+    {
+        GEOSGeometry* pa = polygon(a);
+        GEOSGeometry* pb = polygon(b);
+        GEOSGeometry* u = GEOSUnion_r(m_h, pa, pb);
+        bool ok = u && GEOSGeomTypeId_r(m_h, u) == GEOS_POLYGON;
+        if (ok) {
+            const GEOSCoordSequence* cs = GEOSGeom_getCoordSeq_r(m_h, GEOSGetExteriorRing_r(m_h, u));
+            unsigned size = 0;
+            GEOSCoordSeq_getSize_r(m_h, cs, &size);
+            std::vector<double> xs, ys;
+            for (unsigned k = 0; k + 1 < size; ++k) {
+                double x = 0, y = 0;
+                GEOSCoordSeq_getXY_r(m_h, cs, k, &x, &y);
+                xs.push_back(x);
+                ys.push_back(y);
+            }
+            out = shell_of(xs, ys);
+        }
+        if (u) GEOSGeom_destroy_r(m_h, u);
+        GEOSGeom_destroy_r(m_h, pa);
+        GEOSGeom_destroy_r(m_h, pb);
+        return ok;
+    }
+
 private:
+    GEOSGeometry* polygon(const std::vector<std::pair<double, double>>& ring)
+    {
+        GEOSCoordSequence* cs = GEOSCoordSeq_create_r(m_h, static_cast<unsigned>(ring.size() + 1), 2);
+        for (unsigned k = 0; k <= ring.size(); ++k) {
+            const auto& p = ring[k % ring.size()];
+            GEOSCoordSeq_setXY_r(m_h, cs, k, p.first, p.second);
+        }
+        return GEOSGeom_createPolygon_r(m_h, GEOSGeom_createLinearRing_r(m_h, cs), nullptr, 0);
+    }
+
     GEOSContextHandle_t m_h;
 };
 

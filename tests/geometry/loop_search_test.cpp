@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <cmath>
 #include <random>
@@ -399,19 +400,26 @@ std::vector<Seg> random_grid(unsigned seed)
     return segs;
 }
 
+// A random star-shaped ring, counter-clockwise.
+std::vector<std::pair<double, double>> random_star(std::mt19937& rng)
+{
+    std::uniform_real_distribution<double> centre(20, 80), radius(5, 30), turn(0.2, 1.0);
+    const double cx = centre(rng), cy = centre(rng);
+    std::vector<std::pair<double, double>> pts;
+    for (double a = 0; a < 6.2; a += turn(rng)) {
+        const double r = radius(rng);
+        pts.emplace_back(cx + r * std::cos(a), cy + r * std::sin(a));
+    }
+    return pts;
+}
+
 // The outlines of a few random star-shaped polygons laid over one another.
 std::vector<Seg> random_polygons(unsigned seed, int count)
 {
     std::mt19937 rng(seed);
-    std::uniform_real_distribution<double> centre(20, 80), radius(5, 30), turn(0.2, 1.0);
     std::vector<Seg> segs;
     for (int k = 0; k < count; ++k) {
-        const double cx = centre(rng), cy = centre(rng);
-        std::vector<std::pair<double, double>> pts;
-        for (double a = 0; a < 6.2; a += turn(rng)) {
-            const double r = radius(rng);
-            pts.emplace_back(cx + r * std::cos(a), cy + r * std::sin(a));
-        }
+        const auto pts = random_star(rng);
         if (pts.size() >= 3) segs = segs + polygon(pts);
     }
     return segs;
@@ -431,6 +439,33 @@ TEST(LoopSearch, MinimalLoopsAreGeosFacesOnPolygonUnions)
         SCOPED_TRACE(seed);
         expect_same_shells(random_polygons(seed, 2 + static_cast<int>(seed % 4)));
     }
+}
+
+// The outline of two overlapping loops is the shell of their union.
+TEST(LoopSearch, UnionLoopIsTheGeosUnionShell)
+{
+    int compared = 0;
+    for (unsigned seed = 1; seed <= 150; ++seed) {
+        SCOPED_TRACE(seed);
+        std::mt19937 rng(seed);
+        const auto a = random_star(rng), b = random_star(rng);
+        Shell want{};
+        if (a.size() < 3 || b.size() < 3 || !loop_oracles::Geos().union_shell(a, b, want)) continue;
+        const Ring ra = ring(a), rb = ring(b);
+        const Qe_Loop la(ra.data(), static_cast<int>(ra.size())), lb(rb.data(), static_cast<int>(rb.size()));
+        std::unique_ptr<Qe_Loop> u(la.create_union_loop(lb));
+        ASSERT_NE(u, nullptr);
+        Ring got;
+        const Qe_Loop_Node* v = u->head();
+        for (long i = 0; i < u->count(); ++i, v = v->next()) got.push_back(v->point());
+        EXPECT_GT(signed_area(got), 0.0);
+        const Shell s = shell(got);
+        EXPECT_NEAR(s.area, want.area, 1e-6 * want.area);
+        EXPECT_NEAR(s.cx, want.cx, 1e-6);
+        EXPECT_NEAR(s.cy, want.cy, 1e-6);
+        ++compared;
+    }
+    EXPECT_GT(compared, 50);
 }
 
 // --- Glyph outlines --------------------------------------------------------------------
