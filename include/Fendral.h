@@ -31,6 +31,7 @@
 #include "geometry/loop.h"
 #include "geometry/loop_search.h"
 #include "geometry/user_lists.h"
+#include "geometry/shx_char.h"
 #include "geometry/folders.h"
 #include "geometry/log.h"
 #include "geometry/messages.h"
