@@ -32,6 +32,7 @@
 #include "geometry/loop_search.h"
 #include "geometry/user_lists.h"
 #include "geometry/shx_char.h"
+#include "geometry/loop_cut.h"
 #include "geometry/trim_extend.h"
 #include "geometry/hatch_type.h"
 #include "geometry/folders.h"
