@@ -8,6 +8,8 @@
 #include "platform/win_types.h"
 #include "platform/handles.h"
 #include "platform/gdi.h"
+#include "platform/gdi_draw.h"
+#include "platform/recording_dc.h"
 #include "platform/window.h"
 #include "platform/snapshot.h"
 #include "platform/system.h"

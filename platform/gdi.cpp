@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/gdi_draw_p.h"
 #include "platform/gdi_p.h"
 #include "platform/window.h"
 
@@ -182,6 +183,7 @@ HDC CreateCompatibleDC(HDC hdc)
     dc->type = Dc_Type::memory;
     dc->device_bpp = depth;
     dc->state.bitmap = default_bitmap();
+    select_default_objects(*dc);
     return static_cast<HDC>(add_object(std::move(dc)));
 }
 
@@ -205,6 +207,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj)
     Dc* dc = find_dc(hdc);
     Object* o = find_any(obj);
     if (!dc || !o) return nullptr;
+    record_call(*dc, "SelectObject", {static_cast<long long>(GetObjectType(obj))});
     switch (o->kind) {
     case Kind::bitmap: {
         auto* b = static_cast<Bitmap*>(o);
