@@ -26,6 +26,8 @@
 #include "geometry/pt_list.h"
 #include "geometry/pt_set.h"
 #include "geometry/rect.h"
+#include "geometry/raster_device.h"
+#include "geometry/dc_draw.h"
 #include "geometry/segment_predicates.h"
 #include "geometry/plane_geometry.h"
 #include "geometry/tessellation.h"
