@@ -325,9 +325,13 @@ void Qe_Qdc::down_impl(int x, int y1, int y2)
 }
 
 // Lines are clipped in 64-bit and extended precision, so that coordinates anywhere in int
-// neither overflow nor cost more than the clip rectangle. The dash step of a line pixel is
-// taken from the pixel's own major-axis coordinate, as for spans: a line skips the same pixels
-// whichever end it is drawn from, including y-major lines whose drawing runs from the larger y.
+// neither overflow nor cost more than the clip rectangle. Every end that clipping moves is
+// computed from the caller's line, not from an end already moved: truncation errors would
+// otherwise add up where a line is clipped twice near a corner and leave a steep line several
+// pixels short of the edge.
+// The dash step of a line pixel is taken from the pixel's own major-axis coordinate, as for
+// spans: a line skips the same pixels whichever end it is drawn from, including y-major lines
+// whose drawing runs from the larger y.
 template <int Bytes>
 void Qe_Qdc::line_impl(int x1, int y1, int x2, int y2)
 {
@@ -339,16 +343,23 @@ void Qe_Qdc::line_impl(int x1, int y1, int x2, int y2)
         std::swap(Y1, Y2);
         exchanged = !exchanged;
     }
+    const long long ax = X1, ay = Y1, ldx = X2 - X1, ldy = Y2 - Y1;
+    auto x_at = [&](long long y) {
+        return ax + static_cast<long long>(std::trunc(static_cast<long double>(y - ay) * ldx / ldy));
+    };
+    auto y_at = [&](long long x) {
+        return ay + static_cast<long long>(std::trunc(static_cast<long double>(x - ax) * ldy / ldx));
+    };
     if (Y2 < c.top) return;
     if (Y1 < c.top) {
         if (Y1 == Y2) return;
-        X1 += static_cast<long long>(std::trunc(static_cast<long double>(c.top - Y1) * (X2 - X1) / (Y2 - Y1)));
+        X1 = x_at(c.top);
         Y1 = c.top;
     }
     if (Y1 >= c.bottom) return;
     if (Y2 >= c.bottom) {
         if (Y1 == Y2) return;
-        X2 = static_cast<long long>(std::trunc(static_cast<long double>(c.bottom - 1 - Y1) * (X2 - X1) / (Y2 - Y1) + X1));
+        X2 = x_at(c.bottom - 1);
         Y2 = c.bottom - 1;
     }
     if (X1 > X2) {
@@ -359,13 +370,13 @@ void Qe_Qdc::line_impl(int x1, int y1, int x2, int y2)
     if (X2 < c.left) return;
     if (X1 < c.left) {
         if (X1 == X2) return;
-        Y1 += static_cast<long long>(std::trunc(static_cast<long double>(c.left - X1) * (Y2 - Y1) / (X2 - X1)));
+        Y1 = y_at(c.left);
         X1 = c.left;
     }
     if (X1 >= c.right) return;
     if (X2 >= c.right) {
         if (X1 == X2) return;
-        Y2 = static_cast<long long>(std::trunc(static_cast<long double>(c.right - 1 - X1) * (Y2 - Y1) / (X2 - X1) + Y1));
+        Y2 = y_at(c.right - 1);
         X2 = c.right - 1;
     }
 
