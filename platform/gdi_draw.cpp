@@ -462,7 +462,8 @@ BOOL Arc(HDC hdc, int left, int top, int right, int bottom, int xs, int ys, int 
     if (sweep <= 0) sweep += 2 * pi;
     const bool whole = ts == te;
     if (whole) sweep = 2 * pi;
-    auto pts = ellipse_points(c, a, bb, ts, sweep);
+    // The whole ellipse takes the same points as Ellipse's outline.
+    auto pts = ellipse_points(c, a, bb, whole ? 0.0 : ts, sweep);
     if (whole) pts.pop_back();
     if (in_path(*dc)) {
         path_add(*dc, std::move(pts));

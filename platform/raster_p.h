@@ -120,7 +120,17 @@ void Coverage::write(Surface& s, int rop2, std::uint32_t pen_value, bool paint_g
                 break;
             default: continue;
             }
-            s.put_value(x, y, apply_rop2(rop2, v, s.value_at(x, y), mask));
+            const std::uint32_t out = apply_rop2(rop2, v, s.value_at(x, y), mask);
+            if (s.bpp == 32) {
+                // The fourth byte is not part of the colour: left as it was, so that drawing
+                // twice in NOT-XOR mode gives back every byte.
+                std::uint8_t* p = s.row(y) + 4 * static_cast<std::size_t>(x);
+                p[0] = static_cast<std::uint8_t>(out);
+                p[1] = static_cast<std::uint8_t>(out >> 8);
+                p[2] = static_cast<std::uint8_t>(out >> 16);
+            } else {
+                s.put_value(x, y, out);
+            }
         }
         i = j;
     }
