@@ -202,23 +202,36 @@ void Coverage::add_even_odd_fill(const std::vector<std::vector<Dpoint>>& rings, 
     if (ymin > ymax) return;
     const long long r0 = std::max(0LL, clamp_coord(std::floor(ymin - 0.5)));
     const long long r1 = std::min(static_cast<long long>(m_height) - 1, clamp_coord(std::ceil(ymax)));
+    if (r0 > r1) return;
+    // Edges sorted by their lowest y; each row looks only at the edges it can cross.
+    struct Edge {
+        double y0, y1;  // y0 < y1
+        double x0, slope;
+    };
+    std::vector<Edge> edges;
+    for (const auto& ring : rings) {
+        const std::size_t n = ring.size();
+        if (n < 3) continue;
+        for (std::size_t k = 0; k < n; ++k) {
+            Dpoint u = ring[k], v = ring[(k + 1) % n];
+            if (u.y == v.y) continue;
+            if (u.y > v.y) std::swap(u, v);
+            edges.push_back(Edge{u.y, v.y, u.x, (v.x - u.x) / (v.y - u.y)});
+        }
+    }
+    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
+    std::vector<const Edge*> active;
     std::vector<double> xs;
+    std::size_t next = 0;
+    const double wlim = static_cast<double>(m_width) + 1.0;
     for (long long y = r0; y <= r1; ++y) {
         const double yc = static_cast<double>(y) + 0.5;
+        while (next < edges.size() && edges[next].y0 <= yc) active.push_back(&edges[next++]);
+        // Half-open in y, so a vertex on the sample line counts once per pair of edges.
+        std::erase_if(active, [yc](const Edge* e) { return e->y1 <= yc; });
         xs.clear();
-        for (const auto& ring : rings) {
-            const std::size_t n = ring.size();
-            if (n < 3) continue;
-            for (std::size_t k = 0; k < n; ++k) {
-                const Dpoint& u = ring[k];
-                const Dpoint& v = ring[(k + 1) % n];
-                // Half-open in y, so a vertex on the sample line counts once per pair of edges.
-                if ((u.y <= yc && yc < v.y) || (v.y <= yc && yc < u.y))
-                    xs.push_back(u.x + (yc - u.y) * (v.x - u.x) / (v.y - u.y));
-            }
-        }
+        for (const Edge* e : active) xs.push_back(e->x0 + (yc - e->y0) * e->slope);
         std::sort(xs.begin(), xs.end());
-        const double wlim = static_cast<double>(m_width) + 1.0;
         for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {
             const double xa = std::clamp(xs[k] - 0.5, -1.0, wlim), xb = std::clamp(xs[k + 1] - 0.5, -1.0, wlim);
             add_span(y, static_cast<long long>(std::ceil(xa)), static_cast<long long>(std::ceil(xb)), p);

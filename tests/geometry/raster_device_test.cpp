@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <cairo.h>
 
 #include <algorithm>
 #include <array>
@@ -20,6 +19,7 @@
 #include "platform/handles.h"
 #include "platform/snapshot.h"
 #include "platform/window.h"
+#include "support/cairo_oracle.h"
 
 namespace {
 
@@ -470,31 +470,6 @@ std::vector<POINT> rings_array(const std::vector<std::vector<POINT>>& rings)
     return out;
 }
 
-// Even-odd fill by cairo without antialiasing; pixel (x, y) is sampled at the point (x, y).
-std::vector<bool> cairo_fill(const std::vector<std::vector<POINT>>& rings, int w, int h)
-{
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-    cairo_t* cr = cairo_create(s);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-    cairo_translate(cr, 0.5, 0.5);
-    for (const auto& r : rings) {
-        cairo_move_to(cr, r[0].x, r[0].y);
-        for (std::size_t i = 1; i < r.size(); ++i) cairo_line_to(cr, r[i].x, r[i].y);
-        cairo_close_path(cr);
-    }
-    cairo_fill(cr);
-    cairo_surface_flush(s);
-    std::vector<bool> in(static_cast<std::size_t>(w) * h);
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) in[static_cast<std::size_t>(y) * w + x] = data[y * stride + x] != 0;
-    cairo_destroy(cr);
-    cairo_surface_destroy(s);
-    return in;
-}
-
 double distance_to_rings(double x, double y, const std::vector<std::vector<POINT>>& rings)
 {
     double best = 1e300;
@@ -527,7 +502,7 @@ TEST(RasterDevice, PolygonFillMatchesCairoEvenOddAwayFromEdges)
         d.q.SetColor(RGB(0, 0, 255), false);
         const auto pts = rings_array(rings);
         d.q.Polygon(pts.data(), static_cast<int>(pts.size()), 1, RGB(255, 0, 0));
-        const auto expected = cairo_fill(rings, w, h);
+        const auto expected = cairo_even_odd_fill(rings, w, h, 0.5);
         int compared = 0;
         for (int py = 0; py < h; ++py)
             for (int px = 0; px < w; ++px) {

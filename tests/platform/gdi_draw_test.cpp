@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <cairo.h>
 
 #include <algorithm>
 #include <array>
@@ -16,6 +15,7 @@
 #include "platform/recording_dc.h"
 #include "platform/snapshot.h"
 #include "platform/window.h"
+#include "support/cairo_oracle.h"
 
 namespace {
 
@@ -236,29 +236,6 @@ TEST(GdiDraw, PolylineJointsAreDrawnOnce)
     EXPECT_EQ(d.not_white().size(), 36u);
 }
 
-// Even-odd coverage of pixel centres by cairo without antialiasing.
-std::vector<bool> cairo_fill(const std::vector<std::vector<POINT>>& rings, int w, int h)
-{
-    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
-    cairo_t* cr = cairo_create(s);
-    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
-    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-    for (const auto& r : rings) {
-        cairo_move_to(cr, r[0].x, r[0].y);
-        for (std::size_t i = 1; i < r.size(); ++i) cairo_line_to(cr, r[i].x, r[i].y);
-        cairo_close_path(cr);
-    }
-    cairo_fill(cr);
-    cairo_surface_flush(s);
-    std::vector<bool> in(static_cast<std::size_t>(w) * h);
-    const unsigned char* data = cairo_image_surface_get_data(s);
-    const int stride = cairo_image_surface_get_stride(s);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) in[static_cast<std::size_t>(y) * w + x] = data[y * stride + x] != 0;
-    cairo_destroy(cr);
-    cairo_surface_destroy(s);
-    return in;
-}
 
 double distance_to_segment(double px, double py, POINT a, POINT b)
 {
@@ -295,7 +272,7 @@ TEST(GdiDraw, PathFillMatchesCairoEvenOddSoNestedFiguresLeaveHoles)
         EXPECT_TRUE(d.not_white().empty());  // nothing drawn until the path is used
         ASSERT_TRUE(StrokeAndFillPath(d.dc));
         EXPECT_FALSE(StrokeAndFillPath(d.dc));  // the path is gone
-        const auto expected = cairo_fill(rings, w, h);
+        const auto expected = cairo_even_odd_fill(rings, w, h, 0.0);
         for (int py = 0; py < h; ++py)
             for (int px = 0; px < w; ++px) {
                 double dist = 1e300;
