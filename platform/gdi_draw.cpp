@@ -55,22 +55,34 @@ bool in_path(Dc& dc) { return dc.drawing && dc.drawing->path_open; }
 
 bool hatch_on(int x, int y) { return ((x + y) & 7) == 7; }
 
-// A brush's value at a pixel; false where the pixel is left alone.
-bool brush_value(const Brush& b, const Dc& dc, const Surface& s, int x, int y, std::uint32_t& v)
-{
-    switch (b.style) {
-    case BS_SOLID: v = s.value_of(b.colour); return true;
-    case BS_HATCHED:
-        if (hatch_on(x, y)) {
-            v = s.value_of(b.colour);
-            return true;
-        }
-        if (dc.state.bk_mode != OPAQUE) return false;
-        v = s.value_of(dc.state.bk_color);
-        return true;
-    default: return false;
+// A brush's pixel values, converted once per call: the colour, and the background colour that
+// a hatch brush paints its gaps with while the background mode is opaque.
+struct Brush_Values {
+    UINT style;
+    std::uint32_t fg;
+    std::uint32_t bg;
+    bool opaque;
+    Brush_Values(const Brush& b, const Dc& dc, const Surface& s)
+        : style(b.style), fg(s.value_of(b.colour)), bg(s.value_of(dc.state.bk_color)),
+          opaque(dc.state.bk_mode == OPAQUE)
+    {
     }
-}
+    // The value at a pixel; false where the pixel is left alone.
+    bool at(int x, int y, std::uint32_t& v) const
+    {
+        switch (style) {
+        case BS_SOLID: v = fg; return true;
+        case BS_HATCHED:
+            if (hatch_on(x, y)) {
+                v = fg;
+                return true;
+            }
+            v = bg;
+            return opaque;
+        default: return false;
+        }
+    }
+};
 
 struct Figure {
     std::vector<Dpoint> points;
@@ -81,8 +93,7 @@ long long round_coord(double v) { return clamp_coord(std::floor(v + 0.5)); }
 
 // Draws the fill rings with the brush (when fill) and the figures with the pen, every covered
 // pixel once.
-void render(Dc& dc, Surface& s, const std::vector<std::vector<Dpoint>>& fill_rings, const std::vector<Figure>& figures,
-            bool use_rop = true)
+void render(Dc& dc, Surface& s, const std::vector<std::vector<Dpoint>>& fill_rings, const std::vector<Figure>& figures)
 {
     const Pen& pen = pen_of(dc);
     const Brush& brush = brush_of(dc);
@@ -107,9 +118,9 @@ void render(Dc& dc, Surface& s, const std::vector<std::vector<Dpoint>>& fill_rin
             if (n == 1 && pen.width > 1) cov.add_capsule(f.points[0], f.points[0], pen.width / 2.0, Paint::pen);
         }
     }
-    cov.write(s, use_rop ? dc.state.rop2 : R2_COPYPEN, s.value_of(pen.colour), styled && dc.state.bk_mode == OPAQUE,
-              s.value_of(dc.state.bk_color),
-              [&](int x, int y, std::uint32_t& v) { return brush_value(brush, dc, s, x, y, v); });
+    const Brush_Values bv(brush, dc, s);
+    cov.write(s, dc.state.rop2, s.value_of(pen.colour), styled && dc.state.bk_mode == OPAQUE,
+              s.value_of(dc.state.bk_color), [&bv](int x, int y, std::uint32_t& v) { return bv.at(x, y, v); });
 }
 
 std::vector<Dpoint> to_points(const POINT* pts, std::size_t n)
@@ -497,10 +508,11 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush)
     if (!s) return 1;
     const long long l = std::max<long long>(rect->left, 0), t = std::max<long long>(rect->top, 0);
     const long long r = std::min<long long>(rect->right, s->width), bt = std::min<long long>(rect->bottom, s->height);
+    const Brush_Values bv(*b, *dc, *s);
     for (long long y = t; y < bt; ++y)
         for (long long x = l; x < r; ++x) {
             std::uint32_t v;
-            if (brush_value(*b, *dc, *s, static_cast<int>(x), static_cast<int>(y), v))
+            if (bv.at(static_cast<int>(x), static_cast<int>(y), v))
                 s->put_value(static_cast<int>(x), static_cast<int>(y), v);
         }
     return 1;
