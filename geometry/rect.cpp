@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "geometry/tolerance.h"
 #include "geometry/transform.h"
@@ -100,6 +101,47 @@ void Qe_Rect::scale_rect(Qe_Pt c, const double* f)
 void Qe_Rect::offset_rect(Qe_Pt p)
 {
     set_two_points(Qe_Pt(p.x() - m_lt.x(), p.y() - m_lt.y(), 0.0), Qe_Pt(p.x() - m_rb.x(), p.y() - m_rb.y(), 0.0));
+}
+
+void Qe_Rect::build_by_RECT(const RECT& r, const Qe_Tran& t)
+{
+    set_rect(Qe_Pt(r.left, r.top, 0.0) * t, Qe_Pt(r.right, r.bottom, 0.0) * t);
+}
+
+namespace {
+
+// Truncation toward zero into the pixel range; a value without a pixel (NaN) gives 0.
+LONG to_pixel(double v)
+{
+    if (!(v == v)) return 0;
+    if (v <= static_cast<double>(INT32_MIN)) return INT32_MIN;
+    if (v >= static_cast<double>(INT32_MAX)) return INT32_MAX;
+    return static_cast<LONG>(v);
+}
+
+// Pixel rectangles from outside may span more than an int: clamp rather than wrap.
+int clamp_int(std::int64_t v) { return static_cast<int>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
+void Qe_Rect::conver_to_scr_rect(RECT& r) const
+{
+    r.left = to_pixel(m_lt.x());
+    r.right = to_pixel(m_rb.x());
+    r.top = to_pixel(m_lt.y());
+    r.bottom = to_pixel(m_rb.y());
+}
+
+void api_mb_get_rect_size(int& h, int& w, const RECT& r)
+{
+    h = clamp_int(static_cast<std::int64_t>(r.bottom) - r.top);
+    w = clamp_int(static_cast<std::int64_t>(r.right) - r.left);
+}
+
+void api_mb_get_rect_center(int& x, int& y, const RECT& r)
+{
+    x = clamp_int(r.left + (static_cast<std::int64_t>(r.right) - r.left) / 2);
+    y = clamp_int(r.top + (static_cast<std::int64_t>(r.bottom) - r.top) / 2);
 }
 
 bool api_mb_get_rect_pos(int n, const Qe_Pt* pts, Qe_Pt& lt, Qe_Pt& rb)

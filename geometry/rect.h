@@ -8,6 +8,7 @@
 
 #include "geometry/fendral_api.h"
 #include "geometry/point.h"
+#include "platform/win_types.h"
 
 class Qe_Tran;
 
@@ -57,6 +58,12 @@ public:
     void scale_rect(Qe_Pt c, const double* f);
     // The bounding rectangle of p − lt and p − rb: mirrored through the origin, moved by p.
     void offset_rect(Qe_Pt p);
+    // The pixel corners (left, top) and (right, bottom) taken to the world by t (screen to
+    // world), stored as given.
+    void build_by_RECT(const RECT& r, const Qe_Tran& t);
+    // For a rectangle already in pixels: left, top from lt and right, bottom from rb,
+    // truncated (clamped to the pixel range).
+    void conver_to_scr_rect(RECT& r) const;
 
 private:
     double low_y() const;
@@ -65,6 +72,11 @@ private:
     Qe_Pt m_lt;
     Qe_Pt m_rb;
 };
+
+// h = bottom − top, w = right − left (height first).
+FENDRAL_API void api_mb_get_rect_size(int& h, int& w, const RECT& r);
+// The centre by integer division: left + (right − left) / 2, top + (bottom − top) / 2.
+FENDRAL_API void api_mb_get_rect_center(int& x, int& y, const RECT& r);
 
 // Bounding corners of n points: lt gets (min x, max y), rb (max x, min y); their z is
 // kept. False, and both untouched, for no points.

@@ -81,6 +81,12 @@ HGDIOBJ swap_selected_as(H& slot, Object& obj)
 
 int screen_depth() { return g_screen_depth.load(); }
 
+void install_default_objects(Dc& dc)
+{
+    if (dc.type == Dc_Type::memory) dc.state.bitmap = default_bitmap();
+    select_default_objects(dc);
+}
+
 void release_selected_objects(Dc& dc)
 {
     for (HGDIOBJ h : {static_cast<HGDIOBJ>(dc.state.bitmap), static_cast<HGDIOBJ>(dc.state.pen),
@@ -150,7 +156,6 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* bmi, UINT usage, void** bits, HA
     if (height > 0x7FFFFFFF) return nullptr;
 
     auto b = std::make_unique<Bitmap>();
-    b->dib = true;
     if (!b->surface.allocate(h.biWidth, static_cast<int>(height), bpp, h.biHeight > 0)) return nullptr;
     Surface& s = b->surface;
     if (bpp == 16) {
@@ -182,8 +187,7 @@ HDC CreateCompatibleDC(HDC hdc)
     auto dc = std::make_unique<Dc>();
     dc->type = Dc_Type::memory;
     dc->device_bpp = depth;
-    dc->state.bitmap = default_bitmap();
-    select_default_objects(*dc);
+    install_default_objects(*dc);
     return static_cast<HDC>(add_object(std::move(dc)));
 }
 

@@ -293,7 +293,7 @@ int GetObject(HGDIOBJ obj, int size, void* out)
         const auto* b = static_cast<Bitmap*>(o);
         const Surface& s = b->surface;
         return give(BITMAP{0, s.width, s.height, static_cast<LONG>(s.stride), 1, static_cast<WORD>(s.bpp),
-                           b->dib ? s.bits : nullptr});
+                           s.bits});
     }
     default: return 0;
     }

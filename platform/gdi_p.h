@@ -16,7 +16,6 @@ struct Bitmap : Object {
     static constexpr Kind object_kind = Kind::bitmap;
     Bitmap() : Object(Kind::bitmap) {}
     Surface surface;
-    bool dib = false;  // a DIB section: its memory was handed to the caller
     HDC selected_into = nullptr;  // a bitmap is in at most one memory DC at a time
 };
 
@@ -56,12 +55,15 @@ struct Window : Object {
     bool invalid = false;
     bool erase = false;
     RECT invalid_rect{0, 0, 0, 0};
-    int open_dcs = 0;
 };
 
 // The pixels a DC draws into: the selected bitmap, the window's client area or the screen.
 // Null for a DC whose surface is gone.
 Surface* dc_surface(Dc& dc);
+
+// Puts the objects a new DC starts with into its state (the default bitmap of memory DCs; the
+// drawing calls add their stock pen, brush and font here).
+void install_default_objects(Dc& dc);
 
 // Gives back the bitmap, pen, brush and font a DC holds, before the DC goes away.
 void release_selected_objects(Dc& dc);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/gdi_draw_p.h"
 #include "platform/gdi_p.h"
 
 using namespace platform;
@@ -67,7 +66,7 @@ HDC GetDC(HWND hwnd)
     } else {
         dc->type = Dc_Type::screen;
     }
-    select_default_objects(*dc);
+    install_default_objects(*dc);
     return static_cast<HDC>(add_object(std::move(dc)));
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include <boost/geometry.hpp>
@@ -430,16 +431,56 @@ TEST(PlaneGeometry, OffsetEdgeCases)
     ASSERT_EQ(out_n, 3);
     EXPECT_NEAR(out[1].x(), 3, 1e-12);
     EXPECT_NEAR(out[1].y(), 1, 1e-12);
-    // A notch narrower than twice the distance turns over; the output stays within the
-    // room given, closed.
-    const Qe_Pt notch[] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {6, 10, 0}, {6, 2, 0},
-                           {5, 2, 0}, {5, 10, 0}, {0, 10, 0}, {0, 0, 0}};
-    Qe_Pt big[9];
-    api_mb_offset_pts(notch, 9, big, out_n, 1.0);
-    ASSERT_GE(out_n, 3);
-    ASSERT_LE(out_n, 9);
-    EXPECT_NEAR(big[0].x(), big[out_n - 1].x(), 1e-9);
-    EXPECT_NEAR(big[0].y(), big[out_n - 1].y(), 1e-9);
+}
+
+// Concave rings with axis-parallel edges have exact offsets: an L both ways, and a notch
+// narrower than twice the distance, which closes outwards and leaves a zero-width bridge
+// inwards.
+TEST(PlaneGeometry, OffsetOfConcaveRings)
+{
+    const std::vector<Qe_Pt> ell = {{0, 0, 0}, {10, 0, 0}, {10, 4, 0}, {4, 4, 0}, {4, 10, 0}, {0, 10, 0}, {0, 0, 0}};
+    const std::vector<Qe_Pt> notch = {{0, 0, 0},  {10, 0, 0}, {10, 10, 0}, {6, 10, 0}, {6, 2, 0},
+                                      {5, 2, 0}, {5, 10, 0}, {0, 10, 0},  {0, 0, 0}};
+    struct Case {
+        const std::vector<Qe_Pt>* ring;
+        double d;
+        std::vector<std::pair<double, double>> want;
+    };
+    const Case cases[] = {
+        {&ell, 1, {{1, 1}, {9, 1}, {9, 3}, {3, 3}, {3, 9}, {1, 9}, {1, 1}}},
+        {&ell, -1, {{-1, -1}, {11, -1}, {11, 5}, {5, 5}, {5, 11}, {-1, 11}, {-1, -1}}},
+        {&notch, 1, {{1, 1}, {9, 1}, {9, 9}, {7, 9}, {7, 1}, {4, 1}, {4, 9}, {1, 9}, {1, 1}}},
+        {&notch, -1, {{-1, -1}, {11, -1}, {11, 11}, {-1, 11}, {-1, -1}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<Qe_Pt> out(c.ring->size());
+        int out_n = -1;
+        api_mb_offset_pts(c.ring->data(), (int)c.ring->size(), out.data(), out_n, c.d);
+        ASSERT_EQ(out_n, (int)c.want.size()) << c.ring->size() << " points, d " << c.d;
+        for (int i = 0; i < out_n; ++i) {
+            EXPECT_EQ(out[i].x(), c.want[i].first) << i;
+            EXPECT_EQ(out[i].y(), c.want[i].second) << i;
+        }
+    }
+}
+
+// Offsets of random zigzags, open and closed, at distances that make segments turn over:
+// the output stays within the n points the caller gave and holds finite points.
+TEST(PlaneGeometry, OffsetOfRandomPolylinesStaysInItsRoom)
+{
+    std::mt19937 rng(29);
+    std::uniform_real_distribution<double> c(-10, 10), dist(-6, 6);
+    for (int k = 0; k < 2000; ++k) {
+        const int n = 3 + k % 12;
+        std::vector<Qe_Pt> in;
+        for (int i = 0; i < n; ++i) in.emplace_back(std::round(c(rng)), std::round(c(rng)), 0);
+        if (k % 2) in.back() = in.front();
+        std::vector<Qe_Pt> out(n);
+        int out_n = -1;
+        api_mb_offset_pts(in.data(), n, out.data(), out_n, dist(rng));
+        ASSERT_LE(out_n, n) << k;
+        for (int i = 0; i < out_n; ++i) ASSERT_TRUE(std::isfinite(out[i].x()) && std::isfinite(out[i].y())) << k;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 
 #include "geometry/rect.h"
 #include "geometry/segment_predicates.h"
@@ -132,6 +133,42 @@ TEST(Rect, Transformations)
     t.translate(rotate_transf(M_PI / 4, Qe_Vec(0, 0, 1)) * translate_transf(Qe_Vec(5, 0, 0)));
     const double h = std::sqrt(0.5);
     expect_rect(t, 5 - h, 3 * h, 5 + 2 * h, 0, 1e-12);
+}
+
+TEST(Rect, PixelRectangles)
+{
+    const RECT px{0, 0, 30, 20};
+    int h = 0, w = 0;
+    api_mb_get_rect_size(h, w, px);
+    EXPECT_EQ(h, 20);
+    EXPECT_EQ(w, 30);
+    int x = 0, y = 0;
+    api_mb_get_rect_center(x, y, RECT{1, 2, 4, 7});
+    EXPECT_EQ(x, 2);
+    EXPECT_EQ(y, 4);
+    api_mb_get_rect_size(h, w, RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX});
+    EXPECT_EQ(h, INT32_MAX);
+    api_mb_get_rect_center(x, y, RECT{INT32_MIN, 0, INT32_MAX, 0});
+    EXPECT_EQ(x, -1);  // −2³¹ + (2³² − 1) / 2, without overflow
+
+    // Screen to world: y flips about a 100-pixel-high view, scale 0.5.
+    const Qe_Tran to_world = scale_transf(0.5, -0.5, 1) * translate_transf(Qe_Vec(0, 50, 0));
+    Qe_Rect r;
+    r.build_by_RECT(RECT{10, 20, 30, 60}, to_world);
+    expect_rect(r, 5, 40, 15, 20, 1e-12);
+
+    Qe_Rect s;
+    s.set_rect(Qe_Pt(1.9, 2.7, 0), Qe_Pt(-3.5, 1e30, 0));
+    RECT out{};
+    s.conver_to_scr_rect(out);
+    EXPECT_EQ(out.left, 1);
+    EXPECT_EQ(out.top, 2);
+    EXPECT_EQ(out.right, -3);
+    EXPECT_EQ(out.bottom, INT32_MAX);  // clamped, not wrapped
+    s.set_rect(Qe_Pt(std::nan(""), 0, 0), Qe_Pt(0, -1e30, 0));
+    s.conver_to_scr_rect(out);
+    EXPECT_EQ(out.left, 0);
+    EXPECT_EQ(out.bottom, INT32_MIN);
 }
 
 TEST(SegmentTests, OnSegmentAndPick)

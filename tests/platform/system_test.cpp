@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -10,6 +8,7 @@
 #include <fstream>
 #include <string>
 
+#include "common/scratch_dir.h"
 #include "platform/path.h"
 #include "platform/system.h"
 
@@ -21,26 +20,6 @@ bool ends_with(const std::string& s, const std::string& tail)
 {
     return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
 }
-
-// Sets an environment variable for one scope and restores what was there.
-class Scoped_Env {
-public:
-    Scoped_Env(const char* name, const char* value) : name_(name)
-    {
-        if (const char* old = std::getenv(name)) old_ = old, had_ = true;
-        if (value) ::setenv(name, value, 1);
-        else ::unsetenv(name);
-    }
-    ~Scoped_Env()
-    {
-        if (had_) ::setenv(name_.c_str(), old_.c_str(), 1);
-        else ::unsetenv(name_.c_str());
-    }
-
-private:
-    std::string name_, old_;
-    bool had_ = false;
-};
 
 TEST(Modules, FoundByFileNameThroughTheLoader)
 {
@@ -177,28 +156,9 @@ TEST(Version, ReportsAnNtSystemAndCanBeReplaced)
     platform_set_language_id(0x0804);
 }
 
-// A scratch folder, removed afterwards.
-class Temp_Dir {
-public:
-    Temp_Dir()
-    {
-        std::string templ = (fs::temp_directory_path() / "platform-XXXXXX").string();
-        path_ = ::mkdtemp(templ.data());
-    }
-    ~Temp_Dir()
-    {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 TEST(Paths, BackslashesAndCaseAreResolved)
 {
-    Temp_Dir tmp;
+    Scratch_Dir tmp;
     fs::create_directories(tmp.path() + "/Support/Fonts");
     std::ofstream(tmp.path() + "/Support/Fonts/SimSun.TTC") << "x";
     std::ofstream(tmp.path() + "/Support/exact.shx") << "x";

@@ -1,0 +1,397 @@
+#include "kernel/operation/undo_redo.h"
+
+#include <cstring>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "kernel/database/object.h"
+#include "kernel/operation/operation.h"
+
+namespace {
+
+// Which steps name which object, whichever command or record holds them. Made on first
+// use and never destroyed, so that objects outliving static destruction still find it.
+using Step_Index = std::unordered_multimap<const MB_Object*, MB_Sub_Command*>;
+
+Step_Index& step_index()
+{
+    static Step_Index* index = new Step_Index;
+    return *index;
+}
+
+bool is_creation(const MB_Sub_Command* s)
+{
+    return !s->original_object() && !s->left_object() && s->right_object();
+}
+
+bool is_deletion(const MB_Sub_Command* s)
+{
+    return !s->original_object() && s->left_object() && !s->right_object();
+}
+
+// Pauses this record and the active one while the record makes copies of its own, so that
+// the copies' constructors report their creation nowhere.
+class Recording_Pause {
+public:
+    explicit Recording_Pause(MB_Undo_Redo& own)
+        : m_own(own), m_own_state(own.state()), m_active_state(api_rec_cmd_pause())
+    {
+        own.state(0);
+    }
+    ~Recording_Pause()
+    {
+        api_rec_cmd_continue(m_active_state);
+        m_own.state(m_own_state);
+    }
+    Recording_Pause(const Recording_Pause&) = delete;
+    Recording_Pause& operator=(const Recording_Pause&) = delete;
+
+private:
+    MB_Undo_Redo& m_own;
+    short m_own_state;
+    short m_active_state;
+};
+
+// A new copy of obj, or null when its class cannot be copied.
+MB_Object* clone_of(MB_Object* obj)
+{
+    MB_Object* copy = nullptr;
+    if (!obj->copy_to(copy)) {
+        delete copy;
+        return nullptr;
+    }
+    return copy;
+}
+
+bool names_created(const MB_Sub_Command* s, const MB_Object* obj)
+{
+    return is_creation(s) && s->right_object() == obj;
+}
+
+bool names_deleted(const MB_Sub_Command* s, const MB_Object* obj)
+{
+    return is_deletion(s) && s->left_object() == obj;
+}
+
+bool names_modified(const MB_Sub_Command* s, const MB_Object* obj)
+{
+    return s->original_object() == obj;
+}
+
+MB_Command* command_of(const Qe_Void_Node* n)
+{
+    return static_cast<MB_Command*>(n->entity());
+}
+
+void collect_named(const MB_Command* cmd, std::vector<MB_Object*>& out)
+{
+    for (const MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
+        if (s->left_object()) out.push_back(s->left_object());
+        if (s->right_object()) out.push_back(s->right_object());
+    }
+}
+
+// Deletes each object once.
+void delete_objects(std::vector<MB_Object*>& objects)
+{
+    std::unordered_set<MB_Object*> done;
+    for (MB_Object* o : objects)
+        if (done.insert(o).second) delete o;
+    objects.clear();
+}
+
+}  // namespace
+
+// ---- MB_Sub_Command ----
+
+MB_Sub_Command::MB_Sub_Command() = default;
+
+MB_Sub_Command::MB_Sub_Command(MB_Object* original, MB_Object* left, MB_Object* right)
+{
+    retarget(m_original, original);
+    retarget(m_left, left);
+    retarget(m_right, right);
+}
+
+MB_Sub_Command::~MB_Sub_Command()
+{
+    retarget(m_original, nullptr);
+    retarget(m_left, nullptr);
+    retarget(m_right, nullptr);
+}
+
+void MB_Sub_Command::original_object(MB_Object* obj)
+{
+    retarget(m_original, obj);
+}
+
+void MB_Sub_Command::left_object(MB_Object* obj)
+{
+    retarget(m_left, obj);
+}
+
+void MB_Sub_Command::right_object(MB_Object* obj)
+{
+    retarget(m_right, obj);
+}
+
+void MB_Sub_Command::retarget(MB_Object*& slot, MB_Object* obj)
+{
+    if (slot == obj) return;
+    Step_Index& index = step_index();
+    if (slot) {
+        --slot->m_undo_refs;
+        auto [first, last] = index.equal_range(slot);
+        for (auto it = first; it != last; ++it)
+            if (it->second == this) {
+                index.erase(it);
+                break;
+            }
+    }
+    slot = obj;
+    if (obj) {
+        ++obj->m_undo_refs;
+        index.emplace(obj, this);
+    }
+}
+
+void MB_Sub_Command::object_destroyed(MB_Object* obj)
+{
+    Step_Index& index = step_index();
+    auto [first, last] = index.equal_range(obj);
+    for (auto it = first; it != last; ++it) {
+        MB_Sub_Command* s = it->second;
+        for (MB_Object** slot : {&s->m_original, &s->m_left, &s->m_right})
+            if (*slot == obj) *slot = nullptr;
+    }
+    index.erase(first, last);
+    obj->m_undo_refs = 0;
+}
+
+// ---- MB_Command ----
+
+MB_Command::MB_Command() : m_is_creating(true) {}
+
+MB_Command::MB_Command(const char* name) : m_is_creating(true)
+{
+    if (name) std::strncpy(m_name, name, sizeof m_name - 1);
+}
+
+MB_Command::~MB_Command()
+{
+    kill_all_sub_command();
+}
+
+bool MB_Command::add(MB_Sub_Command* sub)
+{
+    if (!sub || !m_is_creating) return false;
+    sub->m_command = this;
+    sub->prev(m_tail);
+    sub->next(nullptr);
+    if (m_tail)
+        m_tail->next(sub);
+    else
+        m_head = sub;
+    m_tail = sub;
+    return true;
+}
+
+void MB_Command::kill_all_sub_command()
+{
+    MB_Sub_Command* s = m_head;
+    m_head = m_tail = nullptr;
+    while (s) {
+        MB_Sub_Command* n = s->next();
+        delete s;
+        s = n;
+    }
+}
+
+// ---- MB_Undo_Redo ----
+
+MB_Undo_Redo::~MB_Undo_Redo()
+{
+    // Created objects of done commands and deleted objects of undone commands are in the
+    // drawing, which owns them.
+    for (const Qe_Void_Node* n = m_undo_list.head(); n; n = n->next())
+        for (MB_Sub_Command* s = command_of(n)->sub_command_head(); s; s = s->next())
+            if (is_creation(s)) s->right_object(nullptr);
+    kill_cmds(m_undo_list);
+    for (const Qe_Void_Node* n = m_redo_list.head(); n; n = n->next())
+        for (MB_Sub_Command* s = command_of(n)->sub_command_head(); s; s = s->next())
+            if (is_deletion(s)) s->left_object(nullptr);
+    kill_cmds(m_redo_list);
+    if (m_open) discard_applied(m_open);
+    m_open = nullptr;
+}
+
+void MB_Undo_Redo::rec_cmd_begin(const char* name)
+{
+    m_state = 1;
+    if (!m_redo_list.is_empty()) {
+        std::unordered_set<MB_Object*> keep;
+        for (const Qe_Void_Node* n = m_undo_list.head(); n; n = n->next())
+            for (const MB_Sub_Command* s = command_of(n)->sub_command_head(); s; s = s->next()) {
+                keep.insert(s->left_object());
+                keep.insert(s->right_object());
+            }
+        // What only an undone command held: undone creations, and the backups and
+        // snapshots of its modifications. Its deleted objects are back in the drawing.
+        std::vector<MB_Object*> drop;
+        for (const Qe_Void_Node* n = m_redo_list.head(); n; n = n->next()) {
+            MB_Command* cmd = command_of(n);
+            for (const MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
+                if (is_deletion(s)) continue;
+                for (MB_Object* o : {s->left_object(), s->right_object()})
+                    if (o && o != s->original_object() && !keep.count(o)) drop.push_back(o);
+            }
+            delete cmd;
+        }
+        m_redo_list.clear();
+        delete_objects(drop);
+    }
+    if (m_open) discard_applied(m_open);
+    m_open = new MB_Command(name);
+}
+
+void MB_Undo_Redo::rec_cmd_end()
+{
+    m_state = 0;
+    if (!m_open) return;
+    MB_Command* cmd = m_open;
+    m_open = nullptr;
+    cmd->is_creating(false);
+    Recording_Pause pause(*this);
+    for (MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
+        MB_Object* live = s->original_object();
+        if (!live || !s->left_object() || s->right_object() != live) continue;
+        // The snapshot of the new state, for redo.
+        if (MB_Object* snapshot = clone_of(live)) {
+            s->right_object(snapshot);
+        } else {
+            // Without a snapshot the change can be neither redone nor safely undone.
+            MB_Object* backup = s->left_object();
+            s->original_object(nullptr);
+            s->left_object(nullptr);
+            s->right_object(nullptr);
+            delete backup;
+        }
+    }
+    m_undo_list.add(cmd);
+}
+
+MB_Sub_Command* MB_Undo_Redo::find_step(const MB_Object* obj,
+                                        bool (*match)(const MB_Sub_Command*, const MB_Object*)) const
+{
+    if (!m_open) return nullptr;
+    auto [first, last] = step_index().equal_range(obj);
+    for (auto it = first; it != last; ++it)
+        if (it->second->m_command == m_open && match(it->second, obj)) return it->second;
+    return nullptr;
+}
+
+void MB_Undo_Redo::create_cmd(MB_Object* obj)
+{
+    if (!m_open || !obj) return;
+    auto* s = new MB_Sub_Command(nullptr, nullptr, obj);
+    if (!m_open->add(s)) delete s;
+}
+
+bool MB_Undo_Redo::delete_cmd(MB_Object* obj)
+{
+    if (!m_open || !obj) return false;
+    if (MB_Sub_Command* created = find_step(obj, names_created)) {
+        // Created and deleted in one command: nothing of it remains, and backups made of
+        // it in between go with it.
+        created->right_object(nullptr);
+        if (MB_Sub_Command* s = find_step(obj, names_modified)) {
+            MB_Object* backup = s->left_object();
+            s->original_object(nullptr);
+            s->left_object(nullptr);
+            s->right_object(nullptr);
+            delete backup;
+        }
+        return false;
+    }
+    if (find_step(obj, names_deleted)) return true;
+    auto* s = new MB_Sub_Command(nullptr, obj, nullptr);
+    if (!m_open->add(s)) {
+        delete s;
+        return false;
+    }
+    return true;
+}
+
+int MB_Undo_Redo::modify_cmd(MB_Object* obj)
+{
+    if (!m_open || !obj) return 0;
+    if (find_step(obj, names_modified)) return 1;
+    MB_Object* backup = nullptr;
+    {
+        Recording_Pause pause(*this);
+        backup = clone_of(obj);
+    }
+    // A step without a backup would read as a creation, and undo would unlink the object.
+    if (!backup) return 0;
+    auto* s = new MB_Sub_Command(obj, backup, obj);
+    if (!m_open->add(s)) {
+        delete s;
+        delete backup;
+        return 0;
+    }
+    return 1;
+}
+
+void MB_Undo_Redo::kill_cmds(Qe_Void_List& list)
+{
+    std::vector<MB_Object*> named;
+    for (const Qe_Void_Node* n = list.head(); n; n = n->next()) collect_named(command_of(n), named);
+    for (const Qe_Void_Node* n = list.head(); n; n = n->next()) delete command_of(n);
+    list.clear();
+    delete_objects(named);
+}
+
+void MB_Undo_Redo::discard_applied(MB_Command* cmd)
+{
+    for (MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
+        if (s->original_object()) {
+            // A modification not yet closed names the live object as its new state.
+            if (s->right_object() == s->original_object()) s->right_object(nullptr);
+            s->original_object(nullptr);
+        } else if (is_creation(s)) {
+            s->right_object(nullptr);
+        }
+    }
+    std::vector<MB_Object*> named;
+    collect_named(cmd, named);
+    delete cmd;
+    delete_objects(named);
+}
+
+// ---- flat functions ----
+
+MB_Undo_Redo* api_get_active_undo_redo()
+{
+    return g_active_operation ? g_active_operation->undo_redo() : nullptr;
+}
+
+bool api_if_record_command()
+{
+    const MB_Undo_Redo* u = api_get_active_undo_redo();
+    return u && u->state() != 0;
+}
+
+short api_rec_cmd_pause()
+{
+    MB_Undo_Redo* u = api_get_active_undo_redo();
+    if (!u) return 0;
+    const short s = u->state();
+    u->state(0);
+    return s;
+}
+
+void api_rec_cmd_continue(short value)
+{
+    if (MB_Undo_Redo* u = api_get_active_undo_redo()) u->state(value);
+}

@@ -1,0 +1,158 @@
+#pragma once
+
+// The undo record of an operation. A host opens a named command, changes the drawing
+// through the kernel's ordinary interface and closes it; every MB_Object reports its own
+// creation, change and deletion to the open command through its undo hooks. Closed
+// commands are the units of undo and redo.
+
+#include "geometry/void_list.h"
+#include "kernel/drakmere_api.h"
+
+class MB_Command;
+class MB_Drawing;
+class MB_Object;
+
+// One change of one object. Its kind follows from left and right: creation (left null,
+// right set), deletion (left set, right null), modification (both set, original set).
+class DRAKMERE_API MB_Sub_Command {
+public:
+    MB_Sub_Command();
+    MB_Sub_Command(MB_Object* original, MB_Object* left, MB_Object* right);
+    MB_Sub_Command(const MB_Sub_Command&) = delete;
+    MB_Sub_Command& operator=(const MB_Sub_Command&) = delete;
+    // Forgets the objects it names; it never deletes them.
+    virtual ~MB_Sub_Command();
+
+    MB_Sub_Command* prev() const { return m_prev; }
+    MB_Sub_Command* next() const { return m_next; }
+    void prev(MB_Sub_Command* s) { m_prev = s; }
+    void next(MB_Sub_Command* s) { m_next = s; }
+    int flag() const { return m_flag; }
+    void flag(int f) { m_flag = f; }
+
+    // The live object of a modification.
+    MB_Object* original_object() const { return m_original; }
+    void original_object(MB_Object* obj);
+    // The state before the change: the deleted object, or a backup copy.
+    MB_Object* left_object() const { return m_left; }
+    void left_object(MB_Object* obj);
+    // The state after the change: the created object, or a snapshot copy.
+    MB_Object* right_object() const { return m_right; }
+    void right_object(MB_Object* obj);
+
+private:
+    friend class MB_Object;
+    friend class MB_Command;
+    friend class MB_Undo_Redo;
+
+    // Clears every step's reference to an object that is being destroyed, so that no
+    // record is left pointing at freed memory.
+    static void object_destroyed(MB_Object* obj);
+    void retarget(MB_Object*& slot, MB_Object* obj);
+
+    MB_Sub_Command* m_prev = nullptr;
+    MB_Sub_Command* m_next = nullptr;
+    int m_flag = 0;
+    MB_Object* m_original = nullptr;
+    MB_Object* m_left = nullptr;
+    MB_Object* m_right = nullptr;
+    const MB_Command* m_command = nullptr;  // the command it was added to
+};
+
+// One named, undoable unit: a chain of steps it owns.
+class DRAKMERE_API MB_Command {
+public:
+    MB_Command();
+    // Names longer than 255 characters are cut.
+    explicit MB_Command(const char* name);
+    MB_Command(const MB_Command&) = delete;
+    MB_Command& operator=(const MB_Command&) = delete;
+    // Deletes the steps, not the objects they name.
+    virtual ~MB_Command();
+
+    // Appends while the command accepts steps; false (and the caller keeps the step)
+    // otherwise.
+    bool add(MB_Sub_Command* sub);
+    void kill_all_sub_command();
+
+    MB_Sub_Command* sub_command_head() const { return m_head; }
+    MB_Sub_Command* sub_command_tail() const { return m_tail; }
+    MB_Command* prev() const { return m_prev; }
+    MB_Command* next() const { return m_next; }
+    void prev(MB_Command* c) { m_prev = c; }
+    void next(MB_Command* c) { m_next = c; }
+    const char* name() const { return m_name; }
+    bool is_creating() const { return m_is_creating; }
+    void is_creating(bool on) { m_is_creating = on; }
+
+private:
+    MB_Sub_Command* m_head = nullptr;
+    MB_Sub_Command* m_tail = nullptr;
+    MB_Command* m_prev = nullptr;
+    MB_Command* m_next = nullptr;
+    char m_name[256] = {};
+    bool m_is_creating = false;
+};
+
+class DRAKMERE_API MB_Undo_Redo {
+public:
+    MB_Undo_Redo() = default;
+    explicit MB_Undo_Redo(MB_Drawing* drawing) : m_drawing(drawing) {}
+    MB_Undo_Redo(const MB_Undo_Redo&) = delete;
+    MB_Undo_Redo& operator=(const MB_Undo_Redo&) = delete;
+    // Frees every object that only the record holds; objects in the drawing stay.
+    virtual ~MB_Undo_Redo();
+
+    // Starts recording into a new command. Commands that could be redone are dropped; a
+    // command still open is dropped without being recorded.
+    void rec_cmd_begin(const char* name);
+    // Stops recording and appends the open command to the undo list.
+    void rec_cmd_end();
+
+    // Recording into the open command; nothing happens when none is open.
+    void create_cmd(MB_Object* obj);
+    // True when the record now holds obj. An object created in the same command is not
+    // held: its creation is cancelled and the caller frees it.
+    bool delete_cmd(MB_Object* obj);
+    // Keeps a backup copy of obj the first time it is changed in the open command.
+    // Non-zero when the open command holds a backup of obj; 0 without an open command or
+    // when obj cannot be copied.
+    int modify_cmd(MB_Object* obj);
+
+    bool is_can_undo() const { return !m_undo_list.is_empty(); }
+    bool is_can_redo() const { return !m_redo_list.is_empty(); }
+    void rec_cmd_pause() { m_state = 0; }
+    void rec_cmd_continue() { m_state = 1; }
+    // Deletes every command of the list and every object its steps name as left or right
+    // (each once), and empties the list.
+    void kill_cmds(Qe_Void_List& list);
+
+    short state() const { return m_state; }
+    void state(short s) { m_state = s; }
+    MB_Drawing* drawing() const { return m_drawing; }
+    void drawing(MB_Drawing* d) { m_drawing = d; }
+    MB_Command* last_cmd() const { return static_cast<MB_Command*>(m_undo_list.last()); }
+
+private:
+    // Drops a command whose changes stay applied: the drawing keeps what it holds, the
+    // objects only the command held are freed.
+    void discard_applied(MB_Command* cmd);
+    // The step of the open command that names obj and matches, found through the index of
+    // steps by object so that large commands are not searched step by step.
+    MB_Sub_Command* find_step(const MB_Object* obj, bool (*match)(const MB_Sub_Command*, const MB_Object*)) const;
+
+    Qe_Void_List m_undo_list;  // MB_Command*, oldest first
+    Qe_Void_List m_redo_list;  // MB_Command*, next to redo first
+    MB_Command* m_open = nullptr;
+    MB_Drawing* m_drawing = nullptr;
+    short m_state = 0;
+};
+
+// The active operation's undo record; null without an active operation or record.
+DRAKMERE_API MB_Undo_Redo* api_get_active_undo_redo();
+// True when the active operation has an undo record whose recording flag is set.
+DRAKMERE_API bool api_if_record_command();
+// Returns the recording flag and clears it; 0 without a record.
+DRAKMERE_API short api_rec_cmd_pause();
+// Sets the recording flag, normally to what api_rec_cmd_pause returned.
+DRAKMERE_API void api_rec_cmd_continue(short value);

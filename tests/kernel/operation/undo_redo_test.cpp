@@ -1,0 +1,303 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "kernel/database/object_list.h"
+#include "kernel/operation/operation.h"
+#include "kernel/test_objects.h"
+
+namespace {
+
+struct Step {
+    MB_Object* original;
+    MB_Object* left;
+    MB_Object* right;
+    bool operator==(const Step&) const = default;
+};
+
+std::vector<Step> steps_of(const MB_Command* cmd)
+{
+    std::vector<Step> v;
+    for (const MB_Sub_Command* s = cmd ? cmd->sub_command_head() : nullptr; s; s = s->next())
+        v.push_back({s->original_object(), s->left_object(), s->right_object()});
+    return v;
+}
+
+void PrintTo(const Step& s, std::ostream* os)
+{
+    *os << "{" << s.original << ", " << s.left << ", " << s.right << "}";
+}
+
+// An active operation with an undo record; every test object must be gone once the
+// operation is destroyed (the record frees what it holds).
+class UndoTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        live_before = Test_Object::s_live;
+        op = std::make_unique<MB_Operation>();
+        op->init_undoredo(nullptr);
+        rec = op->undo_redo();
+    }
+    void TearDown() override
+    {
+        list.kill_all();
+        op.reset();
+        EXPECT_EQ(Test_Object::s_live, live_before);
+    }
+    // Closes the open command and returns its steps.
+    std::vector<Step> end_command()
+    {
+        rec->rec_cmd_end();
+        return steps_of(rec->last_cmd());
+    }
+
+    int live_before = 0;
+    std::unique_ptr<MB_Operation> op;
+    MB_Undo_Redo* rec = nullptr;
+    MB_Object_List list;  // stands for the drawing's object list
+};
+
+TEST_F(UndoTest, CreationIsRecordedOnlyInsideACommand)
+{
+    list.add_tail(new Test_Object(1));
+    EXPECT_FALSE(api_if_record_command());
+
+    rec->rec_cmd_begin("add");
+    EXPECT_TRUE(api_if_record_command());
+    auto* created = new Test_Object(2);
+    list.add_tail(created);
+    Test_Object copy(*created);  // copies are never recorded
+    const std::vector<Step> steps = end_command();
+    EXPECT_EQ(steps, (std::vector<Step>{{nullptr, nullptr, created}}));
+    EXPECT_STREQ(rec->last_cmd()->name(), "add");
+    EXPECT_FALSE(rec->last_cmd()->is_creating());
+    EXPECT_TRUE(rec->is_can_undo());
+    EXPECT_EQ(rec->state(), 0);
+
+    // Recording has stopped: the next creation goes nowhere.
+    list.add_tail(new Test_Object(3));
+    EXPECT_EQ(steps_of(rec->last_cmd()).size(), 1u);
+}
+
+TEST_F(UndoTest, ModificationKeepsTheFirstBackupAndASnapshot)
+{
+    auto* obj = new Test_Object(1);
+    list.add_tail(obj);
+    obj->change(5);  // outside a command: no backup
+    rec->rec_cmd_begin("edit");
+    obj->change(6);
+    obj->change(7);  // the first backup of the command stays
+    EXPECT_EQ(rec->modify_cmd(obj), 1);
+    const std::vector<Step> steps = end_command();
+    ASSERT_EQ(steps.size(), 1u);
+    EXPECT_EQ(steps[0].original, obj);
+    ASSERT_NE(steps[0].left, nullptr);
+    ASSERT_NE(steps[0].right, nullptr);
+    EXPECT_NE(steps[0].right, obj);
+    EXPECT_EQ(static_cast<Test_Object*>(steps[0].left)->value(), 5);
+    EXPECT_EQ(static_cast<Test_Object*>(steps[0].right)->value(), 7);
+    // Backup and snapshot were made with recording paused.
+    EXPECT_EQ(Test_Object::s_live - live_before, 3);
+    EXPECT_EQ(rec->modify_cmd(obj), 0);  // no command open
+
+    // The next command keeps a backup of its own.
+    rec->rec_cmd_begin("edit again");
+    obj->change(8);
+    obj->change(9);
+    const std::vector<Step> again = end_command();
+    ASSERT_EQ(again.size(), 1u);
+    EXPECT_EQ(static_cast<Test_Object*>(again[0].left)->value(), 7);
+    EXPECT_EQ(static_cast<Test_Object*>(again[0].right)->value(), 9);
+}
+
+TEST_F(UndoTest, ObjectsThatCannotBeCopiedAreNotRecordedAsModified)
+{
+    Plain_Object plain;
+    rec->rec_cmd_begin("edit");
+    // A step without a backup would read as a creation, and undo would unlink the object.
+    EXPECT_EQ(rec->modify_cmd(&plain), 0);
+    plain.modify_cmd();
+    EXPECT_TRUE(end_command().empty());
+}
+
+TEST_F(UndoTest, LoseWithRecordingOffDeletesMembersAndNonMembers)
+{
+    auto* member = new Test_Object(1);
+    list.add_tail(member);
+    member->lose(list);
+    EXPECT_TRUE(list.is_empty());
+    (new Test_Object(2))->lose(list);  // not a member: deleted all the same
+    EXPECT_EQ(Test_Object::s_live, live_before);
+}
+
+TEST_F(UndoTest, LoseWithRecordingOnHandsTheObjectToTheRecord)
+{
+    auto* obj = new Test_Object(1);
+    auto* other = new Test_Object(2);
+    list.add_tail(obj);
+    list.add_tail(other);
+    rec->rec_cmd_begin("delete");
+    obj->lose(list);
+    obj->lose(list);  // a second report adds nothing
+    EXPECT_EQ(list.count(), 1);
+    EXPECT_EQ(end_command(), (std::vector<Step>{{nullptr, obj, nullptr}}));
+    EXPECT_EQ(Test_Object::s_live - live_before, 2);  // the record keeps it alive
+    // TearDown: destroying the record frees it.
+}
+
+TEST_F(UndoTest, CreatedAndLostInOneCommandLeavesNothing)
+{
+    rec->rec_cmd_begin("scratch");
+    auto* obj = new Test_Object(1);
+    list.add_tail(obj);
+    obj->change(2);  // its backup goes with it
+    obj->lose(list);
+    EXPECT_TRUE(list.is_empty());
+    EXPECT_EQ(Test_Object::s_live, live_before);  // nobody else would ever free it
+    for (const Step& s : end_command()) EXPECT_EQ(s, (Step{nullptr, nullptr, nullptr}));
+}
+
+TEST_F(UndoTest, ModifiedThenLostInOneCommand)
+{
+    auto* obj = new Test_Object(1);
+    list.add_tail(obj);
+    rec->rec_cmd_begin("edit and delete");
+    obj->change(2);
+    obj->lose(list);
+    const std::vector<Step> steps = end_command();
+    ASSERT_EQ(steps.size(), 2u);
+    EXPECT_EQ(steps[0].original, obj);
+    EXPECT_EQ(static_cast<Test_Object*>(steps[0].left)->value(), 1);
+    EXPECT_EQ(static_cast<Test_Object*>(steps[0].right)->value(), 2);
+    EXPECT_EQ(steps[1], (Step{nullptr, obj, nullptr}));
+}
+
+TEST_F(UndoTest, DestroyedObjectsLeaveNoDanglingSteps)
+{
+    auto* kept = new Test_Object(1);
+    list.add_tail(kept);
+    rec->rec_cmd_begin("temporaries");
+    {
+        Test_Object temporary(2);  // recorded, then destroyed by its maker
+    }
+    auto* modified = new Test_Object(3);
+    list.add_tail(modified);
+    kept->change(4);
+    list.remove(kept);
+    delete kept;  // destroyed while the command names it as modified
+    const std::vector<Step> steps = end_command();
+    ASSERT_EQ(steps.size(), 3u);
+    EXPECT_EQ(steps[0], (Step{nullptr, nullptr, nullptr}));
+    EXPECT_EQ(steps[1], (Step{nullptr, nullptr, modified}));
+    // What remains of the modification is its backup, which the record owns.
+    EXPECT_EQ(steps[2].original, nullptr);
+    EXPECT_EQ(steps[2].right, nullptr);
+    ASSERT_NE(steps[2].left, nullptr);
+
+    // An object of a closed command, destroyed outside any command.
+    list.kill_all();
+    EXPECT_EQ(steps_of(rec->last_cmd())[1], (Step{nullptr, nullptr, nullptr}));
+}
+
+TEST_F(UndoTest, PauseAndContinue)
+{
+    rec->rec_cmd_begin("paused");
+    const short was = api_rec_cmd_pause();
+    EXPECT_EQ(was, 1);
+    EXPECT_FALSE(api_if_record_command());
+    Test_Object internal(1);  // a working object, not drawing content
+    api_rec_cmd_continue(was);
+    EXPECT_TRUE(api_if_record_command());
+    Test_Object recorded(2);
+    rec->rec_cmd_pause();
+    EXPECT_EQ(rec->state(), 0);
+    rec->rec_cmd_continue();
+    EXPECT_EQ(rec->state(), 1);
+    EXPECT_EQ(end_command(), (std::vector<Step>{{nullptr, nullptr, &recorded}}));
+}
+
+TEST_F(UndoTest, RecordingFlagWithoutOpenCommandHoldsNothing)
+{
+    rec->state(1);  // as undo and redo leave it
+    EXPECT_TRUE(api_if_record_command());
+    auto* obj = new Test_Object(1);
+    list.add_tail(obj);
+    obj->lose(list);  // no command to hold it: deleted
+    EXPECT_EQ(Test_Object::s_live, live_before);
+    EXPECT_FALSE(rec->is_can_undo());
+}
+
+TEST_F(UndoTest, CommandStillOpenIsDropped)
+{
+    auto* doomed = new Test_Object(1);
+    list.add_tail(doomed);
+    auto* edited = new Test_Object(2);
+    list.add_tail(edited);
+    rec->rec_cmd_begin("first");
+    doomed->lose(list);
+    edited->change(3);
+    auto* created = new Test_Object(4);
+    list.add_tail(created);
+    rec->rec_cmd_begin("second");  // the first is dropped: its changes stay
+    EXPECT_FALSE(rec->is_can_undo());
+    EXPECT_EQ(list.count(), 2);
+    EXPECT_EQ(edited->value(), 3);
+    EXPECT_EQ(Test_Object::s_live - live_before, 2);  // the lost object and the backup are freed
+    EXPECT_TRUE(end_command().empty());
+    EXPECT_STREQ(rec->last_cmd()->name(), "second");
+}
+
+TEST_F(UndoTest, RecordDestroyedWithCommandOpen)
+{
+    auto* obj = new Test_Object(1);
+    list.add_tail(obj);
+    auto* edited = new Test_Object(2);
+    list.add_tail(edited);
+    rec->rec_cmd_begin("unfinished");
+    obj->lose(list);
+    edited->change(5);
+    list.add_tail(new Test_Object(3));
+    op->init_undoredo(nullptr);  // the old record goes; the drawing keeps its objects
+    rec = op->undo_redo();
+    EXPECT_EQ(list.count(), 2);
+    EXPECT_EQ(Test_Object::s_live - live_before, 2);
+}
+
+TEST_F(UndoTest, CopiesMadeForAnotherRecordAreNotRecordedInTheActiveOne)
+{
+    auto* obj = new Test_Object(1);
+    list.add_tail(obj);
+    rec->rec_cmd_begin("background");
+    auto second = std::make_unique<MB_Operation>();  // now the active operation
+    second->init_undoredo(nullptr);
+    second->undo_redo()->rec_cmd_begin("foreground");
+    EXPECT_EQ(rec->modify_cmd(obj), 1);
+    second->undo_redo()->rec_cmd_end();
+    EXPECT_TRUE(steps_of(second->undo_redo()->last_cmd()).empty());
+    EXPECT_EQ(second->undo_redo()->state(), 0);
+    second.reset();
+    EXPECT_EQ(g_active_operation, op.get());
+    EXPECT_EQ(end_command().size(), 1u);
+}
+
+TEST(UndoCommand, NamesAndClosedCommands)
+{
+    const std::string long_name(300, 'n');
+    MB_Command cmd(long_name.c_str());
+    EXPECT_EQ(std::string(cmd.name()), long_name.substr(0, 255));
+    EXPECT_STREQ(MB_Command(nullptr).name(), "");
+
+    auto* sub = new MB_Sub_Command;
+    EXPECT_TRUE(cmd.add(sub));
+    cmd.is_creating(false);
+    MB_Sub_Command refused;
+    EXPECT_FALSE(cmd.add(&refused));
+    EXPECT_EQ(cmd.sub_command_head(), sub);
+    EXPECT_EQ(cmd.sub_command_tail(), sub);
+    cmd.kill_all_sub_command();
+    EXPECT_EQ(cmd.sub_command_head(), nullptr);
+}
+
+}  // namespace
