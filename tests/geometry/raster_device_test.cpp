@@ -484,19 +484,7 @@ double distance_to_rings(double x, double y, const std::vector<std::vector<POINT
 TEST(RasterDevice, PolygonFillMatchesCairoEvenOddAwayFromEdges)
 {
     const int w = 96, h = 80;
-    std::mt19937 rng(2024);
-    std::uniform_int_distribution<int> x(-10, w + 10), y(-10, h + 10), nring(1, 3), nvert(3, 9);
-    // A fixed case of two nested rings: the area between them is filled.
-    std::vector<std::vector<std::vector<POINT>>> cases = {
-        {{{10, 10}, {80, 10}, {80, 70}, {10, 70}}, {{30, 30}, {60, 30}, {60, 50}, {30, 50}}}};
-    for (int i = 0; i < 60; ++i) {
-        std::vector<std::vector<POINT>> rings(static_cast<std::size_t>(nring(rng)));
-        for (auto& r : rings) {
-            r.resize(static_cast<std::size_t>(nvert(rng)));
-            for (POINT& p : r) p = POINT{x(rng), y(rng)};
-        }
-        cases.push_back(rings);
-    }
+    const auto cases = seeded_fill_cases(2024u, 60, w, h, 10);
     for (const auto& rings : cases) {
         Device d(w, h, 24);
         d.q.SetColor(RGB(0, 0, 255), false);

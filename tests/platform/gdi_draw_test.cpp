@@ -247,18 +247,7 @@ double distance_to_segment(double px, double py, POINT a, POINT b)
 TEST(GdiDraw, PathFillMatchesCairoEvenOddSoNestedFiguresLeaveHoles)
 {
     const int w = 80, h = 64;
-    std::mt19937 rng(99);
-    std::uniform_int_distribution<int> x(-8, w + 8), y(-8, h + 8), nring(1, 3), nvert(3, 8);
-    std::vector<std::vector<std::vector<POINT>>> cases = {
-        {{{5, 5}, {75, 5}, {75, 60}, {5, 60}}, {{20, 20}, {50, 20}, {50, 45}, {20, 45}}}};
-    for (int i = 0; i < 40; ++i) {
-        std::vector<std::vector<POINT>> rings(static_cast<std::size_t>(nring(rng)));
-        for (auto& r : rings) {
-            r.resize(static_cast<std::size_t>(nvert(rng)));
-            for (POINT& p : r) p = POINT{x(rng), y(rng)};
-        }
-        cases.push_back(rings);
-    }
+    const auto cases = seeded_fill_cases(99u, 40, w, h, 8);
     for (const auto& rings : cases) {
         Dib d(w, h, 32);
         Selected pen(d.dc, CreatePen(PS_NULL, 0, 0));

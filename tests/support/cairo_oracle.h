@@ -7,6 +7,7 @@
 #include <cairo.h>
 
 #include <cstddef>
+#include <random>
 #include <vector>
 
 #include "platform/win_types.h"
@@ -34,4 +35,26 @@ inline std::vector<bool> cairo_even_odd_fill(const std::vector<std::vector<POINT
     cairo_destroy(cr);
     cairo_surface_destroy(s);
     return in;
+}
+
+// Fill cases for a w x h image: two nested rectangles (the area between them is filled), then
+// count seeded sets of one to three random rings of 3 to 8 vertices reaching margin beyond
+// the image.
+inline std::vector<std::vector<std::vector<POINT>>> seeded_fill_cases(unsigned seed, int count, int w, int h,
+                                                                      int margin)
+{
+    const int l = w / 8, t = h / 8, r = w - l, b = h - t;
+    std::vector<std::vector<std::vector<POINT>>> cases = {
+        {{{l, t}, {r, t}, {r, b}, {l, b}}, {{w / 3, h / 3}, {2 * w / 3, h / 3}, {2 * w / 3, 2 * h / 3}, {w / 3, 2 * h / 3}}}};
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> x(-margin, w + margin), y(-margin, h + margin), nring(1, 3), nvert(3, 8);
+    for (int i = 0; i < count; ++i) {
+        std::vector<std::vector<POINT>> rings(static_cast<std::size_t>(nring(rng)));
+        for (auto& ring : rings) {
+            ring.resize(static_cast<std::size_t>(nvert(rng)));
+            for (POINT& p : ring) p = POINT{x(rng), y(rng)};
+        }
+        cases.push_back(rings);
+    }
+    return cases;
 }
