@@ -60,7 +60,16 @@ struct Indexed_Face {
     std::string file;
     int index = 0;
     std::vector<std::u16string> families;  // lower-cased ASCII letters
+    int weight = FW_NORMAL;
+    bool italic = false;
+    int width_class = 5;  // 5 is the normal width
 };
+
+// How far a face of the family is from the style asked for: weight, then slant, then width.
+int style_distance(const Indexed_Face& f, int weight, bool italic)
+{
+    return std::abs(f.weight - weight) + (f.italic != italic ? 1000 : 0) + std::abs(f.width_class - 5) * 50;
+}
 
 struct Engine {
     std::mutex mutex;
@@ -185,7 +194,15 @@ void index_folder(Engine& e, const std::string& folder)
             FT_Face face = nullptr;
             if (FT_New_Face(e.library, file.c_str(), i, &face) != 0) break;
             faces = face->num_faces;
-            e.folder_faces.push_back({file, static_cast<int>(i), family_names(face)});
+            Indexed_Face f{file, static_cast<int>(i), family_names(face)};
+            f.italic = (face->style_flags & FT_STYLE_FLAG_ITALIC) != 0;
+            f.weight = (face->style_flags & FT_STYLE_FLAG_BOLD) ? FW_BOLD : FW_NORMAL;
+            const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+            if (os2 && os2->version != 0xFFFF) {
+                if (os2->usWeightClass >= 100 && os2->usWeightClass <= 1000) f.weight = os2->usWeightClass;
+                if (os2->usWidthClass >= 1 && os2->usWidthClass <= 9) f.width_class = os2->usWidthClass;
+            }
+            e.folder_faces.push_back(std::move(f));
             FT_Done_Face(face);
         }
     }
@@ -199,7 +216,7 @@ bool ascii_equal_nocase(const char* a, const char* b)
 }
 
 // Caller holds the engine's lock.
-bool resolve_face(Engine& e, const char* face, std::string& file, int& index)
+bool resolve_face(Engine& e, const char* face, int weight, bool italic, std::string& file, int& index)
 {
     const std::string folder = fonts_folder();
     index = 0;
@@ -215,12 +232,17 @@ bool resolve_face(Engine& e, const char* face, std::string& file, int& index)
         const std::u16string want = lower_ascii(to_utf16(face, static_cast<int>(std::strlen(face))));
         if (!want.empty() && ready(e)) {
             index_folder(e, folder);
+            const Indexed_Face* best = nullptr;
+            const int want_weight = weight <= 0 ? FW_NORMAL : weight;
             for (const Indexed_Face& f : e.folder_faces) {
-                if (std::find(f.families.begin(), f.families.end(), want) != f.families.end()) {
-                    file = f.file;
-                    index = f.index;
-                    return true;
-                }
+                if (std::find(f.families.begin(), f.families.end(), want) == f.families.end()) continue;
+                if (!best || style_distance(f, want_weight, italic) < style_distance(*best, want_weight, italic))
+                    best = &f;
+            }
+            if (best) {
+                file = best->file;
+                index = best->index;
+                return true;
             }
         }
     }
@@ -262,7 +284,7 @@ HFONT default_font()
         f->stock = true;
         Engine& e = engine();
         std::lock_guard lock(e.mutex);
-        resolve_face(e, nullptr, f->file, f->face_index);
+        resolve_face(e, nullptr, FW_NORMAL, false, f->file, f->face_index);
         return static_cast<HFONT>(add_object(std::move(f)));
     }();
     return h;
@@ -329,12 +351,13 @@ bool size_font(Engine& e, const Font& font, Sized_Font& out)
     out.angle = font.escapement / 10.0 * std::numbers::pi / 180.0;
     const double c = std::cos(out.angle), s = std::sin(out.angle);
     // Glyph space is y-up: rotation times an optional slant of x by a fifth of y.
-    const double shear = font.italic ? 0.2 : 0.0;
+    // Bold and italic are synthesised only where the face itself is not already so.
+    const double shear = font.italic && !(face->style_flags & FT_STYLE_FLAG_ITALIC) ? 0.2 : 0.0;
     out.matrix.xx = fixed_16_16(c);
     out.matrix.xy = fixed_16_16(c * shear - s);
     out.matrix.yx = fixed_16_16(s);
     out.matrix.yy = fixed_16_16(s * shear + c);
-    out.embolden = font.weight > 550 ? std::max<FT_Pos>(32, std::lround(em_y * 64 / 24)) : 0;
+    out.embolden = font.weight > 550 && !(face->style_flags & FT_STYLE_FLAG_BOLD) ? std::max<FT_Pos>(32, std::lround(em_y * 64 / 24)) : 0;
     return true;
 }
 
@@ -383,10 +406,10 @@ void fill_quad(Surface& s, const std::array<Vec2, 4>& q, COLORREF colour)
         y0 = std::min(y0, p.y);
         y1 = std::max(y1, p.y);
     }
-    const int px0 = static_cast<int>(std::max(0.0, std::floor(x0)));
-    const int px1 = static_cast<int>(std::min(static_cast<double>(s.width), std::ceil(x1)));
-    const int py0 = static_cast<int>(std::max(0.0, std::floor(y0)));
-    const int py1 = static_cast<int>(std::min(static_cast<double>(s.height), std::ceil(y1)));
+    // Clamped to the surface before conversion, so far-away text cannot overflow an int.
+    const auto clamp_to = [](double v, int limit) { return static_cast<int>(std::clamp(v, 0.0, double(limit))); };
+    const int px0 = clamp_to(std::floor(x0), s.width), px1 = clamp_to(std::ceil(x1), s.width);
+    const int py0 = clamp_to(std::floor(y0), s.height), py1 = clamp_to(std::ceil(y1), s.height);
     if (px0 >= px1 || py0 >= py1) return;
     // Orientation of the quad, so that "inside" is the same side of every edge. Edges are
     // half-open: a centre on the left or top edge is in, on the right or bottom edge out.
@@ -458,7 +481,7 @@ HFONT CreateFontA(int height, int width, int escapement, int, int weight, DWORD 
     Engine& e = engine();
     {
         std::lock_guard lock(e.mutex);
-        resolve_face(e, face, f->file, f->face_index);
+        resolve_face(e, face, weight, italic != 0, f->file, f->face_index);
     }
     return static_cast<HFONT>(add_object(std::move(f)));
 }
@@ -547,7 +570,10 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
     case TA_BOTTOM: down = -sf.descent; break;
     default: break;
     }
-    const Vec2 origin = ref + along * u + down * d;
+    // Whole pixels, as the desktop places text, so the glyphs look the same whatever the
+    // alignment; along a turned run the glyphs keep their fractions.
+    Vec2 origin = ref + along * u + down * d;
+    origin = {std::round(origin.x), std::round(origin.y)};
 
     if (st.bk_mode == OPAQUE) fill_quad(*s, band(origin, u, d, run.width, -sf.ascent, sf.descent), st.bk_color);
 
@@ -596,7 +622,7 @@ DWORD platform_font_file(LPCSTR face, LPSTR out, DWORD size, int* face_index)
     {
         Engine& e = engine();
         std::lock_guard lock(e.mutex);
-        if (!resolve_face(e, face, file, index)) return 0;
+        if (!resolve_face(e, face, FW_NORMAL, false, file, index)) return 0;
     }
     if (file.size() >= size) return 0;
     std::memcpy(out, file.c_str(), file.size() + 1);

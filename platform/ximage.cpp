@@ -143,23 +143,23 @@ long CxImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* clip, bool)
     if (!s || !IsValid()) return 0;
     if (cx < 1) cx = m_width;
     if (cy < 1) cy = m_height;
-    // Target pixels in 64 bits: x + cx may pass the range of long on the caller's side.
-    long long x0 = std::max(0LL, static_cast<long long>(x));
-    long long y0 = std::max(0LL, static_cast<long long>(y));
-    long long x1 = std::min(static_cast<long long>(s->width), static_cast<long long>(x) + cx);
-    long long y1 = std::min(static_cast<long long>(s->height), static_cast<long long>(y) + cy);
+    // Target pixels in 128 bits: x + cx and the scaling products may pass 64 bits for the
+    // absurd sizes a 64-bit long allows.
+    using Wide = __int128;
+    Wide x0 = std::max<Wide>(0, x), y0 = std::max<Wide>(0, y);
+    Wide x1 = std::min<Wide>(s->width, Wide{x} + cx), y1 = std::min<Wide>(s->height, Wide{y} + cy);
     if (clip) {
-        x0 = std::max(x0, static_cast<long long>(clip->left));
-        y0 = std::max(y0, static_cast<long long>(clip->top));
-        x1 = std::min(x1, static_cast<long long>(clip->right));
-        y1 = std::min(y1, static_cast<long long>(clip->bottom));
+        x0 = std::max<Wide>(x0, clip->left);
+        y0 = std::max<Wide>(y0, clip->top);
+        x1 = std::min<Wide>(x1, clip->right);
+        y1 = std::min<Wide>(y1, clip->bottom);
     }
-    for (long long ty = y0; ty < y1; ++ty) {
+    for (Wide ty = y0; ty < y1; ++ty) {
         // Pixel centres map to the image pixel they fall in.
-        const long long sy = ((ty - y) * 2 + 1) * m_height / (2LL * cy);
-        const std::uint8_t* row = m_pixels.data() + static_cast<std::size_t>(sy) * m_width * 4;
-        for (long long tx = x0; tx < x1; ++tx) {
-            const long long sx = ((tx - x) * 2 + 1) * m_width / (2LL * cx);
+        const auto sy = static_cast<std::size_t>(((ty - y) * 2 + 1) * m_height / (Wide{2} * cy));
+        const std::uint8_t* row = m_pixels.data() + sy * static_cast<std::size_t>(m_width) * 4;
+        for (Wide tx = x0; tx < x1; ++tx) {
+            const auto sx = static_cast<std::size_t>(((tx - x) * 2 + 1) * m_width / (Wide{2} * cx));
             const std::uint8_t* p = row + sx * 4;
             s->set_pixel(static_cast<int>(tx), static_cast<int>(ty), RGB(p[2], p[1], p[0]));
         }
