@@ -13,6 +13,9 @@
 #include "common/scratch_dir.h"
 #include "dib_fixture.h"
 #include "platform/font.h"
+#if __has_include("platform/gdi_draw.h")
+#include "platform/gdi_draw.h"
+#endif
 #include "platform/gdi.h"
 #include "platform/handles.h"
 
@@ -244,6 +247,38 @@ TEST(TextOut, EscapementTurnsTheRun)
         EXPECT_GT(cx * std::cos(a) - cy * std::sin(a), 40.0);
     }
 }
+
+// The background mode and raster operation setters come with the GDI drawing calls.
+#if __has_include("platform/gdi_draw.h")
+TEST(TextOut, TransparentModeAndRasterOperationsLeaveInkAlone)
+{
+    long reference = -1;
+    for (int rop : {R2_COPYPEN, R2_NOTXORPEN, R2_BLACK, R2_WHITE}) {
+        SCOPED_TRACE(rop);
+        Canvas c(120, 50, make_font(-20, "Arial"));
+        EXPECT_EQ(SetBkMode(c.d.dc, TRANSPARENT), OPAQUE);
+        SetROP2(c.d.dc, rop);
+        // Twice in the same place: a raster operation such as NOT-XOR would undo the first.
+        c.out(10, 10, "Hxg", TA_LEFT | TA_TOP);
+        c.out(10, 10, "Hxg", TA_LEFT | TA_TOP);
+        const Ink ink(c.d, red);
+        EXPECT_EQ(ink.count + Ink(c.d, black).count, 120 * 50);  // no cell, nothing mixed
+        if (reference < 0) reference = ink.count;
+        EXPECT_EQ(ink.count, reference);
+        EXPECT_GT(ink.count, 30);
+    }
+}
+
+TEST(TextOut, OpaqueCellTakesTheBackgroundColour)
+{
+    Canvas c(80, 40, make_font(-16, "Arial"));
+    SetBkColor(c.d.dc, RGB(0, 0, 255));
+    SetROP2(c.d.dc, R2_NOTXORPEN);
+    c.out(5, 5, "Hx", TA_LEFT | TA_TOP);
+    const SIZE size = c.extent("Hx");
+    EXPECT_EQ(Ink(c.d, RGB(0, 0, 255)).count + Ink(c.d, red).count, size.cx * size.cy);
+}
+#endif
 
 TEST(TextOut, MovesTheCurrentPositionWithUpdateCp)
 {
