@@ -580,8 +580,11 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
     // Raster operations do not apply to text: every ink pixel takes the text colour.
     const std::uint32_t ink = s->value_of(st.text_color);
     FT_GlyphSlot slot = sf.face->glyph;
+    const double reach = 4 * (sf.ascent + sf.descent) + 4;
     for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
         const Vec2 p = origin + run.pen[i] * u;
+        // Glyphs that cannot reach the surface are not rendered.
+        if (p.x < -reach || p.y < -reach || p.x > s->width + reach || p.y > s->height + reach) continue;
         const double fx = std::floor(p.x), fy = std::floor(p.y);
         // The fraction of a pixel travels with the glyph; FreeType's y axis points up.
         FT_Vector delta{std::lround((p.x - fx) * 64), -std::lround((p.y - fy) * 64)};

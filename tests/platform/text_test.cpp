@@ -8,6 +8,7 @@
 #include <cstring>
 #include <cmath>
 #include <numbers>
+#include <random>
 #include <string>
 
 #include "common/scratch_dir.h"
@@ -289,6 +290,33 @@ TEST(TextOut, MovesTheCurrentPositionWithUpdateCp)
     c.out(0, 0, "H", TA_UPDATECP | TA_TOP);
     const Ink both(c.d, red);
     EXPECT_NEAR(both.right, first_right + size.cx, 1);
+}
+
+TEST(TextOut, ArbitraryBytesAndAnglesStayInsideTheSurface)
+{
+    // Any bytes (invalid GBK included) at any angle, size and place: no fault, and under the
+    // sanitizers no write outside the pixel memory.
+    std::mt19937 rng(14);
+    HFONT base = make_font(-12, "Arial");
+    {
+        Dib d(37, 23, 24);
+        SelectObject(d.dc, base);
+        for (int round = 0; round < 300; ++round) {
+            std::string text(1 + rng() % 12, '\0');
+            for (char& ch : text) ch = static_cast<char>(rng() % 256);
+            const int height = static_cast<int>(rng() % 80) - 40;
+            HFONT f = CreateFontA(height, static_cast<int>(rng() % 30), static_cast<int>(rng() % 7200) - 3600, 0,
+                                  static_cast<int>(rng() % 1000), rng() % 2, rng() % 2, rng() % 2, DEFAULT_CHARSET, 0, 0,
+                                  0, 0, rng() % 2 ? songti : "Arial");
+            ASSERT_EQ(SelectObject(d.dc, f), base);
+            SetTextAlign(d.dc, static_cast<UINT>(rng() % 32));
+            TextOutA(d.dc, static_cast<int>(rng() % 120) - 40, static_cast<int>(rng() % 100) - 40, text.data(),
+                     static_cast<int>(text.size()));
+            SelectObject(d.dc, base);
+            ASSERT_TRUE(DeleteObject(f));
+        }
+    }
+    EXPECT_TRUE(DeleteObject(base));
 }
 
 TEST(TextOut, BadArgumentsFailCleanly)
