@@ -189,6 +189,42 @@ TEST(TextOut, OpaqueModeFillsExactlyTheCell)
     EXPECT_GT(Ink(c.d, red).count, 30);
 }
 
+TEST(TextOut, OpaqueCellTurnsWithTheText)
+{
+    // At 90 degrees the cell stands upright: cy wide and cx high, above the reference point.
+    Canvas c(80, 120, make_font(20, "Arial", 900));
+    const SIZE size = c.extent("Hxg");
+    c.out(30, 100, "Hxg", TA_LEFT | TA_TOP);
+    for (int y = 0; y < c.d.h; ++y)
+        for (int x = 0; x < c.d.w; ++x) {
+            const bool in_cell = x >= 30 && x < 30 + size.cy && y >= 100 - size.cx && y < 100;
+            const COLORREF p = c.d.at(x, y);
+            ASSERT_TRUE(in_cell ? (p == white || p == red) : p == black) << x << "," << y;
+        }
+}
+
+TEST(TextOut, WeightAndSlantShowInTheInk)
+{
+    const auto draw = [](int weight, DWORD italic) {
+        Canvas c(200, 60, CreateFontA(-30, 0, 0, 0, weight, italic, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "DejaVu Sans"));
+        c.out(10, 10, "IIII", TA_LEFT | TA_TOP);
+        const Ink all(c.d, red);
+        // Horizontal position of the ink in the top and bottom rows of the letters.
+        int top_left = INT_MAX, bottom_left = INT_MAX;
+        for (int x = 0; x < c.d.w; ++x) {
+            if (c.d.at(x, all.top) == red) top_left = std::min(top_left, x);
+            if (c.d.at(x, all.bottom) == red) bottom_left = std::min(bottom_left, x);
+        }
+        return std::make_pair(all.count, top_left - bottom_left);
+    };
+    const auto regular = draw(FW_NORMAL, 0);  // ink count, lean in pixels
+    const auto bold = draw(FW_BOLD, 0);
+    const auto italic = draw(FW_NORMAL, 1);
+    EXPECT_GT(bold.first, regular.first * 5 / 4);
+    EXPECT_EQ(regular.second, 0);
+    EXPECT_GE(italic.second, 3);  // letters lean to the right
+}
+
 TEST(TextOut, AlignmentPlacesTheReferencePoint)
 {
     // The same text drawn with each alignment must be the TA_LEFT | TA_TOP drawing moved by
