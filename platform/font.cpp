@@ -277,18 +277,6 @@ FT_Face open_face(Engine& e, const std::string& file, int index)
     return face;
 }
 
-HFONT default_font()
-{
-    static HFONT h = [] {
-        auto f = std::make_unique<Font>();
-        f->stock = true;
-        Engine& e = engine();
-        std::lock_guard lock(e.mutex);
-        resolve_face(e, nullptr, FW_NORMAL, false, f->file, f->face_index);
-        return static_cast<HFONT>(add_object(std::move(f)));
-    }();
-    return h;
-}
 
 // A font at its size: pixels per em, the cell above and below the baseline, and the line
 // positions of underline and strike-out, all in pixels.
@@ -462,6 +450,20 @@ Font* font_of(Dc& dc)
 }
 
 }  // namespace
+
+HFONT default_font()
+{
+    static HFONT h = [] {
+        auto f = std::make_unique<Font>();
+        f->stock = true;
+        Engine& e = engine();
+        std::lock_guard lock(e.mutex);
+        resolve_face(e, nullptr, FW_NORMAL, false, f->file, f->face_index);
+        return static_cast<HFONT>(add_object(std::move(f)));
+    }();
+    return h;
+}
+
 }  // namespace platform
 
 using namespace platform;

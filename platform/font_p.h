@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/handle_table_p.h"
+#include "platform/win_types.h"
 
 namespace platform {
 
@@ -21,5 +22,9 @@ struct Font : Object {
     std::string file;  // empty when no font file was found
     int face_index = 0;
 };
+
+// The font text is drawn with while a DC has none selected: the default face at the default
+// size. A stock object, made on first use.
+HFONT default_font();
 
 }  // namespace platform
