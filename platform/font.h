@@ -3,7 +3,9 @@
 // Device fonts and text output. Fonts come from font files read with FreeType. A face name is
 // looked up first among the aliases (the system's default Chinese faces and "Arial" stand for
 // fonts installed with the system), then by family name among the font files of the fonts
-// folder (the Windows folder's fonts/), and otherwise the default font is used.
+// folder (the Windows folder's fonts/; of a family's faces the one nearest in weight, slant and
+// width), and otherwise the default font is used. Bold and italic are synthesised where the
+// face found is not.
 // Text is 8-bit ANSI text (CP_ACP) and is drawn in one colour (no smoothing) into the pixels of
 // the DC, whatever the raster operation. A null, stale or wrong-kind handle makes a call fail.
 
