@@ -345,7 +345,8 @@ bool size_font(Engine& e, const Font& font, Sized_Font& out)
     out.matrix.xy = fixed_16_16(c * shear - s);
     out.matrix.yx = fixed_16_16(s);
     out.matrix.yy = fixed_16_16(s * shear + c);
-    out.embolden = font.weight > 550 && !(face->style_flags & FT_STYLE_FLAG_BOLD) ? std::max<FT_Pos>(32, std::lround(em_y * 64 / 24)) : 0;
+    const bool synthetic_bold = font.weight > 550 && !(face->style_flags & FT_STYLE_FLAG_BOLD);
+    out.embolden = synthetic_bold ? std::max<FT_Pos>(32, std::lround(em_y * 64 / 24)) : 0;
     return true;
 }
 
@@ -358,7 +359,7 @@ struct Glyph_Run {
 };
 
 // Glyph indices and advances of the unrotated text.
-bool lay_out(const Sized_Font& sf, const std::u16string& text, Glyph_Run& run)
+void lay_out(const Sized_Font& sf, const std::u16string& text, Glyph_Run& run)
 {
     FT_Set_Transform(sf.face, nullptr, nullptr);
     FT_Pos pen = 0;
@@ -369,13 +370,12 @@ bool lay_out(const Sized_Font& sf, const std::u16string& text, Glyph_Run& run)
             ++i;
         }
         const FT_UInt g = FT_Get_Char_Index(sf.face, cp);
-        if (FT_Load_Glyph(sf.face, g, load_flags) != 0) return false;
         run.glyphs.push_back(g);
         run.pen.push_back(pen / 64.0);
-        pen += sf.face->glyph->advance.x;
+        // A glyph the font file cannot give takes no room; the rest of the text still draws.
+        if (FT_Load_Glyph(sf.face, g, load_flags) == 0) pen += sf.face->glyph->advance.x;
     }
     run.width = pen / 64.0;
-    return true;
 }
 
 struct Vec2 {
@@ -530,7 +530,8 @@ BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE* size)
     std::lock_guard lock(e.mutex);
     Sized_Font sf;
     Glyph_Run run;
-    if (!size_font(e, *font, sf) || !lay_out(sf, wide, run)) return FALSE;
+    if (!size_font(e, *font, sf)) return FALSE;
+    lay_out(sf, wide, run);
     size->cx = static_cast<LONG>(std::lround(run.width));
     size->cy = static_cast<LONG>(sf.ascent + sf.descent);
     return TRUE;
@@ -551,7 +552,8 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
     std::lock_guard lock(e.mutex);
     Sized_Font sf;
     Glyph_Run run;
-    if (!size_font(e, *font, sf) || !lay_out(sf, wide, run)) return FALSE;
+    if (!size_font(e, *font, sf)) return FALSE;
+    lay_out(sf, wide, run);
 
     const Dc_State& st = dc->state;
     const bool update_cp = (st.text_align & TA_UPDATECP) != 0;
