@@ -14,9 +14,7 @@
 #include "common/scratch_dir.h"
 #include "dib_fixture.h"
 #include "platform/font.h"
-#if __has_include("platform/gdi_draw.h")
 #include "platform/gdi_draw.h"
-#endif
 #include "platform/gdi.h"
 #include "platform/handles.h"
 
@@ -286,7 +284,6 @@ TEST(TextOut, EscapementTurnsTheRun)
 }
 
 // The background mode and raster operation setters come with the GDI drawing calls.
-#if __has_include("platform/gdi_draw.h")
 TEST(TextOut, TransparentModeAndRasterOperationsLeaveInkAlone)
 {
     long reference = -1;
@@ -315,7 +312,6 @@ TEST(TextOut, OpaqueCellTakesTheBackgroundColour)
     const SIZE size = c.extent("Hx");
     EXPECT_EQ(Ink(c.d, RGB(0, 0, 255)).count + Ink(c.d, red).count, size.cx * size.cy);
 }
-#endif
 
 TEST(TextOut, MovesTheCurrentPositionWithUpdateCp)
 {
@@ -372,14 +368,16 @@ TEST(TextOut, BadArgumentsFailCleanly)
         EXPECT_EQ(SetTextColor(d.dc, red), black);
         EXPECT_EQ(GetTextColor(d.dc), red);
 
-        // Without a selected font the default one draws.
+        // A new DC starts with the default font selected, as GDI's does.
         SetTextAlign(d.dc, TA_LEFT | TA_TOP);
         EXPECT_TRUE(TextOutA(d.dc, 2, 2, "H", 1));
         EXPECT_GT(Ink(d, red).count, 5);
 
         // Text far outside is clipped; sizes no screen shows are refused, not rendered.
         HFONT normal = make_font(-12, "Arial");
-        EXPECT_EQ(SelectObject(d.dc, normal), nullptr);
+        const HGDIOBJ default_font = GetCurrentObject(d.dc, OBJ_FONT);
+        EXPECT_NE(default_font, nullptr);
+        EXPECT_EQ(SelectObject(d.dc, normal), default_font);
         EXPECT_TRUE(TextOutA(d.dc, INT_MAX - 5, INT_MIN + 5, "HH", 2));
         EXPECT_TRUE(TextOutA(d.dc, -2000000000, 2000000000, "HH", 2));
         EXPECT_EQ(SelectObject(d.dc, huge), normal);
