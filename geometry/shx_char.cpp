@@ -162,6 +162,9 @@ void Qe_Shx_Char::add_shx_char_to_list(Qe_Void_List& out, Qe_Pt& pen, Qe_Shx_Cha
     Guard guard;
     guard.active[guard.depth++] = this;
     decode(m_buffer, m_buffer ? decodable_length() : 0, out, font, guard);
+    // A shape that ends with the pen down still drew its last stroke: hand it out rather than
+    // lose it.
+    pen_up(out);
     const double advance = m_max_x != 0.0 ? m_max_x : std::fabs(m_min_x);
     pen = Qe_Pt(advance, 0.0, 0.0);
     reset_state();

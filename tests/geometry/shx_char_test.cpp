@@ -137,7 +137,7 @@ TEST(ShxChar, CommandTable)
         {"two strokes", {1, 0x10, 2, 0x10, 1, 0x10, 0}, {{{0, 0, 0}, {1, 0, 0}}, {{2, 0, 0}, {3, 0, 0}}}, 3},
         {"code 0 does not stop decoding", {0, 1, 0x10, 2}, {{{0, 0, 0}, {1, 0, 0}}}, 1},
         {"code 15 ignored", {15, 1, 15, 0x10, 2}, {{{0, 0, 0}, {1, 0, 0}}}, 1},
-        {"open stroke at the end is discarded", {1, 0x10, 0x14}, {}, 1},
+        {"open stroke at the end is handed out", {1, 0x10, 0x14}, {{{0, 0, 0}, {1, 0, 0}, {1, 1, 0}}}, 1},
         {"advance from the leftmost x", {8, 0xFD, 0}, {}, 3},
         {"bulge 0 is a straight segment", {1, 12, 2, 0, 0, 2}, {{{0, 0, 0}, {2, 0, 0}}}, 2},
         {"code 11 skips offsets and the high radius",
@@ -350,7 +350,8 @@ TEST(ShxChar, TruncatedByteCodeStopsAtTheEnd)
     }
     // A pair list cut short keeps the complete pairs only.
     const Decoded cut = decode({1, 9, 1, 1, 2});
-    EXPECT_TRUE(cut.strokes.empty());
+    ASSERT_EQ(cut.strokes.size(), 1u);
+    EXPECT_EQ(cut.strokes[0].size(), 2u);
     EXPECT_EQ(cut.pen.x(), 1);
     // A count larger than the allocation is clipped to it.
     auto c = make_shape({1, 0x10, 0x10, 2});
@@ -372,7 +373,8 @@ TEST(ShxChar, TruncatedByteCodeStopsAtTheEnd)
     EXPECT_EQ(collect(out, pen).points, 2u);
     // A count smaller than the allocation decodes only the count.
     c->size(2);
-    EXPECT_TRUE(decode(*c, empty.list).strokes.empty());
+    ASSERT_EQ(decode(*c, empty.list).strokes.size(), 1u);
+    EXPECT_EQ(decode(*c, empty.list).strokes[0].size(), 2u);
     EXPECT_EQ(decode(*c, empty.list).pen.x(), 1);
 }
 
@@ -397,7 +399,11 @@ TEST(ShxChar, StateIsResetBetweenDecodings)
     Qe_Shx_Char* c = font.add(3, {4, 2, 5, 1, 0x10, 0x10});  // ends with the pen down and a push
     const Decoded first = decode(*c, font.list);
     const Decoded second = decode(*c, font.list);
-    EXPECT_TRUE(first.strokes.empty());
+    // The stroke left open at the end is handed out each time, from the same reset state.
+    ASSERT_EQ(first.strokes.size(), 1u);
+    ASSERT_EQ(second.strokes.size(), 1u);
+    expect_near_pts(second.strokes[0], first.strokes[0], 0);
+    EXPECT_EQ(first.strokes[0].size(), 3u);
     EXPECT_EQ(first.pen.x(), 4);
     EXPECT_EQ(second.pen.x(), 4);
 }
