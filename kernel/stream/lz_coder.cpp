@@ -39,6 +39,18 @@ bool MB_LZ_Compressor::known(Pos p) const
     return index >= static_cast<Pos>(k_lz_dictionary_size) || lz_dictionary_known(static_cast<std::size_t>(index));
 }
 
+MB_LZ_Compressor::Pos MB_LZ_Compressor::matchable(Pos p) const
+{
+    Pos n = m_end - p;
+    const Pos index = p + m_dictionary_offset;
+    if (index < static_cast<Pos>(k_lz_dictionary_size)) {
+        const Pos run = static_cast<Pos>(lz_dictionary_known_run(static_cast<std::size_t>(index)));
+        // A run reaching the end of the table goes on into coded bytes.
+        if (index + run < static_cast<Pos>(k_lz_dictionary_size)) n = std::min(n, run);
+    }
+    return n;
+}
+
 MB_LZ_Compressor::Pos MB_LZ_Compressor::next_in_chain(Pos p) const
 {
     // A link to a node that has left the history ends the chain.
@@ -102,16 +114,18 @@ MB_Result MB_LZ_Compressor::search(Pos from)
     const unsigned char* in = m_input.data();
     const int available = static_cast<int>(m_input.count());
     for (Pos p = from; p >= 0; p = next_in_chain(p)) {
-        int i = 0;
-        bool open = false;
-        for (;;) {
-            if (i == available) {
-                open = true;
-                break;
-            }
-            if (p + i >= m_end || i == k_max_match || !known(p + i) || history_byte(p + i) != in[i]) break;
-            ++i;
+        // i counts the equal bytes; "open" when it reaches the end of the input, which
+        // lets the match grow with more input.
+        const int limit = static_cast<int>(std::min<Pos>({matchable(p), k_max_match, available}));
+        // A node that cannot beat the pending length is passed over at its first byte
+        // past it (it could not reach the end of the input either).
+        if (m_match_length < limit && history_byte(p + m_match_length) != in[m_match_length]) {
+            if (++m_candidates > k_max_candidates) break;
+            continue;
         }
+        int i = 0;
+        while (i < limit && history_byte(p + i) == in[i]) ++i;
+        const bool open = i == available;
         if (i > m_match_length || (open && i >= m_match_length && i > 3)) {
             m_match_length = i;
             m_match = p;

@@ -47,6 +47,9 @@ private:
 
     unsigned char history_byte(Pos p) const { return m_bytes[p & (k_history - 1)]; }
     bool known(Pos p) const;
+    // How many history bytes from p on may be matched: up to the end of the history and
+    // not into bytes of the table that are not known.
+    Pos matchable(Pos p) const;
     Pos oldest() const { return m_end > k_history ? m_end - k_history : 0; }
     Pos next_in_chain(Pos p) const;
     MB_Result add_to_history(unsigned char byte, bool literal);

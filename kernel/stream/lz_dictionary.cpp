@@ -1,5 +1,6 @@
 #include "kernel/stream/lz_dictionary_p.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -101,4 +102,15 @@ bool lz_dictionary_known(std::size_t i)
     for (const auto& range : k_unknown)
         if (i >= range[0] && i < range[1]) return false;
     return true;
+}
+
+std::size_t lz_dictionary_known_run(std::size_t i)
+{
+    if (i >= k_lz_dictionary_size) return 0;
+    std::size_t end = k_lz_dictionary_size;
+    for (const auto& range : k_unknown) {
+        if (i >= range[0] && i < range[1]) return 0;
+        if (range[0] > i) end = std::min(end, range[0]);
+    }
+    return end - i;
 }

@@ -19,3 +19,5 @@ constexpr std::size_t k_lz_dictionary_legacy_skip = 65;
 const unsigned char* lz_dictionary();
 // Whether byte i of the table is known; false past its end.
 bool lz_dictionary_known(std::size_t i);
+// How many bytes from i on are known, up to the end of the table (0 past its end).
+std::size_t lz_dictionary_known_run(std::size_t i);
