@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -85,6 +86,7 @@ struct Reference_Decoder {
     Bytes out;
     int longest_match = 0;
     int matches = 0;
+    std::size_t lowest_source = SIZE_MAX;  // in the history, the table at 0
     std::size_t used = 0;  // bytes of the stretch consumed, "}" included
 
     // The tokens start right after the marker; true when they decode and end with "}".
@@ -122,6 +124,7 @@ struct Reference_Decoder {
             const std::size_t distance = static_cast<std::size_t>(lo + 256 * hi) + 1;
             if (distance > history.size() || distance > 65536) return false;
             std::size_t from = history.size() - distance;
+            lowest_source = std::min(lowest_source, from);
             for (int k = 0; k < length; ++k, ++from) {
                 if (from < dictionary && !table().known[from]) return false;
                 history += history[from];
@@ -382,6 +385,29 @@ TEST(LZ_Compressor, MatchShapes)
     for (const Case& c : cases) {
         EXPECT_EQ(to_hex(compress(c.data)), to_hex(k_marker + c.expected + hex("00 7D"))) << c.name;
         EXPECT_EQ(to_hex(compress(c.data, 1)), to_hex(k_marker + c.expected + hex("00 7D"))) << c.name << " byte by byte";
+    }
+}
+
+// Streams for revision 36 and below leave the first 65 bytes of the table out of the
+// compressor's history; the decompressor holds the whole table either way.
+TEST(LZ_Compressor, OldTargetRevisionsSkipTheFirstKeywords)
+{
+    const Bytes text = "(Viewport (CodePage (Comment (Created ";
+    for (int revision : {36, 37}) {
+        Stream s;
+        ASSERT_EQ(s.open_write(), 0);
+        s.io.heuristics().set_target_revision(revision);
+        s.io.heuristics().set_allow_data_compression(true);
+        s.io.write(text.c_str());
+        const Bytes body = s.body();
+        Reference_Decoder ref;
+        ASSERT_TRUE(ref.decode(body.substr(7))) << revision;
+        EXPECT_EQ(ref.out, text);
+        // "(Viewport (CodePage " stands only in the first 65 bytes.
+        EXPECT_EQ(ref.lowest_source >= 65, revision == 36) << to_hex(body);
+        const Production_Result p = production_decode(body, text.size(), 5);
+        EXPECT_EQ(p.result, 0);
+        EXPECT_EQ(p.out, text);
     }
 }
 
