@@ -1,7 +1,6 @@
 #include "kernel/stream/lz_dictionary_p.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 #include "kernel/database/color_map.h"
@@ -26,7 +25,7 @@ static_assert(k_palette_at == k_keywords_at + k_keywords_len && k_extended_at ==
               k_digits_at == k_extended_at + k_extended_len && k_colors_at == k_digits_at + k_digits_len &&
               k_colors_at + k_colors_len == k_lz_dictionary_size);
 
-// The unknown stretches: [begin, end).
+// The stretches whose bytes this library does not hold: [begin, end).
 constexpr std::size_t k_unknown[2][2] = {
     {k_extended_at + sizeof k_extended_keywords - 1, k_extended_at + k_extended_len},
     {k_colors_at + k_color_map_header_len, k_colors_at + k_colors_len},
