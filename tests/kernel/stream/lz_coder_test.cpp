@@ -653,6 +653,50 @@ TEST(LZ_File_IO, MarkerRecord)
     EXPECT_EQ(s.io.data_decompression(), 291);
 }
 
+// A sink that takes a given number of bytes and then refuses every write.
+struct Failing_Sink {
+    std::size_t room;
+    static ssize_t write(void* cookie, const char*, size_t n)
+    {
+        auto* sink = static_cast<Failing_Sink*>(cookie);
+        // No progress is how a cookie reports a failed write (stdio ignores -1 here).
+        if (sink->room == 0) {
+            errno = ENOSPC;
+            return 0;
+        }
+        const std::size_t k = std::min(n, sink->room);
+        sink->room -= k;
+        return static_cast<ssize_t>(k);
+    }
+    static int close(void* cookie)
+    {
+        delete static_cast<Failing_Sink*>(cookie);
+        return 0;
+    }
+};
+
+// A failing file is reported by the write that meets it, or at the latest by close.
+TEST(LZ_File_IO, WriteFailuresAreReported)
+{
+    std::mt19937 rng(5);
+    const Bytes d = stream_like(rng, 20000);
+    for (std::size_t room : {0, 3, 7, 8, 100, 1000, 5000}) {
+        cookie_io_functions_t fns{nullptr, &Failing_Sink::write, nullptr, &Failing_Sink::close};
+        FILE* f = fopencookie(new Failing_Sink{room}, "w", fns);
+        ASSERT_NE(f, nullptr);
+        setvbuf(f, nullptr, _IONBF, 0);
+        MB_File_IO io;
+        io.set_file_mode(MB_File_IO::Mode_Write);
+        io.set_stream_user_data(f);
+        io.heuristics().set_allow_data_compression(true);
+        MB_Result first;
+        for (std::size_t at = 0; at < d.size() && first == 0; at += 100)
+            first = io.write(100, reinterpret_cast<const unsigned char*>(d.data() + at));
+        const MB_Result closing = io.close();
+        EXPECT_EQ(first != 0 ? first : closing, MB_Result::Write_Failed) << room;
+    }
+}
+
 // Seeded mutations and truncations of compressed record streams: every read ends with a
 // result, inside its buffers (the sanitizers check the rest).
 TEST(LZ_File_IO, MutatedStreamsFailCleanly)
