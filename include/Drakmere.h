@@ -19,5 +19,6 @@
 #include "kernel/stream/opcode.h"
 #include "kernel/stream/rendition.h"
 #include "kernel/stream/file_io.h"
+#include "kernel/stream/compressed_data.h"
 #include "kernel/operation/undo_redo.h"
 #include "kernel/operation/operation.h"

@@ -80,6 +80,11 @@ constexpr mb_ushort k_color_map_opcode = 1;
 
 }  // namespace
 
+const mb_ulong* MB_Color_Map::builtin_palette(int revision)
+{
+    return default_palette(revision);
+}
+
 MB_Color_Map::MB_Color_Map(int revision)
 {
     const mb_ulong* palette = default_palette(revision);

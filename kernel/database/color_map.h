@@ -24,6 +24,9 @@ public:
     MB_Color_Map& operator=(const MB_Color_Map& other);
     ~MB_Color_Map() override;
 
+    // The 256 built-in entries, as RRGGBBAA: palette A when revision > 37, else palette B.
+    static const mb_ulong* builtin_palette(int revision);
+
     // No entries, incarnation -2.
     void clear();
     void set(int n, const MB_RGB* entries, MB_File_IO& file);

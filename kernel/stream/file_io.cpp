@@ -301,8 +301,24 @@ void MB_File_IO::reset_running_position()
 MB_Result MB_File_IO::compress_write(int n, const void* bytes)
 {
     if (n < 0 || (n > 0 && !bytes)) return MB_Result::Invalid_Data;
-    // The coder is not part of this library yet: a stretch that may be compressed is
-    // written plain. A coder still present is finished first.
+    // An ASCII stream cannot carry the compressed-data marker, so it is written plain: a
+    // stretch without its marker could not be read back.
+    if (m_heuristics.allow_data_compression() && m_heuristics.allow_binary_data()) {
+        // Nothing to code yet: no compressor, and no stretch in the file.
+        if (n == 0) return MB_Result::Success;
+        if (!m_compressor) {
+            m_compressor.reset(new (std::nothrow) MB_LZ_Compressor(*this));
+            if (!m_compressor || !m_compressor->valid()) {
+                m_compressor.reset();
+                return MB_Result::Out_Of_Memory;
+            }
+        }
+        if (!m_compressor->started()) {
+            MB_Result r = m_compressor->start();
+            if (r != 0) return r;
+        }
+        return m_compressor->compress(n, bytes);
+    }
     if (m_compressor) {
         MB_Result r = m_compressor->finish();
         m_compressor.reset();
@@ -314,19 +330,46 @@ MB_Result MB_File_IO::compress_write(int n, const void* bytes)
 MB_Result MB_File_IO::decompress_read(int n, int& amount, void* buffer)
 {
     amount = 0;
-    if (m_data_decompression == 0 && m_decompressor) {
-        MB_Result r = shut_down_decompression();
-        if (r != 0) return r;
+    if (n < 0 || (n > 0 && !buffer)) return MB_Result::Invalid_Data;
+    auto* out = static_cast<unsigned char*>(buffer);
+    if (m_data_decompression != 0) {
+        if (!m_decompressor) {
+            m_decompressor.reset(new (std::nothrow) MB_LZ_Decompressor(*this));
+            if (!m_decompressor || !m_decompressor->valid()) {
+                m_decompressor.reset();
+                return MB_Result::Out_Of_Memory;
+            }
+            MB_Result r = m_decompressor->start();
+            if (r != 0) {
+                m_decompressor.reset();
+                return r;
+            }
+        }
+        MB_Result r = m_decompressor->decompress(n, amount, buffer);
+        if (r != MB_Result::End_Of_Compression) return r;
+        if (amount >= n) return MB_Result::Success;
+    } else if (!m_decompressor && !m_leftover.empty()) {
+        return temporary_decomp_leftover_read(*this, n, amount, buffer);
     }
-    if (!m_leftover.empty()) return temporary_decomp_leftover_read(*this, n, amount, buffer);
-    return default_read(*this, n, amount, buffer);
+    // The stretch has ended (now, or at an earlier call whose "}" was not there yet).
+    if (m_decompressor) {
+        MB_Result r = shut_down_decompression();
+        // Bytes already delivered count as a successful short read; the failure repeats.
+        if (r != 0) return amount > 0 ? MB_Result(MB_Result::Success) : r;
+    }
+    int more = 0;
+    MB_Result r = default_read(*this, n - amount, more, out + amount);
+    amount += more;
+    return amount > 0 && r != 0 ? MB_Result(MB_Result::Success) : r;
 }
 
 MB_Result MB_File_IO::decompress_seek(int n, int& amount)
 {
     amount = 0;
     if (n < 0) return MB_Result::Invalid_Data;
-    if (m_data_decompression != 0 || !m_leftover.empty()) {
+    // A stretch still open, or one whose "}" is still to be checked, is passed through
+    // the decompressor.
+    if (m_data_decompression != 0 || m_decompressor || !m_leftover.empty()) {
         unsigned char scratch[4096];
         while (amount < n) {
             int got = 0;
@@ -337,18 +380,22 @@ MB_Result MB_File_IO::decompress_seek(int n, int& amount)
         }
         return MB_Result::Success;
     }
-    m_decompressor.reset();
     return default_seek(*this, n, amount);
 }
 
 MB_Result MB_File_IO::shut_down_decompression()
 {
+    // A stretch that was not closed properly stays refused.
+    if (m_decompressor && m_decompressor->broken()) return MB_Result::Invalid_Data;
     unsigned char c = 0;
     int amount = 0;
     MB_Result r = default_read(*this, 1, amount, &c);
     if (r != 0) return r;
     if (amount != 1) return MB_Result::Waiting_For_Data;
-    if (c != '}') return MB_Result::Invalid_Data;
+    if (c != '}') {
+        if (m_decompressor) m_decompressor->set_broken();
+        return MB_Result::Invalid_Data;
+    }
     m_decompressor.reset();
     return MB_Result::Success;
 }

@@ -262,7 +262,13 @@ public:
     MB_Result skip_past_matching_paren(int level);
     // Passes over bytes 0, 9, 10, 13 and 32.
     MB_Result eat_whitespace();
+    // While compression is allowed (and binary data, which the stretch's marker needs) the
+    // bytes go to the compressor, made and started with the first bytes; otherwise a
+    // compressor still there is finished first and the bytes are written plain.
     MB_Result compress_write(int n, const void* bytes);
+    // While data decompression is on, bytes come from the decompressor; at the end of the
+    // stretch the closing "}" is checked and plain bytes follow. Bytes delivered before a
+    // failure are reported as a short read with Success; the failure comes next call.
     MB_Result decompress_read(int n, int& amount, void* buffer);
     MB_Result decompress_seek(int n, int& amount);
     // Ends a compressed stretch: the next plain byte must be "}".
