@@ -6,6 +6,7 @@
 
 #include "geometry/fendral_api.h"
 #include "geometry/point.h"
+#include "platform/win_types.h"
 
 class Qe_Pt_Set;
 class Qe_Tran;
@@ -79,6 +80,9 @@ public:
     void filter_same_points();
     void reverse();
     void translate(const Qe_Tran& t);
+    // One Polyline through every point transformed by t and truncated to pixels; nothing when
+    // the list is empty.
+    void draw(HDC hdc, const Qe_Tran& t) const;
 
     // For two points their distance; for more the closed perimeter.
     double length() const;

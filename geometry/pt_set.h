@@ -8,10 +8,12 @@
 #include "geometry/fendral_api.h"
 #include "geometry/point.h"
 #include "platform/fixed_width.h"
+#include "platform/win_types.h"
 
 class Qe_Pt_List;
 class Qe_Tran;
 class Qe_Void_List;
+class Qe_Qdc;
 
 class FENDRAL_API Qe_Pt_Set {
 public:
@@ -48,6 +50,11 @@ public:
     // Index of the first segment near pick, with the snapped point in out, or −1.
     int snap_lines(const Qe_Pt& pick, double tol, Qe_Pt& out) const;
     void translate(const Qe_Tran& t);
+    // One Polyline of the points transformed by t and truncated to pixels.
+    void draw(HDC hdc, const Qe_Tran& t) const;
+    // The same into the raster device; two points are one Line, left out when both fall on
+    // one pixel.
+    void draw(Qe_Qdc& qdc, const Qe_Tran& t) const;
 
 private:
     bool assign(int n, const Qe_Pt* pts);
@@ -94,6 +101,9 @@ public:
     bool snap(const Qe_Pt& pick, Qe_Pt& out, double tol) const;
     // The same on the points transformed by t; pick and out are in the transformed space.
     bool snap(const Qe_Pt& pick, Qe_Pt& out, const Qe_Tran& t, double tol) const;
+    // Each run through t: one point is a pixel in the selected pen's colour; a filled run whose
+    // ends meet is filled with a solid brush of colour and outlined; others are a Polyline.
+    void draw(HDC hdc, const Qe_Tran& t, long colour) const;
 
 private:
     bool snap_impl(const Qe_Pt& pick, Qe_Pt& out, const Qe_Tran* t, double tol) const;

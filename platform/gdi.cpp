@@ -6,6 +6,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/gdi_draw_p.h"
 #include "platform/gdi_p.h"
 #include "platform/window.h"
 
@@ -83,6 +84,7 @@ int screen_depth() { return g_screen_depth.load(); }
 void install_default_objects(Dc& dc)
 {
     if (dc.type == Dc_Type::memory) dc.state.bitmap = default_bitmap();
+    select_default_objects(dc);
 }
 
 void release_selected_objects(Dc& dc)
@@ -209,6 +211,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj)
     Dc* dc = find_dc(hdc);
     Object* o = find_any(obj);
     if (!dc || !o) return nullptr;
+    record_call(*dc, "SelectObject", {static_cast<long long>(GetObjectType(obj))});
     switch (o->kind) {
     case Kind::bitmap: {
         auto* b = static_cast<Bitmap*>(o);

@@ -2,11 +2,15 @@
 
 // The objects behind GDI handles: bitmaps, device contexts and windows, and the screen.
 
+#include <memory>
+
 #include "platform/handle_table_p.h"
 #include "platform/surface_p.h"
 #include "platform/win_types.h"
 
 namespace platform {
+
+struct Dc_Drawing;
 
 struct Bitmap : Object {
     static constexpr Kind object_kind = Kind::bitmap;
@@ -40,6 +44,7 @@ struct Dc : Object {
     int device_bpp = 32;   // what GetDeviceCaps(BITSPIXEL) reports
     HWND window = nullptr; // window DCs only
     Dc_State state;
+    std::shared_ptr<Dc_Drawing> drawing;  // open path and call log, made by the drawing calls
 };
 
 struct Window : Object {

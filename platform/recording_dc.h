@@ -1,0 +1,29 @@
+#pragma once
+
+// A device context that logs every call made on it, with its arguments and the pen, brush and
+// raster operation in effect, so that tests can check what a piece of code drew where the
+// pixels are not the point. With a backing bitmap it also draws into it.
+
+#include <string>
+#include <vector>
+
+#include "platform/gdi_draw.h"
+#include "platform/platform_api.h"
+#include "platform/win_types.h"
+
+struct Platform_Call {
+    std::string name;              // the call's name, e.g. "Polyline"
+    std::vector<long long> args;   // its integer arguments in order; points as x, y pairs
+    LOGPEN pen{};                  // the pen selected when the call was made
+    LOGBRUSH brush{};              // the brush selected when the call was made
+    int rop2 = 0;
+};
+
+// A memory DC that records; it draws into backing when that is a bitmap (which it then holds
+// selected, as SelectObject would) and draws nothing when backing is NULL. Deleted with DeleteDC.
+PLATFORM_API HDC platform_create_recording_dc(HBITMAP backing);
+// The calls recorded so far, oldest first; empty for a DC that does not record.
+PLATFORM_API std::vector<Platform_Call> platform_recorded_calls(HDC hdc);
+PLATFORM_API BOOL platform_clear_recorded_calls(HDC hdc);
+// "Name a b c ..." for messages and tests.
+PLATFORM_API std::string platform_call_text(const Platform_Call& call);
