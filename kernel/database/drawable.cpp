@@ -298,26 +298,26 @@ void MB_Drawable::set_string(long key, const char* value)
     }
 }
 
-void MB_Drawable::set_layer(const MB_String& name, MB_Drawing& drawing)
+template <typename Match>
+void MB_Drawable::set_layer_where(MB_Drawing& drawing, Match match)
 {
     for (MB_Object* o = drawing.layer_list().get_head(); o; o = o->next()) {
         auto* layer = static_cast<MB_Layer*>(o);
-        if (layer->name() != name) continue;
+        if (!match(*layer)) continue;
         m_general.layer(layer);
         if (!layer->visibility()) flag(State_Hidden);
         return;
     }
 }
 
+void MB_Drawable::set_layer(const MB_String& name, MB_Drawing& drawing)
+{
+    set_layer_where(drawing, [&](MB_Layer& l) { return l.name() == name; });
+}
+
 void MB_Drawable::set_layer(unsigned short id, MB_Drawing& drawing)
 {
-    for (MB_Object* o = drawing.layer_list().get_head(); o; o = o->next()) {
-        auto* layer = static_cast<MB_Layer*>(o);
-        if (layer->id() != id) continue;
-        m_general.layer(layer);
-        if (!layer->visibility()) flag(State_Hidden);
-        return;
-    }
+    set_layer_where(drawing, [&](MB_Layer& l) { return l.id() == id; });
 }
 
 long MB_Drawable::get_draw_precision()

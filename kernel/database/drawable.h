@@ -199,6 +199,9 @@ protected:
     void draw_node(MB_Draw_Node* node);
 
 private:
+    template <typename Match>
+    void set_layer_where(MB_Drawing& drawing, Match match);
+
     MB_General m_general;
     mb_ulong m_save_flag = 0;
     mb_ulong m_id = 0;

@@ -16,13 +16,6 @@ using namespace stream_test;
 
 namespace {
 
-MB_Opcode single(unsigned char byte)
-{
-    MB_Opcode op;
-    op.set(MB_Opcode::Single_Byte, 1, &byte);
-    return op;
-}
-
 Test_Geom* member(double x0, double y0, double x1, double y1, unsigned short state = MB_Drawable::State_Normal)
 {
     auto* g = new Test_Geom;
