@@ -13,6 +13,7 @@
 #include "geometry/point.h"
 #include "geometry/rect.h"
 #include "geometry/void_list.h"
+#include "platform/win_types.h"
 
 class Qe_Pt_List;
 class Qe_Tran;
@@ -106,6 +107,10 @@ public:
     // Offset copy added to out; false, out unchanged, when it collapses to two points or
     // fewer.
     bool offset(double distance, Qe_Loop& out) const;
+
+    // The ring closed by repeating its first vertex, transformed and truncated to device
+    // pixels, as one GDI Polyline; nothing for an empty loop.
+    void draw(HDC dc, const Qe_Tran& t) const;
 
 private:
     // The vertices in ring order; with close_ring the head is repeated at the end.

@@ -20,9 +20,11 @@
 #include "geometry/fendral_api.h"
 #include "geometry/point.h"
 #include "geometry/void_list.h"
+#include "platform/win_types.h"
 
 class Qe_File;
 class Qe_Intersect_Point;
+class Qe_Tran;
 class Qe_Segment;
 
 class FENDRAL_API Qe_Intersect_Relation {
@@ -131,6 +133,8 @@ public:
     void order_result_list();
     // Debug dump: the current time, then every segment; false when a write fails.
     bool save_segments(Qe_File& file);
+    // Debug drawing: a circle of radius 5 pixels around every intersection point.
+    void draw_test(HDC dc, const Qe_Tran& t);
 
 private:
     struct Graph;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/font_p.h"
 #include "platform/gdi_draw_p.h"
 
 namespace platform {
@@ -236,6 +237,7 @@ void select_default_objects(Dc& dc)
 {
     dc.state.pen = static_cast<HPEN>(stock_black_pen());
     dc.state.brush = static_cast<HBRUSH>(stock_white_brush());
+    dc.state.font = default_font();
 }
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 #include <random>
 #include <vector>
 
+#include "common/pt_lists.h"
 #include "geometry/pt_list.h"
 #include "geometry/pt_set.h"
 #include "geometry/tolerance.h"
@@ -12,13 +13,6 @@
 namespace {
 
 using Pts = std::vector<Qe_Pt>;
-
-Pts points_of(const Qe_Pt_List& l)
-{
-    Pts v;
-    for (Qe_Pt_Node* n = l.head(); n; n = n->next()) v.push_back(*n);
-    return v;
-}
 
 Pts points_of(const Qe_Pt_Set& s) { return Pts(s.points(), s.points() + s.count()); }
 

@@ -176,6 +176,20 @@ TEST(RasterDevice, ColourConversionPerDepthAndTheComplementRule)
     EXPECT_TRUE(d24.is_white(0, 0));
     EXPECT_TRUE(d24.is_white(2, 0));
 
+    // A colour set before the bitmap exists is converted when the bitmap is made.
+    {
+        Qe_Qdc q;
+        q.SetColor(RGB(255, 0, 0), false);
+        HDC screen = GetDC(nullptr);
+        ASSERT_NE(q.CreateCompatibleDC(screen, 2, 1, 32), nullptr);
+        ReleaseDC(nullptr, screen);
+        q.SetColor(RGB(255, 0, 0), false);
+        q.SetPixel(0, 0);
+        COLORREF got = 0;
+        ASSERT_TRUE(platform_read_pixel(q.GetBitmap(), 0, 0, &got));
+        EXPECT_EQ(got, RGB(255, 0, 0));
+    }
+
     Device d(2, 1, 24);
     d.q.black_color(static_cast<long>(white));
     d.q.SetColor(white, true);

@@ -1,0 +1,373 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <jpeglib.h>
+#include <gif_lib.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "common/scratch_dir.h"
+#include "dib_fixture.h"
+#include "platform/gdi.h"
+#include "platform/handles.h"
+#include "platform/ximage.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Pixels as read back from a file: red, green, blue per pixel, rows from the top.
+struct Rgb_Image {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+    double xdpi = 0, ydpi = 0;
+    COLORREF at(int x, int y) const
+    {
+        const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * width + x) * 3];
+        return RGB(p[0], p[1], p[2]);
+    }
+};
+
+std::vector<std::uint8_t> file_bytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Readers written for the test, each through the format's own library (BMP by hand).
+bool read_png(const std::string& path, Rgb_Image& out)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        std::fclose(f);
+        return false;
+    }
+    png_init_io(png, f);
+    png_read_info(png, info);
+    out.width = static_cast<int>(png_get_image_width(png, info));
+    out.height = static_cast<int>(png_get_image_height(png, info));
+    if (png_get_color_type(png, info) != PNG_COLOR_TYPE_RGB || png_get_bit_depth(png, info) != 8) longjmp(png_jmpbuf(png), 1);
+    png_uint_32 rx = 0, ry = 0;
+    int unit = 0;
+    if (png_get_pHYs(png, info, &rx, &ry, &unit) && unit == PNG_RESOLUTION_METER)
+        out.xdpi = rx * 0.0254, out.ydpi = ry * 0.0254;
+    out.rgb.resize(static_cast<std::size_t>(out.width) * out.height * 3);
+    for (int y = 0; y < out.height; ++y) png_read_row(png, &out.rgb[static_cast<std::size_t>(y) * out.width * 3], nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(f);
+    return true;
+}
+
+bool read_jpeg(const std::string& path, Rgb_Image& out)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_decompress(&cinfo);
+    jpeg_stdio_src(&cinfo, f);
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&cinfo);
+    out.width = static_cast<int>(cinfo.output_width);
+    out.height = static_cast<int>(cinfo.output_height);
+    if (cinfo.density_unit == 1) out.xdpi = cinfo.X_density, out.ydpi = cinfo.Y_density;
+    out.rgb.resize(static_cast<std::size_t>(out.width) * out.height * 3);
+    while (cinfo.output_scanline < cinfo.output_height) {
+        JSAMPROW row = &out.rgb[static_cast<std::size_t>(cinfo.output_scanline) * out.width * 3];
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    std::fclose(f);
+    return true;
+}
+
+bool read_gif(const std::string& path, Rgb_Image& out)
+{
+    int error = 0;
+    GifFileType* gif = DGifOpenFileName(path.c_str(), &error);
+    if (!gif) return false;
+    bool ok = DGifSlurp(gif) == GIF_OK && gif->ImageCount == 1;
+    if (ok) {
+        const SavedImage& img = gif->SavedImages[0];
+        const ColorMapObject* map = img.ImageDesc.ColorMap ? img.ImageDesc.ColorMap : gif->SColorMap;
+        out.width = img.ImageDesc.Width;
+        out.height = img.ImageDesc.Height;
+        ok = map != nullptr;
+        for (int i = 0; ok && i < out.width * out.height; ++i) {
+            const GifColorType c = map->Colors[img.RasterBits[i]];
+            out.rgb.insert(out.rgb.end(), {c.Red, c.Green, c.Blue});
+        }
+    }
+    DGifCloseFile(gif, &error);
+    return ok;
+}
+
+bool read_tiff(const std::string& path, Rgb_Image& out)
+{
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
+    if (!tif) return false;
+    std::uint32_t w = 0, h = 0;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    float rx = 0, ry = 0;
+    std::uint16_t unit = 0;
+    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &rx) && TIFFGetField(tif, TIFFTAG_YRESOLUTION, &ry) &&
+        TIFFGetField(tif, TIFFTAG_RESOLUTIONUNIT, &unit) && unit == RESUNIT_INCH)
+        out.xdpi = rx, out.ydpi = ry;
+    std::vector<std::uint32_t> raster(static_cast<std::size_t>(w) * h);
+    const bool ok = TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0) == 1;
+    TIFFClose(tif);
+    out.width = static_cast<int>(w);
+    out.height = static_cast<int>(h);
+    for (std::uint32_t v : raster)
+        out.rgb.insert(out.rgb.end(), {static_cast<std::uint8_t>(TIFFGetR(v)), static_cast<std::uint8_t>(TIFFGetG(v)),
+                                       static_cast<std::uint8_t>(TIFFGetB(v))});
+    return ok;
+}
+
+std::uint32_t le32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::uint32_t>(b[at + 3]) << 24);
+}
+
+bool read_bmp(const std::string& path, Rgb_Image& out)
+{
+    const std::vector<std::uint8_t> b = file_bytes(path);
+    if (b.size() < 54 || le32(b, 2) != b.size() || le32(b, 14) != 40) return false;
+    const std::uint32_t offset = le32(b, 10);
+    out.width = static_cast<int>(le32(b, 18));
+    const auto h = static_cast<std::int32_t>(le32(b, 22));
+    if (h <= 0 || (b[28] | (b[29] << 8)) != 24 || le32(b, 30) != 0) return false;
+    out.height = h;
+    out.xdpi = le32(b, 38) * 0.0254, out.ydpi = le32(b, 42) * 0.0254;
+    const std::size_t stride = (static_cast<std::size_t>(out.width) * 3 + 3) & ~std::size_t{3};
+    if (offset + stride * out.height > b.size()) return false;
+    for (int y = 0; y < out.height; ++y) {
+        const std::uint8_t* row = &b[offset + stride * static_cast<std::size_t>(out.height - 1 - y)];
+        for (int x = 0; x < out.width; ++x) out.rgb.insert(out.rgb.end(), {row[3 * x + 2], row[3 * x + 1], row[3 * x]});
+    }
+    return true;
+}
+
+// A small drawing: eight flat colours in blocks, so every format (JPEG within its error) keeps it.
+COLORREF block_colour(int x, int y) { return primary(static_cast<unsigned>(x / 8 + (y / 8) * 3)); }
+
+void paint_blocks(Dib& d)
+{
+    for (int y = 0; y < d.h; ++y)
+        for (int x = 0; x < d.w; ++x) {
+            std::uint8_t* p = d.bits + (d.h - 1 - y) * d.stride + x * 4;
+            const COLORREF c = block_colour(x, y);
+            p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+        }
+}
+
+int channel_error(COLORREF a, COLORREF b)
+{
+    return std::max({std::abs(GetRValue(a) - GetRValue(b)), std::abs(GetGValue(a) - GetGValue(b)),
+                     std::abs(GetBValue(a) - GetBValue(b))});
+}
+
+TEST(CxImage, EveryFormatReadsBackThroughItsOwnLibrary)
+{
+    struct Format {
+        DWORD type;
+        const char* name;
+        std::vector<std::uint8_t> magic;
+        bool (*read)(const std::string&, Rgb_Image&);
+        bool keeps_dpi;
+        int tolerance;  // largest channel error allowed
+    };
+    const Format formats[] = {
+        {CXIMAGE_FORMAT_BMP, "a.bmp", {'B', 'M'}, read_bmp, true, 0},
+        {CXIMAGE_FORMAT_GIF, "a.gif", {'G', 'I', 'F', '8', '9', 'a'}, read_gif, false, 0},
+        {CXIMAGE_FORMAT_JPG, "a.jpg", {0xFF, 0xD8, 0xFF}, read_jpeg, true, 40},
+        {CXIMAGE_FORMAT_PNG, "a.png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A}, read_png, true, 0},
+        {CXIMAGE_FORMAT_TIF, "a.tif", {'I', 'I', 42, 0}, read_tiff, true, 0},
+    };
+    Scratch_Dir dir;
+    Dib d(40, 24, 32);
+    paint_blocks(d);
+    CxImage image(CXIMAGE_FORMAT_UNKNOWN);
+    ASSERT_TRUE(image.CreateFromHBITMAP(d.bmp));
+    EXPECT_EQ(image.GetWidth(), 40u);
+    EXPECT_EQ(image.GetHeight(), 24u);
+    image.SetXDPI(300);
+    image.SetYDPI(150);
+    for (const Format& f : formats) {
+        SCOPED_TRACE(f.name);
+        const std::string path = dir.path() + "/" + f.name;
+        ASSERT_TRUE(image.Save(path.c_str(), f.type));
+        const std::vector<std::uint8_t> bytes = file_bytes(path);
+        ASSERT_GE(bytes.size(), f.magic.size());
+        EXPECT_TRUE(std::equal(f.magic.begin(), f.magic.end(), bytes.begin()));
+        Rgb_Image back;
+        ASSERT_TRUE(f.read(path, back));
+        ASSERT_EQ(back.width, 40);
+        ASSERT_EQ(back.height, 24);
+        int worst = 0;
+        for (int y = 0; y < 24; ++y)
+            for (int x = 0; x < 40; ++x)
+                // JPEG blurs block edges; its centres must still hold the colour.
+                if (f.tolerance == 0 || (x % 8 > 1 && x % 8 < 6 && y % 8 > 1 && y % 8 < 6))
+                    worst = std::max(worst, channel_error(back.at(x, y), block_colour(x, y)));
+        EXPECT_LE(worst, f.tolerance);
+        if (f.keeps_dpi) {
+            EXPECT_NEAR(back.xdpi, 300, 0.05);
+            EXPECT_NEAR(back.ydpi, 150, 0.05);
+        }
+    }
+    // Only the five files: no temporary file is left beside them.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 5);
+}
+
+TEST(CxImage, GifOfManyColoursUsesTheColourCube)
+{
+    Scratch_Dir dir;
+    Dib d(64, 64, 32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            std::uint8_t* p = d.bits + (63 - y) * d.stride + x * 4;
+            p[0] = static_cast<std::uint8_t>(x * 4), p[1] = static_cast<std::uint8_t>(y * 4);
+            p[2] = static_cast<std::uint8_t>((x + y) * 2);
+        }
+    CxImage image;
+    ASSERT_TRUE(image.CreateFromHBITMAP(d.bmp));
+    const std::string path = dir.path() + "/many.gif";
+    ASSERT_TRUE(image.Save(path.c_str(), CXIMAGE_FORMAT_GIF));
+    Rgb_Image back;
+    ASSERT_TRUE(read_gif(path, back));
+    // Levels of the cube are at most 255 / 5 / 2 away from any channel.
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) ASSERT_LE(channel_error(back.at(x, y), d.at(x, y)), 26) << x << "," << y;
+}
+
+TEST(CxImage, ReadsBitmapsOfEveryDepth)
+{
+    for (int bpp : {8, 16, 24, 32}) {
+        SCOPED_TRACE(bpp);
+        Dib d(13, 7, bpp, bpp % 16 == 0);
+        fill_primaries(d, 3);
+        CxImage image;
+        ASSERT_TRUE(image.CreateFromHBITMAP(d.bmp));
+        Dib out(13, 7, 32);
+        ASSERT_EQ(image.Draw(out.dc, 0, 0), 1);
+        for (int y = 0; y < 7; ++y)
+            for (int x = 0; x < 13; ++x) ASSERT_EQ(out.at(x, y), d.at(x, y));
+    }
+    // The monochrome default bitmap of a memory DC, made compatible with it.
+    HDC mem = CreateCompatibleDC(nullptr);
+    HBITMAP mono = CreateCompatibleBitmap(mem, 9, 3);
+    CxImage image;
+    ASSERT_TRUE(image.CreateFromHBITMAP(mono));
+    EXPECT_EQ(image.GetWidth(), 9u);
+    EXPECT_FALSE(image.CreateFromHBITMAP(nullptr));
+    EXPECT_EQ(image.GetWidth(), 9u);  // left as it was
+    DeleteObject(mono);
+    DeleteDC(mem);
+    EXPECT_FALSE(image.CreateFromHBITMAP(mono));  // stale
+}
+
+TEST(CxImage, SaveFailsCleanly)
+{
+    Scratch_Dir dir;
+    Dib d(10, 10, 32);
+    paint_blocks(d);
+    CxImage image;
+    ASSERT_TRUE(image.CreateFromHBITMAP(d.bmp));
+    const std::string existing = dir.path() + "/keep.png";
+    ASSERT_TRUE(image.Save(existing.c_str(), CXIMAGE_FORMAT_PNG));
+    const std::vector<std::uint8_t> before = file_bytes(existing);
+
+    // Types that are not raster formats, and paths that cannot be written.
+    for (DWORD type : {DWORD{CXIMAGE_FORMAT_WMF}, DWORD{CXIMAGE_FORMAT_UNKNOWN}, DWORD{5}, DWORD{99}})
+        EXPECT_FALSE(image.Save((dir.path() + "/x.wmf").c_str(), type)) << type;
+    EXPECT_FALSE(image.Save(existing.c_str(), CXIMAGE_FORMAT_WMF));
+    EXPECT_FALSE(image.Save((existing + "/inside.png").c_str(), CXIMAGE_FORMAT_PNG));  // under a file
+    EXPECT_FALSE(image.Save((dir.path() + "/missing/a.bmp").c_str(), CXIMAGE_FORMAT_BMP));
+    EXPECT_FALSE(image.Save("", CXIMAGE_FORMAT_PNG));
+    EXPECT_FALSE(image.Save(nullptr, CXIMAGE_FORMAT_PNG));
+    // An image too large for GIF fails and leaves the old file as it was.
+    Dib wide(70000, 1, 32);
+    CxImage long_image;
+    ASSERT_TRUE(long_image.CreateFromHBITMAP(wide.bmp));
+    EXPECT_FALSE(long_image.Save(existing.c_str(), CXIMAGE_FORMAT_GIF));
+    // An empty image has nothing to write.
+    image.Destroy();
+    EXPECT_FALSE(image.IsValid());
+    EXPECT_FALSE(image.Save(existing.c_str(), CXIMAGE_FORMAT_PNG));
+
+    EXPECT_EQ(file_bytes(existing), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
+TEST(CxImage, SaveGoesThroughThePathResolver)
+{
+    Scratch_Dir dir;
+    fs::create_directories(dir.path() + "/Out");
+    Dib d(4, 4, 32);
+    CxImage image;
+    ASSERT_TRUE(image.CreateFromHBITMAP(d.bmp));
+    ASSERT_TRUE(image.Save((dir.path() + "\\OUT\\b.bmp").c_str(), CXIMAGE_FORMAT_BMP));
+    EXPECT_TRUE(fs::exists(dir.path() + "/Out/b.bmp"));
+}
+
+TEST(CxImage, DrawStretchesIntoTheDc)
+{
+    Dib src(4, 2, 32);
+    paint_blocks(src);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x) {
+            std::uint8_t* p = src.bits + (1 - y) * src.stride + x * 4;
+            const COLORREF c = primary(static_cast<unsigned>(1 + x + 4 * y));
+            p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+        }
+    CxImage image;
+    ASSERT_TRUE(image.CreateFromHBITMAP(src.bmp));
+
+    // Doubled, at (3, 1): each image pixel becomes a 2 x 2 block.
+    Dib d(16, 8, 24);
+    ASSERT_EQ(image.Draw(d.dc, 3, 1, 8, 4), 1);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool in = x >= 3 && x < 11 && y >= 1 && y < 5;
+            const COLORREF want = in ? primary(static_cast<unsigned>(1 + (x - 3) / 2 + 4 * ((y - 1) / 2))) : 0;
+            ASSERT_EQ(d.at(x, y), want) << x << "," << y;
+        }
+
+    // The RECT form with a clip: only the clipped part changes.
+    Dib e(16, 8, 32);
+    RECT where{3, 1, 11, 5}, clip{5, 0, 7, 8};
+    ASSERT_EQ(image.Draw(e.dc, where, &clip), 1);
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const bool in = x >= 5 && x < 7 && y >= 1 && y < 5;
+            ASSERT_EQ(e.at(x, y), in ? d.at(x, y) : 0) << x << "," << y;
+        }
+
+    // Partly or wholly outside, and huge targets, are clipped without harm.
+    EXPECT_EQ(image.Draw(e.dc, -3, -1, 8, 4), 1);
+    EXPECT_EQ(image.Draw(e.dc, 2000000000, 2000000000, 2000000000, 2000000000), 1);
+    EXPECT_EQ(image.Draw(e.dc, -2000000000, -2000000000, 2000000000, 2000000000), 1);
+    EXPECT_EQ(image.Draw(nullptr, 0, 0), 0);
+    image.Destroy();
+    EXPECT_EQ(image.Draw(e.dc, 0, 0), 0);
+}
+
+}  // namespace
