@@ -60,6 +60,7 @@ class Test_Geom : public MB_Geom {
 public:
     explicit Test_Geom(MB_ID id = ID_LINE) : m_id(id) { ++s_live; }
     Test_Geom(const Test_Geom& other) : MB_Geom(other), m_id(other.m_id) { ++s_live; }
+    Test_Geom& operator=(const Test_Geom&) = default;
     ~Test_Geom() override { --s_live; }
 
     MB_ID object_id() const override { return m_id; }
@@ -71,6 +72,9 @@ public:
         if (!target) target = new Test_Geom(m_id);
         return MB_Drawable::copy_to(target);
     }
+
+    // Gives the geom a display node, as an entity's build_draw does.
+    void node(MB_Draw_Node* n) { draw_node(n); }
 
     static inline int s_live = 0;
 

@@ -10,6 +10,7 @@
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
 #include "kernel/database/object_list.h"
+#include "kernel/display/draw_node.h"
 #include "kernel/entities/insert.h"
 #include "kernel/operation/operation.h"
 #include "kernel/stream/stream_fixture.h"
@@ -382,6 +383,80 @@ TEST(Geom, DrawsIntoTheRasterDevice)
         EXPECT_GT(r.coloured(&c), 0);
         EXPECT_EQ(c, RGB(0, 255, 255));
     }
+}
+
+// A node that counts how it was asked to draw.
+struct Test_Node : MB_Draw_Node {
+    Test_Node() { ++s_live; }
+    ~Test_Node() override { --s_live; }
+    Draw_Node_ID draw_node_id() const override { return Draw_Lines_Sets; }
+    void draw(Qe_Qdc&, const Qe_Tran&) override { ++raster; }
+    void draw(HDC, const Qe_Tran&) override { ++gdi; }
+    int raster = 0, gdi = 0;
+    static inline int s_live = 0;
+};
+
+TEST(Geom, ANodeDrawsItselfAndIsNeverShared)
+{
+    Raster r;
+    HDC dc = platform_create_recording_dc(nullptr);
+    Qe_Tran t;
+    auto g = geom({{1, 1, 0}, {9, 9, 0}});
+    auto* node = new Test_Node;
+    g->node(node);
+    g->flag(MB_Drawable::State_Selected);
+    EXPECT_EQ(node->flag(), MB_Drawable::State_Selected);
+
+    g->draw(dc, r.q, t);
+    EXPECT_EQ(node->gdi, 1);
+    g->general().display_width(2);
+    g->draw(nullptr, r.q, t);
+    EXPECT_EQ(node->gdi, 2);
+    g->general().display_width(0);
+    g->draw(nullptr, r.q, t);
+    EXPECT_EQ(node->raster, 1);
+    EXPECT_TRUE(platform_recorded_calls(dc).empty());
+    EXPECT_EQ(r.coloured(), 0);
+    DeleteDC(dc);
+
+    // Copies start without a node; assignment drops the target's own node.
+    Test_Geom copy(*g);
+    EXPECT_EQ(copy.draw_node(), nullptr);
+    Test_Geom other;
+    other.node(new Test_Node);
+    EXPECT_EQ(Test_Node::s_live, 2);
+    other = *g;
+    EXPECT_EQ(other.draw_node(), nullptr);
+    EXPECT_EQ(Test_Node::s_live, 1);
+    g.reset();
+    EXPECT_EQ(Test_Node::s_live, 0);
+}
+
+TEST(General, PropertyRecordsOnlyForChanges)
+{
+    Stream s;
+    ASSERT_EQ(s.open_write(), 0);
+    MB_Layer walls(MB_String("W"));
+    Test_Geom a, b, c;
+    a.general().layer(&walls);
+    b.general().layer(&walls);
+    c.general().layer(&walls);
+    c.general().color(0x0000FF);
+    Test_Geom none;
+    a.general().serialize(s.io);
+    const Bytes first = s.body();
+    ASSERT_EQ(s.open_write(), 0);
+    b.general().serialize(s.io);  // same properties: nothing
+    const Bytes second = s.body();
+    ASSERT_EQ(s.open_write(), 0);
+    c.general().serialize(s.io);     // only the colour changed
+    none.general().serialize(s.io);  // back to white, and to no layer: an empty layer name
+    const Bytes third = s.body();
+    EXPECT_NE(first.find(hex("78 01 00 00 00 57")), Bytes::npos);
+    EXPECT_EQ(second, "");
+    EXPECT_EQ(third.find('W'), Bytes::npos);
+    EXPECT_NE(third.find(hex("78 00 00 00 00")), Bytes::npos);
+    EXPECT_EQ(s.io.fifo_rendition().layer(), nullptr);
 }
 
 }  // namespace
