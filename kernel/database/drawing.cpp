@@ -3,7 +3,11 @@
 #include <climits>
 #include <initializer_list>
 
+#include "kernel/database/block.h"
+#include "kernel/database/drawable.h"
 #include "kernel/database/layer.h"
+#include "kernel/database/line_type.h"
+#include "kernel/text/text_style.h"
 
 namespace {
 
@@ -19,6 +23,26 @@ bool names_match(const char* a, const char* b)
     }
 }
 
+// The first entry of the list whose 8-bit name equals name ignoring case.
+template <typename T, typename Name_Of>
+T* find_named(const MB_Object_List& list, const char* name, Name_Of name_of)
+{
+    if (!name) return nullptr;
+    for (MB_Object* o = list.get_head(); o; o = o->next()) {
+        auto* entry = static_cast<T*>(o);
+        const char* text = name_of(*entry);
+        if (text && names_match(text, name)) return entry;
+    }
+    return nullptr;
+}
+
+bool in_list(const MB_Object_List& list, const MB_Object* obj)
+{
+    for (MB_Object* o = list.get_head(); o; o = o->next())
+        if (o == obj) return true;
+    return false;
+}
+
 }  // namespace
 
 MB_Drawing::MB_Drawing() = default;
@@ -27,6 +51,8 @@ MB_Drawing::MB_Drawing(const MB_String& name) : m_filename(name) {}
 
 MB_Drawing::~MB_Drawing()
 {
+    if (m_temp_block && !in_list(block_list(), m_temp_block)) delete m_temp_block;
+    m_temp_block = nullptr;
     for (List owned : {Entities, Blocks, Layers, Dim_Styles, Viewports, Named_Views, Text_Styles, Line_Types})
         m_lists[owned].kill_all();
     for (List borrowed : {Hidden, Layouts, Shape_Fonts, Mline_Types, Hatch_Types}) m_lists[borrowed].remove_all();
@@ -49,14 +75,81 @@ void MB_Drawing::fi_position(Qe_Pt& p)
 
 MB_Layer* MB_Drawing::find_layer(const char* name)
 {
-    if (!name) return nullptr;
-    for (MB_Object* o = layer_list().get_head(); o; o = o->next()) {
-        auto* layer = static_cast<MB_Layer*>(o);
-        const char* text = layer->name().ascii();
-        if (text && names_match(text, name)) return layer;
-    }
-    return nullptr;
+    return find_named<MB_Layer>(layer_list(), name, [](MB_Layer& l) { return l.name().ascii(); });
 }
+
+MB_Block* MB_Drawing::find_block(const char* name)
+{
+    return find_named<MB_Block>(block_list(), name, [](MB_Block& b) { return b.name().ascii(); });
+}
+
+MB_Line_Type* MB_Drawing::find_line_type(const char* name, MB_Layer* layer)
+{
+    if (name && layer && names_match(name, "bylayer")) return layer->line_type();
+    return find_named<MB_Line_Type>(line_type_list(), name, [](MB_Line_Type& t) -> const char* { return t.name(); });
+}
+
+MB_Text_Style* MB_Drawing::find_text_style(const char* name)
+{
+    if (name && names_match(name, "DEFAULT_STYLE")) return g_text_style;
+    return find_named<MB_Text_Style>(text_style_list(), name, [](MB_Text_Style& t) { return t.name().ascii(); });
+}
+
+void MB_Drawing::finish_temp_block()
+{
+    if (!m_temp_block) return;
+    block_list().add_tail(m_temp_block);
+    m_temp_block = nullptr;
+}
+
+void MB_Drawing::current_layout(MB_Object* layout, MB_Object_List* entities)
+{
+    m_current_layout = layout;
+    m_current_layout_list = layout ? entities : nullptr;
+}
+
+MB_Object_List& MB_Drawing::get_active_object_list()
+{
+    if (m_temp_block) return m_temp_block->object_list();
+    if (m_current_layout && m_current_layout_list) return *m_current_layout_list;
+    return object_list();
+}
+
+void MB_Drawing::add_object(MB_Object* obj)
+{
+    (m_temp_block ? m_temp_block->object_list() : object_list()).add_tail(obj);
+}
+
+void MB_Drawing::build_draw()
+{
+    for (MB_Object* o = block_list().get_head(); o; o = o->next()) static_cast<MB_Block*>(o)->build_draw();
+    for (MB_Object* o = object_list().get_head(); o; o = o->next()) {
+        if (!o->is_drawable()) continue;
+        auto* d = static_cast<MB_Drawable*>(o);
+        MB_Layer* layer = d->general().layer();
+        if (layer && !layer->visibility()) d->flag(MB_Drawable::State_Hidden);
+        d->build_draw();
+    }
+}
+
+void MB_Drawing::build_layer(MB_Layer* layer)
+{
+    if (!layer) return;
+    for (MB_Object* o = get_active_object_list().get_head(); o; o = o->next()) {
+        if (!o->is_drawable()) continue;
+        auto* d = static_cast<MB_Drawable*>(o);
+        if (d->general().layer() != layer) continue;
+        d->flag(layer->visibility() ? MB_Drawable::State_Normal : MB_Drawable::State_Hidden);
+    }
+}
+
+void MB_Drawing::build_color()
+{
+    for (MB_Object* o = object_list().get_head(); o; o = o->next())
+        if (o->is_drawable()) static_cast<MB_Drawable*>(o)->build_color();
+}
+
+void MB_Drawing::print(HDC, const Qe_Tran&) {}
 
 MB_Layer* MB_Drawing::find_layer(unsigned long index)
 {

@@ -6,12 +6,17 @@
 // owns what its lists hold.
 
 #include "geometry/point.h"
+#include "geometry/transform.h"
+#include "platform/win_types.h"
 #include "kernel/database/drawing_info.h"
 #include "kernel/database/mb_string.h"
 #include "kernel/database/object_list.h"
 #include "kernel/drakmere_api.h"
 
+class MB_Block;
 class MB_Layer;
+class MB_Line_Type;
+class MB_Text_Style;
 
 // The native format version a new drawing writes.
 inline constexpr int g_format_version = 451;
@@ -24,7 +29,8 @@ public:
     MB_Drawing(const MB_Drawing&) = delete;
     MB_Drawing& operator=(const MB_Drawing&) = delete;
     // Deletes the entities, blocks, layers, dimension styles, viewports, named views, text
-    // styles and line types; the other lists are only emptied.
+    // styles and line types; the other lists are only emptied. A block still being defined
+    // that never joined the block list is deleted too.
     virtual ~MB_Drawing();
 
     MB_Drawing_Info& drawing_info() { return m_info; }
@@ -48,6 +54,41 @@ public:
     void set_filename(const char* name) { m_filename = name; }
     void set_filename(int n, const char16_t* name) { m_filename.set(n, name); }
 
+    // The view transform kept with the drawing.
+    Qe_Tran zoom_transf() const { return m_zoom_transf; }
+    void zoom_transf(const Qe_Tran& t) { m_zoom_transf = t; }
+
+    // The block being defined: while it is set, added objects go to its member list. Not
+    // owned through this pointer until it joins the block list.
+    MB_Block* temp_block() const { return m_temp_block; }
+    void temp_block(MB_Block* block) { m_temp_block = block; }
+    // Ends a definition that was never closed: the block joins the tail of the block list
+    // (unless it already is its tail) and the temp block is cleared.
+    void finish_temp_block();
+
+    // The layout whose entity list is active, with that list; null for model space. The
+    // layouts themselves belong to the layout list.
+    MB_Object* current_layout() const { return m_current_layout; }
+    MB_Object_List* current_layout_list() const { return m_current_layout_list; }
+    void current_layout(MB_Object* layout, MB_Object_List* entities);
+
+    // The temp block's members while one is set, else the current layout's entities, else
+    // the entity list.
+    MB_Object_List& get_active_object_list();
+    // Appends at the tail of the temp block's members while one is set, else of the entity
+    // list (a current layout does not redirect it); null and the current tail are ignored.
+    void add_object(MB_Object* obj);
+    void add_object_merge(MB_Object* obj) { add_object(obj); }
+
+    // Builds the display of every block, then of every entity; entities on layers that are
+    // not visible become hidden first.
+    void build_draw();
+    // After a layer's visibility changed: the entities of the active list on that layer
+    // become normal or hidden.
+    void build_layer(MB_Layer* layer);
+    void build_color();
+    void print(HDC hdc, const Qe_Tran& t);
+
     int format_version() const { return m_format_version; }
     void format_version(int v) { m_format_version = v; }
     int file_revision() const { return m_file_revision; }
@@ -63,6 +104,14 @@ public:
     // position.
     void fi_position(Qe_Pt& p);
 
+    // Name lookups ignore case and pass over entries without 8-bit names; a null name
+    // finds nothing.
+    MB_Block* find_block(const char* name);
+    // "bylayer" (any case) with a layer gives the layer's line type.
+    MB_Line_Type* find_line_type(const char* name, MB_Layer* layer);
+    // "DEFAULT_STYLE" (any case) gives the shared default style g_text_style, null until
+    // the text entities make it.
+    MB_Text_Style* find_text_style(const char* name);
     // The first layer whose name equals name ignoring case; null for none or a null name.
     MB_Layer* find_layer(const char* name);
     // The layer at that 0-based position; null past the end.
@@ -88,8 +137,12 @@ private:
 
     MB_Drawing_Info m_info;
     MB_Object_List m_lists[List_Count];
+    Qe_Tran m_zoom_transf;
     MB_String m_filename;
     Qe_Pt m_position;
+    MB_Block* m_temp_block = nullptr;
+    MB_Object* m_current_layout = nullptr;
+    MB_Object_List* m_current_layout_list = nullptr;
     int m_format_version = g_format_version;
     int m_file_revision = 0;
 };

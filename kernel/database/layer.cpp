@@ -1,5 +1,7 @@
 #include "kernel/database/layer.h"
 
+#include "geometry/void_list.h"
+#include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
 #include "kernel/stream/file_io.h"
 
@@ -38,6 +40,13 @@ MB_Layer& MB_Layer::operator=(const MB_Layer& other)
 }
 
 MB_Layer::~MB_Layer() = default;
+
+void MB_Layer::get_ent_list(Qe_Void_List& list, MB_Drawing* drawing)
+{
+    if (!drawing) return;
+    for (MB_Object* o = drawing->object_list().get_head(); o; o = o->next())
+        if (o->is_drawable() && static_cast<MB_Drawable*>(o)->general().layer() == this) list.add(o);
+}
 
 const char* MB_Layer::get_string(int key)
 {

@@ -7,7 +7,9 @@
 #include "kernel/database/object.h"
 #include "platform/fixed_width.h"
 
+class MB_Drawing;
 class MB_Line_Type;
+class Qe_Void_List;
 
 class DRAKMERE_API MB_Layer : public MB_Attribute {
 public:
@@ -47,6 +49,10 @@ public:
     void lock(bool on) { set_bit(Flag_Locked, on); }
     void freeze(bool on) { set_bit(Flag_Frozen, on); }
     void plot(bool on) { set_bit(Flag_Plot, on); }
+
+    // Appends every drawable of the drawing's entity list that is on this layer; the list
+    // is not emptied first.
+    void get_ent_list(Qe_Void_List& list, MB_Drawing* drawing);
 
     // Key -310: the name's 8-bit text.
     const char* get_string(int key) override;

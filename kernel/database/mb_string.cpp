@@ -243,3 +243,13 @@ MB_Result MB_String::materialize(MB_File_IO& file)
     if (r == 0 && n > 0) set(n, text.get());
     return r;
 }
+
+void mb_copy_name(char* field, std::size_t size, const char* text)
+{
+    if (!field || size == 0) return;
+    std::size_t n = 0;
+    if (text)
+        while (n + 1 < size && text[n] != 0) ++n;
+    std::memcpy(field, text ? text : "", n);
+    field[n] = 0;
+}

@@ -6,6 +6,8 @@
 // of which at least one is 128 or above); an empty string is kind 0 with no buffers.
 // Strings are exchanged by value across the library boundary.
 
+#include <cstddef>
+
 #include "kernel/drakmere_api.h"
 #include "kernel/stream/result.h"
 
@@ -83,3 +85,7 @@ private:
     char* m_narrow = nullptr;               // kind 1: length bytes and a NUL
     mutable char16_t* m_wide = nullptr;     // kind 2: length units and a 0; kind 1: widened copy
 };
+
+// Copies text into a fixed name field of size bytes: at most size - 1 bytes, always
+// terminated; a null text empties the field. Names from streams and hosts are cut this way.
+DRAKMERE_API void mb_copy_name(char* field, std::size_t size, const char* text);

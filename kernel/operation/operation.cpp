@@ -28,3 +28,10 @@ MB_Mouse_Tool* MB_Operation::get_active_tool() const
 {
     return static_cast<MB_Mouse_Tool*>(m_mousetool_list.first());
 }
+
+const MB_System_Setting& api_active_system_setting()
+{
+    if (!g_operation_list.is_empty() && g_active_operation) return *g_active_operation->system_setting();
+    static const MB_System_Setting defaults;
+    return defaults;
+}

@@ -56,3 +56,7 @@ private:
 DRAKMERE_API extern Qe_Void_List g_operation_list;
 // Null while no operation exists.
 DRAKMERE_API extern MB_Operation* g_active_operation;
+
+// The settings every kernel default is read from: the active operation's, or the default
+// settings while no operation exists, so that no reader dereferences a missing operation.
+DRAKMERE_API const MB_System_Setting& api_active_system_setting();

@@ -13,6 +13,7 @@
 
 #include "geometry/pt_set.h"
 #include "kernel/database/color.h"
+#include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/object.h"
 #include "kernel/operation/undo_redo.h"

@@ -25,6 +25,7 @@
 
 class MB_Block;
 class MB_Color;
+class MB_Drawable;
 class MB_Drawing;
 class MB_LZ_Compressor;
 class MB_LZ_Decompressor;
@@ -91,8 +92,8 @@ public:
     MB_FIFO_Rendition& fifo_rendition() { return m_fifo_rendition; }
     MB_Opcode& opcode() { return m_opcode; }
     // A drawable held back from writing; owned unless the keep flag is set.
-    MB_Object* delayed_drawable() const { return m_delayed_drawable; }
-    void set_delayed_drawable(MB_Object* d) { m_delayed_drawable = d; }
+    MB_Drawable* delayed_drawable() const { return m_delayed_drawable; }
+    void set_delayed_drawable(MB_Drawable* d) { m_delayed_drawable = d; }
     bool keep_delayed_drawable() const { return m_keep_delayed_drawable; }
     void set_keep_delayed_drawable(bool keep) { m_keep_delayed_drawable = keep; }
     // The open standard I/O file (FILE*).
@@ -316,7 +317,7 @@ private:
     int m_data_decompression = 0;
     MB_Byte_Ring_Buffer m_put_back;
     MB_Byte_Ring_Buffer m_leftover;
-    MB_Object* m_delayed_drawable = nullptr;
+    MB_Drawable* m_delayed_drawable = nullptr;
     bool m_keep_delayed_drawable = false;
     MB_FIFO_Rendition m_fifo_rendition;
     int m_stream_position = 0;

@@ -51,3 +51,52 @@ public:
     MB_Result materialize(const MB_Opcode&, MB_File_IO&) override { return MB_Result::Success; }
     MB_Result process(MB_File_IO&) override { return MB_Result::Success; }
 };
+
+#include "kernel/database/drawable.h"
+
+// A curve-like drawable whose object id the test chooses. Its record is the entities':
+// the general properties, the opcode 'L', the extended-data block, then the edge points.
+class Test_Geom : public MB_Geom {
+public:
+    explicit Test_Geom(MB_ID id = ID_LINE) : m_id(id) { ++s_live; }
+    Test_Geom(const Test_Geom& other) : MB_Geom(other), m_id(other.m_id) { ++s_live; }
+    Test_Geom& operator=(const Test_Geom&) = default;
+    ~Test_Geom() override { --s_live; }
+
+    MB_ID object_id() const override { return m_id; }
+    MB_Result serialize(MB_File_IO& file) override;
+    MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
+    MB_Result process(MB_File_IO&) override { return MB_Result::Success; }
+    bool copy_to(MB_Object*& target) override
+    {
+        if (!target) target = new Test_Geom(m_id);
+        return MB_Drawable::copy_to(target);
+    }
+
+    // Gives the geom a display node, as an entity's build_draw does.
+    void node(MB_Draw_Node* n) { draw_node(n); }
+
+    static inline int s_live = 0;
+
+private:
+    MB_ID m_id;
+};
+
+#include "kernel/stream/file_io.h"
+
+inline MB_Result Test_Geom::serialize(MB_File_IO& file)
+{
+    general().serialize(file);
+    MB_Result r = file.write(static_cast<unsigned char>('L'));
+    if (r == 0) r = save_xdata(file);
+    if (r == 0) r = file.write(edge());
+    return r;
+}
+
+inline MB_Result Test_Geom::materialize(const MB_Opcode& opcode, MB_File_IO& file)
+{
+    MB_Result r = read_xdata(opcode, file);
+    if (r == 0) r = file.read(edge());
+    if (r == 0) r = general().materialize(opcode, file);
+    return r;
+}

@@ -85,3 +85,67 @@ TEST(Drawing, DestructionDeletesWhatTheDrawingOwns)
 }
 
 }  // namespace
+
+#include "kernel/database/attribute_head.h"
+#include "kernel/database/informational.h"
+#include "kernel/database/named_view.h"
+#include "kernel/database/timestamp.h"
+#include "kernel/stream/stream_fixture.h"
+
+namespace {
+
+class Head : public MB_Attribute_Head {
+public:
+    MB_ID object_id() const override { return ID_WIDTH; }
+    MB_Result serialize(MB_File_IO&) override { return MB_Result::Success; }
+    MB_Result materialize(const MB_Opcode&, MB_File_IO&) override { return MB_Result::Success; }
+    MB_Result process(MB_File_IO&) override { return MB_Result::Success; }
+};
+
+class Info : public MB_Informational {
+public:
+    using MB_Informational::MB_Informational;
+    MB_ID object_id() const override { return ID_TIMESTAMP; }
+    MB_Type object_type() const override { return TYPE_INFORMATIONAL; }
+    MB_Result serialize(MB_File_IO& file) override { return MB_Informational::serialize(file, "Title"); }
+    MB_Result process(MB_File_IO&) override { return MB_Result::Success; }
+};
+
+TEST(Drawing_Objects, SerialNumbersAndSmallRecords)
+{
+    Head a, b;
+    EXPECT_EQ(b.id(), static_cast<unsigned short>(a.id() + 1));
+    EXPECT_EQ(a.name(), MB_String("jxb"));
+    Head c(b);
+    EXPECT_EQ(c.id(), b.id());
+    Head d;
+    EXPECT_EQ(d.id(), static_cast<unsigned short>(b.id() + 1));
+    MB_Attribute_Head::m_static_no = 65535;
+    Head last, wrapped;
+    EXPECT_EQ(last.id(), 65535);
+    EXPECT_EQ(wrapped.id(), 0);
+
+    MB_Named_View v;
+    v.name() = "front";
+    v.lt(Qe_Pt(1, 2, 0));
+    MB_Named_View w(v);
+    EXPECT_EQ(w.name(), MB_String("front"));
+    EXPECT_EQ(w.lt().y(), 2);
+    EXPECT_EQ(MB_Timestamp().seconds(), 0);
+
+    // An empty item writes nothing; a filled one is "(keyword text)".
+    stream_test::Stream s;
+    ASSERT_EQ(s.open_write(), 0);
+    Info empty;
+    EXPECT_EQ(empty.serialize(s.io), 0);
+    Info title("Plan");
+    EXPECT_EQ(title.serialize(s.io), 0);
+    EXPECT_EQ(stream_test::to_hex(s.body()), "28 54 69 74 6C 65 20 04 00 00 00 50 6C 61 6E 29");
+    MB_Opcode ascii, single;
+    ascii.set(MB_Opcode::Extended_Ascii, 5, reinterpret_cast<const unsigned char*>("Title"));
+    single.set(MB_Opcode::Single_Byte, 1, reinterpret_cast<const unsigned char*>("T"));
+    EXPECT_EQ(title.materialize(ascii, s.io), 0);
+    EXPECT_EQ(title.materialize(single, s.io), MB_Result::Invalid_Data);
+}
+
+}  // namespace

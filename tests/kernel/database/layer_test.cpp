@@ -63,3 +63,35 @@ TEST(Layer, ConstructorsAndFlags)
 }
 
 }  // namespace
+
+#include "geometry/void_list.h"
+#include "kernel/database/drawing.h"
+#include "kernel/test_objects.h"
+
+namespace {
+
+TEST(Layer, EntitiesOnTheLayer)
+{
+    MB_Drawing d;
+    MB_Layer walls, doors;
+    auto* a = new Test_Geom;
+    a->general().layer(&walls);
+    auto* b = new Test_Geom;
+    b->general().layer(&doors);
+    auto* c = new Test_Geom;
+    c->general().layer(&walls);
+    d.object_list().add_tail(a);
+    d.object_list().add_tail(new Test_Object);
+    d.object_list().add_tail(b);
+    d.object_list().add_tail(c);
+    Qe_Void_List list;
+    list.add(&d);  // kept: the list is not emptied
+    walls.get_ent_list(list, &d);
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_EQ(list.get(1), a);
+    EXPECT_EQ(list.get(2), c);
+    walls.get_ent_list(list, nullptr);
+    EXPECT_EQ(list.count(), 3);
+}
+
+}  // namespace

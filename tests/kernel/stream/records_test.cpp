@@ -16,13 +16,6 @@ using namespace stream_test;
 
 namespace {
 
-MB_Opcode single(unsigned char byte)
-{
-    MB_Opcode op;
-    op.set(MB_Opcode::Single_Byte, 1, &byte);
-    return op;
-}
-
 MB_Opcode extended_ascii(const char* keyword, int level = 0)
 {
     MB_Opcode op;

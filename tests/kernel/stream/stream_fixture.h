@@ -56,6 +56,14 @@ inline ::testing::AssertionResult pt_eq(const Qe_Pt& a, const Qe_Pt& b)
                                          << ", " << b.y() << ", " << b.z() << ")";
 }
 
+// A single-byte opcode.
+inline MB_Opcode single(unsigned char byte)
+{
+    MB_Opcode op;
+    op.set(MB_Opcode::Single_Byte, 1, &byte);
+    return op;
+}
+
 class Temp_File {
 public:
     Temp_File()

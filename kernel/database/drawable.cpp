@@ -1,0 +1,447 @@
+#include "kernel/database/drawable.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <vector>
+
+#include "geometry/raster_device.h"
+#include "geometry/transform.h"
+#include "kernel/database/drawing.h"
+#include "kernel/database/layer.h"
+#include "kernel/database/line_type.h"
+#include "kernel/database/object_list.h"
+#include "kernel/display/draw_node.h"
+#include "kernel/operation/operation.h"
+#include "kernel/stream/file_io.h"
+#include "platform/gdi.h"
+#include "platform/gdi_draw.h"
+
+namespace {
+
+// Setting indices of the defaults.
+enum : int {
+    k_long_background = 0,
+    k_long_color = 1,
+    k_long_display_width = 13,
+    k_real_line_scale = 1,
+    k_real_width = 2,
+    k_real_thickness = 3,
+};
+
+// Property keys.
+enum : int {
+    k_key_lt = -9,
+    k_key_rb = -10,
+    k_key_rt = -14,
+    k_key_lb = -13,
+    k_key_center = -3,
+    k_key_middle = -4,
+    k_key_height = -110,
+    k_key_width_of_rect = -109,
+    k_key_real_value = -114,
+    k_key_line_scale = -122,
+    k_key_width = -124,
+    k_key_color = -200,
+    k_key_user_id = -205,
+    k_key_display_width = -212,
+    k_key_xdata = -302,
+    k_key_line_type_name = -304,
+    k_key_line_type_desc = -305,
+    k_key_none = -306,
+    k_key_layer_name = -310,
+    k_key_string = -311,
+};
+
+constexpr const char* k_no_layer = "~No layer";
+
+// A coordinate truncated to a pixel; values beyond the int range (or NaN) are clamped so
+// that the conversion stays defined.
+int to_pixel(double v)
+{
+    if (!(v == v)) return 0;
+    if (v >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
+    if (v <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+}  // namespace
+
+MB_General::MB_General()
+{
+    const MB_System_Setting& s = api_active_system_setting();
+    m_color = s.get_long_val(k_long_color);
+    m_display_width = s.get_long_val(k_long_display_width);
+    m_line_scale = s.get_real_val(k_real_line_scale);
+    m_width = s.get_real_val(k_real_width);
+    m_thickness = s.get_real_val(k_real_thickness);
+    m_layer = g_active_operation && !g_operation_list.is_empty() ? g_active_operation->current_layer() : nullptr;
+}
+
+MB_General::~MB_General() = default;
+
+bool MB_General::copy_to(MB_Object*& target)
+{
+    auto* drawable = dynamic_cast<MB_Drawable*>(target);
+    if (!drawable) return false;
+    MB_General& g = drawable->general();
+    g.m_color = m_color;
+    g.m_display_width = m_display_width;
+    g.m_line_scale = m_line_scale;
+    g.m_width = m_width;
+    g.m_thickness = m_thickness;
+    g.m_layer = m_layer;
+    g.m_line_type = m_line_type;
+    g.m_url = m_url;
+    return true;
+}
+
+MB_Result MB_General::serialize(MB_File_IO& file)
+{
+    file.fifo_rendition().write_sync_prop(static_cast<mb_ulong>(m_color), static_cast<mb_long>(m_display_width),
+                                          m_line_scale, m_width, m_thickness, m_line_type, m_layer, m_url);
+    return MB_Result::Success;
+}
+
+MB_Result MB_General::materialize(const MB_Opcode&, MB_File_IO& file)
+{
+    const MB_FIFO_Rendition& r = file.fifo_rendition();
+    m_color = static_cast<long>(r.color());
+    m_display_width = r.display_width();
+    m_line_scale = r.line_scale();
+    m_width = r.width();
+    m_thickness = r.thickness();
+    m_layer = r.layer();
+    m_line_type = r.line_type();
+    m_url = r.url();
+    return MB_Result::Success;
+}
+
+MB_Result MB_General::process(MB_File_IO&)
+{
+    return MB_Result::Success;
+}
+
+MB_Drawable::MB_Drawable() = default;
+
+MB_Drawable::MB_Drawable(const MB_Drawable& other)
+    : MB_Object(other),
+      m_general(other.m_general),
+      m_save_flag(other.m_save_flag),
+      m_id(other.m_id),
+      m_user_id(other.m_user_id),
+      m_string(other.m_string),
+      m_real_val(other.m_real_val),
+      m_xdata(other.m_xdata),
+      m_flag(other.m_flag),
+      m_owner(other.m_owner),
+      m_object_list(other.m_object_list),
+      m_draw_precision(other.m_draw_precision),
+      m_rect(other.m_rect)
+{
+}
+
+MB_Drawable& MB_Drawable::operator=(const MB_Drawable& other)
+{
+    if (this == &other) return *this;
+    MB_Object::operator=(other);
+    m_general = other.m_general;
+    m_save_flag = other.m_save_flag;
+    m_id = other.m_id;
+    m_user_id = other.m_user_id;
+    m_string = other.m_string;
+    m_real_val = other.m_real_val;
+    m_xdata = other.m_xdata;
+    m_flag = other.m_flag;
+    m_owner = other.m_owner;
+    m_object_list = other.m_object_list;
+    m_draw_precision = other.m_draw_precision;
+    m_rect = other.m_rect;
+    draw_node(nullptr);
+    return *this;
+}
+
+MB_Drawable::~MB_Drawable()
+{
+    delete m_draw_node;
+}
+
+char MB_Drawable::pick(const Qe_Pt&, Qe_Pt_List&, double, Qe_Pt&, int&, int&)
+{
+    return 0;
+}
+
+void MB_Drawable::build_draw() {}
+void MB_Drawable::draw_key_point(HDC, Qe_Qdc&, const Qe_Tran&) {}
+void MB_Drawable::draw(HDC, Qe_Qdc&, Qe_Tran&) {}
+void MB_Drawable::translate(const Qe_Tran&, short) {}
+void MB_Drawable::rebuild(MB_Drawing*) {}
+
+void MB_Drawable::draw_node(MB_Draw_Node* node)
+{
+    if (node == m_draw_node) return;
+    delete m_draw_node;
+    m_draw_node = node;
+}
+
+void MB_Drawable::flag(unsigned short state)
+{
+    m_flag = state;
+    if (m_draw_node) m_draw_node->flag(static_cast<char>(state));
+}
+
+bool MB_Drawable::copy_to(MB_Object*& target)
+{
+    auto* d = dynamic_cast<MB_Drawable*>(target);
+    if (!d) return false;
+    d->m_id = m_id;
+    d->m_owner = m_owner;
+    if (m_object_list) {
+        auto* list = new MB_Object_List;
+        for (MB_Object* o = m_object_list->get_head(); o; o = o->next()) {
+            MB_Object* clone = nullptr;
+            if (!o->copy_to(clone) || !clone) continue;
+            clone->next(nullptr);
+            clone->prev(nullptr);
+            list->add_tail(clone);
+        }
+        d->m_object_list = list;
+    } else {
+        d->m_object_list = nullptr;
+    }
+    return m_general.copy_to(target);
+}
+
+Qe_Pt MB_Drawable::get_point(int key)
+{
+    switch (key) {
+    case k_key_lt: return m_rect.lt();
+    case k_key_rb: return m_rect.rb();
+    case k_key_rt: return Qe_Pt(m_rect.rb().x(), m_rect.lt().y(), 0.0);
+    case k_key_lb: return Qe_Pt(m_rect.lt().x(), m_rect.rb().y(), 0.0);
+    case k_key_center:
+    case k_key_middle: return m_rect.center();
+    default: return Qe_Pt();
+    }
+}
+
+double MB_Drawable::get_real(int key)
+{
+    switch (key) {
+    case k_key_width: return m_general.width();
+    case k_key_line_scale: return m_general.line_scale();
+    case k_key_real_value: return m_real_val;
+    case k_key_height: return m_rect.lt().y() - m_rect.rb().y();
+    case k_key_width_of_rect: return m_rect.rb().x() - m_rect.lt().x();
+    default: return 0.0;
+    }
+}
+
+long MB_Drawable::get_int(int key)
+{
+    switch (key) {
+    case k_key_color: return m_general.color();
+    case k_key_user_id: return static_cast<long>(m_user_id);
+    case k_key_display_width: return m_general.display_width();
+    default: return 0;
+    }
+}
+
+const char* MB_Drawable::get_string(int key)
+{
+    switch (key) {
+    case k_key_layer_name: {
+        MB_Layer* layer = m_general.layer();
+        return layer ? layer->name().ascii() : k_no_layer;
+    }
+    case k_key_line_type_name: return m_general.line_type() ? m_general.line_type()->name() : nullptr;
+    case k_key_line_type_desc: return m_general.line_type() ? m_general.line_type()->desc() : nullptr;
+    case k_key_none: return nullptr;
+    case k_key_xdata: return m_xdata.buffer();
+    default: return m_string.ascii();
+    }
+}
+
+void MB_Drawable::set_real(long key, double value)
+{
+    switch (key) {
+    case k_key_width: m_general.width(value); break;
+    case k_key_line_scale: m_general.line_scale(value); break;
+    case k_key_real_value: m_real_val = value; break;
+    default: break;
+    }
+}
+
+void MB_Drawable::set_int(long key, long value)
+{
+    switch (key) {
+    case k_key_color: m_general.color(value); break;
+    case k_key_user_id: m_user_id = static_cast<mb_ulong>(value); break;
+    case k_key_display_width: m_general.display_width(value); break;
+    default: break;
+    }
+}
+
+void MB_Drawable::set_point(long, const Qe_Pt&) {}
+
+void MB_Drawable::set_string(long key, const char* value)
+{
+    if (!value) return;
+    switch (key) {
+    case k_key_string: m_string = value; break;
+    case k_key_xdata: {
+        const std::size_t n = std::strlen(value);
+        if (n <= static_cast<std::size_t>(MB_File_IO::k_max_xdata_bytes)) m_xdata.buffer(value, static_cast<int>(n));
+        break;
+    }
+    default: break;
+    }
+}
+
+template <typename Match>
+void MB_Drawable::set_layer_where(MB_Drawing& drawing, Match match)
+{
+    for (MB_Object* o = drawing.layer_list().get_head(); o; o = o->next()) {
+        auto* layer = static_cast<MB_Layer*>(o);
+        if (!match(*layer)) continue;
+        m_general.layer(layer);
+        if (!layer->visibility()) flag(State_Hidden);
+        return;
+    }
+}
+
+void MB_Drawable::set_layer(const MB_String& name, MB_Drawing& drawing)
+{
+    set_layer_where(drawing, [&](MB_Layer& l) { return l.name() == name; });
+}
+
+void MB_Drawable::set_layer(unsigned short id, MB_Drawing& drawing)
+{
+    set_layer_where(drawing, [&](MB_Layer& l) { return l.id() == id; });
+}
+
+long MB_Drawable::get_draw_precision()
+{
+    return m_draw_precision > 0 ? m_draw_precision : get_def_draw_precision();
+}
+
+long MB_Drawable::get_def_draw_precision()
+{
+    int index = 15;
+    switch (object_id()) {
+    case ID_ARC: index = 14; break;
+    case ID_BSPLINE: index = 18; break;
+    case ID_ELLIPSE: index = 16; break;
+    case ID_ELLIPSE_ARC: index = 17; break;
+    case ID_POLYLINE: index = 19; break;
+    default: break;
+    }
+    return api_active_system_setting().get_long_val(index);
+}
+
+void MB_Drawable::build_save_flag()
+{
+    m_save_flag = 0;
+    if (m_id != 0) m_save_flag |= Save_Id;
+    if (m_user_id != 0) m_save_flag |= Save_User_Id;
+    if (m_string.length() > 0) m_save_flag |= Save_String;
+    if (m_real_val != 0.0) m_save_flag |= Save_Real;
+    if (m_xdata.size() != 0) m_save_flag |= Save_Xdata;
+}
+
+MB_Result MB_Drawable::save_xdata(MB_File_IO& file)
+{
+    build_save_flag();
+    MB_Result r = file.write(m_general.flag());
+    if (r == 0) r = file.write_uint32(m_save_flag);
+    if (r == 0 && (m_save_flag & Save_Id)) r = file.write_uint32(m_id);
+    if (r == 0 && (m_save_flag & Save_User_Id)) r = file.write_uint32(m_user_id);
+    if (r == 0 && (m_save_flag & Save_String)) r = m_string.serialize(file, 0);
+    if (r == 0 && (m_save_flag & Save_Real)) r = file.write_double(m_real_val);
+    if (r == 0 && (m_save_flag & Save_Xdata)) r = m_xdata.serialize(file);
+    return r;
+}
+
+MB_Result MB_Drawable::read_xdata(const MB_Opcode& opcode, MB_File_IO& file)
+{
+    unsigned char general_flag = 0;
+    mb_ulong mask = 0, id = m_id, user_id = m_user_id;
+    MB_String string(m_string);
+    double real_val = m_real_val;
+    MB_Xdata xdata(m_xdata);
+    MB_Result r = file.read(general_flag);
+    if (r == 0) r = file.read_uint32(mask);
+    if (r == 0 && (mask & Save_Id)) r = file.read_uint32(id);
+    if (r == 0 && (mask & Save_User_Id)) r = file.read_uint32(user_id);
+    if (r == 0 && (mask & Save_String)) r = string.materialize(file);
+    if (r == 0 && (mask & Save_Real)) r = file.read_double(real_val);
+    if (r == 0 && (mask & Save_Xdata)) r = xdata.materialize(opcode, file);
+    if (r != 0) return r;
+    m_general.flag(general_flag);
+    m_save_flag = mask;
+    m_id = id;
+    m_user_id = user_id;
+    m_string = string;
+    m_real_val = real_val;
+    m_xdata = xdata;
+    return MB_Result::Success;
+}
+
+MB_Geom::~MB_Geom() = default;
+
+void MB_Geom::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
+{
+    MB_Draw_Node* node = draw_node();
+    const int n = m_edge.count();
+    std::vector<POINT> pixels(node ? 0 : static_cast<std::size_t>(n));
+    for (int i = 0; i < static_cast<int>(pixels.size()); ++i) {
+        const Qe_Pt p = m_edge.points()[i] * t;
+        pixels[i] = POINT{to_pixel(p.x()), to_pixel(p.y())};
+    }
+    if (hdc) {
+        if (node)
+            node->draw(hdc, t);
+        else if (n > 0)
+            ::Polyline(hdc, pixels.data(), n);
+        return;
+    }
+    const MB_General& g = general();
+    if (g.display_width() > 0) {
+        long colour = g.color();
+        // A colour equal to the background would vanish: it is drawn inverted.
+        if (colour == api_active_system_setting().get_long_val(k_long_background)) colour = (colour ^ 0xFFFFFF) & 0xFFFFFF;
+        HDC mem = qdc.GetDC();
+        HPEN pen = CreatePen(PS_SOLID, static_cast<int>(g.display_width()), static_cast<COLORREF>(colour));
+        HGDIOBJ old = SelectObject(mem, pen);
+        if (node)
+            node->draw(mem, t);
+        else if (n > 0)
+            ::Polyline(mem, pixels.data(), n);
+        SelectObject(mem, old);
+        DeleteObject(pen);
+        return;
+    }
+    if (node) {
+        node->draw(qdc, t);
+    } else if (n == 2) {
+        if (pixels[0].x != pixels[1].x || pixels[0].y != pixels[1].y)
+            qdc.Line(pixels[0].x, pixels[0].y, pixels[1].x, pixels[1].y);
+    } else if (n > 0) {
+        qdc.Polyline(pixels.data(), n);
+    }
+}
+
+double MB_Geom::get_param(const Qe_Pt&)
+{
+    return 0.0;
+}
+
+Qe_Pt MB_Geom::get_point_by_param(double)
+{
+    return Qe_Pt();
+}
+
+bool MB_Geom::build_by_param(MB_Geom*&, double, double)
+{
+    return true;
+}

@@ -1,0 +1,71 @@
+#include "kernel/text/text_style.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "kernel/database/drawing.h"
+#include "kernel/stream/file_io.h"
+
+constinit MB_Text_Style* g_text_style = nullptr;
+
+MB_Text_Style::MB_Text_Style() : m_name("*no name") {}
+
+MB_Text_Style::MB_Text_Style(const MB_Text_Style& other) : MB_Attribute(other)
+{
+    other.copy_to(*this);
+}
+
+MB_Text_Style& MB_Text_Style::operator=(const MB_Text_Style& other)
+{
+    if (this != &other) {
+        MB_Attribute::operator=(other);
+        other.copy_to(*this);
+    }
+    return *this;
+}
+
+MB_Text_Style::~MB_Text_Style()
+{
+    m_font_lib = nullptr;
+    m_big_font_lib = nullptr;
+}
+
+void MB_Text_Style::copy_to(MB_Text_Style& out) const
+{
+    if (&out == this) return;
+    std::copy(std::begin(m_reals), std::end(m_reals), out.m_reals);
+    std::copy(std::begin(m_longs), std::end(m_longs), out.m_longs);
+    out.m_font_lib = m_font_lib;
+    out.m_big_font_lib = m_big_font_lib;
+    out.m_name = m_name;
+}
+
+bool MB_Text_Style::copy_to(MB_Object*& target)
+{
+    if (!target) {
+        target = new MB_Text_Style(*this);
+        target->next(nullptr);
+        target->prev(nullptr);
+        return true;
+    }
+    auto* style = dynamic_cast<MB_Text_Style*>(target);
+    if (!style) return false;
+    copy_to(*style);
+    return true;
+}
+
+MB_Result MB_Text_Style::serialize(MB_File_IO&)
+{
+    return MB_Result::Success;
+}
+
+MB_Result MB_Text_Style::materialize(const MB_Opcode&, MB_File_IO&)
+{
+    return MB_Result::Invalid_Data;
+}
+
+MB_Result MB_Text_Style::process(MB_File_IO& file)
+{
+    if (MB_Drawing* drawing = file.drawing()) drawing->text_style_list().add_tail(this);
+    return MB_Result::Success;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+// A text style: the named set of font settings that text entities lay their glyphs out
+// with. The font libraries it points at belong to the font registry; a style owns only its
+// name.
+
+#include "kernel/database/mb_string.h"
+#include "kernel/database/object.h"
+
+class MB_Font_Library;
+
+class DRAKMERE_API MB_Text_Style : public MB_Attribute {
+public:
+    // Bits of the font style word.
+    enum Font_Style : long {
+        Mirror_Across_Normal = 0x40,
+        Mirror_Across_Direction = 0x80,
+        Vertical = 0x100,
+    };
+
+    // "*no name", no libraries, height 10.0, everything else 0.
+    MB_Text_Style();
+    // Every field; the libraries are shared.
+    MB_Text_Style(const MB_Text_Style& other);
+    MB_Text_Style& operator=(const MB_Text_Style& other);
+    // Forgets the libraries without deleting them.
+    ~MB_Text_Style() override;
+
+    // Gives out every field; how an entity takes a private copy of a drawing's style.
+    void copy_to(MB_Text_Style& out) const;
+    // A null target receives a new style; an existing one is filled when it is a style.
+    bool copy_to(MB_Object*& target) override;
+
+    MB_String& name() { return m_name; }
+    const MB_String& name() const { return m_name; }
+    void name(const char* text) { m_name = text; }
+    MB_Font_Library* font_lib() const { return m_font_lib; }
+    void font_lib(MB_Font_Library* lib) { m_font_lib = lib; }
+    MB_Font_Library* big_font_lib() const { return m_big_font_lib; }
+    void big_font_lib(MB_Font_Library* lib) { m_big_font_lib = lib; }
+    double height() const { return m_reals[0]; }
+    void height(double h) { m_reals[0] = h; }
+    double width_scale() const { return m_reals[1]; }
+    void width_scale(double w) { m_reals[1] = w; }
+    double angle() const { return m_reals[2]; }
+    void angle(double a) { m_reals[2] = a; }
+    double oblique_angle() const { return m_reals[3]; }
+    void oblique_angle(double a) { m_reals[3] = a; }
+    long font_style() const { return m_longs[0]; }
+    void font_style(long s) { m_longs[0] = s; }
+    long ali_flag() const { return m_longs[1]; }
+    void ali_flag(long f) { m_longs[1] = f; }
+    // Height, width scale, angle, oblique angle, in this order (the stream record's).
+    double* reals() { return m_reals; }
+    // Font style, then alignment.
+    long* longs() { return m_longs; }
+
+    MB_ID object_id() const override { return ID_TEXT_STYLE; }
+    // The style record is written and read with the fonts: until then nothing is written,
+    // and a style record cannot be read (Invalid_Data).
+    MB_Result serialize(MB_File_IO& file) override;
+    MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
+    // The style joins the tail of the text-style list of the drawing read into.
+    MB_Result process(MB_File_IO& file) override;
+
+private:
+    MB_String m_name;
+    MB_Font_Library* m_font_lib = nullptr;
+    MB_Font_Library* m_big_font_lib = nullptr;
+    double m_reals[4] = {10.0, 0.0, 0.0, 0.0};
+    long m_longs[2] = {0, 0};
+};
+
+// The shared default style "DEFAULT_STYLE"; null until the text entities make it.
+DRAKMERE_API extern MB_Text_Style* g_text_style;
