@@ -178,6 +178,8 @@ public:
     MB_Draw_Solids() = default;
     MB_Draw_Solids(Qe_Pt* pts, int n, long colour, double scale, MB_Line_Type* ltype, MB_Drawable* owner);
     Draw_Node_ID draw_node_id() const override { return Draw_Solids; }
+    // The node's (empty) drawing, not the point sets' own.
+    using MB_Draw_Node::draw;
 };
 
 // Shows a child under a transform. The child is not owned, so several transform nodes may
