@@ -75,6 +75,14 @@ public:
     void pan_view(const Qe_Pt& from, const Qe_Pt& to);
     void pan_view(Qe_Vec v);
 
+    // Draws the shown drawables inside the world rectangle rect on a bitmap height pixels
+    // high (the width follows rect's proportions) filled with background, and saves it to
+    // path, in the format its extension names (JPEG for an unknown one) at dpi, or puts it on
+    // the clipboard when path is null or empty. The third and fifth arguments are not used.
+    // false for a degenerate rectangle or size, a bitmap too large to make (after telling the
+    // user), or when the file was not written or the clipboard did not take the bitmap.
+    bool export_image(char* path, Qe_Rect& rect, long, long height, short, long background, long dpi);
+
     bool build_limit() { return false; }
 
     Qe_Tran& drawing_to_screen() { return m_drawing_to_screen; }
