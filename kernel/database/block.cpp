@@ -187,6 +187,8 @@ MB_Result MB_Block_End::process(MB_File_IO& file)
     MB_Drawing* drawing = file.drawing();
     if (!drawing) return MB_Result::Success;
     m_block = drawing->temp_block();
+    // An end without a begin is a damaged stream, not an empty definition.
+    if (!m_block) return MB_Result::Invalid_Data;
     drawing->finish_temp_block();
     return MB_Result::Success;
 }
