@@ -5,6 +5,7 @@
 #include "geometry/void_list.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
+#include "kernel/database/value_attribute.h"
 #include "kernel/entities/insert.h"
 #include "kernel/operation/undo_redo.h"
 #include "kernel/stream/file_io.h"
@@ -202,10 +203,7 @@ MB_Block_Name::~MB_Block_Name()
 
 MB_Result MB_Block_Name::serialize(MB_File_IO& file)
 {
-    MB_Result r = file.dump_delayed_drawable();
-    if (r == 0) r = file.write(k_name_opcode);
-    if (r == 0) r = m_name.serialize(file, 0);
-    return r;
+    return mb_write_record_value(file, k_name_opcode, m_name);
 }
 
 MB_Result MB_Block_Name::materialize(const MB_Opcode&, MB_File_IO& file)

@@ -36,12 +36,9 @@ MB_Result MB_Rendition_Code::process(MB_File_IO&)
 
 MB_Result MB_Rendition_Subcode::serialize(MB_File_IO& file)
 {
+    // The binary form is the code's; the ASCII form is the bare opcode.
+    if (file.heuristics().allow_binary_data()) return MB_Rendition_Code::serialize(file);
     MB_Result r = file.dump_delayed_drawable();
-    if (r != 0) return r;
-    if (file.heuristics().allow_binary_data()) {
-        r = file.write(k_binary_opcode);
-        if (r == 0) r = file.write_int32(m_value);
-        return r;
-    }
-    return file.write(k_ascii_opcode);
+    if (r == 0) r = file.write(k_ascii_opcode);
+    return r;
 }

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "kernel/database/drawing.h"
+#include "kernel/database/value_attribute.h"
 #include "kernel/stream/file_io.h"
 
 constinit MB_Text_Style* g_text_style = nullptr;
@@ -88,10 +89,7 @@ MB_Text_Style_Name::~MB_Text_Style_Name()
 
 MB_Result MB_Text_Style_Name::serialize(MB_File_IO& file)
 {
-    MB_Result r = file.dump_delayed_drawable();
-    if (r == 0) r = file.write(k_style_name_opcode);
-    if (r == 0) r = m_name.serialize(file, 0);
-    return r;
+    return mb_write_record_value(file, k_style_name_opcode, m_name);
 }
 
 MB_Result MB_Text_Style_Name::materialize(const MB_Opcode&, MB_File_IO& file)

@@ -17,26 +17,6 @@ using namespace stream_test;
 
 namespace {
 
-// The 8 little-endian bytes of a double, written out independently of the stream.
-Bytes le_double(double v)
-{
-    unsigned char b[8];
-    std::memcpy(b, &v, 8);
-    return Bytes(reinterpret_cast<const char*>(b), 8);
-}
-
-Bytes le_long(mb_long v)
-{
-    Bytes out;
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((static_cast<mb_ulong>(v) >> (8 * i)) & 0xFF);
-    return out;
-}
-
-Bytes counted(const std::string& text)
-{
-    return le_long(static_cast<mb_long>(text.size())) + text;
-}
-
 // A write stream over a file; `take` returns what was written since the last call.
 struct Writer {
     Writer(bool binary = true) { EXPECT_EQ(s.open_write(binary), 0); }

@@ -21,18 +21,6 @@ using namespace stream_test;
 
 namespace {
 
-Bytes le_long(mb_long v)
-{
-    Bytes out;
-    for (int i = 0; i < 4; ++i) out += static_cast<char>((static_cast<mb_ulong>(v) >> (8 * i)) & 0xFF);
-    return out;
-}
-
-Bytes counted(const std::string& text)
-{
-    return le_long(static_cast<mb_long>(text.size())) + text;
-}
-
 const Bytes k_end = "\r\n(EndOfVKT)\r\n";
 const Bytes k_marker = hex("7B 00 00 00 00 10 00");
 
