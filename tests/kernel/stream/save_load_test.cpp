@@ -10,7 +10,9 @@
 #include "kernel/database/layer.h"
 #include "kernel/operation/operation.h"
 #include "kernel/operation/undo_redo.h"
+#include "kernel/stream/byte_marker.h"
 #include "kernel/stream/compressed_data.h"
+#include "kernel/stream/file_header.h"
 #include "kernel/stream/object_factory.h"
 #include "kernel/stream/stream_fixture.h"
 #include "kernel/text/text_style.h"
@@ -608,6 +610,62 @@ TEST(Hostile_Input, SeededMutations)
     // Some mutations only change a value; most break the stream.
     EXPECT_LT(loaded, 1500);
     EXPECT_EQ(Test_Geom::s_live, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A source that delivers one byte at a time: the opcode reader resumes where it stopped.
+TEST(Opcode_Reader, ResumesAfterShortReads)
+{
+    MB_Drawing d;
+    MB_File_IO io;
+    io.drawing(&d);
+    trickle(io, k_header + "  (Author 'x')" + "{" + le_long(0) + hex("10 00"));
+    MB_Opcode& op = io.opcode();
+    ASSERT_EQ(until_done([&] { return op.read_next(io); }), 0);
+    EXPECT_EQ(Bytes(reinterpret_cast<const char*>(op.token()), 6), "(VKT V");
+    MB_File_Header header;
+    ASSERT_EQ(until_done([&] { return header.materialize(op, io); }), 0);
+    EXPECT_EQ(io.paren_count(), 0);
+    ASSERT_EQ(until_done([&] { return op.read_next(io); }), 0);
+    EXPECT_EQ(op.kind(), MB_Opcode::Extended_Ascii);
+    EXPECT_STREQ(reinterpret_cast<const char*>(op.token()), "(Author");
+    ASSERT_EQ(until_done([&] { return op.skip_past_operands(io); }), 0);
+    ASSERT_EQ(until_done([&] { return op.read_next(io); }), 0);
+    EXPECT_EQ(op.kind(), MB_Opcode::Extended_Binary);
+    EXPECT_EQ(op.extended_opcode(), 16);
+    io.close();
+}
+
+TEST(Marker_Records, ByteMarkerAndCompressionMarker)
+{
+    // A marker read while a block is defined becomes one of its members.
+    MB_Drawing d;
+    const Bytes begin = "B" + Bytes(24, '\0') + counted("blk") + counted("d");
+    ASSERT_TRUE(load_bytes(d, k_header + hex("04 01") + begin + hex("04 07") + "N" + k_end));
+    ASSERT_EQ(d.object_list().count(), 1);
+    auto* block = static_cast<MB_Block*>(d.block_list().get_head());
+    ASSERT_NE(block, nullptr);
+    ASSERT_EQ(block->object_list().count(), 1);
+    EXPECT_EQ(static_cast<MB_Byte_Marker*>(block->object_list().get_head())->value(), 7);
+
+    // 'F' reads no value byte; other opcodes are refused.
+    Stream s;
+    ASSERT_EQ(s.open_read(hex("09")), 0);
+    MB_Byte_Marker m;
+    EXPECT_EQ(m.materialize(single('F'), s.io), 0);
+    EXPECT_EQ(m.materialize(single('G'), s.io), MB_Result::Invalid_Data);
+    EXPECT_EQ(m.materialize(single(0x04), s.io), 0);
+    EXPECT_EQ(m.value(), 9);
+
+    // A second compression marker is refused and the first one's mode stays.
+    MB_Compressed_Data first(17), second(16);
+    EXPECT_EQ(first.process(s.io), 0);
+    EXPECT_EQ(second.process(s.io), MB_Result::Invalid_Data);
+    EXPECT_EQ(s.io.data_decompression(), 17);
+    s.io.close();
 }
 
 }  // namespace
