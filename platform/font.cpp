@@ -22,6 +22,7 @@
 
 #include "platform/codepage.h"
 #include "platform/font_p.h"
+#include "platform/gdi_draw_p.h"
 #include "platform/gdi_p.h"
 #include "platform/system.h"
 
@@ -492,6 +493,7 @@ COLORREF SetTextColor(HDC hdc, COLORREF colour)
 {
     Dc* dc = find_dc(hdc);
     if (!dc) return 0xFFFFFFFF;
+    record_call(*dc, "SetTextColor", {static_cast<long long>(colour)});
     const COLORREF previous = dc->state.text_color;
     dc->state.text_color = colour & 0x00FFFFFF;
     return previous;
@@ -507,6 +509,7 @@ UINT SetTextAlign(HDC hdc, UINT align)
 {
     Dc* dc = find_dc(hdc);
     if (!dc) return GDI_ERROR;
+    record_call(*dc, "SetTextAlign", {static_cast<long long>(align)});
     const UINT previous = dc->state.text_align;
     dc->state.text_align = align & (TA_UPDATECP | TA_CENTER | TA_BASELINE);
     return previous;
@@ -541,6 +544,8 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
 {
     Dc* dc = find_dc(hdc);
     if (!dc || count < 0 || (count > 0 && !text)) return FALSE;
+    record_text_call(*dc, "TextOutA", {x, y, count}, text, count);
+    if (records_only(*dc)) return TRUE;
     Surface* s = dc_surface(*dc);
     Font* font = font_of(*dc);
     if (!s || !font) return FALSE;

@@ -233,6 +233,15 @@ void record_call(Dc& dc, const char* name, std::initializer_list<long long> args
     record_call(dc, name, std::vector<long long>(args));
 }
 
+void record_text_call(Dc& dc, const char* name, std::initializer_list<long long> args, const char* text, int n)
+{
+    if (!dc.drawing || !dc.drawing->recording) return;
+    record_call(dc, name, std::vector<long long>(args));
+    if (text && n > 0) dc.drawing->calls.back().text.assign(text, static_cast<std::size_t>(n));
+}
+
+bool records_only(const Dc& dc) { return dc.drawing && !dc.drawing->draws; }
+
 void select_default_objects(Dc& dc)
 {
     dc.state.pen = static_cast<HPEN>(stock_black_pen());

@@ -49,6 +49,10 @@ Dc_Drawing& drawing_of(Dc& dc);
 // Logs a call on a recording DC; nothing for other DCs.
 void record_call(Dc& dc, const char* name, std::initializer_list<long long> args);
 void record_call(Dc& dc, const char* name, const std::vector<long long>& args);
+// Logs a text call with its integer arguments and its n bytes of text.
+void record_text_call(Dc& dc, const char* name, std::initializer_list<long long> args, const char* text, int n);
+// True for a recording DC that has no bitmap to draw into.
+bool records_only(const Dc& dc);
 
 // The pen and brush that every new DC holds: black pen of width 0, white brush.
 void select_default_objects(Dc& dc);

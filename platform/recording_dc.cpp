@@ -40,5 +40,6 @@ std::string platform_call_text(const Platform_Call& call)
 {
     std::string s = call.name;
     for (long long a : call.args) s += ' ' + std::to_string(a);
+    if (!call.text.empty()) s += " \"" + call.text + '"';
     return s;
 }

@@ -17,6 +17,7 @@ struct Platform_Call {
     LOGPEN pen{};                  // the pen selected when the call was made
     LOGBRUSH brush{};              // the brush selected when the call was made
     int rop2 = 0;
+    std::string text;              // the bytes of a text call (TextOutA), as given
 };
 
 // A memory DC that records; it draws into backing when that is a bitmap (which it then holds
@@ -25,5 +26,5 @@ PLATFORM_API HDC platform_create_recording_dc(HBITMAP backing);
 // The calls recorded so far, oldest first; empty for a DC that does not record.
 PLATFORM_API std::vector<Platform_Call> platform_recorded_calls(HDC hdc);
 PLATFORM_API BOOL platform_clear_recorded_calls(HDC hdc);
-// "Name a b c ..." for messages and tests.
+// "Name a b c ..." for messages and tests; a text call ends with its text in double quotes.
 PLATFORM_API std::string platform_call_text(const Platform_Call& call);

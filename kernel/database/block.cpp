@@ -5,6 +5,7 @@
 #include "geometry/void_list.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
+#include "kernel/database/value_attribute.h"
 #include "kernel/entities/insert.h"
 #include "kernel/operation/undo_redo.h"
 #include "kernel/stream/file_io.h"
@@ -187,6 +188,8 @@ MB_Result MB_Block_End::process(MB_File_IO& file)
     MB_Drawing* drawing = file.drawing();
     if (!drawing) return MB_Result::Success;
     m_block = drawing->temp_block();
+    // An end without a begin is a damaged stream, not an empty definition.
+    if (!m_block) return MB_Result::Invalid_Data;
     drawing->finish_temp_block();
     return MB_Result::Success;
 }
@@ -200,10 +203,7 @@ MB_Block_Name::~MB_Block_Name()
 
 MB_Result MB_Block_Name::serialize(MB_File_IO& file)
 {
-    MB_Result r = file.dump_delayed_drawable();
-    if (r == 0) r = file.write(k_name_opcode);
-    if (r == 0) r = m_name.serialize(file, 0);
-    return r;
+    return mb_write_record_value(file, k_name_opcode, m_name);
 }
 
 MB_Result MB_Block_Name::materialize(const MB_Opcode&, MB_File_IO& file)

@@ -104,6 +104,7 @@ public:
     MB_Result serialize(MB_File_IO& file) override;
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
     // The drawing's temp block joins the tail of its block list; the temp block is cleared.
+    // Without a block being defined the record is refused with Invalid_Data.
     MB_Result process(MB_File_IO& file) override;
 
 private:

@@ -3,6 +3,7 @@
 #include "geometry/void_list.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
+#include "kernel/database/value_attribute.h"
 #include "kernel/stream/file_io.h"
 
 namespace {
@@ -129,10 +130,7 @@ MB_Layer_Name::~MB_Layer_Name() = default;
 
 MB_Result MB_Layer_Name::serialize(MB_File_IO& file)
 {
-    MB_Result r = file.dump_delayed_drawable();
-    if (r == 0) r = file.write(k_layer_name_opcode);
-    if (r == 0) r = m_name.serialize(file, 0);
-    return r;
+    return mb_write_record_value(file, k_layer_name_opcode, m_name);
 }
 
 MB_Result MB_Layer_Name::materialize(const MB_Opcode&, MB_File_IO& file)

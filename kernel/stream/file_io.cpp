@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "geometry/pt_set.h"
+#include "kernel/database/block.h"
 #include "kernel/database/color.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
@@ -137,6 +138,11 @@ MB_Result MB_File_IO::open()
     m_keep_delayed_drawable = false;
     m_delayed_drawable = nullptr;
     m_have_read_first_opcode = 0;
+    m_opcode = MB_Opcode();
+    m_write_failed = false;
+    // A stream never depends on what an earlier one wrote or read: a second save writes
+    // every record again, and no layer of an earlier drawing is handed to this one.
+    m_fifo_rendition.reset();
     // Both directions start from the origin, so that a second save, or a save after a
     // load, writes the same bytes as the first.
     reset_running_position();
@@ -224,7 +230,10 @@ MB_Result MB_File_IO::default_close(MB_File_IO& file)
         r = default_write(file, static_cast<int>(sizeof k_end - 1), k_end);
     }
     // A buffered write that fails only at the flush is a failed write as well.
-    if (std::fclose(f) != 0 && r == 0 && file.m_file_mode == Mode_Write) r = MB_Result::Write_Failed;
+    if (std::fclose(f) != 0 && file.m_file_mode == Mode_Write) {
+        file.m_write_failed = true;
+        if (r == 0) r = MB_Result::Write_Failed;
+    }
     file.set_stream_user_data(nullptr);
     return r;
 }
@@ -247,8 +256,10 @@ MB_Result MB_File_IO::default_write(MB_File_IO& file, int n, const void* buffer)
     FILE* f = file_of(file);
     if (!f) return MB_Result::No_File_Open;
     if (n <= 0) return n == 0 ? MB_Result::Success : MB_Result::Invalid_Data;
-    if (std::fwrite(buffer, 1, static_cast<std::size_t>(n), f) < static_cast<std::size_t>(n))
+    if (std::fwrite(buffer, 1, static_cast<std::size_t>(n), f) < static_cast<std::size_t>(n)) {
+        file.m_write_failed = true;
         return MB_Result::Write_Failed;
+    }
     return MB_Result::Success;
 }
 
@@ -280,16 +291,35 @@ MB_Result MB_File_IO::write_file_header()
     return r;
 }
 
+namespace {
+
+bool heads_a_list(MB_Drawing& drawing, const MB_Object* obj)
+{
+    MB_Object_List* lists[] = {&drawing.object_list(),    &drawing.hide_list(),       &drawing.named_view_list(),
+                               &drawing.view_port_list(), &drawing.layout_list(),     &drawing.block_list(),
+                               &drawing.layer_list(),     &drawing.dim_style_list(),  &drawing.text_style_list(),
+                               &drawing.shp_list(),       &drawing.line_type_list(),  &drawing.mline_type_list(),
+                               &drawing.hatch_type_list()};
+    for (MB_Object_List* list : lists)
+        if (list->get_head() == obj) return true;
+    if (drawing.temp_block() && drawing.temp_block()->object_list().get_head() == obj) return true;
+    for (MB_Object* b = drawing.block_list().get_head(); b; b = b->next())
+        if (static_cast<MB_Block*>(b)->object_list().get_head() == obj) return true;
+    return false;
+}
+
+}  // namespace
+
 void MB_File_IO::discard_current_object()
 {
     MB_Object* o = m_current_object;
     m_current_object = nullptr;
     if (!o) return;
-    // What reading handed to the drawing belongs to the drawing now.
-    const MB_Object::MB_ID id = o->object_id();
-    const bool handed = o->is_drawable() || id == MB_Object::ID_BYTE_MARKER || id == MB_Object::ID_DIM_STYLE ||
-                        id == MB_Object::ID_LAYER || id == MB_Object::ID_TEXT_STYLE;
-    if (!handed) delete o;
+    // What reading linked into a list belongs to that list now; anything else (attribute
+    // records, framing records, and objects whose process refused them) is freed here.
+    // Objects the reader makes are never linked before their process runs.
+    const bool linked = o->prev() || o->next() || (m_drawing && heads_a_list(*m_drawing, o));
+    if (!linked) delete o;
 }
 
 void MB_File_IO::reset_running_position()
@@ -1205,4 +1235,86 @@ MB_Result MB_File_IO::dump_delayed_drawable()
         m_delayed_drawable = nullptr;
     }
     return MB_Result::Success;
+}
+
+// Object reading
+
+MB_Result MB_File_IO::get_next_object_shell()
+{
+    discard_current_object();
+    m_opcode_start = m_stream_position;
+    MB_Result r = m_opcode.read_next(*this);
+    if (r != 0) return r;
+    ++m_opcode_count;
+    MB_Result made;
+    m_current_object = m_opcode.create_object(*m_rendition, made, *this);
+    return made;
+}
+
+MB_Result MB_File_IO::get_next_object()
+{
+    MB_Result r = get_next_object_shell();
+    if (r == 0) r = m_current_object->materialize(m_opcode, *this);
+    return r;
+}
+
+MB_Result MB_File_IO::process_next_object()
+{
+    MB_Result r = get_next_object();
+    if (r == 0) r = m_current_object->process(*this);
+    return r;
+}
+
+// Whole drawings
+
+bool MB_File_IO::save_jxb(const char* path)
+{
+    if (!m_drawing || !path) return false;
+    const short recording = api_rec_cmd_pause();
+    m_drawing->set_filename(path);
+    m_file_mode = Mode_Write;
+    m_heuristics.set_allow_data_compression(false);
+    bool ok = open() == 0;
+    if (ok) {
+        // An ASCII stream cannot carry the compressed-data marker.
+        m_heuristics.set_allow_data_compression(m_heuristics.allow_binary_data());
+        // Tables first, each before what refers to it: block members and entities name
+        // their layers, so the layers must be known when they are read.
+        MB_Object_List* tables[] = {&m_drawing->layer_list(),     &m_drawing->text_style_list(),
+                                    &m_drawing->dim_style_list(), &m_drawing->named_view_list(),
+                                    &m_drawing->view_port_list(), &m_drawing->block_list()};
+        for (MB_Object_List* list : tables)
+            for (MB_Object* o = list->get_head(); o; o = o->next()) o->serialize(*this);
+        for (MB_Object* o = m_drawing->object_list().get_head(); o; o = o->next()) {
+            if (!o->is_drawable() || static_cast<MB_Drawable*>(o)->flag() == MB_Drawable::State_Hidden) continue;
+            o->serialize(*this);
+        }
+    }
+    // close finishes the compressed stretch and writes the end record; a failure there,
+    // or any write before it, fails the save.
+    const MB_Result closed = close();
+    ok = ok && closed == 0 && !m_write_failed;
+    m_heuristics.set_allow_data_compression(false);
+    api_rec_cmd_continue(recording);
+    return ok;
+}
+
+bool MB_File_IO::load_jxb(const char* path)
+{
+    if (!m_drawing || !path) return false;
+    const short recording = api_rec_cmd_pause();
+    m_drawing->set_filename(path);
+    m_file_mode = Mode_Read;
+    MB_Result r = open();
+    if (r == 0) {
+        // Every pass reads at least one byte or stops: the loop ends with the file.
+        do {
+            r = process_next_object();
+        } while (r == 0);
+    }
+    // A definition left open by a damaged stream still joins the drawing.
+    m_drawing->finish_temp_block();
+    close();
+    api_rec_cmd_continue(recording);
+    return r == MB_Result::End_Of_Stream;
 }

@@ -79,8 +79,9 @@ public:
     MB_Drawing* drawing() const { return m_drawing; }
     // Also the drawing of the FIFO rendition.
     void drawing(MB_Drawing* d);
-    MB_Block* block() const { return m_block; }
-    void block(MB_Block* b) { m_block = b; }
+    // The block being defined while reading: the drawing's temp block.
+    MB_Block* block() const { return m_fifo_rendition.block(); }
+    void block(MB_Block* b) { m_fifo_rendition.start_block(b); }
     MB_File_mode file_mode() const { return m_file_mode; }
     void set_file_mode(MB_File_mode mode) { m_file_mode = mode; }
     MB_Object* object() const { return m_current_object; }
@@ -125,8 +126,8 @@ public:
     static int toolkit_minor_revision() { return 0; }
     static int toolkit_decimal_revision() { return 100; }
 
-    // Opens the drawing's file in the file mode (a write starts with the header record)
-    // and starts the running position at the origin.
+    // Opens the drawing's file in the file mode (a write starts with the header record),
+    // starts the running position at the origin and the attribute state at its defaults.
     MB_Result open();
     // Ends a write with "\r\n(EndOfVKT)\r\n", closes the file and returns to mode 0.
     MB_Result close();
@@ -279,6 +280,22 @@ public:
     // Deletes a held drawable (unless it is kept); writes nothing.
     MB_Result dump_delayed_drawable();
 
+    // Object reading. The shell: the object left from the last opcode is deleted unless
+    // reading linked it into a list of the drawing; the next opcode is read and its object
+    // made. get_next_object then reads its operands, process_next_object hands it on.
+    MB_Result get_next_object_shell();
+    MB_Result get_next_object();
+    MB_Result process_next_object();
+
+    // Whole drawings. Both need a drawing and leave the file object closed. A save is true
+    // only when every byte was written and the file closed; a load only when the stream was
+    // read up to its end record (objects read before a failure stay in the drawing). Undo
+    // recording is paused throughout: what they make is not an edit.
+    bool save_jxb(const char* path);
+    bool load_jxb(const char* path);
+    // True once a write to the open file has failed; cleared by open.
+    bool write_failed() const { return m_write_failed; }
+
     // Invalid_Data unless 0 ≤ n ≤ max and, while plain bytes of a file of known size are
     // read, n units of unit_bytes remain to be read.
     MB_Result check_length(mb_long n, std::size_t unit_bytes, mb_long max);
@@ -286,6 +303,8 @@ public:
     long long bytes_remaining();
 
 private:
+    friend class MB_File_Header;
+
     MB_Result write_file_header();
     // Deletes the current object unless reading handed it to the drawing.
     void discard_current_object();
@@ -293,7 +312,6 @@ private:
     MB_Result write_ascii_text(const char* text, std::size_t n);
 
     MB_Drawing* m_drawing = nullptr;
-    MB_Block* m_block = nullptr;
     MB_File_mode m_file_mode = Mode_Closed;
     MB_File_Heuristics m_heuristics;
     MB_Rendition m_desired_rendition;
@@ -327,4 +345,5 @@ private:
     void* m_stream_user_data = nullptr;
     // Size of the open file: −2 not yet measured, −1 not measurable.
     long long m_file_size = -2;
+    bool m_write_failed = false;
 };

@@ -10,6 +10,8 @@
 #include "platform/fixed_width.h"
 
 class MB_File_IO;
+class MB_Object;
+class MB_Rendition;
 
 class DRAKMERE_API MB_Opcode {
 public:
@@ -41,6 +43,18 @@ public:
 
     // Passes over the operands of an extended ASCII opcode, up to its matching ")".
     MB_Result skip_past_operands(MB_File_IO& file) const;
+
+    // Reads the next opcode of the file. The first call on a file checks the header's
+    // first six bytes ("(VKT V" or "(JXB V", else Not_Native_Stream). Resumable: after
+    // Waiting_For_Data the same call continues where it stopped.
+    MB_Result read_next(MB_File_IO& file);
+    // The object the opcode stands for, made with its class's default constructor and
+    // counted in the file's statistics. Null with result Out_Of_Memory for an opcode that
+    // makes no object (also a known record whose class is not present), Invalid_Data for
+    // a byte that is no opcode.
+    MB_Object* create_object(MB_Rendition& rendition, MB_Result& result, MB_File_IO& file);
+    // The statistics id of the opcode.
+    int statistics_id() const;
 
 private:
     int m_token_length = 0;

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "kernel/database/drawing.h"
+#include "kernel/database/value_attribute.h"
 #include "kernel/stream/file_io.h"
 
 constinit MB_Text_Style* g_text_style = nullptr;
@@ -67,5 +68,44 @@ MB_Result MB_Text_Style::materialize(const MB_Opcode&, MB_File_IO&)
 MB_Result MB_Text_Style::process(MB_File_IO& file)
 {
     if (MB_Drawing* drawing = file.drawing()) drawing->text_style_list().add_tail(this);
+    return MB_Result::Success;
+}
+
+namespace {
+constexpr unsigned char k_style_name_opcode = 'w';
+}  // namespace
+
+MB_Text_Style_Name::MB_Text_Style_Name() : m_name("Text Style") {}
+
+MB_Text_Style_Name::MB_Text_Style_Name(const char* name, MB_Drawing& drawing)
+    : m_text_style(drawing.find_text_style(name)), m_name(name)
+{
+}
+
+MB_Text_Style_Name::~MB_Text_Style_Name()
+{
+    m_text_style = nullptr;
+}
+
+MB_Result MB_Text_Style_Name::serialize(MB_File_IO& file)
+{
+    return mb_write_record_value(file, k_style_name_opcode, m_name);
+}
+
+MB_Result MB_Text_Style_Name::materialize(const MB_Opcode&, MB_File_IO& file)
+{
+    // An empty name read is empty, not the default name.
+    MB_String name;
+    MB_Result r = name.materialize(file);
+    if (r != 0) return r;
+    m_name = name;
+    if (MB_Drawing* drawing = file.drawing()) m_text_style = drawing->find_text_style(m_name.ascii());
+    file.fifo_rendition().text_style_name(m_name.ascii());
+    return MB_Result::Success;
+}
+
+MB_Result MB_Text_Style_Name::process(MB_File_IO& file)
+{
+    file.fifo_rendition().text_style_name(m_name.ascii());
     return MB_Result::Success;
 }

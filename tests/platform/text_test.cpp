@@ -17,6 +17,7 @@
 #include "platform/gdi_draw.h"
 #include "platform/gdi.h"
 #include "platform/handles.h"
+#include "platform/recording_dc.h"
 
 namespace {
 
@@ -390,6 +391,25 @@ TEST(TextOut, BadArgumentsFailCleanly)
     }
     EXPECT_TRUE(DeleteObject(huge));
     EXPECT_EQ(platform_gdi_object_count(), live);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(TextOut, RecordingDcLogsTextCallsWithTheirText)
+{
+    HDC rec = platform_create_recording_dc(nullptr);
+    ASSERT_NE(rec, nullptr);
+    SetTextColor(rec, RGB(1, 2, 3));
+    SetTextAlign(rec, TA_RIGHT);
+    EXPECT_TRUE(TextOutA(rec, 10, -5, "120", 3));
+    EXPECT_TRUE(TextOutA(rec, 0, 0, "", 0));
+    std::vector<std::string> texts;
+    for (const Platform_Call& c : platform_recorded_calls(rec)) texts.push_back(platform_call_text(c));
+    EXPECT_EQ(texts, (std::vector<std::string>{"SetTextColor 197121", "SetTextAlign 2", "TextOutA 10 -5 3 \"120\"",
+                                               "TextOutA 0 0 0"}));
+    DeleteDC(rec);
 }
 
 }  // namespace

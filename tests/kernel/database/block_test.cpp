@@ -344,8 +344,8 @@ TEST(Block_Stream, ReadingDefinitions)
     ASSERT_EQ(s.drawing.block_list().count(), 1);
     EXPECT_EQ(open->object_list().count(), 2);
     EXPECT_TRUE(s.drawing.object_list().is_empty());
-    MB_Block_End again;
-    ASSERT_EQ(again.process(s.io), 0);
+    MB_Block_End again;  // no block open
+    EXPECT_EQ(again.process(s.io), MB_Result::Invalid_Data);
     EXPECT_EQ(s.drawing.block_list().count(), 1);
 }
 

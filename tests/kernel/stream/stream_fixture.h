@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -34,6 +35,28 @@ inline Bytes hex(const char* text)
         p += 2;
     }
     return out;
+}
+
+// The 8 bytes of a double as they lie in memory (little-endian on the targets).
+inline Bytes le_double(double v)
+{
+    unsigned char b[8];
+    std::memcpy(b, &v, 8);
+    return Bytes(reinterpret_cast<const char*>(b), 8);
+}
+
+// A 4-byte little-endian long.
+inline Bytes le_long(mb_long v)
+{
+    Bytes out;
+    for (int i = 0; i < 4; ++i) out += static_cast<char>((static_cast<mb_ulong>(v) >> (8 * i)) & 0xFF);
+    return out;
+}
+
+// A string's stream form: its byte count as a long, then the bytes.
+inline Bytes counted(const std::string& text)
+{
+    return le_long(static_cast<mb_long>(text.size())) + text;
 }
 
 inline std::string to_hex(const Bytes& b)

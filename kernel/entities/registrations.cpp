@@ -1,0 +1,9 @@
+// The entity records in the stream's object table.
+#include "kernel/entities/insert.h"
+#include "kernel/kernel_p.h"
+#include "kernel/stream/object_factory.h"
+
+void mb_register_entity_records()
+{
+    MB_Object_Factory::register_maker('I', &mb_make_object<MB_Insert>);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+// The font state of the native stream: the records that the writer's attribute state
+// emits in front of a text when a font value differs from the last one written, and that
+// a reader turns back into the font state of the texts read after them.
+
+#include "kernel/database/value_attribute.h"
+
+#define MB_FONT_RECORD(Class, Type, Id, Opcode)                                    \
+    class DRAKMERE_API Class : public MB_Value_Attribute<Type, MB_Object::Id, Opcode> { \
+    public:                                                                        \
+        Class() = default;                                                         \
+        explicit Class(const Type& value) : MB_Value_Attribute(value) {}           \
+        MB_Result process(MB_File_IO& file) override;                              \
+    }
+
+// Font file names; a name longer than the reader's field is cut.
+MB_FONT_RECORD(MB_Font_Name, MB_String, ID_FONT_NAME, 0x06);
+MB_FONT_RECORD(MB_Big_Font_Name, MB_String, ID_BIG_FONT_NAME, 0x0C);
+MB_FONT_RECORD(MB_Text_Height, double, ID_TEXT_HEIGHT, 'H');
+MB_FONT_RECORD(MB_Text_Width_Scale, double, ID_TEXT_WIDTH_SCALE, 'K');
+MB_FONT_RECORD(MB_Oblique_Angle, double, ID_OBLIQUE_ANGLE, 'A');
+// Carried only: reading it changes nothing.
+MB_FONT_RECORD(MB_Font_Value, mb_long, ID_FONT_VALUE, 'C');
+MB_FONT_RECORD(MB_Font_Flag, mb_long, ID_FONT_FLAG, 'o');
+MB_FONT_RECORD(MB_Text_Angle, double, ID_TEXT_ANGLE, 'd');
+MB_FONT_RECORD(MB_Text_Flag, mb_long, ID_TEXT_FLAG, 'b');
+
+#undef MB_FONT_RECORD
