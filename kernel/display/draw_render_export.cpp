@@ -54,14 +54,19 @@ bool MB_Draw_Render::export_image(char* path, Qe_Rect& rect, long, long height, 
 
     HWND wnd = m_operation ? m_operation->wnd() : m_quick_dc.wnd();
     HDC wdc = GetDC(wnd);
-    HDC mem = wdc ? CreateCompatibleDC(wdc) : nullptr;
+    if (!wdc) return false;
+    HDC mem = CreateCompatibleDC(wdc);
+    if (!mem) {
+        ReleaseDC(wnd, wdc);
+        return false;
+    }
     // Sizes beyond an int cannot be a bitmap either.
     HBITMAP bitmap = nullptr;
-    if (mem && pw < INT_MAX && ph < INT_MAX) bitmap = CreateCompatibleBitmap(wdc, static_cast<int>(pw), static_cast<int>(ph));
+    if (pw < INT_MAX && ph < INT_MAX) bitmap = CreateCompatibleBitmap(wdc, static_cast<int>(pw), static_cast<int>(ph));
     if (!bitmap) {
-        if (mem) DeleteDC(mem);
+        DeleteDC(mem);
         MessageBoxA(wnd, "The image is too large,Out of memery!", "Tavimor Error Message", MB_OK);
-        if (wdc) ReleaseDC(wnd, wdc);
+        ReleaseDC(wnd, wdc);
         return false;
     }
 
