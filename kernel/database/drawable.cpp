@@ -184,6 +184,15 @@ void MB_Drawable::draw_node(MB_Draw_Node* node)
     m_draw_node = node;
 }
 
+void MB_Drawable::build_draw_node_with_ltype(Qe_Pt_Set& points)
+{
+    draw_node(nullptr);
+    MB_Line_Type* ltype = m_general.line_type();
+    if (!ltype || ltype->pattern_length() == 0.0) return;
+    draw_node(new MB_Draw_Lines_Sets(points.points(), points.count(), m_general.color(), m_general.line_scale(), ltype,
+                                     this));
+}
+
 void MB_Drawable::flag(unsigned short state)
 {
     m_flag = state;

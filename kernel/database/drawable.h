@@ -190,6 +190,9 @@ public:
     MB_Result read_xdata(const MB_Opcode& opcode, MB_File_IO& file);
     void build_save_flag();
 
+    // Replaces the display node: with a line type that has a pattern, the points cut into
+    // its dashes in the general's colour and line scale; otherwise no node.
+    void build_draw_node_with_ltype(Qe_Pt_Set& points);
     void build_draw_node(Qe_Pt*, int, bool) {}
     void build_draw_node(mb_ulong, mb_ulong*, Qe_Pt*) {}
     void build_color() {}
