@@ -17,7 +17,6 @@ constexpr unsigned char k_name_opcode = 'J';
 constexpr const char* k_default_name = "Block";
 constexpr const char* k_default_desc = "DESC";
 constexpr const char* k_unnamed = "noname";
-constexpr const char* k_read_desc = "desc";
 
 Qe_Tran base_transf(const Qe_Pt& base)
 {
@@ -165,7 +164,7 @@ MB_Result MB_Block_Begin::process(MB_File_IO& file)
     if (!drawing) return MB_Result::Success;
     // A definition inside a definition would orphan the open block.
     if (drawing->temp_block()) return MB_Result::Invalid_Data;
-    drawing->temp_block(new MB_Block(m_base, m_name, MB_String(k_read_desc)));
+    drawing->temp_block(new MB_Block(m_base, m_name, m_desc));
     return MB_Result::Success;
 }
 

@@ -77,7 +77,8 @@ public:
     // 'B', the base point relative to the running position, the name, the description.
     MB_Result serialize(MB_File_IO& file) override;
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
-    // Makes a new block (described "desc") the drawing's temp block. A definition may not
+    // Makes a new block with the record's base point, name and description the drawing's
+    // temp block (the description is kept, so a reload loses nothing). A definition may not
     // open inside another: while a temp block is set the record is refused with
     // Invalid_Data and the open block is kept.
     MB_Result process(MB_File_IO& file) override;

@@ -57,14 +57,6 @@ constexpr const char* k_no_layer = "~No layer";
 
 // A coordinate truncated to a pixel; values beyond the int range (or NaN) are clamped so
 // that the conversion stays defined.
-int to_pixel(double v)
-{
-    if (!(v == v)) return 0;
-    if (v >= static_cast<double>(std::numeric_limits<int>::max())) return std::numeric_limits<int>::max();
-    if (v <= static_cast<double>(std::numeric_limits<int>::min())) return std::numeric_limits<int>::min();
-    return static_cast<int>(v);
-}
-
 }  // namespace
 
 MB_General::MB_General()
@@ -405,7 +397,7 @@ void MB_Geom::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
     std::vector<POINT> pixels(node ? 0 : static_cast<std::size_t>(n));
     for (int i = 0; i < static_cast<int>(pixels.size()); ++i) {
         const Qe_Pt p = m_edge.points()[i] * t;
-        pixels[i] = POINT{to_pixel(p.x()), to_pixel(p.y())};
+        pixels[i] = POINT{api_mb_to_pixel(p.x()), api_mb_to_pixel(p.y())};
     }
     if (hdc) {
         if (node)

@@ -19,6 +19,7 @@ class MB_Drawing;
 class MB_Object;
 class MB_Operation;
 class MB_View_Undo_Redo;
+class Qe_Rect;
 
 class DRAKMERE_API MB_Draw_Render {
 public:
@@ -84,6 +85,12 @@ public:
     bool export_image(char* path, Qe_Rect& rect, long, long height, short, long background, long dpi);
 
     bool build_limit() { return false; }
+    // Entry points kept for hosts; they draw nothing.
+    void draw_slow(HDC, MB_Drawing&) {}
+    void draw_on_memdc(HDC) {}
+    void draw_on_memdc(HDC, Qe_Rect&, MB_Drawing&) {}
+    void draw_drawing(HDC, MB_Drawing&) {}
+    void draw3d_drawing(HDC, MB_Drawing&) {}
 
     Qe_Tran& drawing_to_screen() { return m_drawing_to_screen; }
     Qe_Tran screen_to_drawing() const { return m_drawing_to_screen.inverse(); }

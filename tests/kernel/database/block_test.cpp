@@ -322,7 +322,7 @@ TEST(Block_Stream, ReadingDefinitions)
     MB_Block* open = s.drawing.temp_block();
     ASSERT_NE(open, nullptr);
     EXPECT_EQ(open->name(), MB_String("Doo"));
-    EXPECT_EQ(open->desc(), MB_String("desc"));
+    EXPECT_EQ(open->desc(), MB_String("x"));  // the description read is kept
     EXPECT_TRUE(pt_eq(open->base_pos(), Qe_Pt(1, 2, 0)));
 
     // Members go to the open block.

@@ -84,9 +84,7 @@ void fill(MB_Drawing& d)
     locked->color(0x00FF00);
     d.layer_list().add_tail(frozen);
     d.layer_list().add_tail(locked);
-    // A block's description is not carried by its stream form: readers give every block
-    // read "desc", which the fixture uses so that a reload saves the same bytes.
-    auto* door = new MB_Block(Qe_Pt(1, 2, 0), MB_String("door"), MB_String("desc"));
+    auto* door = new MB_Block(Qe_Pt(1, 2, 0), MB_String("door"), MB_String("Front door, 900 wide"));
     door->object_list().add_tail(geom(locked, 1, {Qe_Pt(0, 0, 0), Qe_Pt(1, 0, 0)}));
     door->object_list().add_tail(geom(frozen, 2, {Qe_Pt(1, 1, 0), Qe_Pt(2, 3, 0)}));
     d.block_list().add_tail(door);
@@ -143,6 +141,7 @@ void expect_same(MB_Drawing& saved, MB_Drawing& loaded)
          a = a->next(), b = b->next()) {
         auto *ba = static_cast<MB_Block*>(a), *bb = static_cast<MB_Block*>(b);
         EXPECT_EQ(ba->name(), bb->name());
+        EXPECT_EQ(ba->desc(), bb->desc());
         EXPECT_TRUE(pt_eq(ba->base_pos(), bb->base_pos()));
         ASSERT_EQ(ba->object_list().count(), bb->object_list().count());
         int i = 0;
