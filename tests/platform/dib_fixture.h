@@ -10,6 +10,12 @@
 #include "platform/gdi.h"
 #include "platform/snapshot.h"
 
+// What an 8-bit DIB's colour table holds.
+enum class Dib_Palette {
+    primaries,  // every colour whose channels are 0 or 255, at index = its rgb bits
+    grey_ramp,  // index i is grey i: black 0, white 255
+};
+
 // A DIB section selected into its own memory DC.
 struct Dib {
     HDC dc = nullptr;
@@ -18,7 +24,8 @@ struct Dib {
     std::uint8_t* bits = nullptr;
     int w, h, bpp, stride;
 
-    Dib(int w_, int h_, int bpp_, bool bottom_up = true) : w(w_), h(h_), bpp(bpp_), stride(((w_ * bpp_ + 31) / 32) * 4)
+    Dib(int w_, int h_, int bpp_, bool bottom_up = true, Dib_Palette palette = Dib_Palette::primaries)
+        : w(w_), h(h_), bpp(bpp_), stride(((w_ * bpp_ + 31) / 32) * 4)
     {
         struct {
             BITMAPINFOHEADER h;
@@ -33,11 +40,11 @@ struct Dib {
             info.h.biCompression = BI_BITFIELDS;
             info.colours[0] = 0xF800, info.colours[1] = 0x07E0, info.colours[2] = 0x001F;
         }
-        if (bpp == 8) {
-            // Every colour whose channels are 0 or 255 is in the table (index = rgb bits).
+        if (bpp == 8 && palette == Dib_Palette::primaries)
             for (int i = 0; i < 8; ++i)
                 info.colours[i] = (i & 1 ? 0xFF0000u : 0) | (i & 2 ? 0xFF00u : 0) | (i & 4 ? 0xFFu : 0);
-        }
+        if (bpp == 8 && palette == Dib_Palette::grey_ramp)
+            for (int i = 0; i < 256; ++i) info.colours[i] = static_cast<std::uint32_t>(i * 0x010101);
         void* b = nullptr;
         bmp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &b, nullptr, 0);
         bits = static_cast<std::uint8_t*>(b);

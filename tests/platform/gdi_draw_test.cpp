@@ -9,6 +9,7 @@
 #include <set>
 #include <vector>
 
+#include "dib_fixture.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
 #include "platform/handles.h"
@@ -24,50 +25,12 @@ using Pixels = std::set<Pixel>;
 constexpr COLORREF white = RGB(255, 255, 255);
 constexpr COLORREF black = RGB(0, 0, 0);
 
-// A bottom-up DIB section of the given depth in its own memory DC, painted white.
-struct Dib {
-    HDC dc = nullptr;
-    HBITMAP bmp = nullptr;
-    HGDIOBJ old = nullptr;
-    std::uint8_t* bits = nullptr;
-    int w, h, bpp, stride;
-
-    Dib(int w_, int h_, int bpp_) : w(w_), h(h_), bpp(bpp_), stride(((w_ * bpp_ + 31) / 32) * 4)
+// A bottom-up DIB section of the given depth in its own memory DC, painted white; an 8-bit one
+// holds a grey ramp, so raster operations on indices act on grey levels.
+struct White_Dib : Dib {
+    White_Dib(int w_, int h_, int bpp_) : Dib(w_, h_, bpp_, true, Dib_Palette::grey_ramp)
     {
-        struct {
-            BITMAPINFOHEADER h;
-            std::uint32_t colours[256];
-        } info{};
-        info.h.biSize = 40;
-        info.h.biWidth = w;
-        info.h.biHeight = h;
-        info.h.biPlanes = 1;
-        info.h.biBitCount = static_cast<WORD>(bpp);
-        if (bpp == 16) {
-            info.h.biCompression = BI_BITFIELDS;
-            info.colours[0] = 0xF800, info.colours[1] = 0x07E0, info.colours[2] = 0x001F;
-        }
-        if (bpp == 8)
-            for (int i = 0; i < 256; ++i)  // a grey ramp with black 0 and white 255
-                info.colours[i] = static_cast<std::uint32_t>(i * 0x010101);
-        void* b = nullptr;
-        bmp = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &b, nullptr, 0);
-        bits = static_cast<std::uint8_t*>(b);
         std::memset(bits, 0xFF, static_cast<std::size_t>(stride) * h);
-        dc = CreateCompatibleDC(nullptr);
-        old = SelectObject(dc, bmp);
-    }
-    ~Dib()
-    {
-        SelectObject(dc, old);
-        DeleteDC(dc);
-        DeleteObject(bmp);
-    }
-    COLORREF at(int x, int y) const
-    {
-        COLORREF c = 0xDEADBEEF;
-        EXPECT_TRUE(platform_read_pixel(bmp, x, y, &c));
-        return c;
     }
     Pixels where(COLORREF c) const
     {
@@ -138,7 +101,7 @@ TEST(GdiDraw, PensAndBrushesAndTheirDescriptions)
     EXPECT_EQ(lb.lbHatch, static_cast<UINT_PTR>(HS_BDIAGONAL));
     EXPECT_EQ(platform_gdi_object_count(), live + 3);
     {
-        Dib d(4, 4, 24);
+        White_Dib d(4, 4, 24);
         // A new DC holds a black pen of width 0 and a white brush; selecting them back works.
         HGDIOBJ p0 = GetCurrentObject(d.dc, OBJ_PEN);
         ASSERT_EQ(GetObject(p0, sizeof lp, &lp), static_cast<int>(sizeof lp));
@@ -162,7 +125,7 @@ TEST(GdiDraw, ThinLinesMatchBresenhamWithoutTheirEndAtEveryDepth)
     std::mt19937 rng(3);
     std::uniform_int_distribution<int> x(0, 39), y(0, 29);
     for (int depth : {8, 16, 24, 32}) {
-        Dib d(40, 30, depth);
+        White_Dib d(40, 30, depth);
         for (int i = 0; i < 80; ++i) {
             std::memset(d.bits, 0xFF, static_cast<std::size_t>(d.stride) * d.h);
             const int ax = x(rng), ay = y(rng), bx = x(rng), by = y(rng);
@@ -184,7 +147,7 @@ TEST(GdiDraw, NotXorDrawsEveryPixelOnceAndTwiceRestores)
 {
     for (int depth : {8, 16, 24, 32}) {
         SCOPED_TRACE(depth);
-        Dib d(64, 48, depth);
+        White_Dib d(64, 48, depth);
         std::mt19937 rng(static_cast<unsigned>(depth));
         for (int i = 0; i < d.stride * d.h; ++i) d.bits[i] = static_cast<std::uint8_t>(rng());
         const auto before = d.bytes();
@@ -226,7 +189,7 @@ TEST(GdiDraw, NotXorDrawsEveryPixelOnceAndTwiceRestores)
 
 TEST(GdiDraw, PolylineJointsAreDrawnOnce)
 {
-    Dib d(20, 20, 24);
+    White_Dib d(20, 20, 24);
     SetROP2(d.dc, R2_NOTXORPEN);  // NOT-XOR of black on white: a pixel drawn twice turns white again
     const POINT pts[] = {{1, 1}, {10, 1}, {10, 10}, {1, 10}, {1, 1}};
     Polyline(d.dc, pts, 5);
@@ -249,7 +212,7 @@ TEST(GdiDraw, PathFillMatchesCairoEvenOddSoNestedFiguresLeaveHoles)
     const int w = 80, h = 64;
     const auto cases = seeded_fill_cases(99u, 40, w, h, 8);
     for (const auto& rings : cases) {
-        Dib d(w, h, 32);
+        White_Dib d(w, h, 32);
         Selected pen(d.dc, CreatePen(PS_NULL, 0, 0));
         Selected brush(d.dc, CreateSolidBrush(RGB(255, 0, 0)));
         ASSERT_TRUE(BeginPath(d.dc));
@@ -277,7 +240,7 @@ TEST(GdiDraw, PathFillMatchesCairoEvenOddSoNestedFiguresLeaveHoles)
 
 TEST(GdiDraw, RectanglesAndEllipsesLeaveOutTheirRightAndBottomEdges)
 {
-    Dib d(20, 20, 24);
+    White_Dib d(20, 20, 24);
     {
         Selected pen(d.dc, CreatePen(PS_NULL, 0, 0));
         Selected brush(d.dc, CreateSolidBrush(black));
@@ -310,7 +273,7 @@ TEST(GdiDraw, RectanglesAndEllipsesLeaveOutTheirRightAndBottomEdges)
 
 TEST(GdiDraw, ArcRunsCounterClockwiseAndStartEqualEndIsTheWholeEllipse)
 {
-    Dib d(41, 41, 24);
+    White_Dib d(41, 41, 24);
     // From the ray to the right to the ray upwards: the upper right quarter.
     Arc(d.dc, 0, 0, 41, 41, 40, 20, 20, 0);
     const Pixels q = d.not_white();
@@ -332,7 +295,7 @@ TEST(GdiDraw, ArcRunsCounterClockwiseAndStartEqualEndIsTheWholeEllipse)
 
 TEST(GdiDraw, BezierNeedsThreeNPlusOnePoints)
 {
-    Dib d(30, 30, 24);
+    White_Dib d(30, 30, 24);
     const POINT pts[] = {{0, 0}, {10, 10}, {20, 20}, {29, 29}, {1, 1}, {2, 2}, {3, 3}};
     EXPECT_FALSE(PolyBezier(d.dc, pts, 3));
     EXPECT_FALSE(PolyBezier(d.dc, pts, 5));
@@ -345,7 +308,7 @@ TEST(GdiDraw, BezierNeedsThreeNPlusOnePoints)
 
 TEST(GdiDraw, WidePensAreRoundAndStyledPensHaveFixedPatterns)
 {
-    Dib d(40, 20, 24);
+    White_Dib d(40, 20, 24);
     {
         Selected wide(d.dc, CreatePen(PS_DOT, 5, black));  // wide styled pens draw solid
         MoveToEx(d.dc, 10, 10, nullptr);
@@ -382,7 +345,7 @@ TEST(GdiDraw, WidePensAreRoundAndStyledPensHaveFixedPatterns)
 
 TEST(GdiDraw, HatchBrushAndFillRectIgnoreTheRasterOperation)
 {
-    Dib d(16, 16, 32);
+    White_Dib d(16, 16, 32);
     HBRUSH hatch = CreateHatchBrush(HS_BDIAGONAL, RGB(255, 0, 0));
     SetROP2(d.dc, R2_NOTXORPEN);
     SetBkColor(d.dc, RGB(0, 0, 255));
@@ -412,7 +375,7 @@ TEST(GdiDraw, ExtremeCoordinatesFinishAndStayOnTheSurface)
 {
     const int big = 2000000000;
     for (int depth : {8, 16, 24, 32}) {
-        Dib d(30, 20, depth);
+        White_Dib d(30, 20, depth);
         Selected brush(d.dc, CreateSolidBrush(black));
         MoveToEx(d.dc, -big, -big, nullptr);
         LineTo(d.dc, big, big);
@@ -463,7 +426,7 @@ TEST(GdiDraw, RecordingDcLogsCallsWithTheSelectedObjects)
     }
     {
         // With a backing bitmap it draws as well.
-        Dib d(10, 10, 24);
+        White_Dib d(10, 10, 24);
         SelectObject(d.dc, d.old);
         HDC rec = platform_create_recording_dc(d.bmp);
         ASSERT_NE(rec, nullptr);
