@@ -35,6 +35,7 @@
 #include "kernel/stream/compressed_data.h"
 #include "kernel/operation/undo_redo.h"
 #include "kernel/operation/operation.h"
+#include "kernel/operation/mouse_tool.h"
 #include "kernel/database/value_attribute.h"
 #include "kernel/database/line_attributes.h"
 #include "kernel/stream/font_records.h"

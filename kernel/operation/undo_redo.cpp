@@ -5,7 +5,9 @@
 #include <unordered_set>
 #include <vector>
 
+#include "kernel/database/drawing.h"
 #include "kernel/database/object.h"
+#include "kernel/database/object_list.h"
 #include "kernel/operation/operation.h"
 
 namespace {
@@ -101,6 +103,78 @@ void delete_objects(std::vector<MB_Object*>& objects)
     objects.clear();
 }
 
+// The members of the list a replay acts on, found once per replay so that no step walks
+// the list to test membership.
+class List_Members {
+public:
+    explicit List_Members(MB_Object_List& list) : m_list(list)
+    {
+        for (MB_Object* o = list.get_head(); o; o = o->next()) m_members.insert(o);
+    }
+    bool has(const MB_Object* o) const { return m_members.count(o) != 0; }
+    // An object already in the list stays where it is: linking it a second time would
+    // break the chain.
+    void append(MB_Object* o)
+    {
+        if (m_members.insert(o).second) m_list.add_tail(o);
+    }
+    void unlink(MB_Object* o)
+    {
+        if (!m_members.erase(o)) return;
+        MB_Object* p = o->prev();
+        MB_Object* n = o->next();
+        if (p)
+            p->next(n);
+        else
+            m_list.set_head(n);
+        if (n)
+            n->prev(p);
+        else
+            m_list.set_tail(p);
+    }
+
+private:
+    MB_Object_List& m_list;
+    std::unordered_set<const MB_Object*> m_members;
+};
+
+void note_touched(MB_Object* o, const List_Members& list, Qe_Void_List& touched)
+{
+    if (o->is_drawable() && list.has(o)) touched.add(o);
+}
+
+// Puts back the state before the step (undo) or after it.
+void replay(const MB_Sub_Command& s, List_Members& list, Qe_Void_List& touched, bool undo)
+{
+    MB_Object* const original = s.original_object();
+    MB_Object* const left = s.left_object();
+    MB_Object* const right = s.right_object();
+    if (original) {
+        if (!left || !right) return;  // its copies are gone: nothing to put back
+        // Also for a live object outside the list (a table entry): its change is undone
+        // all the same.
+        MB_Object* target = original;
+        (undo ? left : right)->copy_to(target);
+        note_touched(original, list, touched);
+        return;
+    }
+    if (!left && right) {
+        if (undo) {
+            list.unlink(right);
+        } else {
+            list.append(right);
+            note_touched(right, list, touched);
+        }
+    } else if (left && !right) {
+        if (undo) {
+            list.append(left);
+            note_touched(left, list, touched);
+        } else {
+            list.unlink(left);
+        }
+    }
+}
+
 }  // namespace
 
 // ---- MB_Sub_Command ----
@@ -134,6 +208,18 @@ void MB_Sub_Command::left_object(MB_Object* obj)
 void MB_Sub_Command::right_object(MB_Object* obj)
 {
     retarget(m_right, obj);
+}
+
+void MB_Sub_Command::undo(MB_Object_List& list, Qe_Void_List& touched)
+{
+    List_Members members(list);
+    replay(*this, members, touched, true);
+}
+
+void MB_Sub_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
+{
+    List_Members members(list);
+    replay(*this, members, touched, false);
 }
 
 void MB_Sub_Command::retarget(MB_Object*& slot, MB_Object* obj)
@@ -208,6 +294,20 @@ void MB_Command::kill_all_sub_command()
     }
 }
 
+void MB_Command::undo(MB_Object_List& list, Qe_Void_List& touched)
+{
+    // Tail first: after "change X, delete X", X must be back before its old state is
+    // copied into it.
+    List_Members members(list);
+    for (const MB_Sub_Command* s = m_tail; s; s = s->prev()) replay(*s, members, touched, true);
+}
+
+void MB_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
+{
+    List_Members members(list);
+    for (const MB_Sub_Command* s = m_head; s; s = s->next()) replay(*s, members, touched, false);
+}
+
 // ---- MB_Undo_Redo ----
 
 MB_Undo_Redo::~MB_Undo_Redo()
@@ -279,6 +379,33 @@ void MB_Undo_Redo::rec_cmd_end()
         }
     }
     m_undo_list.add(cmd);
+}
+
+void MB_Undo_Redo::undo(Qe_Void_List& touched)
+{
+    MB_Command* cmd = last_cmd();
+    if (!cmd || !m_drawing) return;
+    {
+        // What the replay copies or makes is not a change of its own.
+        Recording_Pause pause(*this);
+        cmd->undo(m_drawing->object_list(), touched);
+    }
+    m_undo_list.removeAt(m_undo_list.count() - 1);
+    m_redo_list.addHead(cmd);
+    m_state = 1;
+}
+
+void MB_Undo_Redo::redo(Qe_Void_List& touched)
+{
+    MB_Command* cmd = next_redo_cmd();
+    if (!cmd || !m_drawing) return;
+    {
+        Recording_Pause pause(*this);
+        cmd->redo(m_drawing->object_list(), touched);
+    }
+    m_redo_list.removeAt(0);
+    m_undo_list.add(cmd);
+    m_state = 1;
 }
 
 MB_Sub_Command* MB_Undo_Redo::find_step(const MB_Object* obj,

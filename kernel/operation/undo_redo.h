@@ -11,6 +11,7 @@
 class MB_Command;
 class MB_Drawing;
 class MB_Object;
+class MB_Object_List;
 
 // One change of one object. Its kind follows from left and right: creation (left null,
 // right set), deletion (left set, right null), modification (both set, original set).
@@ -29,6 +30,12 @@ public:
     void next(MB_Sub_Command* s) { m_next = s; }
     int flag() const { return m_flag; }
     void flag(int f) { m_flag = f; }
+
+    // Replays the change against the list that holds the drawing's entities: undo puts
+    // back the state before it, redo the state after it. Drawables of the list that came
+    // back or changed are appended to touched, for the caller to redraw.
+    void undo(MB_Object_List& list, Qe_Void_List& touched);
+    void redo(MB_Object_List& list, Qe_Void_List& touched);
 
     // The live object of a modification.
     MB_Object* original_object() const { return m_original; }
@@ -75,6 +82,11 @@ public:
     bool add(MB_Sub_Command* sub);
     void kill_all_sub_command();
 
+    // Undo runs the steps from the last to the first, so that each step finds the object
+    // in the state its own change left it in; redo runs them in recording order.
+    void undo(MB_Object_List& list, Qe_Void_List& touched);
+    void redo(MB_Object_List& list, Qe_Void_List& touched);
+
     MB_Sub_Command* sub_command_head() const { return m_head; }
     MB_Sub_Command* sub_command_tail() const { return m_tail; }
     MB_Command* prev() const { return m_prev; }
@@ -119,6 +131,12 @@ public:
     // when obj cannot be copied.
     int modify_cmd(MB_Object* obj);
 
+    // Undoes the last done command against the drawing's entities, or redoes the next
+    // undone one; nothing without a drawing or such a command. Recording is left on, with
+    // no command open.
+    void undo(Qe_Void_List& touched);
+    void redo(Qe_Void_List& touched);
+
     bool is_can_undo() const { return !m_undo_list.is_empty(); }
     bool is_can_redo() const { return !m_redo_list.is_empty(); }
     void rec_cmd_pause() { m_state = 0; }
@@ -132,6 +150,8 @@ public:
     MB_Drawing* drawing() const { return m_drawing; }
     void drawing(MB_Drawing* d) { m_drawing = d; }
     MB_Command* last_cmd() const { return static_cast<MB_Command*>(m_undo_list.last()); }
+    // The command the next redo replays, or null.
+    MB_Command* next_redo_cmd() const { return static_cast<MB_Command*>(m_redo_list.first()); }
 
 private:
     // Drops a command whose changes stay applied: the drawing keeps what it holds, the

@@ -454,7 +454,7 @@ TEST(DrawRender, NothingIsDrawnWithoutWindowOrDrawing)
         HWND wnd = platform_create_window(40, 30);
         {
             MB_Operation op;
-            op.init(wnd, nullptr);
+            op.init(wnd, static_cast<MB_Drawing*>(nullptr));
             Hook hook(wnd);
             MB_Draw_Render* r = op.draw_render();
             HDC dc = GetDC(wnd);

@@ -1,0 +1,3 @@
+#include "kernel/operation/mouse_tool.h"
+
+MB_Mouse_Tool::~MB_Mouse_Tool() = default;
