@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
+#include <random>
 #include <vector>
 
+#include "kernel/database/drawing.h"
 #include "kernel/database/object_list.h"
 #include "kernel/operation/operation.h"
 #include "kernel/test_objects.h"
@@ -280,6 +284,233 @@ TEST_F(UndoTest, CopiesMadeForAnotherRecordAreNotRecordedInTheActiveOne)
     second.reset();
     EXPECT_EQ(g_active_operation, op.get());
     EXPECT_EQ(end_command().size(), 1u);
+}
+
+// An operation hosting a drawing whose entity list the replays act on.
+class ReplayTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        live_before = Test_Object::s_live;
+        op = std::make_unique<MB_Operation>();
+        op->init(nullptr, new MB_Drawing);
+        rec = op->undo_redo();
+    }
+    void TearDown() override
+    {
+        op.reset();
+        EXPECT_EQ(Test_Object::s_live, live_before);
+        EXPECT_EQ(Test_Geom::s_live, 0);
+    }
+    MB_Object_List& list() { return op->drawing()->object_list(); }
+    Test_Object* add(int value)
+    {
+        auto* o = new Test_Object(value);
+        list().add_tail(o);
+        return o;
+    }
+    // The entity list as (object, value) pairs, in list order, walked both ways so that a
+    // broken chain shows.
+    std::vector<std::pair<MB_Object*, int>> state()
+    {
+        std::vector<std::pair<MB_Object*, int>> v;
+        for (MB_Object* o = list().get_head(); o; o = o->next())
+            v.emplace_back(o, static_cast<Test_Object*>(o)->value());
+        std::vector<MB_Object*> back;
+        for (MB_Object* o = list().get_tail(); o; o = o->prev()) back.push_back(o);
+        EXPECT_EQ(back.size(), v.size());
+        for (size_t i = 0; i < back.size() && i < v.size(); ++i) EXPECT_EQ(back[i], v[v.size() - 1 - i].first);
+        return v;
+    }
+
+    int live_before = 0;
+    std::unique_ptr<MB_Operation> op;
+    MB_Undo_Redo* rec = nullptr;
+};
+
+TEST_F(ReplayTest, UndoAndRedoOfEachKind)
+{
+    Test_Object* doomed = add(1);
+    Test_Object* edited = add(2);
+    rec->rec_cmd_begin("mixed");
+    doomed->lose(list());
+    edited->change(20);
+    Test_Object* created = add(3);
+    rec->rec_cmd_end();
+    const auto after = state();
+    EXPECT_EQ(after, (std::vector<std::pair<MB_Object*, int>>{{edited, 20}, {created, 3}}));
+
+    Qe_Void_List touched;
+    op->undo(touched);
+    EXPECT_EQ(rec->state(), 1);
+    EXPECT_FALSE(op->is_can_undo());
+    EXPECT_TRUE(op->is_can_redo());
+    // The deleted object comes back at the tail; the created one leaves.
+    EXPECT_EQ(state(), (std::vector<std::pair<MB_Object*, int>>{{edited, 2}, {doomed, 1}}));
+    EXPECT_TRUE(touched.is_empty());  // no drawables among them
+
+    op->redo(touched);
+    EXPECT_EQ(state(), after);
+    EXPECT_TRUE(op->is_can_undo());
+    EXPECT_FALSE(op->is_can_redo());
+    // The record still owns the deleted object, and the backup and snapshot.
+    EXPECT_EQ(Test_Object::s_live - live_before, 5);
+}
+
+TEST_F(ReplayTest, ChangeThenDeleteUndoesToTheOldState)
+{
+    Test_Object* x = add(1);
+    rec->rec_cmd_begin("edit and delete");
+    x->change(2);
+    x->lose(list());
+    rec->rec_cmd_end();
+    Qe_Void_List touched;
+    op->undo(touched);
+    // The deletion is undone first, so that the old state lands in the object.
+    EXPECT_EQ(state(), (std::vector<std::pair<MB_Object*, int>>{{x, 1}}));
+    op->redo(touched);
+    EXPECT_TRUE(state().empty());
+    op->undo(touched);
+    EXPECT_EQ(state(), (std::vector<std::pair<MB_Object*, int>>{{x, 1}}));
+
+    // Create, change, delete in one command leaves nothing to replay.
+    rec->rec_cmd_begin("scratch");
+    Test_Object* tmp = add(5);
+    tmp->change(6);
+    tmp->lose(list());
+    rec->rec_cmd_end();
+    op->undo(touched);
+    EXPECT_EQ(state(), (std::vector<std::pair<MB_Object*, int>>{{x, 1}}));
+    op->redo(touched);
+    EXPECT_EQ(state(), (std::vector<std::pair<MB_Object*, int>>{{x, 1}}));
+}
+
+TEST_F(ReplayTest, NewCommandDropsWhatOnlyUndoneCommandsHeld)
+{
+    Test_Object* kept = add(1);
+    rec->rec_cmd_begin("create");
+    add(2);
+    rec->rec_cmd_end();
+    rec->rec_cmd_begin("edit");
+    kept->change(3);
+    rec->rec_cmd_end();
+    Qe_Void_List touched;
+    op->undo(touched);
+    op->undo(touched);
+    EXPECT_EQ(Test_Object::s_live - live_before, 4);  // kept, the undone creation, backup, snapshot
+    rec->rec_cmd_begin("new");
+    EXPECT_FALSE(op->is_can_redo());
+    EXPECT_EQ(Test_Object::s_live - live_before, 1);
+    rec->rec_cmd_end();
+    op->redo(touched);  // nothing left to redo
+    EXPECT_EQ(state(), (std::vector<std::pair<MB_Object*, int>>{{kept, 1}}));
+}
+
+TEST_F(ReplayTest, DrawablesBroughtBackOrChangedAreTouched)
+{
+    auto* line = new Test_Geom;
+    list().add_tail(line);
+    auto* edited = new Test_Geom;
+    list().add_tail(edited);
+    rec->rec_cmd_begin("geoms");
+    line->lose(list());
+    edited->modify_cmd();
+    edited->general().color(5);
+    auto* created = new Test_Geom;
+    list().add_tail(created);
+    rec->rec_cmd_end();
+
+    Qe_Void_List touched;
+    op->undo(touched);
+    EXPECT_TRUE(touched.contains(line));
+    EXPECT_TRUE(touched.contains(edited));
+    EXPECT_FALSE(touched.contains(created));
+    EXPECT_NE(edited->general().color(), 5);
+    touched.clear();
+    op->redo(touched);
+    EXPECT_FALSE(touched.contains(line));
+    EXPECT_TRUE(touched.contains(edited));
+    EXPECT_TRUE(touched.contains(created));
+    EXPECT_EQ(edited->general().color(), 5);
+}
+
+TEST_F(ReplayTest, NothingWithoutCommandsOrDrawing)
+{
+    Qe_Void_List touched;
+    op->undo(touched);
+    op->redo(touched);
+    EXPECT_EQ(rec->state(), 0);
+
+    // A record without a drawing has no list to replay against: the command stays done.
+    MB_Undo_Redo loose;
+    loose.rec_cmd_begin("c");
+    loose.rec_cmd_end();
+    loose.undo(touched);
+    EXPECT_TRUE(loose.is_can_undo());
+    EXPECT_FALSE(loose.is_can_redo());
+}
+
+// Random edits in several commands; undoing k commands must give the list as it was k
+// commands ago, and redoing them the later states again.
+TEST_F(ReplayTest, SeededEditsReplayToRecordedStates)
+{
+    std::mt19937 rng(7);
+    for (int i = 0; i < 5; ++i) add(i);
+    std::vector<std::vector<std::pair<MB_Object*, int>>> history{state()};
+    int next_value = 100;
+    for (int c = 0; c < 12; ++c) {
+        rec->rec_cmd_begin("random");
+        const int edits = 1 + static_cast<int>(rng() % 6);
+        for (int e = 0; e < edits; ++e) {
+            const long n = list().count();
+            const unsigned kind = rng() % 3;
+            if (kind == 0 || n == 0) {
+                add(next_value++);
+            } else {
+                auto* o = static_cast<Test_Object*>(list().get(static_cast<int>(rng() % n)));
+                if (kind == 1)
+                    o->change(next_value++);
+                else
+                    o->lose(list());
+            }
+        }
+        rec->rec_cmd_end();
+        history.push_back(state());
+    }
+    Qe_Void_List touched;
+    for (int k = static_cast<int>(history.size()) - 2; k >= 0; --k) {
+        op->undo(touched);
+        // Order aside: objects brought back go to the tail.
+        auto got = state(), want = history[k];
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        ASSERT_EQ(got, want) << "after undoing to command " << k;
+    }
+    for (size_t k = 1; k < history.size(); ++k) {
+        op->redo(touched);
+        auto got = state(), want = history[k];
+        std::sort(got.begin(), got.end());
+        std::sort(want.begin(), want.end());
+        ASSERT_EQ(got, want) << "after redoing command " << k;
+    }
+}
+
+TEST(UndoCommand, StepsReplayedAgainstAList)
+{
+    MB_Object_List list;
+    Qe_Void_List touched;
+    auto* obj = new Test_Object(1);
+    {
+        // A deletion step replayed on its own.
+        MB_Sub_Command del(nullptr, obj, nullptr);
+        del.undo(list, touched);
+        del.undo(list, touched);  // already a member: not linked twice
+        EXPECT_EQ(list.count(), 1);
+        del.redo(list, touched);
+        EXPECT_TRUE(list.is_empty());
+        del.undo(list, touched);
+    }
+    list.kill_all();
 }
 
 TEST(UndoCommand, NamesAndClosedCommands)
