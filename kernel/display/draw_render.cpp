@@ -27,8 +27,6 @@ enum : int {
 
 constexpr double k_min_scaling = 1e-9;
 constexpr double k_max_scaling = 1e11;
-// Pixels added around the drawables that a partial repaint covers.
-constexpr int k_redraw_margin = 4;
 constexpr int k_grip_size = 3;
 
 // Meshes and faces are drawn even when their rectangle misses the view.

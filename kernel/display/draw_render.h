@@ -26,6 +26,8 @@ public:
     // Sizes of the sheet that a fresh view fits into the window.
     static constexpr double k_view_height = 290.0;
     static constexpr double k_view_width = 210.0;
+    // Pixels added around what a partial repaint covers, for pen widths and truncation.
+    static constexpr int k_redraw_margin = 4;
 
     MB_Draw_Render();
     // A renderer owns its raster device and history; copying would share them.

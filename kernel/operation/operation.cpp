@@ -106,7 +106,7 @@ MB_Operation::~MB_Operation()
 
 void MB_Operation::init(HWND wnd, MB_Drawing* drawing)
 {
-    m_selection.clear();
+    clear_selectlist(false);
     m_draw_render_list.kill_all();
     if (drawing != m_drawing.get()) {
         m_drawing.reset();
@@ -281,14 +281,7 @@ bool MB_Operation::delete_object(MB_Object* object, bool redraw)
     const Qe_Rect box = d->rect();
     forget({d});
     d->lose(entities);
-    MB_Draw_Render* r = m_draw_render_list.cur();
-    if (redraw && r) {
-        const Qe_Tran& t = r->drawing_to_screen();
-        const Qe_Pt a = box.lt() * t;
-        const Qe_Pt b = box.rb() * t;
-        RECT pixels{api_mb_to_pixel(a.x()), api_mb_to_pixel(a.y()), api_mb_to_pixel(b.x()), api_mb_to_pixel(b.y())};
-        r->redraw_rect(pixels);
-    }
+    if (redraw) repaint(box);
     return true;
 }
 
@@ -308,15 +301,25 @@ bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
         any = api_mb_get_entity_list_rect(drawn, box);
     }
     for (Qe_Void_Node* n = objects.head(); n; n = n->next()) delete_object(static_cast<MB_Object*>(n->entity()), false);
-    MB_Draw_Render* r = m_draw_render_list.cur();
-    if (any && r) {
-        const Qe_Tran& t = r->drawing_to_screen();
-        const Qe_Pt a = box.lt() * t;
-        const Qe_Pt b = box.rb() * t;
-        RECT pixels{api_mb_to_pixel(a.x()), api_mb_to_pixel(a.y()), api_mb_to_pixel(b.x()), api_mb_to_pixel(b.y())};
-        r->redraw_rect(pixels);
-    }
+    if (any) repaint(box);
     return true;
+}
+
+void MB_Operation::repaint(const Qe_Rect& box)
+{
+    MB_Draw_Render* r = m_draw_render_list.cur();
+    if (!r) return;
+    const Qe_Tran& t = r->drawing_to_screen();
+    const Qe_Pt a = box.lt() * t;
+    const Qe_Pt b = box.rb() * t;
+    // With the view's margin: the truncated corners alone would leave the right and
+    // bottom edge pixels of what was deleted on the screen.
+    const int m = MB_Draw_Render::k_redraw_margin;
+    RECT pixels{std::min(api_mb_to_pixel(a.x()), api_mb_to_pixel(b.x())) - m,
+                std::min(api_mb_to_pixel(a.y()), api_mb_to_pixel(b.y())) - m,
+                std::max(api_mb_to_pixel(a.x()), api_mb_to_pixel(b.x())) + m,
+                std::max(api_mb_to_pixel(a.y()), api_mb_to_pixel(b.y())) + m};
+    r->redraw_rect(pixels);
 }
 
 void MB_Operation::forget(const std::vector<MB_Drawable*>& gone)

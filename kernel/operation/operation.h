@@ -147,6 +147,8 @@ public:
     MB_Draw_Render* cur_draw_render() const { return m_draw_render_list.cur(); }
 
 private:
+    // Repaints the current view's pixels of a drawing rectangle.
+    void repaint(const Qe_Rect& box);
     // Takes destroyed or removed drawables out of the selection and the views' lists.
     void forget(const std::vector<MB_Drawable*>& gone);
     // forget for the drawables of before that are no longer in the drawing's entity list.

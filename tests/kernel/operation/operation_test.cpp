@@ -447,4 +447,23 @@ TEST(Operation, ViewsWithoutAndWithAWindow)
     EXPECT_TRUE(same_point(p * op.drawing_to_screen() * op.screen_to_drawing(), p, 1e-9));
 }
 
+TEST(Operation, DeletionRepaintsWhatTheDrawableCovered)
+{
+    View v;
+    const COLORREF green = RGB(0, 255, 0);
+    Test_Geom* line = v.add({{0, 0, 0}, {100, 50, 0}}, green);
+    Test_Geom* other = v.add({{0, 60, 0}, {100, 60, 0}}, RGB(255, 0, 0));
+    v.op->zoom_all();
+    v.paint();
+    ASSERT_GT(v.count(green), 0);
+    EXPECT_TRUE(v.shown(line));
+    EXPECT_TRUE(v.op->delete_object(line, true));
+    EXPECT_EQ(v.count(green), 0);
+    EXPECT_FALSE(v.shown(line));
+    EXPECT_TRUE(v.shown(other));
+    // The selection of a window by dragging, repainted.
+    EXPECT_TRUE(v.op->rect_select(Qe_Pt(-1, 70, 0), Qe_Pt(101, 50, 0), true));
+    EXPECT_EQ(v.op->selection().count(), 1);
+}
+
 }  // namespace
