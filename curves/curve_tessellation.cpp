@@ -15,7 +15,8 @@ CPointCollector::~CPointCollector() { std::free(m_points); }
 int CPointCollector::add(const Qe_Pt& p, double) {
     if (m_count == m_capacity) {
         if (m_capacity > (1 << 26)) return curve_status::no_memory;
-        const int cap = m_capacity + 20;
+        // Steps of 20 at first, then in proportion, so long polylines do not copy quadratically.
+        const int cap = m_capacity + (m_capacity < 160 ? 20 : m_capacity / 2);
         void* block = m_points ? std::realloc(m_points, sizeof(double[3]) * cap) : std::calloc(cap, sizeof(double[3]));
         if (!block) return curve_status::no_memory;
         m_points = static_cast<double(*)[3]>(block);

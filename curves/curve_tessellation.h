@@ -15,7 +15,7 @@ public:
     virtual Qe_Pt map(const Qe_Pt& p) const = 0;
 };
 
-// Growable receiver of tessellated points (grows by 20 points at a time).
+// Growable receiver of tessellated points.
 class FENDRAL_API CPointCollector {
 public:
     CPointCollector() = default;

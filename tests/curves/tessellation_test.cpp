@@ -26,7 +26,7 @@ int gen1(int p, std::vector<double> knots, std::vector<ref::P3> ctrl, std::vecto
                          reinterpret_cast<double(*)[3]>(ctrl.data()), w.data(), 0.0, t, &out.count, &out.pts);
 }
 
-TEST(Tessellation, SegmentCountsPerSpan) {
+TEST(CurveTessellation, SegmentCountsPerSpan) {
     Poly straight;
     ASSERT_EQ(gen1(3, {0, 0, 0, 0, 1, 2, 3}, {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}, {5, 0, 0}},
                    std::vector<double>(6, 1.0), 1.3, straight),
@@ -51,7 +51,7 @@ TEST(Tessellation, SegmentCountsPerSpan) {
 
 // The circle's polyline: ends on the curve, every vertex on the circle, each chord within
 // a sagitta that falls as the tessellation value grows.
-TEST(Tessellation, CircleWithinTolerance) {
+TEST(CurveTessellation, CircleWithinTolerance) {
     const double r2 = std::sqrt(0.5);
     const std::vector<ref::P3> pts = {{1, 0, 0}, {1, 1, 0}, {0, 1, 0}, {-1, 1, 0}, {-1, 0, 0},
                                       {-1, -1, 0}, {0, -1, 0}, {1, -1, 0}, {1, 0, 0}};
@@ -80,7 +80,7 @@ TEST(Tessellation, CircleWithinTolerance) {
     EXPECT_LT(last_sag, 1e-3);
 }
 
-TEST(Tessellation, BadArgumentsAndValues) {
+TEST(CurveTessellation, BadArgumentsAndValues) {
     const std::vector<ref::P3> pts = {{0, 0, 0}, {1, 1, 0}, {2, 0, 0}, {3, 1, 0}};
     struct Case {
         int degree;
@@ -133,7 +133,7 @@ public:
     }
 };
 
-TEST(Tessellation, AdaptiveStepperFollowsTheCurve) {
+TEST(CurveTessellation, AdaptiveStepperFollowsTheCurve) {
     UnitCircle arc;
     std::srand(42);
     const int before = std::rand();
