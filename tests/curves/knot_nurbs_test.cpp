@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -78,6 +80,30 @@ TEST(KnotVector, CheckRejectsBadVectors) {
     EXPECT_EQ(kv->insert_knots(0, 0.0, -1), curve_status::inconsistent);
     EXPECT_EQ(kv->insert_knots(0, 0.0, 1637), 0);
     EXPECT_EQ(kv->count(), 1640);
+}
+
+TEST(KnotVector, SearchesAndFlatForm) {
+    auto kv = knots(3, {0, 0, 0, 0, 1, 2.5}, 4);
+    struct Case {
+        double v, tol;
+        int index;
+        bool near;
+    } cases[] = {{-0.5, 0.1, -1, false}, {-0.05, 0.1, 3, true}, {1.0, 1e-9, 4, true},
+                 {1.7, 0.1, 4, false},   {2.45, 0.1, 5, true},  {9.0, 0.1, 5, false}};
+    for (auto& c : cases) {
+        int i = 99;
+        EXPECT_EQ(kv->find(c.v, c.tol, i), c.near) << c.v;
+        EXPECT_EQ(i, c.index) << c.v;
+    }
+    EXPECT_EQ(kv->bisect(-1.0, 0, 5), -1);
+    ASSERT_EQ(kv->flat_size(), 16 + 8 * 6);
+    std::vector<std::uint8_t> buf(static_cast<size_t>(kv->flat_size()));
+    kv->write_flat(buf.data());
+    const std::uint8_t head[16] = {6, 0, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x10, 0x40};  // 6, 3, 4.0
+    EXPECT_TRUE(std::equal(head, head + 16, buf.begin()));
+    kv->reverse_knots();
+    const double want[6] = {0, 0, 0, 0, 1.5, 3};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ((*kv)[i], want[i]);
 }
 
 // A clamped cubic against the reference evaluator, and rational weights that all agree.

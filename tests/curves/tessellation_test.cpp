@@ -110,6 +110,12 @@ TEST(CurveTessellation, BadArgumentsAndValues) {
                             1.3, &none.count, &none.pts),
               -1);
     EXPECT_EQ(none.count, -1);  // nothing written for a bad argument
+    std::vector<double> one = {0, 1}, w1 = {1};
+    EXPECT_EQ(gr_splinegen1(3, 0, 1, one.data(), 0, 0, reinterpret_cast<double(*)[3]>(ctrl.data()), w1.data(), 0,
+                            1.3, &none.count, &none.pts),
+              -3);  // no control points
+    EXPECT_EQ(none.pts, nullptr);
+    EXPECT_EQ(tessellate_curve(nullptr, 1.3, &none.count, &none.pts), -1);
     // A fine value is capped per span (32767 / (4 x 4) segments); so is a curve whose
     // estimate would not fit an int.
     Poly fine, vast;
