@@ -13,6 +13,18 @@ constexpr int g_max_order = 1 << 20;  // far above any fit; keeps n*n and n*b in
 
 CMatrix::~CMatrix() = default;
 
+int CMatrix::solve(CPointArray& points, int first) {
+    const int n = size();
+    if (!m_factored || (n > 0 && points.count() == 0)) return curve_status::bad_argument;
+    std::vector<double> v(static_cast<size_t>(n));
+    for (int c = 0; c < 3; ++c) {
+        for (int i = 0; i < n; ++i) v[i] = points[first + i].coordinate(c);
+        solve(v.data());
+        for (int i = 0; i < n; ++i) points[first + i].coordinate(c) = v[i];
+    }
+    return curve_status::ok;
+}
+
 CDenseMatrix::CDenseMatrix(int n, int& status) {
     status = curve_status::ok;
     if (n < 0 || n > 4096) {
@@ -65,16 +77,6 @@ int CDenseMatrix::solve(double* v) {
     return curve_status::ok;
 }
 
-int CDenseMatrix::solve(CPointArray& points, int first) {
-    if (!m_factored || (m_n > 0 && points.count() == 0)) return curve_status::bad_argument;
-    std::vector<double> v(static_cast<size_t>(m_n));
-    for (int c = 0; c < 3; ++c) {
-        for (int i = 0; i < m_n; ++i) v[i] = points[first + i].coordinate(c);
-        solve(v.data());
-        for (int i = 0; i < m_n; ++i) points[first + i].coordinate(c) = v[i];
-    }
-    return curve_status::ok;
-}
 
 CBandMatrix::CBandMatrix(int n, int b, int& status) {
     status = curve_status::ok;
@@ -153,16 +155,6 @@ int CBandMatrix::solve(double* v) {
     return curve_status::ok;
 }
 
-int CBandMatrix::solve(CPointArray& points, int first) {
-    if (!m_factored || (m_n > 0 && points.count() == 0)) return curve_status::bad_argument;
-    std::vector<double> v(static_cast<size_t>(m_n));
-    for (int c = 0; c < 3; ++c) {
-        for (int i = 0; i < m_n; ++i) v[i] = points[first + i].coordinate(c);
-        solve(v.data());
-        for (int i = 0; i < m_n; ++i) points[first + i].coordinate(c) = v[i];
-    }
-    return curve_status::ok;
-}
 
 CCyclicMatrix::CCyclicMatrix(CBandMatrix* band, int a, int& status) : m_band(band) {
     status = curve_status::bad_argument;
@@ -229,14 +221,3 @@ int CCyclicMatrix::solve(double* v) {
     return curve_status::ok;
 }
 
-int CCyclicMatrix::solve(CPointArray& points, int first) {
-    const int n = m_nb + m_a;
-    if (!m_factored || (n > 0 && points.count() == 0)) return curve_status::bad_argument;
-    std::vector<double> v(static_cast<size_t>(n));
-    for (int c = 0; c < 3; ++c) {
-        for (int i = 0; i < n; ++i) v[i] = points[first + i].coordinate(c);
-        solve(v.data());
-        for (int i = 0; i < n; ++i) points[first + i].coordinate(c) = v[i];
-    }
-    return curve_status::ok;
-}

@@ -24,7 +24,7 @@ public:
     virtual int factor() = 0;
     // Solves in place for points first .. first + n - 1 (indices cyclic); the matrix
     // must be factored (2100 otherwise).
-    virtual int solve(CPointArray& points, int first) = 0;
+    virtual int solve(CPointArray& points, int first);
     // Solves in place for n doubles.
     virtual int solve(double* values) = 0;
 
@@ -41,7 +41,7 @@ public:
     int size() const override { return m_n; }
     double& element(int r, int c) override;
     int factor() override;
-    int solve(CPointArray& points, int first) override;
+    using CMatrix::solve;
     int solve(double* values) override;
 
 private:
@@ -58,7 +58,7 @@ public:
     int bandwidth() const { return m_b; }
     double& element(int r, int c) override;
     int factor() override;
-    int solve(CPointArray& points, int first) override;
+    using CMatrix::solve;
     int solve(double* values) override;
 
     // Substitution halves, used by the cyclic matrix: the forward one with the unit lower
@@ -88,7 +88,7 @@ public:
     int size() const override { return m_nb + m_a; }
     double& element(int r, int c) override;
     int factor() override;
-    int solve(CPointArray& points, int first) override;
+    using CMatrix::solve;
     int solve(double* values) override;
 
 private:
