@@ -1,0 +1,113 @@
+#pragma once
+
+// The rational B-spline curve. Control points are stored in homogeneous form
+// (x·w, y·w, z·w) beside their weights; a curve whose weights are all equal is held as
+// non-rational (no weights). Indices of control points are taken cyclically, which is how
+// a periodic (unclamped) curve closes on itself.
+
+#include <memory>
+
+#include "curves/curve.h"
+#include "curves/knot_vector.h"
+
+// Receiver of the span sampler: one homogeneous point with its weight and parameter.
+class FENDRAL_API CSpanSampleSink {
+public:
+    virtual ~CSpanSampleSink();
+    virtual int take(const Qe_Pt& homogeneous, double w, double t) = 0;
+};
+
+class FENDRAL_API CNURBS : public CCurve {
+public:
+    // Takes over the three pieces (weights may be null), also on failure. 2102 when the
+    // knot count differs from the point count, the knots fail their check, the weight count
+    // differs or a weight is below 1e-9; 2102 too for a non-finite control point.
+    CNURBS(CKnotVector* knots, CPointArray* points, CDoubleArray* weights, int& status);
+    ~CNURBS() override;
+
+    int degree() const { return m_knots ? m_knots->degree() : 0; }
+    int control_count() const { return m_points ? m_points->count() : 0; }
+    const CKnotVector* knots() const { return m_knots.get(); }
+    double weight(int i) const;
+    Qe_Pt control_point(int i) const;
+    Qe_Pt homogeneous_control_point(int i) const { return (*m_points)[i]; }
+
+    CCurve* clone() const override;
+    double start_param() const override { return m_start; }
+    double end_param() const override { return m_end; }
+    double period() const override { return m_period; }
+    int derivatives(double t, int order, Qe_Vec* out) const override;
+    int point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const override;
+    int point(double t, Qe_Pt& p) const override;
+    int kind() const override;
+    int size_estimate() const override;
+    int curve_flag() const override { return m_flag; }
+    bool transforms_exactly() const override;
+    bool is_rational() const override { return m_weights != nullptr; }
+    // de Boor's algorithm on the homogeneous points.
+    int homogeneous_point(double t, Qe_Pt& p, double& w) const override;
+    int set_end_control_point(int which, const Qe_Pt& p) override;
+    int subdivide(double a, double b, double x, const CPointMap* map, CPointCollector& out) const override;
+    int set_range(double a, double b) override;
+    int set_start(double a) override;
+    int set_end(double b) override;
+    int translate(const Qe_Vec& v) override;
+
+    // Every span of non-zero length sampled at 3p + 1 equal steps, ends included.
+    int sample_spans(CSpanSampleSink& sink) const;
+    // Exchanges knots, control points and weights with other.
+    void swap_contents(CNURBS& other);
+    // Clears the curve to an empty state (no knots, no points).
+    void reset();
+
+    // Homogeneous point (x·w, y·w, z·w, w) in span s at u; s from the knot vector.
+    void deboor(int s, double u, double out[4]) const;
+    // Homogeneous points at t0 + k·step, k = 0 .. n: the first p + 1 directly, the rest by
+    // forward differences. emit(k, point) is called for k in [first, n]; it returns a status.
+    template <class Emit>
+    int forward_points(int s, double t0, double step, int n, int first, Emit&& emit) const;
+
+private:
+    CNURBS() = default;
+    int evaluate(double t, int order, Qe_Vec* out) const;
+
+    std::unique_ptr<CKnotVector> m_knots;
+    std::unique_ptr<CPointArray> m_points;
+    std::unique_ptr<CDoubleArray> m_weights;
+    double m_start = 0.0;
+    double m_end = 0.0;
+    double m_period = 0.0;
+    int m_flag = 0;
+};
+
+template <class Emit>
+int CNURBS::forward_points(int s, double t0, double step, int n, int first, Emit&& emit) const {
+    const int p = degree();
+    double d[10][4];  // forward differences of orders 0 .. p (p <= 9)
+    const int direct = n < p ? n : p;
+    for (int k = 0; k <= direct; ++k) {
+        deboor(s, t0 + k * step, d[k]);
+        if (k >= first) {
+            int st = emit(k, d[k]);
+            if (st != 0) return st;
+        }
+    }
+    if (n <= p) return 0;
+    // Turn the p + 1 points into a difference table: d[j] becomes the j-th difference at 0,
+    // then walk it forwards so that each further point costs additions only.
+    for (int j = 1; j <= p; ++j)
+        for (int k = p; k >= j; --k)
+            for (int c = 0; c < 4; ++c) d[k][c] -= d[k - 1][c];
+    for (int k = 0; k < p; ++k)  // advance the table to point p
+        for (int j = 0; j < p; ++j)
+            for (int c = 0; c < 4; ++c) d[j][c] += d[j + 1][c];
+    for (int k = p + 1; k <= n; ++k) {
+        for (int j = 0; j < p; ++j)
+            for (int c = 0; c < 4; ++c) d[j][c] += d[j + 1][c];
+        if (k >= first) {
+            int st = emit(k, d[0]);
+            if (st != 0) return st;
+        }
+    }
+    return 0;
+}
