@@ -240,7 +240,9 @@ MB_Result MB_String::materialize(MB_File_IO& file)
     mb_long n = 0;
     std::unique_ptr<char[]> text;
     MB_Result r = file.read_counted_bytes(MB_File_IO::k_max_string_bytes, n, text);
-    if (r == 0 && n > 0) set(n, text.get());
+    // A count of 0 is an empty string: keeping the old text would turn an empty name into
+    // whatever the object held before, so a save and reload would not give back what was saved.
+    if (r == 0) set(n, text.get());
     return r;
 }
 

@@ -73,7 +73,7 @@ public:
     // Stream form: the byte count as a long, then the 8-bit text up to its first NUL (16-bit
     // text is written as the low bytes of its units). The char argument is not used.
     MB_Result serialize(MB_File_IO& file, char unused) const;
-    // Reads the stream form; a count of 0 leaves the string as it was. On failure the
+    // Reads the stream form; a count of 0 makes the string empty. On failure the
     // string and the stream position are unchanged, so the call may be repeated.
     MB_Result materialize(MB_File_IO& file);
 

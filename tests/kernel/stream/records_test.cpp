@@ -67,8 +67,9 @@ TEST(String_Stream, GoldenBytesAndRoundTrip)
     ASSERT_EQ(text.materialize(s.io), 0);
     EXPECT_EQ(text, MB_String("abc"));
     EXPECT_EQ(text.length(), 3);
-    ASSERT_EQ(text.materialize(s.io), 0);  // a count of 0 leaves the text
-    EXPECT_EQ(text, MB_String("abc"));
+    ASSERT_EQ(text.materialize(s.io), 0);  // a count of 0 is the empty string
+    EXPECT_EQ(text, MB_String());
+    EXPECT_EQ(text.length(), 0);
 }
 
 TEST(Xdata_Stream, GoldenBytesAndRoundTrip)
