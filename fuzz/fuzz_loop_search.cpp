@@ -1,5 +1,6 @@
 // Loop search on up to 200 segments whose end points are small integers (so that segments
-// meet, overlap and touch often) scaled by a factor from the input.
+// meet, overlap and touch often) scaled by a factor from the input; bit 2 of the first
+// byte picks the largest loops, bit 3 orders them, bit 4 picks the extreme scales.
 #include <cstddef>
 #include <cstdint>
 
@@ -11,9 +12,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     if (size < 1) return 0;
     const int flags = data[0];
-    // 1, 0.5, 0.1 or 1e-4: the last makes many points fall within the tolerance.
-    static const double scales[4] = {1.0, 0.5, 0.1, 1e-4};
-    const double scale = scales[flags & 3];
+    // Tiny scales make many points fall within the tolerance; huge ones take extents and
+    // intersections towards overflow.
+    static const double scales[8] = {1.0, 0.5, 0.1, 1e-4, 1e-300, 1e5, 1e200, 1e306};
+    const double scale = scales[(flags & 3) | ((flags >> 2) & 4)];
     Qe_Search_Loops s;
     int count = 0;
     for (std::size_t at = 1; at + 4 <= size && count < 200; at += 4, ++count) {

@@ -534,6 +534,22 @@ TEST(LoopSearch, DegenerateInputFinishes)
     for (bool minimal : {true, false}) expect_ccw(search(segs, minimal));
 }
 
+// Coordinates far apart on both sides of the origin: their differences overflow, which
+// must not reach the grid that pairs the segments (found by fuzzing).
+TEST(LoopSearch, FarCoordinatesOfOppositeSignAreGridded)
+{
+    const double f = 1e308;
+    const std::vector<Seg> square = {{-f, -f, f, -f}, {f, -f, f, f}, {f, f, -f, f}, {-f, f, -f, -f}};
+    std::vector<Ring> got = search(square);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].size(), 4u);
+    for (const Qe_Pt& p : got[0]) EXPECT_TRUE(std::fabs(p.x()) == f && std::fabs(p.y()) == f);
+    // The fuzzer's case: both diagonals and a vertical through the middle of such a square.
+    const double g = 1.27e308;
+    got = search({{-g, -g, g, g}, {-g, g, g, -g}, {0, -g, 0, g}});
+    EXPECT_TRUE(got.empty());
+}
+
 // A large random input: short segments scattered over a square (dense enough for about
 // one crossing in six segments), with zero-length and repeated ones among them. A million
 // segments take about four times as long; this size keeps the sanitizer run short.
