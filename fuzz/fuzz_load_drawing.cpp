@@ -13,16 +13,6 @@
 
 namespace {
 
-class Read_Geom : public Test_Geom {
-public:
-    Read_Geom() : Test_Geom(ID_LINE) {}
-    MB_Result process(MB_File_IO& file) override
-    {
-        file.fifo_rendition().add_object(this);
-        return MB_Result::Success;
-    }
-};
-
 std::string temp_path()
 {
     return "/tmp/fendral_fuzz_load_" + std::to_string(::getpid()) + ".vkt";

@@ -12,11 +12,6 @@
 
 namespace {
 
-class Read_Geom : public Test_Geom {
-public:
-    Read_Geom() : Test_Geom(ID_LINE) {}
-};
-
 Read_Geom* geom(MB_Layer* layer, long color, std::vector<Qe_Pt> pts)
 {
     auto* g = new Read_Geom;
