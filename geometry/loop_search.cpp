@@ -57,6 +57,8 @@ std::vector<std::uint64_t> candidate_pairs(const std::vector<Box>& boxes)
     const std::size_t n = boxes.size();
     if (n < 2) return pairs;
     Box all = boxes[0];
+    // The grid works on halved coordinates: the difference of two finite halves is finite,
+    // where the difference of far coordinates of opposite sign may overflow.
     std::vector<double> extents(n);
     for (std::size_t i = 0; i < n; ++i) {
         const Box& b = boxes[i];
@@ -64,15 +66,15 @@ std::vector<std::uint64_t> candidate_pairs(const std::vector<Box>& boxes)
         all.y0 = std::min(all.y0, b.y0);
         all.x1 = std::max(all.x1, b.x1);
         all.y1 = std::max(all.y1, b.y1);
-        extents[i] = std::max(b.x1 - b.x0, b.y1 - b.y0);
+        extents[i] = std::max(b.x1 / 2 - b.x0 / 2, b.y1 / 2 - b.y0 / 2);
     }
-    const double w = all.x1 - all.x0, h = all.y1 - all.y0;
+    const double w = all.x1 / 2 - all.x0 / 2, h = all.y1 / 2 - all.y0 / 2;
     std::nth_element(extents.begin(), extents.begin() + static_cast<std::ptrdiff_t>(n / 2), extents.end());
-    double cell = std::max(extents[n / 2], std::sqrt(w * h / static_cast<double>(n)));
+    double cell = std::max(extents[n / 2], std::sqrt(w / static_cast<double>(n) * h));
     cell = std::max({cell, w / MAX_CELLS_PER_AXIS, h / MAX_CELLS_PER_AXIS});
     if (!(cell > 0.0) || !std::isfinite(cell)) cell = std::max({w, h, 1.0});
-    auto cx = [&](double x) { return static_cast<std::int64_t>(std::floor((x - all.x0) / cell)); };
-    auto cy = [&](double y) { return static_cast<std::int64_t>(std::floor((y - all.y0) / cell)); };
+    auto cx = [&](double x) { return static_cast<std::int64_t>(std::floor((x / 2 - all.x0 / 2) / cell)); };
+    auto cy = [&](double y) { return static_cast<std::int64_t>(std::floor((y / 2 - all.y0 / 2) / cell)); };
     auto key = [](std::int64_t x, std::int64_t y) { return (static_cast<std::uint64_t>(x) << 32) | static_cast<std::uint64_t>(y); };
 
     struct Entry {

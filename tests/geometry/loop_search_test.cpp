@@ -534,6 +534,21 @@ TEST(LoopSearch, DegenerateInputFinishes)
     for (bool minimal : {true, false}) expect_ccw(search(segs, minimal));
 }
 
+// Coordinates far apart on both sides of the origin: their differences overflow, which
+// must not reach the grid that pairs the segments (found by fuzzing).
+TEST(LoopSearch, FarCoordinatesOfOppositeSignAreGridded)
+{
+    // A unit square found beside segments whose extents overflow.
+    const double f = 1e308;
+    std::vector<Ring> got = search({{0, 0, 1, 0}, {1, 0, 1, 1}, {1, 1, 0, 1}, {0, 1, 0, 0}, {-f, 5, f, 5}, {-f, -f, f, f}});
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_NEAR(signed_area(got[0]), 1.0, 1e-12);
+    // The fuzzer's case: both diagonals and a vertical through the middle of a far square.
+    const double g = 1.27e308;
+    got = search({{-g, -g, g, g}, {-g, g, g, -g}, {0, -g, 0, g}});
+    EXPECT_TRUE(got.empty());
+}
+
 // A large random input: short segments scattered over a square (dense enough for about
 // one crossing in six segments), with zero-length and repeated ones among them. A million
 // segments take about four times as long; this size keeps the sanitizer run short.

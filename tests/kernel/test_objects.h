@@ -100,3 +100,14 @@ inline MB_Result Test_Geom::materialize(const MB_Opcode& opcode, MB_File_IO& fil
     if (r == 0) r = general().materialize(opcode, file);
     return r;
 }
+
+// A test drawable that joins the drawing when it is read, as the entities do.
+class Read_Geom : public Test_Geom {
+public:
+    Read_Geom() : Test_Geom(ID_LINE) {}
+    MB_Result process(MB_File_IO& file) override
+    {
+        file.fifo_rendition().add_object(this);
+        return MB_Result::Success;
+    }
+};

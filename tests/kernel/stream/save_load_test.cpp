@@ -26,17 +26,6 @@ namespace {
 const Bytes k_end = "\r\n(EndOfVKT)\r\n";
 const Bytes k_marker = hex("7B 00 00 00 00 10 00");
 
-// A drawable that joins the drawing when it is read, as the entities do.
-class Read_Geom : public Test_Geom {
-public:
-    Read_Geom() : Test_Geom(ID_LINE) {}
-    MB_Result process(MB_File_IO& file) override
-    {
-        file.fifo_rendition().add_object(this);
-        return MB_Result::Success;
-    }
-};
-
 // Registers a test record class for a byte while it lives, then restores the table.
 struct Registration {
     Registration(unsigned char byte, MB_Object_Maker make) : byte(byte)
