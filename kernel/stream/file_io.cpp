@@ -457,8 +457,7 @@ MB_Result MB_File_IO::temporary_decomp_leftover_read(MB_File_IO& file, int n, in
 long long MB_File_IO::bytes_remaining()
 {
     FILE* f = file_of(*this);
-    if (!f || m_file_mode == Mode_Write || m_data_decompression != 0 || m_decompressor || !m_leftover.empty())
-        return -1;
+    if (!f || m_file_mode == Mode_Write) return -1;
     if (m_file_size == -2) {
         m_file_size = -1;
         const long here = std::ftell(f);
@@ -470,8 +469,20 @@ long long MB_File_IO::bytes_remaining()
     if (m_file_size < 0) return -1;
     const long here = std::ftell(f);
     if (here < 0) return -1;
+    const long long raw = std::max(0LL, static_cast<long long>(m_file_size) - here);
     const long long pending_skip = std::max(0LL, static_cast<long long>(m_stream_position) - m_actual_position);
-    return std::max(0LL, m_file_size - here + static_cast<long long>(m_put_back.count()) - pending_skip);
+    const long long buffered = static_cast<long long>(m_put_back.count() + m_leftover.count());
+    if (m_data_decompression != 0 || m_decompressor) {
+        // Inside a compressed stretch the exact count is unknown, but it is bounded: the
+        // densest token (token, extension and offset, 4 bytes) yields 273 bytes, and a match
+        // in progress holds at most 273 more. This keeps a tiny file from asking for a huge
+        // buffer before any of its data could arrive.
+        constexpr long long k_max_expansion = 69;
+        if (raw > (LLONG_MAX - 1024 - buffered) / k_max_expansion) return -1;
+        return std::max(0LL, raw * k_max_expansion + 273 + buffered - pending_skip);
+    }
+    if (!m_leftover.empty()) return -1;
+    return std::max(0LL, raw + static_cast<long long>(m_put_back.count()) - pending_skip);
 }
 
 MB_Result MB_File_IO::check_length(mb_long n, std::size_t unit_bytes, mb_long max)

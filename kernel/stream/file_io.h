@@ -296,10 +296,11 @@ public:
     // True once a write to the open file has failed; cleared by open.
     bool write_failed() const { return m_write_failed; }
 
-    // Invalid_Data unless 0 ≤ n ≤ max and, while plain bytes of a file of known size are
-    // read, n units of unit_bytes remain to be read.
+    // Invalid_Data unless 0 ≤ n ≤ max and, for a file of known size, n units of unit_bytes
+    // can still be read from it.
     MB_Result check_length(mb_long n, std::size_t unit_bytes, mb_long max);
-    // Bytes left to read while plain bytes of a file of known size are read; −1 otherwise.
+    // For a file of known size: the bytes left to read from plain data, or an upper bound on
+    // what a compressed stretch can still deliver; −1 when unknown.
     long long bytes_remaining();
 
 private:

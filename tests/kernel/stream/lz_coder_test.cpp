@@ -725,3 +725,45 @@ TEST(LZ_File_IO, MutatedStreamsFailCleanly)
 }
 
 }  // namespace
+
+namespace {
+
+// A length inside a compressed stretch is checked against what the rest of the file could
+// at most expand to, so a tiny file cannot make the reader allocate megabytes first.
+TEST(LZ_File_IO, LengthsInsideAStretchAreBoundedByTheFile)
+{
+    Stream s;
+    ASSERT_EQ(s.open_write(), 0);
+    s.io.heuristics().set_allow_data_compression(true);
+    const unsigned char huge_string[] = {0xFF, 0xFF, 0xFF, 0x00, 'a', 'b', 'c'};
+    ASSERT_EQ(s.io.write(7, huge_string), 0);
+    s.io.close();
+    const Bytes all = s.file.contents();
+
+    Stream r;
+    r.modern();
+    ASSERT_EQ(r.open_read(all), 0);
+    unsigned char header[12];
+    ASSERT_EQ(r.io.read(12, header), 0);
+    ASSERT_EQ(switch_on(r.io), 0);
+    MB_String name("kept");
+    EXPECT_EQ(name.materialize(r.io), MB_Result::Invalid_Data);
+    EXPECT_EQ(name, MB_String("kept"));
+    // A length the stretch can deliver is still read.
+    Stream w;
+    ASSERT_EQ(w.open_write(), 0);
+    w.io.heuristics().set_allow_data_compression(true);
+    const std::string long_text(5000, 'x');  // compresses far below 5000 bytes
+    ASSERT_EQ(MB_String(long_text.c_str()).serialize(w.io, 0), 0);
+    w.io.close();
+    Stream r2;
+    r2.modern();
+    ASSERT_EQ(r2.open_read(w.file.contents()), 0);
+    ASSERT_EQ(r2.io.read(12, header), 0);
+    ASSERT_EQ(switch_on(r2.io), 0);
+    MB_String back;
+    ASSERT_EQ(back.materialize(r2.io), 0);
+    EXPECT_EQ(back.length(), 5000);
+}
+
+}  // namespace
