@@ -1310,6 +1310,11 @@ bool MB_File_IO::save_jxb(const char* path)
 
 bool MB_File_IO::load_jxb(const char* path)
 {
+    return load_jxb(path, nullptr, nullptr);
+}
+
+bool MB_File_IO::load_jxb(const char* path, void (*on_record)(void* user), void* user)
+{
     if (!m_drawing || !path) return false;
     MB_Recording_Pause pause;
     m_drawing->set_filename(path);
@@ -1319,6 +1324,7 @@ bool MB_File_IO::load_jxb(const char* path)
         // Every pass reads at least one byte or stops: the loop ends with the file.
         do {
             r = process_next_object();
+            if (r == 0 && on_record) on_record(user);
         } while (r == 0);
     }
     // A definition left open by a damaged stream still joins the drawing.
