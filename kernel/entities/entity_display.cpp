@@ -7,12 +7,11 @@
 #include "geometry/transform.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/system_setting.h"
-#include "kernel/operation/operation.h"
+#include "kernel/database/operation_context.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
 
 namespace {
-constexpr int k_long_background = 0;
 constexpr int k_grip_half_size = 3;
 }  // namespace
 
@@ -56,7 +55,7 @@ long mb_draw_precision(MB_Drawable& entity)
 
 long mb_background_color()
 {
-    return api_active_system_setting().get_long_val(k_long_background);
+    return api_active_system_setting().get_long_val(MB_System_Setting::k_long_background);
 }
 
 bool mb_bool_setting(int index)

@@ -68,13 +68,10 @@ DRAKMERE_API long mb_draw_precision(MB_Drawable& entity);
 
 // The active operation's background colour (long setting 0).
 DRAKMERE_API long mb_background_color();
-// An active bool setting; 0 while no operation exists.
+// An active bool setting (MB_System_Setting::k_bool_...); the default while no operation exists.
 DRAKMERE_API bool mb_bool_setting(int index);
 // The colour to draw with: a colour equal to the background is drawn in its complement.
 DRAKMERE_API long mb_display_color(long colour);
-
-// Bool setting: draw the line's midpoint grip.
-inline constexpr int k_bool_midpoint_grip = 8;
 
 // A pen (and optionally a solid brush) selected into dc while it lives; the previous ones
 // are selected back and the new ones deleted. Nothing for a null dc.

@@ -4,6 +4,7 @@
 
 #include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
+#include "kernel/database/system_setting.h"
 #include "kernel/entities/entity_copy.h"
 #include "kernel/entities/entity_display.h"
 #include "kernel/entities/entity_properties.h"
@@ -168,7 +169,7 @@ void MB_Line::draw_key_point(HDC hdc, Qe_Qdc&, const Qe_Tran& t)
 {
     if (!hdc) return;
     mb_draw_grips(hdc, m_points, 2, t);
-    if (mb_bool_setting(k_bool_midpoint_grip)) mb_draw_plus(hdc, get_point(mb_key::Middle), t);
+    if (mb_bool_setting(MB_System_Setting::k_bool_line_midpoint)) mb_draw_plus(hdc, get_point(mb_key::Middle), t);
 }
 
 void MB_Line::translate(const Qe_Tran& t, short)
