@@ -51,9 +51,10 @@ void rect_of_runs(Qe_Rect& rect, const Qe_Pt_Sets& runs)
     rect.init_by_pts(static_cast<int>(runs.pts_count()), runs.points());
 }
 
-void draw_runs(Qe_Qdc& qdc, const Qe_Pt_Sets& runs, const Qe_Tran& t, long colour)
+// Into the given device context (an image export), else the raster device's memory context.
+void draw_runs(HDC hdc, Qe_Qdc& qdc, const Qe_Pt_Sets& runs, const Qe_Tran& t, long colour)
 {
-    HDC mem = qdc.GetDC();
+    HDC mem = hdc ? hdc : qdc.GetDC();
     if (!mem) return;
     MB_Scoped_Pen pen(mem, PS_SOLID, 1, static_cast<COLORREF>(colour));
     runs.draw(mem, t, colour);
@@ -237,11 +238,11 @@ void MB_Polygon_Mesh::build_draw()
 
 void MB_Polygon_Mesh::draw_key_point(HDC, Qe_Qdc&, const Qe_Tran&) {}
 
-void MB_Polygon_Mesh::draw(HDC, Qe_Qdc& qdc, Qe_Tran& t)
+void MB_Polygon_Mesh::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
 {
     long colour = general().color();
     if (colour == qdc.black_color()) colour = (colour ^ 0xFFFFFF) & 0xFFFFFF;
-    draw_runs(qdc, m_runs, t, colour);
+    draw_runs(hdc, qdc, m_runs, t, colour);
 }
 
 MB_Polyface_Mesh::MB_Polyface_Mesh(int m, int n)
@@ -385,7 +386,7 @@ void MB_Polyface_Mesh::build_draw()
 
 void MB_Polyface_Mesh::draw_key_point(HDC, Qe_Qdc&, const Qe_Tran&) {}
 
-void MB_Polyface_Mesh::draw(HDC, Qe_Qdc& qdc, Qe_Tran& t)
+void MB_Polyface_Mesh::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
 {
-    draw_runs(qdc, m_runs, t, general().color());
+    draw_runs(hdc, qdc, m_runs, t, general().color());
 }

@@ -42,7 +42,7 @@ public:
     void build_draw() override;
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
     // The runs with a one-pixel pen in the entity's colour (its complement on the device's
-    // background colour).
+    // background colour), on the raster device, or into the device context when one is given.
     void draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t) override;
     virtual void build_draw_node() {}
 
@@ -104,7 +104,8 @@ public:
     // quadrilateral. A face that names a vertex outside the list is left out.
     void build_draw() override;
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
-    // The runs with a one-pixel pen in the entity's colour.
+    // The runs with a one-pixel pen in the entity's colour, on the raster device, or into the
+    // device context when one is given.
     void draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t) override;
     virtual void build_draw_node() {}
 

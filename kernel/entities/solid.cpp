@@ -13,6 +13,7 @@
 #include "kernel/entities/entity_display.h"
 #include "kernel/entities/entity_properties.h"
 #include "kernel/entities/entity_record.h"
+#include "platform/gdi_draw.h"
 
 namespace {
 
@@ -228,7 +229,7 @@ void MB_Face::draw_key_point(HDC hdc, Qe_Qdc&, const Qe_Tran& t)
     mb_draw_grips(hdc, points(), count(), t);
 }
 
-void MB_Face::draw(HDC, Qe_Qdc& qdc, Qe_Tran& t)
+void MB_Face::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
 {
     const int n = count();
     if (n < 3) return;
@@ -242,6 +243,12 @@ void MB_Face::draw(HDC, Qe_Qdc& qdc, Qe_Tran& t)
         if (m_face_flag & hide[i]) continue;
         const POINT& a = px[i];
         const POINT& b = px[(i + 1) % 4];
-        qdc.Line(a.x, a.y, b.x, b.y);
+        // An image export hands its own device context: the face joins that picture too.
+        if (hdc) {
+            MoveToEx(hdc, a.x, a.y, nullptr);
+            LineTo(hdc, b.x, b.y);
+        } else {
+            qdc.Line(a.x, a.y, b.x, b.y);
+        }
     }
 }

@@ -76,8 +76,9 @@ public:
     // Only the rectangle, of the corners; nothing with fewer than 3.
     void build_draw() override;
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
-    // The edges that the flag does not hide, on the raster device in the colour set on it;
-    // three corners close back through the last one, fewer draw nothing.
+    // The edges that the flag does not hide, on the raster device in the colour set on it
+    // (into the device context in its pen when one is given); three corners close back
+    // through the last one, fewer draw nothing.
     void draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t) override;
 
     unsigned short face_flag() const { return m_face_flag; }
