@@ -252,7 +252,6 @@ void MB_Polyline::translate(const Qe_Tran& t, short)
 namespace {
 
 constexpr unsigned char k_polyline_opcode = 'P';
-constexpr int k_key_global_width = -105;
 // Bytes of one vertex in the record: bulge, two widths and a position.
 constexpr std::size_t k_vertex_bytes = 6 * 8;
 
@@ -278,7 +277,7 @@ const MB_Property<MB_Polyline, Qe_Pt> k_polyline_points[] = {
 const MB_Property<MB_Polyline, double> k_polyline_reals[] = {
     {mb_key::Length, [](MB_Polyline& p) { return edge_length(p); }, nullptr},
     {mb_key::Area, [](MB_Polyline& p) { return cal_pts_area(p.edge().points(), p.edge().count()); }, nullptr},
-    {k_key_global_width, [](MB_Polyline& p) { return p.global_width(); }, nullptr},
+    {mb_key::Global_Width, [](MB_Polyline& p) { return p.global_width(); }, nullptr},
 };
 
 const MB_Property<MB_Polyline, long> k_polyline_ints[] = {

@@ -1,5 +1,6 @@
 // The entity records in the stream's object table.
 #include "kernel/entities/insert.h"
+#include "kernel/entities/line.h"
 #include "kernel/entities/mesh.h"
 #include "kernel/entities/polyline.h"
 #include "kernel/entities/solid.h"
@@ -9,6 +10,9 @@
 void mb_register_entity_records()
 {
     MB_Object_Factory::register_maker('I', &mb_make_object<MB_Insert>);
+    MB_Object_Factory::register_maker('L', &mb_make_object<MB_Line>);
+    MB_Object_Factory::register_maker(0x0B, &mb_make_object<MB_Line>);
+    MB_Object_Factory::register_maker('l', &mb_make_object<MB_Lines>);
     MB_Object_Factory::register_maker('P', &mb_make_object<MB_Polyline>);
     MB_Object_Factory::register_maker(0x10, &mb_make_object<MB_Polyline>);
     MB_Object_Factory::register_maker('D', &mb_make_object<MB_Solid>);

@@ -8,6 +8,8 @@
 
 #include "kernel/entities/entity_fixture.h"
 #include "geometry/transform.h"
+#include "kernel/database/layer.h"
+#include "kernel/database/object_list.h"
 #include "kernel/entities/mesh.h"
 #include "kernel/entities/polyline.h"
 #include "kernel/entities/solid.h"
@@ -265,6 +267,60 @@ TEST(Vertex_Records, HostileMeshesAreInvalid)
     Record_Reader ok;
     EXPECT_EQ(ok.read(polyface_record(2, {1, 2, 3, 0, -1, -2, -3, -4}, {4, 2})), 0);
     EXPECT_EQ(ok.count(), 1);
+}
+
+// Saves a drawing (binary data, and so compressed, or plain) and returns the file's bytes.
+Bytes saved_bytes(MB_Drawing& d, bool compressed, bool* ok = nullptr)
+{
+    stream_test::Temp_File f;
+    MB_File_IO io;
+    io.drawing(&d);
+    io.heuristics().set_allow_binary_data(compressed);
+    const bool saved = io.save_jxb(f.path());
+    if (ok) *ok = saved;
+    return f.contents();
+}
+
+bool load_bytes(MB_Drawing& d, const Bytes& bytes)
+{
+    stream_test::Temp_File f;
+    f.contents(bytes);
+    MB_File_IO io;
+    io.drawing(&d);
+    return io.load_jxb(f.path());
+}
+
+TEST(Vertex_Records, SaveLoadSaveIsByteIdentical)
+{
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "plain");
+        MB_Drawing d;
+        auto* layer = new MB_Layer(MB_String("Walls"));
+        layer->color(0x00FF00);
+        d.layer_list().add_tail(layer);
+        long colour = 0x102030;
+        for (const Kind& k : kinds()) {
+            MB_Drawable* e = k.make();
+            e->general().color(colour += 0x010101);
+            e->general().layer(layer);
+            d.add_object(e);
+        }
+        bool ok = false;
+        const Bytes first = saved_bytes(d, compressed, &ok);
+        ASSERT_TRUE(ok);
+        MB_Operation op;  // a fresh operation: its defaults must not reach the read entities
+        MB_Drawing loaded;
+        ASSERT_TRUE(load_bytes(loaded, first));
+        MB_Object* b = loaded.object_list().get_head();
+        for (MB_Object* a = d.object_list().get_head(); a; a = a->next(), b = b ? b->next() : nullptr) {
+            ASSERT_NE(b, nullptr);
+            EXPECT_EQ(b->object_id(), a->object_id());
+            EXPECT_EQ(static_cast<MB_Drawable*>(b)->general().color(), static_cast<MB_Drawable*>(a)->general().color());
+            EXPECT_EQ(static_cast<MB_Drawable*>(b)->general().layer(), loaded.find_layer("Walls"));
+        }
+        EXPECT_EQ(b, nullptr);
+        EXPECT_EQ(to_hex(saved_bytes(loaded, compressed)), to_hex(first));
+    }
 }
 
 TEST(Vertex_Undo, ChangesInsideOneCommandAreUndone)
