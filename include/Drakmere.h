@@ -26,6 +26,7 @@
 #include "kernel/display/coor_lines.h"
 #include "kernel/display/view_undo_redo.h"
 #include "kernel/display/draw_render.h"
+#include "kernel/entities/hatch_lines.h"
 #include "kernel/entities/insert.h"
 #include "kernel/text/text_style.h"
 #include "kernel/stream/byte_ring_buffer.h"
