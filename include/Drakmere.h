@@ -10,6 +10,7 @@
 #include "kernel/database/mb_string.h"
 #include "kernel/database/xdata.h"
 #include "kernel/database/system_setting.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/database/color.h"
 #include "kernel/database/color_map.h"
 #include "kernel/database/drawing_info.h"

@@ -17,7 +17,7 @@
 #include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/object.h"
-#include "kernel/operation/undo_redo.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/stream/lz_coder_p.h"
 #include "platform/codepage.h"
 #include "platform/path.h"
@@ -87,11 +87,10 @@ std::unique_ptr<MB_Rendition> make_rendition(int color_map_revision)
 {
     // The rendition's records belong to the file object: none of them, nor the map they
     // are filled from, is reported to the undo record.
-    const short recording = api_rec_cmd_pause();
+    MB_Recording_Pause pause;
     auto r = std::make_unique<MB_Rendition>();
     r->color().set(255, 255, 255, 0, MB_Color::No_Mapping);
     r->color_map() = MB_Color_Map(color_map_revision);
-    api_rec_cmd_continue(recording);
     return r;
 }
 
@@ -1281,7 +1280,7 @@ MB_Result MB_File_IO::process_next_object()
 bool MB_File_IO::save_jxb(const char* path)
 {
     if (!m_drawing || !path) return false;
-    const short recording = api_rec_cmd_pause();
+    MB_Recording_Pause pause;
     m_drawing->set_filename(path);
     m_file_mode = Mode_Write;
     m_heuristics.set_allow_data_compression(false);
@@ -1306,14 +1305,18 @@ bool MB_File_IO::save_jxb(const char* path)
     const MB_Result closed = close();
     ok = ok && closed == 0 && !m_write_failed;
     m_heuristics.set_allow_data_compression(false);
-    api_rec_cmd_continue(recording);
     return ok;
 }
 
 bool MB_File_IO::load_jxb(const char* path)
 {
+    return load_jxb(path, nullptr, nullptr);
+}
+
+bool MB_File_IO::load_jxb(const char* path, void (*on_record)(void* user), void* user)
+{
     if (!m_drawing || !path) return false;
-    const short recording = api_rec_cmd_pause();
+    MB_Recording_Pause pause;
     m_drawing->set_filename(path);
     m_file_mode = Mode_Read;
     MB_Result r = open();
@@ -1321,11 +1324,11 @@ bool MB_File_IO::load_jxb(const char* path)
         // Every pass reads at least one byte or stops: the loop ends with the file.
         do {
             r = process_next_object();
+            if (r == 0 && on_record) on_record(user);
         } while (r == 0);
     }
     // A definition left open by a damaged stream still joins the drawing.
     m_drawing->finish_temp_block();
     close();
-    api_rec_cmd_continue(recording);
     return r == MB_Result::End_Of_Stream;
 }
