@@ -32,6 +32,42 @@ bool write_insert(Dxf_Exporter& x, MB_Insert& insert, std::uint64_t owner)
     return true;
 }
 
+bool write_line(Dxf_Exporter& x, MB_Line& line, std::uint64_t owner)
+{
+    Dxf_Writer& w = x.out();
+    const Qe_Pt a = line.start(), b = line.end();
+    x.entity_head("LINE", line, owner);
+    w.text(100, "AcDbLine");
+    w.point(10, a.x(), a.y(), a.z());
+    w.point(11, b.x(), b.y(), b.z());
+    return true;
+}
+
+// Rays and construction lines: the base point and the unit direction towards the second point.
+bool write_ray(Dxf_Exporter& x, MB_Line& line, const char* kind, const char* subclass, std::uint64_t owner)
+{
+    const Qe_Pt a = line.start(), b = line.end();
+    const double dx = b.x() - a.x(), dy = b.y() - a.y(), dz = b.z() - a.z();
+    const double length = std::sqrt(dx * dx + dy * dy + dz * dz);
+    // Without a direction there is no ray to write: the generic form shows what is drawn.
+    if (!(length > 0.0) || !std::isfinite(length)) return false;
+    Dxf_Writer& w = x.out();
+    x.entity_head(kind, line, owner);
+    w.text(100, subclass);
+    w.point(10, a.x(), a.y(), a.z());
+    w.point(11, dx / length, dy / length, dz / length);
+    return true;
+}
+
+bool write_chain(Dxf_Exporter& x, MB_Lines& chain, std::uint64_t owner)
+{
+    // A multi-line is never drawn: nothing shows, nothing is written.
+    if (dynamic_cast<MB_Mlines*>(&chain)) return true;
+    if (chain.count() < 2) return false;
+    x.polyline_of_points(chain, owner, chain.points(), chain.count(), nullptr, chain.closed());
+    return true;
+}
+
 }  // namespace
 
 bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
@@ -39,6 +75,18 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
     switch (d.object_id()) {
     case MB_Object::ID_INSERT:
         if (auto* insert = dynamic_cast<MB_Insert*>(&d)) return write_insert(x, *insert, owner);
+        return false;
+    case MB_Object::ID_LINE:
+        if (auto* line = dynamic_cast<MB_Line*>(&d)) return write_line(x, *line, owner);
+        return false;
+    case MB_Object::ID_RAY:
+        if (auto* ray = dynamic_cast<MB_Ray*>(&d)) return write_ray(x, *ray, "RAY", "AcDbRay", owner);
+        return false;
+    case MB_Object::ID_XLINE:
+        if (auto* xline = dynamic_cast<MB_Xline*>(&d)) return write_ray(x, *xline, "XLINE", "AcDbXline", owner);
+        return false;
+    case MB_Object::ID_LINES:
+        if (auto* chain = dynamic_cast<MB_Lines*>(&d)) return write_chain(x, *chain, owner);
         return false;
     default:
         return false;
