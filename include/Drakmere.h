@@ -27,14 +27,11 @@
 #include "kernel/display/coor_lines.h"
 #include "kernel/display/view_undo_redo.h"
 #include "kernel/display/draw_render.h"
-<<<<<<< HEAD
-#include "kernel/entities/hatch_lines.h"
-=======
 #include "kernel/entities/entity_copy.h"
 #include "kernel/entities/entity_display.h"
 #include "kernel/entities/entity_properties.h"
 #include "kernel/entities/entity_record.h"
->>>>>>> main
+#include "kernel/entities/hatch_lines.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/circle.h"
