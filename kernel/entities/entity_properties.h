@@ -24,8 +24,10 @@
 // A class whose every setter records first, whatever the key (circles, arcs, ellipses),
 // passes MB_Undo::Record as the last argument of mb_set_property.
 
+#include <cmath>
 #include <cstddef>
 
+#include "geometry/plane_geometry.h"
 #include "geometry/point.h"
 
 // The keys these entities use; each class's own table says which of them it answers.
@@ -55,6 +57,14 @@ enum : int {
     Pattern_Name = -308,
 };
 }  // namespace mb_key
+
+// The angle of v counter-clockwise from +x about +z, in [0, 2π) (angle properties, and
+// the angles entities derive from points).
+inline double mb_polar_angle(const Qe_Vec& v)
+{
+    const double a = angle_between(Qe_Uvec(1.0, 0.0, 0.0), normalise(v), Qe_Uvec(0.0, 0.0, 1.0));
+    return a >= 2.0 * M_PI ? 0.0 : a;
+}
 
 enum class MB_Undo : bool { None = false, Record = true };
 
