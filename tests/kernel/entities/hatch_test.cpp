@@ -361,18 +361,30 @@ TEST(Hatch, CopiesOfARotatedDashedHatchDrawTheSameSpans)
 
     // A mirrored copy hatches the mirrored loops at the copied pattern: the same number of
     // dashes, each of the pattern's length where not clipped.
-    MB_Hatch twin(*h);
+    // An existing hatch filled by copy_to, then mirrored: its dashes keep the pattern's
+    // angle and length.
+    MB_Hatch twin;
+    MB_Object* into = &twin;
+    ASSERT_TRUE(h->copy_to(into));
     twin.translate(reflect_transf(Qe_Vec(1, 0, 0)), 0);
     twin.build_draw();
-    EXPECT_EQ(twin.get_hatchtype()->angle(), 0.5);
     const auto mirrored = runs_of(twin);
-    EXPECT_FALSE(mirrored.empty());
+    ASSERT_FALSE(mirrored.empty());
     int full = 0;
-    for (const auto& run : mirrored)
-        if (run.size() == 2 && std::fabs((run[1] - run[0]).len() - 2.0) < 1e-9) ++full;
+    for (const auto& run : mirrored) {
+        ASSERT_EQ(run.size(), 2u);
+        const Qe_Vec d = run[1] - run[0];
+        EXPECT_NEAR(std::remainder(std::atan2(d.y(), d.x()) - 0.5, M_PI), 0.0, 1e-9);
+        EXPECT_LE(run[0].x(), 1e-9);  // on the mirrored side
+        if (std::fabs(d.len() - 2.0) < 1e-9) ++full;
+    }
     EXPECT_GT(full, 10);
-    // The loops and the pattern are the copy's own.
-    EXPECT_NE(twin.loop_list().first(), h->loop_list().first());
+    // A copy constructed from the hatch is deep as well.
+    MB_Hatch other(*h);
+    EXPECT_NE(other.loop_list().first(), h->loop_list().first());
+    EXPECT_NE(other.ptsets_list().first(), h->ptsets_list().first());
+    EXPECT_EQ(runs_of(other).size(), original.size());
+    EXPECT_NE(other.get_hatchtype()->string_list().first(), h->get_hatchtype()->string_list().first());
     delete copy;
     delete h;
 }
@@ -484,6 +496,10 @@ TEST(Hatch, HostileRecordsFailCleanly)
         EXPECT_EQ(h->ptsets_list().is_empty(), value != 1.0);
         Raster r(20, 20);
         Qe_Tran id;
+        h->draw(nullptr, r.q, id);
+        // The same loops as a solid fill.
+        h->get_hatchtype()->name(MB_String("SOLID"));
+        h->build_draw();
         h->draw(nullptr, r.q, id);
     }
 }
