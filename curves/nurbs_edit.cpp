@@ -135,11 +135,15 @@ int CNURBS::insert_knot(double& t, int k, int& index, int& count) {
     std::unique_ptr<CNURBS> copy(static_cast<CNURBS*>(clone()));
     if (!copy) return curve_status::no_memory;
     if ((st = copy->m_knots->insert_knots(index, u, num)) != curve_status::ok) return st;
+    // The gap goes just before the returned index: the points up to index - p - 1 keep
+    // their places, those from index - 1 on move up by num, the ones between are found
+    // again below.
+    const int at = index - 1;
     for (int i = 0; i < num; ++i)
-        if ((st = copy->m_points->insert(index, Qe_Pt())) != curve_status::ok) return st;
+        if ((st = copy->m_points->insert(at, Qe_Pt())) != curve_status::ok) return st;
     if (copy->m_weights) {
-        if ((st = copy->m_weights->open_gap(index, num)) != curve_status::ok) return st;
-        for (int i = 0; i < num; ++i) (*copy->m_weights)[index + i] = 1.0;
+        if ((st = copy->m_weights->open_gap(at, num)) != curve_status::ok) return st;
+        for (int i = 0; i < num; ++i) (*copy->m_weights)[at + i] = 1.0;
     }
     if ((st = copy->greville_interpolate(*this, index - p, num + p - 1)) != curve_status::ok) return st;
     swap_contents(*copy);
