@@ -122,23 +122,59 @@ int CCurve::approximation_knots(double tol, std::unique_ptr<CKnotVector>& out) c
     return curve_status::ok;
 }
 
-CNURBS::CNURBS(const CCurve& source, double tol, int& status) {
-    std::unique_ptr<CKnotVector> kv;
-    status = source.approximation_knots(tol, kv);
-    if (status != curve_status::ok) return;
-    const int n = kv->count();
-    std::unique_ptr<CPointArray> pts(new (std::nothrow) CPointArray());
-    if (!pts) {
-        status = curve_status::no_memory;
-        return;
+namespace {
+
+// Largest distance between curve and source at eight points inside each knot span.
+int conversion_error(const CNURBS& curve, const CCurve& source, double& worst) {
+    worst = 0.0;
+    const CKnotVector& kv = *curve.knots();
+    const double a = curve.start_param(), e = curve.end_param();
+    for (int i = 0; i <= kv.count() + kv.degree(); ++i) {
+        const double lo = std::max(a, kv.knot(i)), hi = std::min(e, kv.knot(i + 1));
+        for (int j = 0; hi > lo && j < 8; ++j) {
+            const double u = lo + (hi - lo) * (2 * j + 1) / 16.0;
+            Qe_Pt p, q;
+            int st = curve.point(u, p);
+            if (st == curve_status::ok) st = source.point(u, q);
+            if (st != curve_status::ok) return st;
+            worst = std::max(worst, (p - q).len());
+        }
     }
-    for (int i = 0; i < n && status == curve_status::ok; ++i) status = pts->append(Qe_Pt());
-    if (status != curve_status::ok) return;
-    m_knots = std::move(kv);
-    m_points = std::move(pts);
-    m_start = m_knots->start();
-    m_end = m_knots->end();
-    m_period = m_knots->period();
-    status = greville_interpolate(source, 0, n);
-    if (status != curve_status::ok) reset();
+    return curve_status::ok;
+}
+
+}  // namespace
+
+CNURBS::CNURBS(const CCurve& source, double tol, int& status) {
+    // The knot placement judges fourth differences of sampled points; a bend in the
+    // source's second derivative close to the end of a step slips past it. The result is
+    // measured against the source, and the placement runs again with a quarter of the
+    // tolerance while it is not within tol.
+    double place = tol;
+    for (int attempt = 0; attempt < 6; ++attempt, place *= 0.25) {
+        reset();
+        std::unique_ptr<CKnotVector> kv;
+        status = source.approximation_knots(place, kv);
+        if (status != curve_status::ok) return;
+        const int n = kv->count();
+        std::unique_ptr<CPointArray> pts(new (std::nothrow) CPointArray());
+        if (!pts) {
+            status = curve_status::no_memory;
+            return;
+        }
+        for (int i = 0; i < n && status == curve_status::ok; ++i) status = pts->append(Qe_Pt());
+        if (status != curve_status::ok) return;
+        m_knots = std::move(kv);
+        m_points = std::move(pts);
+        m_start = m_knots->start();
+        m_end = m_knots->end();
+        m_period = m_knots->period();
+        status = greville_interpolate(source, 0, n);
+        double worst = 0.0;
+        if (status == curve_status::ok) status = conversion_error(*this, source, worst);
+        if (status != curve_status::ok) break;
+        if (worst <= tol) return;
+        status = curve_status::no_result;
+    }
+    reset();
 }

@@ -276,8 +276,19 @@ public:
         }
         m_prev = p;
         m_prev_t = t;
+        if (m_count == 0) m_first_t = t;
         ++m_count;
         return curve_status::ok;
+    }
+
+    // An extreme between the last two points, or (closed curve) across the seam, shows no
+    // turn in the walk: the ends are refined as well.
+    void finish() {
+        if (m_count == 0) return;
+        for (int axis = 0; axis < 2; ++axis) {
+            refine(axis, m_first_t);
+            refine(axis, m_prev_t);
+        }
     }
 
 private:
@@ -299,7 +310,7 @@ private:
     Qe_Vec m_dir[2] = {Qe_Vec(1.0, 0.0, 0.0), Qe_Vec(0.0, 1.0, 0.0)};
     int m_sign[2] = {0, 0};
     Qe_Pt m_prev;
-    double m_prev_t = 0.0;
+    double m_prev_t = 0.0, m_first_t = 0.0;
     int m_count = 0;
 };
 
@@ -320,10 +331,12 @@ int CNURBS::bounding_box(bool tight, CCurveBox& box, const CPointMap* map) const
     CCurveBox found;
     BoxHook hook(*this, map, found);
     CPointCollector collector(&hook);
-    if (tessellate(0.01 * size, map, collector) == curve_status::ok)
+    if (tessellate(0.01 * size, map, collector) == curve_status::ok) {
+        hook.finish();
         box.add(found);
-    else
+    } else {
         box.add(hull);
+    }
     return curve_status::ok;
 }
 
