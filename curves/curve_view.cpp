@@ -103,9 +103,12 @@ CCurveView::CCurveView(const CCurve* base, CArcLengthMap* map, int& status) : m_
 
 CCurveView::~CCurveView() = default;
 
-int CCurveView::base_param(double l, double& t) const { return m_map->value(l, t); }
+int CCurveView::base_param(double l, double& t) const {
+    return m_map ? m_map->value(l, t) : curve_status::bad_argument;
+}
 
 CCurve* CCurveView::clone() const {
+    if (!m_map) return nullptr;
     std::unique_ptr<CArcLengthMap> map(static_cast<CArcLengthMap*>(m_map->clone()));
     if (!map) return nullptr;
     int st = curve_status::ok;
@@ -114,18 +117,20 @@ CCurve* CCurveView::clone() const {
     return copy;
 }
 
-double CCurveView::start_param() const { return m_map->start(); }
-double CCurveView::end_param() const { return m_map->end(); }
+double CCurveView::start_param() const { return m_map ? m_map->start() : 0.0; }
+double CCurveView::end_param() const { return m_map ? m_map->end() : 0.0; }
 double CCurveView::period() const { return 0.0; }
-int CCurveView::curve_flag() const { return m_base->curve_flag(); }
+int CCurveView::curve_flag() const { return m_base ? m_base->curve_flag() : 0; }
 
 int CCurveView::point(double l, Qe_Pt& p) const {
+    if (!m_map || !m_base) return curve_status::bad_argument;
     double t = 0.0;
     int st = m_map->value(l, t);
     return st != curve_status::ok ? st : m_base->point(t, p);
 }
 
 int CCurveView::point_and_tangent(double l, Qe_Pt& p, Qe_Vec& d) const {
+    if (!m_map || !m_base) return curve_status::bad_argument;
     double t = 0.0, dt = 0.0;
     int st = m_map->value_and_derivative(l, t, dt);
     if (st != curve_status::ok) return st;

@@ -26,10 +26,11 @@ COffsetCurve::COffsetCurve(const COffsetCurve& o)
     : CCurve(), m_base(o.m_base), m_d(o.m_d), m_axis(o.m_axis), m_start(o.m_start), m_end(o.m_end) {}
 
 CCurve* COffsetCurve::clone() const { return new (std::nothrow) COffsetCurve(*this); }
-double COffsetCurve::period() const { return m_base->period(); }
-int COffsetCurve::curve_flag() const { return m_base->curve_flag(); }
+double COffsetCurve::period() const { return m_base ? m_base->period() : 0.0; }
+int COffsetCurve::curve_flag() const { return m_base ? m_base->curve_flag() : 0; }
 
 int COffsetCurve::point(double t, Qe_Pt& p) const {
+    if (!m_base) return curve_status::bad_argument;
     Qe_Pt b;
     Qe_Vec d;
     int st = m_base->point_and_tangent(t, b, d);
@@ -42,6 +43,7 @@ int COffsetCurve::point(double t, Qe_Pt& p) const {
 }
 
 int COffsetCurve::point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const {
+    if (!m_base) return curve_status::bad_argument;
     Qe_Vec v[3];
     int st = m_base->derivatives(t, 2, v);
     if (st != curve_status::ok) return st;
@@ -56,6 +58,7 @@ int COffsetCurve::point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const {
 }
 
 int COffsetCurve::local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, double* speed, const Qe_Vec*) const {
+    if (!m_base) return curve_status::bad_argument;
     Qe_Pt bp;
     Qe_Vec bt;
     double bk = 0.0, bs = 0.0;
@@ -83,6 +86,7 @@ int COffsetCurve::local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, do
 }
 
 int COffsetCurve::sample_params(CDoubleArray& out, const double* start, const double* end) const {
+    if (!m_base) return curve_status::bad_argument;
     const double a = start ? *start : m_start, b = end ? *end : m_end;
     return m_base->sample_params(out, &a, &b);
 }
