@@ -63,6 +63,14 @@ void add_content(MB_Drawing& drawing)
     walls_chain->closed(true);
     place(model, walls_chain, walls, rgb(255, 0, 0));
 
+    // A round table with an arc of a door swing, an elliptic rug and a half-ellipse bay.
+    place(model, new MB_Circle(Qe_Pt(55, 60, 0), 12), details, rgb(0, 255, 255));
+    place(model, new MB_Arc(Qe_Pt(90, 40, 0), 15, std::numbers::pi / 2, std::numbers::pi), walls, rgb(255, 0, 0));
+    place(model, new MB_Ellipse(Qe_Pt(55, 60, 0), 25, 15, 0.2), details, rgb(255, 0, 255));
+    place(model, new MB_Ellipse_Arc(Qe_Pt(55, 100, 0), 20, 8, 0, 0, std::numbers::pi), walls, rgb(255, 0, 0));
+    // Survey points along the bottom.
+    for (int i = 0; i < 5; ++i) place(model, new MB_Point(Qe_Pt(120 + 15 * i, 15, 0)), details, rgb(255, 255, 0));
+
     // A block of a small cross, referenced twice.
     auto* mark = new MB_Block(Qe_Pt(0, 0, 0), MB_String("mark"), MB_String("a cross"));
     place(mark->object_list(), new MB_Line(Qe_Pt(-3, 0, 0), Qe_Pt(3, 0, 0)), details, rgb(0, 255, 0));

@@ -44,6 +44,7 @@ enum : int {
     Angle = -102,
     Radius = -103,  // also the minor semi-axis
     Major = -104,
+    Global_Width = -105,
     Real_Value = -114,
     Start_Angle = -120,
     End_Angle = -121,

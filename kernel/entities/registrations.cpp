@@ -3,7 +3,10 @@
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
+#include "kernel/entities/mesh.h"
 #include "kernel/entities/point_entity.h"
+#include "kernel/entities/polyline.h"
+#include "kernel/entities/solid.h"
 #include "kernel/kernel_p.h"
 #include "kernel/stream/object_factory.h"
 
@@ -20,4 +23,10 @@ void mb_register_entity_records()
     MB_Object_Factory::register_maker('E', &mb_make_object<MB_Ellipse>);
     MB_Object_Factory::register_maker('O', &mb_make_object<MB_Ellipse_Arc>);
     MB_Object_Factory::register_maker(0x19, &mb_make_object<MB_Point>);
+    MB_Object_Factory::register_maker('P', &mb_make_object<MB_Polyline>);
+    MB_Object_Factory::register_maker(0x10, &mb_make_object<MB_Polyline>);
+    MB_Object_Factory::register_maker('D', &mb_make_object<MB_Solid>);
+    MB_Object_Factory::register_maker('z', &mb_make_object<MB_Face>);
+    MB_Object_Factory::register_maker('U', &mb_make_object<MB_Polygon_Mesh>);
+    MB_Object_Factory::register_maker('Z', &mb_make_object<MB_Polyface_Mesh>);
 }

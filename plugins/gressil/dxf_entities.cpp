@@ -1,6 +1,7 @@
 // The entity kinds that DXF has a form of its own for.
 
 #include <cmath>
+#include <utility>
 #include <numbers>
 
 #include "Drakmere.h"
@@ -11,6 +12,13 @@ namespace {
 double degrees(double radians)
 {
     return radians * 180.0 / std::numbers::pi;
+}
+
+// In [0, 2π).
+double normalized_turn(double t)
+{
+    t = std::fmod(t, 2 * std::numbers::pi);
+    return t < 0.0 ? t + 2 * std::numbers::pi : t;
 }
 
 bool write_insert(Dxf_Exporter& x, MB_Insert& insert, std::uint64_t owner)
@@ -68,6 +76,78 @@ bool write_chain(Dxf_Exporter& x, MB_Lines& chain, std::uint64_t owner)
     return true;
 }
 
+bool write_circle(Dxf_Exporter& x, MB_Circle& circle, std::uint64_t owner)
+{
+    const double r = circle.radius();
+    if (!(r > 0.0) || !std::isfinite(r)) return false;
+    Dxf_Writer& w = x.out();
+    const Qe_Pt& c = circle.center();
+    x.entity_head("CIRCLE", circle, owner);
+    w.text(100, "AcDbCircle");
+    w.point(10, c.x(), c.y(), c.z());
+    w.real(40, r);
+    return true;
+}
+
+bool write_arc(Dxf_Exporter& x, MB_Arc& arc, std::uint64_t owner)
+{
+    const double r = arc.radius();
+    if (!(r > 0.0) || !std::isfinite(r)) return false;
+    Dxf_Writer& w = x.out();
+    const Qe_Pt& c = arc.center();
+    x.entity_head("ARC", arc, owner);
+    w.text(100, "AcDbCircle");
+    w.point(10, c.x(), c.y(), c.z());
+    w.real(40, r);
+    w.text(100, "AcDbArc");
+    w.real(50, degrees(arc.start_angle()));
+    w.real(51, degrees(arc.end_angle()));
+    return true;
+}
+
+// DXF keeps the major axis as the longer one (ratio at most 1): a kernel ellipse whose
+// "minor" axis is the longer has its axes exchanged, which turns the parameter back by π/2.
+bool write_ellipse(Dxf_Exporter& x, MB_Ellipse& e, double start, double end, std::uint64_t owner)
+{
+    double major = e.major(), minor = e.minor(), angle = e.angle();
+    if (!(major > 0.0) || !(minor > 0.0) || !std::isfinite(major) || !std::isfinite(minor)) return false;
+    if (minor > major) {
+        std::swap(major, minor);
+        angle += std::numbers::pi / 2;
+        start -= std::numbers::pi / 2;
+        end -= std::numbers::pi / 2;
+    }
+    // Parameters within one turn; a whole ellipse keeps 0 to 2π.
+    const bool whole = end - start >= 2 * std::numbers::pi;
+    if (whole) {
+        start = 0.0;
+        end = 2 * std::numbers::pi;
+    } else {
+        start = normalized_turn(start);
+        end = normalized_turn(end);
+    }
+    Dxf_Writer& w = x.out();
+    const Qe_Pt& c = e.center();
+    x.entity_head("ELLIPSE", e, owner);
+    w.text(100, "AcDbEllipse");
+    w.point(10, c.x(), c.y(), c.z());
+    w.point(11, major * std::cos(angle), major * std::sin(angle), 0.0);
+    w.real(40, minor / major);
+    w.real(41, start);
+    w.real(42, end);
+    return true;
+}
+
+bool write_point(Dxf_Exporter& x, MB_Point& point, std::uint64_t owner)
+{
+    Dxf_Writer& w = x.out();
+    const Qe_Pt& p = point.point();
+    x.entity_head("POINT", point, owner);
+    w.text(100, "AcDbPoint");
+    w.point(10, p.x(), p.y(), p.z());
+    return true;
+}
+
 }  // namespace
 
 bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
@@ -87,6 +167,23 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
         return false;
     case MB_Object::ID_LINES:
         if (auto* chain = dynamic_cast<MB_Lines*>(&d)) return write_chain(x, *chain, owner);
+        return false;
+    case MB_Object::ID_CIRCLE:
+        if (auto* circle = dynamic_cast<MB_Circle*>(&d); circle && !dynamic_cast<MB_Arc*>(&d))
+            return write_circle(x, *circle, owner);
+        return false;
+    case MB_Object::ID_ARC:
+        if (auto* arc = dynamic_cast<MB_Arc*>(&d)) return write_arc(x, *arc, owner);
+        return false;
+    case MB_Object::ID_ELLIPSE:
+        if (auto* e = dynamic_cast<MB_Ellipse*>(&d); e && !dynamic_cast<MB_Ellipse_Arc*>(&d))
+            return write_ellipse(x, *e, 0.0, 2 * std::numbers::pi, owner);
+        return false;
+    case MB_Object::ID_ELLIPSE_ARC:
+        if (auto* e = dynamic_cast<MB_Ellipse_Arc*>(&d)) return write_ellipse(x, *e, e->start_param(), e->end_param(), owner);
+        return false;
+    case MB_Object::ID_POINT:
+        if (auto* point = dynamic_cast<MB_Point*>(&d)) return write_point(x, *point, owner);
         return false;
     default:
         return false;

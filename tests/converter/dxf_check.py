@@ -11,10 +11,8 @@ import ezdxf
 
 
 def r(v):
-    v = round(float(v), 6)
-    if v == 0:
-        v = 0.0
-    return "%g" % v
+    s = ("%.6f" % float(v)).rstrip("0").rstrip(".")
+    return "0" if s in ("-0", "") else s
 
 
 def pt(p):
