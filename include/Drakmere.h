@@ -31,6 +31,7 @@
 #include "kernel/entities/entity_display.h"
 #include "kernel/entities/entity_properties.h"
 #include "kernel/entities/entity_record.h"
+#include "kernel/entities/hatch.h"
 #include "kernel/entities/hatch_lines.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"

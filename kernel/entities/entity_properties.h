@@ -48,11 +48,14 @@ enum : int {
     Real_Value = -114,
     Start_Angle = -120,
     End_Angle = -121,
+    Pattern_Scale = -123,
     Point_Size = -125,
     Color = -200,
     Point_Count = -204,
     Point_Type = -213,
+    Loop_Count = -214,
     Text = -301,
+    Pattern_Name = -308,
 };
 }  // namespace mb_key
 
