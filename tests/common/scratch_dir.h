@@ -1,7 +1,8 @@
 #pragma once
 
-// A scratch folder for tests that write files, removed afterwards; optionally also the current
-// folder while it lives (for code that writes into the current folder).
+// A scratch folder for tests that write files, in the build tree's test output folder and
+// removed afterwards; optionally also the current folder while it lives (for code that
+// writes into the current folder).
 
 #include <stdlib.h>
 #include <unistd.h>
@@ -9,11 +10,13 @@
 #include <filesystem>
 #include <string>
 
+#include "common/test_output.h"
+
 class Scratch_Dir {
 public:
     explicit Scratch_Dir(bool make_current = false)
     {
-        std::string templ = (std::filesystem::temp_directory_path() / "fendral-XXXXXX").string();
+        std::string templ = (test_output_dir() / "scratch-XXXXXX").string();
         if (::mkdtemp(templ.data())) path_ = templ;
         if (make_current && !path_.empty()) {
             previous_ = std::filesystem::current_path();

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/test_output.h"
 #include "geometry/dc_draw.h"
 #include "geometry/raster_device.h"
 #include "geometry/transform.h"
@@ -19,7 +20,7 @@
 #include "platform/handles.h"
 #include "platform/snapshot.h"
 #include "platform/window.h"
-#include "support/cairo_oracle.h"
+#include "common/cairo_oracle.h"
 
 namespace {
 
@@ -651,7 +652,7 @@ TEST(RasterDevice, ComposedSceneIsSavedForALook)
     api_mb_draw_arrow(dc, Qe_Tran(), RGB(160, 0, 160), Qe_Pt(300, 200, 0), Qe_Uvec(-1, 0, 0), 20, 6, 0);
     SelectObject(dc, old);
     DeleteObject(pen);
-    EXPECT_TRUE(platform_save_png(q.GetBitmap(), RASTER_SCENE_PNG));
+    EXPECT_TRUE(platform_save_png(q.GetBitmap(), test_output_path("raster_scene.png").c_str()));
 }
 
 }  // namespace

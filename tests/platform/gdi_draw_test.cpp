@@ -16,7 +16,7 @@
 #include "platform/recording_dc.h"
 #include "platform/snapshot.h"
 #include "platform/window.h"
-#include "support/cairo_oracle.h"
+#include "common/cairo_oracle.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/test_output.h"
 #include "platform/gdi.h"
 #include "platform/handles.h"
 #include "platform/snapshot.h"
@@ -120,7 +121,7 @@ TEST(Window, DibDrawnBlittedAndSavedAsPng)
         }
     ASSERT_TRUE(BitBlt(wdc, 0, 0, w, h, mem, 0, 0, SRCCOPY));
 
-    const std::string path = "platform_dib_in_window.png";
+    const std::string path = test_output_path("platform_dib_in_window.png");
     ASSERT_TRUE(platform_save_png(wnd, path.c_str()));
     png_uint_32 pw = 0, ph = 0;
     const std::vector<std::uint8_t> rgb = read_png(path, pw, ph);
@@ -132,10 +133,10 @@ TEST(Window, DibDrawnBlittedAndSavedAsPng)
             ASSERT_EQ(RGB(p[0], p[1], p[2]), expected(x, y)) << x << "," << y;
         }
     // The same through the bitmap and the memory DC.
-    ASSERT_TRUE(platform_save_png(dib, "platform_dib.png"));
-    ASSERT_TRUE(platform_save_png(mem, "platform_dib_dc.png"));
-    EXPECT_EQ(read_png("platform_dib_dc.png", pw, ph), rgb);
-    EXPECT_FALSE(platform_save_png(nullptr, "never.png"));
+    ASSERT_TRUE(platform_save_png(dib, test_output_path("platform_dib.png").c_str()));
+    ASSERT_TRUE(platform_save_png(mem, test_output_path("platform_dib_dc.png").c_str()));
+    EXPECT_EQ(read_png(test_output_path("platform_dib_dc.png"), pw, ph), rgb);
+    EXPECT_FALSE(platform_save_png(nullptr, test_output_path("never.png").c_str()));
     EXPECT_FALSE(platform_save_png(wnd, "/nonexistent-folder/x.png"));
 
     SelectObject(mem, old);

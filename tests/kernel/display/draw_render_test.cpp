@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/test_output.h"
 #include "geometry/rect.h"
 #include "geometry/tolerance.h"
 #include "kernel/database/drawing.h"
@@ -512,7 +513,7 @@ TEST(DrawRender, ComposedViewAsAPicture)
 
     v.r->zoom_all();
     v.paint();
-    ASSERT_TRUE(platform_save_png(v.wnd, "display_composed_view.png"));
+    ASSERT_TRUE(platform_save_png(v.wnd, test_output_path("display_composed_view.png").c_str()));
 
     EXPECT_EQ(v.pixel(Qe_Pt(30, 50, 0)), RGB(0, 160, 80));   // the ring
     EXPECT_EQ(v.pixel(Qe_Pt(60, 75, 0)), RGB(16, 24, 48));   // the hole

@@ -7,6 +7,7 @@
 
 #include "common/image_readers.h"
 #include "common/scratch_dir.h"
+#include "common/test_output.h"
 #include "kernel/display/view_fixture.h"
 #include "platform/clipboard.h"
 #include "platform/handles.h"
@@ -332,7 +333,7 @@ TEST(ExportImage, SamplesForAViewer)
     v.add({Qe_Pt(80, 35, 0), Qe_Pt(105, 35, 0), Qe_Pt(105, 55, 0), Qe_Pt(80, 55, 0), Qe_Pt(80, 35, 0)}, k_blue);
     Qe_Rect r(Qe_Pt(0, 110, 0), Qe_Pt(140, 0, 0));
     for (const char* name : {"export_sample.png", "export_sample.jpg"}) {
-        std::string path = (fs::current_path() / name).string();
+        std::string path = test_output_path(name);
         ASSERT_TRUE(v.r->export_image(path.data(), r, 0, 330, 0, k_white, 96)) << path;
         Rgb_Image img;
         ASSERT_TRUE(std::string(name).ends_with("png") ? read_png(path, img) : read_jpeg(path, img)) << path;

@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/test_output.h"
 #include "kernel/database/drawing.h"
 #include "kernel/stream/file_io.h"
 
@@ -91,8 +92,8 @@ class Temp_File {
 public:
     Temp_File()
     {
-        char name[] = "/tmp/vkt_test_XXXXXX";
-        const int fd = ::mkstemp(name);
+        std::string name = test_output_path("vkt_test_XXXXXX");
+        const int fd = ::mkstemp(name.data());
         if (fd >= 0) ::close(fd);
         m_path = name;
     }
