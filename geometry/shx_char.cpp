@@ -108,7 +108,7 @@ int shx_octant_arc_points(const Qe_Pt& from, double r, int s, int span, bool clo
     return 2 * span;
 }
 
-int shx_bulge_arc_points(const Qe_Pt& s, const Qe_Pt& e, int bulge, Qe_Pt out[4])
+int shx_bulge_arc_points(const Qe_Pt& s, const Qe_Pt& e, double bulge, Qe_Pt out[4])
 {
     out[0] = e;
     if (bulge == 0) return 1;

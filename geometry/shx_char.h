@@ -25,10 +25,10 @@ FENDRAL_API Qe_Vec shx_vector_step(double len, int d);
 // 22.5 degrees) and returns their count; 0 for a span outside 1-8.
 FENDRAL_API int shx_octant_arc_points(const Qe_Pt& from, double r, int s, int span, bool clockwise,
                                       Qe_Pt out[16]);
-// A bulge arc from s to e with bulge -127..127 (positive turns counter-clockwise): writes the
+// A bulge arc from s to e with bulge in -127..127 (positive turns counter-clockwise): writes the
 // four points after s, the last being e itself, and returns 4. A zero bulge, or ends that make
 // no circle, is a straight move: e alone, and 1.
-FENDRAL_API int shx_bulge_arc_points(const Qe_Pt& s, const Qe_Pt& e, int bulge, Qe_Pt out[4]);
+FENDRAL_API int shx_bulge_arc_points(const Qe_Pt& s, const Qe_Pt& e, double bulge, Qe_Pt out[4]);
 
 class FENDRAL_API Qe_Shx_Char {
 public:
