@@ -385,6 +385,13 @@ MB_Font_Char* MB_Shp_Library::new_font_char(unsigned short code)
 void MB_Shp_Library::deal_with_str(const char* codes)
 {
     Run run;
+    // A shape that others call is not entered again from within itself.
+    if (const MB_Font_Char* c = m_status.font_char())
+        for (Qe_Void_Node* n = m_sub_shps.head(); n; n = n->next())
+            if (static_cast<MB_Sub_Shp*>(n->entity())->number() == c->index()) {
+                run.active[run.depth++] = static_cast<MB_Sub_Shp*>(n->entity());
+                break;
+            }
     m_run = &run;
     if (codes) interpret(tokenize(codes), run);
     m_run = nullptr;
