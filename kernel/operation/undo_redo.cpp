@@ -502,23 +502,3 @@ MB_Undo_Redo* api_get_active_undo_redo()
 {
     return g_active_operation ? g_active_operation->undo_redo() : nullptr;
 }
-
-bool api_if_record_command()
-{
-    const MB_Undo_Redo* u = api_get_active_undo_redo();
-    return u && u->state() != 0;
-}
-
-short api_rec_cmd_pause()
-{
-    MB_Undo_Redo* u = api_get_active_undo_redo();
-    if (!u) return 0;
-    const short s = u->state();
-    u->state(0);
-    return s;
-}
-
-void api_rec_cmd_continue(short value)
-{
-    if (MB_Undo_Redo* u = api_get_active_undo_redo()) u->state(value);
-}

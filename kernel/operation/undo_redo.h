@@ -6,6 +6,7 @@
 // commands are the units of undo and redo.
 
 #include "geometry/void_list.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/drakmere_api.h"
 
 class MB_Command;
@@ -51,6 +52,7 @@ private:
     friend class MB_Object;
     friend class MB_Command;
     friend class MB_Undo_Redo;
+    friend void api_rec_forget(MB_Object* obj);
 
     // Clears every step's reference to an object that is being destroyed, so that no
     // record is left pointing at freed memory.
@@ -170,9 +172,3 @@ private:
 
 // The active operation's undo record; null without an active operation or record.
 DRAKMERE_API MB_Undo_Redo* api_get_active_undo_redo();
-// True when the active operation has an undo record whose recording flag is set.
-DRAKMERE_API bool api_if_record_command();
-// Returns the recording flag and clears it; 0 without a record.
-DRAKMERE_API short api_rec_cmd_pause();
-// Sets the recording flag, normally to what api_rec_cmd_pause returned.
-DRAKMERE_API void api_rec_cmd_continue(short value);

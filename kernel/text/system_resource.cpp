@@ -7,6 +7,7 @@
 
 #include "geometry/file_names.h"
 #include "geometry/folders.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/database/system_setting.h"
 #include "kernel/text/font_library.h"
 #include "kernel/text/shp_library.h"
@@ -91,6 +92,9 @@ MB_Font_Library* MB_System_Resource::load_font(const char* path)
     (void)get_fname_by_pathstr(path, file.data());
     file.resize(std::strlen(file.c_str()));
 
+    // Libraries belong to the registry, not to the drawing: building one (and its glyphs) is
+    // never an undoable step, or undoing it would free what every style shares.
+    MB_Recording_Pause pause;
     MB_Font_Library* lib = nullptr;
     if (is_file_ext(file.c_str(), "SHX")) {
         auto* shx = new MB_Shx_Library(file.c_str());

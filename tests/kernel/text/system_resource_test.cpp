@@ -2,8 +2,12 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
+#include "kernel/database/operation_context.h"
+#include "kernel/operation/operation.h"
+#include "kernel/operation/undo_redo.h"
 #include "kernel/text/font_fixture.h"
 #include "kernel/text/shp_library.h"
 #include "kernel/text/shx_library.h"
@@ -97,4 +101,26 @@ TEST(SystemResource, FileKindsThatLoadNothing)
     MB_Shx_Library lib;
     EXPECT_TRUE(lib.load_shx_file("hurn.shx"));
     EXPECT_EQ(lib.char_list().head(), nullptr);
+}
+
+// Libraries and their glyphs belong to the registry: loading one while a command records
+// leaves the command empty, so undoing it cannot free what styles share.
+TEST(SystemResource, LoadingIsNotRecorded)
+{
+    Font_Folder folder;
+    folder.put("txt.shx", k_font);
+    folder.put("roman.shp", std::string("*0,4,Roman\n10,3,0,0\n*65,3,a\n1,010,0\n*66,3,b\n1,014,0\n"));
+    auto op = std::make_unique<MB_Operation>();
+    op->init_undoredo(nullptr);
+    MB_Undo_Redo* rec = op->undo_redo();
+    rec->rec_cmd_begin("fonts");
+    ASSERT_TRUE(api_if_record_command());
+    EXPECT_TRUE(g_system_resource.load_font("txt.shx"));
+    EXPECT_TRUE(g_system_resource.load_font("roman.shp"));
+    EXPECT_TRUE(api_if_record_command());
+    rec->rec_cmd_end();
+    ASSERT_TRUE(rec->last_cmd());
+    EXPECT_EQ(rec->last_cmd()->sub_command_head(), nullptr);
+    op.reset();
+    EXPECT_EQ(g_system_resource.fontlib_list().count(), 2);
 }
