@@ -274,7 +274,7 @@ inline bool write_file(const std::string& path, const void* data, std::size_t n)
 {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
-    const bool ok = std::fwrite(data, 1, n, f) == n;
+    const bool ok = n == 0 || std::fwrite(data, 1, n, f) == n;
     return std::fclose(f) == 0 && ok;
 }
 
