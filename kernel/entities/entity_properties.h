@@ -24,8 +24,10 @@
 // A class whose every setter records first, whatever the key (circles, arcs, ellipses),
 // passes MB_Undo::Record as the last argument of mb_set_property.
 
+#include <cmath>
 #include <cstddef>
 
+#include "geometry/plane_geometry.h"
 #include "geometry/point.h"
 
 // The keys these entities use; each class's own table says which of them it answers.
@@ -42,16 +44,28 @@ enum : int {
     Angle = -102,
     Radius = -103,  // also the minor semi-axis
     Major = -104,
+    Global_Width = -105,
     Real_Value = -114,
     Start_Angle = -120,
     End_Angle = -121,
+    Pattern_Scale = -123,
     Point_Size = -125,
     Color = -200,
     Point_Count = -204,
     Point_Type = -213,
+    Loop_Count = -214,
     Text = -301,
+    Pattern_Name = -308,
 };
 }  // namespace mb_key
+
+// The angle of v counter-clockwise from +x about +z, in [0, 2π) (angle properties, and
+// the angles entities derive from points).
+inline double mb_polar_angle(const Qe_Vec& v)
+{
+    const double a = angle_between(Qe_Uvec(1.0, 0.0, 0.0), normalise(v), Qe_Uvec(0.0, 0.0, 1.0));
+    return a >= 2.0 * M_PI ? 0.0 : a;
+}
 
 enum class MB_Undo : bool { None = false, Record = true };
 

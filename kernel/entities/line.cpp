@@ -15,16 +15,6 @@ namespace {
 constexpr unsigned char k_line_opcode = 'L';
 constexpr unsigned char k_lines_opcode = 'l';
 
-const Qe_Uvec k_x_axis(1.0, 0.0, 0.0);
-const Qe_Uvec k_z_axis(0.0, 0.0, 1.0);
-
-// Angle of v counter-clockwise from +x about +z, in [0, 2π).
-double polar_angle(const Qe_Vec& v)
-{
-    const double a = angle_between(k_x_axis, normalise(v), k_z_axis);
-    return a >= 2.0 * M_PI ? 0.0 : a;
-}
-
 }  // namespace
 
 // MB_Line
@@ -90,7 +80,7 @@ double line_length(MB_Line& l)
 const MB_Property<MB_Line, double> k_line_reals[] = {
     {mb_key::Length, line_length,
      [](MB_Line& l, double v) { l.points()[1] = l.start() + normalise(l.end() - l.start()) * v; }, MB_Undo::Record},
-    {mb_key::Angle, [](MB_Line& l) { return polar_angle(l.end() - l.start()); },
+    {mb_key::Angle, [](MB_Line& l) { return mb_polar_angle(l.end() - l.start()); },
      [](MB_Line& l, double v) {
          // The end turns about the start in the xy plane: its distance there stays.
          const Qe_Pt s = l.start();
@@ -346,7 +336,7 @@ const MB_Property<MB_Lines, double> k_lines_reals[] = {
     {mb_key::Length, chain_length, nullptr},
     {mb_key::Area, [](MB_Lines& l) { return cal_pts_area(l.points(), l.count()); }, nullptr},
     {mb_key::Angle,
-     [](MB_Lines& l) { return l.count() < 2 ? 0.0 : polar_angle(l.points()[1] - l.points()[0]); }, nullptr},
+     [](MB_Lines& l) { return l.count() < 2 ? 0.0 : mb_polar_angle(l.points()[1] - l.points()[0]); }, nullptr},
 };
 
 const MB_Property<MB_Lines, long> k_lines_ints[] = {
