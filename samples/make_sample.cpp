@@ -71,6 +71,22 @@ void add_content(MB_Drawing& drawing)
     // Survey points along the bottom.
     for (int i = 0; i < 5; ++i) place(model, new MB_Point(Qe_Pt(120 + 15 * i, 15, 0)), details, rgb(255, 255, 0));
 
+    // A wide path with a bulged end, and a filled solid marking the entrance.
+    auto* path = new MB_Pline_Pos[4];
+    path[0].point = Qe_Pt(110, 95, 0);
+    path[0].start_width = 1;
+    path[0].end_width = 3;
+    path[1].point = Qe_Pt(150, 95, 0);
+    path[1].bulge = 1;  // a half circle
+    path[1].start_width = path[1].end_width = 3;
+    path[2].point = Qe_Pt(150, 75, 0);
+    path[2].start_width = 3;
+    path[2].end_width = 0.5;
+    path[3].point = Qe_Pt(115, 75, 0);
+    place(model, new MB_Polyline(false, 4, path), walls, rgb(255, 128, 0));
+    place(model, new MB_Solid(Qe_Pt(35, 15, 0), Qe_Pt(75, 15, 0), Qe_Pt(75, 20, 0), Qe_Pt(35, 20, 0)), walls,
+          rgb(0, 0, 255));
+
     // A block of a small cross, referenced twice.
     auto* mark = new MB_Block(Qe_Pt(0, 0, 0), MB_String("mark"), MB_String("a cross"));
     place(mark->object_list(), new MB_Line(Qe_Pt(-3, 0, 0), Qe_Pt(3, 0, 0)), details, rgb(0, 255, 0));
