@@ -37,6 +37,16 @@ int accept_pair(const CCurve* a, const CCurve* b, double ta0, double tb0, double
     if (solver.is_overlap() || !(tol * tol >= solver.last_distance_sq())) return curve_status::no_result;
     ta = solver.ta();
     tb = solver.tb();
+    // A shallow crossing can use up the steps before the parameters settle: a second solve
+    // from there settles them, so that one crossing is not listed twice a little apart.
+    if (solver.last_distance_sq() > 1e-26) {
+        CCurvePairSolver again(a, b, 0.0);
+        if (again.solve(ta, tb) == curve_status::ok && again.last_distance_sq() < solver.last_distance_sq() &&
+            !again.is_overlap()) {
+            ta = again.ta();
+            tb = again.tb();
+        }
+    }
     return curve_status::ok;
 }
 
