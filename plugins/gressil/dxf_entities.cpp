@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <utility>
+#include <vector>
 #include <numbers>
 
 #include "Drakmere.h"
@@ -220,6 +221,56 @@ bool write_runs(Dxf_Exporter& x, MB_Drawable& d, const Qe_Pt_Sets& runs, std::ui
     return true;
 }
 
+// The points of a loop's ring, from its head once round.
+std::vector<Qe_Pt> ring_points(const Qe_Loop& loop)
+{
+    std::vector<Qe_Pt> pts;
+    const long n = loop.count();
+    Qe_Loop_Node* node = loop.head();
+    for (long i = 0; i < n && node; ++i, node = node->next()) pts.push_back(node->point());
+    return pts;
+}
+
+// A solid fill is a HATCH of its drawn loops under the odd-parity rule, as the kernel fills
+// them; a pattern or offset fill is shown by the lines the kernel generated for it.
+bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
+{
+    if (!hatch.is_solid()) {
+        for (Qe_Void_Node* n = hatch.ptsets_list().head(); n; n = n->next())
+            if (const auto* sets = static_cast<const Qe_Pt_Sets*>(n->entity())) write_runs(x, hatch, *sets, owner);
+        return true;
+    }
+    std::vector<std::vector<Qe_Pt>> loops;
+    for (Qe_Void_Node* n = hatch.loop_list().head(); n; n = n->next()) {
+        const auto* loop = static_cast<const Qe_Loop*>(n->entity());
+        if (!loop || loop == hatch.excluded_loop()) continue;
+        std::vector<Qe_Pt> pts = ring_points(*loop);
+        if (pts.size() >= 3) loops.push_back(std::move(pts));
+    }
+    if (loops.empty()) return true;
+    Dxf_Writer& w = x.out();
+    x.entity_head("HATCH", hatch, owner);
+    w.text(100, "AcDbHatch");
+    w.point(10, 0, 0, 0);
+    w.point(210, 0, 0, 1);
+    w.text(2, "SOLID");
+    w.integer(70, 1);
+    w.integer(71, 0);
+    w.integer(91, static_cast<long long>(loops.size()));
+    for (const std::vector<Qe_Pt>& pts : loops) {
+        w.integer(92, 2);  // a polyline path
+        w.integer(72, 0);
+        w.integer(73, 1);
+        w.integer(93, static_cast<long long>(pts.size()));
+        for (const Qe_Pt& p : pts) w.point2(10, p.x(), p.y());
+        w.integer(97, 0);
+    }
+    w.integer(75, 0);
+    w.integer(76, 1);
+    w.integer(98, 0);
+    return true;
+}
+
 }  // namespace
 
 bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
@@ -271,6 +322,9 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
         return false;
     case MB_Object::ID_POLYFACE_MESH:
         if (auto* mesh = dynamic_cast<MB_Polyface_Mesh*>(&d)) return write_runs(x, *mesh, mesh->runs(), owner);
+        return false;
+    case MB_Object::ID_HATCH:
+        if (auto* hatch = dynamic_cast<MB_Hatch*>(&d)) return write_hatch(x, *hatch, owner);
         return false;
     default:
         return false;

@@ -158,6 +158,31 @@ const Kind_Case k_kinds[] = {
      },
      "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(10,0,0,0,0)(5,8,0,0,0)"
      "(0,0,0,0,0)\n"},
+    // A square with a square hole, filled solid: one HATCH with both loops.
+    {"hatch_solid",
+     [](MB_Object_List& l) {
+         auto* hatch = new MB_Hatch;
+         const Qe_Pt outer[] = {{0, 0, 0}, {20, 0, 0}, {20, 20, 0}, {0, 20, 0}};
+         const Qe_Pt inner[] = {{5, 5, 0}, {15, 5, 0}, {15, 15, 0}, {5, 15, 0}};
+         hatch->loop_add(new Qe_Loop(outer, 4));
+         hatch->loop_add(new Qe_Loop(inner, 4));
+         hatch->get_hatchtype()->name(MB_String("_SOLID"));
+         l.add_tail(hatch);
+     },
+     "entity HATCH layer=k color=1 pattern=SOLID solid=1 paths=2\n"},
+    // Pattern lines: what the kernel generated, as polylines (two horizontal lines clipped
+    // to the square).
+    {"hatch_pattern",
+     [](MB_Object_List& l) {
+         auto* hatch = new MB_Hatch;
+         const Qe_Pt outer[] = {{0, 0, 0}, {20, 0, 0}, {20, 20, 0}, {0, 20, 0}};
+         hatch->loop_add(new Qe_Loop(outer, 4));
+         hatch->get_hatchtype()->name(MB_String("STRIPES"));
+         hatch->get_hatchtype()->add_string(MB_String("0, 0, 5, 0, 10"));
+         l.add_tail(hatch);
+     },
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,5,0,0,0)(20,5,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,15,0,0,0)(20,15,0,0,0)\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Kinds_Test, ::testing::ValuesIn(k_kinds),
