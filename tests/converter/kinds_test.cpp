@@ -91,6 +91,98 @@ const Kind_Case k_kinds[] = {
      "entity ELLIPSE layer=k color=1 center=(0,0,0) major=(0,10,0) ratio=0.5 params=0,1.570796\n"},
     {"point", [](MB_Object_List& l) { l.add_tail(new MB_Point(Qe_Pt(3, 4, 0))); },
      "entity POINT layer=k color=1 at=(3,4,0)\n"},
+    {"polyline",
+     [](MB_Object_List& l) {
+         auto* v = new MB_Pline_Pos[3];
+         v[0].point = Qe_Pt(0, 0, 0);
+         v[0].bulge = 0.5;
+         v[0].start_width = 1;
+         v[0].end_width = 2;
+         v[1].point = Qe_Pt(10, 0, 0);
+         v[2].point = Qe_Pt(10, 10, 0);
+         v[2].bulge = -1;
+         l.add_tail(new MB_Polyline(true, 3, v));
+         // Only a global width: every segment has it.
+         auto* g = new MB_Pline_Pos[2];
+         g[0].point = Qe_Pt(20, 0, 0);
+         g[1].point = Qe_Pt(30, 5, 0);
+         auto* wide = new MB_Polyline(false, 2, g);
+         wide->global_width(2);
+         l.add_tail(wide);
+     },
+     "entity LWPOLYLINE layer=k color=1 closed=1 const=0 elevation=0 "
+     "points=(0,0,1,2,0.5)(10,0,0,0,0)(10,10,0,0,-1)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(20,0,2,2,0)(30,5,2,2,0)\n"},
+    // Ring order p0 p1 p2 p3 becomes the SOLID's p0 p1 p3 p2; a triangle repeats p2.
+    {"solid",
+     [](MB_Object_List& l) {
+         l.add_tail(new MB_Solid(Qe_Pt(0, 0, 0), Qe_Pt(10, 0, 0), Qe_Pt(10, 5, 0), Qe_Pt(0, 5, 0)));
+         auto* triangle = new MB_Solid(3);
+         triangle->points()[0] = Qe_Pt(20, 0, 0);
+         triangle->points()[1] = Qe_Pt(30, 0, 0);
+         triangle->points()[2] = Qe_Pt(25, 8, 0);
+         l.add_tail(triangle);
+     },
+     "entity SOLID layer=k color=1 corners=(0,0,0)(10,0,0)(0,5,0)(10,5,0)\n"
+     "entity SOLID layer=k color=1 corners=(20,0,0)(30,0,0)(25,8,0)(25,8,0)\n"},
+    {"face",
+     [](MB_Object_List& l) {
+         auto* face = new MB_Face(4);
+         const Qe_Pt corners[] = {{0, 0, 0}, {10, 0, 1}, {10, 10, 2}, {0, 10, 3}};
+         for (int i = 0; i < 4; ++i) face->points()[i] = corners[i];
+         face->face_flag(MB_Face::Hide_Edge_12 | MB_Face::Hide_Edge_30);
+         l.add_tail(face);
+     },
+     "entity 3DFACE layer=k color=1 corners=(0,0,0)(10,0,1)(10,10,2)(0,10,3) invisible=10\n"},
+    {"polygon_mesh",
+     [](MB_Object_List& l) {
+         auto* mesh = new MB_Polygon_Mesh(2, 2, 0, 0);
+         Qe_Pt grid[] = {{0, 0, 0}, {0, 10, 0}, {10, 0, 0}, {10, 10, 0}};
+         for (int i = 0; i < 4; ++i) mesh->add_point(grid[i], i);
+         l.add_tail(mesh);
+     },
+     // One run per row, then one per column.
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(0,10,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(10,0,0,0,0)(10,10,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(10,0,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,10,0,0,0)(10,10,0,0,0)\n"},
+    {"polyface_mesh",
+     [](MB_Object_List& l) {
+         auto* mesh = new MB_Polyface_Mesh(3, 1);
+         Qe_Pt pts[] = {{0, 0, 0}, {10, 0, 0}, {5, 8, 0}};
+         for (int i = 0; i < 3; ++i) mesh->add_point(pts[i], i);
+         mesh->set_size(4, 0);
+         // References count from 1; a closed triangle.
+         for (int r = 0; r < 4; ++r) mesh->set_face_pos(r < 3 ? r + 1 : 0, r);
+         l.add_tail(mesh);
+     },
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(10,0,0,0,0)(5,8,0,0,0)"
+     "(0,0,0,0,0)\n"},
+    // A square with a square hole, filled solid: one HATCH with both loops.
+    {"hatch_solid",
+     [](MB_Object_List& l) {
+         auto* hatch = new MB_Hatch;
+         const Qe_Pt outer[] = {{0, 0, 0}, {20, 0, 0}, {20, 20, 0}, {0, 20, 0}};
+         const Qe_Pt inner[] = {{5, 5, 0}, {15, 5, 0}, {15, 15, 0}, {5, 15, 0}};
+         hatch->loop_add(new Qe_Loop(outer, 4));
+         hatch->loop_add(new Qe_Loop(inner, 4));
+         hatch->get_hatchtype()->name(MB_String("_SOLID"));
+         l.add_tail(hatch);
+     },
+     "entity HATCH layer=k color=1 pattern=SOLID solid=1 paths=2\n"},
+    // Pattern lines: what the kernel generated, as polylines (two horizontal lines clipped
+    // to the square).
+    {"hatch_pattern",
+     [](MB_Object_List& l) {
+         auto* hatch = new MB_Hatch;
+         const Qe_Pt outer[] = {{0, 0, 0}, {20, 0, 0}, {20, 20, 0}, {0, 20, 0}};
+         hatch->loop_add(new Qe_Loop(outer, 4));
+         hatch->get_hatchtype()->name(MB_String("STRIPES"));
+         hatch->get_hatchtype()->add_string(MB_String("0, 0, 5, 0, 10"));
+         l.add_tail(hatch);
+     },
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,5,0,0,0)(20,5,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,15,0,0,0)(20,15,0,0,0)\n"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Kinds_Test, ::testing::ValuesIn(k_kinds),
