@@ -1,6 +1,22 @@
 #include "kernel/database/object_list.h"
 
 #include "kernel/database/object.h"
+#include "kernel/operation/undo_redo.h"
+
+MB_Object_List::~MB_Object_List()
+{
+    if (m_undo_refs > 0) api_rec_forget_list(this);
+}
+
+void MB_Object_List::linked(MB_Object* obj)
+{
+    if (obj->is_named_by_undo()) api_rec_linked(obj, this);
+}
+
+void MB_Object_List::unlinking(MB_Object* obj)
+{
+    if (obj->is_named_by_undo()) api_rec_unlinking(obj, this);
+}
 
 MB_Object* MB_Object_List::get(int index) const
 {
@@ -27,6 +43,7 @@ void MB_Object_List::add_tail(MB_Object* obj)
     else
         m_head = obj;
     m_tail = obj;
+    linked(obj);
 }
 
 void MB_Object_List::add_head(MB_Object* obj)
@@ -39,6 +56,7 @@ void MB_Object_List::add_head(MB_Object* obj)
     else
         m_tail = obj;
     m_head = obj;
+    linked(obj);
 }
 
 void MB_Object_List::insert(MB_Object* obj, MB_Object* before)
@@ -53,6 +71,7 @@ void MB_Object_List::insert(MB_Object* obj, MB_Object* before)
     obj->next(before);
     if (p) p->next(obj);
     before->prev(obj);
+    linked(obj);
 }
 
 void MB_Object_List::insert(MB_Object* obj, int index)
@@ -62,6 +81,7 @@ void MB_Object_List::insert(MB_Object* obj, int index)
 
 void MB_Object_List::unlink(MB_Object* obj)
 {
+    unlinking(obj);
     MB_Object* p = obj->prev();
     MB_Object* n = obj->next();
     if (p)
@@ -88,6 +108,7 @@ bool MB_Object_List::remove(MB_Object* obj)
 bool MB_Object_List::remove_all()
 {
     for (MB_Object* o = m_head; o;) {
+        unlinking(o);
         MB_Object* n = o->next();
         o->next(nullptr);
         o->prev(nullptr);

@@ -7,15 +7,21 @@
 #include "kernel/drakmere_api.h"
 
 class MB_Object;
+class MB_Sub_Command;
 
 class DRAKMERE_API MB_Object_List {
 public:
     MB_Object_List() = default;
     // Copies name the same chain.
-    MB_Object_List(const MB_Object_List&) = default;
-    MB_Object_List& operator=(const MB_Object_List&) = default;
+    MB_Object_List(const MB_Object_List& other) : m_head(other.m_head), m_tail(other.m_tail) {}
+    MB_Object_List& operator=(const MB_Object_List& other)
+    {
+        m_head = other.m_head;
+        m_tail = other.m_tail;
+        return *this;
+    }
     // Members are neither deleted nor unlinked.
-    ~MB_Object_List() = default;
+    ~MB_Object_List();
 
     MB_Object* get_head() const { return m_head; }
     MB_Object* get_tail() const { return m_tail; }
@@ -48,8 +54,16 @@ public:
     void kill_object(MB_Object* obj);
 
 private:
+    friend class MB_Sub_Command;
+
     void unlink(MB_Object* obj);
+    // Tell the undo record where the objects it names go.
+    void linked(MB_Object* obj);
+    void unlinking(MB_Object* obj);
 
     MB_Object* m_head = nullptr;
     MB_Object* m_tail = nullptr;
+    // Number of undo steps that remember this list, so that its destruction can clear
+    // them; not copied.
+    int m_undo_refs = 0;
 };
