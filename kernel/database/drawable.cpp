@@ -333,7 +333,10 @@ void MB_Drawable::set_layer_where(MB_Drawing& drawing, Match match)
 
 void MB_Drawable::set_layer(const MB_String& name, MB_Drawing& drawing)
 {
-    set_layer_where(drawing, [&](MB_Layer& l) { return l.name() == name; });
+    MB_Layer* layer = drawing.find_layer_exact(name);
+    if (!layer) return;
+    m_general.layer(layer);
+    if (!layer->visibility()) flag(State_Hidden);
 }
 
 void MB_Drawable::set_layer(unsigned short id, MB_Drawing& drawing)

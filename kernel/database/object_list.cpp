@@ -10,11 +10,13 @@ MB_Object_List::~MB_Object_List()
 
 void MB_Object_List::linked(MB_Object* obj)
 {
+    if (m_observer) m_observer->linked(obj);
     if (obj->is_named_by_undo()) api_rec_linked(obj, this);
 }
 
 void MB_Object_List::unlinking(MB_Object* obj)
 {
+    if (m_observer) m_observer->unlinking(obj);
     if (obj->is_named_by_undo()) api_rec_unlinking(obj, this);
 }
 
@@ -115,6 +117,7 @@ bool MB_Object_List::remove_all()
         o = n;
     }
     m_head = m_tail = nullptr;
+    if (m_observer) m_observer->changed();
     return true;
 }
 
@@ -139,6 +142,7 @@ void MB_Object_List::kill_all()
     // Detach the chain first, so that a destructor never sees a half-killed list.
     MB_Object* o = m_head;
     m_head = m_tail = nullptr;
+    if (m_observer) m_observer->changed();
     while (o) {
         MB_Object* n = o->next();
         delete o;

@@ -207,16 +207,7 @@ private:
     {
         Members* m = members_of(s);
         if (!m || !m->set.erase(obj)) return false;
-        MB_Object* p = obj->prev();
-        MB_Object* n = obj->next();
-        if (p)
-            p->next(n);
-        else
-            m->list->set_head(n);
-        if (n)
-            n->prev(p);
-        else
-            m->list->set_tail(p);
+        m->list->unlink(obj);
         return true;
     }
 
