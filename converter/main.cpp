@@ -1,26 +1,192 @@
+// plotwane: the terminal front end of the conversion dialog. It fills the dialog's two path
+// fields from the command line, presses "&Convert" and drives the dialog's timer every 100 ms
+// until the conversion has ended. On a terminal the status line (spinner, counter, elapsed
+// time) is rewritten on each tick; otherwise nothing is printed until the end. Message boxes
+// become one line on stderr each. Exit status: 0 converted, 1 failed, 2 usage error.
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "Drakmere.h"
+#include "converter/converter_dialog.h"
+#include "converter/road.h"
+#include "platform/codepage.h"
+#include "platform/message_box.h"
 
 namespace {
 
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void on_interrupt(int)
+{
+    g_interrupted = 1;
+}
+
 void print_usage(std::FILE* out)
 {
-    std::fputs("usage: plotwane SOURCE [TARGET]\n"
-               "Converts a drawing (.dwf, .w2d or .vkt) into a DWG or DXF file.\n"
-               "The conversion itself is not available yet.\n",
+    std::fputs("usage: plotwane [--no-explode-text] SOURCE [TARGET]\n"
+               "Converts a drawing into a DXF file (AutoCAD 2000). The import library reads native\n"
+               ".vkt drawings; TARGET defaults to SOURCE with the extension .dxf.\n"
+               "  --no-explode-text   keep texts as texts instead of turning them into outlines\n"
+               "Exit status: 0 converted, 1 conversion failed, 2 usage error.\n",
                out);
 }
+
+std::string to_utf8(const char* ansi)
+{
+    std::vector<char> out(std::strlen(ansi) * 3 + 4);
+    if (platform_ansi_to_utf8(ansi, out.data(), static_cast<int>(out.size())) == 0 && *ansi) return ansi;
+    return out.data();
+}
+
+class Terminal_Host : public Converter_Host {
+public:
+    explicit Terminal_Host(bool on_terminal) : m_on_terminal(on_terminal) {}
+
+    void set_text(int control, const std::string& text) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_texts[control] = text;
+    }
+    std::string get_text(int control) override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_texts[control];
+    }
+    void enable(int, bool) override {}
+    int message_box(const char* text, const char* caption, unsigned type) override
+    {
+        std::lock_guard lock(m_mutex);
+        clear_status_locked();
+        std::fprintf(stderr, "%s: %s\n", to_utf8(caption).c_str(), to_utf8(text).c_str());
+        std::fflush(stderr);
+        return platform_message_box_default_button(type);
+    }
+    bool choose_open_file(const char*, const char*, const char*, std::string&) override { return false; }
+    bool run_setting_dialog(bool&) override { return false; }
+    void set_timer(int, unsigned) override {}
+    long long now_seconds() override
+    {
+        return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
+    void conversion_finished() override
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_wake.notify_all();
+    }
+    void end_process(int status) override
+    {
+        clear_status();
+        std::fflush(nullptr);
+        ::_exit(status);
+    }
+
+    // Sleeps one timer period, or less when the conversion ends meanwhile.
+    void wait_tick()
+    {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_for(lock, std::chrono::milliseconds(k_progress_timer_ms), [this] { return m_finished; });
+    }
+
+    void show_status()
+    {
+        if (!m_on_terminal) return;
+        std::lock_guard lock(m_mutex);
+        std::fprintf(stderr, "\r\033[K%s  %s", m_texts[IDC_STATUS].c_str(), m_texts[IDC_TIMES].c_str());
+        std::fflush(stderr);
+        m_status_shown = true;
+    }
+    void clear_status()
+    {
+        std::lock_guard lock(m_mutex);
+        clear_status_locked();
+    }
+
+private:
+    void clear_status_locked()
+    {
+        if (!m_status_shown) return;
+        std::fputs("\r\033[K", stderr);
+        m_status_shown = false;
+    }
+
+    const bool m_on_terminal;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::map<int, std::string> m_texts;
+    bool m_finished = false;
+    bool m_status_shown = false;
+};
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        print_usage(stdout);
-        return 0;
+    bool explode_text = true;
+    std::vector<std::string> paths;
+    bool options_done = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (!options_done && (arg == "--help" || arg == "-h")) {
+            print_usage(stdout);
+            return 0;
+        }
+        if (!options_done && arg == "--no-explode-text") {
+            explode_text = false;
+        } else if (!options_done && arg == "--") {
+            options_done = true;
+        } else if (!options_done && arg.size() > 1 && arg[0] == '-') {
+            std::fprintf(stderr, "plotwane: unknown option %s\n", arg.c_str());
+            print_usage(stderr);
+            return 2;
+        } else {
+            paths.push_back(arg);
+        }
     }
-    print_usage(stderr);
-    return 2;
+    if (paths.empty() || paths.size() > 2 || paths[0].empty() || (paths.size() == 2 && paths[1].empty())) {
+        print_usage(stderr);
+        return 2;
+    }
+    const std::string source = paths[0];
+    const std::string target = paths.size() == 2 ? paths[1] : default_target_path(source);
+
+    struct sigaction action{};
+    action.sa_handler = on_interrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+
+    store_explode_text(explode_text ? 1 : 0);
+    Terminal_Host host(::isatty(STDERR_FILENO) == 1);
+    bool ok = false;
+    {
+        ConverterDialog dialog(host);
+        host.set_text(IDC_SOURCE_PATH, source);
+        host.set_text(IDC_TARGET_PATH, target);
+        if (!dialog.OnConvert()) return 1;
+        while (dialog.converting()) {
+            host.wait_tick();
+            if (g_interrupted) dialog.OnExit();
+            dialog.OnTimer();
+            if (dialog.converting()) host.show_status();
+        }
+        dialog.wait_for_worker();
+        dialog.OnTimer();
+        ok = dialog.last_result();
+    }
+    host.clear_status();
+    if (ok) std::printf("%s\n", target.c_str());
+    return ok ? 0 : 1;
 }

@@ -7,7 +7,7 @@
 #include "kernel/database/drawing.h"
 #include "kernel/database/value_attribute.h"
 #include "kernel/entities/insert.h"
-#include "kernel/operation/undo_redo.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/stream/file_io.h"
 
 namespace {
@@ -95,10 +95,10 @@ MB_Result MB_Block::serialize(MB_File_IO& file)
 {
     if (m_name.length() == 0 || m_members.is_empty()) return MB_Result::Success;
     // The framing records are the writer's own objects, not drawing content.
-    const short recording = api_rec_cmd_pause();
+    MB_Recording_Pause pause;
     MB_Block_Begin begin(m_base, m_name.ascii(), m_desc);
     MB_Block_End end;
-    api_rec_cmd_continue(recording);
+    pause.resume();
     begin.serialize(file);
     for (MB_Object* o = m_members.get_head(); o; o = o->next()) o->serialize(file);
     end.serialize(file);

@@ -7,27 +7,19 @@
 
 #include "geometry/raster_device.h"
 #include "geometry/transform.h"
+#include "geometry/void_list.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
 #include "kernel/database/object_list.h"
+#include "kernel/database/operation_context.h"
+#include "kernel/database/system_setting.h"
 #include "kernel/display/draw_node.h"
-#include "kernel/operation/operation.h"
 #include "kernel/stream/file_io.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
 
 namespace {
-
-// Setting indices of the defaults.
-enum : int {
-    k_long_background = 0,
-    k_long_color = 1,
-    k_long_display_width = 13,
-    k_real_line_scale = 1,
-    k_real_width = 2,
-    k_real_thickness = 3,
-};
 
 // Property keys.
 enum : int {
@@ -62,12 +54,12 @@ constexpr const char* k_no_layer = "~No layer";
 MB_General::MB_General()
 {
     const MB_System_Setting& s = api_active_system_setting();
-    m_color = s.get_long_val(k_long_color);
-    m_display_width = s.get_long_val(k_long_display_width);
-    m_line_scale = s.get_real_val(k_real_line_scale);
-    m_width = s.get_real_val(k_real_width);
-    m_thickness = s.get_real_val(k_real_thickness);
-    m_layer = g_active_operation && !g_operation_list.is_empty() ? g_active_operation->current_layer() : nullptr;
+    m_color = s.get_long_val(MB_System_Setting::k_long_color);
+    m_display_width = s.get_long_val(MB_System_Setting::k_long_display_width);
+    m_line_scale = s.get_real_val(MB_System_Setting::k_real_line_scale);
+    m_width = s.get_real_val(MB_System_Setting::k_real_width);
+    m_thickness = s.get_real_val(MB_System_Setting::k_real_thickness);
+    m_layer = api_active_current_layer();
 }
 
 MB_General::~MB_General() = default;
@@ -351,13 +343,14 @@ long MB_Drawable::get_draw_precision()
 
 long MB_Drawable::get_def_draw_precision()
 {
-    int index = 15;
+    using S = MB_System_Setting;
+    int index = S::k_long_precision_circle;
     switch (object_id()) {
-    case ID_ARC: index = 14; break;
-    case ID_BSPLINE: index = 18; break;
-    case ID_ELLIPSE: index = 16; break;
-    case ID_ELLIPSE_ARC: index = 17; break;
-    case ID_POLYLINE: index = 19; break;
+    case ID_ARC: index = S::k_long_precision_arc; break;
+    case ID_BSPLINE: index = S::k_long_precision_bspline; break;
+    case ID_ELLIPSE: index = S::k_long_precision_ellipse; break;
+    case ID_ELLIPSE_ARC: index = S::k_long_precision_elliptic_arc; break;
+    case ID_POLYLINE: index = S::k_long_precision_polyline; break;
     default: break;
     }
     return api_active_system_setting().get_long_val(index);
@@ -433,7 +426,7 @@ void MB_Geom::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
     if (g.display_width() > 0) {
         long colour = g.color();
         // A colour equal to the background would vanish: it is drawn inverted.
-        if (colour == api_active_system_setting().get_long_val(k_long_background)) colour = (colour ^ 0xFFFFFF) & 0xFFFFFF;
+        if (colour == api_active_system_setting().get_long_val(MB_System_Setting::k_long_background)) colour = (colour ^ 0xFFFFFF) & 0xFFFFFF;
         HDC mem = qdc.GetDC();
         HPEN pen = CreatePen(PS_SOLID, static_cast<int>(g.display_width()), static_cast<COLORREF>(colour));
         HGDIOBJ old = SelectObject(mem, pen);
@@ -468,4 +461,21 @@ Qe_Pt MB_Geom::get_point_by_param(double)
 bool MB_Geom::build_by_param(MB_Geom*&, double, double)
 {
     return true;
+}
+
+bool api_mb_get_entity_list_rect(Qe_Void_List& entities, Qe_Rect& out)
+{
+    bool any = false;
+    Qe_Rect box;
+    for (Qe_Void_Node* n = entities.head(); n; n = n->next()) {
+        const auto* d = static_cast<const MB_Drawable*>(n->entity());
+        if (!d) continue;
+        if (any)
+            box.union_rect(d->rect());
+        else
+            box = d->rect();
+        any = true;
+    }
+    if (any) out = box;
+    return any;
 }

@@ -23,6 +23,7 @@ class MB_URL;
 class Qe_Pt_List;
 class Qe_Qdc;
 class Qe_Tran;
+class Qe_Void_List;
 
 // The graphic properties embedded in every drawable.
 class DRAKMERE_API MB_General {
@@ -258,3 +259,7 @@ private:
     double m_start_param = 0.0;
     double m_end_param = 0.0;
 };
+
+// Sets out to the union of the rectangles of the listed drawables (MB_Drawable*); false,
+// leaving out as it was, for a list without drawables.
+DRAKMERE_API bool api_mb_get_entity_list_rect(Qe_Void_List& entities, Qe_Rect& out);

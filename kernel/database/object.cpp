@@ -1,7 +1,7 @@
 #include "kernel/database/object.h"
 
 #include "kernel/database/object_list.h"
-#include "kernel/operation/undo_redo.h"
+#include "kernel/database/operation_context.h"
 
 MB_Object::MB_Object()
 {
@@ -17,7 +17,7 @@ MB_Object& MB_Object::operator=(const MB_Object&)
 
 MB_Object::~MB_Object()
 {
-    if (m_undo_refs > 0) MB_Sub_Command::object_destroyed(this);
+    if (m_undo_refs > 0) api_rec_forget(this);
 }
 
 void MB_Object::lose(MB_Object_List& list)
@@ -72,17 +72,17 @@ bool MB_Object::is_drawable() const
 
 void MB_Object::create_cmd()
 {
-    if (api_if_record_command()) api_get_active_undo_redo()->create_cmd(this);
+    api_rec_create(this);
 }
 
 bool MB_Object::delete_cmd()
 {
-    return api_if_record_command() && api_get_active_undo_redo()->delete_cmd(this);
+    return api_rec_delete(this);
 }
 
 void MB_Object::modify_cmd()
 {
-    if (api_if_record_command()) api_get_active_undo_redo()->modify_cmd(this);
+    api_rec_modify(this);
 }
 
 MB_Attribute::~MB_Attribute() = default;

@@ -1,7 +1,7 @@
 #include "kernel/database/object_list.h"
 
 #include "kernel/database/object.h"
-#include "kernel/operation/undo_redo.h"
+#include "kernel/database/operation_context.h"
 
 MB_Object_List::~MB_Object_List()
 {

@@ -11,31 +11,33 @@ struct Long_Default {
     long value;
 };
 
+using S = MB_System_Setting;
+
 constexpr Long_Default k_long_defaults[] = {
-    {1, 0xFFFFFF},   // colour of new entities
-    {2, 0x00FF00},   // rubber-band colour
-    {3, 0x0000FF},   // selection colour
+    {S::k_long_color, 0xFFFFFF},
+    {S::k_long_rubber_color, 0x00FF00},
+    {S::k_long_selection, 0x0000FF},
     {4, 0x0000FF},
-    {5, 0x0000FF},   // rubber-band highlight colour
+    {S::k_long_rubber_highlight, 0x0000FF},
     {6, 0xFFFFFF},
     {7, 0xFF0000},
-    {8, 0xFFFFFF},   // 8, 9 and 11: colours of a new dimension style
-    {9, 0xFFFFFF},
-    {11, 0xFFFFFF},
-    {14, 30},        // 14 to 19: draw precisions by object kind
-    {15, 60},
-    {16, 80},
-    {17, 60},
-    {18, 100},
-    {19, 10},
-    {20, 0xAAAAAA},  // grid colour
-    {23, 3},         // steps per curved TrueType outline segment
+    {S::k_long_dim_colors[0], 0xFFFFFF},
+    {S::k_long_dim_colors[1], 0xFFFFFF},
+    {S::k_long_dim_colors[2], 0xFFFFFF},
+    {S::k_long_precision_arc, 30},
+    {S::k_long_precision_circle, 60},
+    {S::k_long_precision_ellipse, 80},
+    {S::k_long_precision_elliptic_arc, 60},
+    {S::k_long_precision_bspline, 100},
+    {S::k_long_precision_polyline, 10},
+    {S::k_long_grid_color, 0xAAAAAA},
+    {S::k_long_conic_steps, 3},
 };
 
-// Integer defaults of a new dimension style, from index 30 on.
+// Integer defaults of a new dimension style, from k_long_dim_first on.
 constexpr long k_dim_long_defaults[] = {2, 2, 2, 0, 4, 3, 0, 0, 4, 1, 1, 2, 0};
 
-// Real defaults of a new dimension style, from index 10 on.
+// Real defaults of a new dimension style, from k_real_dim_first on.
 constexpr double k_dim_real_defaults[] = {25.4, 0.18, 0.09, 0.0,    0.0, 0.18, 0.0625, 0.09,
                                           1.0,  0.0,  1.0,  0.0, 0.0, 0.0, 0.0,    0.18};
 
@@ -58,11 +60,11 @@ MB_System_Setting::MB_System_Setting()
     : m_long_values{}, m_short_values{}, m_real_values{}, m_bool_values{}, m_snap_values{}, m_texts{}
 {
     for (const Long_Default& d : k_long_defaults) m_long_values[d.index] = d.value;
-    std::copy(std::begin(k_dim_long_defaults), std::end(k_dim_long_defaults), m_long_values + 30);
+    std::copy(std::begin(k_dim_long_defaults), std::end(k_dim_long_defaults), m_long_values + k_long_dim_first);
     m_short_values[2] = 2;
-    m_real_values[1] = 1.0;  // line scale of new entities
-    m_real_values[2] = 0.3;  // width of new entities
-    std::copy(std::begin(k_dim_real_defaults), std::end(k_dim_real_defaults), m_real_values + 10);
+    m_real_values[k_real_line_scale] = 1.0;
+    m_real_values[k_real_width] = 0.3;
+    std::copy(std::begin(k_dim_real_defaults), std::end(k_dim_real_defaults), m_real_values + k_real_dim_first);
     m_bool_values[16] = 1;
 }
 

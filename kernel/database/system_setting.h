@@ -19,6 +19,35 @@ public:
     static constexpr int k_text_count = 3;
     static constexpr int k_text_size = 256;
 
+    // The indices the kernel reads; hosts address the same values by number.
+    static constexpr int k_long_background = 0;
+    static constexpr int k_long_color = 1;               // colour of new entities
+    static constexpr int k_long_rubber_color = 2;        // rubber-band node colour
+    static constexpr int k_long_selection = 3;           // selection colour
+    static constexpr int k_long_rubber_highlight = 5;    // rubber-band highlight colour mask
+    static constexpr int k_long_dim_colors[] = {8, 9, 11};
+    static constexpr int k_long_display_width = 13;      // display width of new entities
+    static constexpr int k_long_precision_arc = 14;      // 14 to 19: draw precisions by kind
+    static constexpr int k_long_precision_circle = 15;   // also every kind not listed
+    static constexpr int k_long_precision_ellipse = 16;
+    static constexpr int k_long_precision_elliptic_arc = 17;
+    static constexpr int k_long_precision_bspline = 18;
+    static constexpr int k_long_precision_polyline = 19;
+    static constexpr int k_long_grid_color = 20;
+    static constexpr int k_long_conic_steps = 23;        // steps per curved TrueType outline segment
+    static constexpr int k_long_dim_first = 30;          // 30 to 42: integers of a new dimension style
+    static constexpr int k_short_rubber_pen_style = 1;
+    static constexpr int k_short_rubber_pen_width = 6;
+    static constexpr int k_real_line_scale = 1;          // 1 to 3: of new entities
+    static constexpr int k_real_width = 2;
+    static constexpr int k_real_thickness = 3;
+    static constexpr int k_real_dim_first = 10;          // 10 to 25: values of a new dimension style
+    static constexpr int k_bool_axis_icon = 1;
+    static constexpr int k_bool_grid = 2;
+    static constexpr int k_bool_line_midpoint = 8;       // the line's midpoint grip is drawn
+    static constexpr int k_bool_grips = 9;               // the selection's grips are drawn
+    static constexpr int k_bool_screen_grid = 14;
+
     MB_System_Setting();
     MB_System_Setting(const MB_System_Setting&) = default;
     MB_System_Setting& operator=(const MB_System_Setting&) = default;

@@ -10,20 +10,13 @@
 #include "geometry/transform.h"
 #include "kernel/database/system_setting.h"
 #include "kernel/display/draw_render.h"
-#include "kernel/operation/operation.h"
+#include "kernel/database/operation_context.h"
+#include "kernel/database/system_setting.h"
 #include "platform/font.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
 
 namespace {
-
-// Setting indices read here.
-enum : int {
-    k_bool_axis_icon = 1,
-    k_bool_grid = 2,
-    k_bool_screen_grid = 14,
-    k_long_grid_colour = 20,
-};
 
 constexpr COLORREF k_icon_colour = 0xAAAAAA;
 // Pixels per icon unit, and the icon's distance from the view's corner in pixels.
@@ -87,12 +80,12 @@ MB_Coor_Lines::~MB_Coor_Lines() = default;
 
 void MB_Coor_Lines::draw(HDC dc, const Qe_Tran& t, MB_Draw_Render& view)
 {
-    if (g_operation_list.is_empty() || !g_active_operation) return;
-    const MB_System_Setting& s = *g_active_operation->system_setting();
-    if (s.get_bool_val(k_bool_axis_icon)) draw_coor(dc, t, view);
-    if (s.get_bool_val(k_bool_grid))
+    if (!api_has_active_operation()) return;
+    const MB_System_Setting& s = api_active_system_setting();
+    if (s.get_bool_val(MB_System_Setting::k_bool_axis_icon)) draw_coor(dc, t, view);
+    if (s.get_bool_val(MB_System_Setting::k_bool_grid))
         draw_grid(dc, t, view);
-    else if (s.get_bool_val(k_bool_screen_grid))
+    else if (s.get_bool_val(MB_System_Setting::k_bool_screen_grid))
         draw_grid_screen(dc, view);
 }
 
@@ -131,7 +124,7 @@ void MB_Coor_Lines::draw_coor(HDC dc, const Qe_Tran& t, MB_Draw_Render& view)
 
 void MB_Coor_Lines::draw_grid(HDC dc, const Qe_Tran& t, MB_Draw_Render&)
 {
-    const COLORREF colour = static_cast<COLORREF>(api_active_system_setting().get_long_val(k_long_grid_colour));
+    const COLORREF colour = static_cast<COLORREF>(api_active_system_setting().get_long_val(MB_System_Setting::k_long_grid_color));
     HPEN pen = CreatePen(PS_SOLID, 0, colour);
     HGDIOBJ old_pen = SelectObject(dc, pen);
     const double width = m_grid_columns * m_column_spacing;
@@ -169,7 +162,7 @@ void MB_Coor_Lines::draw_grid(HDC dc, const Qe_Tran& t, MB_Draw_Render&)
 
 void MB_Coor_Lines::draw_grid_screen(HDC dc, MB_Draw_Render&)
 {
-    const COLORREF colour = static_cast<COLORREF>(api_active_system_setting().get_long_val(k_long_grid_colour));
+    const COLORREF colour = static_cast<COLORREF>(api_active_system_setting().get_long_val(MB_System_Setting::k_long_grid_color));
     HPEN pen = CreatePen(PS_SOLID, 0, colour);
     HGDIOBJ old = SelectObject(dc, pen);
     const double width = m_grid_columns * m_column_spacing;

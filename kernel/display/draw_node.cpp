@@ -12,18 +12,13 @@
 #include "geometry/segment_predicates.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/line_type.h"
-#include "kernel/operation/operation.h"
+#include "kernel/database/operation_context.h"
+#include "kernel/database/system_setting.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
 #include "platform/ximage.h"
 
 namespace {
-
-// Setting indices read by the nodes.
-enum : int {
-    k_long_background = 0,
-    k_long_selection = 3,
-};
 
 // The points through t, truncated to pixels.
 std::vector<POINT> to_pixels(const Qe_Pt* pts, std::size_t n, const Qe_Tran& t)
@@ -112,8 +107,8 @@ void MB_Draw_Node::color(long c)
 
 void MB_Draw_Node::build_color()
 {
-    if (g_operation_list.is_empty() || !g_active_operation) return;
-    const long background = g_active_operation->system_setting()->get_long_val(k_long_background);
+    if (!api_has_active_operation()) return;
+    const long background = api_active_system_setting().get_long_val(MB_System_Setting::k_long_background);
     if (std::labs(m_color - background) < 100) m_color = ~m_color & 0xFFFFFF;
 }
 
@@ -125,7 +120,7 @@ double MB_Draw_Node::diagonal_len() const
 
 long MB_Draw_Node::draw_color() const
 {
-    const long background = api_active_system_setting().get_long_val(k_long_background);
+    const long background = api_active_system_setting().get_long_val(MB_System_Setting::k_long_background);
     return m_color == background ? (~m_color & 0xFFFFFF) : m_color;
 }
 
@@ -133,7 +128,7 @@ HBRUSH MB_Draw_Node::fill_brush() const
 {
     if (m_drawable && m_drawable->is_selected())
         return CreateHatchBrush(HS_BDIAGONAL,
-                                static_cast<COLORREF>(api_active_system_setting().get_long_val(k_long_selection)));
+                                static_cast<COLORREF>(api_active_system_setting().get_long_val(MB_System_Setting::k_long_selection)));
     return CreateSolidBrush(static_cast<COLORREF>(draw_color()));
 }
 

@@ -11,19 +11,13 @@
 #include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
 #include "kernel/display/view_undo_redo.h"
-#include "kernel/operation/operation.h"
+#include "kernel/database/operation_context.h"
+#include "kernel/database/system_setting.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
 #include "platform/window.h"
 
 namespace {
-
-// Setting indices read by the renderer.
-enum : int {
-    k_long_background = 0,
-    k_long_selection = 3,
-    k_bool_grips = 9,
-};
 
 constexpr double k_min_scaling = 1e-9;
 constexpr double k_max_scaling = 1e11;
@@ -58,8 +52,8 @@ MB_Draw_Render::~MB_Draw_Render() = default;
 void MB_Draw_Render::init(MB_Operation* op, MB_Object* layout)
 {
     m_operation = op;
-    m_quick_dc.wnd(op ? op->wnd() : nullptr);
-    m_drawing = op ? op->drawing() : nullptr;
+    m_quick_dc.wnd(api_operation_wnd(op));
+    m_drawing = api_operation_drawing(op);
     m_layout = layout;
     if (HWND w = m_quick_dc.wnd()) {
         compute_transf();
@@ -108,7 +102,7 @@ bool MB_Draw_Render::can_paint() const
 
 void MB_Draw_Render::fill_background(Qe_Qdc& qdc) const
 {
-    const long background = m_operation->system_setting()->get_long_val(k_long_background);
+    const long background = api_operation_system_setting(m_operation).get_long_val(MB_System_Setting::k_long_background);
     qdc.black_color(background);
     qdc.SetColor(static_cast<unsigned long>(background), false);
     const RECT clip = qdc.screen_rect();
@@ -131,7 +125,7 @@ void MB_Draw_Render::draw_entities(Qe_Qdc& qdc, const Qe_Rect& v, bool record)
 void MB_Draw_Render::draw_rubber(HDC)
 {
     // The mouse tools draw their rubber band here, on top of the selection.
-    if (!m_operation->get_active_tool()) return;
+    if (!api_operation_has_tool(m_operation)) return;
 }
 
 void MB_Draw_Render::draw(HDC dc)
@@ -169,11 +163,11 @@ void MB_Draw_Render::draw_all(HDC dc)
 
 void MB_Draw_Render::draw_select_list(Qe_Tran& t, Qe_Qdc& qdc)
 {
-    if (!m_operation) return;
-    Qe_Void_List& selection = m_operation->selection();
-    if (selection.is_empty()) return;
-    const MB_System_Setting& settings = *m_operation->system_setting();
-    const long colour = settings.get_long_val(k_long_selection);
+    Qe_Void_List* listed = api_operation_selection(m_operation);
+    if (!listed || listed->is_empty()) return;
+    Qe_Void_List& selection = *listed;
+    const MB_System_Setting& settings = api_operation_system_setting(m_operation);
+    const long colour = settings.get_long_val(MB_System_Setting::k_long_selection);
     HDC mem = qdc.GetDC();
 
     qdc.SetLineStyleDashed(1);
@@ -193,7 +187,7 @@ void MB_Draw_Render::draw_select_list(Qe_Tran& t, Qe_Qdc& qdc)
     DeleteObject(pen);
     qdc.SetLineStyleDashed(0);
 
-    if (settings.get_bool_val(k_bool_grips) != 1) return;
+    if (settings.get_bool_val(MB_System_Setting::k_bool_grips) != 1) return;
     Qe_Rect box;
     if (!api_mb_get_entity_list_rect(selection, box)) return;
     const Qe_Pt a = box.lt() * t;

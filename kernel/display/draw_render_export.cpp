@@ -8,7 +8,7 @@
 #include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
 #include "kernel/display/draw_render.h"
-#include "kernel/operation/operation.h"
+#include "kernel/database/operation_context.h"
 #include "platform/clipboard.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
@@ -52,7 +52,7 @@ bool MB_Draw_Render::export_image(char* path, Qe_Rect& rect, long, long height, 
     Qe_Tran t = translate_transf(Qe_Pt(0, 0, 0) - centre) * scale_transf(k) * reflect_transf(Qe_Vec(0.0, 1.0, 0.0)) *
                 translate_transf(Qe_Vec(pw / 2, ph / 2, 0.0));
 
-    HWND wnd = m_operation ? m_operation->wnd() : m_quick_dc.wnd();
+    HWND wnd = m_operation ? api_operation_wnd(m_operation) : m_quick_dc.wnd();
     HDC wdc = GetDC(wnd);
     if (!wdc) return false;
     HDC mem = CreateCompatibleDC(wdc);

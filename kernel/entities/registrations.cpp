@@ -1,9 +1,23 @@
 // The entity records in the stream's object table.
+#include "kernel/entities/circle.h"
+#include "kernel/entities/ellipse.h"
 #include "kernel/entities/insert.h"
+#include "kernel/entities/line.h"
+#include "kernel/entities/point_entity.h"
 #include "kernel/kernel_p.h"
 #include "kernel/stream/object_factory.h"
 
 void mb_register_entity_records()
 {
     MB_Object_Factory::register_maker('I', &mb_make_object<MB_Insert>);
+    MB_Object_Factory::register_maker('L', &mb_make_object<MB_Line>);
+    MB_Object_Factory::register_maker(0x0B, &mb_make_object<MB_Line>);
+    MB_Object_Factory::register_maker('l', &mb_make_object<MB_Lines>);
+    MB_Object_Factory::register_maker(0x12, &mb_make_object<MB_Circle>);
+    MB_Object_Factory::register_maker('e', &mb_make_object<MB_Circle>);
+    MB_Object_Factory::register_maker(0x01, &mb_make_object<MB_Arc>);
+    MB_Object_Factory::register_maker('a', &mb_make_object<MB_Arc>);
+    MB_Object_Factory::register_maker('E', &mb_make_object<MB_Ellipse>);
+    MB_Object_Factory::register_maker('O', &mb_make_object<MB_Ellipse_Arc>);
+    MB_Object_Factory::register_maker(0x19, &mb_make_object<MB_Point>);
 }

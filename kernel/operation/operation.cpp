@@ -497,27 +497,3 @@ Qe_Tran MB_Operation::drawing_to_screen() const
     MB_Draw_Render* r = m_draw_render_list.cur();
     return r ? r->drawing_to_screen() : Qe_Tran();
 }
-
-bool api_mb_get_entity_list_rect(Qe_Void_List& entities, Qe_Rect& out)
-{
-    bool any = false;
-    Qe_Rect box;
-    for (Qe_Void_Node* n = entities.head(); n; n = n->next()) {
-        const auto* d = static_cast<const MB_Drawable*>(n->entity());
-        if (!d) continue;
-        if (any)
-            box.union_rect(d->rect());
-        else
-            box = d->rect();
-        any = true;
-    }
-    if (any) out = box;
-    return any;
-}
-
-const MB_System_Setting& api_active_system_setting()
-{
-    if (!g_operation_list.is_empty() && g_active_operation) return *g_active_operation->system_setting();
-    static const MB_System_Setting defaults;
-    return defaults;
-}

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/void_list.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/database/system_setting.h"
 #include "kernel/display/draw_render.h"
 #include "kernel/drakmere_api.h"
@@ -71,6 +72,7 @@ public:
     Qe_Void_List& selection() { return m_selection; }
     MB_Undo_Redo* undo_redo() const { return m_undo_redo.get(); }
     MB_System_Setting* system_setting() { return &m_system_setting; }
+    const MB_System_Setting* system_setting() const { return &m_system_setting; }
     // The layer every new drawable is given; null when none is set. Not owned.
     MB_Layer* current_layer() const { return m_current_layer; }
     void current_layer(MB_Layer* layer) { m_current_layer = layer; }
@@ -168,11 +170,3 @@ private:
 DRAKMERE_API extern Qe_Void_List g_operation_list;
 // Null while no operation exists.
 DRAKMERE_API extern MB_Operation* g_active_operation;
-
-// Sets out to the union of the rectangles of the listed drawables (MB_Drawable*); false,
-// leaving out as it was, for a list without drawables.
-DRAKMERE_API bool api_mb_get_entity_list_rect(Qe_Void_List& entities, Qe_Rect& out);
-
-// The settings every kernel default is read from: the active operation's, or the default
-// settings while no operation exists, so that no reader dereferences a missing operation.
-DRAKMERE_API const MB_System_Setting& api_active_system_setting();

@@ -651,38 +651,3 @@ MB_Undo_Redo* api_get_active_undo_redo()
 {
     return g_active_operation ? g_active_operation->undo_redo() : nullptr;
 }
-
-void api_rec_linked(MB_Object* obj, MB_Object_List* list)
-{
-    if (api_if_record_command()) api_get_active_undo_redo()->object_linked(obj, list);
-}
-
-void api_rec_unlinking(MB_Object* obj, MB_Object_List* list)
-{
-    if (api_if_record_command()) api_get_active_undo_redo()->object_unlinking(obj, list);
-}
-
-void api_rec_forget_list(MB_Object_List* list)
-{
-    MB_Sub_Command::list_destroyed(list);
-}
-
-bool api_if_record_command()
-{
-    const MB_Undo_Redo* u = api_get_active_undo_redo();
-    return u && u->state() != 0;
-}
-
-short api_rec_cmd_pause()
-{
-    MB_Undo_Redo* u = api_get_active_undo_redo();
-    if (!u) return 0;
-    const short s = u->state();
-    u->state(0);
-    return s;
-}
-
-void api_rec_cmd_continue(short value)
-{
-    if (MB_Undo_Redo* u = api_get_active_undo_redo()) u->state(value);
-}

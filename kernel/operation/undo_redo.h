@@ -6,6 +6,7 @@
 // commands are the units of undo and redo.
 
 #include "geometry/void_list.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/drakmere_api.h"
 
 class MB_Command;
@@ -64,6 +65,7 @@ private:
     friend class MB_Command;
     friend class MB_Undo_Redo;
     friend class Undo_Replay;
+    friend void api_rec_forget(MB_Object* obj);
     friend void api_rec_forget_list(MB_Object_List* list);
 
     // Where the step's object is: in the list given to the replay (a step made by hand),
@@ -207,18 +209,5 @@ private:
     short m_state = 0;
 };
 
-// Told by MB_Object_List: obj joined list, or is about to leave it. Only objects that an
-// undo step names are reported, and only while the active record is recording.
-DRAKMERE_API void api_rec_linked(MB_Object* obj, MB_Object_List* list);
-DRAKMERE_API void api_rec_unlinking(MB_Object* obj, MB_Object_List* list);
-// Clears every undo step's reference to a list that is being destroyed.
-DRAKMERE_API void api_rec_forget_list(MB_Object_List* list);
-
 // The active operation's undo record; null without an active operation or record.
 DRAKMERE_API MB_Undo_Redo* api_get_active_undo_redo();
-// True when the active operation has an undo record whose recording flag is set.
-DRAKMERE_API bool api_if_record_command();
-// Returns the recording flag and clears it; 0 without a record.
-DRAKMERE_API short api_rec_cmd_pause();
-// Sets the recording flag, normally to what api_rec_cmd_pause returned.
-DRAKMERE_API void api_rec_cmd_continue(short value);

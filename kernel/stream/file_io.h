@@ -293,6 +293,9 @@ public:
     // recording is paused throughout: what they make is not an edit.
     bool save_jxb(const char* path);
     bool load_jxb(const char* path);
+    // The same, calling on_record(user) after each record that was read and processed, so
+    // that a caller can show its progress.
+    bool load_jxb(const char* path, void (*on_record)(void* user), void* user);
     // True once a write to the open file has failed; cleared by open.
     bool write_failed() const { return m_write_failed; }
 

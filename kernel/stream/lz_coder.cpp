@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "kernel/operation/undo_redo.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/stream/compressed_data.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/stream/lz_dictionary_p.h"
@@ -72,10 +72,10 @@ MB_Result MB_LZ_Compressor::start()
     // The marker is a temporary record of the file object, not drawing content.
     MB_Result r;
     {
-        const short recording = api_rec_cmd_pause();
+        MB_Recording_Pause pause;
         MB_Compressed_Data marker(MB_Compressed_Data::k_writer_opcode);
+        pause.resume();
         r = marker.serialize(m_file);
-        api_rec_cmd_continue(recording);
     }
     if (r != 0) return r;
     m_started = true;

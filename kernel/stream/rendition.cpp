@@ -7,7 +7,7 @@
 #include "kernel/database/block.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/line_attributes.h"
-#include "kernel/operation/undo_redo.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/stream/font_records.h"
 #include "kernel/text/text_style.h"
@@ -135,9 +135,9 @@ void MB_FIFO_Rendition::write_record(Args&&... args)
 {
     if (!m_file) return;
     // The records are temporary objects of the writer, not drawing content.
-    const short recording = api_rec_cmd_pause();
+    MB_Recording_Pause pause;
     Record record(std::forward<Args>(args)...);
-    api_rec_cmd_continue(recording);
+    pause.resume();
     record.serialize(*m_file);
 }
 

@@ -525,3 +525,70 @@ TEST(UndoCommand, NamesAndClosedCommands)
 }
 
 }  // namespace
+
+// The recorder is paused for the guard's scope and comes back on every way out of it,
+// also when the scope is left early; resume brings it back once, and the guard then
+// leaves a later change of the flag alone.
+TEST_F(UndoTest, RecordingPauseRestoresTheFlagOnEveryPath)
+{
+    rec->rec_cmd_begin("paused");
+    auto build_quietly = [&](bool leave_early) -> Test_Object* {
+        MB_Recording_Pause pause;
+        EXPECT_FALSE(api_if_record_command());
+        auto* quiet = new Test_Object(1);
+        if (leave_early) return quiet;
+        list.add_tail(new Test_Object(2));
+        return quiet;
+    };
+    std::unique_ptr<Test_Object> early(build_quietly(true));
+    EXPECT_TRUE(api_if_record_command());
+    std::unique_ptr<Test_Object> late(build_quietly(false));
+    EXPECT_TRUE(api_if_record_command());
+    {
+        MB_Recording_Pause pause;
+        pause.resume();
+        EXPECT_TRUE(api_if_record_command());
+        rec->rec_cmd_pause();
+    }
+    EXPECT_FALSE(api_if_record_command());
+    rec->rec_cmd_continue();
+    auto* recorded = new Test_Object(3);
+    list.add_tail(recorded);
+    EXPECT_EQ(end_command(), (std::vector<Step>{{nullptr, nullptr, recorded}}));
+
+    // A pause inside a pause restores the outer state, not recording.
+    rec->rec_cmd_begin("nested");
+    {
+        MB_Recording_Pause outer;
+        {
+            MB_Recording_Pause inner;
+        }
+        EXPECT_FALSE(api_if_record_command());
+    }
+    EXPECT_TRUE(api_if_record_command());
+    rec->rec_cmd_end();
+}
+
+// Without an operation the kernel's lower folders read the default settings, no layer and
+// no recorder: nothing is dereferenced and nothing is recorded.
+TEST(OperationContext, WithoutAnOperation)
+{
+    ASSERT_TRUE(g_operation_list.is_empty());
+    EXPECT_FALSE(api_has_active_operation());
+    EXPECT_EQ(api_active_current_layer(), nullptr);
+    EXPECT_EQ(api_active_system_setting().get_long_val(MB_System_Setting::k_long_color), 0xFFFFFF);
+    EXPECT_EQ(&api_active_system_setting(), &api_operation_system_setting(nullptr));
+    EXPECT_FALSE(api_if_record_command());
+    EXPECT_EQ(api_rec_cmd_pause(), 0);
+    Test_Object obj(1);
+    EXPECT_FALSE(api_rec_delete(&obj));
+    EXPECT_EQ(api_operation_selection(nullptr), nullptr);
+    EXPECT_EQ(api_operation_drawing(nullptr), nullptr);
+    EXPECT_EQ(api_operation_wnd(nullptr), nullptr);
+    EXPECT_FALSE(api_operation_has_tool(nullptr));
+
+    MB_Operation op;
+    EXPECT_TRUE(api_has_active_operation());
+    EXPECT_EQ(&api_active_system_setting(), op.system_setting());
+    EXPECT_EQ(api_operation_selection(&op), &op.selection());
+}

@@ -388,11 +388,11 @@ TEST(Object_Factory, TableMatchesTheRecordList)
         int id;  // the object id made; 0: a record whose class is not present yet
     };
     const Entry table[] = {
-        {"\x01" "a", 0},        {"\x03", 13}, {"\x04", 20}, {"\x06", 32}, {"\x0B" "L", 0}, {"\x0C", 33},
-        {"\x10" "P", 0},        {"\x12" "e", 0}, {"\x14" "T", 0}, {"\x18" "x", 49}, {"\x19", 0},
-        {"?", 0},  {"@", 0},  {"A", 36}, {"B", 6},  {"C", 37}, {"D", 0},  {"E", 0},  {"G", 0},  {"H", 34},
-        {"I", 45}, {"J", 9},  {"K", 35}, {"N", 8},  {"O", 0},  {"Q", 0},  {"Ss", 59}, {"U", 0}, {"W", 0},
-        {"X", 0},  {"Y", 0},  {"Z", 0},  {"b", 90}, {"d", 89}, {"h", 25}, {"i", 52}, {"j", 109}, {"l", 0},
+        {"\x01" "a", 3},        {"\x03", 13}, {"\x04", 20}, {"\x06", 32}, {"\x0B" "L", 50}, {"\x0C", 33},
+        {"\x10" "P", 0},        {"\x12" "e", 18}, {"\x14" "T", 0}, {"\x18" "x", 49}, {"\x19", 98},
+        {"?", 0},  {"@", 0},  {"A", 36}, {"B", 6},  {"C", 37}, {"D", 0},  {"E", 27},  {"G", 0},  {"H", 34},
+        {"I", 45}, {"J", 9},  {"K", 35}, {"N", 8},  {"O", 28},  {"Q", 0},  {"Ss", 59}, {"U", 0}, {"W", 0},
+        {"X", 0},  {"Y", 0},  {"Z", 0},  {"b", 90}, {"d", 89}, {"h", 25}, {"i", 52}, {"j", 109}, {"l", 51},
         {"n", 96}, {"o", 40}, {"u", 91}, {"w", 92}, {"y", 48}, {"z", 0},
         {"FMRfmprt\x8D\x92", 0},
     };
@@ -449,7 +449,7 @@ TEST(Opcode_Reader, FormsAndStatistics)
         {"{" + le_long(0) + hex("23 01"), 0, MB_Object::ID_COMPRESSED_DATA},
         {"{" + le_long(0) + hex("01 00"), 0, MB_Object::ID_COLOR_MAP},
         {"{" + le_long(0) + hex("09 00"), MB_Result::Out_Of_Memory, 0},
-        {"L", MB_Result::Out_Of_Memory, 0},
+        {"L", 0, MB_Object::ID_LINE},
         {"F", MB_Result::Out_Of_Memory, 0},
         {Bytes(1, '\xFF'), MB_Result::Invalid_Data, 0},
         {")", MB_Result::Invalid_Data, 0},

@@ -1,0 +1,517 @@
+#include "plugins/gressil/dxf_export.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <unordered_set>
+
+#include "Drakmere.h"
+#include "plugins/gressil/aci.h"
+
+namespace {
+
+constexpr int k_max_node_depth = 64;
+
+std::string upper(std::string s)
+{
+    for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string table_name_of(const MB_String& name, std::string_view fallback)
+{
+    return dxf_table_name(name.unicode(), name.length(), fallback);
+}
+
+// Names are unique in a table regardless of case: a later one that clashes gets a suffix.
+std::string unique_name(std::string name, std::unordered_set<std::string>& taken)
+{
+    std::string candidate = name;
+    for (int i = 2; taken.count(upper(candidate)); ++i) candidate = name + "_" + std::to_string(i);
+    taken.insert(upper(candidate));
+    return candidate;
+}
+
+}  // namespace
+
+Dxf_Exporter::Dxf_Exporter(MB_Drawing& drawing, Dxf_Writer& writer, std::uint32_t background)
+    : m_drawing(drawing), m_out(writer), m_background(background)
+{
+}
+
+int Dxf_Exporter::color_index(long colorref) const
+{
+    return aci_from_colorref(static_cast<std::uint32_t>(colorref), m_background);
+}
+
+const std::string& Dxf_Exporter::block_name(MB_Block* block) const
+{
+    static const std::string none;
+    auto it = m_block_index.find(block);
+    return it == m_block_index.end() ? none : m_blocks[it->second].name;
+}
+
+void Dxf_Exporter::collect_names()
+{
+    std::unordered_set<std::string> layers{"0"};
+    for (MB_Object* o = m_drawing.layer_list().get_head(); o; o = o->next()) {
+        if (o->object_id() != MB_Object::ID_LAYER) continue;
+        auto* layer = static_cast<MB_Layer*>(o);
+        const std::string name = table_name_of(layer->name(), "layer");
+        if (name == "0" && !m_layer_zero) {
+            m_layer_zero = layer;
+            m_layer_names[layer] = "0";
+            continue;
+        }
+        m_layer_names[layer] = unique_name(name, layers);
+        m_layers.push_back(layer);
+    }
+
+    std::unordered_set<std::string> line_types{"BYBLOCK", "BYLAYER", "CONTINUOUS"};
+    for (MB_Object* o = m_drawing.line_type_list().get_head(); o; o = o->next()) {
+        if (o->object_id() != MB_Object::ID_LINE_TYPE) continue;
+        auto* type = static_cast<MB_Line_Type*>(o);
+        const std::string raw = dxf_table_name(MB_String(type->name()).unicode(), MB_String(type->name()).length(),
+                                               "linetype");
+        const std::string key = upper(raw);
+        // The drawing's own entries of the three fixed names stand for those.
+        if (key == "BYBLOCK" || key == "BYLAYER" || key == "CONTINUOUS") {
+            m_line_type_names[type] = key == "BYBLOCK" ? "ByBlock" : key == "BYLAYER" ? "ByLayer" : "Continuous";
+            continue;
+        }
+        const std::string name = unique_name(raw, line_types);
+        m_line_type_names[type] = name;
+        m_line_types.push_back({type, name});
+    }
+
+    std::unordered_set<std::string> blocks{"*MODEL_SPACE", "*PAPER_SPACE"};
+    for (MB_Object* o = m_drawing.block_list().get_head(); o; o = o->next()) {
+        if (o->object_id() != MB_Object::ID_BLOCK) continue;
+        auto* block = static_cast<MB_Block*>(o);
+        std::string name = table_name_of(block->name(), "block");
+        // A leading '*' marks anonymous blocks, which a reader may drop.
+        if (name.front() == '*') name.front() = '_';
+        m_block_index[block] = m_blocks.size();
+        m_blocks.push_back({block, unique_name(name, blocks), 0});
+    }
+}
+
+bool Dxf_Exporter::write()
+{
+    collect_names();
+    m_root_dict = m_out.new_handle();
+    m_group_dict = m_out.new_handle();
+    m_model_record = m_out.new_handle();
+    m_paper_record = m_out.new_handle();
+    for (Block_Entry& b : m_blocks) b.record = m_out.new_handle();
+
+    header();
+    classes();
+    tables();
+    blocks();
+    entities();
+    objects();
+    m_out.text(0, "EOF");
+    return m_out.fill_placeholder(m_out.handle_seed()) && m_out.ok();
+}
+
+void Dxf_Exporter::header()
+{
+    Qe_Rect extents;
+    bool any = false;
+    for (MB_Object* o = m_drawing.object_list().get_head(); o; o = o->next()) {
+        if (!o->is_drawable()) continue;
+        const Qe_Rect& r = static_cast<MB_Drawable*>(o)->rect();
+        if (!any) extents = r;
+        else extents.union_rect(r);
+        any = true;
+    }
+    Dxf_Writer& w = m_out;
+    w.text(0, "SECTION");
+    w.text(2, "HEADER");
+    w.text(9, "$ACADVER");
+    w.text(1, "AC1015");
+    w.text(9, "$ACADMAINTVER");
+    w.integer(70, 6);
+    w.text(9, "$DWGCODEPAGE");
+    w.text(3, "ANSI_1252");
+    w.text(9, "$INSBASE");
+    w.point(10, 0, 0, 0);
+    w.text(9, "$EXTMIN");
+    w.point(10, std::min(extents.lt().x(), extents.rb().x()), std::min(extents.lt().y(), extents.rb().y()), 0);
+    w.text(9, "$EXTMAX");
+    w.point(10, std::max(extents.lt().x(), extents.rb().x()), std::max(extents.lt().y(), extents.rb().y()), 0);
+    w.text(9, "$LIMMIN");
+    w.point2(10, 0, 0);
+    w.text(9, "$LIMMAX");
+    w.point2(10, 420, 297);
+    w.text(9, "$LTSCALE");
+    w.real(40, 1.0);
+    w.text(9, "$CLAYER");
+    w.text(8, "0");
+    w.text(9, "$CELTYPE");
+    w.text(6, "ByLayer");
+    w.text(9, "$CECOLOR");
+    w.integer(62, 256);
+    w.text(9, "$TEXTSTYLE");
+    w.text(7, "Standard");
+    w.text(9, "$DIMSTYLE");
+    w.text(2, "Standard");
+    w.text(9, "$MEASUREMENT");
+    w.integer(70, 1);
+    w.text(9, "$INSUNITS");
+    w.integer(70, 4);
+    // Known only when every handle has been given out: filled in at the end.
+    w.text(9, "$HANDSEED");
+    w.handle_placeholder(5);
+    w.text(0, "ENDSEC");
+}
+
+void Dxf_Exporter::classes()
+{
+    m_out.text(0, "SECTION");
+    m_out.text(2, "CLASSES");
+    m_out.text(0, "ENDSEC");
+}
+
+void Dxf_Exporter::table_begin(const char* name, std::uint64_t handle, int count)
+{
+    m_out.text(0, "TABLE");
+    m_out.text(2, name);
+    m_out.handle(5, handle);
+    m_out.handle(330, 0);
+    m_out.text(100, "AcDbSymbolTable");
+    m_out.integer(70, count);
+}
+
+void Dxf_Exporter::table_end()
+{
+    m_out.text(0, "ENDTAB");
+}
+
+void Dxf_Exporter::symbol_head(const char* kind, std::uint64_t owner, const char* subclass)
+{
+    m_out.text(0, kind);
+    m_out.handle(5, m_out.new_handle());
+    m_out.handle(330, owner);
+    m_out.text(100, "AcDbSymbolTableRecord");
+    m_out.text(100, subclass);
+}
+
+void Dxf_Exporter::tables()
+{
+    Dxf_Writer& w = m_out;
+    w.text(0, "SECTION");
+    w.text(2, "TABLES");
+
+    // VPORT: the active viewport, centred on the drawing.
+    const std::uint64_t vport = w.new_handle();
+    table_begin("VPORT", vport, 1);
+    symbol_head("VPORT", vport, "AcDbViewportTableRecord");
+    w.text(2, "*Active");
+    w.integer(70, 0);
+    w.point2(10, 0, 0);
+    w.point2(11, 1, 1);
+    w.point2(12, 0, 0);
+    w.point2(13, 0, 0);
+    w.point2(14, 10, 10);
+    w.point2(15, 10, 10);
+    w.point(16, 0, 0, 1);
+    w.point(17, 0, 0, 0);
+    w.real(40, 1000);
+    w.real(41, 1.5);
+    w.real(42, 50);
+    w.real(43, 0);
+    w.real(44, 0);
+    w.real(50, 0);
+    w.real(51, 0);
+    w.integer(71, 0);
+    w.integer(72, 100);
+    w.integer(73, 1);
+    w.integer(74, 3);
+    w.integer(75, 0);
+    w.integer(76, 0);
+    w.integer(77, 0);
+    w.integer(78, 0);
+    table_end();
+
+    // LTYPE: the three fixed entries, then the drawing's line types as dash lists.
+    const std::uint64_t ltype = w.new_handle();
+    table_begin("LTYPE", ltype, 3 + static_cast<int>(m_line_types.size()));
+    for (const char* name : {"ByBlock", "ByLayer", "Continuous"}) {
+        symbol_head("LTYPE", ltype, "AcDbLinetypeTableRecord");
+        w.text(2, name);
+        w.integer(70, 0);
+        w.text(3, std::string_view(name) == "Continuous" ? "Solid line" : "");
+        w.integer(72, 65);
+        w.integer(73, 0);
+        w.real(40, 0);
+    }
+    for (const Line_Type_Entry& e : m_line_types) {
+        symbol_head("LTYPE", ltype, "AcDbLinetypeTableRecord");
+        w.text(2, e.name);
+        w.integer(70, 0);
+        w.text(3, dxf_escape(MB_String(e.type->desc()).unicode(), MB_String(e.type->desc()).length()));
+        w.integer(72, 65);
+        std::vector<double> dashes;
+        MB_Linetype_Loop& loop = e.type->linetype_loop();
+        MB_Linetype_Node* node = loop.head();
+        // The loop is circular from two elements on: count, do not chase the links.
+        const int count = loop.count();
+        for (int i = 0; i < count && node; ++i, node = node->next()) dashes.push_back(node->val() * e.type->scale());
+        double total = 0;
+        for (double d : dashes) total += std::fabs(d);
+        w.integer(73, static_cast<long long>(dashes.size()));
+        w.real(40, total);
+        for (double d : dashes) {
+            w.real(49, d);
+            w.integer(74, 0);
+        }
+    }
+    table_end();
+
+    // LAYER: "0" (the drawing's own "0" when it has one), then the drawing's layers.
+    const std::uint64_t layer_table = w.new_handle();
+    table_begin("LAYER", layer_table, 1 + static_cast<int>(m_layers.size()));
+    auto write_layer = [&](MB_Layer* layer, const std::string& name) {
+        symbol_head("LAYER", layer_table, "AcDbLayerTableRecord");
+        w.text(2, name);
+        int flags = 0;
+        int color = 7;
+        std::string ltype_name = "Continuous";
+        if (layer) {
+            if (layer->freeze()) flags |= 1;
+            if (layer->lock()) flags |= 4;
+            color = color_index(static_cast<long>(layer->color()));
+            // A layer that is off keeps its colour, negated.
+            if (!(layer->flag() & MB_Layer::Flag_On)) color = -color;
+            auto it = m_line_type_names.find(layer->line_type());
+            if (it != m_line_type_names.end() && it->second != "ByLayer" && it->second != "ByBlock")
+                ltype_name = it->second;
+        }
+        w.integer(70, flags);
+        w.integer(62, color);
+        w.text(6, ltype_name);
+        w.integer(370, -3);
+    };
+    write_layer(m_layer_zero, "0");
+    for (MB_Layer* layer : m_layers) write_layer(layer, m_layer_names[layer]);
+    table_end();
+
+    const std::uint64_t style = w.new_handle();
+    table_begin("STYLE", style, 1);
+    symbol_head("STYLE", style, "AcDbTextStyleTableRecord");
+    w.text(2, "Standard");
+    w.integer(70, 0);
+    w.real(40, 0);
+    w.real(41, 1);
+    w.real(50, 0);
+    w.integer(71, 0);
+    w.real(42, 2.5);
+    w.text(3, "txt");
+    w.text(4, "");
+    table_end();
+
+    table_begin("VIEW", w.new_handle(), 0);
+    table_end();
+    table_begin("UCS", w.new_handle(), 0);
+    table_end();
+
+    const std::uint64_t appid = w.new_handle();
+    table_begin("APPID", appid, 1);
+    symbol_head("APPID", appid, "AcDbRegAppTableRecord");
+    w.text(2, "ACAD");
+    w.integer(70, 0);
+    table_end();
+
+    const std::uint64_t dimstyle = w.new_handle();
+    table_begin("DIMSTYLE", dimstyle, 1);
+    w.text(100, "AcDbDimStyleTable");
+    w.integer(71, 0);
+    w.text(0, "DIMSTYLE");
+    w.handle(105, w.new_handle());
+    w.handle(330, dimstyle);
+    w.text(100, "AcDbSymbolTableRecord");
+    w.text(100, "AcDbDimStyleTableRecord");
+    w.text(2, "Standard");
+    w.integer(70, 0);
+    table_end();
+
+    const std::uint64_t block_record = w.new_handle();
+    table_begin("BLOCK_RECORD", block_record, 2 + static_cast<int>(m_blocks.size()));
+    auto write_record = [&](std::uint64_t handle, const std::string& name) {
+        w.text(0, "BLOCK_RECORD");
+        w.handle(5, handle);
+        w.handle(330, block_record);
+        w.text(100, "AcDbSymbolTableRecord");
+        w.text(100, "AcDbBlockTableRecord");
+        w.text(2, name);
+    };
+    write_record(m_model_record, "*Model_Space");
+    write_record(m_paper_record, "*Paper_Space");
+    for (const Block_Entry& b : m_blocks) write_record(b.record, b.name);
+    table_end();
+
+    w.text(0, "ENDSEC");
+}
+
+void Dxf_Exporter::blocks()
+{
+    Dxf_Writer& w = m_out;
+    w.text(0, "SECTION");
+    w.text(2, "BLOCKS");
+    auto begin = [&](std::uint64_t record, const std::string& name, const Qe_Pt& base, bool paper) {
+        w.text(0, "BLOCK");
+        w.handle(5, w.new_handle());
+        w.handle(330, record);
+        w.text(100, "AcDbEntity");
+        if (paper) w.integer(67, 1);
+        w.text(8, "0");
+        w.text(100, "AcDbBlockBegin");
+        w.text(2, name);
+        w.integer(70, 0);
+        w.point(10, base.x(), base.y(), base.z());
+        w.text(3, name);
+        w.text(1, "");
+    };
+    auto end = [&](std::uint64_t record, bool paper) {
+        w.text(0, "ENDBLK");
+        w.handle(5, w.new_handle());
+        w.handle(330, record);
+        w.text(100, "AcDbEntity");
+        if (paper) w.integer(67, 1);
+        w.text(8, "0");
+        w.text(100, "AcDbBlockEnd");
+    };
+    begin(m_model_record, "*Model_Space", Qe_Pt(), false);
+    end(m_model_record, false);
+    begin(m_paper_record, "*Paper_Space", Qe_Pt(), true);
+    end(m_paper_record, true);
+    for (const Block_Entry& b : m_blocks) {
+        begin(b.record, b.name, b.block->base_pos(), false);
+        write_list(b.block->object_list(), b.record);
+        end(b.record, false);
+    }
+    w.text(0, "ENDSEC");
+}
+
+void Dxf_Exporter::entities()
+{
+    m_out.text(0, "SECTION");
+    m_out.text(2, "ENTITIES");
+    write_list(m_drawing.object_list(), m_model_record);
+    m_out.text(0, "ENDSEC");
+}
+
+void Dxf_Exporter::objects()
+{
+    Dxf_Writer& w = m_out;
+    w.text(0, "SECTION");
+    w.text(2, "OBJECTS");
+    w.text(0, "DICTIONARY");
+    w.handle(5, m_root_dict);
+    w.handle(330, 0);
+    w.text(100, "AcDbDictionary");
+    w.integer(281, 1);
+    w.text(3, "ACAD_GROUP");
+    w.handle(350, m_group_dict);
+    w.text(0, "DICTIONARY");
+    w.handle(5, m_group_dict);
+    w.handle(330, m_root_dict);
+    w.text(100, "AcDbDictionary");
+    w.integer(281, 1);
+    w.text(0, "ENDSEC");
+}
+
+void Dxf_Exporter::write_list(MB_Object_List& list, std::uint64_t owner)
+{
+    for (MB_Object* o = list.get_head(); o && m_out.ok(); o = o->next())
+        if (o->is_drawable()) write_drawable(*static_cast<MB_Drawable*>(o), owner);
+}
+
+void Dxf_Exporter::write_drawable(MB_Drawable& d, std::uint64_t owner)
+{
+    if (write_native_entity(*this, d, owner)) return;
+    write_fallback(d, owner);
+}
+
+void Dxf_Exporter::entity_head(const char* kind, MB_Drawable& d, std::uint64_t owner)
+{
+    Dxf_Writer& w = m_out;
+    w.text(0, kind);
+    w.handle(5, w.new_handle());
+    w.handle(330, owner);
+    w.text(100, "AcDbEntity");
+    auto layer = m_layer_names.find(d.general().layer());
+    w.text(8, layer == m_layer_names.end() ? std::string("0") : layer->second);
+    auto ltype = m_line_type_names.find(d.general().line_type());
+    if (ltype != m_line_type_names.end()) w.text(6, ltype->second);
+    w.integer(62, color_index(d.general().color()));
+}
+
+void Dxf_Exporter::polyline_of_points(MB_Drawable& d, std::uint64_t owner, const Qe_Pt* pts, int n,
+                                      const Qe_Tran* t, bool closed)
+{
+    if (!pts || n <= 0) return;
+    auto at = [&](int i) { return t ? pts[i] * *t : pts[i]; };
+    Dxf_Writer& w = m_out;
+    if (n == 1) {
+        const Qe_Pt p = at(0);
+        entity_head("POINT", d, owner);
+        w.text(100, "AcDbPoint");
+        w.point(10, p.x(), p.y(), p.z());
+        return;
+    }
+    const Qe_Pt first = at(0);
+    entity_head("LWPOLYLINE", d, owner);
+    w.text(100, "AcDbPolyline");
+    w.integer(90, n);
+    w.integer(70, closed ? 1 : 0);
+    if (first.z() != 0.0) w.real(38, first.z());
+    for (int i = 0; i < n; ++i) {
+        const Qe_Pt p = at(i);
+        w.point2(10, p.x(), p.y());
+    }
+}
+
+void Dxf_Exporter::write_fallback(MB_Drawable& d, std::uint64_t owner)
+{
+    if (MB_Draw_Node* node = d.draw_node()) {
+        write_node(d, owner, *node, nullptr, 0);
+        return;
+    }
+    if (auto* geom = dynamic_cast<MB_Geom*>(&d)) polyline_of_points(d, owner, geom->edge().points(), geom->edge().count(), nullptr, false);
+}
+
+void Dxf_Exporter::write_node(MB_Drawable& d, std::uint64_t owner, MB_Draw_Node& node, const Qe_Tran* t, int depth)
+{
+    if (depth > k_max_node_depth) return;
+    auto runs = [&](const Qe_Pt_Sets& sets, bool closed) {
+        const Qe_Pt* p = sets.points();
+        const mb_ulong* counts = sets.vals();
+        if (!p || !counts) return;
+        for (mb_ulong r = 0; r < sets.ptset_count(); ++r) {
+            polyline_of_points(d, owner, p, static_cast<int>(counts[r]), t, closed);
+            p += counts[r];
+        }
+    };
+    if (auto* set = dynamic_cast<MB_Draw_Lines_Set*>(&node)) {
+        polyline_of_points(d, owner, set->points(), set->count(), t, false);
+    } else if (auto* sets = dynamic_cast<MB_Draw_Lines_Sets*>(&node)) {
+        runs(*sets, sets->is_filled());
+    } else if (auto* solid = dynamic_cast<MB_Draw_Solid*>(&node)) {
+        polyline_of_points(d, owner, solid->points(), solid->count(), t, true);
+    } else if (auto* solids = dynamic_cast<MB_Draw_Solids*>(&node)) {
+        runs(*solids, true);
+    } else if (auto* point = dynamic_cast<MB_Draw_Point*>(&node)) {
+        const Qe_Pt p = point->point();
+        polyline_of_points(d, owner, &p, 1, t, false);
+    } else if (auto* trans = dynamic_cast<MB_Draw_Trans*>(&node)) {
+        if (MB_Draw_Node* child = trans->child()) {
+            const Qe_Tran combined = t ? trans->tran() * *t : trans->tran();
+            write_node(d, owner, *child, &combined, depth + 1);
+        }
+    } else if (auto* nodes = dynamic_cast<MB_Draw_Nodes*>(&node)) {
+        for (MB_Draw_Node* n = nodes->node_list().head(); n; n = n->next()) write_node(d, owner, *n, t, depth + 1);
+    }
+}

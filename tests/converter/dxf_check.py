@@ -1,0 +1,86 @@
+"""Reads a DXF file with ezdxf and prints what the converter tests compare, one item a line.
+
+Usage: dxf_check.py FILE.dxf
+Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L",
+"linetype NAME pattern=[...]", "block NAME", and one "entity ..." line per entity of model
+space and "member BLOCK ..." per entity of a block. Reals are rounded to 6 decimals.
+"""
+import sys
+
+import ezdxf
+
+
+def r(v):
+    v = round(float(v), 6)
+    if v == 0:
+        v = 0.0
+    return "%g" % v
+
+
+def pt(p):
+    return "(" + ",".join(r(c) for c in p) + ")"
+
+
+def describe(e):
+    t = e.dxftype()
+    d = e.dxf
+    head = "%s layer=%s color=%s" % (t, d.layer, d.get("color", 256))
+    if d.hasattr("linetype"):
+        head += " linetype=%s" % d.linetype
+    if t == "LINE":
+        return head + " start=%s end=%s" % (pt(d.start), pt(d.end))
+    if t == "POINT":
+        return head + " at=%s" % pt(d.location)
+    if t == "CIRCLE":
+        return head + " center=%s radius=%s" % (pt(d.center), r(d.radius))
+    if t == "ARC":
+        return head + " center=%s radius=%s angles=%s,%s" % (
+            pt(d.center), r(d.radius), r(d.start_angle), r(d.end_angle))
+    if t == "ELLIPSE":
+        return head + " center=%s major=%s ratio=%s params=%s,%s" % (
+            pt(d.center), pt(d.major_axis), r(d.ratio), r(d.start_param), r(d.end_param))
+    if t == "LWPOLYLINE":
+        pts = "".join("(%s,%s,%s,%s,%s)" % tuple(r(c) for c in v) for v in e.get_points("xyseb"))
+        return head + " closed=%d const=%s elevation=%s points=%s" % (
+            e.closed, r(d.get("const_width", 0)), r(d.get("elevation", 0)), pts)
+    if t in ("SOLID", "TRACE"):
+        return head + " corners=%s" % "".join(pt(getattr(d, "vtx%d" % i)) for i in range(4))
+    if t == "3DFACE":
+        return head + " corners=%s invisible=%d" % (
+            "".join(pt(getattr(d, "vtx%d" % i)) for i in range(4)), d.get("invisible_edge", 0))
+    if t == "INSERT":
+        return head + " block=%s at=%s scale=%s,%s,%s rotation=%s" % (
+            d.name, pt(d.insert), r(d.xscale), r(d.yscale), r(d.zscale), r(d.rotation))
+    if t == "HATCH":
+        return head + " pattern=%s solid=%d paths=%d" % (d.pattern_name, d.solid_fill, len(e.paths))
+    return head
+
+
+def main():
+    doc = ezdxf.readfile(sys.argv[1])
+    auditor = doc.audit()
+    print("audit errors=%d fixes=%d" % (len(auditor.errors), len(auditor.fixes)))
+    for err in auditor.errors:
+        print("audit-error", err.message)
+    for fix in auditor.fixes:
+        print("audit-fix", fix.message)
+    print("version", doc.dxfversion)
+    for layer in doc.layers:
+        print("layer %s color=%d flags=%d linetype=%s" % (
+            layer.dxf.name, layer.dxf.color, layer.dxf.flags, layer.dxf.linetype))
+    for lt in doc.linetypes:
+        pattern = lt.pattern_tags.tags if hasattr(lt, "pattern_tags") else []
+        dashes = [r(tag.value) for tag in pattern if tag.code == 49]
+        print("linetype %s pattern=[%s]" % (lt.dxf.name, ",".join(dashes)))
+    for block in doc.blocks:
+        if block.name.lower() in ("*model_space", "*paper_space"):
+            continue
+        print("block %s base=%s" % (block.name, pt(block.block.dxf.base_point)))
+        for e in block:
+            print("member %s %s" % (block.name, describe(e)))
+    for e in doc.modelspace():
+        print("entity", describe(e))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,100 @@
+#pragma once
+
+// Runs the DXF oracles on a file: the structure check, ezdxf (through dxf_check.py) and
+// LibreCAD's headless rendering.
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "converter_fixture.h"
+
+namespace converter_test {
+
+inline std::string shell_quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// The lines dxf_check.py prints for the file; empty when ezdxf could not read it.
+inline std::vector<std::string> ezdxf_report(const std::string& dxf)
+{
+    const std::string out = dxf + ".report";
+    const std::string cmd = "/usr/bin/python3 " + shell_quote(CONVERTER_TEST_SOURCE_DIR "/dxf_check.py") + " " +
+                            shell_quote(dxf) + " >" + shell_quote(out) + " 2>&1";
+    const int status = std::system(cmd.c_str());
+    std::vector<std::string> lines;
+    std::istringstream in(read_file(out));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    if (status != 0) lines.insert(lines.begin(), "dxf_check.py failed");
+    return lines;
+}
+
+inline bool has_line(const std::vector<std::string>& lines, const std::string& line)
+{
+    for (const std::string& l : lines)
+        if (l == line) return true;
+    return false;
+}
+
+inline std::vector<std::string> lines_starting(const std::vector<std::string>& lines, const std::string& prefix)
+{
+    std::vector<std::string> out;
+    for (const std::string& l : lines)
+        if (l.rfind(prefix, 0) == 0) out.push_back(l);
+    return out;
+}
+
+inline std::string joined(const std::vector<std::string>& lines)
+{
+    std::string s;
+    for (const std::string& l : lines) s += l + "\n";
+    return s;
+}
+
+// Renders the file with LibreCAD into a PDF fitted to the page, rasterises it in grey at a
+// low resolution and returns the number of pixels darker than white; -1 when a step failed.
+// LibreCAD's settings and run-time folder stay under the work folder.
+inline long librecad_ink(const std::string& dxf, const fs::path& work)
+{
+    const fs::path home = work / "librecad-home";
+    fs::create_directories(home / "runtime");
+    ::chmod((home / "runtime").c_str(), 0700);
+    // LibreCAD names the PDF after the DXF file, in the folder given.
+    const fs::path pdf_dir = fs::path(dxf).parent_path() / "pdf";
+    fs::create_directories(pdf_dir);
+    const std::string pdf = (pdf_dir / fs::path(dxf).stem()).string() + ".pdf";
+    fs::remove(pdf);
+    const std::string prefix = dxf + ".page";
+    const std::string env = "env HOME=" + shell_quote(home.string()) +
+                            " XDG_RUNTIME_DIR=" + shell_quote((home / "runtime").string()) +
+                            " XDG_CONFIG_HOME=" + shell_quote((home / "config").string()) + " QT_QPA_PLATFORM=offscreen ";
+    const std::string render = env + "timeout 60 librecad dxf2pdf -a -k -t " + shell_quote(pdf_dir.string()) + " " +
+                               shell_quote(dxf) + " >" + shell_quote(dxf + ".librecad.log") + " 2>&1";
+    if (std::system(render.c_str()) != 0 || !fs::exists(pdf)) return -1;
+    const std::string raster = "timeout 60 pdftoppm -gray -r 40 -singlefile " + shell_quote(pdf) + " " +
+                               shell_quote(prefix) + " >/dev/null 2>&1";
+    if (std::system(raster.c_str()) != 0) return -1;
+    // A binary PGM: "P5", width, height, maximum, one byte a pixel.
+    std::ifstream in(prefix + ".pgm", std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, max = 0;
+    in >> magic >> width >> height >> max;
+    in.get();
+    if (magic != "P5" || width <= 0 || height <= 0 || max != 255) return -1;
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height);
+    in.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
+    if (!in) return -1;
+    long ink = 0;
+    for (unsigned char p : pixels) ink += p < 200;
+    return ink;
+}
+
+}  // namespace converter_test

@@ -1,0 +1,168 @@
+// The terminal converter run as a program: its exit status, its output and its messages.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "converter_fixture.h"
+#include "dxf_run.h"
+#include "dxf_structure.h"
+
+using namespace converter_test;
+
+namespace {
+
+struct Program_Run {
+    int status = -1;
+    std::string out, err;
+};
+
+std::string quote(const std::string& s)
+{
+    return shell_quote(s);
+}
+
+// Runs plotwane in the current folder, with stdin, stdout and stderr redirected to files.
+Program_Run run_plotwane(const std::string& args)
+{
+    const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + quote(PLOTWANE_BIN) + " " + args +
+                            " </dev/null >plotwane.out 2>plotwane.err";
+    const int raw = std::system(cmd.c_str());
+    Program_Run r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = read_file("plotwane.out");
+    r.err = read_file("plotwane.err");
+    return r;
+}
+
+TEST(Plotwane, UsageErrorsExitWithTwo)
+{
+    Work_Dir work("plotwane_usage");
+    for (const char* args : {"", "a b c", "--bogus a.vkt", "''", "a.vkt ''"}) {
+        const Program_Run r = run_plotwane(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find("usage: plotwane [--no-explode-text] SOURCE [TARGET]"), std::string::npos) << args;
+        EXPECT_EQ(r.out, "") << args;
+    }
+    const Program_Run help = run_plotwane("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("usage: plotwane", 0), 0u);
+}
+
+TEST(Plotwane, MissingSourceIsOneLineOnStderrAndExitOne)
+{
+    Work_Dir work("plotwane_missing");
+    const Program_Run r = run_plotwane(quote(work / "none.vkt"));
+    EXPECT_EQ(r.status, 1);
+    // Off a terminal nothing but the box is printed; the box text is UTF-8.
+    EXPECT_EQ(r.err, "Plotwane: \xE6\xB2\xA1\xE6\x9C\x89\xE6\x89\xBE\xE5\x88\xB0\xE6\x96\x87\xE4\xBB\xB6\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(work.path() / "none.dxf"));
+}
+
+TEST(Plotwane, UnsupportedInputFailsWithoutTarget)
+{
+    Work_Dir work("plotwane_dwf");
+    write_file(work / "plan.dwf", "(DWF V06.00)");
+    const Program_Run r = run_plotwane(quote(work / "plan.dwf"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Plotwane: Import of " + (work / "plan.dwf") + " failed!\n");
+    EXPECT_FALSE(fs::exists(work.path() / "plan.dxf"));
+}
+
+// A small native drawing: two layers and two lines.
+std::string make_source(const Work_Dir& work, const std::string& name)
+{
+    const std::string path = work / name;
+    MB_Operation op;
+    EXPECT_TRUE(op.create_drawing("small"));
+    auto* layer = new MB_Layer(MB_String("lines"));
+    layer->visibility(true);
+    layer->color(0x0000FF);
+    op.drawing()->layer_list().add_tail(layer);
+    for (double y : {0.0, 10.0}) {
+        auto* line = new MB_Line(Qe_Pt(0, y, 0), Qe_Pt(50, y + 5, 0));
+        line->general().layer(layer);
+        line->general().color(0x00FF00);
+        op.drawing()->object_list().add_tail(line);
+    }
+    EXPECT_TRUE(op.save_jxb(path.c_str()));
+    return path;
+}
+
+TEST(Plotwane, ConvertsAndPrintsTheTarget)
+{
+    Work_Dir work("plotwane_convert");
+    const std::string source = make_source(work, "small.vkt");
+    write_file(work / "small.dxf", "an older file");
+    const Program_Run r = run_plotwane(quote(source));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, work / "small.dxf" + "\n");
+    EXPECT_EQ(r.err, "");
+    const std::string dxf = work / "small.dxf";
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    EXPECT_EQ(joined(lines_starting(report, "entity ")),
+              "entity LINE layer=lines color=3 start=(0,0,0) end=(50,5,0)\n"
+              "entity LINE layer=lines color=3 start=(0,10,0) end=(50,15,0)\n")
+        << joined(report);
+    EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0"));
+    EXPECT_TRUE(has_line(report, "layer lines color=1 flags=0 linetype=Continuous"));
+    // Written with the usual permissions, not those of a private temporary file.
+    EXPECT_NE(fs::status(dxf).permissions() & fs::perms::group_read, fs::perms::none);
+    // Nothing else is left in the folder.
+    for (const auto& entry : fs::directory_iterator(work.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+TEST(Plotwane, ExportFailuresLeaveNoTarget)
+{
+    Work_Dir work("plotwane_export_fails");
+    const std::string source = make_source(work, "small.vkt");
+    fs::create_directories(work.path() / "a-folder.dxf");
+    const std::pair<std::string, const char*> cases[] = {
+        {work / "small.dwg", "DWG output is not supported"},
+        {work / "no/such/folder/small.dxf", "cannot create a file beside"},
+        {work / "a-folder.dxf", "could not be written"},
+    };
+    for (const auto& [target, log_text] : cases) {
+        const Program_Run r = run_plotwane(quote(source) + " " + quote(target));
+        EXPECT_EQ(r.status, 1) << target;
+        EXPECT_EQ(r.err, "Plotwane: Export to " + target + " failed!\n");
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(read_file(work.path() / "jxb.log").find(log_text), std::string::npos) << log_text;
+    }
+    EXPECT_FALSE(fs::exists(work.path() / "small.dwg"));
+    EXPECT_TRUE(fs::is_directory(work.path() / "a-folder.dxf"));
+    EXPECT_TRUE(fs::is_empty(work.path() / "a-folder.dxf"));
+    for (const auto& entry : fs::directory_iterator(work.path()))
+        EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+// The drawing that scripts/run converts, made at build time.
+TEST(Plotwane, SampleDrawing)
+{
+    Work_Dir work("plotwane_sample");
+    const std::string dxf = work / "sample.dxf";
+    const Program_Run r = run_plotwane(quote(SAMPLE_DRAWING) + " " + quote(dxf));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+
+    // Every drawable of the source is in the file, each layer too.
+    MB_Operation op;
+    ASSERT_TRUE(op.load_jxb(SAMPLE_DRAWING));
+    int drawables = 0;
+    for (MB_Object* o = op.drawing()->object_list().get_head(); o; o = o->next()) drawables += o->is_drawable();
+    EXPECT_GT(drawables, 0);
+    EXPECT_EQ(lines_starting(report, "entity ").size(), static_cast<std::size_t>(drawables)) << joined(report);
+    for (MB_Object* o = op.drawing()->layer_list().get_head(); o; o = o->next()) {
+        const std::string name = static_cast<MB_Layer*>(o)->name().ascii();
+        EXPECT_FALSE(lines_starting(report, "layer " + name + " ").empty()) << name;
+    }
+    EXPECT_GT(librecad_ink(dxf, work.path()), 0);
+}
+
+}  // namespace

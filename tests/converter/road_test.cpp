@@ -1,0 +1,208 @@
+// The conversion road with test libraries: the order of its steps, its messages, what it
+// leaves behind, and the binding of libraries from the kernel's folder.
+
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include "converter/road.h"
+#include "converter_fixture.h"
+
+using namespace converter_test;
+
+namespace {
+
+struct Road_Case {
+    const char* name;
+    Lib import;
+    Lib exporter;
+    bool source_exists;
+    bool ok;
+    // The one expected box; empty for none. "%s" stands for the source or target path.
+    std::string box;
+    bool target_written;  // by the probe export
+};
+
+class Road_Test : public ::testing::TestWithParam<Road_Case> {};
+
+std::string expand(const std::string& text, const std::string& path)
+{
+    std::string s = text;
+    const std::size_t at = s.find("%s");
+    if (at != std::string::npos) s.replace(at, 2, path);
+    return s;
+}
+
+TEST_P(Road_Test, StepsMessagesAndTarget)
+{
+    const Road_Case& c = GetParam();
+    Work_Dir work(std::string("road_") + c.name);
+    assemble_kernel_dir(work.path() / "kernel", c.import, c.exporter);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    const std::string source = work / "in.vkt";
+    const std::string target = work / "out.dxf";
+    if (c.source_exists) write_file(source, "source bytes");
+    write_file(target, "old target");
+    store_current_loading_object_index(0);
+
+    Box_Catcher boxes;
+    EXPECT_EQ(convert_drawing(source.c_str(), target.c_str(), 23), c.ok);
+
+    if (c.box.empty()) {
+        EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+    } else {
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        const bool names_target = c.box.rfind("Export", 0) == 0;
+        EXPECT_EQ(boxes.texts[0], expand(c.box, names_target ? target : source));
+        EXPECT_EQ(boxes.types[0], MB_OK);
+    }
+    // The road's operation is gone whatever happened.
+    EXPECT_EQ(g_active_operation, nullptr);
+    EXPECT_EQ(g_operation_list.count(), 0);
+
+    const std::string written = read_file(target);
+    if (c.target_written) {
+        // The export saw the drawing that the import marked, in the road's one operation,
+        // with the arguments 0 and 23.
+        EXPECT_EQ(written.substr(0, written.find('\n')),
+                  "operations=1 active=1 drawing=1 mark=1 mode=0 version=23");
+        EXPECT_EQ(load_current_loading_object_index(), 7);
+    } else {
+        EXPECT_EQ(written, "old target");
+    }
+}
+
+const Road_Case k_road_cases[] = {
+    {"both_probe", Lib::Probe, Lib::Probe, true, true, "", true},
+    {"missing_source", Lib::Probe, Lib::Probe, false, false, k_msg_file_not_found, false},
+    {"no_libraries", Lib::None, Lib::None, true, false, "Not find Mondrik.so", false},
+    {"no_import", Lib::None, Lib::Probe, true, false, "Not find Mondrik.so", false},
+    {"import_not_elf", Lib::Not_Elf, Lib::Probe, true, false, "Load Mondrik.so error!", false},
+    {"import_no_entry", Lib::No_Entry, Lib::Probe, true, false, "Mondrik.so run error!", false},
+    {"import_fails", Lib::Fail, Lib::Probe, true, false, "Import of %s failed!", false},
+    {"import_throws", Lib::Throw, Lib::Probe, true, false, "Import of %s failed!", false},
+    {"no_export", Lib::Probe, Lib::None, true, false, "Not find Gressil.so", false},
+    {"export_not_elf", Lib::Probe, Lib::Not_Elf, true, false, "Load Gressil.so error!", false},
+    {"export_no_entry", Lib::Probe, Lib::No_Entry, true, false, "Gressil.so run error !!", false},
+    {"export_fails", Lib::Probe, Lib::Fail, true, false, "Export to %s failed!", false},
+    {"export_throws", Lib::Probe, Lib::Throw, true, false, "Export to %s failed!", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Scenarios, Road_Test, ::testing::ValuesIn(k_road_cases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Road, OnlyAnExistingRegularFileIsASource)
+{
+    Work_Dir work("road_sources");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Probe, Lib::Probe);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    write_file(work / "a.vkt", "x");
+    fs::create_directories(work.path() / "folder.vkt");
+    for (const std::string& source : {work / "*.vkt", work / "folder.vkt", work / "a.vk?", std::string()}) {
+        Box_Catcher boxes;
+        EXPECT_FALSE(convert_drawing(source.c_str(), (work / "out.dxf").c_str(), 23)) << source;
+        ASSERT_EQ(boxes.texts.size(), 1u) << source;
+        EXPECT_EQ(boxes.texts[0], k_msg_file_not_found);
+        EXPECT_FALSE(fs::exists(work.path() / "out.dxf"));
+    }
+    Box_Catcher boxes;
+    EXPECT_FALSE(convert_drawing(nullptr, (work / "out.dxf").c_str(), 23));
+    EXPECT_EQ(boxes.texts.size(), 1u);
+}
+
+TEST(Road, SourceAndTargetNamingOneFileAreRefusedBeforeLoading)
+{
+    Work_Dir work("road_same_file");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Probe, Lib::Probe);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    const std::string source = work / "a.vkt";
+    write_file(source, "precious");
+    fs::create_symlink(source, work.path() / "link.dxf");
+    fs::create_hard_link(source, work.path() / "hard.dxf");
+    fs::create_directories(work.path() / "sub");
+    const std::string targets[] = {source, work / "link.dxf", work / "hard.dxf", work / "sub/../a.vkt"};
+    for (const std::string& target : targets) {
+        store_current_loading_object_index(0);
+        Box_Catcher boxes;
+        EXPECT_FALSE(convert_drawing(source.c_str(), target.c_str(), 23)) << target;
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_EQ(boxes.texts[0], k_msg_same_file);
+        // Nothing was imported: the probe would have counted.
+        EXPECT_EQ(load_current_loading_object_index(), 0);
+        EXPECT_EQ(read_file(source), "precious");
+    }
+}
+
+TEST(Road, LoadFailureWritesTheLoaderTextToTheLog)
+{
+    Work_Dir work("road_log");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Not_Elf, Lib::Probe);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    write_file(work / "a.vkt", "x");
+    Box_Catcher boxes;
+    EXPECT_FALSE(run_import_plugin((work / "a.vkt").c_str()));
+    const std::string log = read_file(work.path() / "jxb.log");
+    // The loader's own words for this file.
+    const std::string lib = (work.path() / "kernel" / "Mondrik.so").string();
+    ASSERT_EQ(::dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL), nullptr);
+    const std::string why = ::dlerror();
+    EXPECT_NE(log.find(why), std::string::npos) << log << "\n" << why;
+}
+
+TEST(Road, ExplodeTextSettingStartsOnAndIsStoredAsOneOrZero)
+{
+    EXPECT_EQ(load_explode_text(), 1);
+    store_explode_text(7);
+    EXPECT_EQ(g_explode_text, 1);
+    store_explode_text(0);
+    EXPECT_EQ(g_explode_text, 0);
+    store_explode_text(1);
+}
+
+// The real import library with the probe export.
+TEST(Mondrik, ReadsNativeDrawingsAndCountsRecords)
+{
+    Work_Dir work("mondrik");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Real, Lib::Probe);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    const std::string source = work / "layers.vkt";
+    {
+        MB_Operation op;
+        ASSERT_TRUE(op.create_drawing("layers"));
+        for (const char* name : {"walls", "doors"}) {
+            auto* layer = new MB_Layer(MB_String(name));
+            layer->visibility(true);
+            op.drawing()->layer_list().add_tail(layer);
+        }
+        ASSERT_TRUE(op.save_jxb(source.c_str()));
+    }
+    store_current_loading_object_index(0);
+    Box_Catcher boxes;
+    ASSERT_TRUE(convert_drawing(source.c_str(), (work / "out.txt").c_str(), 23));
+    EXPECT_TRUE(boxes.texts.empty());
+    const std::string report = read_file(work.path() / "out.txt");
+    EXPECT_NE(report.find("layer walls\nlayer doors\n"), std::string::npos) << report;
+    // The header, two layers and the end record at least.
+    EXPECT_GE(load_current_loading_object_index(), 3);
+}
+
+TEST(Mondrik, RefusesDwfAndBrokenStreams)
+{
+    Work_Dir work("mondrik_refuses");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Real, Lib::Probe);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    for (const char* name : {"plan.dwf", "plan.w2d", "broken.vkt"}) {
+        const std::string source = work / name;
+        write_file(source, "(DWF V06.00)garbage");
+        write_file(work / "out.dxf", "old");
+        Box_Catcher boxes;
+        EXPECT_FALSE(convert_drawing(source.c_str(), (work / "out.dxf").c_str(), 23)) << name;
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_EQ(boxes.texts[0], "Import of " + source + " failed!");
+        EXPECT_EQ(read_file(work.path() / "out.dxf"), "old");
+    }
+    const std::string log = read_file(work.path() / "jxb.log");
+    EXPECT_NE(log.find("unsupported input format: " + (work / "plan.dwf")), std::string::npos) << log;
+    EXPECT_NE(log.find("unsupported input format: " + (work / "plan.w2d")), std::string::npos) << log;
+}
+
+}  // namespace
