@@ -152,6 +152,7 @@ TEST(Drawing_Objects, SerialNumbersAndSmallRecords)
 
 #include <random>
 #include <string>
+#include <vector>
 
 #include "kernel/database/block.h"
 #include "kernel/database/line_type.h"
@@ -234,14 +235,11 @@ TEST(Drawing, NameLookupsMatchAWalkOfTheTables)
             }
             case 6:
                 if (pick(10) == 0) {
-                    // The chain handed to another list and back.
-                    MB_Object_List other(list);
+                    // Every entry out and back in reverse order.
+                    std::vector<MB_Object*> all;
+                    for (MB_Object* o = list.get_head(); o; o = o->next()) all.push_back(o);
                     list.remove_all();
-                    for (MB_Object* o = other.get_head(); o;) {
-                        MB_Object* next = o->next();
-                        list.add_head(o);
-                        o = next;
-                    }
+                    for (MB_Object* o : all) list.add_head(o);
                 }
                 break;
             default: break;

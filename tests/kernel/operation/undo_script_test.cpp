@@ -228,7 +228,7 @@ private:
         templ.copy_to(made);
         templ.object_list(nullptr);
         members.kill_all();
-        static_cast<Read_Geom*>(made)->edge().add_point(Qe_Pt(pick(100), 0, 0));
+        static_cast<Test_Geom*>(made)->edge().add_point(Qe_Pt(pick(100), 0, 0));
         return made;
     }
 
