@@ -1,9 +1,17 @@
 #include "curves/curve.h"
 
 #include <cmath>
+#include <new>
 
 #include "curves/curve_status.h"
 #include "curves/curve_tessellation.h"
+#include "curves/nurbs.h"
+#include "curves/offset_curve.h"
+
+CCurveVisitor::~CCurveVisitor() = default;
+int CCurveVisitor::visit(CCurve&) { return -1; }
+int CCurveVisitor::visit_nurbs(CNURBS&) { return -1; }
+int CCurveVisitor::visit_nurbs_data(CNURBS&) { return -1; }
 
 CCurve::~CCurve() = default;
 
@@ -67,28 +75,6 @@ int CCurve::homogeneous_point(double t, Qe_Pt& p, double& w) const {
 
 int CCurve::set_end_control_point(int, const Qe_Pt&) { return 0; }
 
-int CCurve::length(double& out) const {
-    // 6-point Gauss-Legendre nodes and weights on [-1, 1].
-    static constexpr double node[6] = {-0.9324695142031521, -0.6612093864662645, -0.2386191860831969,
-                                       0.2386191860831969,  0.6612093864662645,  0.9324695142031521};
-    static constexpr double wt[6] = {0.1713244923791704, 0.3607615730481386, 0.4679139345726910,
-                                     0.4679139345726910, 0.3607615730481386, 0.1713244923791704};
-    const double a = start_param(), h = (end_param() - a) / 10.0;
-    double sum = 0.0;
-    for (int part = 0; part < 10; ++part) {
-        const double mid = a + (part + 0.5) * h;
-        for (int i = 0; i < 6; ++i) {
-            Qe_Pt p;
-            Qe_Vec d;
-            int st = point_and_tangent(mid + node[i] * h * 0.5, p, d);
-            if (st != curve_status::ok) return st;
-            sum += wt[i] * d.len() * h * 0.5;
-        }
-    }
-    out = sum;
-    return curve_status::ok;
-}
-
 int CCurve::tessellate(double x, const CPointMap* map, CPointCollector& out) const {
     return subdivide(start_param(), end_param(), x, map, out);
 }
@@ -134,4 +120,54 @@ int CCurve::split(int& count, CCurve*& out) {
     out = this;
     ++count;
     return curve_status::no_result;
+}
+
+int CCurve::bounding_box(bool, CCurveBox&, const CPointMap*) const { return -1; }
+int CCurve::tight_bounding_box(CCurveBox& box, const CPointMap* map) const { return bounding_box(true, box, map); }
+
+int CCurve::trim(double a, double b, std::unique_ptr<CCurve>& curve) {
+    if (curve.get() != this) return curve_status::bad_argument;
+    return set_range(a, b);
+}
+
+int CCurve::break_params(int, std::unique_ptr<CDoubleArray>& out) const {
+    out.reset(new (std::nothrow) CDoubleArray());
+    return out ? curve_status::ok : curve_status::no_memory;
+}
+
+int CCurve::transform_in_place(const CPointMap&) { return -1; }
+int CCurve::reverse() { return -1; }
+int CCurve::write_flat(std::uint8_t*&) const { return -1; }
+int CCurve::flat_size() const { return 0; }
+
+int CCurve::to_nurbs(double tol, std::unique_ptr<CNURBS>& out) const {
+    int st = curve_status::ok;
+    std::unique_ptr<CNURBS> made(new (std::nothrow) CNURBS(*this, tol, st));
+    if (!made) return curve_status::no_memory;
+    if (st != curve_status::ok) return st;
+    out = std::move(made);
+    return curve_status::ok;
+}
+
+int CCurve::offset(double d, const Qe_Vec* axis, std::unique_ptr<CCurve>& out) const {
+    int st = curve_status::ok;
+    std::unique_ptr<COffsetCurve> made(
+        new (std::nothrow) COffsetCurve(this, d, axis ? *axis : Qe_Vec(0.0, 0.0, 1.0), st));
+    if (!made) return curve_status::no_memory;
+    if (st != curve_status::ok) return st;
+    out = std::move(made);
+    return curve_status::ok;
+}
+
+int CCurve::accept(CCurveVisitor& v) { return v.visit(*this); }
+int CCurve::accept_nurbs(CCurveVisitor&) { return -1; }
+int CCurve::reserved_zero() { return 0; }
+int CCurve::reserved_minus_one() { return -1; }
+int CCurve::reserved_zero2() { return 0; }
+
+bool are_collinear(const Qe_Pt& p, const Qe_Pt& q, const Qe_Pt& r, double tol) {
+    const Qe_Vec a = q - p, b = r - p;
+    const double l = a.len();
+    if (l <= tol) return true;
+    return 2.0 * tol * l >= std::fabs(a.x() * b.y() - a.y() * b.x());
 }

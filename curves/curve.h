@@ -3,8 +3,11 @@
 // The abstract curve of the curve library. Parameters are doubles, points and vectors
 // three doubles; the plane of the library is XY, so signed curvature and planar cross
 // products use the axis (0, 0, 1) unless another is given. Operations return a curve
-// status (curve_status.h); operations that a kind does not provide return -1 and change
-// nothing.
+// status (curve_status.h); operations that a kind does not provide return -1 (or 14 where
+// said) and change nothing. The operations are declared in their slot order.
+
+#include <cstdint>
+#include <memory>
 
 #include "curves/curve_arrays.h"
 #include "geometry/fendral_api.h"
@@ -12,6 +15,23 @@
 
 class CPointMap;
 class CPointCollector;
+class CCurveBox;
+class CCurveFunction;
+class CCurveView;
+class CKnotVector;
+class CNURBS;
+class CCurve;
+
+// Visitors of curves: accept calls operation 1 (visit) for most kinds and operation 2
+// (visit_nurbs) for a rational B-spline; accept_nurbs calls operation 7. The operations
+// that a visitor does not provide answer -1.
+class FENDRAL_API CCurveVisitor {
+public:
+    virtual ~CCurveVisitor();
+    virtual int visit(CCurve& curve);             // operation 1
+    virtual int visit_nurbs(CNURBS& curve);       // operation 2
+    virtual int visit_nurbs_data(CNURBS& curve);  // operation 7
+};
 
 class FENDRAL_API CCurve {
 public:
@@ -45,24 +65,62 @@ public:
     virtual bool is_degenerate() const;
     virtual int homogeneous_point(double t, Qe_Pt& p, double& w) const;
     virtual int set_end_control_point(int which, const Qe_Pt& p);
-    // Ten equal parameter parts, each integrated by 6-point Gauss-Legendre.
+    // Widens box by the curve (each point through map when one is given); tight follows
+    // the curve itself, otherwise a cheaper enclosing box may be given.
+    virtual int bounding_box(bool tight, CCurveBox& box, const CPointMap* map = nullptr) const;
+    virtual int tight_bounding_box(CCurveBox& box, const CPointMap* map = nullptr) const;
+    // Planar arc length: ten equal parameter parts, each through integrate.
     virtual int length(double& out) const;
+    // Adds the integral of (P x dP/dt) . axis over the range (twice the swept area).
+    virtual int sweep_integral(double& sum, const Qe_Vec* axis = nullptr) const;
     // x is the fineness 1 / (2 t^2) of the tessellation value t; a larger t gives more points.
     virtual int tessellate(double x, const CPointMap* map, CPointCollector& out) const;
     // The shared body is an adaptive stepper driven by chord-error probes.
     virtual int subdivide(double a, double b, double x, const CPointMap* map, CPointCollector& out) const;
     virtual bool is_closed() const;
-    // Five parameters: start, then four steps of a quarter of the range.
+    // Appends start parameters for searches over the range (or over [start, end]).
     virtual int sample_params(CDoubleArray& out, const double* start = nullptr, const double* end = nullptr) const;
     virtual int set_range(double a, double b);
     virtual int set_start(double a);
     virtual int set_end(double b);
+    // curve must hold this curve. On success it holds the curve over [a, b]: this one
+    // with its range set, or a new curve (this one destroyed). On failure it is unchanged.
+    virtual int trim(double a, double b, std::unique_ptr<CCurve>& curve);
+    // A new sorted list of the parameters where the curve is at most C^(p - c - 1).
+    virtual int break_params(int c, std::unique_ptr<CDoubleArray>& out) const;
+    // The curve over [a, b] parameterised by arc length from a.
+    virtual int arc_length_view(double a, double b, std::unique_ptr<CCurveView>& out) const;
+    // The first corner after t; 14 (out = end) when there is none.
     virtual int next_corner(double t, double& out) const;
+    // Knots of a cubic B-spline that follows the curve within tol.
+    virtual int approximation_knots(double tol, std::unique_ptr<CKnotVector>& out) const;
+    // Fourth differences of the points at t + k h / 8 (samples[0] given, the others
+    // filled): 0 when they stay within tol, else 14; err gets the measure in both cases.
+    virtual int approximation_error(double t, double h, double tol, Qe_Pt samples[9], double& err) const;
+    virtual int transform_in_place(const CPointMap& map);
+    // An exact transformed clone, or a mapped curve that refers to this curve and map.
+    virtual int transformed_copy(const CPointMap& map, std::unique_ptr<CCurve>& out) const;
+    virtual int reverse();
+    virtual int integrate(const CCurveFunction& f, double a, double b, double& out) const;
+    // Appends the flat form at cursor and advances it by flat_size() bytes.
+    virtual int write_flat(std::uint8_t*& cursor) const;
+    virtual int flat_size() const;
     virtual int curvature(double t, double& k, const Qe_Vec* axis = nullptr) const;
     virtual int translate(const Qe_Vec& v);
+    virtual int to_nurbs(double tol, std::unique_ptr<CNURBS>& out) const;
+    // A new offset curve that refers to this curve; axis defaults to (0, 0, 1).
+    virtual int offset(double d, const Qe_Vec* axis, std::unique_ptr<CCurve>& out) const;
+    virtual int accept(CCurveVisitor& v);
+    virtual int accept_nurbs(CCurveVisitor& v);
+    virtual int reserved_zero();
     virtual int start_point(Qe_Pt& p) const;
     virtual int end_point(Qe_Pt& p) const;
     virtual bool has_finite_range() const;
+    virtual int reserved_minus_one();
     // The shared body hands out the curve itself and counts one piece (status 14).
     virtual int split(int& count, CCurve*& out);
+    virtual int reserved_zero2();
 };
+
+// p, q, r lie on one line within tol: q within tol of p, or r within 2 tol of the line pq.
+FENDRAL_API bool are_collinear(const Qe_Pt& p, const Qe_Pt& q, const Qe_Pt& r, double tol);

@@ -107,6 +107,13 @@ bool CDoubleArray::find(double v, double tol, int& index) const {
     return std::fabs(m_data[index] - v) <= tol;
 }
 
+int CDoubleArray::insert_sorted(double v, double tol) {
+    int i = bisect(v, 0, m_count - 1);  // last element not greater than v, or -1
+    if (i >= 0 && std::fabs(m_data[i] - v) <= tol) return curve_status::ok;
+    if (i + 1 < m_count && std::fabs(m_data[i + 1] - v) <= tol) return curve_status::ok;
+    return insert(i + 1, v);
+}
+
 CPointArray::CPointArray(const CPointArray& other, int& status) {
     status = reserve(other.m_count);
     if (status != curve_status::ok) return;

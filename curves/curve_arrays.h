@@ -39,6 +39,8 @@ public:
     // Index of the last element not greater than v + tol (-1 when empty or v lies more
     // than tol below the first), and whether that element lies within tol of v.
     bool find(double v, double tol, int& index) const;
+    // Inserts v into an ascending array unless a value within tol of it is already there.
+    int insert_sorted(double v, double tol);
 
 protected:
     int m_count = 0;

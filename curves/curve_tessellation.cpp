@@ -8,11 +8,16 @@
 #include "curves/curve_status.h"
 #include "curves/nurbs.h"
 
-CPointMap::~CPointMap() = default;
+CPointHook::~CPointHook() = default;
 
 CPointCollector::~CPointCollector() { std::free(m_points); }
 
-int CPointCollector::add(const Qe_Pt& p, double) {
+int CPointCollector::add(const Qe_Pt& p, double t) {
+    if (m_hook) {
+        int st = m_hook->take(p, t);
+        if (st == curve_status::ok) ++m_count;
+        return st;
+    }
     if (m_count == m_capacity) {
         if (m_capacity > (1 << 26)) return curve_status::no_memory;
         // Steps of 20 at first, then in proportion, so long polylines do not copy quadratically.
@@ -32,7 +37,7 @@ int CPointCollector::add(const Qe_Pt& p, double) {
 int CPointCollector::hand_out(int* count, double (**points)[3]) {
     if (!points) return curve_status::bad_argument;
     *points = m_points;
-    if (count) *count = m_count;
+    if (count) *count = m_points ? m_count : 0;
     m_points = nullptr;
     m_count = m_capacity = 0;
     return count ? curve_status::ok : curve_status::bad_argument;
@@ -41,7 +46,7 @@ int CPointCollector::hand_out(int* count, double (**points)[3]) {
 int CPointCollector::emit(const Qe_Pt& h, double w, double t, const CPointMap* map) {
     if (!(w >= g_curve_eps)) return curve_status::zero_weight;
     Qe_Pt p(h.x() / w, h.y() / w, h.z() / w);
-    if (map) p = map->map(p);
+    if (map) p = map->map_point(p);
     return add(p, t);
 }
 
@@ -171,7 +176,7 @@ int CCurve::subdivide(double a, double b, double x, const CPointMap* map, CPoint
         p = Qe_Pt(h.x() / w, h.y() / w, h.z() / w);
         return curve_status::ok;
     };
-    auto emit = [&](const Qe_Pt& p, double u) { return out.add(map ? map->map(p) : p, u); };
+    auto emit = [&](const Qe_Pt& p, double u) { return out.add(map ? map->map_point(p) : p, u); };
     // Chord test from u (A) to v (B): up to three probes in the middle thirds.
     auto chord = [&](double u, const Qe_Pt& pa, double v, const Qe_Pt& pb, double& err, bool& ok) {
         auto probe = [&](double lo, double hi, double& at, Qe_Pt& m) {

@@ -3,16 +3,18 @@
 // Tessellation of library curves into polylines: a malloc'ed array of points of three
 // doubles and its count, released by the receiver with free.
 
+#include "curves/point_map.h"
 #include "geometry/fendral_api.h"
 #include "geometry/point.h"
 
 class CCurve;
 
-// Optional mapping applied to every tessellated point.
-class FENDRAL_API CPointMap {
+// Sees each tessellated point with its parameter as it is made. A non-zero result stops
+// the tessellation, which then returns that value to its caller.
+class FENDRAL_API CPointHook {
 public:
-    virtual ~CPointMap();
-    virtual Qe_Pt map(const Qe_Pt& p) const = 0;
+    virtual ~CPointHook();
+    virtual int take(const Qe_Pt& p, double t) = 0;
 };
 
 // Growable receiver of tessellated points.
@@ -23,9 +25,14 @@ public:
     CPointCollector& operator=(const CPointCollector&) = delete;
     ~CPointCollector();
 
+    // With a hook the points go to the hook only and the array stays empty.
+    explicit CPointCollector(CPointHook* hook) : m_hook(hook) {}
+
+    // Points made so far (with a hook: points handed to it).
     int count() const { return m_count; }
     const double (*points() const)[3] { return m_points; }
-    // Status 2 when the array cannot grow. The parameter is not kept.
+    // Status 2 when the array cannot grow, or the hook's non-zero result. The parameter
+    // is not kept.
     int add(const Qe_Pt& p, double t);
     // Hands the array and its count over and leaves the collector empty. Status 2100
     // when a pointer is missing; the array is handed over all the same when only the
@@ -37,6 +44,7 @@ public:
     int emit(const Qe_Pt& homogeneous, double w, double t, const CPointMap* map);
 
 private:
+    CPointHook* m_hook = nullptr;
     int m_count = 0;
     int m_capacity = 0;
     double (*m_points)[3] = nullptr;

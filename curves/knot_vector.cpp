@@ -24,6 +24,34 @@ CKnotVector::CKnotVector(const CKnotVector& other, int& status) : CDoubleArray(o
     m_length = other.m_length;
 }
 
+CKnotVector::CKnotVector(const CKnotVector& source, double a, double b, int& status) {
+    m_degree = source.m_degree;
+    status = curve_status::bad_argument;
+    if (!(b - a >= g_curve_eps) || !std::isfinite(a) || !std::isfinite(b) || source.m_count == 0) return;
+    const int p = m_degree;
+    if ((status = insert_knots(0, a, p + 1)) != curve_status::ok) return;
+    int s = 0;
+    if (source.clamped()) {
+        s = source.bisect(a, 0, source.m_count - 1);
+        if (s < 0) s = 0;
+    } else if ((status = source.find_span(a, s)) != curve_status::ok) {
+        return;
+    }
+    // The knots of source after a and before b, within 1e-9 kept off both ends so that
+    // no span of the new vector is shorter than that.
+    for (int i = s; ; ++i) {
+        const double k = source.knot(i);
+        if (!(k < b - g_curve_eps)) break;
+        if (k > a + g_curve_eps && (status = append(k)) != curve_status::ok) return;
+        if (m_count > g_max_knots) {
+            status = curve_status::too_many_knots;
+            return;
+        }
+    }
+    m_length = b - a;
+    status = curve_status::ok;
+}
+
 double CKnotVector::knot(int i) const {
     if (m_count == 0) return 0.0;
     int q = i / m_count, r = i % m_count;
@@ -158,15 +186,16 @@ void CKnotVector::basis(int s, double u, double* values, double* d1, double* d2)
     }
 }
 
-void CKnotVector::reverse_knots() {
+int CKnotVector::reverse_knots() {
     const int c = m_count, p = m_degree;
-    if (c == 0) return;
+    if (c == 0) return curve_status::ok;
     const double top = knot(p + c);
     double* fresh = new (std::nothrow) double[static_cast<size_t>(c)];
-    if (!fresh) return;
+    if (!fresh) return curve_status::no_memory;
     for (int i = 0; i < c; ++i) fresh[i] = top - knot(p + c - i);
     std::memcpy(m_data, fresh, sizeof(double) * c);
     delete[] fresh;
+    return curve_status::ok;
 }
 
 namespace {

@@ -14,6 +14,10 @@ public:
     // status 2102 when count is negative or above 1640, or degree outside 1 .. 9.
     CKnotVector(int degree, int count, int& status);
     CKnotVector(const CKnotVector& other, int& status);
+    // The clamped knot vector of the sub-range [a, b] of a curve on source: a and b each
+    // p + 1 times around the knots of source strictly between them (2100 when b - a is
+    // below 1e-9, 2101 past 1640 knots).
+    CKnotVector(const CKnotVector& source, double a, double b, int& status);
 
     int degree() const { return m_degree; }
     double period_length() const { return m_length; }
@@ -43,8 +47,8 @@ public:
     // The p + 1 basis values of span s at u, with first and second derivatives when
     // those outputs are given (arrays of at least p + 1).
     void basis(int s, double u, double* values, double* d1 = nullptr, double* d2 = nullptr) const;
-    // Replaces the knots by those of the reversed curve.
-    void reverse_knots();
+    // Replaces the knots by those of the reversed curve (status 2 when out of memory).
+    int reverse_knots();
     // 16 + 8c bytes: count, degree, L and the knots, little-endian.
     int flat_size() const { return 16 + 8 * m_count; }
     void write_flat(std::uint8_t* out) const;

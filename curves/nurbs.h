@@ -23,6 +23,9 @@ public:
     // knot count differs from the point count, the knots fail their check, the weight count
     // differs or a weight is below 1e-9; 2102 too for a non-finite control point.
     CNURBS(CKnotVector* knots, CPointArray* points, CDoubleArray* weights, int& status);
+    // Conversion: a cubic on the approximation knots of source (tolerance tol) through the
+    // source at the Greville abscissae.
+    CNURBS(const CCurve& source, double tol, int& status);
     ~CNURBS() override;
 
     int degree() const { return m_knots ? m_knots->degree() : 0; }
@@ -47,11 +50,42 @@ public:
     // de Boor's algorithm on the homogeneous points.
     int homogeneous_point(double t, Qe_Pt& p, double& w) const override;
     int set_end_control_point(int which, const Qe_Pt& p) override;
+    // Not tight: the box of the control points. Tight: the tessellation with every
+    // extreme refined by Newton steps on the curve.
+    int bounding_box(bool tight, CCurveBox& box, const CPointMap* map = nullptr) const override;
     int subdivide(double a, double b, double x, const CPointMap* map, CPointCollector& out) const override;
+    // p parameters inside each knot span overlapping [start, end], cut to it.
+    int sample_params(CDoubleArray& out, const double* start = nullptr, const double* end = nullptr) const override;
     int set_range(double a, double b) override;
     int set_start(double a) override;
     int set_end(double b) override;
+    // A new curve over [a, b] on a clamped knot vector; 2100 for b - a below 1e-9, a range
+    // outside the knots of a clamped curve or longer than a period. Within 1e-9 of the
+    // whole knot range the curve itself is kept.
+    int trim(double a, double b, std::unique_ptr<CCurve>& curve) override;
+    int break_params(int c, std::unique_ptr<CDoubleArray>& out) const override;
+    int arc_length_view(double a, double b, std::unique_ptr<CCurveView>& out) const override;
+    // A knot of multiplicity p or more where the curve does not go straight on.
+    int next_corner(double t, double& out) const override;
+    int transform_in_place(const CPointMap& map) override;
+    int reverse() override;
+    // Span by span; 2100 for limits beyond a clamped curve's knots or past one period.
+    int integrate(const CCurveFunction& f, double a, double b, double& out) const override;
+    int write_flat(std::uint8_t*& cursor) const override;
+    int flat_size() const override;
     int translate(const Qe_Vec& v) override;
+    int to_nurbs(double tol, std::unique_ptr<CNURBS>& out) const override;
+    int accept(CCurveVisitor& v) override;
+    int accept_nurbs(CCurveVisitor& v) override;
+    // Cloned, the clone ending at the next corner and this curve starting there.
+    int split(int& count, CCurve*& out) override;
+
+    // Raises the multiplicity of t (snapped to a knot within 1e-9) to p - k; index is the
+    // knot index after its run, count the number inserted (0 when none is needed).
+    int insert_knot(double& t, int k, int& index, int& count);
+    // Control points a .. a + m - 1 (indices cyclic) from source, so that this curve
+    // passes through it at their Greville abscissae; the other points stay.
+    int greville_interpolate(const CCurve& source, int a, int m);
 
     // Every span of non-zero length sampled at 3p + 1 equal steps, ends included.
     int sample_spans(CSpanSampleSink& sink) const;

@@ -179,6 +179,12 @@ int gr_splinegen2(int, int point_count, double (*points)[3], double fit_tol, dou
         if (st == curve_status::ok && out_poly) result = tessellate_curve(curve.get(), tess_tol, out_poly_count, out_poly);
     }
     if (result != 0) {
+        // A failed fit leaves no polyline either, whatever the caller's arrays held.
+        if (out_poly) {
+            std::free(*out_poly);
+            *out_poly = nullptr;
+        }
+        if (out_poly_count) *out_poly_count = 0;
         if (out_ctrl) {
             std::free(*out_ctrl);
             *out_ctrl = nullptr;

@@ -1,6 +1,7 @@
 // Builds the sample drawing that the converter's first run converts, with the kernel's own
-// classes, and saves it as a native .vkt file: coloured layers, a block and lines, chains
-// and the other entity kinds of the kernel.
+// classes, and saves it as a native .vkt file: coloured layers, a dashed line type, a block
+// with two references, lines, a chain, circles, arcs, ellipses, points, a wide bulged
+// polyline, a solid and hatches.
 // Usage: make_sample OUT.vkt
 
 #include <cmath>
@@ -62,6 +63,45 @@ void add_content(MB_Drawing& drawing)
     walls_chain->init(4, room);
     walls_chain->closed(true);
     place(model, walls_chain, walls, rgb(255, 0, 0));
+
+    // A round table with an arc of a door swing, an elliptic rug and a half-ellipse bay.
+    place(model, new MB_Circle(Qe_Pt(55, 60, 0), 12), details, rgb(0, 255, 255));
+    place(model, new MB_Arc(Qe_Pt(90, 40, 0), 15, std::numbers::pi / 2, std::numbers::pi), walls, rgb(255, 0, 0));
+    place(model, new MB_Ellipse(Qe_Pt(55, 60, 0), 25, 15, 0.2), details, rgb(255, 0, 255));
+    place(model, new MB_Ellipse_Arc(Qe_Pt(55, 100, 0), 20, 8, 0, 0, std::numbers::pi), walls, rgb(255, 0, 0));
+    // Survey points along the bottom.
+    for (int i = 0; i < 5; ++i) place(model, new MB_Point(Qe_Pt(120 + 15 * i, 15, 0)), details, rgb(255, 255, 0));
+
+    // A wide path with a bulged end, and a filled solid marking the entrance.
+    auto* path = new MB_Pline_Pos[4];
+    path[0].point = Qe_Pt(110, 95, 0);
+    path[0].start_width = 1;
+    path[0].end_width = 3;
+    path[1].point = Qe_Pt(150, 95, 0);
+    path[1].bulge = 1;  // a half circle
+    path[1].start_width = path[1].end_width = 3;
+    path[2].point = Qe_Pt(150, 75, 0);
+    path[2].start_width = 3;
+    path[2].end_width = 0.5;
+    path[3].point = Qe_Pt(115, 75, 0);
+    place(model, new MB_Polyline(false, 4, path), walls, rgb(255, 128, 0));
+    place(model, new MB_Solid(Qe_Pt(35, 15, 0), Qe_Pt(75, 15, 0), Qe_Pt(75, 20, 0), Qe_Pt(35, 20, 0)), walls,
+          rgb(0, 0, 255));
+
+    // A tiled floor (pattern lines at 45 degrees) and a solid pillar with a hole.
+    auto* floor = new MB_Hatch;
+    const Qe_Pt floor_ring[] = {{160, 20, 0}, {195, 20, 0}, {195, 50, 0}, {160, 50, 0}};
+    floor->loop_add(new Qe_Loop(floor_ring, 4));
+    floor->get_hatchtype()->name(MB_String("TILES"));
+    floor->get_hatchtype()->add_string(MB_String("45, 0, 0, 0, 4"));
+    place(model, floor, details, rgb(128, 128, 128));
+    auto* pillar = new MB_Hatch;
+    const Qe_Pt pillar_ring[] = {{120, 35, 0}, {140, 35, 0}, {140, 55, 0}, {120, 55, 0}};
+    const Qe_Pt pillar_hole[] = {{126, 41, 0}, {134, 41, 0}, {134, 49, 0}, {126, 49, 0}};
+    pillar->loop_add(new Qe_Loop(pillar_ring, 4));
+    pillar->loop_add(new Qe_Loop(pillar_hole, 4));
+    pillar->get_hatchtype()->name(MB_String("_SOLID"));
+    place(model, pillar, walls, rgb(255, 0, 0));
 
     // A block of a small cross, referenced twice.
     auto* mark = new MB_Block(Qe_Pt(0, 0, 0), MB_String("mark"), MB_String("a cross"));

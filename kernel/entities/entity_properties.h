@@ -44,14 +44,18 @@ enum : int {
     Angle = -102,
     Radius = -103,  // also the minor semi-axis
     Major = -104,
+    Global_Width = -105,
     Real_Value = -114,
     Start_Angle = -120,
     End_Angle = -121,
+    Pattern_Scale = -123,
     Point_Size = -125,
     Color = -200,
     Point_Count = -204,
     Point_Type = -213,
+    Loop_Count = -214,
     Text = -301,
+    Pattern_Name = -308,
 };
 }  // namespace mb_key
 

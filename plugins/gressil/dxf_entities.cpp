@@ -1,6 +1,8 @@
 // The entity kinds that DXF has a form of its own for.
 
 #include <cmath>
+#include <utility>
+#include <vector>
 #include <numbers>
 
 #include "Drakmere.h"
@@ -11,6 +13,13 @@ namespace {
 double degrees(double radians)
 {
     return radians * 180.0 / std::numbers::pi;
+}
+
+// In [0, 2π).
+double normalized_turn(double t)
+{
+    t = std::fmod(t, 2 * std::numbers::pi);
+    return t < 0.0 ? t + 2 * std::numbers::pi : t;
 }
 
 bool write_insert(Dxf_Exporter& x, MB_Insert& insert, std::uint64_t owner)
@@ -68,6 +77,200 @@ bool write_chain(Dxf_Exporter& x, MB_Lines& chain, std::uint64_t owner)
     return true;
 }
 
+bool write_circle(Dxf_Exporter& x, MB_Circle& circle, std::uint64_t owner)
+{
+    const double r = circle.radius();
+    if (!(r > 0.0) || !std::isfinite(r)) return false;
+    Dxf_Writer& w = x.out();
+    const Qe_Pt& c = circle.center();
+    x.entity_head("CIRCLE", circle, owner);
+    w.text(100, "AcDbCircle");
+    w.point(10, c.x(), c.y(), c.z());
+    w.real(40, r);
+    return true;
+}
+
+bool write_arc(Dxf_Exporter& x, MB_Arc& arc, std::uint64_t owner)
+{
+    const double r = arc.radius();
+    if (!(r > 0.0) || !std::isfinite(r)) return false;
+    Dxf_Writer& w = x.out();
+    const Qe_Pt& c = arc.center();
+    x.entity_head("ARC", arc, owner);
+    w.text(100, "AcDbCircle");
+    w.point(10, c.x(), c.y(), c.z());
+    w.real(40, r);
+    w.text(100, "AcDbArc");
+    w.real(50, degrees(arc.start_angle()));
+    w.real(51, degrees(arc.end_angle()));
+    return true;
+}
+
+// DXF keeps the major axis as the longer one (ratio at most 1): a kernel ellipse whose
+// "minor" axis is the longer has its axes exchanged, which turns the parameter back by π/2.
+bool write_ellipse(Dxf_Exporter& x, MB_Ellipse& e, double start, double end, std::uint64_t owner)
+{
+    double major = e.major(), minor = e.minor(), angle = e.angle();
+    if (!(major > 0.0) || !(minor > 0.0) || !std::isfinite(major) || !std::isfinite(minor)) return false;
+    if (minor > major) {
+        std::swap(major, minor);
+        angle += std::numbers::pi / 2;
+        start -= std::numbers::pi / 2;
+        end -= std::numbers::pi / 2;
+    }
+    // Parameters within one turn; a whole ellipse keeps 0 to 2π.
+    const bool whole = end - start >= 2 * std::numbers::pi;
+    if (whole) {
+        start = 0.0;
+        end = 2 * std::numbers::pi;
+    } else {
+        start = normalized_turn(start);
+        end = normalized_turn(end);
+    }
+    Dxf_Writer& w = x.out();
+    const Qe_Pt& c = e.center();
+    x.entity_head("ELLIPSE", e, owner);
+    w.text(100, "AcDbEllipse");
+    w.point(10, c.x(), c.y(), c.z());
+    w.point(11, major * std::cos(angle), major * std::sin(angle), 0.0);
+    w.real(40, minor / major);
+    w.real(41, start);
+    w.real(42, end);
+    return true;
+}
+
+bool write_point(Dxf_Exporter& x, MB_Point& point, std::uint64_t owner)
+{
+    Dxf_Writer& w = x.out();
+    const Qe_Pt& p = point.point();
+    x.entity_head("POINT", point, owner);
+    w.text(100, "AcDbPoint");
+    w.point(10, p.x(), p.y(), p.z());
+    return true;
+}
+
+// Bulges and widths per vertex. A segment whose two widths are 0 takes the global width, as
+// the kernel draws it, so every width is written per vertex and no constant width is needed.
+bool write_polyline(Dxf_Exporter& x, MB_Polyline& pl, std::uint64_t owner)
+{
+    const int n = pl.count();
+    const MB_Pline_Pos* v = pl.pline_pos();
+    if (n < 2 || !v) return false;
+    // Two straight vertices are not closed back.
+    const bool closed = pl.closed() && (n > 2 || v[n - 1].bulge != 0.0);
+    bool widths = pl.global_width() > 0.0;
+    for (int i = 0; i < n && !widths; ++i) widths = v[i].start_width > 0.0 || v[i].end_width > 0.0;
+    Dxf_Writer& w = x.out();
+    x.entity_head("LWPOLYLINE", pl, owner);
+    w.text(100, "AcDbPolyline");
+    w.integer(90, n);
+    w.integer(70, closed ? 1 : 0);
+    for (int i = 0; i < n; ++i) {
+        w.point2(10, v[i].point.x(), v[i].point.y());
+        if (widths) {
+            double w0 = v[i].start_width, w1 = v[i].end_width;
+            if (w0 == 0.0 && w1 == 0.0) w0 = w1 = pl.global_width();
+            w.real(40, w0);
+            w.real(41, w1);
+        }
+        if (v[i].bulge != 0.0) w.real(42, v[i].bulge);
+    }
+    return true;
+}
+
+// Three or four corners: a SOLID fills the triangles 0-1-2 and 1-2-3 of its corners, so the
+// kernel's ring p0 p1 p2 p3 is written as p0 p1 p3 p2; a triangle repeats its last corner.
+bool write_solid(Dxf_Exporter& x, MB_Solid& solid, std::uint64_t owner)
+{
+    const int n = solid.count();
+    const Qe_Pt* p = solid.points();
+    if ((n != 3 && n != 4) || !p) return false;
+    const Qe_Pt corners[4] = {p[0], p[1], n == 4 ? p[3] : p[2], p[2]};
+    Dxf_Writer& w = x.out();
+    x.entity_head("SOLID", solid, owner);
+    w.text(100, "AcDbTrace");
+    for (int i = 0; i < 4; ++i) w.point(10 + i, corners[i].x(), corners[i].y(), corners[i].z());
+    return true;
+}
+
+// Corners in ring order with the hidden-edge bits, which mean the same in DXF.
+bool write_face(Dxf_Exporter& x, MB_Face& face, std::uint64_t owner)
+{
+    const int n = face.count();
+    const Qe_Pt* p = face.points();
+    if ((n != 3 && n != 4) || !p) return false;
+    const Qe_Pt corners[4] = {p[0], p[1], p[2], n == 4 ? p[3] : p[2]};
+    Dxf_Writer& w = x.out();
+    x.entity_head("3DFACE", face, owner);
+    w.text(100, "AcDbFace");
+    for (int i = 0; i < 4; ++i) w.point(10 + i, corners[i].x(), corners[i].y(), corners[i].z());
+    w.integer(70, face.face_flag() & 0x0F);
+    return true;
+}
+
+// Meshes draw their own runs, without a display node: each run is one polyline.
+bool write_runs(Dxf_Exporter& x, MB_Drawable& d, const Qe_Pt_Sets& runs, std::uint64_t owner)
+{
+    const Qe_Pt* p = runs.points();
+    const mb_ulong* counts = runs.vals();
+    if (!p || !counts) return true;
+    for (mb_ulong r = 0; r < runs.ptset_count(); ++r) {
+        x.polyline_of_points(d, owner, p, static_cast<int>(counts[r]), nullptr, false);
+        p += counts[r];
+    }
+    return true;
+}
+
+// The points of a loop's ring, from its head once round.
+std::vector<Qe_Pt> ring_points(const Qe_Loop& loop)
+{
+    std::vector<Qe_Pt> pts;
+    const long n = loop.count();
+    Qe_Loop_Node* node = loop.head();
+    for (long i = 0; i < n && node; ++i, node = node->next()) pts.push_back(node->point());
+    return pts;
+}
+
+// A solid fill is a HATCH of its drawn loops under the odd-parity rule, as the kernel fills
+// them; a pattern or offset fill is shown by the lines the kernel generated for it.
+bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
+{
+    if (!hatch.is_solid()) {
+        for (Qe_Void_Node* n = hatch.ptsets_list().head(); n; n = n->next())
+            if (const auto* sets = static_cast<const Qe_Pt_Sets*>(n->entity())) write_runs(x, hatch, *sets, owner);
+        return true;
+    }
+    std::vector<std::vector<Qe_Pt>> loops;
+    for (Qe_Void_Node* n = hatch.loop_list().head(); n; n = n->next()) {
+        const auto* loop = static_cast<const Qe_Loop*>(n->entity());
+        if (!loop || loop == hatch.excluded_loop()) continue;
+        std::vector<Qe_Pt> pts = ring_points(*loop);
+        if (pts.size() >= 3) loops.push_back(std::move(pts));
+    }
+    if (loops.empty()) return true;
+    Dxf_Writer& w = x.out();
+    x.entity_head("HATCH", hatch, owner);
+    w.text(100, "AcDbHatch");
+    w.point(10, 0, 0, 0);
+    w.point(210, 0, 0, 1);
+    w.text(2, "SOLID");
+    w.integer(70, 1);
+    w.integer(71, 0);
+    w.integer(91, static_cast<long long>(loops.size()));
+    for (const std::vector<Qe_Pt>& pts : loops) {
+        w.integer(92, 2);  // a polyline path
+        w.integer(72, 0);
+        w.integer(73, 1);
+        w.integer(93, static_cast<long long>(pts.size()));
+        for (const Qe_Pt& p : pts) w.point2(10, p.x(), p.y());
+        w.integer(97, 0);
+    }
+    w.integer(75, 0);
+    w.integer(76, 1);
+    w.integer(98, 0);
+    return true;
+}
+
 }  // namespace
 
 bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
@@ -87,6 +290,41 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
         return false;
     case MB_Object::ID_LINES:
         if (auto* chain = dynamic_cast<MB_Lines*>(&d)) return write_chain(x, *chain, owner);
+        return false;
+    case MB_Object::ID_CIRCLE:
+        if (auto* circle = dynamic_cast<MB_Circle*>(&d); circle && !dynamic_cast<MB_Arc*>(&d))
+            return write_circle(x, *circle, owner);
+        return false;
+    case MB_Object::ID_ARC:
+        if (auto* arc = dynamic_cast<MB_Arc*>(&d)) return write_arc(x, *arc, owner);
+        return false;
+    case MB_Object::ID_ELLIPSE:
+        if (auto* e = dynamic_cast<MB_Ellipse*>(&d); e && !dynamic_cast<MB_Ellipse_Arc*>(&d))
+            return write_ellipse(x, *e, 0.0, 2 * std::numbers::pi, owner);
+        return false;
+    case MB_Object::ID_ELLIPSE_ARC:
+        if (auto* e = dynamic_cast<MB_Ellipse_Arc*>(&d)) return write_ellipse(x, *e, e->start_param(), e->end_param(), owner);
+        return false;
+    case MB_Object::ID_POINT:
+        if (auto* point = dynamic_cast<MB_Point*>(&d)) return write_point(x, *point, owner);
+        return false;
+    case MB_Object::ID_POLYLINE:
+        if (auto* pl = dynamic_cast<MB_Polyline*>(&d)) return write_polyline(x, *pl, owner);
+        return false;
+    case MB_Object::ID_SOLID:
+        if (auto* solid = dynamic_cast<MB_Solid*>(&d)) return write_solid(x, *solid, owner);
+        return false;
+    case MB_Object::ID_FACE:
+        if (auto* face = dynamic_cast<MB_Face*>(&d)) return write_face(x, *face, owner);
+        return false;
+    case MB_Object::ID_POLYGON_MESH:
+        if (auto* mesh = dynamic_cast<MB_Polygon_Mesh*>(&d)) return write_runs(x, *mesh, mesh->runs(), owner);
+        return false;
+    case MB_Object::ID_POLYFACE_MESH:
+        if (auto* mesh = dynamic_cast<MB_Polyface_Mesh*>(&d)) return write_runs(x, *mesh, mesh->runs(), owner);
+        return false;
+    case MB_Object::ID_HATCH:
+        if (auto* hatch = dynamic_cast<MB_Hatch*>(&d)) return write_hatch(x, *hatch, owner);
         return false;
     default:
         return false;

@@ -11,10 +11,8 @@ import ezdxf
 
 
 def r(v):
-    v = round(float(v), 6)
-    if v == 0:
-        v = 0.0
-    return "%g" % v
+    s = ("%.6f" % float(v)).rstrip("0").rstrip(".")
+    return "0" if s in ("-0", "") else s
 
 
 def pt(p):
@@ -47,7 +45,7 @@ def describe(e):
         return head + " corners=%s" % "".join(pt(getattr(d, "vtx%d" % i)) for i in range(4))
     if t == "3DFACE":
         return head + " corners=%s invisible=%d" % (
-            "".join(pt(getattr(d, "vtx%d" % i)) for i in range(4)), d.get("invisible_edge", 0))
+            "".join(pt(getattr(d, "vtx%d" % i)) for i in range(4)), d.get("invisible", 0))
     if t == "INSERT":
         return head + " block=%s at=%s scale=%s,%s,%s rotation=%s" % (
             d.name, pt(d.insert), r(d.xscale), r(d.yscale), r(d.zscale), r(d.rotation))

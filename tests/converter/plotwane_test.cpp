@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <map>
 
 #include "converter_fixture.h"
 #include "dxf_run.h"
@@ -151,13 +152,38 @@ TEST(Plotwane, SampleDrawing)
     const auto report = ezdxf_report(dxf);
     EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
 
-    // Every drawable of the source is in the file, each layer too.
+    // Every drawable of the source is in the file as its DXF kind; a pattern hatch adds the
+    // polylines of its lines. Each layer is there too.
     MB_Operation op;
     ASSERT_TRUE(op.load_jxb(SAMPLE_DRAWING));
-    int drawables = 0;
-    for (MB_Object* o = op.drawing()->object_list().get_head(); o; o = o->next()) drawables += o->is_drawable();
-    EXPECT_GT(drawables, 0);
-    EXPECT_EQ(lines_starting(report, "entity ").size(), static_cast<std::size_t>(drawables)) << joined(report);
+    std::map<std::string, std::size_t> expected;
+    std::size_t pattern_hatches = 0;
+    for (MB_Object* o = op.drawing()->object_list().get_head(); o; o = o->next()) {
+        switch (o->object_id()) {
+        case MB_Object::ID_LINE: ++expected["LINE"]; break;
+        case MB_Object::ID_LINES:
+        case MB_Object::ID_POLYLINE: ++expected["LWPOLYLINE"]; break;
+        case MB_Object::ID_CIRCLE: ++expected["CIRCLE"]; break;
+        case MB_Object::ID_ARC: ++expected["ARC"]; break;
+        case MB_Object::ID_ELLIPSE:
+        case MB_Object::ID_ELLIPSE_ARC: ++expected["ELLIPSE"]; break;
+        case MB_Object::ID_POINT: ++expected["POINT"]; break;
+        case MB_Object::ID_SOLID: ++expected["SOLID"]; break;
+        case MB_Object::ID_INSERT: ++expected["INSERT"]; break;
+        case MB_Object::ID_HATCH:
+            if (static_cast<MB_Hatch*>(o)->is_solid()) ++expected["HATCH"];
+            else ++pattern_hatches;
+            break;
+        default: ADD_FAILURE() << "a kind the sample is not expected to hold: " << o->object_id();
+        }
+    }
+    std::map<std::string, std::size_t> written;
+    for (const std::string& line : lines_starting(report, "entity ")) ++written[line.substr(7, line.find(' ', 7) - 7)];
+    EXPECT_GE(expected.size(), 8u);
+    for (const auto& [kind, n] : expected) {
+        if (kind == "LWPOLYLINE" && pattern_hatches) EXPECT_GT(written[kind], n) << kind;
+        else EXPECT_EQ(written[kind], n) << kind;
+    }
     for (MB_Object* o = op.drawing()->layer_list().get_head(); o; o = o->next()) {
         const std::string name = static_cast<MB_Layer*>(o)->name().ascii();
         EXPECT_FALSE(lines_starting(report, "layer " + name + " ").empty()) << name;

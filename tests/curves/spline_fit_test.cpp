@@ -138,8 +138,13 @@ TEST(SplineFit, FailuresLeaveNoOutput) {
     };
     for (auto& k : cases) {
         Fit f;
+        // A polyline left from an earlier run goes too, whether the fit or the
+        // tessellation fails.
+        f.poly = static_cast<double(*)[3]>(std::malloc(sizeof(double[3]) * 7));
+        f.poly_count = 7;
         run(f, k.pts, nullptr, nullptr, 0, k.tess);
         EXPECT_EQ(f.result, k.result);
+        EXPECT_EQ(f.poly_count, 0);
         EXPECT_EQ(f.ctrl_count, 0);
         EXPECT_EQ(f.knot_count, 0);
         EXPECT_EQ(f.ctrl, nullptr);

@@ -1,0 +1,191 @@
+// End to end, one small drawing per entity kind: built with the kernel, saved as .vkt,
+// converted by the real plotwane with the real libraries, and read back by the structure
+// check, ezdxf and LibreCAD.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <numbers>
+
+#include "Drakmere.h"
+#include "dxf_run.h"
+#include "dxf_structure.h"
+
+using namespace converter_test;
+
+namespace {
+
+constexpr long k_red = 0x0000FF;
+constexpr double k_pi = std::numbers::pi;
+
+struct Kind_Case {
+    const char* name;
+    std::function<void(MB_Object_List&)> build;
+    // The expected "entity" lines of dxf_check.py, in order.
+    std::string entities;
+};
+
+class Kinds_Test : public ::testing::TestWithParam<Kind_Case> {};
+
+TEST_P(Kinds_Test, ConvertedAndReadBack)
+{
+    const Kind_Case& c = GetParam();
+    Work_Dir work(std::string("kind_") + c.name);
+    const std::string source = work / "kind.vkt";
+    {
+        MB_Operation op;
+        ASSERT_TRUE(op.create_drawing("kind"));
+        auto* layer = new MB_Layer(MB_String("k"));
+        layer->visibility(true);
+        layer->color(0x00FF00);
+        op.drawing()->layer_list().add_tail(layer);
+        MB_Object_List built;
+        c.build(built);
+        while (MB_Object* o = built.get_head()) {
+            built.remove(o);
+            auto* d = static_cast<MB_Drawable*>(o);
+            d->general().layer(layer);
+            d->general().color(k_red);
+            op.drawing()->object_list().add_tail(d);
+        }
+        ASSERT_TRUE(op.save_jxb(source.c_str()));
+    }
+    const std::string dxf = work / "kind.dxf";
+    const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + shell_quote(PLOTWANE_BIN) + " " + shell_quote(source) +
+                            " " + shell_quote(dxf) + " >out.txt 2>err.txt </dev/null";
+    ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(work.path() / "err.txt");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_TRUE(has_line(report, "layer k color=3 flags=0 linetype=Continuous")) << joined(report);
+    EXPECT_EQ(joined(lines_starting(report, "entity ")), c.entities);
+    EXPECT_GT(librecad_ink(dxf, work.path()), 0);
+}
+
+const Kind_Case k_kinds[] = {
+    {"line", [](MB_Object_List& l) { l.add_tail(new MB_Line(Qe_Pt(1, 2, 0), Qe_Pt(30, 40, 0))); },
+     "entity LINE layer=k color=1 start=(1,2,0) end=(30,40,0)\n"},
+    {"chain",
+     [](MB_Object_List& l) {
+         auto* chain = new MB_Lines;
+         const Qe_Pt pts[] = {{0, 0, 0}, {10, 0, 0}, {10, 5, 0}};
+         chain->init(3, pts);
+         l.add_tail(chain);
+     },
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(10,0,0,0,0)(10,5,0,0,0)\n"},
+    {"circle", [](MB_Object_List& l) { l.add_tail(new MB_Circle(Qe_Pt(10, 10, 0), 5)); },
+     "entity CIRCLE layer=k color=1 center=(10,10,0) radius=5\n"},
+    {"arc", [](MB_Object_List& l) { l.add_tail(new MB_Arc(Qe_Pt(0, 0, 0), 10, k_pi / 6, k_pi / 2)); },
+     "entity ARC layer=k color=1 center=(0,0,0) radius=10 angles=30,90\n"},
+    {"ellipse", [](MB_Object_List& l) { l.add_tail(new MB_Ellipse(Qe_Pt(1, 1, 0), 10, 5, k_pi / 6)); },
+     "entity ELLIPSE layer=k color=1 center=(1,1,0) major=(8.660254,5,0) ratio=0.5 params=0,6.283185\n"},
+    // The longer axis becomes the major one.
+    {"ellipse_tall", [](MB_Object_List& l) { l.add_tail(new MB_Ellipse(Qe_Pt(0, 0, 0), 5, 10, 0)); },
+     "entity ELLIPSE layer=k color=1 center=(0,0,0) major=(0,10,0) ratio=0.5 params=0,6.283185\n"},
+    {"elliptic_arc",
+     [](MB_Object_List& l) { l.add_tail(new MB_Ellipse_Arc(Qe_Pt(0, 0, 0), 10, 5, 0, 0, k_pi / 2)); },
+     "entity ELLIPSE layer=k color=1 center=(0,0,0) major=(10,0,0) ratio=0.5 params=0,1.570796\n"},
+    // The same arc with its axes exchanged: the parameters turn back by a quarter.
+    {"elliptic_arc_tall",
+     [](MB_Object_List& l) { l.add_tail(new MB_Ellipse_Arc(Qe_Pt(0, 0, 0), 5, 10, 0, k_pi / 2, k_pi)); },
+     "entity ELLIPSE layer=k color=1 center=(0,0,0) major=(0,10,0) ratio=0.5 params=0,1.570796\n"},
+    {"point", [](MB_Object_List& l) { l.add_tail(new MB_Point(Qe_Pt(3, 4, 0))); },
+     "entity POINT layer=k color=1 at=(3,4,0)\n"},
+    {"polyline",
+     [](MB_Object_List& l) {
+         auto* v = new MB_Pline_Pos[3];
+         v[0].point = Qe_Pt(0, 0, 0);
+         v[0].bulge = 0.5;
+         v[0].start_width = 1;
+         v[0].end_width = 2;
+         v[1].point = Qe_Pt(10, 0, 0);
+         v[2].point = Qe_Pt(10, 10, 0);
+         v[2].bulge = -1;
+         l.add_tail(new MB_Polyline(true, 3, v));
+         // Only a global width: every segment has it.
+         auto* g = new MB_Pline_Pos[2];
+         g[0].point = Qe_Pt(20, 0, 0);
+         g[1].point = Qe_Pt(30, 5, 0);
+         auto* wide = new MB_Polyline(false, 2, g);
+         wide->global_width(2);
+         l.add_tail(wide);
+     },
+     "entity LWPOLYLINE layer=k color=1 closed=1 const=0 elevation=0 "
+     "points=(0,0,1,2,0.5)(10,0,0,0,0)(10,10,0,0,-1)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(20,0,2,2,0)(30,5,2,2,0)\n"},
+    // Ring order p0 p1 p2 p3 becomes the SOLID's p0 p1 p3 p2; a triangle repeats p2.
+    {"solid",
+     [](MB_Object_List& l) {
+         l.add_tail(new MB_Solid(Qe_Pt(0, 0, 0), Qe_Pt(10, 0, 0), Qe_Pt(10, 5, 0), Qe_Pt(0, 5, 0)));
+         auto* triangle = new MB_Solid(3);
+         triangle->points()[0] = Qe_Pt(20, 0, 0);
+         triangle->points()[1] = Qe_Pt(30, 0, 0);
+         triangle->points()[2] = Qe_Pt(25, 8, 0);
+         l.add_tail(triangle);
+     },
+     "entity SOLID layer=k color=1 corners=(0,0,0)(10,0,0)(0,5,0)(10,5,0)\n"
+     "entity SOLID layer=k color=1 corners=(20,0,0)(30,0,0)(25,8,0)(25,8,0)\n"},
+    {"face",
+     [](MB_Object_List& l) {
+         auto* face = new MB_Face(4);
+         const Qe_Pt corners[] = {{0, 0, 0}, {10, 0, 1}, {10, 10, 2}, {0, 10, 3}};
+         for (int i = 0; i < 4; ++i) face->points()[i] = corners[i];
+         face->face_flag(MB_Face::Hide_Edge_12 | MB_Face::Hide_Edge_30);
+         l.add_tail(face);
+     },
+     "entity 3DFACE layer=k color=1 corners=(0,0,0)(10,0,1)(10,10,2)(0,10,3) invisible=10\n"},
+    {"polygon_mesh",
+     [](MB_Object_List& l) {
+         auto* mesh = new MB_Polygon_Mesh(2, 2, 0, 0);
+         Qe_Pt grid[] = {{0, 0, 0}, {0, 10, 0}, {10, 0, 0}, {10, 10, 0}};
+         for (int i = 0; i < 4; ++i) mesh->add_point(grid[i], i);
+         l.add_tail(mesh);
+     },
+     // One run per row, then one per column.
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(0,10,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(10,0,0,0,0)(10,10,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(10,0,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,10,0,0,0)(10,10,0,0,0)\n"},
+    {"polyface_mesh",
+     [](MB_Object_List& l) {
+         auto* mesh = new MB_Polyface_Mesh(3, 1);
+         Qe_Pt pts[] = {{0, 0, 0}, {10, 0, 0}, {5, 8, 0}};
+         for (int i = 0; i < 3; ++i) mesh->add_point(pts[i], i);
+         mesh->set_size(4, 0);
+         // References count from 1; a closed triangle.
+         for (int r = 0; r < 4; ++r) mesh->set_face_pos(r < 3 ? r + 1 : 0, r);
+         l.add_tail(mesh);
+     },
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(10,0,0,0,0)(5,8,0,0,0)"
+     "(0,0,0,0,0)\n"},
+    // A square with a square hole, filled solid: one HATCH with both loops.
+    {"hatch_solid",
+     [](MB_Object_List& l) {
+         auto* hatch = new MB_Hatch;
+         const Qe_Pt outer[] = {{0, 0, 0}, {20, 0, 0}, {20, 20, 0}, {0, 20, 0}};
+         const Qe_Pt inner[] = {{5, 5, 0}, {15, 5, 0}, {15, 15, 0}, {5, 15, 0}};
+         hatch->loop_add(new Qe_Loop(outer, 4));
+         hatch->loop_add(new Qe_Loop(inner, 4));
+         hatch->get_hatchtype()->name(MB_String("_SOLID"));
+         l.add_tail(hatch);
+     },
+     "entity HATCH layer=k color=1 pattern=SOLID solid=1 paths=2\n"},
+    // Pattern lines: what the kernel generated, as polylines (two horizontal lines clipped
+    // to the square).
+    {"hatch_pattern",
+     [](MB_Object_List& l) {
+         auto* hatch = new MB_Hatch;
+         const Qe_Pt outer[] = {{0, 0, 0}, {20, 0, 0}, {20, 20, 0}, {0, 20, 0}};
+         hatch->loop_add(new Qe_Loop(outer, 4));
+         hatch->get_hatchtype()->name(MB_String("STRIPES"));
+         hatch->get_hatchtype()->add_string(MB_String("0, 0, 5, 0, 10"));
+         l.add_tail(hatch);
+     },
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,5,0,0,0)(20,5,0,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,15,0,0,0)(20,15,0,0,0)\n"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Kinds, Kinds_Test, ::testing::ValuesIn(k_kinds),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
