@@ -37,7 +37,7 @@ Bytes write_to_memory(bool compressed, F write)
         io.set_stream_user_data(f);
         io.heuristics().set_allow_data_compression(compressed);
         write(io);
-        io.close();
+        (void)io.close();
     }
     out.assign(buf, size);
     std::free(buf);
@@ -54,25 +54,25 @@ const Bytes& plain_stream()
         const char* layers[] = {"0", "WALLS", "DOORS", "DIMENSIONS", "TEXT"};
         Qe_Pt at(1000, 2000, 0);
         for (int i = 0; i < 6000; ++i) {
-            io.write(static_cast<unsigned char>('L'));
-            MB_String(layers[rng() % 5]).serialize(io, 0);
-            io.write(static_cast<unsigned char>(0x06));
-            io.write(MB_RGBA32(static_cast<int>(rng() % 8) * 32, 255, 0, 255));
+            (void)io.write(static_cast<unsigned char>('L'));
+            (void)MB_String(layers[rng() % 5]).serialize(io, 0);
+            (void)io.write(static_cast<unsigned char>(0x06));
+            (void)io.write(MB_RGBA32(static_cast<int>(rng() % 8) * 32, 255, 0, 255));
             const int n = 2 + static_cast<int>(rng() % 6);
             std::vector<Qe_Pt> pts;
             for (int k = 0; k < n; ++k) {
                 at = Qe_Pt(std::round(at.x() + step(rng)), std::round(at.y() + step(rng)), 0);
                 pts.push_back(at);
             }
-            io.write(static_cast<unsigned char>('p'));
-            io.write(Qe_Pt_Set(n, pts.data()));
+            (void)io.write(static_cast<unsigned char>('p'));
+            (void)io.write(Qe_Pt_Set(n, pts.data()));
             if (rng() % 4 == 0) {
-                io.write(static_cast<unsigned char>('T'));
-                io.write_position(at);
-                io.write_double(2.5);
-                MB_String(("Room " + std::to_string(rng() % 100)).c_str()).serialize(io, 0);
+                (void)io.write(static_cast<unsigned char>('T'));
+                (void)io.write_position(at);
+                (void)io.write_double(2.5);
+                (void)MB_String(("Room " + std::to_string(rng() % 100)).c_str()).serialize(io, 0);
             }
-            io.write_count(1 + static_cast<int>(rng() % 400));
+            (void)io.write_count(1 + static_cast<int>(rng() % 400));
         }
     });
     return data;
@@ -84,7 +84,7 @@ Bytes lz_compress(const Bytes& plain)
         // Handed over in record-sized pieces, as the record writers do.
         for (std::size_t at = 0; at < plain.size(); at += 48) {
             const std::size_t n = std::min<std::size_t>(48, plain.size() - at);
-            io.write(static_cast<int>(n), reinterpret_cast<const unsigned char*>(plain.data() + at));
+            (void)io.write(static_cast<int>(n), reinterpret_cast<const unsigned char*>(plain.data() + at));
         }
     });
 }

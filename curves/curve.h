@@ -73,6 +73,17 @@ public:
     virtual int length(double& out) const;
     // Adds the integral of (P x dP/dt) . axis over the range (twice the swept area).
     virtual int sweep_integral(double& sum, const Qe_Vec* axis = nullptr) const;
+    // The nearest point to q found from the break and sample parameters, away from the
+    // excluded parameter; the search stops once one lies within tol. 14 when none is found
+    // (outputs untouched).
+    virtual int closest_point(const Qe_Pt& q, Qe_Pt& p, double& t, double& dist, double tol,
+                              double excluded = 1e30) const;
+    // Osculating-circle steps from t0 towards the foot of q; d2 the squared distance.
+    virtual int project_from(const Qe_Pt& q, double t0, Qe_Pt& p, double& t, double& d2) const;
+    // closest_point, then the end points (the start one unless skip_start) when nearer.
+    virtual int nearest_point_with_ends(const Qe_Pt& q, Qe_Pt& p, double& t, double& dist,
+                                        bool skip_start = false) const;
+    virtual bool contains_point(const Qe_Pt& q, double tol) const;
     // x is the fineness 1 / (2 t^2) of the tessellation value t; a larger t gives more points.
     virtual int tessellate(double x, const CPointMap* map, CPointCollector& out) const;
     // The shared body is an adaptive stepper driven by chord-error probes.
@@ -116,6 +127,8 @@ public:
     virtual int start_point(Qe_Pt& p) const;
     virtual int end_point(Qe_Pt& p) const;
     virtual bool has_finite_range() const;
+    // A parameter where the tangent line passes through q, by Newton steps from t0.
+    virtual int tangent_from_point(const Qe_Pt& q, double t0, double& t) const;
     virtual int reserved_minus_one();
     // The shared body hands out the curve itself and counts one piece (status 14).
     virtual int split(int& count, CCurve*& out);

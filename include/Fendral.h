@@ -61,6 +61,8 @@
 #include "curves/curve_view.h"
 #include "curves/mapped_curve.h"
 #include "curves/offset_curve.h"
+#include "curves/curve_solvers.h"
+#include "curves/intersection.h"
 #include "curves/band_matrix.h"
 #include "curves/curve_tessellation.h"
 #include "curves/spline_fit.h"

@@ -99,10 +99,11 @@ MB_Result MB_Block::serialize(MB_File_IO& file)
     MB_Block_Begin begin(m_base, m_name.ascii(), m_desc);
     MB_Block_End end;
     pause.resume();
-    begin.serialize(file);
-    for (MB_Object* o = m_members.get_head(); o; o = o->next()) o->serialize(file);
-    end.serialize(file);
-    return MB_Result::Success;
+    // The first record that could not be written is the block's result.
+    MB_Result r = begin.serialize(file);
+    for (MB_Object* o = m_members.get_head(); r == 0 && o; o = o->next()) r = o->serialize(file);
+    if (r == 0) r = end.serialize(file);
+    return r;
 }
 
 MB_Result MB_Block::materialize(const MB_Opcode&, MB_File_IO&)

@@ -82,9 +82,10 @@ bool MB_General::copy_to(MB_Object*& target)
 
 MB_Result MB_General::serialize(MB_File_IO& file)
 {
-    file.fifo_rendition().write_sync_prop(static_cast<mb_ulong>(m_color), static_cast<mb_long>(m_display_width),
-                                          m_line_scale, m_width, m_thickness, m_line_type, m_layer, m_url);
-    return MB_Result::Success;
+    const bool written =
+        file.fifo_rendition().write_sync_prop(static_cast<mb_ulong>(m_color), static_cast<mb_long>(m_display_width),
+                                              m_line_scale, m_width, m_thickness, m_line_type, m_layer, m_url);
+    return written ? MB_Result::Success : MB_Result::Write_Failed;
 }
 
 MB_Result MB_General::materialize(const MB_Opcode&, MB_File_IO& file)

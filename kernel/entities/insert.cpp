@@ -29,7 +29,9 @@ MB_Insert::~MB_Insert() = default;
 
 MB_Result MB_Insert::serialize(MB_File_IO&)
 {
-    return MB_Result::Success;
+    // The record of a block reference is not written yet: refusing keeps a save from
+    // reporting a drawing it could not write.
+    return MB_Result::Internal_Error;
 }
 
 MB_Result MB_Insert::materialize(const MB_Opcode&, MB_File_IO&)

@@ -25,7 +25,7 @@ public:
     MB_ID object_id() const override { return ID_INSERT; }
     MB_Type object_type() const override { return TYPE_REFERENCE; }
     // The stream form comes with the other entities' records: until then an insert
-    // writes nothing and cannot be read (Invalid_Data).
+    // refuses to be written (Internal_Error) and cannot be read (Invalid_Data).
     MB_Result serialize(MB_File_IO& file) override;
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
     MB_Result process(MB_File_IO& file) override;

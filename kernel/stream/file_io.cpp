@@ -47,11 +47,12 @@ MB_File_IO::MB_File_IO() : m_rendition(make_rendition(100))
 
 MB_File_IO::~MB_File_IO()
 {
-    close();
+    // A destructor has no one to report to.
+    (void)close();
     // A file handed in while no mode was set is closed as well.
-    if (m_stream_user_data) default_close(*this);
+    if (m_stream_user_data) (void)default_close(*this);
     discard_current_object();
-    dump_delayed_drawable();
+    (void)dump_delayed_drawable();
 }
 
 void MB_File_IO::drawing(MB_Drawing* d)
@@ -182,9 +183,12 @@ MB_Result MB_File_IO::default_read(MB_File_IO& file, int n, int& amount, void* b
     FILE* f = file_of(file);
     if (!f) return MB_Result::No_File_Open;
     if (n <= 0) return n == 0 ? MB_Result::Success : MB_Result::Invalid_Data;
-    if (std::feof(f)) return MB_Result::End_Of_File;
+    // The end-of-file flag is cleared before every read: a file that has grown since the
+    // last short read is read on, not answered from the flag.
+    const bool was_at_end = std::feof(f);
+    std::clearerr(f);
     const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(n), f);
-    if (got == 0) return MB_Result::Nothing_Read;
+    if (got == 0) return was_at_end && std::feof(f) ? MB_Result::End_Of_File : MB_Result::Nothing_Read;
     amount = static_cast<int>(got);
     return MB_Result::Success;
 }

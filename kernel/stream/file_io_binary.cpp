@@ -312,7 +312,8 @@ MB_Result MB_File_IO::unread(int n, const unsigned char* bytes)
     if (r == 0) r = m_put_back.append(held.size(), held.data());
     if (r != 0) {
         m_put_back.clear();
-        m_put_back.append(held.size(), held.data());
+        // The buffer held these bytes a moment ago, so it has the room for them.
+        (void)m_put_back.append(held.size(), held.data());
         return r;
     }
     m_stream_position -= n;
@@ -350,9 +351,10 @@ MB_Result MB_File_IO::read(Qe_Pt_Set& set)
     }
     if (r == 0) r = read(count, pts.get());
     if (r != 0) {
-        // The stream stays at the set: a repeated call reads it whole.
-        unread(4, head);
-        return r;
+        // The stream stays at the set: a repeated call reads it whole (unless the bytes
+        // could not be given back, which is then the result).
+        const MB_Result back = unread(4, head);
+        return back != 0 ? back : r;
     }
     const Qe_Pt start = m_drawing ? m_drawing->position() : Qe_Pt();
     const Qe_Pt end = decode_positions(pts.get(), static_cast<std::size_t>(count), start);
@@ -370,8 +372,8 @@ MB_Result MB_File_IO::read(Qe_Pt_Sets& sets)
     MB_Result r = read(5, consumed.data());
     if (r != 0) return r;
     auto give_back = [&](MB_Result failure) {
-        unread(static_cast<int>(consumed.size()), consumed.data());
-        return failure;
+        const MB_Result back = unread(static_cast<int>(consumed.size()), consumed.data());
+        return back != 0 ? back : failure;
     };
     const mb_long runs = static_cast<mb_long>(get_u32(consumed.data()));
     const bool filled = consumed[4] != 0;
@@ -419,8 +421,8 @@ MB_Result MB_File_IO::read_counted_bytes(mb_long max, mb_long& n, std::unique_pt
     }
     if (r == 0) r = read(count, fresh.get());
     if (r != 0) {
-        unread(4, head);
-        return r;
+        const MB_Result back = unread(4, head);
+        return back != 0 ? back : r;
     }
     n = count;
     bytes = std::move(fresh);

@@ -4,6 +4,7 @@
 
 #include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
+#include "kernel/database/layer.h"
 #include "kernel/database/operation_context.h"
 
 // Object reading
@@ -36,6 +37,19 @@ MB_Result MB_File_IO::process_next_object()
 
 // Whole drawings
 
+namespace {
+
+// Hidden drawables are not written, but the display also hides every drawable of a layer
+// that is frozen or switched off: those belong to the drawing and are written.
+bool hidden_by_itself(const MB_Drawable& d)
+{
+    if (d.flag() != MB_Drawable::State_Hidden) return false;
+    const MB_Layer* layer = d.general().layer();
+    return !layer || layer->visibility();
+}
+
+}  // namespace
+
 bool MB_File_IO::save_jxb(const char* path)
 {
     if (!m_drawing || !path) return false;
@@ -52,12 +66,13 @@ bool MB_File_IO::save_jxb(const char* path)
         MB_Object_List* tables[] = {&m_drawing->layer_list(),     &m_drawing->text_style_list(),
                                     &m_drawing->dim_style_list(), &m_drawing->named_view_list(),
                                     &m_drawing->view_port_list(), &m_drawing->block_list()};
+        MB_Result r;
         for (MB_Object_List* list : tables)
-            for (MB_Object* o = list->get_head(); o; o = o->next()) o->serialize(*this);
-        for (MB_Object* o = m_drawing->object_list().get_head(); o; o = o->next()) {
-            if (!o->is_drawable() || static_cast<MB_Drawable*>(o)->flag() == MB_Drawable::State_Hidden) continue;
-            o->serialize(*this);
-        }
+            for (MB_Object* o = list->get_head(); r == 0 && o; o = o->next()) r = o->serialize(*this);
+        for (MB_Object* o = m_drawing->object_list().get_head(); r == 0 && o; o = o->next())
+            if (o->is_drawable() && !hidden_by_itself(*static_cast<MB_Drawable*>(o))) r = o->serialize(*this);
+        // A record that could not be written fails the save: the file would lack it.
+        ok = r == 0;
     }
     // close finishes the compressed stretch and writes the end record; a failure there,
     // or any write before it, fails the save.
@@ -88,6 +103,7 @@ bool MB_File_IO::load_jxb(const char* path, void (*on_record)(void* user), void*
     }
     // A definition left open by a damaged stream still joins the drawing.
     m_drawing->finish_temp_block();
-    close();
+    // The reading's own result is what the caller hears; closing a read file loses nothing.
+    (void)close();
     return r == MB_Result::End_Of_Stream;
 }

@@ -149,8 +149,8 @@ MB_Result MB_File_IO::skip_past_matching_paren(int level)
             unsigned char b[4];
             r = read(4, b);
             if (r != 0) {
-                unread(1, &c);
-                return r;
+                const MB_Result back = unread(1, &c);
+                return back != 0 ? back : r;
             }
             const mb_long length = static_cast<mb_long>(get_u32(b));
             if (length == 0) return MB_Result::Invalid_Data;

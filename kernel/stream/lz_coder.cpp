@@ -82,11 +82,11 @@ MB_Result MB_LZ_Compressor::start()
     const std::size_t skip = m_file.heuristics().target_revision() <= 36 ? k_lz_dictionary_legacy_skip : 0;
     m_dictionary_offset = static_cast<Pos>(skip);
     const unsigned char* dictionary = lz_dictionary();
-    for (std::size_t i = skip; i < k_lz_dictionary_size; ++i) add_to_history(dictionary[i], false);
+    for (std::size_t i = skip; i < k_lz_dictionary_size; ++i) add_to_history(dictionary[i]);
     return MB_Result::Success;
 }
 
-MB_Result MB_LZ_Compressor::add_to_history(unsigned char byte, bool literal)
+void MB_LZ_Compressor::add_to_history(unsigned char byte)
 {
     // A full ring overwrites its oldest byte; links to it read as stale (next_in_chain).
     m_bytes[m_end & (k_history - 1)] = byte;
@@ -102,14 +102,18 @@ MB_Result MB_LZ_Compressor::add_to_history(unsigned char byte, bool literal)
             head = p;
         }
     }
-    if (!literal) return MB_Result::Success;
+}
+
+MB_Result MB_LZ_Compressor::add_literal(unsigned char byte)
+{
+    add_to_history(byte);
     MB_Result r = m_literals.append(byte);
     if (r != 0) return r;
     if (m_literals.count() >= static_cast<std::size_t>(k_max_literals)) return write_literals(0);
     return MB_Result::Success;
 }
 
-MB_Result MB_LZ_Compressor::search(Pos from)
+void MB_LZ_Compressor::search(Pos from)
 {
     const unsigned char* in = m_input.data();
     const int available = static_cast<int>(m_input.count());
@@ -134,7 +138,6 @@ MB_Result MB_LZ_Compressor::search(Pos from)
         }
         if (++m_candidates > k_max_candidates) break;
     }
-    return MB_Result::Success;
 }
 
 MB_Result MB_LZ_Compressor::write_literals(int match_code)
@@ -178,7 +181,7 @@ MB_Result MB_LZ_Compressor::emit_match()
     m_match_open = false;
     m_match_length = 3;
     const unsigned char* in = m_input.data();
-    for (int i = 0; i < m; ++i) add_to_history(in[i], false);
+    for (int i = 0; i < m; ++i) add_to_history(in[i]);
     m_input.take(static_cast<std::size_t>(m), nullptr);
     return MB_Result::Success;
 }
@@ -225,7 +228,7 @@ MB_Result MB_LZ_Compressor::compress(int n, const void* bytes)
         }
         unsigned char c = 0;
         m_input.take(1, &c);
-        r = add_to_history(c, true);
+        r = add_literal(c);
         if (r != 0) return r;
     }
 }
@@ -241,7 +244,7 @@ MB_Result MB_LZ_Compressor::finish()
     while (!m_input.empty()) {
         unsigned char c = 0;
         m_input.take(1, &c);
-        r = add_to_history(c, true);
+        r = add_literal(c);
         if (r != 0) return r;
     }
     if (!m_literals.empty()) {

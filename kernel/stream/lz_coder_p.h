@@ -52,8 +52,10 @@ private:
     Pos matchable(Pos p) const;
     Pos oldest() const { return m_end > k_history ? m_end - k_history : 0; }
     Pos next_in_chain(Pos p) const;
-    MB_Result add_to_history(unsigned char byte, bool literal);
-    MB_Result search(Pos from);
+    void add_to_history(unsigned char byte);
+    // add_to_history, and the byte joins the pending literals.
+    MB_Result add_literal(unsigned char byte);
+    void search(Pos from);
     MB_Result emit_match();
     MB_Result write_literals(int match_code);
 

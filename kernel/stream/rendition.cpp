@@ -131,74 +131,76 @@ void MB_FIFO_Rendition::add_object(MB_Object* obj)
 }
 
 template <class Record, class... Args>
-void MB_FIFO_Rendition::write_record(Args&&... args)
+bool MB_FIFO_Rendition::write_record(Args&&... args)
 {
-    if (!m_file) return;
+    if (!m_file) return true;
     // The records are temporary objects of the writer, not drawing content.
     MB_Recording_Pause pause;
     Record record(std::forward<Args>(args)...);
     pause.resume();
-    record.serialize(*m_file);
+    return record.serialize(*m_file) == 0;
 }
 
 bool MB_FIFO_Rendition::write_sync_prop(mb_ulong color, mb_long display_width, double line_scale, double width,
                                         double thickness, MB_Line_Type* line_type, MB_Layer* layer, MB_URL*)
 {
+    bool ok = true;
     if (color != m_color) {
         m_color = color;
-        write_record<MB_Color>(static_cast<mb_long>(color));
+        ok = write_record<MB_Color>(static_cast<mb_long>(color)) && ok;
     }
     if (display_width != m_display_width) {
         m_display_width = display_width;
-        write_record<MB_Display_Width>(display_width);
+        ok = write_record<MB_Display_Width>(display_width) && ok;
     }
     if (differs(line_scale, m_line_scale)) {
         m_line_scale = line_scale;
-        write_record<MB_Line_Scale>(line_scale);
+        ok = write_record<MB_Line_Scale>(line_scale) && ok;
     }
     if (differs(width, m_width)) {
         m_width = width;
-        write_record<MB_Width>(width);
+        ok = write_record<MB_Width>(width) && ok;
     }
     if (differs(thickness, m_thickness)) {
         m_thickness = thickness;
-        write_record<MB_Thickness>(thickness);
+        ok = write_record<MB_Thickness>(thickness) && ok;
     }
     m_line_type = line_type;
     if (layer != m_layer) {
         m_layer = layer;
-        write_record<MB_Layer_Name>(layer ? layer->name() : MB_String::kNull);
+        ok = write_record<MB_Layer_Name>(layer ? layer->name() : MB_String::kNull) && ok;
     }
-    return true;
+    return ok;
 }
 
 bool MB_FIFO_Rendition::write_sync_font(double height, double width_scale, double angle, double oblique_angle,
                                         mb_long text_flag, mb_long font_flag, const char* style_name,
                                         const char* font, const char* big_font)
 {
+    bool ok = true;
     if (differs(height, m_text_height)) {
         m_text_height = height;
-        write_record<MB_Text_Height>(height);
+        ok = write_record<MB_Text_Height>(height) && ok;
     }
     if (differs(width_scale, m_text_width_scale)) {
         m_text_width_scale = width_scale;
-        write_record<MB_Text_Width_Scale>(width_scale);
+        ok = write_record<MB_Text_Width_Scale>(width_scale) && ok;
     }
     if (differs(angle, m_text_angle)) {
         m_text_angle = angle;
-        write_record<MB_Text_Angle>(angle);
+        ok = write_record<MB_Text_Angle>(angle) && ok;
     }
     if (differs(oblique_angle, m_font_oblique_angle)) {
         m_font_oblique_angle = oblique_angle;
-        write_record<MB_Oblique_Angle>(oblique_angle);
+        ok = write_record<MB_Oblique_Angle>(oblique_angle) && ok;
     }
     if (text_flag != m_text_flag) {
         m_text_flag = text_flag;
-        write_record<MB_Text_Flag>(text_flag);
+        ok = write_record<MB_Text_Flag>(text_flag) && ok;
     }
     if (font_flag != m_font_flag) {
         m_font_flag = font_flag;
-        write_record<MB_Font_Flag>(font_flag);
+        ok = write_record<MB_Font_Flag>(font_flag) && ok;
     }
     // Names are compared as they would be remembered: a name cut to the field equals its
     // remembered form, so a long name is not written again for every text.
@@ -210,7 +212,7 @@ bool MB_FIFO_Rendition::write_sync_font(double height, double width_scale, doubl
         if (std::strcmp(cut, m_text_style_name) != 0) {
             text_style_name(cut);
             // Without a drawing there is no file to write to.
-            if (m_drawing) write_record<MB_Text_Style_Name>(cut, *m_drawing);
+            if (m_drawing) ok = write_record<MB_Text_Style_Name>(cut, *m_drawing) && ok;
         }
     }
     if (!font) {
@@ -219,7 +221,7 @@ bool MB_FIFO_Rendition::write_sync_font(double height, double width_scale, doubl
         mb_copy_name(cut, sizeof cut, font);
         if (std::strcmp(cut, m_font_name) != 0) {
             font_name(cut);
-            write_record<MB_Font_Name>(MB_String(cut));
+            ok = write_record<MB_Font_Name>(MB_String(cut)) && ok;
         }
     }
     if (!big_font) {
@@ -228,10 +230,10 @@ bool MB_FIFO_Rendition::write_sync_font(double height, double width_scale, doubl
         mb_copy_name(cut, sizeof cut, big_font);
         if (std::strcmp(cut, m_big_font_name) != 0) {
             big_font_name(cut);
-            write_record<MB_Big_Font_Name>(MB_String(cut));
+            ok = write_record<MB_Big_Font_Name>(MB_String(cut)) && ok;
         }
     }
-    return true;
+    return ok;
 }
 
 bool MB_FIFO_Rendition::write_sync_blk_name(const char* name)
@@ -241,6 +243,5 @@ bool MB_FIFO_Rendition::write_sync_blk_name(const char* name)
     mb_copy_name(cut, sizeof cut, name);
     if (std::strcmp(cut, m_block_name) == 0) return false;
     block_name(cut);
-    if (m_drawing) write_record<MB_Block_Name>(*m_drawing, cut);
-    return true;
+    return !m_drawing || write_record<MB_Block_Name>(*m_drawing, cut);
 }

@@ -154,15 +154,17 @@ public:
     // Called before every drawable's own record: a record for each property that differs
     // from the last one written (colour, display width, line scale, width, thickness,
     // layer; a change to no layer is written as an empty layer name). The line type has no
-    // record and is only remembered. True.
+    // record and is only remembered. True, or false when a record could not be written.
     bool write_sync_prop(mb_ulong color, mb_long display_width, double line_scale, double width, double thickness,
                          MB_Line_Type* line_type, MB_Layer* layer, MB_URL* url);
     // The font state in front of a text. A null style name empties the remembered one; null
-    // font names stand for "txt.shx" and "hztxt.shx"; none of these writes a record. True.
+    // font names stand for "txt.shx" and "hztxt.shx"; none of these writes a record. True,
+    // or false when a record could not be written.
     bool write_sync_font(double height, double width_scale, double angle, double oblique_angle, mb_long text_flag,
                          mb_long font_flag, const char* text_style_name, const char* font_name,
                          const char* big_font_name);
-    // A block-name record for a name other than the last one written: true when written.
+    // A block-name record for a name other than the last one written: true when written
+    // (false also when the write failed).
     bool write_sync_blk_name(const char* name);
 
     // Settings this stream format does not carry.
@@ -175,9 +177,10 @@ public:
     bool font_angle(double) { return true; }
 
 private:
-    // Writes a temporary record to the file, outside the undo record.
+    // Writes a temporary record to the file, outside the undo record; success without a
+    // file.
     template <class Record, class... Args>
-    void write_record(Args&&... args);
+    [[nodiscard]] bool write_record(Args&&... args);
 
     mb_ulong m_color = 0;
     mb_long m_display_width = 0;

@@ -3,7 +3,7 @@
 // The status of every native stream operation: one int code, 0 for success. It converts to
 // and from int so that callers can test it against 0 and switch on it.
 
-class MB_Result {
+class [[nodiscard]] MB_Result {
 public:
     enum Code : int {
         Success = 0,

@@ -57,7 +57,9 @@ bool MB_Text_Style::copy_to(MB_Object*& target)
 
 MB_Result MB_Text_Style::serialize(MB_File_IO&)
 {
-    return MB_Result::Success;
+    // The text style's record is not written yet: refusing keeps a save from reporting a
+    // drawing it could not write.
+    return MB_Result::Internal_Error;
 }
 
 MB_Result MB_Text_Style::materialize(const MB_Opcode&, MB_File_IO&)

@@ -56,8 +56,8 @@ public:
     long* longs() { return m_longs; }
 
     MB_ID object_id() const override { return ID_TEXT_STYLE; }
-    // The style record is written and read with the fonts: until then nothing is written,
-    // and a style record cannot be read (Invalid_Data).
+    // The style record is written and read with the fonts: until then a style refuses to
+    // be written (Internal_Error), and a style record cannot be read (Invalid_Data).
     MB_Result serialize(MB_File_IO& file) override;
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
     // The style joins the tail of the text-style list of the drawing read into.

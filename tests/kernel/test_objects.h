@@ -86,8 +86,8 @@ private:
 
 inline MB_Result Test_Geom::serialize(MB_File_IO& file)
 {
-    general().serialize(file);
-    MB_Result r = file.write(static_cast<unsigned char>('L'));
+    MB_Result r = general().serialize(file);
+    if (r == 0) r = file.write(static_cast<unsigned char>('L'));
     if (r == 0) r = save_xdata(file);
     if (r == 0) r = file.write(edge());
     return r;

@@ -444,17 +444,17 @@ TEST(General, PropertyRecordsOnlyForChanges)
     c.general().layer(&walls);
     c.general().color(0x0000FF);
     Test_Geom none;
-    a.general().serialize(s.io);
+    EXPECT_EQ(a.general().serialize(s.io), 0);
     const Bytes first = s.body();
     // Every stream starts from the defaults: each one below begins with a's records.
     ASSERT_EQ(s.open_write(), 0);
-    a.general().serialize(s.io);
-    b.general().serialize(s.io);  // same properties: nothing
+    EXPECT_EQ(a.general().serialize(s.io), 0);
+    EXPECT_EQ(b.general().serialize(s.io), 0);  // same properties: nothing
     const Bytes second = s.body().substr(first.size());
     ASSERT_EQ(s.open_write(), 0);
-    a.general().serialize(s.io);
-    c.general().serialize(s.io);     // only the colour changed
-    none.general().serialize(s.io);  // back to white, and to no layer: an empty layer name
+    EXPECT_EQ(a.general().serialize(s.io), 0);
+    EXPECT_EQ(c.general().serialize(s.io), 0);     // only the colour changed
+    EXPECT_EQ(none.general().serialize(s.io), 0);  // back to white, and to no layer: an empty layer name
     const Bytes third = s.body().substr(first.size());
     EXPECT_NE(first.find(hex("78 01 00 00 00 57")), Bytes::npos);
     EXPECT_EQ(second, "");

@@ -83,7 +83,7 @@ TEST(Circle_Record, GoldenBytesAndReadBack)
     ASSERT_EQ(s.open_read(arc_record(c0, 2.0, 0.0, 1.0)), 0);
     EXPECT_EQ(other.materialize(stream_test::single('L'), s.io), MB_Result::Invalid_Data);
     EXPECT_EQ(s.io.stream_position(), 0);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
 }
 
 TEST(Circle_Record, TruncatedRecordsAddNothing)

@@ -71,7 +71,7 @@ TEST(Entity_Record, FrameSwitches)
         EXPECT_EQ(back.value, 0.5) << c.name;
         // Without general records the reader's state is not taken.
         EXPECT_EQ(back.general().color(), c.general ? 0 : 0x123) << c.name;
-        s.io.close();
+        EXPECT_EQ(s.io.close(), 0);
     }
 }
 

@@ -56,7 +56,7 @@ TEST(Point_Record, GoldenBytesAndRevisions)
     MB_Point q;
     ASSERT_EQ(q.materialize(stream_test::single(0x19), s.io), 0);
     EXPECT_EQ(q.point_type(), 6);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
 
     const Bytes full = point_record(p0, 0x03, 4.5);
     for (std::size_t n = 0; n < full.size(); ++n) {

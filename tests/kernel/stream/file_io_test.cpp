@@ -2,6 +2,7 @@
 
 #include <clocale>
 #include <cstring>
+#include <fstream>
 #include <memory>
 #include <random>
 #include <type_traits>
@@ -27,27 +28,27 @@ TEST(File_IO_Write, PrimitivesGoldenBytes)
         const char* bytes;
     };
     const Case cases[] = {
-        {"byte", [](MB_File_IO& f) { f.write(static_cast<unsigned char>(0xAB)); }, "AB"},
-        {"char", [](MB_File_IO& f) { f.write('y'); }, "79"},
-        {"short -2", [](MB_File_IO& f) { f.write(static_cast<mb_short>(-2)); }, "FE FF"},
-        {"ushort", [](MB_File_IO& f) { f.write(static_cast<mb_ushort>(0x1234)); }, "34 12"},
-        {"long", [](MB_File_IO& f) { f.write(static_cast<mb_long>(0x12345678)); }, "78 56 34 12"},
-        {"long -2", [](MB_File_IO& f) { f.write_int32(-2); }, "FE FF FF FF"},
-        {"ulong", [](MB_File_IO& f) { f.write_uint32(0xFFFFFF); }, "FF FF FF 00"},
-        {"double 1", [](MB_File_IO& f) { f.write_double(1.0); }, "00 00 00 00 00 00 F0 3F"},
-        {"double -2.5", [](MB_File_IO& f) { f.write_double(-2.5); }, "00 00 00 00 00 00 04 C0"},
-        {"rgba", [](MB_File_IO& f) { f.write(MB_RGBA32(1, 2, 3, 4)); }, "01 02 03 04"},
-        {"units", [](MB_File_IO& f) { f.write(2, u"\u4E2Da"); }, "2D 4E 61 00"},
-        {"text", [](MB_File_IO& f) { f.write("ab"); }, "61 62"},
-        {"count 5", [](MB_File_IO& f) { f.write_count(5); }, "05"},
-        {"count 255", [](MB_File_IO& f) { f.write_count(255); }, "FF"},
-        {"count 256", [](MB_File_IO& f) { f.write_count(256); }, "00 00 00"},
-        {"count 300", [](MB_File_IO& f) { f.write_count(300); }, "00 2C 00"},
-        {"count 65791", [](MB_File_IO& f) { f.write_count(65791); }, "00 FF FF"},
+        {"byte", [](MB_File_IO& f) { EXPECT_EQ(f.write(static_cast<unsigned char>(0xAB)), 0); }, "AB"},
+        {"char", [](MB_File_IO& f) { EXPECT_EQ(f.write('y'), 0); }, "79"},
+        {"short -2", [](MB_File_IO& f) { EXPECT_EQ(f.write(static_cast<mb_short>(-2)), 0); }, "FE FF"},
+        {"ushort", [](MB_File_IO& f) { EXPECT_EQ(f.write(static_cast<mb_ushort>(0x1234)), 0); }, "34 12"},
+        {"long", [](MB_File_IO& f) { EXPECT_EQ(f.write(static_cast<mb_long>(0x12345678)), 0); }, "78 56 34 12"},
+        {"long -2", [](MB_File_IO& f) { EXPECT_EQ(f.write_int32(-2), 0); }, "FE FF FF FF"},
+        {"ulong", [](MB_File_IO& f) { EXPECT_EQ(f.write_uint32(0xFFFFFF), 0); }, "FF FF FF 00"},
+        {"double 1", [](MB_File_IO& f) { EXPECT_EQ(f.write_double(1.0), 0); }, "00 00 00 00 00 00 F0 3F"},
+        {"double -2.5", [](MB_File_IO& f) { EXPECT_EQ(f.write_double(-2.5), 0); }, "00 00 00 00 00 00 04 C0"},
+        {"rgba", [](MB_File_IO& f) { EXPECT_EQ(f.write(MB_RGBA32(1, 2, 3, 4)), 0); }, "01 02 03 04"},
+        {"units", [](MB_File_IO& f) { EXPECT_EQ(f.write(2, u"\u4E2Da"), 0); }, "2D 4E 61 00"},
+        {"text", [](MB_File_IO& f) { EXPECT_EQ(f.write("ab"), 0); }, "61 62"},
+        {"count 5", [](MB_File_IO& f) { EXPECT_EQ(f.write_count(5), 0); }, "05"},
+        {"count 255", [](MB_File_IO& f) { EXPECT_EQ(f.write_count(255), 0); }, "FF"},
+        {"count 256", [](MB_File_IO& f) { EXPECT_EQ(f.write_count(256), 0); }, "00 00 00"},
+        {"count 300", [](MB_File_IO& f) { EXPECT_EQ(f.write_count(300), 0); }, "00 2C 00"},
+        {"count 65791", [](MB_File_IO& f) { EXPECT_EQ(f.write_count(65791), 0); }, "00 FF FF"},
         {"points no delta",
          [](MB_File_IO& f) {
              const Qe_Pt p[1] = {Qe_Pt(1, 2, 3)};
-             f.write(1, p);
+             EXPECT_EQ(f.write(1, p), 0);
          },
          "00 00 00 00 00 00 F0 3F 00 00 00 00 00 00 00 40 00 00 00 00 00 00 08 40"},
     };
@@ -81,7 +82,7 @@ TEST(File_IO_Write, FileIsFramedByHeaderAndEndRecord)
     Stream old;
     old.drawing.format_version(37);
     ASSERT_EQ(old.open_write(), 0);
-    old.io.close();
+    EXPECT_EQ(old.io.close(), 0);
     EXPECT_EQ(old.file.contents().substr(0, 12), "(VKT VA0037)");
 }
 
@@ -89,13 +90,13 @@ TEST(File_IO_Write, PositionsAreRelativeInXAndY)
 {
     Stream s;
     ASSERT_EQ(s.open_write(), 0);
-    s.io.write_position(Qe_Pt(10, 10, 5));
-    s.io.write_position(Qe_Pt(12, 15, 5));
+    EXPECT_EQ(s.io.write_position(Qe_Pt(10, 10, 5)), 0);
+    EXPECT_EQ(s.io.write_position(Qe_Pt(12, 15, 5)), 0);
     const Bytes body = s.body();
     Stream expect;
     ASSERT_EQ(expect.open_write(), 0);
     const Qe_Pt deltas[2] = {Qe_Pt(10, 10, 5), Qe_Pt(2, 5, 5)};
-    expect.io.write(2, deltas);
+    EXPECT_EQ(expect.io.write(2, deltas), 0);
     EXPECT_EQ(to_hex(body), to_hex(expect.body()));
 }
 
@@ -106,12 +107,12 @@ TEST(File_IO_Write, OpenStartsEveryStreamAtTheOrigin)
     Stream s;
     const Qe_Pt a(10, 10, 5), b(12, 15, 5);
     ASSERT_EQ(s.open_write(), 0);
-    s.io.write_position(a);
-    s.io.write_position(b);
+    EXPECT_EQ(s.io.write_position(a), 0);
+    EXPECT_EQ(s.io.write_position(b), 0);
     const Bytes first = s.body();
     ASSERT_EQ(s.open_write(), 0);
-    s.io.write_position(a);
-    s.io.write_position(b);
+    EXPECT_EQ(s.io.write_position(a), 0);
+    EXPECT_EQ(s.io.write_position(b), 0);
     EXPECT_EQ(to_hex(s.body()), to_hex(first));
 
     ASSERT_EQ(s.open_read(first), 0);
@@ -119,10 +120,10 @@ TEST(File_IO_Write, OpenStartsEveryStreamAtTheOrigin)
     ASSERT_EQ(s.io.read_position(p), 0);
     ASSERT_EQ(s.io.read_position(p), 0);
     EXPECT_TRUE(pt_eq(p, b));
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
     ASSERT_EQ(s.open_write(), 0);
-    s.io.write_position(a);
-    s.io.write_position(b);
+    EXPECT_EQ(s.io.write_position(a), 0);
+    EXPECT_EQ(s.io.write_position(b), 0);
     EXPECT_EQ(to_hex(s.body()), to_hex(first));
 }
 
@@ -134,16 +135,16 @@ TEST(File_IO_Write, AsciiNumbersUseTheCLocale)
         const char* text;
     };
     const Case cases[] = {
-        {"long", [](MB_File_IO& f) { f.write_ascii(static_cast<mb_long>(-42)); }, "-42"},
-        {"short", [](MB_File_IO& f) { f.write_ascii(static_cast<mb_short>(-7)); }, "-7"},
-        {"ushort", [](MB_File_IO& f) { f.write_ascii(static_cast<mb_ushort>(65535)); }, "65535"},
-        {"ulong as signed", [](MB_File_IO& f) { f.write_ascii(static_cast<mb_ulong>(0xFFFFFFFF)); }, "-1"},
-        {"half", [](MB_File_IO& f) { f.write_ascii(0.5); }, "0.5"},
-        {"eleven digits", [](MB_File_IO& f) { f.write_ascii(1.0 / 3.0); }, "0.33333333333"},
-        {"exponent", [](MB_File_IO& f) { f.write_ascii(1.5e20); }, "1.5e+20"},
-        {"small", [](MB_File_IO& f) { f.write_ascii(1e-7); }, "1e-07"},
-        {"rgba", [](MB_File_IO& f) { f.write_ascii(MB_RGBA32(255, 0, 16, 1)); }, "255,0,16,1"},
-        {"hex", [](MB_File_IO& f) { f.write_hex(static_cast<unsigned char>(0x0A)); }, "0A"},
+        {"long", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(static_cast<mb_long>(-42)), 0); }, "-42"},
+        {"short", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(static_cast<mb_short>(-7)), 0); }, "-7"},
+        {"ushort", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(static_cast<mb_ushort>(65535)), 0); }, "65535"},
+        {"ulong as signed", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(static_cast<mb_ulong>(0xFFFFFFFF)), 0); }, "-1"},
+        {"half", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(0.5), 0); }, "0.5"},
+        {"eleven digits", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(1.0 / 3.0), 0); }, "0.33333333333"},
+        {"exponent", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(1.5e20), 0); }, "1.5e+20"},
+        {"small", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(1e-7), 0); }, "1e-07"},
+        {"rgba", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(MB_RGBA32(255, 0, 16, 1)), 0); }, "255,0,16,1"},
+        {"hex", [](MB_File_IO& f) { EXPECT_EQ(f.write_hex(static_cast<unsigned char>(0x0A)), 0); }, "0A"},
     };
     // A locale with a decimal comma, where one is installed, must not change the output.
     const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
@@ -185,13 +186,13 @@ TEST(File_IO_Write, QuotedStrings)
 
     Stream binary;
     ASSERT_EQ(binary.open_write(true), 0);
-    binary.io.write_quoted_string(u"A\u4E2D");
+    EXPECT_EQ(binary.io.write_quoted_string(u"A\u4E2D"), 0);
     EXPECT_EQ(to_hex(binary.body()), "7B 02 00 00 00 41 00 2D 4E 7D");
 
     Stream ascii;
     ASSERT_EQ(ascii.open_write(false), 0);
-    ascii.io.write_quoted_string(u"A\u4E2D");
-    ascii.io.write_quoted_string(static_cast<const char16_t*>(nullptr));
+    EXPECT_EQ(ascii.io.write_quoted_string(u"A\u4E2D"), 0);
+    EXPECT_EQ(ascii.io.write_quoted_string(static_cast<const char16_t*>(nullptr)), 0);
     EXPECT_EQ(ascii.body(), "\"00414E2D\"\"\"");
 }
 
@@ -200,12 +201,12 @@ TEST(File_IO_Write, TabLevelsAndHexRuns)
     Stream s;
     ASSERT_EQ(s.open_write(false), 0);
     s.io.set_tab_level(2);
-    s.io.write_tab_level();
-    s.io.write_geom_tab_level();
+    EXPECT_EQ(s.io.write_tab_level(), 0);
+    EXPECT_EQ(s.io.write_geom_tab_level(), 0);
     unsigned char run[31];
     for (int i = 0; i < 31; ++i) run[i] = static_cast<unsigned char>(i);
     s.io.set_tab_level(0);
-    s.io.write_hex(31, run);
+    EXPECT_EQ(s.io.write_hex(31, run), 0);
     std::string hex_run;
     for (int i = 0; i < 30; ++i) hex_run += to_hex(Bytes(1, static_cast<char>(i)));
     EXPECT_EQ(s.body(), "\r\n  \r\n     \r\n\t" + hex_run + "\r\n\t1E");
@@ -213,8 +214,8 @@ TEST(File_IO_Write, TabLevelsAndHexRuns)
     Stream binary;
     ASSERT_EQ(binary.open_write(true), 0);
     binary.io.set_tab_level(3);
-    binary.io.write_tab_level();
-    binary.io.write_geom_tab_level();
+    EXPECT_EQ(binary.io.write_tab_level(), 0);
+    EXPECT_EQ(binary.io.write_geom_tab_level(), 0);
     EXPECT_EQ(binary.body(), "");
 }
 
@@ -224,13 +225,13 @@ TEST(File_IO_Read, PrimitivesRoundTrip)
 {
     Stream s;
     ASSERT_EQ(s.open_write(), 0);
-    s.io.write(static_cast<mb_short>(-300));
-    s.io.write(static_cast<mb_ushort>(0xBEEF));
-    s.io.write(static_cast<mb_long>(-123456789));
-    s.io.write_uint32(0xDEADBEEF);
-    s.io.write_double(-0.1);
-    s.io.write(MB_RGBA32(10, 20, 30, 40));
-    s.io.write(2, u"x\u4E2D");
+    EXPECT_EQ(s.io.write(static_cast<mb_short>(-300)), 0);
+    EXPECT_EQ(s.io.write(static_cast<mb_ushort>(0xBEEF)), 0);
+    EXPECT_EQ(s.io.write(static_cast<mb_long>(-123456789)), 0);
+    EXPECT_EQ(s.io.write_uint32(0xDEADBEEF), 0);
+    EXPECT_EQ(s.io.write_double(-0.1), 0);
+    EXPECT_EQ(s.io.write(MB_RGBA32(10, 20, 30, 40)), 0);
+    EXPECT_EQ(s.io.write(2, u"x\u4E2D"), 0);
     const Bytes body = s.body();
 
     ASSERT_EQ(s.open_read(body), 0);
@@ -311,9 +312,9 @@ TEST(File_IO_Read, PointSetsRoundTripThroughTheRunningPosition)
 
     Stream s;
     ASSERT_EQ(s.open_write(), 0);
-    s.io.write_position(Qe_Pt(100, 100, 0));
-    s.io.write(set);
-    s.io.write(sets);
+    EXPECT_EQ(s.io.write_position(Qe_Pt(100, 100, 0)), 0);
+    EXPECT_EQ(s.io.write(set), 0);
+    EXPECT_EQ(s.io.write(sets), 0);
     const Bytes body = s.body();
     // The first point of the set is written relative to the point before it.
     EXPECT_EQ(to_hex(body.substr(28, 8)), to_hex(hex("00 00 00 00 00 C0 58 C0")));  // 1 − 100
@@ -351,16 +352,34 @@ TEST(File_IO_Resume, ShortReadsKeepTheirBytes)
     EXPECT_EQ(s.io.actual_position(), 10);
 }
 
+// A reader that met the end of a file reads on once the file has grown: the end is not
+// remembered from the short read.
+TEST(File_IO_Resume, ReadsOnAfterTheFileGrew)
+{
+    Stream s;
+    ASSERT_EQ(s.open_read("0123"), 0);
+    unsigned char buf[10] = {};
+    EXPECT_EQ(s.io.read(10, buf), MB_Result::Waiting_For_Data);
+    EXPECT_EQ(s.io.read(10, buf), MB_Result::End_Of_File);
+    {
+        std::ofstream grow(s.file.path(), std::ios::binary | std::ios::app);
+        grow << "456789";
+    }
+    EXPECT_EQ(s.io.read(10, buf), 0);
+    EXPECT_EQ(Bytes(reinterpret_cast<char*>(buf), 10), "0123456789");
+    EXPECT_EQ(s.io.read(1, buf), MB_Result::Nothing_Read);
+}
+
 TEST(File_IO_Resume, CompositeReadsRepeatWhole)
 {
     Stream writer;
     ASSERT_EQ(writer.open_write(), 0);
-    MB_String("abc").serialize(writer.io, 0);
-    writer.io.write_count(300);
+    EXPECT_EQ(MB_String("abc").serialize(writer.io, 0), 0);
+    EXPECT_EQ(writer.io.write_count(300), 0);
     const Qe_Pt pts[2] = {Qe_Pt(1, 2, 3), Qe_Pt(4, 6, 3)};
-    writer.io.write(Qe_Pt_Set(2, pts));
+    EXPECT_EQ(writer.io.write(Qe_Pt_Set(2, pts)), 0);
     const mb_ulong counts[1] = {2};
-    writer.io.write(Qe_Pt_Sets(1, counts, pts));
+    EXPECT_EQ(writer.io.write(Qe_Pt_Sets(1, counts, pts)), 0);
     const Bytes body = writer.body();
 
     Stream s;
@@ -592,9 +611,9 @@ TEST(File_IO_Hostile, TruncatedRecordsFailAtEveryOffset)
 {
     Stream writer;
     ASSERT_EQ(writer.open_write(), 0);
-    MB_String("layer name").serialize(writer.io, 0);
+    EXPECT_EQ(MB_String("layer name").serialize(writer.io, 0), 0);
     const Qe_Pt pts[2] = {Qe_Pt(1, 2, 3), Qe_Pt(4, 6, 3)};
-    writer.io.write(Qe_Pt_Set(2, pts));
+    EXPECT_EQ(writer.io.write(Qe_Pt_Set(2, pts)), 0);
     const Bytes body = writer.body();
     for (std::size_t cut = 0; cut < body.size(); ++cut) {
         Stream s;
@@ -613,16 +632,16 @@ TEST(File_IO_Hostile, MutatedRecords)
 {
     Stream writer;
     ASSERT_EQ(writer.open_write(), 0);
-    MB_String("a layer").serialize(writer.io, 0);
+    EXPECT_EQ(MB_String("a layer").serialize(writer.io, 0), 0);
     const Qe_Pt pts[3] = {Qe_Pt(1, 2, 3), Qe_Pt(4, 6, 3), Qe_Pt(7, 8, 9)};
-    writer.io.write(Qe_Pt_Set(3, pts));
+    EXPECT_EQ(writer.io.write(Qe_Pt_Set(3, pts)), 0);
     const mb_ulong counts[2] = {1, 2};
-    writer.io.write(Qe_Pt_Sets(2, counts, pts));
+    EXPECT_EQ(writer.io.write(Qe_Pt_Sets(2, counts, pts)), 0);
     MB_Xdata x;
     x.buffer("data", 4);
-    x.serialize(writer.io);
-    writer.io.write_count(300);
-    writer.io.write("'quoted token' (x {y}) z)");
+    EXPECT_EQ(x.serialize(writer.io), 0);
+    EXPECT_EQ(writer.io.write_count(300), 0);
+    EXPECT_EQ(writer.io.write("'quoted token' (x {y}) z)"), 0);
     const Bytes body = writer.body();
 
     std::mt19937 rng(20261210);
@@ -696,9 +715,9 @@ TEST(File_IO_Open, CloseForgetsWhatWasHeldBack)
     Stream s;
     ASSERT_EQ(s.open_read("abc"), 0);
     const unsigned char back[2] = {'X', 'Y'};
-    s.io.put_back(2, back);
+    EXPECT_EQ(s.io.put_back(2, back), 0);
     s.io.set_paren_count(3);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
     EXPECT_EQ(s.io.paren_count(), 0);
     EXPECT_EQ(s.io.stream_position(), 0);
     ASSERT_EQ(s.open_read("def"), 0);

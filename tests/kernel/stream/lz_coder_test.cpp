@@ -398,7 +398,7 @@ TEST(LZ_Compressor, OldTargetRevisionsSkipTheFirstKeywords)
         ASSERT_EQ(s.open_write(), 0);
         s.io.heuristics().set_target_revision(revision);
         s.io.heuristics().set_allow_data_compression(true);
-        s.io.write(text.c_str());
+        EXPECT_EQ(s.io.write(text.c_str()), 0);
         const Bytes body = s.body();
         Reference_Decoder ref;
         ASSERT_TRUE(ref.decode(body.substr(7))) << revision;
@@ -525,12 +525,12 @@ TEST(LZ_File_IO, RecordsRoundTripCompressed)
     const Qe_Pt pts[4] = {Qe_Pt(1, 2, 3), Qe_Pt(4, 6, 3), Qe_Pt(7, 8, 9), Qe_Pt(-1.5, 1e10, 0)};
     auto write_all = [&](MB_File_IO& f) {
         for (int i = 0; i < 50; ++i) {
-            MB_String("a layer name").serialize(f, 0);
-            f.write(Qe_Pt_Set(4, pts));
-            f.write_count(300 + i);
-            f.write_double(i * 0.25);
-            f.write("(Color ");
-            f.write_quoted_string("quoted text", 1);
+            EXPECT_EQ(MB_String("a layer name").serialize(f, 0), 0);
+            EXPECT_EQ(f.write(Qe_Pt_Set(4, pts)), 0);
+            EXPECT_EQ(f.write_count(300 + i), 0);
+            EXPECT_EQ(f.write_double(i * 0.25), 0);
+            EXPECT_EQ(f.write("(Color "), 0);
+            EXPECT_EQ(f.write_quoted_string("quoted text", 1), 0);
         }
     };
     Bytes plain;
@@ -544,7 +544,7 @@ TEST(LZ_File_IO, RecordsRoundTripCompressed)
     ASSERT_EQ(s.open_write(), 0);
     s.io.heuristics().set_allow_data_compression(true);
     write_all(s.io);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
     const Bytes all = s.file.contents();
     // Header, marker, tokens, end token and "}", trailer.
     ASSERT_EQ(all.compare(0, k_header.size(), k_header), 0);
@@ -599,7 +599,7 @@ TEST(LZ_File_IO, WhenNothingIsCompressed)
         Stream s;
         ASSERT_EQ(s.open_write(), 0);
         s.io.heuristics().set_allow_data_compression(true);
-        s.io.write(0, static_cast<const unsigned char*>(nullptr));
+        EXPECT_EQ(s.io.write(0, static_cast<const unsigned char*>(nullptr)), 0);
         EXPECT_EQ(s.body(), "");
     }
     // An ASCII stream cannot carry the marker: it is written plain.
@@ -607,7 +607,7 @@ TEST(LZ_File_IO, WhenNothingIsCompressed)
         Stream s;
         ASSERT_EQ(s.open_write(false), 0);
         s.io.heuristics().set_allow_data_compression(true);
-        s.io.write("(Color 1 2 3)");
+        EXPECT_EQ(s.io.write("(Color 1 2 3)"), 0);
         EXPECT_EQ(s.body(), "(Color 1 2 3)");
     }
     // Turning compression off ends the stretch; what follows is plain.
@@ -615,9 +615,9 @@ TEST(LZ_File_IO, WhenNothingIsCompressed)
         Stream s;
         ASSERT_EQ(s.open_write(), 0);
         s.io.heuristics().set_allow_data_compression(true);
-        s.io.write("abc");
+        EXPECT_EQ(s.io.write("abc"), 0);
         s.io.heuristics().set_allow_data_compression(false);
-        s.io.write("xyz");
+        EXPECT_EQ(s.io.write("xyz"), 0);
         EXPECT_EQ(to_hex(s.body()), to_hex(k_marker + hex("03 61 62 63 00 7D") + "xyz"));
     }
     // The marker record alone: binary only.
@@ -737,7 +737,7 @@ TEST(LZ_File_IO, LengthsInsideAStretchAreBoundedByTheFile)
     s.io.heuristics().set_allow_data_compression(true);
     const unsigned char huge_string[] = {0xFF, 0xFF, 0xFF, 0x00, 'a', 'b', 'c'};
     ASSERT_EQ(s.io.write(7, huge_string), 0);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
     const Bytes all = s.file.contents();
 
     Stream r;
@@ -755,7 +755,7 @@ TEST(LZ_File_IO, LengthsInsideAStretchAreBoundedByTheFile)
     w.io.heuristics().set_allow_data_compression(true);
     const std::string long_text(5000, 'x');  // compresses far below 5000 bytes
     ASSERT_EQ(MB_String(long_text.c_str()).serialize(w.io, 0), 0);
-    w.io.close();
+    EXPECT_EQ(w.io.close(), 0);
     Stream r2;
     r2.modern();
     ASSERT_EQ(r2.open_read(w.file.contents()), 0);

@@ -46,10 +46,10 @@ Bytes written(F write, bool binary = true)
 
 TEST(String_Stream, GoldenBytesAndRoundTrip)
 {
-    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { MB_String("abc").serialize(f, 0); })), "03 00 00 00 61 62 63");
-    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { MB_String().serialize(f, 0); })), "00 00 00 00");
+    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { EXPECT_EQ(MB_String("abc").serialize(f, 0), 0); })), "03 00 00 00 61 62 63");
+    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { EXPECT_EQ(MB_String().serialize(f, 0), 0); })), "00 00 00 00");
     // Text up to its first NUL.
-    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { MB_String(3, "a\0b").serialize(f, 0); })), "01 00 00 00 61");
+    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { EXPECT_EQ(MB_String(3, "a\0b").serialize(f, 0), 0); })), "01 00 00 00 61");
     // 16-bit text is written in the ANSI code page (CP936), where the system keeps 8-bit
     // text; a character that code page cannot hold becomes '?'.
     const struct {
@@ -77,7 +77,7 @@ TEST(String_Stream, GoldenBytesAndRoundTrip)
     EXPECT_EQ(to_hex(written([](MB_File_IO& f) {
                   MB_String s("xy");
                   s.unicode();
-                  s.serialize(f, 0);
+                  EXPECT_EQ(s.serialize(f, 0), 0);
               })),
               "02 00 00 00 78 79");
 
@@ -104,7 +104,7 @@ TEST(Xdata_Stream, GoldenBytesAndRoundTrip)
 {
     MB_Xdata x;
     x.buffer("h\0st", 4);
-    const Bytes bytes = written([&](MB_File_IO& f) { x.serialize(f); });
+    const Bytes bytes = written([&](MB_File_IO& f) { EXPECT_EQ(x.serialize(f), 0); });
     EXPECT_EQ(to_hex(bytes), "04 00 00 00 68 00 73 74");
     Stream s;
     ASSERT_EQ(s.open_read(bytes + hex("00 00 00 00")), 0);
@@ -125,7 +125,7 @@ TEST(Drawing_Info_Stream, RoundTripAndFailureLeavesInfo)
     info.set_minor_revision(51);
     info.item(3) = "someone";
     info.flag(2);
-    const Bytes bytes = written([&](MB_File_IO& f) { info.serialize(f); });
+    const Bytes bytes = written([&](MB_File_IO& f) { EXPECT_EQ(info.serialize(f), 0); });
     EXPECT_EQ(to_hex(bytes.substr(0, 13)), "04 00 33 00 05 00 00 00 54 69 74 6C 65");
 
     Stream s;
@@ -150,7 +150,7 @@ TEST(Drawing_Info_Stream, RoundTripAndFailureLeavesInfo)
 TEST(Color_Stream, ValueRecord)
 {
     // Blue as a GDI value.
-    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { MB_Color(static_cast<mb_long>(0xFF0000)).serialize(f); })),
+    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { EXPECT_EQ(MB_Color(static_cast<mb_long>(0xFF0000)).serialize(f), 0); })),
               "03 00 00 FF 00");
 
     Stream s;
@@ -244,7 +244,7 @@ TEST(Color_Map_Stream, SmallMapsAndBadRecords)
     MB_File_IO io;
     const MB_RGBA32 three[3] = {MB_RGBA32(1, 2, 3, 4), MB_RGBA32(5, 6, 7, 8), MB_RGBA32(9, 10, 11, 12)};
     MB_Color_Map map(3, three, io);
-    const Bytes bytes = written([&](MB_File_IO& f) { map.serialize(f); });
+    const Bytes bytes = written([&](MB_File_IO& f) { EXPECT_EQ(map.serialize(f), 0); });
     EXPECT_EQ(to_hex(bytes), "7B 10 00 00 00 01 00 03 01 02 03 04 05 06 07 08 09 0A 0B 0C 7D");
 
     // Not closed by '}': the map keeps its entries.
@@ -284,7 +284,7 @@ TEST(Color_Map_Stream, AsciiRecords)
     const MB_RGBA32 five[5] = {MB_RGBA32(1, 2, 3, 4), MB_RGBA32(5, 6, 7, 8), MB_RGBA32(0, 0, 0, 0),
                                MB_RGBA32(255, 255, 255, 255), MB_RGBA32(9, 9, 9, 9)};
     MB_Color_Map map(5, five, io);
-    EXPECT_EQ(written([&](MB_File_IO& f) { map.serialize(f); }, false),
+    EXPECT_EQ(written([&](MB_File_IO& f) { EXPECT_EQ(map.serialize(f), 0); }, false),
               "\r\n(ColorMap 5\r\n\t1,2,3,4 5,6,7,8 0,0,0,0 255,255,255,255\r\n\t9,9,9,9)");
 
     // ASCII colour lists are not read by this format version: the record is passed over
@@ -303,10 +303,10 @@ TEST(Color_Map_Stream, AsciiRecords)
 TEST(Layer_Stream, GoldenRecordOfTheDefaultLayer)
 {
     MB_Layer layer;
-    EXPECT_EQ(to_hex(written([&](MB_File_IO& f) { layer.serialize(f); })),
+    EXPECT_EQ(to_hex(written([&](MB_File_IO& f) { EXPECT_EQ(layer.serialize(f), 0); })),
               "79 06 00 00 00 6C 61 79 65 72 30 00 00 01 00 00 FF FF FF 00");
     MB_Layer_Name name(MB_String("L1"));
-    EXPECT_EQ(to_hex(written([&](MB_File_IO& f) { name.serialize(f); })), "78 02 00 00 00 4C 31");
+    EXPECT_EQ(to_hex(written([&](MB_File_IO& f) { EXPECT_EQ(name.serialize(f), 0); })), "78 02 00 00 00 4C 31");
 }
 
 TEST(Layer_Stream, ReadIntoTheDrawing)

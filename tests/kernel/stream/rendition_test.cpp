@@ -219,7 +219,7 @@ TEST(Attribute_Records, GoldenBytes)
     };
     for (const Case& c : cases) {
         Writer w;
-        c.record->serialize(w.s.io);
+        EXPECT_EQ(c.record->serialize(w.s.io), 0);
         EXPECT_EQ(to_hex(w.take()), to_hex(c.expected)) << c.name;
         delete c.record;
     }
@@ -230,8 +230,8 @@ TEST(Attribute_Records, GoldenBytes)
     EXPECT_EQ(MB_Thickness().value(), 0.0);
     // The ASCII forms of the rendition codes.
     Writer ascii(false);
-    MB_Rendition_Code(5).serialize(ascii.s.io);
-    MB_Rendition_Subcode(5).serialize(ascii.s.io);
+    EXPECT_EQ(MB_Rendition_Code(5).serialize(ascii.s.io), 0);
+    EXPECT_EQ(MB_Rendition_Subcode(5).serialize(ascii.s.io), 0);
     EXPECT_EQ(ascii.take(), "\r\nS 5S");
 }
 
@@ -279,7 +279,7 @@ TEST(Attribute_Records, ReaderStateAfterEachRecord)
     }
     // 'S' makes a rendition-code record, whose operand reader takes only 's'.
     EXPECT_EQ(s.io.process_next_object(), MB_Result::Invalid_Data);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
 }
 
 }  // namespace

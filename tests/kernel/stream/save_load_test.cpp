@@ -8,6 +8,7 @@
 
 #include "kernel/database/block.h"
 #include "kernel/database/layer.h"
+#include "kernel/entities/insert.h"
 #include "kernel/operation/operation.h"
 #include "kernel/operation/undo_redo.h"
 #include "kernel/stream/byte_marker.h"
@@ -322,6 +323,88 @@ TEST(Save_Load, FailuresAreReported)
     EXPECT_TRUE(io.save_jxb(f.path()));
 }
 
+// A record that could not be written fails the save, wherever it stands: among the
+// entities, inside a block, or in a table. Records whose stream form is not built yet
+// refuse rather than leave a file without them.
+TEST(Save_Load, ARecordThatCannotBeWrittenFailsTheSave)
+{
+    struct Failing_Geom : Read_Geom {
+        MB_Result serialize(MB_File_IO&) override { return MB_Result::Write_Failed; }
+    };
+    const struct {
+        const char* name;
+        std::function<void(MB_Drawing&)> add;
+    } cases[] = {
+        {"entity", [](MB_Drawing& d) { d.object_list().add_head(new Failing_Geom); }},
+        {"last entity", [](MB_Drawing& d) { d.object_list().add_tail(new Failing_Geom); }},
+        {"block member",
+         [](MB_Drawing& d) { static_cast<MB_Block*>(d.block_list().get_head())->object_list().add_tail(new Failing_Geom); }},
+        {"block reference in a block",
+         [](MB_Drawing& d) { static_cast<MB_Block*>(d.block_list().get_head())->object_list().add_tail(new MB_Insert); }},
+        {"block reference", [](MB_Drawing& d) { d.object_list().add_tail(new MB_Insert); }},
+        {"text style", [](MB_Drawing& d) { d.text_style_list().add_tail(new MB_Text_Style); }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (bool compressed : {false, true}) {
+            MB_Drawing d;
+            fill(d);
+            c.add(d);
+            bool ok = true;
+            saved_bytes(d, compressed, &ok);
+            EXPECT_FALSE(ok);
+        }
+    }
+}
+
+// Showing a drawing hides the entities of frozen and switched-off layers; they still
+// belong to the drawing and are saved, and come back on their layers. An entity hidden
+// by itself on a visible layer is not saved. A selected entity is saved as any other.
+TEST(Save_Load, EntitiesHiddenByTheirLayerSurviveARepaint)
+{
+    Registration reg('L', &mb_make_object<Read_Geom>);
+    MB_Operation op;
+    op.init(nullptr, "layers");
+    MB_Drawing& d = *op.drawing();
+    auto* frozen = new MB_Layer(MB_String("Frozen"));
+    frozen->visibility(true);
+    frozen->freeze(true);
+    auto* off = new MB_Layer(MB_String("Off"));
+    auto* on = new MB_Layer(MB_String("On"));
+    on->visibility(true);
+    for (MB_Layer* l : {frozen, off, on}) d.layer_list().add_tail(l);
+    d.object_list().add_tail(geom(frozen, 1, {Qe_Pt(0, 0, 0), Qe_Pt(1, 0, 0)}));
+    d.object_list().add_tail(geom(off, 2, {Qe_Pt(0, 1, 0), Qe_Pt(1, 1, 0)}));
+    Read_Geom* selected = geom(on, 3, {Qe_Pt(0, 2, 0), Qe_Pt(1, 2, 0)});
+    d.object_list().add_tail(selected);
+    Read_Geom* hidden = geom(on, 4, {Qe_Pt(0, 3, 0), Qe_Pt(1, 3, 0)});
+    d.object_list().add_tail(hidden);
+
+    op.build_draw();
+    hidden->flag(MB_Drawable::State_Hidden);
+    ASSERT_TRUE(op.add_entity_to_selection(selected, false));
+    for (MB_Object* o = d.object_list().get_head(); o != selected; o = o->next())
+        ASSERT_EQ(static_cast<MB_Drawable*>(o)->flag(), MB_Drawable::State_Hidden);
+
+    Temp_File f;
+    ASSERT_TRUE(op.save_jxb(f.path()));
+    MB_Drawing back;
+    ASSERT_TRUE(load_bytes(back, f.contents()));
+    const char* expected[] = {"Frozen", "Off", "On"};
+    const long colours[] = {1, 2, 3};
+    int i = 0;
+    for (MB_Object* o = back.object_list().get_head(); o; o = o->next(), ++i) {
+        ASSERT_LT(i, 3);
+        const MB_General& g = static_cast<MB_Drawable*>(o)->general();
+        EXPECT_STREQ(layer_name(g.layer()), expected[i]);
+        EXPECT_EQ(g.color(), colours[i]);
+    }
+    EXPECT_EQ(i, 3);
+    MB_Layer* back_frozen = back.find_layer("Frozen");
+    ASSERT_NE(back_frozen, nullptr);
+    EXPECT_TRUE(back_frozen->freeze());
+}
+
 TEST(Save_Load, UndoRecordingIsPausedThroughout)
 {
     Registration reg('L', &mb_make_object<Read_Geom>);
@@ -462,7 +545,7 @@ TEST(Opcode_Reader, FormsAndStatistics)
         EXPECT_EQ(int(s.io.get_next_object_shell()), c.result);
         MB_Object* o = s.io.current_object();
         EXPECT_EQ(o ? int(o->object_id()) : 0, c.id);
-        s.io.close();
+        EXPECT_EQ(s.io.close(), 0);
     }
     // A NUL byte is a blank between opcodes, so a lone 0x00 reaches the end of the data.
     Stream s;
@@ -474,7 +557,7 @@ TEST(Opcode_Reader, FormsAndStatistics)
     EXPECT_EQ(st->counts[268], 1);  // the header
     EXPECT_EQ(st->counts[256], 1);
     EXPECT_EQ(st->counts[292], 1);  // a keyword that makes no object counts here too
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
 }
 
 TEST(Opcode_Reader, KeptAndFreedObjects)
@@ -485,7 +568,7 @@ TEST(Opcode_Reader, KeptAndFreedObjects)
               0);
     for (int i = 0; i < 5; ++i) ASSERT_EQ(s.io.process_next_object(), 0) << i;
     EXPECT_EQ(s.io.process_next_object(), MB_Result::End_Of_Stream);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
     ASSERT_EQ(s.drawing.layer_list().count(), 1);
     EXPECT_EQ(s.drawing.object_list().count(), 1);
     EXPECT_EQ(s.drawing.object_list().get_head()->object_id(), MB_Object::ID_BYTE_MARKER);
@@ -505,8 +588,8 @@ TEST(Hostile_Input, RecordTable)
         Stream s;
         s.io.heuristics().set_allow_data_compression(true);
         ASSERT_EQ(s.open_write(), 0);
-        s.io.write(static_cast<int>(k_marker.size()), reinterpret_cast<const unsigned char*>(k_marker.data()));
-        s.io.close();
+        EXPECT_EQ(s.io.write(static_cast<int>(k_marker.size()), reinterpret_cast<const unsigned char*>(k_marker.data())), 0);
+        EXPECT_EQ(s.io.close(), 0);
         two_markers = s.file.contents();
     }
     struct Case {
@@ -545,7 +628,7 @@ TEST(Hostile_Input, RecordTable)
     for (int i = 0; i < 3; ++i) ASSERT_EQ(s.io.process_next_object(), 0);
     EXPECT_EQ(std::strlen(s.io.fifo_rendition().text_style_name()), 255u);
     EXPECT_EQ(std::strlen(s.io.fifo_rendition().block_name()), 259u);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
     // A begin record left open still joins the drawing, with what was read into it.
     MB_Drawing d;
     EXPECT_TRUE(load_bytes(d, k_header + begin + geom_record({Qe_Pt()}) + k_end));
@@ -624,7 +707,7 @@ TEST(Opcode_Reader, ResumesAfterShortReads)
     ASSERT_EQ(until_done([&] { return op.read_next(io); }), 0);
     EXPECT_EQ(op.kind(), MB_Opcode::Extended_Binary);
     EXPECT_EQ(op.extended_opcode(), 16);
-    io.close();
+    EXPECT_EQ(io.close(), 0);
 }
 
 TEST(Marker_Records, ByteMarkerAndCompressionMarker)
@@ -653,7 +736,7 @@ TEST(Marker_Records, ByteMarkerAndCompressionMarker)
     EXPECT_EQ(first.process(s.io), 0);
     EXPECT_EQ(second.process(s.io), MB_Result::Invalid_Data);
     EXPECT_EQ(s.io.data_decompression(), 17);
-    s.io.close();
+    EXPECT_EQ(s.io.close(), 0);
 }
 
 }  // namespace

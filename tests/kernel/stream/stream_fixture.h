@@ -129,7 +129,7 @@ struct Stream {
     // What was written between the header and the trailer; the file object is closed.
     Bytes body()
     {
-        io.close();
+        EXPECT_EQ(io.close(), 0);
         const Bytes all = file.contents();
         if (all.size() < k_header.size() + k_trailer.size()) return "<short file>";
         if (all.compare(0, k_header.size(), k_header) != 0) return "<no header>";
