@@ -123,7 +123,7 @@ public:
         static_cast<MB_Drawable*>(m_d.object_list().get(1))->flag(MB_Drawable::State_Selected);
         static_cast<MB_Drawable*>(m_d.object_list().get(2))->flag(MB_Drawable::State_Hidden);
         m_d.object_list().add_tail(make_container());
-        m_d.object_list().add_tail(new MB_Insert(Qe_Pt(3, 4, 0), 0.5, 1, 2, 1));
+        m_d.object_list().add_tail(make_insert());
     }
 
     // One operation of the script, inside the open command.
@@ -132,7 +132,7 @@ public:
         switch (pick(12)) {
         case 0:
         case 1: insert_at(m_d.object_list(), pick(3) == 0 ? make_container() : make_geom()); break;
-        case 2: insert_at(m_d.object_list(), new MB_Insert(Qe_Pt(pick(50), pick(50), 0), 0.1 * pick(30), 1, 1, 1)); break;
+        case 2: insert_at(m_d.object_list(), make_insert()); break;
         case 3:
             if (MB_Block* b = any_block()) insert_at(b->object_list(), make_geom());
             break;
@@ -205,6 +205,15 @@ private:
         m_d.temp_block(b);
         for (unsigned i = 0, n = 1 + pick(3); i < n; ++i) m_d.add_object(make_geom());
         m_d.finish_temp_block();
+    }
+
+    // A block reference, for its recorded setters. Its record is not written yet, so it is
+    // hidden: a save leaves hidden entities out.
+    MB_Insert* make_insert()
+    {
+        auto* in = new MB_Insert(Qe_Pt(pick(50), pick(50), 0), 0.1 * pick(30), 1, 1, 1);
+        in->flag(MB_Drawable::State_Hidden);
+        return in;
     }
 
     Read_Geom* make_geom()
