@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "geometry/number_text.h"
 #include "geometry/point.h"
-#include "geometry/text_format_p.h"
 #include "platform/path.h"
 #include "platform/system.h"
 
@@ -27,6 +27,7 @@ void message_out(const char* a, const char* b, const char* c, bool stamp)
 
 void message_out(const char* a, const Qe_Pt& p, const char* c, bool stamp)
 {
-    const std::string b = fendral::format_text("x:%.4f  y:%.4f  z:%.4f", p.x(), p.y(), p.z());
+    const std::string b =
+        "x:" + qe_fixed_text(p.x(), 4) + "  y:" + qe_fixed_text(p.y(), 4) + "  z:" + qe_fixed_text(p.z(), 4);
     message_out(a, b.c_str(), c, stamp);
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "geometry/number_text.h"
 #include "platform/message_box.h"
 
 namespace {
@@ -25,7 +26,7 @@ char* g_last_error_msg = s_error_store;
 void message_box(const char* text, double value, const char*)
 {
     char buf[256];
-    std::snprintf(buf, sizeof buf, "%s%.4f", text ? text : "", value);
+    std::snprintf(buf, sizeof buf, "%s%s", text ? text : "", qe_fixed_text(value, 4).c_str());
     show(buf);
 }
 

@@ -1,5 +1,8 @@
 #include "geometry/qe_file.h"
 
+#include <string>
+
+#include "geometry/number_text.h"
 #include "geometry/point.h"
 #include "platform/path.h"
 #include "platform/system.h"
@@ -61,7 +64,9 @@ bool Qe_File::write_text(const char* text)
 bool Qe_File::write_segment(const Qe_Pt& a, const Qe_Pt& b, long tag)
 {
     if (!m_fp) return false;
-    return std::fprintf(m_fp, "%.4f,%.4f,%.4f,%.4f,%.4f,%.4f,%ld\r\n", a.x(), a.y(), a.z(), b.x(), b.y(), b.z(), tag) > 0;
+    std::string line;
+    for (double v : {a.x(), a.y(), a.z(), b.x(), b.y(), b.z()}) line += qe_fixed_text(v, 4) + ',';
+    return std::fprintf(m_fp, "%s%ld\r\n", line.c_str(), tag) > 0;
 }
 
 bool Qe_File::read_segment(Qe_Pt&, Qe_Pt&, long&) { return true; }

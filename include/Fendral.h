@@ -45,6 +45,7 @@
 #include "geometry/folders.h"
 #include "geometry/log.h"
 #include "geometry/messages.h"
+#include "geometry/number_text.h"
 #include "geometry/file_names.h"
 #include "geometry/ttf_name.h"
 #include "geometry/win_version.h"

@@ -405,6 +405,12 @@ MB_Result MB_Drawable::read_xdata(const MB_Opcode& opcode, MB_File_IO& file)
     return MB_Result::Success;
 }
 
+long mb_display_color(long colour)
+{
+    const long background = api_active_system_setting().get_long_val(MB_System_Setting::k_long_background);
+    return colour == background ? (colour ^ 0xFFFFFF) & 0xFFFFFF : colour;
+}
+
 MB_Geom::~MB_Geom() = default;
 
 void MB_Geom::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
@@ -427,7 +433,7 @@ void MB_Geom::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
     if (g.display_width() > 0) {
         long colour = g.color();
         // A colour equal to the background would vanish: it is drawn inverted.
-        if (colour == api_active_system_setting().get_long_val(MB_System_Setting::k_long_background)) colour = (colour ^ 0xFFFFFF) & 0xFFFFFF;
+        colour = mb_display_color(colour);
         HDC mem = qdc.GetDC();
         HPEN pen = CreatePen(PS_SOLID, static_cast<int>(g.display_width()), static_cast<COLORREF>(colour));
         HGDIOBJ old = SelectObject(mem, pen);

@@ -106,6 +106,10 @@ private:
     unsigned char m_flag = 0;
 };
 
+// The colour a drawable is drawn in: a colour equal to the active background colour would
+// vanish, so it is drawn in its complement.
+DRAKMERE_API long mb_display_color(long colour);
+
 class DRAKMERE_API MB_Drawable : public MB_Object {
 public:
     // Bits of the save mask.

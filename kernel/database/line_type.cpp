@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "geometry/file_names.h"
+#include "geometry/number_text.h"
 #include "geometry/pt_list.h"
 #include "geometry/pt_set.h"
 #include "geometry/tolerance.h"
@@ -33,7 +34,7 @@ std::vector<const char*> split_tokens(const char* line, char (&buffer)[k_line_si
 
 double read_number(const char* text)
 {
-    return std::strtod(text, nullptr);
+    return qe_read_double(text);
 }
 
 // The value of a "K=value" parameter: the number starting at the third character, taken

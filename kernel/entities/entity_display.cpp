@@ -63,11 +63,6 @@ bool mb_bool_setting(int index)
     return api_active_system_setting().get_bool_val(index) != 0;
 }
 
-long mb_display_color(long colour)
-{
-    return colour == mb_background_color() ? (colour ^ 0xFFFFFF) & 0xFFFFFF : colour;
-}
-
 MB_Scoped_Pen::MB_Scoped_Pen(HDC dc, int style, int width, COLORREF colour) : m_dc(dc)
 {
     if (!m_dc) return;

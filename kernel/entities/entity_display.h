@@ -7,8 +7,8 @@
 // - grip markers (squares of half-size 3, not filled) and the plain plus marker;
 // - the draw precision, clamped so that tessellation always has at least two points and
 //   a bounded number of them;
-// - the colour an entity is drawn in (mb_display_color: the background colour is drawn in
-//   its complement);
+// - the background colour and bool settings (the colour to draw with is mb_display_color of
+//   drawable.h, shared with MB_Geom::draw);
 // - a pen and a brush selected into a device context for one scope;
 // - the curve display step: edge points, bounding rectangle and line-type node.
 //
@@ -70,8 +70,8 @@ DRAKMERE_API long mb_draw_precision(MB_Drawable& entity);
 DRAKMERE_API long mb_background_color();
 // An active bool setting (MB_System_Setting::k_bool_...); the default while no operation exists.
 DRAKMERE_API bool mb_bool_setting(int index);
-// The colour to draw with: a colour equal to the background is drawn in its complement.
-DRAKMERE_API long mb_display_color(long colour);
+// The colour to draw with is mb_display_color (kernel/database/drawable.h): a colour equal
+// to the background is drawn in its complement.
 
 // A pen (and optionally a solid brush) selected into dc while it lives; the previous ones
 // are selected back and the new ones deleted. Nothing for a null dc.

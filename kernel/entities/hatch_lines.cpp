@@ -10,6 +10,7 @@
 
 #include "geometry/log.h"
 #include "geometry/loop.h"
+#include "geometry/number_text.h"
 #include "geometry/pt_set.h"
 #include "geometry/tolerance.h"
 
@@ -28,7 +29,7 @@ struct Pattern_Line {
 double parse_field(const std::string& text)
 {
     // atof semantics: leading blanks skipped, trailing text ignored, no number reads 0.
-    return std::strtod(text.c_str(), nullptr);
+    return qe_read_double(text.c_str());
 }
 
 bool is_blank(const std::string& text)

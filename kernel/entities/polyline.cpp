@@ -31,7 +31,7 @@ void append_arc(const MB_Pline_Pos& a, const MB_Pline_Pos& b, std::vector<MB_Pli
 {
     constexpr int n = MB_Polyline::k_arc_points;
     Qe_Pt pts[n];
-    pline_bulge_arc(a.point, b.point, a.bulge, n, pts);
+    if (!pline_bulge_arc(a.point, b.point, a.bulge, n, pts)) return;
     const double step = (a.end_width - a.start_width) / (n - 1);
     for (int k = 0; k < n; ++k) {
         MB_Pline_Pos r;

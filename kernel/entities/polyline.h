@@ -25,7 +25,7 @@ public:
 // n ≥ 2 points of the arc of a bulge from a to b into out, from a to b with both ends exact
 // and z 0. The centre comes straight from the bulge, which stays stable for bulges just above
 // resabs. Coinciding ends give n copies of a. False, out untouched, for n < 2 or a null out.
-DRAKMERE_API bool pline_bulge_arc(const Qe_Pt& a, const Qe_Pt& b, double bulge, int n, Qe_Pt* out);
+[[nodiscard]] DRAKMERE_API bool pline_bulge_arc(const Qe_Pt& a, const Qe_Pt& b, double bulge, int n, Qe_Pt* out);
 
 class DRAKMERE_API MB_Polyline : public MB_Geom {
 public:

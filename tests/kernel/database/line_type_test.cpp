@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/comma_locale.h"
 #include "geometry/pt_list.h"
 #include "geometry/pt_set.h"
 #include "kernel/database/line_type.h"
@@ -50,7 +51,7 @@ TEST(Line_Type, PatternLines)
         {"A,x,2,[S,T,Y=3", 2.0, {{0, 1, 0, 0, 0, 0, 0}, {2, 1, 0, 0, 0, 0, 0}, {0, 1, 0, 1, 3, 1, 2}}},
         {"", 0.0, {}},
     };
-    for (const Case& c : cases) {
+    auto check = [&](const Case& c) {
         MB_Line_Type t;
         EXPECT_TRUE(t.init_data(c.line));
         EXPECT_NEAR(t.pattern_length(), c.length, 1e-12) << c.line;
@@ -68,7 +69,13 @@ TEST(Line_Type, PatternLines)
             EXPECT_EQ(g.shape_flag, e.shape_flag) << c.line << " #" << i;
             EXPECT_EQ(g.code, e.code) << c.line << " #" << i;
         }
-    }
+    };
+    for (const Case& c : cases) check(c);
+    // A host under a decimal-comma locale reads the same patterns.
+    Comma_Locale comma;
+    ASSERT_COMMA_LOCALE(comma);
+    SCOPED_TRACE("decimal-comma locale");
+    for (const Case& c : cases) check(c);
 }
 
 TEST(Line_Type, NamesAreCutAtTheirField)

@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <type_traits>
 
+#include "common/comma_locale.h"
 #include "geometry/pt_set.h"
 #include "kernel/database/color.h"
 #include "kernel/database/xdata.h"
@@ -146,16 +147,20 @@ TEST(File_IO_Write, AsciiNumbersUseTheCLocale)
         {"rgba", [](MB_File_IO& f) { EXPECT_EQ(f.write_ascii(MB_RGBA32(255, 0, 16, 1)), 0); }, "255,0,16,1"},
         {"hex", [](MB_File_IO& f) { EXPECT_EQ(f.write_hex(static_cast<unsigned char>(0x0A)), 0); }, "0A"},
     };
-    // A locale with a decimal comma, where one is installed, must not change the output.
-    const std::string saved = std::setlocale(LC_NUMERIC, nullptr);
-    const bool comma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") || std::setlocale(LC_NUMERIC, "fr_FR.UTF-8");
-    for (const Case& c : cases) {
-        Stream s;
-        ASSERT_EQ(s.open_write(false), 0);
-        c.write(s.io);
-        EXPECT_EQ(s.body(), c.text) << c.name << (comma ? " (decimal-comma locale)" : "");
+    // A locale with a decimal comma must not change the output.
+    for (bool comma : {false, true}) {
+        std::optional<Comma_Locale> locale;
+        if (comma) {
+            locale.emplace();
+            ASSERT_COMMA_LOCALE(*locale);
+        }
+        for (const Case& c : cases) {
+            Stream s;
+            ASSERT_EQ(s.open_write(false), 0);
+            c.write(s.io);
+            EXPECT_EQ(s.body(), c.text) << c.name << (comma ? " (decimal-comma locale)" : "");
+        }
     }
-    std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(File_IO_Write, QuotedStrings)
