@@ -112,6 +112,9 @@ public:
     // An exact transformed clone, or a mapped curve that refers to this curve and map.
     virtual int transformed_copy(const CPointMap& map, std::unique_ptr<CCurve>& out) const;
     virtual int reverse();
+    // Pairs of parameters where the curve passes through itself, both into out (sorted,
+    // values within 1e-6 kept once).
+    virtual int self_intersections(CDoubleArray& out, double tol) const;
     virtual int integrate(const CCurveFunction& f, double a, double b, double& out) const;
     // Appends the flat form at cursor and advances it by flat_size() bytes.
     virtual int write_flat(std::uint8_t*& cursor) const;
@@ -124,11 +127,19 @@ public:
     virtual int accept(CCurveVisitor& v);
     virtual int accept_nurbs(CCurveVisitor& v);
     virtual int reserved_zero();
+    // 2105 when a point of the curve has a coordinate beyond 1/|bound| or not finite.
+    virtual int bound_test(double bound) const;
     virtual int start_point(Qe_Pt& p) const;
     virtual int end_point(Qe_Pt& p) const;
     virtual bool has_finite_range() const;
     // A parameter where the tangent line passes through q, by Newton steps from t0.
     virtual int tangent_from_point(const Qe_Pt& q, double t0, double& t) const;
+    // Records the line parameter of each crossing with line (a line kind) in the extremes
+    // that are given: [0] smallest and [1] largest non-negative, [2] largest and [3]
+    // smallest non-positive. With keep_zero an extreme not above 1e-9 in magnitude stays.
+    virtual int line_crossings(const CCurve& line, bool keep_zero, double* extremes[4]) const;
+    // Adds the number of crossings in front of the line's origin (a ray) to count.
+    virtual int count_ray_crossings(const CCurve& line, int& count) const;
     virtual int reserved_minus_one();
     // The shared body hands out the curve itself and counts one piece (status 14).
     virtual int split(int& count, CCurve*& out);

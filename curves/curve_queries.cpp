@@ -85,3 +85,53 @@ int CCurve::tangent_from_point(const Qe_Pt& q, double t0, double& t) const {
     if (st == curve_status::ok) t = u;
     return st;
 }
+
+#include "curves/crossings_p.h"
+#include "curves/intersection.h"
+
+int CCurve::self_intersections(CDoubleArray& out, double tol) const {
+    CDoubleArray s;
+    int st = sample_params(s);
+    if (st != curve_status::ok) return st;
+    for (int i = 0; i < s.count(); ++i)
+        for (int j = 0; j < s.count(); ++j) {
+            if (i == j) continue;
+            double ta = 0.0, tb = 0.0;
+            st = refine_intersection(this, this, s[i], s[j], ta, tb, tol);
+            if (st == curve_status::no_result) continue;
+            if (st != curve_status::ok) return st;
+            if (!(std::fabs(ta - tb) > 1e-9)) continue;
+            if ((st = out.insert_sorted(ta, 1e-6)) != curve_status::ok || (st = out.insert_sorted(tb, 1e-6)) != curve_status::ok)
+                return st;
+        }
+    return curve_status::ok;
+}
+
+int CCurve::bound_test(double) const { return -1; }
+
+void record_line_crossing(double v, bool keep_zero, double* ext[4]) {
+    auto lower = [&](double* e) {
+        if (e && !(keep_zero && std::fabs(*e) <= 1e-9) && v < *e) *e = v;
+    };
+    auto raise = [&](double* e) {
+        if (e && !(keep_zero && std::fabs(*e) <= 1e-9) && v > *e) *e = v;
+    };
+    if (v >= 0.0) {
+        lower(ext[0]);
+        raise(ext[1]);
+    }
+    if (v <= 0.0) {
+        raise(ext[2]);
+        lower(ext[3]);
+    }
+}
+
+int CCurve::line_crossings(const CCurve& line, bool keep_zero, double* extremes[4]) const {
+    CDoubleArray on_line, on_curve;
+    int st = intersect_curves(&line, this, on_line, on_curve, 1e-9);
+    if (st != curve_status::ok) return st;
+    for (int i = 0; i < on_line.count(); ++i) record_line_crossing(on_line[i], keep_zero, extremes);
+    return curve_status::ok;
+}
+
+int CCurve::count_ray_crossings(const CCurve&, int&) const { return -1; }

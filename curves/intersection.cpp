@@ -37,6 +37,16 @@ int accept_pair(const CCurve* a, const CCurve* b, double ta0, double tb0, double
     if (solver.is_overlap() || !(tol * tol >= solver.last_distance_sq())) return curve_status::no_result;
     ta = solver.ta();
     tb = solver.tb();
+    // A shallow crossing can use up the steps before the parameters settle: a second solve
+    // from there settles them, so that one crossing is not listed twice a little apart.
+    if (solver.last_distance_sq() > 1e-26) {
+        CCurvePairSolver again(a, b, 0.0);
+        if (again.solve(ta, tb) == curve_status::ok && again.last_distance_sq() < solver.last_distance_sq() &&
+            !again.is_overlap()) {
+            ta = again.ta();
+            tb = again.tb();
+        }
+    }
     return curve_status::ok;
 }
 
@@ -248,5 +258,62 @@ int solve_trig(double x, double y, double a, int& count, double& u1, double& u2)
         u2 = phi + std::acos(c);
         count = 2;
     }
+    return curve_status::ok;
+}
+
+int CIntersectionProblem::fillet(double& r, double a, double b, double& ta, double& tb) {
+    if (!(a > 1e-6 && a <= 1.0) || !(b > 1e-6 && b <= 1.0)) return -1;
+    const CCurve *ca = m_swapped ? m_b : m_a, *cb = m_swapped ? m_a : m_b;
+    const double ea = ca->end_param(), sb = cb->start_param();
+    int g = 0;
+    int st = turn_side(ca, cb, ea, sb, g);
+    if (st != curve_status::ok) return st;
+    const double low_a = ea - a * (ea - ca->start_param()), high_b = sb + b * (cb->end_param() - sb);
+    double d = g * r;
+    for (int attempt = 0; attempt < 3; ++attempt, d *= 0.5) {
+        std::unique_ptr<CCurve> oa, ob;
+        const Qe_Vec z(0.0, 0.0, 1.0);
+        if ((st = ca->offset(d, &z, oa)) != curve_status::ok || (st = cb->offset(d, &z, ob)) != curve_status::ok)
+            return st;
+        for (int from = 0; from < 2; ++from) {
+            CCurvePairSolver solver(oa.get(), ob.get(), 1e-9);
+            if (solver.solve(from == 0 ? ea : low_a, from == 0 ? sb : high_b) != curve_status::ok) continue;
+            // Only a solve that ended on a meeting point counts, not one stopped early.
+            if (!(solver.last_distance_sq() <= 1e-18)) continue;
+            const double u = solver.ta(), v = solver.tb();
+            if (u >= low_a && u <= ea && v >= sb && v <= high_b) {
+                r = std::fabs(d);
+                ta = u;
+                tb = v;
+                return curve_status::ok;
+            }
+        }
+    }
+    return curve_status::no_result;
+}
+
+int CLineLineProblem::fillet(double& r, double a, double b, double& ta, double& tb) {
+    if (!(a > 1e-6 && a <= 1.0) || !(b > 1e-6 && b <= 1.0)) return -1;
+    const CCurve *ca = m_swapped ? m_b : m_a, *cb = m_swapped ? m_a : m_b;
+    Qe_Pt a0, a1, b0, b1;
+    int st = ca->start_point(a0);
+    if (st == curve_status::ok) st = ca->end_point(a1);
+    if (st == curve_status::ok) st = cb->start_point(b0);
+    if (st == curve_status::ok) st = cb->end_point(b1);
+    if (st != curve_status::ok) return st;
+    const double la = (a1 - a0).len(), lb = (b1 - b0).len();
+    if (!(la > 1e-6) || !(lb > 1e-6)) return curve_status::no_result;
+    const double c = ((a1 - a0) / la) % ((b1 - b0) / lb);
+    if (c + 1.0 < 1e-9) return curve_status::no_result;  // the lines turn back
+    const double t = std::sqrt(std::max(0.0, 1.0 - c) / (c + 1.0));
+    double setback = r * t;
+    const double room = std::min(la * a, lb * b);
+    if (room < setback) {
+        setback = room;
+        r = setback / t;
+    }
+    // The set-back is a length: in parameters it is scaled by each range over its length.
+    ta = ca->end_param() - setback * (ca->end_param() - ca->start_param()) / la;
+    tb = cb->start_param() + setback * (cb->end_param() - cb->start_param()) / lb;
     return curve_status::ok;
 }

@@ -36,6 +36,10 @@ public:
     // The curves are not owned; swapped says they come in the caller's reverse order.
     CIntersectionProblem(const CCurve* a, const CCurve* b, bool swapped) : m_a(a), m_b(b), m_swapped(swapped) {}
     virtual ~CIntersectionProblem();
+    // A circle of radius r tangent to both curves, its tangent points in the last fraction
+    // a of A's range and the first fraction b of B's; r may come back smaller. 14 when
+    // none is found, -1 for fractions outside (1e-6, 1].
+    virtual int fillet(double& r, double a, double b, double& ta, double& tb);
     // Every intersection into the caller's lists (parameters of its first and second
     // curve, each sorted).
     virtual int intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol);
@@ -49,6 +53,7 @@ protected:
 class FENDRAL_API CLineLineProblem : public CIntersectionProblem {
 public:
     using CIntersectionProblem::CIntersectionProblem;
+    int fillet(double& r, double a, double b, double& ta, double& tb) override;
     int intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol) override;
 };
 

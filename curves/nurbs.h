@@ -69,6 +69,12 @@ public:
     int next_corner(double t, double& out) const override;
     int transform_in_place(const CPointMap& map) override;
     int reverse() override;
+    int self_intersections(CDoubleArray& out, double tol) const override;
+    int bound_test(double bound) const override;
+    // The tessellation checked point by point as it is made.
+    bool contains_point(const Qe_Pt& q, double tol) const override;
+    int line_crossings(const CCurve& line, bool keep_zero, double* extremes[4]) const override;
+    int count_ray_crossings(const CCurve& line, int& count) const override;
     // Span by span; 2100 for limits beyond a clamped curve's knots or past one period.
     int integrate(const CCurveFunction& f, double a, double b, double& out) const override;
     int write_flat(std::uint8_t*& cursor) const override;

@@ -82,6 +82,63 @@ int command_length(const unsigned char* bytes, int i, int n)
 
 }  // namespace
 
+Qe_Vec shx_vector_step(double len, int d)
+{
+    d &= 15;
+    const double theta = d * HALF_PI / 4.0;
+    double a = len * std::cos(theta), b = len * std::sin(theta);
+    if (std::fabs(a) < 1e-6) a = 0.0;
+    if (std::fabs(b) < 1e-6) b = 0.0;
+    const double k = d % 4 == 0 ? 1.0 : d % 2 == 1 ? ODD_DIR_STRETCH : DIAGONAL_STRETCH;
+    return Qe_Vec(a * k, b * k, 0.0);
+}
+
+int shx_octant_arc_points(const Qe_Pt& from, double r, int s, int span, bool clockwise, Qe_Pt out[16])
+{
+    if (span < 1 || span > 8) return 0;
+    s &= 7;
+    const Qe_Pt& start_dir = UNIT_DIRS16[2 * s];
+    const double cx = from.x() - r * start_dir.x();
+    const double cy = from.y() - r * start_dir.y();
+    const int step = clockwise ? -1 : 1;
+    for (int k = 1; k <= 2 * span; ++k) {
+        const int j = ((2 * s + step * k) % 16 + 16) % 16;
+        out[k - 1] = Qe_Pt(cx + r * UNIT_DIRS16[j].x(), cy + r * UNIT_DIRS16[j].y(), 0.0);
+    }
+    return 2 * span;
+}
+
+int shx_bulge_arc_points(const Qe_Pt& s, const Qe_Pt& e, double bulge, Qe_Pt out[4])
+{
+    out[0] = e;
+    if (bulge == 0) return 1;
+    const Qe_Vec chord = e - s;
+    const double h = chord.len() * bulge / 254.0;
+    const Qe_Uvec n = normalise(chord * Qe_Vec(0.0, 0.0, 1.0));
+    const Qe_Pt p = interpolate(0.5, s, e) + h * n;
+    Qe_Pt centre;
+    double radius = 0.0;
+    // A zero chord has no circle: a straight move.
+    if (!api_mb_get_3ptcircle(s, e, p, centre, radius)) return 1;
+    const Qe_Uvec z(0.0, 0.0, 1.0);
+    const Qe_Pt& from = bulge < 0 ? e : s;
+    const Qe_Pt& to = bulge < 0 ? s : e;
+    const double sweep = angle_between(normalise(from - centre), normalise(to - centre), z);
+    Qe_Pt pts[5];
+    for (int i = 0; i < 5; ++i) {
+        const double a = sweep * i / 4.0;
+        const double c = std::cos(a), sn = std::sin(a);
+        const double rx = from.x() - centre.x(), ry = from.y() - centre.y();
+        pts[i] = Qe_Pt(centre.x() + rx * c - ry * sn, centre.y() + rx * sn + ry * c, 0.0);
+    }
+    if (bulge < 0)
+        for (int i = 0; i < 2; ++i) std::swap(pts[i], pts[4 - i]);
+    // The last point is E itself, not the rotated start, so a chain of arcs does not drift.
+    for (int i = 1; i < 4; ++i) out[i - 1] = pts[i];
+    out[3] = e;
+    return 4;
+}
+
 // The shapes whose byte code is being interpreted, outermost first, and the bytes still
 // allowed for this decoding.
 struct Qe_Shx_Char::Guard {
@@ -217,58 +274,22 @@ void Qe_Shx_Char::pop_pos()
 
 void Qe_Shx_Char::octant_arc(unsigned char radius, signed char octant_byte)
 {
-    const double r = radius * m_scale;
     int o = octant_byte;
     const bool clockwise = o < 0;
     if (clockwise) o += 128;
-    const int s = o / 16;
     int span = o % 16;
     if (span == 0) span = 8;
-    const Qe_Pt& start_dir = UNIT_DIRS16[2 * s];
-    const double cx = m_x - r * start_dir.x();
-    const double cy = m_y - r * start_dir.y();
-    const int step = clockwise ? -1 : 1;
-    for (int k = 1; k <= 2 * span; ++k) {
-        const int j = ((2 * s + step * k) % 16 + 16) % 16;
-        add_pos(cx + r * UNIT_DIRS16[j].x(), cy + r * UNIT_DIRS16[j].y());
-    }
+    Qe_Pt pts[16];
+    const int n = shx_octant_arc_points(Qe_Pt(m_x, m_y, 0.0), radius * m_scale, o / 16, span, clockwise, pts);
+    for (int k = 0; k < n; ++k) add_pos(pts[k].x(), pts[k].y());
 }
 
 void Qe_Shx_Char::bulge_arc(signed char dx, signed char dy, signed char bulge)
 {
-    const Qe_Pt s(m_x, m_y, 0.0);
-    const Qe_Pt e(m_x + dx * m_scale, m_y + dy * m_scale, 0.0);
-    if (bulge == 0) {
-        add_pos(e.x(), e.y());
-        return;
-    }
-    const Qe_Vec chord = e - s;
-    const double h = chord.len() * bulge / 254.0;
-    const Qe_Uvec n = normalise(chord * Qe_Vec(0.0, 0.0, 1.0));
-    const Qe_Pt p = interpolate(0.5, s, e) + h * n;
-    Qe_Pt centre;
-    double radius = 0.0;
-    // A zero chord has no circle: the pen stays where it is.
-    if (!api_mb_get_3ptcircle(s, e, p, centre, radius)) {
-        add_pos(e.x(), e.y());
-        return;
-    }
-    const Qe_Uvec z(0.0, 0.0, 1.0);
-    const Qe_Pt& from = bulge < 0 ? e : s;
-    const Qe_Pt& to = bulge < 0 ? s : e;
-    const double sweep = angle_between(normalise(from - centre), normalise(to - centre), z);
-    Qe_Pt pts[5];
-    for (int i = 0; i < 5; ++i) {
-        const double a = sweep * i / 4.0;
-        const double c = std::cos(a), sn = std::sin(a);
-        const double rx = from.x() - centre.x(), ry = from.y() - centre.y();
-        pts[i] = Qe_Pt(centre.x() + rx * c - ry * sn, centre.y() + rx * sn + ry * c, 0.0);
-    }
-    if (bulge < 0)
-        for (int i = 0; i < 2; ++i) std::swap(pts[i], pts[4 - i]);
-    // The last point is E itself, not the rotated start, so a chain of arcs does not drift.
-    for (int i = 1; i < 4; ++i) add_pos(pts[i].x(), pts[i].y());
-    add_pos(e.x(), e.y());
+    Qe_Pt pts[4];
+    const int n = shx_bulge_arc_points(Qe_Pt(m_x, m_y, 0.0), Qe_Pt(m_x + dx * m_scale, m_y + dy * m_scale, 0.0),
+                                       bulge, pts);
+    for (int k = 0; k < n; ++k) add_pos(pts[k].x(), pts[k].y());
 }
 
 void Qe_Shx_Char::decode(const unsigned char* bytes, int n, Qe_Void_List& out, Qe_Shx_Char_List& font,
@@ -286,14 +307,8 @@ void Qe_Shx_Char::decode(const unsigned char* bytes, int n, Qe_Void_List& out, Q
         const unsigned char code = bytes[i];
         if (code >= 16) {
             if (!take(1)) return;
-            const int len = code >> 4;
-            const int d = code & 15;
-            const double theta = d * HALF_PI / 4.0;
-            double a = len * std::cos(theta), b = len * std::sin(theta);
-            if (std::fabs(a) < 1e-6) a = 0.0;
-            if (std::fabs(b) < 1e-6) b = 0.0;
-            const double k = d % 4 == 0 ? 1.0 : d % 2 == 1 ? ODD_DIR_STRETCH : DIAGONAL_STRETCH;
-            add_pos(m_x + a * k * m_scale, m_y + b * k * m_scale);
+            const Qe_Vec step = shx_vector_step(code >> 4, code & 15);
+            add_pos(m_x + step.x() * m_scale, m_y + step.y() * m_scale);
             ++i;
             continue;
         }

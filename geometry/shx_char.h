@@ -15,6 +15,21 @@
 class Qe_Void_List;
 class Qe_Shx_Char_List;
 
+// The geometric steps of shape code, shared by every interpreter of it (compiled byte code
+// here, shape source text in the kernel's SHP fonts), so that both draw the same figure.
+// The displacement of a vector of length len in direction d (0-15): the 16 directions lie on
+// a square, odd ones stretched by 1/cos 22.5 degrees and diagonals by the square root of 2.
+FENDRAL_API Qe_Vec shx_vector_step(double len, int d);
+// An octant arc starting at from with radius r: start octant s (0-7), span octants (1-8),
+// counter-clockwise unless clockwise. Writes the 2 * span points the pen passes (one every
+// 22.5 degrees) and returns their count; 0 for a span outside 1-8.
+FENDRAL_API int shx_octant_arc_points(const Qe_Pt& from, double r, int s, int span, bool clockwise,
+                                      Qe_Pt out[16]);
+// A bulge arc from s to e with bulge in -127..127 (positive turns counter-clockwise): writes the
+// four points after s, the last being e itself, and returns 4. A zero bulge, or ends that make
+// no circle, is a straight move: e alone, and 1.
+FENDRAL_API int shx_bulge_arc_points(const Qe_Pt& s, const Qe_Pt& e, double bulge, Qe_Pt out[4]);
+
 class FENDRAL_API Qe_Shx_Char {
 public:
     // Deepest chain of sub-shape calls that is followed; deeper calls draw nothing.

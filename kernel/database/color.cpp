@@ -35,7 +35,12 @@ MB_RGBA32::MB_RGBA32(const float& red, const float& green, const float& blue, fl
 {
 }
 
-MB_Color::MB_Color() : m_value(gdi_value(m_rgba)) {}
+// The value is worked out in the body: m_rgba is declared after m_value, so it is not yet
+// initialised when the member initialisers run.
+MB_Color::MB_Color()
+{
+    m_value = gdi_value(m_rgba);
+}
 
 MB_Color::MB_Color(MB_RGBA32 rgba, MB_Color_Map_Mode mode)
 {

@@ -139,7 +139,9 @@ MB_Drawable& MB_Drawable::operator=(const MB_Drawable& other)
     m_xdata = other.m_xdata;
     m_flag = other.m_flag;
     m_owner = other.m_owner;
+    if (m_object_list != other.m_object_list) release_object_list();
     m_object_list = other.m_object_list;
+    m_owns_object_list = false;
     m_draw_precision = other.m_draw_precision;
     m_rect = other.m_rect;
     draw_node(nullptr);
@@ -149,6 +151,17 @@ MB_Drawable& MB_Drawable::operator=(const MB_Drawable& other)
 MB_Drawable::~MB_Drawable()
 {
     delete m_draw_node;
+    release_object_list();
+}
+
+void MB_Drawable::release_object_list()
+{
+    if (m_owns_object_list && m_object_list) {
+        m_object_list->kill_all();
+        delete m_object_list;
+    }
+    m_object_list = nullptr;
+    m_owns_object_list = false;
 }
 
 char MB_Drawable::pick(const Qe_Pt&, Qe_Pt_List&, double, Qe_Pt&, int&, int&)
@@ -190,19 +203,26 @@ bool MB_Drawable::copy_to(MB_Object*& target)
     if (!d) return false;
     d->m_id = m_id;
     d->m_owner = m_owner;
+    if (d == this) return m_general.copy_to(target);
+    MB_Object_List* list = nullptr;
     if (m_object_list) {
-        auto* list = new MB_Object_List;
+        list = new MB_Object_List;
         for (MB_Object* o = m_object_list->get_head(); o; o = o->next()) {
             MB_Object* clone = nullptr;
-            if (!o->copy_to(clone) || !clone) continue;
+            if (!o->copy_to(clone) || !clone) {
+                delete clone;
+                continue;
+            }
             clone->next(nullptr);
             clone->prev(nullptr);
             list->add_tail(clone);
         }
-        d->m_object_list = list;
-    } else {
-        d->m_object_list = nullptr;
     }
+    // The clones are the target's own: a list it made earlier (an undo copying a backup
+    // into a live object again and again) goes, instead of being left behind.
+    d->release_object_list();
+    d->m_object_list = list;
+    d->m_owns_object_list = list != nullptr;
     return m_general.copy_to(target);
 }
 
@@ -306,7 +326,10 @@ void MB_Drawable::set_layer_where(MB_Drawing& drawing, Match match)
 
 void MB_Drawable::set_layer(const MB_String& name, MB_Drawing& drawing)
 {
-    set_layer_where(drawing, [&](MB_Layer& l) { return l.name() == name; });
+    MB_Layer* layer = drawing.find_layer_exact(name);
+    if (!layer) return;
+    m_general.layer(layer);
+    if (!layer->visibility()) flag(State_Hidden);
 }
 
 void MB_Drawable::set_layer(unsigned short id, MB_Drawing& drawing)

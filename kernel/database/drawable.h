@@ -171,7 +171,13 @@ public:
     MB_Drawable* owner() const { return m_owner; }
     void owner(MB_Drawable* o) { m_owner = o; }
     MB_Object_List* object_list() const { return m_object_list; }
-    void object_list(MB_Object_List* list) { m_object_list = list; }
+    // Stores the pointer. A member list that copy_to made for this drawable is its own and
+    // goes with it; the setter hands such a list to the caller.
+    void object_list(MB_Object_List* list)
+    {
+        m_object_list = list;
+        m_owns_object_list = false;
+    }
     MB_Draw_Node* draw_node() const { return m_draw_node; }
     long draw_precision() const { return m_draw_precision; }
     void draw_precision(long p) { m_draw_precision = p; }
@@ -209,6 +215,8 @@ protected:
 private:
     template <typename Match>
     void set_layer_where(MB_Drawing& drawing, Match match);
+    // Frees the member list when it is this drawable's own, and forgets it.
+    void release_object_list();
 
     MB_General m_general;
     mb_ulong m_save_flag = 0;
@@ -220,6 +228,7 @@ private:
     unsigned short m_flag = State_Normal;
     MB_Drawable* m_owner = nullptr;
     MB_Object_List* m_object_list = nullptr;
+    bool m_owns_object_list = false;
     MB_Draw_Node* m_draw_node = nullptr;
     long m_draw_precision = 0;
     Qe_Rect m_rect;

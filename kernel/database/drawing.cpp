@@ -7,6 +7,7 @@
 #include "kernel/database/drawable.h"
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
+#include "kernel/database/name_index_p.h"
 #include "kernel/text/text_style.h"
 
 namespace {
@@ -23,39 +24,51 @@ bool names_match(const char* a, const char* b)
     }
 }
 
-// The first entry of the list whose 8-bit name equals name ignoring case.
-template <typename T, typename Name_Of>
-T* find_named(const MB_Object_List& list, const char* name, Name_Of name_of)
+const char* layer_name(MB_Object* o)
 {
-    if (!name) return nullptr;
-    for (MB_Object* o = list.get_head(); o; o = o->next()) {
-        auto* entry = static_cast<T*>(o);
-        const char* text = name_of(*entry);
-        if (text && names_match(text, name)) return entry;
-    }
-    return nullptr;
+    return static_cast<MB_Layer*>(o)->name().ascii();
 }
 
-bool in_list(const MB_Object_List& list, const MB_Object* obj)
+const char* block_name(MB_Object* o)
 {
-    for (MB_Object* o = list.get_head(); o; o = o->next())
-        if (o == obj) return true;
-    return false;
+    return static_cast<MB_Block*>(o)->name().ascii();
+}
+
+const char* line_type_name(MB_Object* o)
+{
+    return static_cast<MB_Line_Type*>(o)->name();
+}
+
+const char* text_style_name(MB_Object* o)
+{
+    return static_cast<MB_Text_Style*>(o)->name().ascii();
 }
 
 }  // namespace
 
-MB_Drawing::MB_Drawing() = default;
+MB_Drawing::MB_Drawing() : MB_Drawing(MB_String()) {}
 
-MB_Drawing::MB_Drawing(const MB_String& name) : m_filename(name) {}
+MB_Drawing::MB_Drawing(const MB_String& name)
+    : m_filename(name),
+      m_layer_index(std::make_unique<MB_Name_Index>(layer_list(), layer_name)),
+      m_block_index(std::make_unique<MB_Name_Index>(block_list(), block_name)),
+      m_line_type_index(std::make_unique<MB_Name_Index>(line_type_list(), line_type_name)),
+      m_text_style_index(std::make_unique<MB_Name_Index>(text_style_list(), text_style_name))
+{
+}
 
 MB_Drawing::~MB_Drawing()
 {
-    if (m_temp_block && !in_list(block_list(), m_temp_block)) delete m_temp_block;
+    if (m_temp_block && !has_block(m_temp_block)) delete m_temp_block;
     m_temp_block = nullptr;
     for (List owned : {Entities, Blocks, Layers, Dim_Styles, Viewports, Named_Views, Text_Styles, Line_Types})
         m_lists[owned].kill_all();
     for (List borrowed : {Hidden, Layouts, Shape_Fonts, Mline_Types, Hatch_Types}) m_lists[borrowed].remove_all();
+    // The indexes go before the lists they watch.
+    m_layer_index.reset();
+    m_block_index.reset();
+    m_line_type_index.reset();
+    m_text_style_index.reset();
 }
 
 void MB_Drawing::fo_position(Qe_Pt& p)
@@ -75,24 +88,63 @@ void MB_Drawing::fi_position(Qe_Pt& p)
 
 MB_Layer* MB_Drawing::find_layer(const char* name)
 {
-    return find_named<MB_Layer>(layer_list(), name, [](MB_Layer& l) { return l.name().ascii(); });
+    return static_cast<MB_Layer*>(m_layer_index->find(name, false));
 }
 
 MB_Block* MB_Drawing::find_block(const char* name)
 {
-    return find_named<MB_Block>(block_list(), name, [](MB_Block& b) { return b.name().ascii(); });
+    return static_cast<MB_Block*>(m_block_index->find(name, false));
 }
 
 MB_Line_Type* MB_Drawing::find_line_type(const char* name, MB_Layer* layer)
 {
     if (name && layer && names_match(name, "bylayer")) return layer->line_type();
-    return find_named<MB_Line_Type>(line_type_list(), name, [](MB_Line_Type& t) -> const char* { return t.name(); });
+    return static_cast<MB_Line_Type*>(m_line_type_index->find(name, false));
 }
 
 MB_Text_Style* MB_Drawing::find_text_style(const char* name)
 {
     if (name && names_match(name, "DEFAULT_STYLE")) return g_text_style;
-    return find_named<MB_Text_Style>(text_style_list(), name, [](MB_Text_Style& t) { return t.name().ascii(); });
+    return static_cast<MB_Text_Style*>(m_text_style_index->find(name, false));
+}
+
+namespace {
+
+// The first entry whose name equals name exactly: through the index for 8-bit names, by a
+// walk for 16-bit ones (the index holds 8-bit names only).
+template <typename T>
+T* find_exact(MB_Name_Index& index, MB_Object_List& list, const MB_String& name)
+{
+    if (name.ascii() || name.length() == 0) {
+        if (name.length() == 0) {
+            for (MB_Object* o = list.get_head(); o; o = o->next())
+                if (static_cast<T*>(o)->name() == name) return static_cast<T*>(o);
+            return nullptr;
+        }
+        // The index compares up to the first NUL: confirm with the whole string.
+        auto* found = static_cast<T*>(index.find(name.ascii(), true));
+        if (!found || found->name() == name) return found;
+    }
+    for (MB_Object* o = list.get_head(); o; o = o->next())
+        if (static_cast<T*>(o)->name() == name) return static_cast<T*>(o);
+    return nullptr;
+}
+
+}  // namespace
+
+MB_Layer* MB_Drawing::find_layer_exact(const MB_String& name)
+{
+    return find_exact<MB_Layer>(*m_layer_index, layer_list(), name);
+}
+
+MB_Block* MB_Drawing::find_block_exact(const MB_String& name)
+{
+    return find_exact<MB_Block>(*m_block_index, block_list(), name);
+}
+
+bool MB_Drawing::has_block(const MB_Object* obj)
+{
+    return m_block_index->contains(obj);
 }
 
 void MB_Drawing::finish_temp_block()

@@ -13,8 +13,11 @@
 #include "kernel/database/object_list.h"
 #include "kernel/drakmere_api.h"
 
+#include <memory>
+
 class MB_Block;
 class MB_Layer;
+class MB_Name_Index;
 class MB_Line_Type;
 class MB_Text_Style;
 
@@ -116,6 +119,11 @@ public:
     MB_Layer* find_layer(const char* name);
     // The layer at that 0-based position; null past the end.
     MB_Layer* find_layer(unsigned long index);
+    // The first layer or block whose name equals name exactly (MB_String comparison).
+    MB_Layer* find_layer_exact(const MB_String& name);
+    MB_Block* find_block_exact(const MB_String& name);
+    // True when obj is in the block list.
+    bool has_block(const MB_Object* obj);
 
 private:
     enum List : int {
@@ -145,4 +153,10 @@ private:
     MB_Object_List* m_current_layout_list = nullptr;
     int m_format_version = g_format_version;
     int m_file_revision = 0;
+    // Name indexes of the layer, block, line-type and text-style lists, kept in step with
+    // them, so that lookups by name do not walk the tables.
+    std::unique_ptr<MB_Name_Index> m_layer_index;
+    std::unique_ptr<MB_Name_Index> m_block_index;
+    std::unique_ptr<MB_Name_Index> m_line_type_index;
+    std::unique_ptr<MB_Name_Index> m_text_style_index;
 };

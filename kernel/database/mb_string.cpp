@@ -1,5 +1,6 @@
 #include "kernel/database/mb_string.h"
 
+#include <climits>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -221,15 +222,23 @@ unsigned char MB_String::to_binary(unsigned char c)
 MB_Result MB_String::serialize(MB_File_IO& file, char) const
 {
     if (m_length == 0) return file.write_int32(0);
-    // 16-bit text has no 8-bit buffer: it is narrowed to the low bytes of its units, as
-    // every narrowing of the system does.
-    std::unique_ptr<unsigned char[]> narrowed;
+    // 16-bit text has no 8-bit buffer: it is narrowed into the ANSI code page, the form
+    // the system keeps 8-bit text in; a character the code page cannot hold becomes '?'.
+    // (Keeping only the low byte of each unit would corrupt every CJK or accented name.)
+    std::unique_ptr<char[]> narrowed;
     const char* text = m_narrow;
-    if (!text) {
-        narrowed.reset(to_ascii(m_length, m_wide));
-        text = reinterpret_cast<const char*>(narrowed.get());
+    int n = 0;
+    if (text) {
+        n = static_cast<int>(strnlen(text, static_cast<size_t>(m_length)));
+    } else if (m_wide) {
+        const int capacity = m_length > INT_MAX / 2 ? INT_MAX : 2 * m_length;
+        narrowed.reset(new char[static_cast<size_t>(capacity)]);
+        n = utf16_to_ansi(m_wide, m_length, narrowed.get(), capacity);
+        // Text that could not be narrowed at all is not written as an empty string.
+        if (n <= 0) return MB_Result::Invalid_Data;
+        n = static_cast<int>(strnlen(narrowed.get(), static_cast<size_t>(n)));
+        text = narrowed.get();
     }
-    const int n = text ? static_cast<int>(strnlen(text, static_cast<size_t>(m_length))) : 0;
     MB_Result r = file.write_int32(n);
     if (r == 0 && n > 0) r = file.write(n, reinterpret_cast<const unsigned char*>(text));
     return r;
@@ -240,6 +249,9 @@ MB_Result MB_String::materialize(MB_File_IO& file)
     mb_long n = 0;
     std::unique_ptr<char[]> text;
     MB_Result r = file.read_counted_bytes(MB_File_IO::k_max_string_bytes, n, text);
+    // Text that starts with NUL would read as empty and vanish on the next save: such a
+    // record is refused, and the string keeps what it held.
+    if (r == 0 && n > 0 && text && text[0] == '\0') return MB_Result::Invalid_Data;
     // A count of 0 is an empty string: keeping the old text would turn an empty name into
     // whatever the object held before, so a save and reload would not give back what was saved.
     if (r == 0) set(n, text.get());

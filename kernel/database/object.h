@@ -151,6 +151,9 @@ public:
     void modify_cmd();
     void bakup() { modify_cmd(); }
 
+    // True when an undo step names this object.
+    bool is_named_by_undo() const { return m_undo_refs > 0; }
+
 private:
     friend class MB_Sub_Command;
 

@@ -1,6 +1,24 @@
 #include "kernel/database/object_list.h"
 
 #include "kernel/database/object.h"
+#include "kernel/database/operation_context.h"
+
+MB_Object_List::~MB_Object_List()
+{
+    if (m_undo_refs > 0) api_rec_forget_list(this);
+}
+
+void MB_Object_List::linked(MB_Object* obj)
+{
+    if (m_observer) m_observer->linked(obj);
+    if (obj->is_named_by_undo()) api_rec_linked(obj, this);
+}
+
+void MB_Object_List::unlinking(MB_Object* obj)
+{
+    if (m_observer) m_observer->unlinking(obj);
+    if (obj->is_named_by_undo()) api_rec_unlinking(obj, this);
+}
 
 MB_Object* MB_Object_List::get(int index) const
 {
@@ -27,6 +45,7 @@ void MB_Object_List::add_tail(MB_Object* obj)
     else
         m_head = obj;
     m_tail = obj;
+    linked(obj);
 }
 
 void MB_Object_List::add_head(MB_Object* obj)
@@ -39,6 +58,7 @@ void MB_Object_List::add_head(MB_Object* obj)
     else
         m_tail = obj;
     m_head = obj;
+    linked(obj);
 }
 
 void MB_Object_List::insert(MB_Object* obj, MB_Object* before)
@@ -53,6 +73,7 @@ void MB_Object_List::insert(MB_Object* obj, MB_Object* before)
     obj->next(before);
     if (p) p->next(obj);
     before->prev(obj);
+    linked(obj);
 }
 
 void MB_Object_List::insert(MB_Object* obj, int index)
@@ -62,6 +83,7 @@ void MB_Object_List::insert(MB_Object* obj, int index)
 
 void MB_Object_List::unlink(MB_Object* obj)
 {
+    unlinking(obj);
     MB_Object* p = obj->prev();
     MB_Object* n = obj->next();
     if (p)
@@ -88,12 +110,14 @@ bool MB_Object_List::remove(MB_Object* obj)
 bool MB_Object_List::remove_all()
 {
     for (MB_Object* o = m_head; o;) {
+        unlinking(o);
         MB_Object* n = o->next();
         o->next(nullptr);
         o->prev(nullptr);
         o = n;
     }
     m_head = m_tail = nullptr;
+    if (m_observer) m_observer->changed();
     return true;
 }
 
@@ -118,6 +142,7 @@ void MB_Object_List::kill_all()
     // Detach the chain first, so that a destructor never sees a half-killed list.
     MB_Object* o = m_head;
     m_head = m_tail = nullptr;
+    if (m_observer) m_observer->changed();
     while (o) {
         MB_Object* n = o->next();
         delete o;

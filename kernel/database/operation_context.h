@@ -12,6 +12,7 @@
 class MB_Drawing;
 class MB_Layer;
 class MB_Object;
+class MB_Object_List;
 class MB_Operation;
 class MB_System_Setting;
 class Qe_Void_List;
@@ -35,6 +36,12 @@ DRAKMERE_API bool api_rec_delete(MB_Object* obj);
 DRAKMERE_API void api_rec_modify(MB_Object* obj);
 // Clears every reference of the undo records to an object that is being destroyed.
 DRAKMERE_API void api_rec_forget(MB_Object* obj);
+// Told by MB_Object_List of an object that an undo step names: it joined list, or is about
+// to leave it, so that undo puts it back where it was.
+DRAKMERE_API void api_rec_linked(MB_Object* obj, MB_Object_List* list);
+DRAKMERE_API void api_rec_unlinking(MB_Object* obj, MB_Object_List* list);
+// Clears every reference of the undo records to a list that is being destroyed.
+DRAKMERE_API void api_rec_forget_list(MB_Object_List* list);
 
 // Returns the recording flag and clears it; 0 without a record.
 DRAKMERE_API short api_rec_cmd_pause();

@@ -349,6 +349,7 @@ bool MB_Hatch_Type::render_loops_to_ptsets_list(Qe_Void_List& loops, Qe_Void_Lis
 {
     bool complete = true;
     std::vector<const Qe_Loop*> rings;
+    Qe_Void_List measured;
     for (Qe_Void_Node* n = loops.head(); n; n = n->next()) {
         auto* loop = static_cast<Qe_Loop*>(n->entity());
         if (!loop || loop->count() < 2) continue;
@@ -364,9 +365,12 @@ bool MB_Hatch_Type::render_loops_to_ptsets_list(Qe_Void_List& loops, Qe_Void_Lis
         }
         loop->build_rect();
         rings.push_back(loop);
+        measured.add(loop);
     }
+    // The rectangle of the loops that are hatched: a non-finite vertex would make every
+    // coordinate measured from its corner meaningless.
     Qe_Rect rect;
-    if (rings.empty() || !get_loops_max_rect(rect, loops)) return complete;
+    if (rings.empty() || !get_loops_max_rect(rect, measured)) return complete;
     const Qe_Pt corner(rect.lt().x(), rect.rb().y(), 0.0);
     const double s = m_scale;
 

@@ -62,6 +62,21 @@ void api_rec_forget(MB_Object* obj)
     MB_Sub_Command::object_destroyed(obj);
 }
 
+void api_rec_linked(MB_Object* obj, MB_Object_List* list)
+{
+    if (MB_Undo_Redo* u = recording_undo_redo()) u->object_linked(obj, list);
+}
+
+void api_rec_unlinking(MB_Object* obj, MB_Object_List* list)
+{
+    if (MB_Undo_Redo* u = recording_undo_redo()) u->object_unlinking(obj, list);
+}
+
+void api_rec_forget_list(MB_Object_List* list)
+{
+    MB_Sub_Command::list_destroyed(list);
+}
+
 short api_rec_cmd_pause()
 {
     MB_Undo_Redo* u = api_get_active_undo_redo();

@@ -22,14 +22,23 @@ Step_Index& step_index()
     return *index;
 }
 
+// Which steps remember which list.
+using List_Index = std::unordered_multimap<const MB_Object_List*, MB_Sub_Command*>;
+
+List_Index& list_index()
+{
+    static List_Index* index = new List_Index;
+    return *index;
+}
+
 bool is_creation(const MB_Sub_Command* s)
 {
-    return !s->original_object() && !s->left_object() && s->right_object();
+    return !s->is_change() && !s->left_object() && s->right_object();
 }
 
 bool is_deletion(const MB_Sub_Command* s)
 {
-    return !s->original_object() && s->left_object() && !s->right_object();
+    return !s->is_change() && s->left_object() && !s->right_object();
 }
 
 // Pauses this record and the active one while the record makes copies of its own, so that
@@ -103,74 +112,128 @@ void delete_objects(std::vector<MB_Object*>& objects)
     objects.clear();
 }
 
-// The members of the list a replay acts on, found once per replay so that no step walks
-// the list to test membership.
-class List_Members {
+}  // namespace
+
+// The lists a replay acts on, with their members found once per replay, so that no step
+// walks a list to test membership.
+class Undo_Replay {
 public:
-    explicit List_Members(MB_Object_List& list) : m_list(list)
+    Undo_Replay(MB_Object_List& given, Qe_Void_List& touched) : m_given(given), m_touched(touched) {}
+
+    // Puts back the state before the step (undo) or after it.
+    void replay(MB_Sub_Command& s, bool undo)
     {
-        for (MB_Object* o = list.get_head(); o; o = o->next()) m_members.insert(o);
-    }
-    bool has(const MB_Object* o) const { return m_members.count(o) != 0; }
-    // An object already in the list stays where it is: linking it a second time would
-    // break the chain.
-    void append(MB_Object* o)
-    {
-        if (m_members.insert(o).second) m_list.add_tail(o);
-    }
-    void unlink(MB_Object* o)
-    {
-        if (!m_members.erase(o)) return;
-        MB_Object* p = o->prev();
-        MB_Object* n = o->next();
-        if (p)
-            p->next(n);
-        else
-            m_list.set_head(n);
-        if (n)
-            n->prev(p);
-        else
-            m_list.set_tail(p);
+        MB_Object* const original = s.original_object();
+        MB_Object* const left = s.left_object();
+        MB_Object* const right = s.right_object();
+        if (s.is_change()) {
+            if (!original || !left || !right) return;  // gone: nothing to put back
+            // Also for a live object outside every list (a table entry): its change is
+            // undone all the same.
+            MB_Object* target = original;
+            (undo ? left : right)->copy_to(target);
+            if (original->is_drawable() && given().set.count(original)) m_touched.add(original);
+            return;
+        }
+        if (!left && right) {
+            if (undo) {
+                if (unlink(s, right)) s.m_held = true;
+            } else if (link(s, right)) {
+                s.m_held = false;
+            }
+        } else if (left && !right) {
+            if (undo) {
+                if (link(s, left)) s.m_held = false;
+            } else if (unlink(s, left)) {
+                s.m_held = true;
+            }
+        }
     }
 
 private:
-    MB_Object_List& m_list;
-    std::unordered_set<const MB_Object*> m_members;
+    struct Members {
+        MB_Object_List* list;
+        std::unordered_set<const MB_Object*> set;
+    };
+
+    Members* members_of(const MB_Sub_Command& s)
+    {
+        switch (s.m_place) {
+        case MB_Sub_Command::Place::Given: return &members_of(&m_given);
+        case MB_Sub_Command::Place::Known: return s.m_list ? &members_of(s.m_list) : nullptr;
+        case MB_Sub_Command::Place::None: break;
+        }
+        return nullptr;
+    }
+
+    Members& given() { return members_of(&m_given); }
+
+    Members& members_of(MB_Object_List* list)
+    {
+        auto [it, made] = m_lists.try_emplace(list);
+        if (made) {
+            it->second.list = list;
+            for (MB_Object* o = list->get_head(); o; o = o->next()) it->second.set.insert(o);
+        }
+        return it->second;
+    }
+
+    // Puts obj back where the step saw it: after its old neighbour, at the head when it
+    // had none, at the tail when the place is unknown or the neighbour is not there. An
+    // object already in the list stays where it is: linking it a second time would break
+    // the chain. True when obj is in the list afterwards.
+    bool link(const MB_Sub_Command& s, MB_Object* obj)
+    {
+        Members* m = members_of(s);
+        if (!m) return false;
+        if (m->set.insert(obj).second) {
+            MB_Object* before = s.m_neighbour;
+            if (!s.m_has_position || (before && !m->set.count(before)))
+                m->list->add_tail(obj);
+            else if (!before)
+                m->list->add_head(obj);
+            else if (!before->next())
+                m->list->add_tail(obj);
+            else
+                m->list->insert(obj, before->next());
+        }
+        // The caller redraws what came back among the drawing's entities.
+        if (obj->is_drawable() && m->list == &m_given) m_touched.add(obj);
+        return true;
+    }
+
+    // True when obj was a member and is unlinked now.
+    bool unlink(const MB_Sub_Command& s, MB_Object* obj)
+    {
+        Members* m = members_of(s);
+        if (!m || !m->set.erase(obj)) return false;
+        m->list->unlink(obj);
+        return true;
+    }
+
+    MB_Object_List& m_given;
+    Qe_Void_List& m_touched;
+    std::unordered_map<const MB_Object_List*, Members> m_lists;
 };
 
-void note_touched(MB_Object* o, const List_Members& list, Qe_Void_List& touched)
+namespace {
+
+// The objects that only the command holds: backups and snapshots of its changes, the
+// objects of deletions done and of creations undone.
+MB_Object* held_object(const MB_Sub_Command* s)
 {
-    if (o->is_drawable() && list.has(o)) touched.add(o);
+    if (!s->held()) return nullptr;
+    return s->left_object() ? s->left_object() : s->right_object();
 }
 
-// Puts back the state before the step (undo) or after it.
-void replay(const MB_Sub_Command& s, List_Members& list, Qe_Void_List& touched, bool undo)
+void collect_held(const MB_Command* cmd, std::vector<MB_Object*>& out)
 {
-    MB_Object* const original = s.original_object();
-    MB_Object* const left = s.left_object();
-    MB_Object* const right = s.right_object();
-    if (original) {
-        if (!left || !right) return;  // its copies are gone: nothing to put back
-        // Also for a live object outside the list (a table entry): its change is undone
-        // all the same.
-        MB_Object* target = original;
-        (undo ? left : right)->copy_to(target);
-        note_touched(original, list, touched);
-        return;
-    }
-    if (!left && right) {
-        if (undo) {
-            list.unlink(right);
-        } else {
-            list.append(right);
-            note_touched(right, list, touched);
-        }
-    } else if (left && !right) {
-        if (undo) {
-            list.append(left);
-            note_touched(left, list, touched);
-        } else {
-            list.unlink(left);
+    for (const MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
+        if (s->is_change()) {
+            if (s->left_object()) out.push_back(s->left_object());
+            if (s->right_object() && s->right_object() != s->original_object()) out.push_back(s->right_object());
+        } else if (held_object(s)) {
+            out.push_back(held_object(s));
         }
     }
 }
@@ -186,6 +249,8 @@ MB_Sub_Command::MB_Sub_Command(MB_Object* original, MB_Object* left, MB_Object* 
     retarget(m_original, original);
     retarget(m_left, left);
     retarget(m_right, right);
+    m_change = original != nullptr;
+    m_held = !original && left && !right;
 }
 
 MB_Sub_Command::~MB_Sub_Command()
@@ -193,11 +258,14 @@ MB_Sub_Command::~MB_Sub_Command()
     retarget(m_original, nullptr);
     retarget(m_left, nullptr);
     retarget(m_right, nullptr);
+    retarget(m_neighbour, nullptr);
+    place(nullptr);
 }
 
 void MB_Sub_Command::original_object(MB_Object* obj)
 {
     retarget(m_original, obj);
+    if (obj) m_change = true;
 }
 
 void MB_Sub_Command::left_object(MB_Object* obj)
@@ -212,14 +280,12 @@ void MB_Sub_Command::right_object(MB_Object* obj)
 
 void MB_Sub_Command::undo(MB_Object_List& list, Qe_Void_List& touched)
 {
-    List_Members members(list);
-    replay(*this, members, touched, true);
+    Undo_Replay(list, touched).replay(*this, true);
 }
 
 void MB_Sub_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
 {
-    List_Members members(list);
-    replay(*this, members, touched, false);
+    Undo_Replay(list, touched).replay(*this, false);
 }
 
 void MB_Sub_Command::retarget(MB_Object*& slot, MB_Object* obj)
@@ -242,6 +308,34 @@ void MB_Sub_Command::retarget(MB_Object*& slot, MB_Object* obj)
     }
 }
 
+void MB_Sub_Command::place(MB_Object_List* list)
+{
+    if (m_list != list) {
+        List_Index& index = list_index();
+        if (m_list) {
+            --m_list->m_undo_refs;
+            auto [first, last] = index.equal_range(m_list);
+            for (auto it = first; it != last; ++it)
+                if (it->second == this) {
+                    index.erase(it);
+                    break;
+                }
+        }
+        m_list = list;
+        if (list) {
+            ++list->m_undo_refs;
+            index.emplace(list, this);
+        }
+    }
+    m_place = list ? Place::Known : Place::None;
+}
+
+void MB_Sub_Command::position(bool known, MB_Object* before)
+{
+    m_has_position = known;
+    retarget(m_neighbour, known ? before : nullptr);
+}
+
 void MB_Sub_Command::object_destroyed(MB_Object* obj)
 {
     Step_Index& index = step_index();
@@ -250,9 +344,26 @@ void MB_Sub_Command::object_destroyed(MB_Object* obj)
         MB_Sub_Command* s = it->second;
         for (MB_Object** slot : {&s->m_original, &s->m_left, &s->m_right})
             if (*slot == obj) *slot = nullptr;
+        if (s->m_neighbour == obj) {
+            // Its place is lost with the neighbour: the object goes to the tail.
+            s->m_neighbour = nullptr;
+            s->m_has_position = false;
+        }
     }
     index.erase(first, last);
     obj->m_undo_refs = 0;
+}
+
+void MB_Sub_Command::list_destroyed(MB_Object_List* list)
+{
+    List_Index& index = list_index();
+    auto [first, last] = index.equal_range(list);
+    for (auto it = first; it != last; ++it) {
+        it->second->m_list = nullptr;
+        it->second->m_place = Place::None;
+    }
+    index.erase(first, last);
+    list->m_undo_refs = 0;
 }
 
 // ---- MB_Command ----
@@ -297,61 +408,53 @@ void MB_Command::kill_all_sub_command()
 void MB_Command::undo(MB_Object_List& list, Qe_Void_List& touched)
 {
     // Tail first: after "change X, delete X", X must be back before its old state is
-    // copied into it.
-    List_Members members(list);
-    for (const MB_Sub_Command* s = m_tail; s; s = s->prev()) replay(*s, members, touched, true);
+    // copied into it, and an object must be back before the one deleted after it.
+    Undo_Replay replay(list, touched);
+    for (MB_Sub_Command* s = m_tail; s; s = s->prev()) replay.replay(*s, true);
 }
 
 void MB_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
 {
-    List_Members members(list);
-    for (const MB_Sub_Command* s = m_head; s; s = s->next()) replay(*s, members, touched, false);
+    Undo_Replay replay(list, touched);
+    std::vector<MB_Sub_Command*> creations;
+    for (MB_Sub_Command* s = m_head; s; s = s->next()) {
+        if (is_creation(s))
+            creations.push_back(s);
+        else
+            replay.replay(*s, false);
+    }
+    // A created object's neighbour may itself be created later in the command (an object
+    // inserted in front of an earlier one): each neighbour goes back first.
+    std::unordered_map<const MB_Object*, MB_Sub_Command*> created;
+    for (MB_Sub_Command* s : creations) created.emplace(s->right_object(), s);
+    std::unordered_set<const MB_Sub_Command*> done;
+    std::vector<MB_Sub_Command*> chain;
+    for (MB_Sub_Command* s : creations) {
+        for (MB_Sub_Command* c = s; c && done.insert(c).second;) {
+            chain.push_back(c);
+            auto it = c->has_position() && c->neighbour() ? created.find(c->neighbour()) : created.end();
+            c = it == created.end() ? nullptr : it->second;
+        }
+        for (auto it = chain.rbegin(); it != chain.rend(); ++it) replay.replay(**it, false);
+        chain.clear();
+    }
 }
 
 // ---- MB_Undo_Redo ----
 
 MB_Undo_Redo::~MB_Undo_Redo()
 {
-    // Created objects of done commands and deleted objects of undone commands are in the
-    // drawing, which owns them.
-    for (const Qe_Void_Node* n = m_undo_list.head(); n; n = n->next())
-        for (MB_Sub_Command* s = command_of(n)->sub_command_head(); s; s = s->next())
-            if (is_creation(s)) s->right_object(nullptr);
-    kill_cmds(m_undo_list);
-    for (const Qe_Void_Node* n = m_redo_list.head(); n; n = n->next())
-        for (MB_Sub_Command* s = command_of(n)->sub_command_head(); s; s = s->next())
-            if (is_deletion(s)) s->left_object(nullptr);
-    kill_cmds(m_redo_list);
-    if (m_open) discard_applied(m_open);
+    free_commands(m_undo_list);
+    free_commands(m_redo_list);
+    if (m_open) free_command(m_open);
     m_open = nullptr;
 }
 
 void MB_Undo_Redo::rec_cmd_begin(const char* name)
 {
     m_state = 1;
-    if (!m_redo_list.is_empty()) {
-        std::unordered_set<MB_Object*> keep;
-        for (const Qe_Void_Node* n = m_undo_list.head(); n; n = n->next())
-            for (const MB_Sub_Command* s = command_of(n)->sub_command_head(); s; s = s->next()) {
-                keep.insert(s->left_object());
-                keep.insert(s->right_object());
-            }
-        // What only an undone command held: undone creations, and the backups and
-        // snapshots of its modifications. Its deleted objects are back in the drawing.
-        std::vector<MB_Object*> drop;
-        for (const Qe_Void_Node* n = m_redo_list.head(); n; n = n->next()) {
-            MB_Command* cmd = command_of(n);
-            for (const MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
-                if (is_deletion(s)) continue;
-                for (MB_Object* o : {s->left_object(), s->right_object()})
-                    if (o && o != s->original_object() && !keep.count(o)) drop.push_back(o);
-            }
-            delete cmd;
-        }
-        m_redo_list.clear();
-        delete_objects(drop);
-    }
-    if (m_open) discard_applied(m_open);
+    free_commands(m_redo_list);
+    if (m_open) free_command(m_open);
     m_open = new MB_Command(name);
 }
 
@@ -364,6 +467,11 @@ void MB_Undo_Redo::rec_cmd_end()
     cmd->is_creating(false);
     Recording_Pause pause(*this);
     for (MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
+        if (is_creation(s)) {
+            // Where redo puts it back: the list it is in now, after its neighbour there.
+            if (s->m_place == MB_Sub_Command::Place::Known) s->position(true, s->right_object()->prev());
+            continue;
+        }
         MB_Object* live = s->original_object();
         if (!live || !s->left_object() || s->right_object() != live) continue;
         // The snapshot of the new state, for redo.
@@ -422,7 +530,18 @@ void MB_Undo_Redo::create_cmd(MB_Object* obj)
 {
     if (!m_open || !obj) return;
     auto* s = new MB_Sub_Command(nullptr, nullptr, obj);
+    // In no list until one reports it.
+    s->place(nullptr);
     if (!m_open->add(s)) delete s;
+}
+
+void MB_Undo_Redo::hand_over_neighbour(MB_Object* obj)
+{
+    std::vector<MB_Sub_Command*> heirs;
+    auto [first, last] = step_index().equal_range(obj);
+    for (auto it = first; it != last; ++it)
+        if (it->second->neighbour() == obj && it->second->m_command == m_open) heirs.push_back(it->second);
+    for (MB_Sub_Command* s : heirs) s->position(true, obj->prev());
 }
 
 bool MB_Undo_Redo::delete_cmd(MB_Object* obj)
@@ -431,7 +550,9 @@ bool MB_Undo_Redo::delete_cmd(MB_Object* obj)
     if (MB_Sub_Command* created = find_step(obj, names_created)) {
         // Created and deleted in one command: nothing of it remains, and backups made of
         // it in between go with it.
+        if (created->m_place == MB_Sub_Command::Place::Known) hand_over_neighbour(obj);
         created->right_object(nullptr);
+        created->place(nullptr);
         if (MB_Sub_Command* s = find_step(obj, names_modified)) {
             MB_Object* backup = s->left_object();
             s->original_object(nullptr);
@@ -441,8 +562,13 @@ bool MB_Undo_Redo::delete_cmd(MB_Object* obj)
         }
         return false;
     }
-    if (find_step(obj, names_deleted)) return true;
+    // Already held by this or an earlier command: a second step would free it twice.
+    auto [first, last] = step_index().equal_range(obj);
+    for (auto it = first; it != last; ++it)
+        if (is_deletion(it->second) && it->second->left_object() == obj && it->second->held()) return true;
     auto* s = new MB_Sub_Command(nullptr, obj, nullptr);
+    // Its list and place are taken when the list lets go of it.
+    s->place(nullptr);
     if (!m_open->add(s)) {
         delete s;
         return false;
@@ -470,6 +596,29 @@ int MB_Undo_Redo::modify_cmd(MB_Object* obj)
     return 1;
 }
 
+void MB_Undo_Redo::object_linked(MB_Object* obj, MB_Object_List* list)
+{
+    if (MB_Sub_Command* s = find_step(obj, names_created)) s->place(list);
+}
+
+void MB_Undo_Redo::object_unlinking(MB_Object* obj, MB_Object_List* list)
+{
+    if (!m_open) return;
+    MB_Sub_Command* deleted = find_step(obj, names_deleted);
+    if (deleted && deleted->m_place == MB_Sub_Command::Place::None && !deleted->has_position()) {
+        // Undo puts it back here.
+        deleted->place(list);
+        deleted->position(true, obj->prev());
+        return;
+    }
+    if (deleted) return;
+    // Leaving without a deletion to bring it back: whatever was to follow it follows the
+    // object before it.
+    hand_over_neighbour(obj);
+    if (MB_Sub_Command* created = find_step(obj, names_created))
+        if (created->list() == list) created->place(nullptr);
+}
+
 void MB_Undo_Redo::kill_cmds(Qe_Void_List& list)
 {
     std::vector<MB_Object*> named;
@@ -479,21 +628,21 @@ void MB_Undo_Redo::kill_cmds(Qe_Void_List& list)
     delete_objects(named);
 }
 
-void MB_Undo_Redo::discard_applied(MB_Command* cmd)
+void MB_Undo_Redo::free_command(MB_Command* cmd)
 {
-    for (MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
-        if (s->original_object()) {
-            // A modification not yet closed names the live object as its new state.
-            if (s->right_object() == s->original_object()) s->right_object(nullptr);
-            s->original_object(nullptr);
-        } else if (is_creation(s)) {
-            s->right_object(nullptr);
-        }
-    }
-    std::vector<MB_Object*> named;
-    collect_named(cmd, named);
+    std::vector<MB_Object*> held;
+    collect_held(cmd, held);
     delete cmd;
-    delete_objects(named);
+    delete_objects(held);
+}
+
+void MB_Undo_Redo::free_commands(Qe_Void_List& list)
+{
+    std::vector<MB_Object*> held;
+    for (const Qe_Void_Node* n = list.head(); n; n = n->next()) collect_held(command_of(n), held);
+    for (const Qe_Void_Node* n = list.head(); n; n = n->next()) delete command_of(n);
+    list.clear();
+    delete_objects(held);
 }
 
 // ---- flat functions ----

@@ -32,9 +32,10 @@ public:
     int flag() const { return m_flag; }
     void flag(int f) { m_flag = f; }
 
-    // Replays the change against the list that holds the drawing's entities: undo puts
-    // back the state before it, redo the state after it. Drawables of the list that came
-    // back or changed are appended to touched, for the caller to redraw.
+    // Replays the change: undo puts back the state before it, redo the state after it.
+    // A creation or deletion acts on the list that held its object, where the record saw
+    // it; a step made by hand acts on the list given. Drawables that came back into their
+    // list or changed are appended to touched, for the caller to redraw.
     void undo(MB_Object_List& list, Qe_Void_List& touched);
     void redo(MB_Object_List& list, Qe_Void_List& touched);
 
@@ -48,16 +49,36 @@ public:
     MB_Object* right_object() const { return m_right; }
     void right_object(MB_Object* obj);
 
+    // Where a creation or deletion puts its object back: the list that held it (null when
+    // the record knows of none) and the object just before it there (null at the head).
+    MB_Object_List* list() const { return m_list; }
+    MB_Object* neighbour() const { return m_neighbour; }
+    bool has_position() const { return m_has_position; }
+    // True when the record, not a list, holds the object of this creation or deletion.
+    bool held() const { return m_held; }
+    // True for the change of a live object, whatever of it remains once objects it named
+    // were destroyed.
+    bool is_change() const { return m_change; }
+
 private:
     friend class MB_Object;
     friend class MB_Command;
     friend class MB_Undo_Redo;
+    friend class Undo_Replay;
     friend void api_rec_forget(MB_Object* obj);
+    friend void api_rec_forget_list(MB_Object_List* list);
 
-    // Clears every step's reference to an object that is being destroyed, so that no
-    // record is left pointing at freed memory.
+    // Where the step's object is: in the list given to the replay (a step made by hand),
+    // in the remembered list, or in no list the record knows of.
+    enum class Place : unsigned char { Given, Known, None };
+
+    // Clears every step's reference to an object or list that is being destroyed, so that
+    // no record is left pointing at freed memory.
     static void object_destroyed(MB_Object* obj);
+    static void list_destroyed(MB_Object_List* list);
     void retarget(MB_Object*& slot, MB_Object* obj);
+    void place(MB_Object_List* list);
+    void position(bool known, MB_Object* before);
 
     MB_Sub_Command* m_prev = nullptr;
     MB_Sub_Command* m_next = nullptr;
@@ -65,7 +86,15 @@ private:
     MB_Object* m_original = nullptr;
     MB_Object* m_left = nullptr;
     MB_Object* m_right = nullptr;
+    MB_Object* m_neighbour = nullptr;
+    MB_Object_List* m_list = nullptr;
     const MB_Command* m_command = nullptr;  // the command it was added to
+    Place m_place = Place::Given;
+    bool m_has_position = false;
+    // The record, not a list, holds the object of a creation or deletion: a deletion
+    // done, a creation undone.
+    bool m_held = false;
+    bool m_change = false;
 };
 
 // One named, undoable unit: a chain of steps it owns.
@@ -85,7 +114,8 @@ public:
     void kill_all_sub_command();
 
     // Undo runs the steps from the last to the first, so that each step finds the object
-    // in the state its own change left it in; redo runs them in recording order.
+    // in the state its own change left it in; redo runs them in recording order, and then
+    // links the created objects back in front to back, each after its old neighbour.
     void undo(MB_Object_List& list, Qe_Void_List& touched);
     void redo(MB_Object_List& list, Qe_Void_List& touched);
 
@@ -147,6 +177,11 @@ public:
     // (each once), and empties the list.
     void kill_cmds(Qe_Void_List& list);
 
+    // Told by the object lists while this record is recording: obj was linked into list,
+    // or is about to be unlinked from it.
+    void object_linked(MB_Object* obj, MB_Object_List* list);
+    void object_unlinking(MB_Object* obj, MB_Object_List* list);
+
     short state() const { return m_state; }
     void state(short s) { m_state = s; }
     MB_Drawing* drawing() const { return m_drawing; }
@@ -156,9 +191,13 @@ public:
     MB_Command* next_redo_cmd() const { return static_cast<MB_Command*>(m_redo_list.first()); }
 
 private:
-    // Drops a command whose changes stay applied: the drawing keeps what it holds, the
-    // objects only the command held are freed.
-    void discard_applied(MB_Command* cmd);
+    // Deletes the commands of the list and the objects that only they hold; the objects
+    // in lists stay where they are.
+    // Steps of the open command that put an object back after obj, when obj leaves its
+    // list for good: they take the object before it instead.
+    void hand_over_neighbour(MB_Object* obj);
+    static void free_command(MB_Command* cmd);
+    static void free_commands(Qe_Void_List& list);
     // The step of the open command that names obj and matches, found through the index of
     // steps by object so that large commands are not searched step by step.
     MB_Sub_Command* find_step(const MB_Object* obj, bool (*match)(const MB_Sub_Command*, const MB_Object*)) const;

@@ -24,13 +24,6 @@ bool differs(double a, double b)
     return a < b || a > b;
 }
 
-bool in_list(const MB_Object_List& list, const MB_Object* obj)
-{
-    for (MB_Object* o = list.get_head(); o; o = o->next())
-        if (o == obj) return true;
-    return false;
-}
-
 }  // namespace
 
 MB_Rendition_Quiet_Construction::MB_Rendition_Quiet_Construction() : m_recording(api_rec_cmd_pause()) {}
@@ -92,12 +85,9 @@ bool MB_FIFO_Rendition::start_block(const MB_String& name, const Qe_Pt& base)
 {
     start_block(nullptr);
     if (!m_drawing) return true;
-    for (MB_Object* o = m_drawing->block_list().get_head(); o; o = o->next()) {
-        auto* b = static_cast<MB_Block*>(o);
-        if (b->name() == name) {
-            start_block(b);
-            return true;
-        }
+    if (MB_Block* found = m_drawing->find_block_exact(name)) {
+        start_block(found);
+        return true;
     }
     auto* b = new (std::nothrow) MB_Block(base, name, MB_String(k_new_block_desc));
     if (!b) return true;
@@ -113,7 +103,7 @@ bool MB_FIFO_Rendition::end_block()
     b->build_draw();
     // A block opened by start_block(MB_Block*) may not be in the block list yet: leaving
     // it out would lose it.
-    if (in_list(m_drawing->block_list(), b))
+    if (m_drawing->has_block(b))
         m_drawing->temp_block(nullptr);
     else
         m_drawing->finish_temp_block();

@@ -141,6 +141,29 @@ TEST(Plotwane, ExportFailuresLeaveNoTarget)
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
 }
 
+// On a terminal the status line is rewritten while the conversion runs, and cleared at the end.
+TEST(Plotwane, StatusLineOnATerminal)
+{
+    Work_Dir work("plotwane_terminal");
+    const std::string source = work / "many.vkt";
+    {
+        // Enough lines that the conversion outlasts a few timer ticks.
+        MB_Operation op;
+        ASSERT_TRUE(op.create_drawing("many"));
+        for (int i = 0; i < 150000; ++i)
+            op.drawing()->object_list().add_tail(new MB_Line(Qe_Pt(i % 400, i / 400, 0), Qe_Pt(i % 400 + 1, i / 400, 0)));
+        ASSERT_TRUE(op.save_jxb(source.c_str()));
+    }
+    // script(1) gives the program a terminal and copies what it writes there to a file.
+    const std::string inner = "env -u PLATFORM_KERNEL_DIR " + shell_quote(PLOTWANE_BIN) + " " + shell_quote(source);
+    const std::string cmd = "script -qefc " + shell_quote(inner) + " " + shell_quote(work / "typescript") +
+                            " </dev/null >/dev/null 2>&1";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const std::string shown = read_file(work.path() / "typescript");
+    EXPECT_NE(shown.find("\r\033[KMessage: processing object... - "), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\033[K" + work / "many.dxf"), std::string::npos) << shown;
+}
+
 // The drawing that scripts/run converts, made at build time.
 TEST(Plotwane, SampleDrawing)
 {

@@ -8,6 +8,7 @@
 #include "curves/curve_fixtures.h"
 #include "curves/curve_solvers.h"
 #include "curves/intersection.h"
+#include "geometry/plane_geometry.h"
 
 namespace {
 
@@ -379,6 +380,177 @@ TEST(PointQueries, ContainsAndTangents) {
     fx::TestCircle left(1.0, -M_PI / 2, 0, false, Qe_Pt(1, 1, 0));  // leaves (1, 0) along +x, turning left
     ASSERT_EQ(turn_side(&a, &left, 1, -M_PI / 2, sign), 0);
     EXPECT_EQ(sign, 1);
+}
+
+int ray_count(const CCurve& c, Qe_Pt o, Qe_Vec d) {
+    TestLine ray(o, d, -1e6, 1e6);
+    int n = 0;
+    EXPECT_EQ(c.count_ray_crossings(ray, n), 0);
+    return n;
+}
+
+TEST(LineCrossings, SamplesOnTheLine) {
+    struct Case {
+        const char* name;
+        std::vector<ref::P3> pts;
+        int count;
+    } cases[] = {
+        {"through a vertex", {{1, -3, 0}, {1, 0, 0}, {1, 3, 0}}, 1},
+        {"touch from above", {{0, 3, 0}, {1, 0, 0}, {2, 3, 0}}, 0},
+        {"touch from below", {{0, -3, 0}, {1, 0, 0}, {2, -3, 0}}, 0},
+        {"plain", {{1, -3, 0}, {1.5, 1, 0}, {1, 3, 0}}, 1},
+        {"behind the origin", {{-1, -3, 0}, {-1, 3, 0}}, 0},
+    };
+    for (auto& k : cases) {
+        std::vector<double> knots(k.pts.size(), 0.0);
+        for (size_t i = 2; i < knots.size(); ++i) knots[i] = double(i - 1);
+        auto c = fx::nurbs(1, knots, double(k.pts.size() - 1), k.pts);
+        ASSERT_TRUE(c) << k.name;
+        EXPECT_EQ(ray_count(*c, Qe_Pt(0, 0, 0), Qe_Vec(1, 0, 0)), k.count) << k.name;
+    }
+    // Rays from a circle's centre through its seam, a knot and between samples.
+    auto circle = fx::nine_point_circle(2.0);
+    for (double a : {0.0, M_PI / 2, 0.1234, M_PI + 0.05, 2 * M_PI - 1e-3})
+        EXPECT_EQ(ray_count(*circle, Qe_Pt(0, 0, 0), Qe_Vec(std::cos(a), std::sin(a), 0)), 1) << a;
+    // The extremes of a horizontal line at height h: +-sqrt(R^2 - h^2).
+    for (double h : {0.0, 0.7, -1.9}) {
+        TestLine line(Qe_Pt(0, h, 0), Qe_Vec(1, 0, 0), -10, 10);
+        double e0 = 1e30, e1 = -1e30, e2 = -1e30, e3 = 1e30;
+        double* ext[4] = {&e0, &e1, &e2, &e3};
+        ASSERT_EQ(circle->line_crossings(line, false, ext), 0);
+        const double w = std::sqrt(4 - h * h);
+        EXPECT_NEAR(e0, w, 1e-9);
+        EXPECT_NEAR(e1, w, 1e-9);
+        EXPECT_NEAR(e2, -w, 1e-9);
+        EXPECT_NEAR(e3, -w, 1e-9);
+        fx::TestCircle round(2.0);
+        double f0 = 1e30, f3 = 1e30;
+        double* ext2[4] = {&f0, nullptr, nullptr, &f3};
+        ASSERT_EQ(round.line_crossings(line, false, ext2), 0);  // the shared way
+        EXPECT_NEAR(f0, w, 1e-9);
+        EXPECT_NEAR(f3, -w, 1e-9);
+    }
+    // Parity of the count against the region test on a dense polygon of a closed spline.
+    std::vector<ref::P3> pts;
+    for (int i = 0; i < 10; ++i) {
+        const double a = i * M_PI / 5, r = 3 + std::sin(2 * a) * 1.2;
+        pts.push_back({r * std::cos(a), r * std::sin(a), 0});
+    }
+    pts.push_back(pts.front());
+    auto blob = fx::fitted(pts, 1);
+    std::vector<Qe_Pt> ring;
+    for (int i = 0; i < 4000; ++i) ring.push_back(at(*blob, blob->end_param() * i / 4000));
+    std::mt19937 rng(11);
+    std::uniform_real_distribution<double> u(-5, 5), ang(0, 2 * M_PI);
+    int tested = 0;
+    for (int i = 0; i < 1000; ++i) {
+        const Qe_Pt q(u(rng), u(rng), 0);
+        Qe_Pt p;
+        double t = 0, d = 0;
+        if (blob->closest_point(q, p, t, d, 1e-9) == 0 && d < 1e-3) continue;  // off the boundary only
+        const double a = ang(rng);
+        const int n = ray_count(*blob, q, Qe_Vec(std::cos(a), std::sin(a), 0));
+        EXPECT_EQ(n % 2 == 1, is_pos_in_region(q, ring.data(), static_cast<int>(ring.size())))
+            << q.x() << " " << q.y() << " " << a;
+        ++tested;
+    }
+    EXPECT_GT(tested, 900);
+}
+
+TEST(SelfIntersections, LoopsAndEnds) {
+    // A loop: through (0,0), (4,0), (2,-2), (2,2) and on; it crosses itself once.
+    auto loop = fx::fitted({{0, 0, 0}, {3, 0, 0}, {4, 1, 0}, {3, 2, 0}, {2, 1, 0}, {2, -1, 0}, {2, -3, 0}});
+    CDoubleArray out;
+    ASSERT_EQ(loop->self_intersections(out, 1e-9), 0);
+    ASSERT_EQ(out.count(), 2);
+    EXPECT_LT((at(*loop, out[0]) - at(*loop, out[1])).len(), 1e-8);
+    // Brute force: the one crossing of the dense polygon with itself.
+    const int n = 4000;
+    std::vector<Qe_Pt> poly;
+    for (int i = 0; i <= n; ++i) poly.push_back(at(*loop, loop->end_param() * i / n));
+    int found = 0;
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 2; j < n; ++j) {
+            const Qe_Vec r = poly[i + 1] - poly[i], s2 = poly[j + 1] - poly[j], w = poly[j] - poly[i];
+            const double den = r.x() * s2.y() - r.y() * s2.x();
+            if (den == 0) continue;
+            const double x = (w.x() * s2.y() - w.y() * s2.x()) / den, y = (w.x() * r.y() - w.y() * r.x()) / den;
+            if (x >= 0 && x < 1 && y >= 0 && y < 1) {
+                ++found;
+                EXPECT_LT((poly[i] + r * x - at(*loop, out[0])).len(), 1e-3);
+            }
+        }
+    EXPECT_EQ(found, 1);
+    // An open curve without crossings: none, not its own ends.
+    CDoubleArray none;
+    ASSERT_EQ(fx::wavy()->self_intersections(none, 1e-9), 0);
+    EXPECT_EQ(none.count(), 0);
+    // A curve that passes through its own start once more.
+    auto back = fx::fitted({{0, 0, 0}, {2, 1, 0}, {3, 3, 0}, {1, 3, 0}, {0, 0, 0}, {-1, -2, 0}});
+    CDoubleArray one;
+    ASSERT_EQ(back->self_intersections(one, 1e-9), 0);
+    ASSERT_EQ(one.count(), 2);
+    EXPECT_EQ(one[0], back->start_param());
+    EXPECT_LT(at(*back, one[1]).x() * at(*back, one[1]).x() + at(*back, one[1]).y() * at(*back, one[1]).y(), 1e-16);
+}
+
+TEST(Fillets, LinesAndCurves) {
+    // Perpendicular segments of length 10 on [0, 1], and the same as line kinds on [0, 10].
+    struct Case {
+        double range, r, a;
+        double want_r, setback;
+    } cases[] = {{1, 2, 0.5, 2, 2}, {1, 20, 0.5, 5, 5}, {10, 2, 0.5, 2, 2}, {10, 20, 0.5, 5, 5}, {1, 2, 0.1, 1, 1}};
+    for (auto& k : cases) {
+        const double l = 10 / k.range;
+        TestLine a(Qe_Pt(0, 0, 0), Qe_Vec(l, 0, 0), 0, k.range), b(Qe_Pt(10, 0, 0), Qe_Vec(0, l, 0), 0, k.range);
+        std::unique_ptr<CIntersectionProblem> prob;
+        ASSERT_EQ(make_intersection_problem(&a, &b, false, prob), 0);
+        double r = k.r, ta = 0, tb = 0;
+        ASSERT_EQ(prob->fillet(r, k.a, k.a, ta, tb), 0);
+        EXPECT_NEAR(r, k.want_r, 1e-12);
+        EXPECT_NEAR((at(a, ta) - Qe_Pt(10 - k.setback, 0, 0)).len(), 0, 1e-12) << k.range << " " << k.r;
+        EXPECT_NEAR((at(b, tb) - Qe_Pt(10, k.setback, 0)).len(), 0, 1e-12);
+        EXPECT_EQ(prob->fillet(r, 0.0, 0.5, ta, tb), -1);
+    }
+    // A segment into a circle and two fitted curves: the general method, checked by the
+    // geometry of the result (tangent points r from one centre, radii across the tangents).
+    auto seg = fx::nurbs(1, {0, 0}, 1, {{-4, -2, 0}, {0, -2, 0}});
+    fx::TestCircle arc(2.0, -M_PI / 2, M_PI / 2);
+    auto c1 = fx::fitted({{0, 0, 0}, {2, 0.5, 0}, {4, 0, 0}, {6, 0.5, 0}});
+    auto c2 = fx::fitted({{6, 0.5, 0}, {7, 2, 0}, {6.5, 4, 0}, {7, 6, 0}});
+    struct Pair {
+        const CCurve *a, *b;
+        double r;
+    } pairs[] = {{seg.get(), &arc, 0.5}, {c1.get(), c2.get(), 0.4}};
+    for (auto& k : pairs) {
+        std::unique_ptr<CIntersectionProblem> prob;
+        ASSERT_EQ(make_intersection_problem(k.a, k.b, false, prob), 0);
+        double r = k.r, ta = 0, tb = 0;
+        ASSERT_EQ(prob->fillet(r, 0.5, 0.5, ta, tb), 0);
+        Qe_Pt pa, pb;
+        Qe_Vec da, db;
+        ASSERT_EQ(k.a->point_and_tangent(ta, pa, da), 0);
+        ASSERT_EQ(k.b->point_and_tangent(tb, pb, db), 0);
+        int g = 0;
+        ASSERT_EQ(turn_side(k.a, k.b, k.a->end_param(), k.b->start_param(), g), 0);
+        const Qe_Pt centre = pa + Qe_Vec(-da.y(), da.x(), 0) * (g * r / da.len());
+        EXPECT_NEAR((centre - pa).len(), r, 1e-9);
+        EXPECT_NEAR((centre - pb).len(), r, 1e-8);
+        EXPECT_NEAR((pb - centre) % db / db.len(), 0, 1e-8);
+        EXPECT_LE(r, k.r);
+    }
+}
+
+TEST(BoundTest, Table) {
+    auto c = fx::nurbs(2, {0, 0, 0}, 1, {{0, 0, 0}, {50, 10, 0}, {100, 0, 0}});
+    struct Case {
+        double bound;
+        int st;
+    } cases[] = {{0.0, 0}, {1e-10, 0}, {0.001, 0}, {0.0099, 0}, {0.0101, curve_status::out_of_range},
+                 {-0.0101, curve_status::out_of_range}, {1.0, curve_status::out_of_range}};
+    for (auto& k : cases) EXPECT_EQ(c->bound_test(k.bound), k.st) << k.bound;
+    fx::TestCircle other(1.0);
+    EXPECT_EQ(other.bound_test(1.0), -1);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -35,6 +37,16 @@ TEST(Color, Constructors)
     EXPECT_EQ(white.rgba().rgba, 0xFFFFFFFFu);
     EXPECT_EQ(white.index(), -1);
     EXPECT_EQ(white.mode(), MB_Color::No_Mapping);
+    EXPECT_EQ(white.value(), 0xFFFFFF);
+    {
+        // Made over memory full of other bytes: the value comes from the default colour,
+        // never from what the memory held before.
+        alignas(MB_Color) unsigned char storage[sizeof(MB_Color)];
+        std::memset(storage, 0x5A, sizeof storage);
+        auto* placed = new (storage) MB_Color;
+        EXPECT_EQ(placed->value(), 0xFFFFFF);
+        placed->~MB_Color();
+    }
 
     const MB_Color c(10, 20, 30, MB_Color::Cube);
     EXPECT_EQ(c.rgba().rgba, 0x0A141EFFu);

@@ -149,3 +149,117 @@ TEST(Drawing_Objects, SerialNumbersAndSmallRecords)
 }
 
 }  // namespace
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "kernel/database/block.h"
+#include "kernel/database/line_type.h"
+
+namespace {
+
+// The lookups as the tables define them: the first entry in list order whose 8-bit name
+// matches, ignoring ASCII case or exactly.
+template <typename Name_Of>
+MB_Object* walk_find(MB_Object_List& list, const char* name, bool exact, Name_Of name_of)
+{
+    auto fold = [](std::string s) {
+        for (char& c : s)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return s;
+    };
+    for (MB_Object* o = list.get_head(); o; o = o->next()) {
+        const char* n = name_of(o);
+        if (!n) continue;
+        if (exact ? std::string(n) == name : fold(n) == fold(name)) return o;
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+// Random edits of the layer, block and line-type tables (joins at either end or in the
+// middle, removals, kills, in-place renames, whole-list replacement); every lookup must
+// find what a walk of the table finds.
+TEST(Drawing, NameLookupsMatchAWalkOfTheTables)
+{
+    const char* names[] = {"a", "A", "b", "B0", "b0", "0", "layer0", "\xD6\xD0", "", "x y"};
+    for (unsigned seed = 1; seed <= 10; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 rng(seed);
+        auto pick = [&](std::size_t n) { return static_cast<std::size_t>(rng() % n); };
+        MB_Drawing d;
+        auto layer_name = [](MB_Object* o) { return static_cast<MB_Layer*>(o)->name().ascii(); };
+        auto block_name = [](MB_Object* o) { return static_cast<MB_Block*>(o)->name().ascii(); };
+        auto ltype_name = [](MB_Object* o) -> const char* { return static_cast<MB_Line_Type*>(o)->name(); };
+        for (int step = 0; step < 600; ++step) {
+            const char* name = names[pick(std::size(names))];
+            const int table = static_cast<int>(pick(3));
+            MB_Object_List& list = table == 0 ? d.layer_list() : table == 1 ? d.block_list() : d.line_type_list();
+            const long n = list.count();
+            MB_Object* some = n ? list.get(static_cast<int>(pick(static_cast<std::size_t>(n)))) : nullptr;
+            switch (pick(8)) {
+            case 0:
+            case 1:
+            case 2: {
+                MB_Object* o = nullptr;
+                if (table == 0) o = new MB_Layer(MB_String(name));
+                if (table == 1) o = new MB_Block(Qe_Pt(), MB_String(name), MB_String("d"));
+                if (table == 2) {
+                    auto* t = new MB_Line_Type;
+                    t->name(name);
+                    o = t;
+                }
+                const std::size_t where = pick(3);
+                if (where == 0) list.add_tail(o);
+                if (where == 1) list.add_head(o);
+                if (where == 2) list.insert(o, some);
+                break;
+            }
+            case 3:
+                if (some) list.kill_object(some);
+                break;
+            case 4:
+                if (some && list.remove(some)) delete some;
+                break;
+            case 5: {
+                // Renamed in place after it joined: its old name must no longer find it. (A
+                // name given in place is found once the table changes; no lookup here asks
+                // for one.)
+                const std::string renamed = "renamed" + std::to_string(step);
+                if (some && table == 0) static_cast<MB_Layer*>(some)->name() = renamed.c_str();
+                if (some && table == 1) static_cast<MB_Block*>(some)->name() = renamed.c_str();
+                if (some && table == 2) static_cast<MB_Line_Type*>(some)->name(renamed.c_str());
+                break;
+            }
+            case 6:
+                if (pick(10) == 0) {
+                    // Every entry out and back in reverse order.
+                    std::vector<MB_Object*> all;
+                    for (MB_Object* o = list.get_head(); o; o = o->next()) all.push_back(o);
+                    list.remove_all();
+                    for (MB_Object* o : all) list.add_head(o);
+                }
+                break;
+            default: break;
+            }
+            const char* probe = names[pick(std::size(names))];
+            ASSERT_EQ(d.find_layer(probe), walk_find(d.layer_list(), probe, false, layer_name)) << probe;
+            ASSERT_EQ(d.find_block(probe), walk_find(d.block_list(), probe, false, block_name)) << probe;
+            ASSERT_EQ(d.find_line_type(probe, nullptr), walk_find(d.line_type_list(), probe, false, ltype_name))
+                << probe;
+            // Exact lookups compare whole strings, as MB_String's == does.
+            auto exact = [&](MB_Object_List& list, auto name_of) -> MB_Object* {
+                for (MB_Object* o = list.get_head(); o; o = o->next())
+                    if (name_of(o) == MB_String(probe)) return o;
+                return nullptr;
+            };
+            ASSERT_EQ(d.find_layer_exact(MB_String(probe)),
+                      exact(d.layer_list(), [](MB_Object* o) -> MB_String& { return static_cast<MB_Layer*>(o)->name(); }));
+            ASSERT_EQ(d.find_block_exact(MB_String(probe)),
+                      exact(d.block_list(), [](MB_Object* o) -> MB_String& { return static_cast<MB_Block*>(o)->name(); }));
+            for (MB_Object* o = d.block_list().get_head(); o; o = o->next()) ASSERT_TRUE(d.has_block(o));
+        }
+    }
+}

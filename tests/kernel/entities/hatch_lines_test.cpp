@@ -556,9 +556,13 @@ TEST(HatchLines, HostilePatternLinesEndQuicklyAndSafely)
     }
     // Loops with non-finite vertices are left out and reported.
     MB_Hatch_Type t = make_type({"0,0,0,0,1"});
-    const Result r = render(t, {rect_ring(0, 0, 10, 10), {{0, 0, 0}, {NAN, 1, 0}, {2, 2, 0}}});
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.spans.size(), 11u);
+    for (const bool nan_first : {false, true}) {
+        const Ring bad = {{NAN, 0, 0}, {1, NAN, 0}, {2, 2, 0}};
+        const Result r = render(t, nan_first ? std::vector<Ring>{bad, rect_ring(0, 0, 10, 10)}
+                                             : std::vector<Ring>{rect_ring(0, 0, 10, 10), bad});
+        EXPECT_FALSE(r.ok);
+        EXPECT_EQ(r.spans.size(), 11u) << nan_first;
+    }
 }
 
 TEST(HatchLines, LoopsRectangleAndCopies)

@@ -29,10 +29,10 @@ E* coloured(View& v, E* e, COLORREF c)
     return e;
 }
 
-TEST(Vertex_View, ComposedDrawingExportsEveryKind)
+// The scene: a wide polyline with a tapering arc, a solid, a face with its edge 2-3 hidden,
+// a 3 x 3 polygon mesh and a polyface mesh of two triangles.
+void add_scene(View& v)
 {
-    Y_Dir dir(true);
-    View v;
     // A wide polyline: a straight band, a tapering arc, then a thin tail.
     auto* p = new MB_Polyline;
     const struct {
@@ -69,6 +69,13 @@ TEST(Vertex_View, ComposedDrawingExportsEveryKind)
     coloured(v, faces, k_brown);
     for (int r = 0; r < 8; ++r) faces->set_face_pos(refs[r], r);
 
+}
+
+TEST(Vertex_View, ComposedDrawingExportsEveryKind)
+{
+    Y_Dir dir(true);
+    View v;
+    add_scene(v);
     Qe_Rect area(Qe_Pt(0, 100, 0), Qe_Pt(140, 0, 0));
     const std::string path = (std::filesystem::current_path() / "vertex_entities.png").string();
     std::string writable = path;
@@ -96,6 +103,30 @@ TEST(Vertex_View, ComposedDrawingExportsEveryKind)
     EXPECT_GE(magenta, 6 * 85);
     EXPECT_GE(brown, 5 * 85);
     EXPECT_EQ(green_top, 0);  // the hidden edge 2-3
+}
+
+// The live view draws every kind through the raster device, meshes and faces included.
+TEST(Vertex_View, TheViewDrawsEveryKind)
+{
+    Y_Dir dir(true);
+    View v(420, 300);
+    add_scene(v);
+    v.op->zoom_all();
+    v.paint();
+    const struct {
+        COLORREF colour;
+        Qe_Pt on;
+    } items[] = {{k_red, {30, 10, 0}},  {k_blue, {115, 25, 0}},   {k_green, {25, 60, 0}},
+                 {k_magenta, {62, 75, 0}}, {k_brown, {115, 60, 0}}};
+    for (const auto& it : items) {
+        EXPECT_GT(v.count(it.colour), 0) << it.colour;
+        const Qe_Pt p = it.on * v.r->drawing_to_screen();
+        bool near = false;
+        for (int dy = -2; dy <= 2 && !near; ++dy)
+            for (int dx = -2; dx <= 2 && !near; ++dx)
+                near = v.pixel(static_cast<int>(p.x()) + dx, static_cast<int>(p.y()) + dy) == it.colour;
+        EXPECT_TRUE(near) << it.colour;
+    }
 }
 
 }  // namespace

@@ -50,9 +50,29 @@ TEST(String_Stream, GoldenBytesAndRoundTrip)
     EXPECT_EQ(to_hex(written([](MB_File_IO& f) { EXPECT_EQ(MB_String().serialize(f, 0), 0); })), "00 00 00 00");
     // Text up to its first NUL.
     EXPECT_EQ(to_hex(written([](MB_File_IO& f) { EXPECT_EQ(MB_String(3, "a\0b").serialize(f, 0), 0); })), "01 00 00 00 61");
-    // 16-bit text has no 8-bit buffer: the low bytes of its units are written.
-    EXPECT_EQ(to_hex(written([](MB_File_IO& f) { EXPECT_EQ(MB_String(u"\u4E2Dab").serialize(f, 0), 0); })),
-              "03 00 00 00 2D 61 62");
+    // 16-bit text is written in the ANSI code page (CP936), where the system keeps 8-bit
+    // text; a character that code page cannot hold becomes '?'.
+    const struct {
+        const char16_t* text;
+        const char* bytes;
+    } wide[] = {
+        {u"\u4E2Dab", "04 00 00 00 D6 D0 61 62"},            // 中ab
+        {u"\u4E2D\u6587", "04 00 00 00 D6 D0 CE C4"},        // 中文
+        {u"caf\u00E9", "05 00 00 00 63 61 66 A8 A6"},        // café
+        {u"x\uAC00y", "03 00 00 00 78 3F 79"},               // a Hangul syllable: not in CP936
+        {u"\u00E9\u0101\u4E2D", "06 00 00 00 A8 A6 A8 A1 D6 D0"},  // éā中
+    };
+    for (const auto& c : wide) {
+        EXPECT_EQ(to_hex(written([&](MB_File_IO& f) { ASSERT_EQ(MB_String(c.text).serialize(f, 0), 0); })), c.bytes);
+    }
+    {
+        // Read back, the bytes widen to the same units.
+        Stream s;
+        ASSERT_EQ(s.open_read(hex("04 00 00 00 D6 D0 CE C4")), 0);
+        MB_String name;
+        ASSERT_EQ(name.materialize(s.io), 0);
+        EXPECT_EQ(std::u16string(name.unicode()), u"\u4E2D\u6587");
+    }
     // A widened 8-bit string writes its 8-bit text.
     EXPECT_EQ(to_hex(written([](MB_File_IO& f) {
                   MB_String s("xy");
@@ -70,6 +90,14 @@ TEST(String_Stream, GoldenBytesAndRoundTrip)
     ASSERT_EQ(text.materialize(s.io), 0);  // a count of 0 is the empty string
     EXPECT_EQ(text, MB_String());
     EXPECT_EQ(text.length(), 0);
+
+    // Text whose first byte is NUL would read as an empty name and vanish on the next
+    // save: the record is refused and the string keeps its text.
+    Stream nul;
+    ASSERT_EQ(nul.open_read(hex("02 00 00 00 00 41")), 0);
+    MB_String name("kept");
+    EXPECT_EQ(name.materialize(nul.io), MB_Result::Invalid_Data);
+    EXPECT_EQ(name, MB_String("kept"));
 }
 
 TEST(Xdata_Stream, GoldenBytesAndRoundTrip)

@@ -86,6 +86,10 @@ void fill(MB_Drawing& d)
     d.object_list().add_tail(thick);
     d.object_list().add_tail(geom(locked, 3, {Qe_Pt(-1, -1, 0), Qe_Pt(-2, 2, 0)}));
     d.object_list().add_tail(geom(nullptr, 3, {Qe_Pt(9, 9, 0), Qe_Pt(10, 9, 0)}));
+    // Selected is a display state like normal: it is saved.
+    Read_Geom* selected = geom(locked, 5, {Qe_Pt(3, 9, 0), Qe_Pt(4, 9, 0)});
+    selected->flag(MB_Drawable::State_Selected);
+    d.object_list().add_tail(selected);
     Read_Geom* hidden = geom(locked, 4, {Qe_Pt(0, 9, 0), Qe_Pt(1, 9, 0)});
     hidden->flag(MB_Drawable::State_Hidden);
     d.object_list().add_tail(hidden);
