@@ -25,7 +25,7 @@
 #include <utility>
 #include <vector>
 
-#include "support/shx_writer.h"
+#include "common/shx_writer.h"
 
 namespace {
 
