@@ -12,17 +12,19 @@
 
 namespace {
 
-Qe_Vec diff4(const Qe_Pt& a, const Qe_Pt& b, const Qe_Pt& c, const Qe_Pt& d, const Qe_Pt& e) {
+Qe_Vec diff4(const Qe_Pt& a, const Qe_Pt& b, const Qe_Pt& c, const Qe_Pt& d, const Qe_Pt& e)
+{
     Qe_Vec v;
     for (int i = 0; i < 3; ++i)
-        v.component(i) = a.coordinate(i) - 4.0 * b.coordinate(i) + 6.0 * c.coordinate(i) - 4.0 * d.coordinate(i) +
-                         e.coordinate(i);
+        v.component(i) =
+            a.coordinate(i) - 4.0 * b.coordinate(i) + 6.0 * c.coordinate(i) - 4.0 * d.coordinate(i) + e.coordinate(i);
     return v;
 }
 
 }  // namespace
 
-int CCurve::approximation_error(double t, double h, double tol, Qe_Pt s[9], double& err) const {
+int CCurve::approximation_error(double t, double h, double tol, Qe_Pt s[9], double& err) const
+{
     int st = curve_status::ok;
     for (int k = 2; k <= 8; k += 2)
         if ((st = point(k == 8 ? t + h : t + k * h / 8.0, s[k])) != curve_status::ok) return st;
@@ -43,7 +45,8 @@ namespace {
 
 // One step of the knot placement from t: the longest step whose error stays within f,
 // aiming at 0.85 f. h carries the step from one call to the next.
-int knot_step(const CCurve& cv, double t, double e, double hmin, double f, double& h, double& next) {
+int knot_step(const CCurve& cv, double t, double e, double hmin, double f, double& h, double& next)
+{
     Qe_Pt s[9];
     int st = cv.point(t, s[0]);
     if (st != curve_status::ok) return st;
@@ -69,7 +72,8 @@ int knot_step(const CCurve& cv, double t, double e, double hmin, double f, doubl
     return curve_status::ok;
 }
 
-bool same3(const Qe_Vec& a, const Qe_Vec& b) {
+bool same3(const Qe_Vec& a, const Qe_Vec& b)
+{
     for (int i = 0; i < 3; ++i)
         if (!(std::fabs(a.component(i) - b.component(i)) <= 1e-9)) return false;
     return true;
@@ -77,7 +81,8 @@ bool same3(const Qe_Vec& a, const Qe_Vec& b) {
 
 }  // namespace
 
-int CCurve::approximation_knots(double tol, std::unique_ptr<CKnotVector>& out) const {
+int CCurve::approximation_knots(double tol, std::unique_ptr<CKnotVector>& out) const
+{
     const double a = start_param(), e = end_param(), span = e - a, hmin = span * 0.0001;
     double f = tol * 0.03;
     if (!(std::fabs(f) > 1e-9) || !(span >= 1e-9) || !std::isfinite(span)) return curve_status::zero_weight;
@@ -125,7 +130,8 @@ int CCurve::approximation_knots(double tol, std::unique_ptr<CKnotVector>& out) c
 namespace {
 
 // Largest distance between curve and source at eight points inside each knot span.
-int conversion_error(const CNURBS& curve, const CCurve& source, double& worst) {
+int conversion_error(const CNURBS& curve, const CCurve& source, double& worst)
+{
     worst = 0.0;
     const CKnotVector& kv = *curve.knots();
     const double a = curve.start_param(), e = curve.end_param();
@@ -145,7 +151,8 @@ int conversion_error(const CNURBS& curve, const CCurve& source, double& worst) {
 
 }  // namespace
 
-CNURBS::CNURBS(const CCurve& source, double tol, int& status) {
+CNURBS::CNURBS(const CCurve& source, double tol, int& status)
+{
     // The knot placement judges fourth differences of sampled points; a bend in the
     // source's second derivative close to the end of a step slips past it. The result is
     // measured against the source, and the placement runs again with a quarter of the

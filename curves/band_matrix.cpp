@@ -13,7 +13,8 @@ constexpr int g_max_order = 1 << 20;  // far above any fit; keeps n*n and n*b in
 
 CMatrix::~CMatrix() = default;
 
-int CMatrix::solve(CPointArray& points, int first) {
+int CMatrix::solve(CPointArray& points, int first)
+{
     const int n = size();
     if (!m_factored || (n > 0 && points.count() == 0)) return curve_status::bad_argument;
     std::vector<double> v(static_cast<size_t>(n));
@@ -25,7 +26,8 @@ int CMatrix::solve(CPointArray& points, int first) {
     return curve_status::ok;
 }
 
-CDenseMatrix::CDenseMatrix(int n, int& status) {
+CDenseMatrix::CDenseMatrix(int n, int& status)
+{
     status = curve_status::ok;
     if (n < 0 || n > 4096) {
         status = curve_status::bad_argument;
@@ -40,12 +42,14 @@ CDenseMatrix::CDenseMatrix(int n, int& status) {
     m_n = n;
 }
 
-double& CDenseMatrix::element(int r, int c) {
+double& CDenseMatrix::element(int r, int c)
+{
     if (r < 0 || c < 0 || r >= m_n || c >= m_n) return m_scratch = 0.0;
     return m_a[static_cast<size_t>(r) * m_n + c];
 }
 
-int CDenseMatrix::factor() {
+int CDenseMatrix::factor()
+{
     if (m_factored) return curve_status::ok;
     const int n = m_n;
     double* a = m_a.get();
@@ -65,7 +69,8 @@ int CDenseMatrix::factor() {
     return curve_status::ok;
 }
 
-int CDenseMatrix::solve(double* v) {
+int CDenseMatrix::solve(double* v)
+{
     if (!m_factored || !v) return curve_status::bad_argument;
     const int n = m_n;
     for (int i = 0; i < n; ++i)
@@ -77,8 +82,8 @@ int CDenseMatrix::solve(double* v) {
     return curve_status::ok;
 }
 
-
-CBandMatrix::CBandMatrix(int n, int b, int& status) {
+CBandMatrix::CBandMatrix(int n, int b, int& status)
+{
     status = curve_status::ok;
     if (n < 0 || b < 0 || n > g_max_order) {
         status = curve_status::bad_argument;
@@ -107,17 +112,20 @@ CBandMatrix::CBandMatrix(int n, int b, int& status) {
     }
 }
 
-double CBandMatrix::at(int r, int c) const {
+double CBandMatrix::at(int r, int c) const
+{
     if (r < 0 || r >= m_n || c < lo(r) || c > hi(r)) return 0.0;
     return m_block[m_row[r] + (c - lo(r))];
 }
 
-double& CBandMatrix::element(int r, int c) {
+double& CBandMatrix::element(int r, int c)
+{
     if (r < 0 || r >= m_n || c < lo(r) || c > hi(r)) return m_scratch = 0.0;
     return m_block[m_row[r] + (c - lo(r))];
 }
 
-int CBandMatrix::factor() {
+int CBandMatrix::factor()
+{
     if (m_factored) return curve_status::ok;
     if (m_n == 0 || !(std::fabs(element(0, 0)) > g_pivot_eps)) return curve_status::singular;
     for (int i = 1; i < m_n; ++i) {
@@ -136,27 +144,30 @@ int CBandMatrix::factor() {
     return curve_status::ok;
 }
 
-void CBandMatrix::forward(double* v, int stride) const {
+void CBandMatrix::forward(double* v, int stride) const
+{
     for (int i = 0; i < m_n; ++i)
         for (int j = lo(i); j < i; ++j) v[i * stride] -= at(i, j) * v[j * stride];
 }
 
-void CBandMatrix::backward(double* v, int stride) const {
+void CBandMatrix::backward(double* v, int stride) const
+{
     for (int i = m_n - 1; i >= 0; --i) {
         for (int j = i + 1; j <= hi(i); ++j) v[i * stride] -= at(i, j) * v[j * stride];
         v[i * stride] /= at(i, i);
     }
 }
 
-int CBandMatrix::solve(double* v) {
+int CBandMatrix::solve(double* v)
+{
     if (!m_factored || !v) return curve_status::bad_argument;
     forward(v, 1);
     backward(v, 1);
     return curve_status::ok;
 }
 
-
-CCyclicMatrix::CCyclicMatrix(CBandMatrix* band, int a, int& status) : m_band(band) {
+CCyclicMatrix::CCyclicMatrix(CBandMatrix* band, int a, int& status) : m_band(band)
+{
     status = curve_status::bad_argument;
     if (!m_band || a < 1 || a > 64) return;
     m_nb = m_band->size();
@@ -169,7 +180,8 @@ CCyclicMatrix::CCyclicMatrix(CBandMatrix* band, int a, int& status) : m_band(ban
     if (status != curve_status::ok) m_nb = m_a = 0;
 }
 
-double& CCyclicMatrix::element(int r, int c) {
+double& CCyclicMatrix::element(int r, int c)
+{
     const int n = m_nb + m_a;
     if (n == 0) return m_scratch = 0.0;
     r %= n;
@@ -182,7 +194,8 @@ double& CCyclicMatrix::element(int r, int c) {
     return m_corner->element(r - m_nb, c - m_nb);
 }
 
-int CCyclicMatrix::factor() {
+int CCyclicMatrix::factor()
+{
     if (m_factored) return curve_status::ok;
     if (m_a == 0) return curve_status::singular;
     int st = m_nb > 0 ? m_band->factor() : curve_status::ok;
@@ -200,7 +213,8 @@ int CCyclicMatrix::factor() {
     for (int i = 0; i < a; ++i)
         for (int j = 0; j < a; ++j) {
             double s = 0.0;
-            for (int k = 0; k < nb; ++k) s += m_rows[static_cast<size_t>(i) * nb + k] * m_cols[static_cast<size_t>(k) * a + j];
+            for (int k = 0; k < nb; ++k)
+                s += m_rows[static_cast<size_t>(i) * nb + k] * m_cols[static_cast<size_t>(k) * a + j];
             m_corner->element(i, j) -= s;
         }
     st = m_corner->factor();
@@ -208,7 +222,8 @@ int CCyclicMatrix::factor() {
     return st;
 }
 
-int CCyclicMatrix::solve(double* v) {
+int CCyclicMatrix::solve(double* v)
+{
     if (!m_factored || !v) return curve_status::bad_argument;
     const int nb = m_nb, a = m_a;
     if (nb > 0) m_band->forward(v, 1);
@@ -220,4 +235,3 @@ int CCyclicMatrix::solve(double* v) {
     if (nb > 0) m_band->backward(v, 1);
     return curve_status::ok;
 }
-

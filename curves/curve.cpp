@@ -9,13 +9,23 @@
 #include "curves/offset_curve.h"
 
 CCurveVisitor::~CCurveVisitor() = default;
-int CCurveVisitor::visit(CCurve&) { return -1; }
-int CCurveVisitor::visit_nurbs(CNURBS&) { return -1; }
-int CCurveVisitor::visit_nurbs_data(CNURBS&) { return -1; }
+int CCurveVisitor::visit(CCurve&)
+{
+    return -1;
+}
+int CCurveVisitor::visit_nurbs(CNURBS&)
+{
+    return -1;
+}
+int CCurveVisitor::visit_nurbs_data(CNURBS&)
+{
+    return -1;
+}
 
 CCurve::~CCurve() = default;
 
-int CCurve::local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, double* speed, const Qe_Vec* axis) const {
+int CCurve::local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, double* speed, const Qe_Vec* axis) const
+{
     Qe_Vec d[3];
     int st = derivatives(t, 2, d);
     if (st != curve_status::ok) return st;
@@ -39,12 +49,25 @@ int CCurve::local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, double* 
     return curve_status::ok;
 }
 
-int CCurve::derivatives(double, int, Qe_Vec*) const { return -1; }
-int CCurve::point_and_tangent(double, Qe_Pt&, Qe_Vec&) const { return -1; }
-int CCurve::kind() const { return 7; }
-int CCurve::size_estimate() const { return 10000000; }
+int CCurve::derivatives(double, int, Qe_Vec*) const
+{
+    return -1;
+}
+int CCurve::point_and_tangent(double, Qe_Pt&, Qe_Vec&) const
+{
+    return -1;
+}
+int CCurve::kind() const
+{
+    return 7;
+}
+int CCurve::size_estimate() const
+{
+    return 10000000;
+}
 
-bool CCurve::normalize_param(double& t) const {
+bool CCurve::normalize_param(double& t) const
+{
     const double a = start_param(), b = end_param(), l = period();
     double u = t;
     if (!std::isfinite(u)) return false;
@@ -62,24 +85,42 @@ bool CCurve::normalize_param(double& t) const {
     return true;
 }
 
-int CCurve::curve_flag() const { return 0; }
-bool CCurve::transforms_exactly() const { return false; }
-bool CCurve::is_rational() const { return false; }
-bool CCurve::is_degenerate() const { return start_param() + g_curve_eps > end_param(); }
+int CCurve::curve_flag() const
+{
+    return 0;
+}
+bool CCurve::transforms_exactly() const
+{
+    return false;
+}
+bool CCurve::is_rational() const
+{
+    return false;
+}
+bool CCurve::is_degenerate() const
+{
+    return start_param() + g_curve_eps > end_param();
+}
 
-int CCurve::homogeneous_point(double t, Qe_Pt& p, double& w) const {
+int CCurve::homogeneous_point(double t, Qe_Pt& p, double& w) const
+{
     int st = point(t, p);
     if (st == curve_status::ok) w = 1.0;
     return st;
 }
 
-int CCurve::set_end_control_point(int, const Qe_Pt&) { return 0; }
+int CCurve::set_end_control_point(int, const Qe_Pt&)
+{
+    return 0;
+}
 
-int CCurve::tessellate(double x, const CPointMap* map, CPointCollector& out) const {
+int CCurve::tessellate(double x, const CPointMap* map, CPointCollector& out) const
+{
     return subdivide(start_param(), end_param(), x, map, out);
 }
 
-bool CCurve::is_closed() const {
+bool CCurve::is_closed() const
+{
     Qe_Pt a, b;
     if (start_point(a) != curve_status::ok || end_point(b) != curve_status::ok) return false;
     for (int i = 0; i < 3; ++i)
@@ -87,7 +128,8 @@ bool CCurve::is_closed() const {
     return true;
 }
 
-int CCurve::sample_params(CDoubleArray& out, const double* start, const double* end) const {
+int CCurve::sample_params(CDoubleArray& out, const double* start, const double* end) const
+{
     const double a = start ? *start : start_param(), b = end ? *end : end_param();
     for (int i = 0; i < 5; ++i) {
         int st = out.append(a + i * ((b - a) * 0.25));
@@ -96,51 +138,96 @@ int CCurve::sample_params(CDoubleArray& out, const double* start, const double* 
     return curve_status::ok;
 }
 
-int CCurve::set_range(double, double) { return -1; }
-int CCurve::set_start(double) { return -1; }
-int CCurve::set_end(double) { return -1; }
+int CCurve::set_range(double, double)
+{
+    return -1;
+}
+int CCurve::set_start(double)
+{
+    return -1;
+}
+int CCurve::set_end(double)
+{
+    return -1;
+}
 
-int CCurve::next_corner(double, double& out) const {
+int CCurve::next_corner(double, double& out) const
+{
     out = end_param();
     return curve_status::no_result;
 }
 
-int CCurve::curvature(double t, double& k, const Qe_Vec* axis) const {
+int CCurve::curvature(double t, double& k, const Qe_Vec* axis) const
+{
     Qe_Pt p;
     Qe_Vec tangent;
     return local_frame(t, p, tangent, k, nullptr, axis);
 }
 
-int CCurve::translate(const Qe_Vec&) { return -1; }
-int CCurve::start_point(Qe_Pt& p) const { return point(start_param(), p); }
-int CCurve::end_point(Qe_Pt& p) const { return point(end_param(), p); }
-bool CCurve::has_finite_range() const { return start_param() > -1e30 && end_param() < 1e30; }
+int CCurve::translate(const Qe_Vec&)
+{
+    return -1;
+}
+int CCurve::start_point(Qe_Pt& p) const
+{
+    return point(start_param(), p);
+}
+int CCurve::end_point(Qe_Pt& p) const
+{
+    return point(end_param(), p);
+}
+bool CCurve::has_finite_range() const
+{
+    return start_param() > -1e30 && end_param() < 1e30;
+}
 
-int CCurve::split(int& count, CCurve*& out) {
+int CCurve::split(int& count, CCurve*& out)
+{
     out = this;
     ++count;
     return curve_status::no_result;
 }
 
-int CCurve::bounding_box(bool, CCurveBox&, const CPointMap*) const { return -1; }
-int CCurve::tight_bounding_box(CCurveBox& box, const CPointMap* map) const { return bounding_box(true, box, map); }
+int CCurve::bounding_box(bool, CCurveBox&, const CPointMap*) const
+{
+    return -1;
+}
+int CCurve::tight_bounding_box(CCurveBox& box, const CPointMap* map) const
+{
+    return bounding_box(true, box, map);
+}
 
-int CCurve::trim(double a, double b, std::unique_ptr<CCurve>& curve) {
+int CCurve::trim(double a, double b, std::unique_ptr<CCurve>& curve)
+{
     if (curve.get() != this) return curve_status::bad_argument;
     return set_range(a, b);
 }
 
-int CCurve::break_params(int, std::unique_ptr<CDoubleArray>& out) const {
+int CCurve::break_params(int, std::unique_ptr<CDoubleArray>& out) const
+{
     out.reset(new (std::nothrow) CDoubleArray());
     return out ? curve_status::ok : curve_status::no_memory;
 }
 
-int CCurve::transform_in_place(const CPointMap&) { return -1; }
-int CCurve::reverse() { return -1; }
-int CCurve::write_flat(std::uint8_t*&) const { return -1; }
-int CCurve::flat_size() const { return 0; }
+int CCurve::transform_in_place(const CPointMap&)
+{
+    return -1;
+}
+int CCurve::reverse()
+{
+    return -1;
+}
+int CCurve::write_flat(std::uint8_t*&) const
+{
+    return -1;
+}
+int CCurve::flat_size() const
+{
+    return 0;
+}
 
-int CCurve::to_nurbs(double tol, std::unique_ptr<CNURBS>& out) const {
+int CCurve::to_nurbs(double tol, std::unique_ptr<CNURBS>& out) const
+{
     int st = curve_status::ok;
     std::unique_ptr<CNURBS> made(new (std::nothrow) CNURBS(*this, tol, st));
     if (!made) return curve_status::no_memory;
@@ -149,23 +236,40 @@ int CCurve::to_nurbs(double tol, std::unique_ptr<CNURBS>& out) const {
     return curve_status::ok;
 }
 
-int CCurve::offset(double d, const Qe_Vec* axis, std::unique_ptr<CCurve>& out) const {
+int CCurve::offset(double d, const Qe_Vec* axis, std::unique_ptr<CCurve>& out) const
+{
     int st = curve_status::ok;
-    std::unique_ptr<COffsetCurve> made(
-        new (std::nothrow) COffsetCurve(this, d, axis ? *axis : Qe_Vec(0.0, 0.0, 1.0), st));
+    std::unique_ptr<COffsetCurve> made(new (std::nothrow)
+                                           COffsetCurve(this, d, axis ? *axis : Qe_Vec(0.0, 0.0, 1.0), st));
     if (!made) return curve_status::no_memory;
     if (st != curve_status::ok) return st;
     out = std::move(made);
     return curve_status::ok;
 }
 
-int CCurve::accept(CCurveVisitor& v) { return v.visit(*this); }
-int CCurve::accept_nurbs(CCurveVisitor&) { return -1; }
-int CCurve::reserved_zero() { return 0; }
-int CCurve::reserved_minus_one() { return -1; }
-int CCurve::reserved_zero2() { return 0; }
+int CCurve::accept(CCurveVisitor& v)
+{
+    return v.visit(*this);
+}
+int CCurve::accept_nurbs(CCurveVisitor&)
+{
+    return -1;
+}
+int CCurve::reserved_zero()
+{
+    return 0;
+}
+int CCurve::reserved_minus_one()
+{
+    return -1;
+}
+int CCurve::reserved_zero2()
+{
+    return 0;
+}
 
-bool are_collinear(const Qe_Pt& p, const Qe_Pt& q, const Qe_Pt& r, double tol) {
+bool are_collinear(const Qe_Pt& p, const Qe_Pt& q, const Qe_Pt& r, double tol)
+{
     const Qe_Vec a = q - p, b = r - p;
     const double l = a.len();
     if (l <= tol) return true;

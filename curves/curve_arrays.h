@@ -72,7 +72,8 @@ public:
     void release();
 
 private:
-    int wrap(int i) const {
+    int wrap(int i) const
+    {
         int r = i % m_count;
         return r < 0 ? r + m_count : r;
     }

@@ -9,14 +9,24 @@
 #include "curves/nurbs.h"
 
 CCurveFunction::~CCurveFunction() = default;
-double CCurveFunction::function_period() const { return 0.0; }
-int CCurveFunction::value_and_derivative(double, double&, double&) const { return -1; }
-int CCurveFunction::value(double, double&) const { return -1; }
+double CCurveFunction::function_period() const
+{
+    return 0.0;
+}
+int CCurveFunction::value_and_derivative(double, double&, double&) const
+{
+    return -1;
+}
+int CCurveFunction::value(double, double&) const
+{
+    return -1;
+}
 
 namespace {
 
 // Brings t back into [a, b] by whole periods at once: a huge step cannot take forever.
-double wrap_into(double t, double a, double l) {
+double wrap_into(double t, double a, double l)
+{
     double r = std::fmod(t - a, l);
     if (r < 0.0) r += l;
     if (!(r < l)) r = 0.0;  // -tiny + l rounds to l
@@ -25,7 +35,8 @@ double wrap_into(double t, double a, double l) {
 
 }  // namespace
 
-int solve_function(const CCurveFunction& fn, double& t) {
+int solve_function(const CCurveFunction& fn, double& t)
+{
     if (!std::isfinite(t)) return curve_status::no_result;
     const double a = fn.start(), b = fn.end(), l = fn.function_period();
     double u = t, f = HUGE_VAL, df = 0.0;
@@ -63,12 +74,15 @@ int solve_function(const CCurveFunction& fn, double& t) {
     return std::fabs(f) <= fn.result_tolerance() ? curve_status::ok : curve_status::no_result;
 }
 
-CSpeedFunction::CSpeedFunction(const CCurve* curve)
-    : CCurveFunction(curve, curve->start_param(), curve->end_param()) {}
+CSpeedFunction::CSpeedFunction(const CCurve* curve) : CCurveFunction(curve, curve->start_param(), curve->end_param()) {}
 
-CCurveFunction* CSpeedFunction::clone() const { return new (std::nothrow) CSpeedFunction(*this); }
+CCurveFunction* CSpeedFunction::clone() const
+{
+    return new (std::nothrow) CSpeedFunction(*this);
+}
 
-int CSpeedFunction::value(double t, double& f) const {
+int CSpeedFunction::value(double t, double& f) const
+{
     Qe_Pt p;
     Qe_Vec d;
     int st = m_curve->point_and_tangent(t, p, d);
@@ -76,18 +90,26 @@ int CSpeedFunction::value(double t, double& f) const {
     return st;
 }
 
-double CSpeedFunction::inverse_value(double t) const {
+double CSpeedFunction::inverse_value(double t) const
+{
     double s = 0.0;
     if (value(t, s) != curve_status::ok || !(s > g_curve_eps)) return -1.0;
     return 1.0 / s;
 }
 
 CSweepFunction::CSweepFunction(const CCurve* curve, const Qe_Vec& axis)
-    : CCurveFunction(curve, curve->start_param(), curve->end_param()), m_axis(axis) {}
+    : CCurveFunction(curve, curve->start_param(), curve->end_param()),
+      m_axis(axis)
+{
+}
 
-CCurveFunction* CSweepFunction::clone() const { return new (std::nothrow) CSweepFunction(*this); }
+CCurveFunction* CSweepFunction::clone() const
+{
+    return new (std::nothrow) CSweepFunction(*this);
+}
 
-int CSweepFunction::value(double t, double& f) const {
+int CSweepFunction::value(double t, double& f) const
+{
     Qe_Pt p;
     Qe_Vec d;
     int st = m_curve->point_and_tangent(t, p, d);
@@ -96,12 +118,22 @@ int CSweepFunction::value(double t, double& f) const {
 }
 
 CTangentFromPointFunction::CTangentFromPointFunction(const CCurve* curve, const Qe_Pt& q)
-    : CCurveFunction(curve, curve->start_param(), curve->end_param()), m_q(q) {}
+    : CCurveFunction(curve, curve->start_param(), curve->end_param()),
+      m_q(q)
+{
+}
 
-CCurveFunction* CTangentFromPointFunction::clone() const { return new (std::nothrow) CTangentFromPointFunction(*this); }
-double CTangentFromPointFunction::function_period() const { return m_curve->period(); }
+CCurveFunction* CTangentFromPointFunction::clone() const
+{
+    return new (std::nothrow) CTangentFromPointFunction(*this);
+}
+double CTangentFromPointFunction::function_period() const
+{
+    return m_curve->period();
+}
 
-int CTangentFromPointFunction::value_and_derivative(double t, double& f, double& df) const {
+int CTangentFromPointFunction::value_and_derivative(double t, double& f, double& df) const
+{
     Qe_Vec d[3];
     int st = m_curve->derivatives(t, 2, d);
     if (st != curve_status::ok) return st;
@@ -113,14 +145,22 @@ int CTangentFromPointFunction::value_and_derivative(double t, double& f, double&
 
 CDirectionExtremeFunction::CDirectionExtremeFunction(const CCurve* curve, const Qe_Vec& v)
     : CCurveFunction(curve, curve->start_param() - 3.0 * curve->period(), curve->end_param() + 3.0 * curve->period()),
-      m_v(v) {
+      m_v(v)
+{
     m_value_tol = 1e-12;
 }
 
-CCurveFunction* CDirectionExtremeFunction::clone() const { return new (std::nothrow) CDirectionExtremeFunction(*this); }
-double CDirectionExtremeFunction::function_period() const { return m_curve->period(); }
+CCurveFunction* CDirectionExtremeFunction::clone() const
+{
+    return new (std::nothrow) CDirectionExtremeFunction(*this);
+}
+double CDirectionExtremeFunction::function_period() const
+{
+    return m_curve->period();
+}
 
-int CDirectionExtremeFunction::value_and_derivative(double t, double& f, double& df) const {
+int CDirectionExtremeFunction::value_and_derivative(double t, double& f, double& df) const
+{
     Qe_Vec d[3];
     int st = m_curve->derivatives(t, 2, d);
     if (st != curve_status::ok) return st;
@@ -137,7 +177,8 @@ constexpr double g_gl_weight[3] = {0.08566224618958517, 0.18038078652406931, 0.2
 
 }  // namespace
 
-int CCurve::integrate(const CCurveFunction& f, double a, double b, double& out) const {
+int CCurve::integrate(const CCurveFunction& f, double a, double b, double& out) const
+{
     const double h = b - a;
     double sum = 0.0;
     for (int k = 0; k < 3; ++k) {
@@ -151,7 +192,8 @@ int CCurve::integrate(const CCurveFunction& f, double a, double b, double& out) 
     return curve_status::ok;
 }
 
-int CNURBS::integrate(const CCurveFunction& f, double a, double b, double& out) const {
+int CNURBS::integrate(const CCurveFunction& f, double a, double b, double& out) const
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     if (!std::isfinite(a) || !std::isfinite(b)) return curve_status::bad_argument;
     if (b < a) {  // the integral runs backwards: the same pieces, the sign turned
@@ -185,7 +227,8 @@ int CNURBS::integrate(const CCurveFunction& f, double a, double b, double& out) 
     return curve_status::ok;
 }
 
-int CCurve::length(double& out) const {
+int CCurve::length(double& out) const
+{
     const CSpeedFunction speed(this);
     const double a = start_param(), h = (end_param() - a) / 10.0;
     double sum = 0.0;
@@ -200,7 +243,8 @@ int CCurve::length(double& out) const {
     return curve_status::ok;
 }
 
-int CCurve::sweep_integral(double& sum, const Qe_Vec* axis) const {
+int CCurve::sweep_integral(double& sum, const Qe_Vec* axis) const
+{
     const CSweepFunction sweep(this, axis ? *axis : Qe_Vec(0.0, 0.0, 1.0));
     double v = 0.0;
     int st = integrate(sweep, start_param(), end_param(), v);

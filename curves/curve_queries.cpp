@@ -10,7 +10,8 @@
 #include "curves/curve_solvers.h"
 #include "curves/curve_status.h"
 
-int CCurve::closest_point(const Qe_Pt& q, Qe_Pt& p, double& t, double& dist, double tol, double excluded) const {
+int CCurve::closest_point(const Qe_Pt& q, Qe_Pt& p, double& t, double& dist, double tol, double excluded) const
+{
     double best = DBL_MAX, best_t = 0.0;
     Qe_Pt best_p;
     const double tol2 = tol * tol;
@@ -42,7 +43,8 @@ int CCurve::closest_point(const Qe_Pt& q, Qe_Pt& p, double& t, double& dist, dou
     return curve_status::ok;
 }
 
-int CCurve::project_from(const Qe_Pt& q, double t0, Qe_Pt& p, double& t, double& d2) const {
+int CCurve::project_from(const Qe_Pt& q, double t0, Qe_Pt& p, double& t, double& d2) const
+{
     CPointProjector projector(this, q, 0.0);
     int st = projector.solve(t0);
     if (st != curve_status::ok) return st;
@@ -52,7 +54,8 @@ int CCurve::project_from(const Qe_Pt& q, double t0, Qe_Pt& p, double& t, double&
     return curve_status::ok;
 }
 
-int CCurve::nearest_point_with_ends(const Qe_Pt& q, Qe_Pt& p, double& t, double& dist, bool skip_start) const {
+int CCurve::nearest_point_with_ends(const Qe_Pt& q, Qe_Pt& p, double& t, double& dist, bool skip_start) const
+{
     double best = 1e30, bt = 0.0, d = 0.0, u = 0.0;
     Qe_Pt bp, x;
     int st = closest_point(q, x, u, d, 1e-9);
@@ -72,13 +75,15 @@ int CCurve::nearest_point_with_ends(const Qe_Pt& q, Qe_Pt& p, double& t, double&
     return curve_status::ok;
 }
 
-bool CCurve::contains_point(const Qe_Pt& q, double tol) const {
+bool CCurve::contains_point(const Qe_Pt& q, double tol) const
+{
     Qe_Pt p;
     double t = 0.0, d = 0.0;
     return closest_point(q, p, t, d, tol) == curve_status::ok && d <= tol;
 }
 
-int CCurve::tangent_from_point(const Qe_Pt& q, double t0, double& t) const {
+int CCurve::tangent_from_point(const Qe_Pt& q, double t0, double& t) const
+{
     const CTangentFromPointFunction f(this, q);
     double u = t0;
     int st = solve_function(f, u);
@@ -89,7 +94,8 @@ int CCurve::tangent_from_point(const Qe_Pt& q, double t0, double& t) const {
 #include "curves/crossings_p.h"
 #include "curves/intersection.h"
 
-int CCurve::self_intersections(CDoubleArray& out, double tol) const {
+int CCurve::self_intersections(CDoubleArray& out, double tol) const
+{
     CDoubleArray s;
     int st = sample_params(s);
     if (st != curve_status::ok) return st;
@@ -101,15 +107,20 @@ int CCurve::self_intersections(CDoubleArray& out, double tol) const {
             if (st == curve_status::no_result) continue;
             if (st != curve_status::ok) return st;
             if (!(std::fabs(ta - tb) > 1e-9)) continue;
-            if ((st = out.insert_sorted(ta, 1e-6)) != curve_status::ok || (st = out.insert_sorted(tb, 1e-6)) != curve_status::ok)
+            if ((st = out.insert_sorted(ta, 1e-6)) != curve_status::ok ||
+                (st = out.insert_sorted(tb, 1e-6)) != curve_status::ok)
                 return st;
         }
     return curve_status::ok;
 }
 
-int CCurve::bound_test(double) const { return -1; }
+int CCurve::bound_test(double) const
+{
+    return -1;
+}
 
-void record_line_crossing(double v, bool keep_zero, double* ext[4]) {
+void record_line_crossing(double v, bool keep_zero, double* ext[4])
+{
     auto lower = [&](double* e) {
         if (e && !(keep_zero && std::fabs(*e) <= 1e-9) && v < *e) *e = v;
     };
@@ -126,7 +137,8 @@ void record_line_crossing(double v, bool keep_zero, double* ext[4]) {
     }
 }
 
-int CCurve::line_crossings(const CCurve& line, bool keep_zero, double* extremes[4]) const {
+int CCurve::line_crossings(const CCurve& line, bool keep_zero, double* extremes[4]) const
+{
     CDoubleArray on_line, on_curve;
     int st = intersect_curves(&line, this, on_line, on_curve, 1e-9);
     if (st != curve_status::ok) return st;
@@ -134,4 +146,7 @@ int CCurve::line_crossings(const CCurve& line, bool keep_zero, double* extremes[
     return curve_status::ok;
 }
 
-int CCurve::count_ray_crossings(const CCurve&, int&) const { return -1; }
+int CCurve::count_ray_crossings(const CCurve&, int&) const
+{
+    return -1;
+}

@@ -7,20 +7,31 @@
 
 namespace {
 
-double cross_z(const Qe_Vec& u, const Qe_Vec& v) { return u.x() * v.y() - u.y() * v.x(); }
-Qe_Vec left_of(const Qe_Vec& t) { return Qe_Vec(-t.y(), t.x(), 0.0); }  // z x t
+double cross_z(const Qe_Vec& u, const Qe_Vec& v)
+{
+    return u.x() * v.y() - u.y() * v.x();
+}
+Qe_Vec left_of(const Qe_Vec& t)
+{
+    return Qe_Vec(-t.y(), t.x(), 0.0);
+}  // z x t
 
 // The largest believable step: a period, or a hundred times the range.
-double max_step(const CCurve& c) {
+double max_step(const CCurve& c)
+{
     const double l = c.period();
     return l != 0.0 ? l : 100.0 * (c.end_param() - c.start_param());
 }
 
 }  // namespace
 
-double plane_angle(const Qe_Vec& u, const Qe_Vec& v) { return std::atan2(cross_z(u, v), u % v); }
+double plane_angle(const Qe_Vec& u, const Qe_Vec& v)
+{
+    return std::atan2(cross_z(u, v), u % v);
+}
 
-int osculating_frame(const CCurve& curve, double t, COsculatingFrame& f) {
+int osculating_frame(const CCurve& curve, double t, COsculatingFrame& f)
+{
     double k = 0.0, s = 0.0;
     int st = curve.local_frame(t, f.p, f.t, k, &s);
     if (st != curve_status::ok) return st;
@@ -40,32 +51,44 @@ int osculating_frame(const CCurve& curve, double t, COsculatingFrame& f) {
 }
 
 CCurvePairStepper::CCurvePairStepper(const CCurve* a, const CCurve* b, double tolerance)
-    : m_curve{a, b}, m_tol2(tolerance * tolerance) {}
+    : m_curve{a, b},
+      m_tol2(tolerance * tolerance)
+{
+}
 CCurvePairStepper::~CCurvePairStepper() = default;
 
-int CCurvePairStepper::step_point_to_line(int, int) {
+int CCurvePairStepper::step_point_to_line(int, int)
+{
     m_dt[0] = m_dt[1] = 0.0;
     return curve_status::no_result;
 }
-int CCurvePairStepper::step_point_to_circle(int, int) {
+int CCurvePairStepper::step_point_to_circle(int, int)
+{
     m_dt[0] = m_dt[1] = 0.0;
     return curve_status::no_result;
 }
-int CCurvePairStepper::step_line_line() {
+int CCurvePairStepper::step_line_line()
+{
     m_dt[0] = m_dt[1] = 0.0;
     return curve_status::no_result;
 }
-int CCurvePairStepper::step_line_circle(int, int) {
+int CCurvePairStepper::step_line_circle(int, int)
+{
     m_dt[0] = m_dt[1] = 0.0;
     return curve_status::no_result;
 }
-int CCurvePairStepper::step_circle_circle() {
+int CCurvePairStepper::step_circle_circle()
+{
     m_dt[0] = m_dt[1] = 0.0;
     return curve_status::no_result;
 }
-bool CCurvePairStepper::has_converged() { return false; }
+bool CCurvePairStepper::has_converged()
+{
+    return false;
+}
 
-int CCurvePairStepper::solve(double ta0, double tb0) {
+int CCurvePairStepper::solve(double ta0, double tb0)
+{
     if (!m_curve[0] || !m_curve[1]) return curve_status::bad_argument;
     const double max_a = max_step(*m_curve[0]), max_b = max_step(*m_curve[1]);
     m_t[0] = ta0;
@@ -107,7 +130,8 @@ int CCurvePairStepper::solve(double ta0, double tb0) {
     return curve_status::ok;
 }
 
-bool CCurvePairStepper::is_overlap() {
+bool CCurvePairStepper::is_overlap()
+{
     if (m_stop) return true;
     for (int c = 0; c < 2; ++c)
         if (osculating_frame(*m_curve[c], m_t[c], m_f[c]) != curve_status::ok) return false;
@@ -125,13 +149,15 @@ bool CCurvePairStepper::is_overlap() {
            std::fabs(cross_z(m_f[0].t, m_f[1].t)) <= 5e-6 && m_f[0].t % m_f[1].t > 0.0;
 }
 
-int CCurvePairSolver::step_point_to_line(int i, int j) {
+int CCurvePairSolver::step_point_to_line(int i, int j)
+{
     m_dt[0] = m_dt[1] = 0.0;
     m_dt[j] = ((m_f[i].p - m_f[j].p) % m_f[j].t) / m_f[j].s;
     return curve_status::ok;
 }
 
-int CCurvePairSolver::step_point_to_circle(int i, int j) {
+int CCurvePairSolver::step_point_to_circle(int i, int j)
+{
     m_dt[0] = m_dt[1] = 0.0;
     const Qe_Vec v = m_f[i].p - m_f[j].m;
     if (!(v.len() >= 0.001 * std::max(m_f[i].s, m_f[j].s))) {
@@ -144,7 +170,8 @@ int CCurvePairSolver::step_point_to_circle(int i, int j) {
     return curve_status::ok;
 }
 
-int CCurvePairSolver::step_line_line() {
+int CCurvePairSolver::step_line_line()
+{
     m_dt[0] = m_dt[1] = 0.0;
     const Qe_Vec d = m_f[1].p - m_f[0].p;
     const Qe_Vec &ta = m_f[0].t, &tb = m_f[1].t;
@@ -162,7 +189,8 @@ int CCurvePairSolver::step_line_line() {
     return curve_status::ok;
 }
 
-int CCurvePairSolver::step_line_circle(int l, int c) {
+int CCurvePairSolver::step_line_circle(int l, int c)
+{
     m_dt[0] = m_dt[1] = 0.0;
     const COsculatingFrame &fl = m_f[l], &fc = m_f[c];
     const Qe_Vec w = fc.p - fc.m, v = fl.p - fc.m;
@@ -187,7 +215,8 @@ int CCurvePairSolver::step_line_circle(int l, int c) {
     return curve_status::ok;
 }
 
-int CCurvePairSolver::step_circle_circle() {
+int CCurvePairSolver::step_circle_circle()
+{
     m_dt[0] = m_dt[1] = 0.0;
     const COsculatingFrame &fa = m_f[0], &fb = m_f[1];
     const double d = (fb.m - fa.m).len(), ra = std::fabs(fa.r), rb = std::fabs(fb.r);
@@ -228,26 +257,37 @@ int CCurvePairSolver::step_circle_circle() {
     return curve_status::ok;
 }
 
-bool CCurvePairSolver::has_converged() {
+bool CCurvePairSolver::has_converged()
+{
     m_d2 = (m_f[0].p - m_f[1].p).len_sq();
     return m_d2 <= m_tol2;
 }
 
 CPointStepper::CPointStepper(const CCurve* curve, const Qe_Pt& q, double tolerance)
-    : m_curve(curve), m_q(q), m_tol2(tolerance * tolerance) {}
+    : m_curve(curve),
+      m_q(q),
+      m_tol2(tolerance * tolerance)
+{
+}
 CPointStepper::~CPointStepper() = default;
 
-int CPointStepper::step_to_line() {
+int CPointStepper::step_to_line()
+{
     m_dt = 0.0;
     return curve_status::no_result;
 }
-int CPointStepper::step_to_circle() {
+int CPointStepper::step_to_circle()
+{
     m_dt = 0.0;
     return curve_status::no_result;
 }
-bool CPointStepper::has_converged() { return false; }
+bool CPointStepper::has_converged()
+{
+    return false;
+}
 
-int CPointStepper::solve(double t0) {
+int CPointStepper::solve(double t0)
+{
     if (!m_curve) return curve_status::bad_argument;
     const double limit = max_step(*m_curve);
     m_t = t0;
@@ -272,12 +312,14 @@ int CPointStepper::solve(double t0) {
     return curve_status::ok;
 }
 
-int CPointProjector::step_to_line() {
+int CPointProjector::step_to_line()
+{
     m_dt = ((m_q - m_f.p) % m_f.t) / m_f.s;
     return curve_status::ok;
 }
 
-int CPointProjector::step_to_circle() {
+int CPointProjector::step_to_circle()
+{
     m_dt = 0.0;
     const Qe_Vec a = m_f.p - m_f.m, b = m_q - m_f.m;
     if (!(a.len() >= 1e-9) || !(b.len() >= 1e-9)) {
@@ -288,7 +330,8 @@ int CPointProjector::step_to_circle() {
     return curve_status::ok;
 }
 
-bool CPointProjector::has_converged() {
+bool CPointProjector::has_converged()
+{
     m_d2 = (m_f.p - m_q).len_sq();
     return m_d2 < m_tol2;
 }

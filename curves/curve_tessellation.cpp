@@ -10,9 +10,13 @@
 
 CPointHook::~CPointHook() = default;
 
-CPointCollector::~CPointCollector() { std::free(m_points); }
+CPointCollector::~CPointCollector()
+{
+    std::free(m_points);
+}
 
-int CPointCollector::add(const Qe_Pt& p, double t) {
+int CPointCollector::add(const Qe_Pt& p, double t)
+{
     if (m_hook) {
         int st = m_hook->take(p, t);
         if (st == curve_status::ok) ++m_count;
@@ -34,7 +38,8 @@ int CPointCollector::add(const Qe_Pt& p, double t) {
     return curve_status::ok;
 }
 
-int CPointCollector::hand_out(int* count, double (**points)[3]) {
+int CPointCollector::hand_out(int* count, double (**points)[3])
+{
     if (!points) return curve_status::bad_argument;
     *points = m_points;
     if (count) *count = m_points ? m_count : 0;
@@ -43,14 +48,16 @@ int CPointCollector::hand_out(int* count, double (**points)[3]) {
     return count ? curve_status::ok : curve_status::bad_argument;
 }
 
-int CPointCollector::emit(const Qe_Pt& h, double w, double t, const CPointMap* map) {
+int CPointCollector::emit(const Qe_Pt& h, double w, double t, const CPointMap* map)
+{
     if (!(w >= g_curve_eps)) return curve_status::zero_weight;
     Qe_Pt p(h.x() / w, h.y() / w, h.z() / w);
     if (map) p = map->map_point(p);
     return add(p, t);
 }
 
-int tessellate_curve(const CCurve* curve, double t, int* out_count, double (**out_points)[3]) {
+int tessellate_curve(const CCurve* curve, double t, int* out_count, double (**out_points)[3])
+{
     CPointCollector collector;
     const double e = 2.0 * t * t;
     int st = curve_status::bad_argument;
@@ -71,7 +78,8 @@ int tessellate_curve(const CCurve* curve, double t, int* out_count, double (**ou
 namespace {
 
 // Segment estimate for the control-point triple starting at a.
-int triple_estimate(const CNURBS& c, int a, double x) {
+int triple_estimate(const CNURBS& c, int a, double x)
+{
     const Qe_Pt p0 = c.homogeneous_control_point(a), p1 = c.homogeneous_control_point(a + 1),
                 p2 = c.homogeneous_control_point(a + 2);
     const double w0 = c.weight(a), w1 = c.weight(a + 1), w2 = c.weight(a + 2);
@@ -91,7 +99,8 @@ int triple_estimate(const CNURBS& c, int a, double x) {
 
 }  // namespace
 
-int CNURBS::subdivide(double a, double b, double x, const CPointMap* map, CPointCollector& out) const {
+int CNURBS::subdivide(double a, double b, double x, const CPointMap* map, CPointCollector& out) const
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     const int p = degree(), c = control_count();
     auto emit_at = [&](double u) {
@@ -144,14 +153,16 @@ namespace {
 // kept local so the process-wide rand() sequence is left alone.
 struct ProbeRandom {
     unsigned state = 0;
-    int next() {
+    int next()
+    {
         state = state * 214013u + 2531011u;
         return static_cast<int>((state >> 16) & 0x7fff);
     }
 };
 
 // Error of a probe M against the chord A-B (plane measure about z).
-double probe_error(const Qe_Pt& a, const Qe_Pt& b, const Qe_Pt& m) {
+double probe_error(const Qe_Pt& a, const Qe_Pt& b, const Qe_Pt& m)
+{
     const Qe_Vec d = b - a, e = m - a;
     const double e2 = e.len_sq();
     if (e2 > g_curve_eps) {
@@ -163,7 +174,8 @@ double probe_error(const Qe_Pt& a, const Qe_Pt& b, const Qe_Pt& m) {
 
 }  // namespace
 
-int CCurve::subdivide(double a, double b, double x, const CPointMap* map, CPointCollector& out) const {
+int CCurve::subdivide(double a, double b, double x, const CPointMap* map, CPointCollector& out) const
+{
     if (!(b >= a + 1e-6)) return curve_status::ok;
     ProbeRandom rnd;
     const double t_low = x * x * 0.25, t_target = x * x * 0.6, bound = x * x;

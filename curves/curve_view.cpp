@@ -8,7 +8,8 @@
 #include "curves/nurbs.h"
 
 CArcLengthMap::CArcLengthMap(const CDoubleArray& L, const CDoubleArray& t, const CDoubleArray& d, int& status)
-    : CCurveFunction(nullptr, 0.0, 0.0) {
+    : CCurveFunction(nullptr, 0.0, 0.0)
+{
     status = curve_status::bad_argument;
     const int n = L.count();
     if (n < 2 || t.count() < n || d.count() < n || !(std::fabs(d[0]) > g_curve_eps)) return;
@@ -58,7 +59,8 @@ CArcLengthMap::CArcLengthMap(const CDoubleArray& L, const CDoubleArray& t, const
     status = curve_status::ok;
 }
 
-CArcLengthMap::CArcLengthMap(const CArcLengthMap& other, int& status) : CCurveFunction(other) {
+CArcLengthMap::CArcLengthMap(const CArcLengthMap& other, int& status) : CCurveFunction(other)
+{
     status = curve_status::ok;
     m_curve = nullptr;
     if (!other.m_map) return;
@@ -69,13 +71,15 @@ CArcLengthMap::CArcLengthMap(const CArcLengthMap& other, int& status) : CCurveFu
 
 CArcLengthMap::~CArcLengthMap() = default;
 
-CCurveFunction* CArcLengthMap::clone() const {
+CCurveFunction* CArcLengthMap::clone() const
+{
     int st = curve_status::ok;
     std::unique_ptr<CArcLengthMap> copy(new (std::nothrow) CArcLengthMap(*this, st));
     return copy && st == curve_status::ok ? copy.release() : nullptr;
 }
 
-int CArcLengthMap::value(double l, double& t) const {
+int CArcLengthMap::value(double l, double& t) const
+{
     if (!m_map) return curve_status::bad_argument;
     Qe_Pt p;
     int st = m_map->point(std::clamp(l, m_start, m_end), p);
@@ -85,7 +89,8 @@ int CArcLengthMap::value(double l, double& t) const {
     return curve_status::ok;
 }
 
-int CArcLengthMap::value_and_derivative(double l, double& t, double& dt) const {
+int CArcLengthMap::value_and_derivative(double l, double& t, double& dt) const
+{
     if (!m_map) return curve_status::bad_argument;
     Qe_Pt p;
     Qe_Vec d;
@@ -97,17 +102,20 @@ int CArcLengthMap::value_and_derivative(double l, double& t, double& dt) const {
     return curve_status::ok;
 }
 
-CCurveView::CCurveView(const CCurve* base, CArcLengthMap* map, int& status) : m_base(base), m_map(map) {
+CCurveView::CCurveView(const CCurve* base, CArcLengthMap* map, int& status) : m_base(base), m_map(map)
+{
     status = base && map ? curve_status::ok : curve_status::bad_argument;
 }
 
 CCurveView::~CCurveView() = default;
 
-int CCurveView::base_param(double l, double& t) const {
+int CCurveView::base_param(double l, double& t) const
+{
     return m_map ? m_map->value(l, t) : curve_status::bad_argument;
 }
 
-CCurve* CCurveView::clone() const {
+CCurve* CCurveView::clone() const
+{
     if (!m_map) return nullptr;
     std::unique_ptr<CArcLengthMap> map(static_cast<CArcLengthMap*>(m_map->clone()));
     if (!map) return nullptr;
@@ -117,19 +125,33 @@ CCurve* CCurveView::clone() const {
     return copy;
 }
 
-double CCurveView::start_param() const { return m_map ? m_map->start() : 0.0; }
-double CCurveView::end_param() const { return m_map ? m_map->end() : 0.0; }
-double CCurveView::period() const { return 0.0; }
-int CCurveView::curve_flag() const { return m_base ? m_base->curve_flag() : 0; }
+double CCurveView::start_param() const
+{
+    return m_map ? m_map->start() : 0.0;
+}
+double CCurveView::end_param() const
+{
+    return m_map ? m_map->end() : 0.0;
+}
+double CCurveView::period() const
+{
+    return 0.0;
+}
+int CCurveView::curve_flag() const
+{
+    return m_base ? m_base->curve_flag() : 0;
+}
 
-int CCurveView::point(double l, Qe_Pt& p) const {
+int CCurveView::point(double l, Qe_Pt& p) const
+{
     if (!m_map || !m_base) return curve_status::bad_argument;
     double t = 0.0;
     int st = m_map->value(l, t);
     return st != curve_status::ok ? st : m_base->point(t, p);
 }
 
-int CCurveView::point_and_tangent(double l, Qe_Pt& p, Qe_Vec& d) const {
+int CCurveView::point_and_tangent(double l, Qe_Pt& p, Qe_Vec& d) const
+{
     if (!m_map || !m_base) return curve_status::bad_argument;
     double t = 0.0, dt = 0.0;
     int st = m_map->value_and_derivative(l, t, dt);
@@ -143,7 +165,8 @@ int CCurveView::point_and_tangent(double l, Qe_Pt& p, Qe_Vec& d) const {
 namespace {
 
 // The view of curve over nodes at the parameters in t, lengths integrated between them.
-int make_view(const CCurve& curve, const CDoubleArray& t, std::unique_ptr<CCurveView>& out) {
+int make_view(const CCurve& curve, const CDoubleArray& t, std::unique_ptr<CCurveView>& out)
+{
     const CSpeedFunction speed(&curve);
     int st = curve_status::ok;
     const int n = t.count();
@@ -170,7 +193,8 @@ int make_view(const CCurve& curve, const CDoubleArray& t, std::unique_ptr<CCurve
 
 }  // namespace
 
-int CCurve::arc_length_view(double a, double b, std::unique_ptr<CCurveView>& out) const {
+int CCurve::arc_length_view(double a, double b, std::unique_ptr<CCurveView>& out) const
+{
     int st = curve_status::ok;
     CDoubleArray t(33, st);
     if (st != curve_status::ok) return st;
@@ -179,7 +203,8 @@ int CCurve::arc_length_view(double a, double b, std::unique_ptr<CCurveView>& out
     return make_view(*this, t, out);
 }
 
-int CNURBS::arc_length_view(double a, double b, std::unique_ptr<CCurveView>& out) const {
+int CNURBS::arc_length_view(double a, double b, std::unique_ptr<CCurveView>& out) const
+{
     if (!m_knots || control_count() == 0 || !(b > a)) return curve_status::bad_argument;
     int st = curve_status::ok;
     CDoubleArray t;

@@ -9,11 +9,15 @@
 
 namespace {
 
-double cross_z(const Qe_Vec& u, const Qe_Vec& v) { return u.x() * v.y() - u.y() * v.x(); }
+double cross_z(const Qe_Vec& u, const Qe_Vec& v)
+{
+    return u.x() * v.y() - u.y() * v.x();
+}
 
 // Circle parameters come from atan2 and acos, in (-2 pi, 2 pi]: a range such as [pi, 2 pi]
 // may hold a crossing whose angle came a whole turn low or high.
-bool normalize_angle(const CCurve& c, double& u) {
+bool normalize_angle(const CCurve& c, double& u)
+{
     for (double shift : {0.0, 2 * M_PI, -2 * M_PI}) {
         double v = u + shift;
         if (c.normalize_param(v)) {
@@ -24,13 +28,18 @@ bool normalize_angle(const CCurve& c, double& u) {
     return false;
 }
 
-const CLineCurve* as_line(const CCurve* c) { return c->kind() == 0 ? dynamic_cast<const CLineCurve*>(c) : nullptr; }
-const CCircleCurve* as_circle(const CCurve* c) {
+const CLineCurve* as_line(const CCurve* c)
+{
+    return c->kind() == 0 ? dynamic_cast<const CLineCurve*>(c) : nullptr;
+}
+const CCircleCurve* as_circle(const CCurve* c)
+{
     return c->kind() == 2 ? dynamic_cast<const CCircleCurve*>(c) : nullptr;
 }
 
 // The pair solve and its acceptance: the curves meet within tol and do not run together.
-int accept_pair(const CCurve* a, const CCurve* b, double ta0, double tb0, double& ta, double& tb, double tol) {
+int accept_pair(const CCurve* a, const CCurve* b, double ta0, double tb0, double& ta, double& tb, double tol)
+{
     CCurvePairSolver solver(a, b, 0.0);
     int st = solver.solve(ta0, tb0);
     if (st != curve_status::ok) return st;
@@ -52,7 +61,8 @@ int accept_pair(const CCurve* a, const CCurve* b, double ta0, double tb0, double
 
 // The start and end points of x that lie on y.
 int add_end_contacts(const CCurve* x, const CCurve* y, bool x_is_b, CDoubleArray& list_a, CDoubleArray& list_b,
-                     double tol) {
+                     double tol)
+{
     for (double tx : {x->start_param(), x->end_param()}) {
         Qe_Pt p, found;
         double ty = 0.0, dist = 0.0;
@@ -68,16 +78,24 @@ int add_end_contacts(const CCurve* x, const CCurve* y, bool x_is_b, CDoubleArray
 
 }  // namespace
 
-int CLineCurve::kind() const { return 0; }
-int CCircleCurve::kind() const { return 2; }
+int CLineCurve::kind() const
+{
+    return 0;
+}
+int CCircleCurve::kind() const
+{
+    return 2;
+}
 
-bool CCircleCurve::circle_radius(double& r) const {
+bool CCircleCurve::circle_radius(double& r) const
+{
     const double l1 = circle_axis1().len(), l2 = circle_axis2().len();
     r = std::max(l1, l2);
     return std::fabs(l1 - l2) <= 1e-6;
 }
 
-int CCircleCurve::circle_angle(const Qe_Pt& x, double& angle) const {
+int CCircleCurve::circle_angle(const Qe_Pt& x, double& angle) const
+{
     const Qe_Vec d = x - circle_centre();
     const double c = d % circle_axis1(), s = d % circle_axis2();
     if (std::fabs(c) <= 1e-9 && std::fabs(s) <= 1e-9) return -1;
@@ -87,7 +105,8 @@ int CCircleCurve::circle_angle(const Qe_Pt& x, double& angle) const {
 
 CIntersectionProblem::~CIntersectionProblem() = default;
 
-int CIntersectionProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol) {
+int CIntersectionProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol)
+{
     CDoubleArray sa, sb;
     int st = m_a->sample_params(sa);
     if (st == curve_status::ok) st = m_b->sample_params(sb);
@@ -101,7 +120,8 @@ int CIntersectionProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list
     return curve_status::ok;
 }
 
-int CLineLineProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol) {
+int CLineLineProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol)
+{
     const CLineCurve *a = as_line(m_a), *b = as_line(m_b);
     if (!a || !b) return CIntersectionProblem::intersect_all(list_a, list_b, tol);
     const Qe_Vec da = a->line_direction(), db = b->line_direction();
@@ -116,7 +136,8 @@ int CLineLineProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, 
     return add_parameter_pair(ta, tb, m_swapped, list_a, list_b);
 }
 
-int CLineCircleProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol) {
+int CLineCircleProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol)
+{
     const CLineCurve* a = as_line(m_a);
     const CCircleCurve* b = as_circle(m_b);
     if (!a || !b) return CIntersectionProblem::intersect_all(list_a, list_b, tol);
@@ -140,7 +161,8 @@ int CLineCircleProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b
     return curve_status::ok;
 }
 
-int CCircleCircleProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol) {
+int CCircleCircleProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol)
+{
     const CCircleCurve *a = as_circle(m_a), *b = as_circle(m_b);
     double ra = 0.0, rb = 0.0;
     if (!a || !b || !a->circle_radius(ra) || !b->circle_radius(rb))
@@ -180,7 +202,8 @@ int CCircleCircleProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list
 }
 
 int make_intersection_problem(const CCurve* a, const CCurve* b, bool may_swap,
-                              std::unique_ptr<CIntersectionProblem>& out) {
+                              std::unique_ptr<CIntersectionProblem>& out)
+{
     if (!a || !b) return curve_status::bad_argument;
     bool swapped = false;
     if (b->kind() < a->kind()) {
@@ -204,7 +227,8 @@ int make_intersection_problem(const CCurve* a, const CCurve* b, bool may_swap,
     return out ? curve_status::ok : curve_status::no_memory;
 }
 
-int intersect_curves(const CCurve* a, const CCurve* b, CDoubleArray& list_a, CDoubleArray& list_b, double tol) {
+int intersect_curves(const CCurve* a, const CCurve* b, CDoubleArray& list_a, CDoubleArray& list_b, double tol)
+{
     std::unique_ptr<CIntersectionProblem> problem;
     int st = make_intersection_problem(a, b, true, problem);
     if (st != curve_status::ok) return st;
@@ -213,11 +237,13 @@ int intersect_curves(const CCurve* a, const CCurve* b, CDoubleArray& list_a, CDo
     return add_end_contacts(b, a, true, list_a, list_b, tol);
 }
 
-int refine_intersection(const CCurve* a, const CCurve* b, double ta0, double tb0, double& ta, double& tb, double tol) {
+int refine_intersection(const CCurve* a, const CCurve* b, double ta0, double tb0, double& ta, double& tb, double tol)
+{
     return accept_pair(a, b, ta0, tb0, ta, tb, std::max(tol, 1e-9));
 }
 
-int add_parameter_pair(double ta, double tb, bool swapped, CDoubleArray& list_a, CDoubleArray& list_b) {
+int add_parameter_pair(double ta, double tb, bool swapped, CDoubleArray& list_a, CDoubleArray& list_b)
+{
     if (swapped) std::swap(ta, tb);
     int i = 0;
     if (list_a.find(ta, 1e-9, i) || list_b.find(tb, 1e-9, i)) return curve_status::ok;
@@ -225,7 +251,8 @@ int add_parameter_pair(double ta, double tb, bool swapped, CDoubleArray& list_a,
     return st != curve_status::ok ? st : list_b.insert_sorted(tb, 1e-9);
 }
 
-int turn_side(const CCurve* a, const CCurve* b, double ta, double tb, int& sign) {
+int turn_side(const CCurve* a, const CCurve* b, double ta, double tb, int& sign)
+{
     Qe_Pt p;
     Qe_Vec da, db;
     int st = a->point_and_tangent(ta, p, da);
@@ -240,7 +267,8 @@ int turn_side(const CCurve* a, const CCurve* b, double ta, double tb, int& sign)
     return curve_status::ok;
 }
 
-int solve_trig(double x, double y, double a, int& count, double& u1, double& u2) {
+int solve_trig(double x, double y, double a, int& count, double& u1, double& u2)
+{
     count = 0;
     const double h = std::hypot(x, y);
     if (!(h > 1e-9)) return -1;
@@ -261,7 +289,8 @@ int solve_trig(double x, double y, double a, int& count, double& u1, double& u2)
     return curve_status::ok;
 }
 
-int CIntersectionProblem::fillet(double& r, double a, double b, double& ta, double& tb) {
+int CIntersectionProblem::fillet(double& r, double a, double b, double& ta, double& tb)
+{
     if (!(a > 1e-6 && a <= 1.0) || !(b > 1e-6 && b <= 1.0)) return -1;
     const CCurve *ca = m_swapped ? m_b : m_a, *cb = m_swapped ? m_a : m_b;
     const double ea = ca->end_param(), sb = cb->start_param();
@@ -292,7 +321,8 @@ int CIntersectionProblem::fillet(double& r, double a, double b, double& ta, doub
     return curve_status::no_result;
 }
 
-int CLineLineProblem::fillet(double& r, double a, double b, double& ta, double& tb) {
+int CLineLineProblem::fillet(double& r, double a, double b, double& ta, double& tb)
+{
     if (!(a > 1e-6 && a <= 1.0) || !(b > 1e-6 && b <= 1.0)) return -1;
     const CCurve *ca = m_swapped ? m_b : m_a, *cb = m_swapped ? m_a : m_b;
     Qe_Pt a0, a1, b0, b1;

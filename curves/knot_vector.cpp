@@ -1,30 +1,34 @@
 #include "curves/knot_vector.h"
 
 #include <cmath>
-#include <initializer_list>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 #include "curves/curve_status.h"
 
 namespace {
-bool valid_shape(int degree, int count) {
+bool valid_shape(int degree, int count)
+{
     return count >= 0 && count <= g_max_knots && degree >= 1 && degree <= g_max_degree;
 }
 }  // namespace
 
 CKnotVector::CKnotVector(int degree, int count, int& status)
-    : CDoubleArray(valid_shape(degree, count) ? count : 0, status) {
+    : CDoubleArray(valid_shape(degree, count) ? count : 0, status)
+{
     m_degree = degree;
     if (!valid_shape(degree, count)) status = curve_status::inconsistent;
 }
 
-CKnotVector::CKnotVector(const CKnotVector& other, int& status) : CDoubleArray(other, status) {
+CKnotVector::CKnotVector(const CKnotVector& other, int& status) : CDoubleArray(other, status)
+{
     m_degree = other.m_degree;
     m_length = other.m_length;
 }
 
-CKnotVector::CKnotVector(const CKnotVector& source, double a, double b, int& status) {
+CKnotVector::CKnotVector(const CKnotVector& source, double a, double b, int& status)
+{
     m_degree = source.m_degree;
     status = curve_status::bad_argument;
     if (!(b - a >= g_curve_eps) || !std::isfinite(a) || !std::isfinite(b) || source.m_count == 0) return;
@@ -39,7 +43,7 @@ CKnotVector::CKnotVector(const CKnotVector& source, double a, double b, int& sta
     }
     // The knots of source after a and before b, within 1e-9 kept off both ends so that
     // no span of the new vector is shorter than that.
-    for (int i = s; ; ++i) {
+    for (int i = s;; ++i) {
         const double k = source.knot(i);
         if (!(k < b - g_curve_eps)) break;
         if (k > a + g_curve_eps && (status = append(k)) != curve_status::ok) return;
@@ -52,7 +56,8 @@ CKnotVector::CKnotVector(const CKnotVector& source, double a, double b, int& sta
     status = curve_status::ok;
 }
 
-double CKnotVector::knot(int i) const {
+double CKnotVector::knot(int i) const
+{
     if (m_count == 0) return 0.0;
     int q = i / m_count, r = i % m_count;
     if (r < 0) {
@@ -62,7 +67,8 @@ double CKnotVector::knot(int i) const {
     return m_data[r] + q * m_length;
 }
 
-int CKnotVector::set_knot(int i, double v) {
+int CKnotVector::set_knot(int i, double v)
+{
     if (i == m_count && m_count > 0) {
         m_length = v - m_data[0];
         return curve_status::ok;
@@ -72,7 +78,8 @@ int CKnotVector::set_knot(int i, double v) {
     return curve_status::ok;
 }
 
-int CKnotVector::insert_knots(int i, double v, int k) {
+int CKnotVector::insert_knots(int i, double v, int k)
+{
     if (k < 0) return curve_status::inconsistent;
     if (k > g_max_knots - m_count) return curve_status::too_many_knots;
     int st = open_gap(i, k);
@@ -81,7 +88,8 @@ int CKnotVector::insert_knots(int i, double v, int k) {
     return curve_status::ok;
 }
 
-int CKnotVector::check() {
+int CKnotVector::check()
+{
     const int p = m_degree;
     if (p < 1 || p > g_max_degree || m_count > g_max_knots || m_count < (p < 3 ? p : 3) || m_count < 1)
         return curve_status::inconsistent;
@@ -105,9 +113,13 @@ int CKnotVector::check() {
     return curve_status::ok;
 }
 
-bool CKnotVector::clamped() const { return m_count > m_degree && m_data[m_degree] == m_data[0]; }
+bool CKnotVector::clamped() const
+{
+    return m_count > m_degree && m_data[m_degree] == m_data[0];
+}
 
-int CKnotVector::find_span(double u, int& span) const {
+int CKnotVector::find_span(double u, int& span) const
+{
     const int c = m_count;
     if (c == 0 || !std::isfinite(u)) return curve_status::singular;
     int periods = 0;
@@ -134,7 +146,8 @@ int CKnotVector::find_span(double u, int& span) const {
     return curve_status::ok;
 }
 
-void CKnotVector::basis(int s, double u, double* values, double* d1, double* d2) const {
+void CKnotVector::basis(int s, double u, double* values, double* d1, double* d2) const
+{
     const int p = m_degree;
     // ndu holds the basis functions of every degree (upper triangle) and the knot
     // differences (lower), as in the usual derivative triangle.
@@ -186,7 +199,8 @@ void CKnotVector::basis(int s, double u, double* values, double* d1, double* d2)
     }
 }
 
-int CKnotVector::reverse_knots() {
+int CKnotVector::reverse_knots()
+{
     const int c = m_count, p = m_degree;
     if (c == 0) return curve_status::ok;
     const double top = knot(p + c);
@@ -199,14 +213,16 @@ int CKnotVector::reverse_knots() {
 }
 
 namespace {
-void put_le(std::uint8_t*& out, const void* src, int n) {
+void put_le(std::uint8_t*& out, const void* src, int n)
+{
     // The machine is little-endian (x86_64); the bytes go out as they are held.
     std::memcpy(out, src, static_cast<size_t>(n));
     out += n;
 }
 }  // namespace
 
-void CKnotVector::write_flat(std::uint8_t* out) const {
+void CKnotVector::write_flat(std::uint8_t* out) const
+{
     std::int32_t c = m_count, p = m_degree;
     put_le(out, &c, 4);
     put_le(out, &p, 4);

@@ -9,7 +9,10 @@
 CSpanSampleSink::~CSpanSampleSink() = default;
 
 CNURBS::CNURBS(CKnotVector* knots, CPointArray* points, CDoubleArray* weights, int& status)
-    : m_knots(knots), m_points(points), m_weights(weights) {
+    : m_knots(knots),
+      m_points(points),
+      m_weights(weights)
+{
     status = curve_status::inconsistent;
     if (!m_knots || !m_points || m_knots->count() != m_points->count()) return;
     if ((status = m_knots->check()) != curve_status::ok) return;
@@ -43,15 +46,20 @@ CNURBS::CNURBS(CKnotVector* knots, CPointArray* points, CDoubleArray* weights, i
 
 CNURBS::~CNURBS() = default;
 
-double CNURBS::weight(int i) const { return m_weights ? (*m_weights)[((i % m_weights->count()) + m_weights->count()) % m_weights->count()] : 1.0; }
+double CNURBS::weight(int i) const
+{
+    return m_weights ? (*m_weights)[((i % m_weights->count()) + m_weights->count()) % m_weights->count()] : 1.0;
+}
 
-Qe_Pt CNURBS::control_point(int i) const {
+Qe_Pt CNURBS::control_point(int i) const
+{
     const Qe_Pt& p = (*m_points)[i];
     const double w = weight(i);
     return Qe_Pt(p.x() / w, p.y() / w, p.z() / w);
 }
 
-CCurve* CNURBS::clone() const {
+CCurve* CNURBS::clone() const
+{
     int st = curve_status::ok;
     std::unique_ptr<CNURBS> copy(new (std::nothrow) CNURBS());
     if (!copy) return nullptr;
@@ -74,7 +82,8 @@ CCurve* CNURBS::clone() const {
     return copy.release();
 }
 
-int CNURBS::evaluate(double t, int order, Qe_Vec* out) const {
+int CNURBS::evaluate(double t, int order, Qe_Vec* out) const
+{
     if (order < 0 || order > 2) return -1;
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     int s = 0;
@@ -106,9 +115,13 @@ int CNURBS::evaluate(double t, int order, Qe_Vec* out) const {
     return curve_status::ok;
 }
 
-int CNURBS::derivatives(double t, int order, Qe_Vec* out) const { return evaluate(t, order, out); }
+int CNURBS::derivatives(double t, int order, Qe_Vec* out) const
+{
+    return evaluate(t, order, out);
+}
 
-int CNURBS::point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const {
+int CNURBS::point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const
+{
     Qe_Vec v[2];
     int st = evaluate(t, 1, v);
     if (st != curve_status::ok) return st;
@@ -117,18 +130,29 @@ int CNURBS::point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const {
     return st;
 }
 
-int CNURBS::point(double t, Qe_Pt& p) const {
+int CNURBS::point(double t, Qe_Pt& p) const
+{
     Qe_Vec v;
     int st = evaluate(t, 0, &v);
     if (st == curve_status::ok) p = Qe_Pt(v.x(), v.y(), v.z());
     return st;
 }
 
-int CNURBS::kind() const { return 4; }
-int CNURBS::size_estimate() const { return 12 * degree() * degree() * control_count(); }
-bool CNURBS::transforms_exactly() const { return true; }
+int CNURBS::kind() const
+{
+    return 4;
+}
+int CNURBS::size_estimate() const
+{
+    return 12 * degree() * degree() * control_count();
+}
+bool CNURBS::transforms_exactly() const
+{
+    return true;
+}
 
-void CNURBS::deboor(int s, double u, double out[4]) const {
+void CNURBS::deboor(int s, double u, double out[4]) const
+{
     const int p = degree();
     double d[g_max_degree + 1][4];
     for (int j = 0; j <= p; ++j) {
@@ -149,7 +173,8 @@ void CNURBS::deboor(int s, double u, double out[4]) const {
     for (int c = 0; c < 4; ++c) out[c] = d[p][c];
 }
 
-int CNURBS::homogeneous_point(double t, Qe_Pt& p, double& w) const {
+int CNURBS::homogeneous_point(double t, Qe_Pt& p, double& w) const
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     int s = 0;
     int st = m_knots->find_span(t, s);
@@ -161,7 +186,8 @@ int CNURBS::homogeneous_point(double t, Qe_Pt& p, double& w) const {
     return curve_status::ok;
 }
 
-int CNURBS::set_end_control_point(int which, const Qe_Pt& p) {
+int CNURBS::set_end_control_point(int which, const Qe_Pt& p)
+{
     if (control_count() == 0) return curve_status::bad_argument;
     const int i = which == -1 ? 0 : control_count() - 1;
     const double w = weight(i);
@@ -169,31 +195,36 @@ int CNURBS::set_end_control_point(int which, const Qe_Pt& p) {
     return curve_status::ok;
 }
 
-int CNURBS::set_range(double a, double b) {
+int CNURBS::set_range(double a, double b)
+{
     if (!(b - 1e-6 > a)) return -1;
     m_start = a;
     m_end = b;
     return curve_status::ok;
 }
 
-int CNURBS::set_start(double a) {
+int CNURBS::set_start(double a)
+{
     if (!(a <= m_end)) return -1;
     m_start = a;
     return curve_status::ok;
 }
 
-int CNURBS::set_end(double b) {
+int CNURBS::set_end(double b)
+{
     if (!(b >= m_start)) return -1;
     m_end = b;
     return curve_status::ok;
 }
 
-int CNURBS::translate(const Qe_Vec& v) {
+int CNURBS::translate(const Qe_Vec& v)
+{
     for (int i = 0; i < control_count(); ++i) (*m_points)[i] += v * weight(i);
     return curve_status::ok;
 }
 
-int CNURBS::sample_spans(CSpanSampleSink& sink) const {
+int CNURBS::sample_spans(CSpanSampleSink& sink) const
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     int s = 0;
     int st = m_knots->find_span(m_start, s);
@@ -212,7 +243,8 @@ int CNURBS::sample_spans(CSpanSampleSink& sink) const {
     return curve_status::ok;
 }
 
-void CNURBS::swap_contents(CNURBS& other) {
+void CNURBS::swap_contents(CNURBS& other)
+{
     std::swap(m_knots, other.m_knots);
     std::swap(m_points, other.m_points);
     std::swap(m_weights, other.m_weights);
@@ -221,7 +253,8 @@ void CNURBS::swap_contents(CNURBS& other) {
     std::swap(m_period, other.m_period);
 }
 
-void CNURBS::reset() {
+void CNURBS::reset()
+{
     m_knots.reset();
     m_points.reset();
     m_weights.reset();

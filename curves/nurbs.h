@@ -121,7 +121,8 @@ private:
 };
 
 template <class Emit>
-int CNURBS::forward_points(int s, double t0, double step, int n, int first, Emit&& emit) const {
+int CNURBS::forward_points(int s, double t0, double step, int n, int first, Emit&& emit) const
+{
     const int p = degree();
     double d[10][4];  // forward differences of orders 0 .. p (p <= 9)
     const int direct = n < p ? n : p;

@@ -16,14 +16,16 @@
 
 namespace {
 
-int cyclic(int i, int n) {
+int cyclic(int i, int n)
+{
     const int r = i % n;
     return r < 0 ? r + n : r;
 }
 
 }  // namespace
 
-int CNURBS::greville_interpolate(const CCurve& source, int a, int m) {
+int CNURBS::greville_interpolate(const CCurve& source, int a, int m)
+{
     const int n = control_count(), p = degree();
     if (!m_knots || n == 0 || m <= 0 || m > n) return curve_status::bad_argument;
     const bool rational = m_weights != nullptr;
@@ -96,7 +98,8 @@ int CNURBS::greville_interpolate(const CCurve& source, int a, int m) {
     return curve_status::ok;
 }
 
-int CNURBS::insert_knot(double& t, int k, int& index, int& count) {
+int CNURBS::insert_knot(double& t, int k, int& index, int& count)
+{
     count = 0;
     if (!m_knots || control_count() == 0 || !std::isfinite(t)) return curve_status::bad_argument;
     const int p = degree(), c = control_count();
@@ -159,7 +162,8 @@ int blank_curve(std::unique_ptr<CKnotVector> kv, bool rational, std::unique_ptr<
 
 }  // namespace
 
-int CNURBS::trim(double a, double b, std::unique_ptr<CCurve>& curve) {
+int CNURBS::trim(double a, double b, std::unique_ptr<CCurve>& curve)
+{
     if (curve.get() != this || !m_knots || control_count() == 0) return curve_status::bad_argument;
     if (!(b - a >= 1e-9) || !std::isfinite(a) || !std::isfinite(b)) return curve_status::bad_argument;
     const double k0 = m_knots->start(), ke = m_knots->end();
@@ -183,7 +187,8 @@ int CNURBS::trim(double a, double b, std::unique_ptr<CCurve>& curve) {
     return curve_status::ok;
 }
 
-int CNURBS::reverse() {
+int CNURBS::reverse()
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     const int c = control_count(), p = degree();
     const double big_k = m_knots->knot(c + p), s0 = m_start, e0 = m_end;
@@ -196,7 +201,8 @@ int CNURBS::reverse() {
     return curve_status::ok;
 }
 
-int CNURBS::next_corner(double t, double& out) const {
+int CNURBS::next_corner(double t, double& out) const
+{
     out = m_end;
     if (!m_knots || control_count() == 0 || !std::isfinite(t)) return curve_status::no_result;
     const int p = degree();
@@ -222,7 +228,8 @@ int CNURBS::next_corner(double t, double& out) const {
     return curve_status::no_result;
 }
 
-int CNURBS::split(int& count, CCurve*& out) {
+int CNURBS::split(int& count, CCurve*& out)
+{
     ++count;
     out = this;
     double t = 0.0;
@@ -236,7 +243,8 @@ int CNURBS::split(int& count, CCurve*& out) {
     return curve_status::ok;
 }
 
-int CNURBS::transform_in_place(const CPointMap& map) {
+int CNURBS::transform_in_place(const CPointMap& map)
+{
     for (int i = 0; i < control_count(); ++i) {
         const double w = weight(i);
         const Qe_Pt q = map.map_point(control_point(i));
@@ -251,19 +259,23 @@ namespace {
 // coordinate turns, Newton steps find the extreme between the points.
 class BoxHook : public CPointHook {
 public:
-    BoxHook(const CNURBS& curve, const CPointMap* map, CCurveBox& box) : m_curve(curve), m_map(map), m_box(box) {
+    BoxHook(const CNURBS& curve, const CPointMap* map, CCurveBox& box) : m_curve(curve), m_map(map), m_box(box)
+    {
         // x of M P is extreme where (M^T e) . P' = 0: the directions are turned by the
         // transpose of the linear part. A map without one gets no refinement.
         m_refine = !map || map->is_affine();
         for (int axis = 0; axis < 2 && map && m_refine; ++axis) {
             Qe_Vec col[3];
             for (int j = 0; j < 3; ++j)
-                if (map->map_vector(Qe_Vec(j == 0 ? 1.0 : 0.0, j == 1 ? 1.0 : 0.0, j == 2 ? 1.0 : 0.0), col[j]) != curve_status::ok) m_refine = false;
+                if (map->map_vector(Qe_Vec(j == 0 ? 1.0 : 0.0, j == 1 ? 1.0 : 0.0, j == 2 ? 1.0 : 0.0), col[j]) !=
+                    curve_status::ok)
+                    m_refine = false;
             m_dir[axis] = Qe_Vec(col[0].component(axis), col[1].component(axis), col[2].component(axis));
         }
     }
 
-    int take(const Qe_Pt& p, double t) override {
+    int take(const Qe_Pt& p, double t) override
+    {
         m_box.add(p);
         if (m_count > 0) {
             for (int axis = 0; axis < 2; ++axis) {
@@ -283,7 +295,8 @@ public:
 
     // An extreme between the last two points, or (closed curve) across the seam, shows no
     // turn in the walk: the ends are refined as well.
-    void finish() {
+    void finish()
+    {
         if (m_count == 0) return;
         for (int axis = 0; axis < 2; ++axis) {
             refine(axis, m_first_t);
@@ -292,7 +305,8 @@ public:
     }
 
 private:
-    void refine(int axis, double t) {
+    void refine(int axis, double t)
+    {
         if (!m_refine || !(m_dir[axis].len() > g_curve_eps)) return;
         const CDirectionExtremeFunction f(&m_curve, m_dir[axis]);
         double u = t;
@@ -316,7 +330,8 @@ private:
 
 }  // namespace
 
-int CNURBS::bounding_box(bool tight, CCurveBox& box, const CPointMap* map) const {
+int CNURBS::bounding_box(bool tight, CCurveBox& box, const CPointMap* map) const
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     CCurveBox hull;
     for (int i = 0; i < control_count(); ++i) {
@@ -340,7 +355,8 @@ int CNURBS::bounding_box(bool tight, CCurveBox& box, const CPointMap* map) const
     return curve_status::ok;
 }
 
-int CNURBS::sample_params(CDoubleArray& out, const double* start, const double* end) const {
+int CNURBS::sample_params(CDoubleArray& out, const double* start, const double* end) const
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     const double a = start ? *start : m_start, b = end ? *end : m_end;
     const int p = degree();
@@ -366,7 +382,8 @@ int CNURBS::sample_params(CDoubleArray& out, const double* start, const double* 
     return curve_status::ok;
 }
 
-int CNURBS::break_params(int c, std::unique_ptr<CDoubleArray>& out) const {
+int CNURBS::break_params(int c, std::unique_ptr<CDoubleArray>& out) const
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     std::unique_ptr<CDoubleArray> list(new (std::nothrow) CDoubleArray());
     if (!list) return curve_status::no_memory;
@@ -397,12 +414,14 @@ int CNURBS::break_params(int c, std::unique_ptr<CDoubleArray>& out) const {
     return curve_status::ok;
 }
 
-int CNURBS::flat_size() const {
+int CNURBS::flat_size() const
+{
     if (!m_knots || !m_points) return 0;
     return 28 + m_knots->flat_size() + 4 + 24 * control_count();
 }
 
-int CNURBS::write_flat(std::uint8_t*& cursor) const {
+int CNURBS::write_flat(std::uint8_t*& cursor) const
+{
     if (!m_knots || !m_points || !cursor) return curve_status::bad_argument;
     auto put = [&](const void* v, size_t n) {
         // Little-endian machine: the bytes go out as they are held.
@@ -425,19 +444,27 @@ int CNURBS::write_flat(std::uint8_t*& cursor) const {
     return curve_status::ok;
 }
 
-int CNURBS::to_nurbs(double, std::unique_ptr<CNURBS>& out) const {
+int CNURBS::to_nurbs(double, std::unique_ptr<CNURBS>& out) const
+{
     std::unique_ptr<CNURBS> copy(static_cast<CNURBS*>(clone()));
     if (!copy) return curve_status::no_memory;
     out = std::move(copy);
     return curve_status::ok;
 }
 
-int CNURBS::accept(CCurveVisitor& v) { return v.visit_nurbs(*this); }
-int CNURBS::accept_nurbs(CCurveVisitor& v) { return v.visit_nurbs_data(*this); }
+int CNURBS::accept(CCurveVisitor& v)
+{
+    return v.visit_nurbs(*this);
+}
+int CNURBS::accept_nurbs(CCurveVisitor& v)
+{
+    return v.visit_nurbs_data(*this);
+}
 
 namespace {
 
-int blank_curve(std::unique_ptr<CKnotVector> kv, bool rational, std::unique_ptr<CNURBS>& out) {
+int blank_curve(std::unique_ptr<CKnotVector> kv, bool rational, std::unique_ptr<CNURBS>& out)
+{
     const int n = kv->count();
     std::unique_ptr<CPointArray> pts(new (std::nothrow) CPointArray());
     if (!pts) return curve_status::no_memory;

@@ -13,7 +13,6 @@
 #include "curves/intersection.h"
 #include "curves/nurbs.h"
 
-
 namespace {
 
 struct Sample {
@@ -24,7 +23,8 @@ struct Sample {
 // Every crossing of the curve with the line kind: the spans sampled, sign changes of the
 // signed distance judged between the nearest samples off the line (a sample on the line
 // is no sign of its own), across the seam of a closed curve too, each refined.
-int crossings(const CNURBS& c, const CCurve& line, std::vector<double>& line_params) {
+int crossings(const CNURBS& c, const CCurve& line, std::vector<double>& line_params)
+{
     const CLineCurve* l = line.kind() == 0 ? dynamic_cast<const CLineCurve*>(&line) : nullptr;
     if (!l) return curve_status::bad_argument;
     const Qe_Vec dir = l->line_direction();
@@ -36,7 +36,8 @@ int crossings(const CNURBS& c, const CCurve& line, std::vector<double>& line_par
         std::vector<Sample> s;
         Qe_Vec n;
         double c0;
-        int take(const Qe_Pt& h, double w, double t) override {
+        int take(const Qe_Pt& h, double w, double t) override
+        {
             if (!(w >= g_curve_eps)) return curve_status::zero_weight;
             const Qe_Pt x(h.x() / w, h.y() / w, h.z() / w);
             if (!s.empty() && s.back().t == t) return curve_status::ok;  // a span's start repeats its predecessor's end
@@ -50,7 +51,8 @@ int crossings(const CNURBS& c, const CCurve& line, std::vector<double>& line_par
     if (st != curve_status::ok) return st;
     std::vector<Sample>& s = sink.s;
     // Only the curve's own range counts.
-    s.erase(std::remove_if(s.begin(), s.end(), [&](const Sample& x) { return x.t < c.start_param() || x.t > c.end_param(); }),
+    s.erase(std::remove_if(s.begin(), s.end(),
+                           [&](const Sample& x) { return x.t < c.start_param() || x.t > c.end_param(); }),
             s.end());
     if (s.empty()) return curve_status::ok;
     const bool closed = c.is_closed();
@@ -104,7 +106,8 @@ int crossings(const CNURBS& c, const CCurve& line, std::vector<double>& line_par
 
 }  // namespace
 
-int CNURBS::line_crossings(const CCurve& line, bool keep_zero, double* extremes[4]) const {
+int CNURBS::line_crossings(const CCurve& line, bool keep_zero, double* extremes[4]) const
+{
     std::vector<double> found;
     int st = crossings(*this, line, found);
     if (st != curve_status::ok) return st;
@@ -112,7 +115,8 @@ int CNURBS::line_crossings(const CCurve& line, bool keep_zero, double* extremes[
     return curve_status::ok;
 }
 
-int CNURBS::count_ray_crossings(const CCurve& line, int& count) const {
+int CNURBS::count_ray_crossings(const CCurve& line, int& count) const
+{
     std::vector<double> found;
     int st = crossings(*this, line, found);
     if (st != curve_status::ok) return st;
@@ -123,7 +127,8 @@ int CNURBS::count_ray_crossings(const CCurve& line, int& count) const {
     return curve_status::ok;
 }
 
-int CNURBS::bound_test(double bound) const {
+int CNURBS::bound_test(double bound) const
+{
     if (!(std::fabs(bound) > 1e-9)) return curve_status::ok;
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     const double limit = 1.0 / std::fabs(bound);
@@ -155,7 +160,8 @@ public:
     ContainsHook(const CNURBS& c, const Qe_Pt& q, double tol) : m_c(c), m_q(q), m_tol(tol) {}
     static constexpr int found = 1;  // stops the walk: q lies on the curve
 
-    int take(const Qe_Pt& x, double t) override {
+    int take(const Qe_Pt& x, double t) override
+    {
         if ((x - m_q).len_sq() <= m_tol * m_tol) return found;
         if (m_any) {
             const Qe_Vec c = x - m_y;
@@ -188,13 +194,15 @@ private:
 
 }  // namespace
 
-bool CNURBS::contains_point(const Qe_Pt& q, double tol) const {
+bool CNURBS::contains_point(const Qe_Pt& q, double tol) const
+{
     ContainsHook hook(*this, q, tol);
     CPointCollector walk(&hook);
     return tessellate(tol, nullptr, walk) == ContainsHook::found;
 }
 
-int CNURBS::self_intersections(CDoubleArray& out, double tol) const {
+int CNURBS::self_intersections(CDoubleArray& out, double tol) const
+{
     if (!m_knots || control_count() == 0) return curve_status::bad_argument;
     const int p = degree();
     struct Span {
@@ -250,7 +258,8 @@ int CNURBS::self_intersections(CDoubleArray& out, double tol) const {
             if (projector.solve(starts[i]) != curve_status::ok) continue;
             const double u = projector.t();
             if (!(projector.last_distance_sq() < tol * tol) || !(std::fabs(u - te) * de.len() > tol)) continue;
-            if ((st = out.insert_sorted(te, 1e-6)) != curve_status::ok || (st = out.insert_sorted(u, 1e-6)) != curve_status::ok)
+            if ((st = out.insert_sorted(te, 1e-6)) != curve_status::ok ||
+                (st = out.insert_sorted(u, 1e-6)) != curve_status::ok)
                 return st;
             break;
         }

@@ -6,7 +6,12 @@
 #include "curves/curve_status.h"
 
 COffsetCurve::COffsetCurve(const CCurve* base, double d, const Qe_Vec& axis, int& status)
-    : m_base(base), m_d(d), m_axis(0.0, 0.0, 1.0), m_start(0.0), m_end(0.0) {
+    : m_base(base),
+      m_d(d),
+      m_axis(0.0, 0.0, 1.0),
+      m_start(0.0),
+      m_end(0.0)
+{
     if (!base || !std::isfinite(d)) {
         status = curve_status::bad_argument;
         return;
@@ -23,13 +28,30 @@ COffsetCurve::COffsetCurve(const CCurve* base, double d, const Qe_Vec& axis, int
 }
 
 COffsetCurve::COffsetCurve(const COffsetCurve& o)
-    : CCurve(), m_base(o.m_base), m_d(o.m_d), m_axis(o.m_axis), m_start(o.m_start), m_end(o.m_end) {}
+    : CCurve(),
+      m_base(o.m_base),
+      m_d(o.m_d),
+      m_axis(o.m_axis),
+      m_start(o.m_start),
+      m_end(o.m_end)
+{
+}
 
-CCurve* COffsetCurve::clone() const { return new (std::nothrow) COffsetCurve(*this); }
-double COffsetCurve::period() const { return m_base ? m_base->period() : 0.0; }
-int COffsetCurve::curve_flag() const { return m_base ? m_base->curve_flag() : 0; }
+CCurve* COffsetCurve::clone() const
+{
+    return new (std::nothrow) COffsetCurve(*this);
+}
+double COffsetCurve::period() const
+{
+    return m_base ? m_base->period() : 0.0;
+}
+int COffsetCurve::curve_flag() const
+{
+    return m_base ? m_base->curve_flag() : 0;
+}
 
-int COffsetCurve::point(double t, Qe_Pt& p) const {
+int COffsetCurve::point(double t, Qe_Pt& p) const
+{
     if (!m_base) return curve_status::bad_argument;
     Qe_Pt b;
     Qe_Vec d;
@@ -42,7 +64,8 @@ int COffsetCurve::point(double t, Qe_Pt& p) const {
     return curve_status::ok;
 }
 
-int COffsetCurve::point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const {
+int COffsetCurve::point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const
+{
     if (!m_base) return curve_status::bad_argument;
     Qe_Vec v[3];
     int st = m_base->derivatives(t, 2, v);
@@ -57,7 +80,8 @@ int COffsetCurve::point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const {
     return curve_status::ok;
 }
 
-int COffsetCurve::local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, double* speed, const Qe_Vec*) const {
+int COffsetCurve::local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, double* speed, const Qe_Vec*) const
+{
     if (!m_base) return curve_status::bad_argument;
     Qe_Pt bp;
     Qe_Vec bt;
@@ -85,26 +109,30 @@ int COffsetCurve::local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, do
     return curve_status::ok;
 }
 
-int COffsetCurve::sample_params(CDoubleArray& out, const double* start, const double* end) const {
+int COffsetCurve::sample_params(CDoubleArray& out, const double* start, const double* end) const
+{
     if (!m_base) return curve_status::bad_argument;
     const double a = start ? *start : m_start, b = end ? *end : m_end;
     return m_base->sample_params(out, &a, &b);
 }
 
-int COffsetCurve::set_range(double a, double b) {
+int COffsetCurve::set_range(double a, double b)
+{
     if (!(a <= b)) return curve_status::bad_argument;
     m_start = a;
     m_end = b;
     return curve_status::ok;
 }
 
-int COffsetCurve::set_start(double a) {
+int COffsetCurve::set_start(double a)
+{
     if (!(a < m_end)) return curve_status::bad_argument;
     m_start = a;
     return curve_status::ok;
 }
 
-int COffsetCurve::set_end(double b) {
+int COffsetCurve::set_end(double b)
+{
     if (!(b > m_start)) return curve_status::bad_argument;
     m_end = b;
     return curve_status::ok;

@@ -6,15 +6,23 @@
 #include "curves/curve_status.h"
 
 CPointMap::~CPointMap() = default;
-bool CPointMap::is_affine() const { return false; }
-int CPointMap::map_vector(const Qe_Vec&, Qe_Vec&) const { return -1; }
+bool CPointMap::is_affine() const
+{
+    return false;
+}
+int CPointMap::map_vector(const Qe_Vec&, Qe_Vec&) const
+{
+    return -1;
+}
 
-int CPointMap::map_points_in_place(CPointArray& points) const {
+int CPointMap::map_points_in_place(CPointArray& points) const
+{
     for (int i = 0; i < points.count(); ++i) points[i] = map_point(points[i]);
     return curve_status::ok;
 }
 
-int CPointMap::map_points(const CPointArray& source, CPointArray& target) const {
+int CPointMap::map_points(const CPointArray& source, CPointArray& target) const
+{
     if (target.count() < source.count()) return curve_status::bad_argument;
     for (int i = 0; i < source.count(); ++i) target[i] = map_point(source[i]);
     return curve_status::ok;
@@ -22,34 +30,41 @@ int CPointMap::map_points(const CPointArray& source, CPointArray& target) const 
 
 CAffineMap::CAffineMap() : m_m{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}} {}
 
-CAffineMap::CAffineMap(const double m[3][3], const Qe_Vec& tr) : m_tr(tr) {
+CAffineMap::CAffineMap(const double m[3][3], const Qe_Vec& tr) : m_tr(tr)
+{
     for (int r = 0; r < 3; ++r)
         for (int c = 0; c < 3; ++c) m_m[r][c] = m[r][c];
 }
 
-bool CAffineMap::is_affine() const { return true; }
+bool CAffineMap::is_affine() const
+{
+    return true;
+}
 
-Qe_Pt CAffineMap::map_point(const Qe_Pt& p) const {
+Qe_Pt CAffineMap::map_point(const Qe_Pt& p) const
+{
     double out[3];
-    for (int r = 0; r < 3; ++r)
-        out[r] = m_m[r][0] * p.x() + m_m[r][1] * p.y() + m_m[r][2] * p.z() + m_tr.component(r);
+    for (int r = 0; r < 3; ++r) out[r] = m_m[r][0] * p.x() + m_m[r][1] * p.y() + m_m[r][2] * p.z() + m_tr.component(r);
     return Qe_Pt(out[0], out[1], out[2]);
 }
 
-int CAffineMap::map_vector(const Qe_Vec& v, Qe_Vec& out) const {
+int CAffineMap::map_vector(const Qe_Vec& v, Qe_Vec& out) const
+{
     double o[3];
     for (int r = 0; r < 3; ++r) o[r] = m_m[r][0] * v.x() + m_m[r][1] * v.y() + m_m[r][2] * v.z();
     out = Qe_Vec(o[0], o[1], o[2]);
     return curve_status::ok;
 }
 
-Qe_Vec CAffineMap::transpose_vector(const Qe_Vec& v) const {
+Qe_Vec CAffineMap::transpose_vector(const Qe_Vec& v) const
+{
     double o[3];
     for (int c = 0; c < 3; ++c) o[c] = m_m[0][c] * v.x() + m_m[1][c] * v.y() + m_m[2][c] * v.z();
     return Qe_Vec(o[0], o[1], o[2]);
 }
 
-int CAffineMap::invert_from(const CAffineMap& other) {
+int CAffineMap::invert_from(const CAffineMap& other)
+{
     const double(*a)[3] = other.m_m;
     double cof[3][3];
     for (int r = 0; r < 3; ++r)

@@ -12,13 +12,15 @@ namespace {
 
 constexpr double g_third = 0.333333333333333;
 
-bool tangent_given(const double* t) {
+bool tangent_given(const double* t)
+{
     return t && std::sqrt(t[0] * t[0] + t[1] * t[1] + t[2] * t[2]) > g_curve_eps;
 }
 
 // The closed periodic cubic through the accepted points (the last one, which closes the
 // figure, dropped): its first derivative at the start is the common end tangent.
-int closed_tangent(const CKnotVector& knots, const CPointArray& points, Qe_Vec& tangent) {
+int closed_tangent(const CKnotVector& knots, const CPointArray& points, Qe_Vec& tangent)
+{
     const int m = points.count();
     if (m - 1 < 3) return curve_status::inconsistent;  // a periodic cubic needs 3 spans
     int st = curve_status::ok;
@@ -52,7 +54,8 @@ int closed_tangent(const CKnotVector& knots, const CPointArray& points, Qe_Vec& 
 }  // namespace
 
 long GetFittingSpline(int point_count, double (*points)[3], double fit_tol, double* const start_tangent,
-                      double* const end_tangent, int tangent_flag, CNURBS*& curve) {
+                      double* const end_tangent, int tangent_flag, CNURBS*& curve)
+{
     curve = nullptr;
     if (point_count < 1 || !points) return curve_status::bad_argument;
     const double tol = fit_tol >= g_curve_eps ? fit_tol : g_curve_eps;

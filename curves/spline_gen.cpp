@@ -13,13 +13,18 @@
 constinit Generate_Spline g_computer_spline;
 
 Generate_Spline::Generate_Spline(int degree, int point_count, double fit_tol, double* const start_tangent,
-                                 double* const end_tangent, int tangent_flag, double tess_tol) {
+                                 double* const end_tangent, int tangent_flag, double tess_tol)
+{
     store(degree, point_count, fit_tol, start_tangent, end_tangent, tangent_flag, tess_tol);
 }
 
-Generate_Spline::Generate_Spline(const Generate_Spline& other) { copy_from(other); }
+Generate_Spline::Generate_Spline(const Generate_Spline& other)
+{
+    copy_from(other);
+}
 
-Generate_Spline& Generate_Spline::operator=(const Generate_Spline& other) {
+Generate_Spline& Generate_Spline::operator=(const Generate_Spline& other)
+{
     if (this != &other) {
         release();
         copy_from(other);
@@ -27,9 +32,13 @@ Generate_Spline& Generate_Spline::operator=(const Generate_Spline& other) {
     return *this;
 }
 
-Generate_Spline::~Generate_Spline() { release(); }
+Generate_Spline::~Generate_Spline()
+{
+    release();
+}
 
-void Generate_Spline::release() {
+void Generate_Spline::release()
+{
     delete[] m_points;
     m_points = nullptr;
     m_point_count = 0;
@@ -43,7 +52,8 @@ void Generate_Spline::release() {
 }
 
 void Generate_Spline::store(int degree, int point_count, double fit_tol, double* const start_tangent,
-                            double* const end_tangent, int tangent_flag, double tess_tol) {
+                            double* const end_tangent, int tangent_flag, double tess_tol)
+{
     m_degree = degree;
     m_fit_tol = fit_tol;
     for (int i = 0; i < 3; ++i) {
@@ -66,14 +76,16 @@ void Generate_Spline::store(int degree, int point_count, double fit_tol, double*
 }
 
 void Generate_Spline::init(int degree, int point_count, double fit_tol, double* const start_tangent,
-                           double* const end_tangent, int tangent_flag, double tess_tol) {
+                           double* const end_tangent, int tangent_flag, double tess_tol)
+{
     release();
     store(degree, point_count, fit_tol, start_tangent, end_tangent, tangent_flag, tess_tol);
 }
 
 namespace {
 template <class T>
-T* duplicate(const T* src, int count, size_t each, int& out_count) {
+T* duplicate(const T* src, int count, size_t each, int& out_count)
+{
     out_count = 0;
     if (!src || count <= 0) return nullptr;
     T* block = static_cast<T*>(std::malloc(each * static_cast<size_t>(count)));
@@ -85,7 +97,8 @@ T* duplicate(const T* src, int count, size_t each, int& out_count) {
 }
 }  // namespace
 
-void Generate_Spline::copy_from(const Generate_Spline& o) {
+void Generate_Spline::copy_from(const Generate_Spline& o)
+{
     store(o.m_degree, 0, o.m_fit_tol, const_cast<double*>(o.m_start_tangent), const_cast<double*>(o.m_end_tangent),
           o.m_tangent_flag, o.m_tess_tol);
     if (o.m_points && o.m_point_count > 0) {
@@ -102,7 +115,8 @@ void Generate_Spline::copy_from(const Generate_Spline& o) {
     m_knot_count = knots;
 }
 
-void Generate_Spline::generate() {
+void Generate_Spline::generate()
+{
     if (m_point_count == 0 || !m_points) return;
     gr_splinegen2(m_degree, m_point_count, reinterpret_cast<double(*)[3]>(m_points), m_fit_tol, m_start_tangent,
                   m_end_tangent, m_tangent_flag, m_tess_tol, &m_poly_count, &m_poly_points, &m_ctrl_count,
@@ -110,7 +124,8 @@ void Generate_Spline::generate() {
 }
 
 int gr_splinegen1(int degree, int, int knot_count, double* knots, double, int ctrl_count, double (*ctrl)[3],
-                  double* weights, double, double tess_tol, int* out_count, double (**out_points)[3]) {
+                  double* weights, double, double tess_tol, int* out_count, double (**out_points)[3])
+{
     if (!(ctrl_count < knot_count) || degree < 1 || degree > g_max_degree || !knots || !ctrl || !weights)
         return map_curve_status(curve_status::bad_argument);
     int st = curve_status::ok;
@@ -148,10 +163,11 @@ int gr_splinegen1(int degree, int, int knot_count, double* knots, double, int ct
 int gr_splinegen2(int, int point_count, double (*points)[3], double fit_tol, double* const start_tangent,
                   double* const end_tangent, int tangent_flag, double tess_tol, int* out_poly_count,
                   double (**out_poly)[3], int* out_ctrl_count, double (**out_ctrl)[3], int* out_knot_count,
-                  double** out_knots) {
+                  double** out_knots)
+{
     CNURBS* raw = nullptr;
-    int st = static_cast<int>(
-        GetFittingSpline(point_count, points, fit_tol, start_tangent, end_tangent, tangent_flag, raw));
+    int st =
+        static_cast<int>(GetFittingSpline(point_count, points, fit_tol, start_tangent, end_tangent, tangent_flag, raw));
     std::unique_ptr<CNURBS> curve(raw);
     int result = map_curve_status(st);
     if (st == curve_status::ok) {
@@ -176,7 +192,8 @@ int gr_splinegen2(int, int point_count, double (*points)[3], double fit_tol, dou
             }
         }
         result = map_curve_status(st);
-        if (st == curve_status::ok && out_poly) result = tessellate_curve(curve.get(), tess_tol, out_poly_count, out_poly);
+        if (st == curve_status::ok && out_poly)
+            result = tessellate_curve(curve.get(), tess_tol, out_poly_count, out_poly);
     }
     if (result != 0) {
         // A failed fit leaves no polyline either, whatever the caller's arrays held.

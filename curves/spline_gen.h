@@ -12,8 +12,8 @@ public:
     constexpr Generate_Spline() = default;
     // The tangent pointers point to three doubles each (null counts as no tangent).
     // m_points gets room for point_count points, which the caller fills.
-    Generate_Spline(int degree, int point_count, double fit_tol, double* const start_tangent,
-                    double* const end_tangent, int tangent_flag, double tess_tol);
+    Generate_Spline(int degree, int point_count, double fit_tol, double* const start_tangent, double* const end_tangent,
+                    int tangent_flag, double tess_tol);
     // A copy owns copies of the arrays, so no array is ever released twice; when one cannot
     // be had the copy holds none of that kind (count 0).
     Generate_Spline(const Generate_Spline& other);
@@ -54,15 +54,14 @@ extern FENDRAL_API Generate_Spline g_computer_spline;
 // The rational B-spline of the given degree on knots[0 .. ctrl_count] (one period and its
 // end), control points and weights, tessellated with tess_tol into *out_count and
 // *out_points when out_points is not null. The 2nd, 5th and 9th arguments are not used.
-FENDRAL_API int gr_splinegen1(int degree, int, int knot_count, double* knots, double, int ctrl_count,
-                              double (*ctrl)[3], double* weights, double, double tess_tol, int* out_count,
-                              double (**out_points)[3]);
+FENDRAL_API int gr_splinegen1(int degree, int, int knot_count, double* knots, double, int ctrl_count, double (*ctrl)[3],
+                              double* weights, double, double tess_tol, int* out_count, double (**out_points)[3]);
 
 // The cubic fit through the points (degree is not used) as control points, knots
 // (control-point count + 4) and a tessellated polyline; each output is written when its
 // pointer is not null. On failure the arrays are freed and null and the counts 0, so the
 // array pointers must be null or hold blocks that may be freed on entry.
 FENDRAL_API int gr_splinegen2(int degree, int point_count, double (*points)[3], double fit_tol,
-                              double* const start_tangent, double* const end_tangent, int tangent_flag,
-                              double tess_tol, int* out_poly_count, double (**out_poly)[3], int* out_ctrl_count,
-                              double (**out_ctrl)[3], int* out_knot_count, double** out_knots);
+                              double* const start_tangent, double* const end_tangent, int tangent_flag, double tess_tol,
+                              int* out_poly_count, double (**out_poly)[3], int* out_ctrl_count, double (**out_ctrl)[3],
+                              int* out_knot_count, double** out_knots);
