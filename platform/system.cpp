@@ -1,4 +1,5 @@
 #include "platform/system.h"
+#include "platform/test_hooks.h"
 
 #include <link.h>
 #include <strings.h>

@@ -35,9 +35,6 @@ PLATFORM_API void platform_freeze_time(const SYSTEMTIME* t);
 
 // Reports an NT-family 5.1 system. FALSE when dwOSVersionInfoSize is not sizeof(OSVERSIONINFOA).
 PLATFORM_API BOOL GetVersionExA(LPOSVERSIONINFOA info);
-// Replaces what GetVersionExA reports, for tests; NULL restores the default.
-PLATFORM_API void platform_set_version(const OSVERSIONINFOA* info);
 
-// Simplified Chinese (0x0804), matching the ANSI code page, unless set otherwise.
+// Simplified Chinese (0x0804), matching the ANSI code page, unless a test set another.
 PLATFORM_API LANGID GetSystemDefaultLangID();
-PLATFORM_API void platform_set_language_id(LANGID id);

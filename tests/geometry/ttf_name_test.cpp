@@ -15,6 +15,7 @@
 #include "common/scratch_dir.h"
 #include "geometry/ttf_name.h"
 #include "platform/system.h"
+#include "platform/test_hooks.h"
 
 namespace {
 

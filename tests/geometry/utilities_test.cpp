@@ -18,6 +18,7 @@
 #include "geometry/win_version.h"
 #include "platform/message_box.h"
 #include "platform/system.h"
+#include "platform/test_hooks.h"
 
 namespace {
 

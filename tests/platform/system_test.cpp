@@ -11,6 +11,7 @@
 #include "common/scratch_dir.h"
 #include "platform/path.h"
 #include "platform/system.h"
+#include "platform/test_hooks.h"
 
 namespace fs = std::filesystem;
 
