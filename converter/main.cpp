@@ -1,4 +1,5 @@
-// plotwane: the terminal front end of the conversion dialog. It fills the dialog's two path
+// plotwane: with no arguments and a display it opens the conversion dialog as a window
+// (converter/window_host.h). Otherwise it is the terminal front end of the dialog: it fills the dialog's two path
 // fields from the command line, presses "&Convert" and drives the dialog's timer every 100 ms
 // until the conversion has ended. On a terminal the status line (spinner, counter, elapsed
 // time) is rewritten on each tick; otherwise nothing is printed until the end. Message boxes
@@ -20,6 +21,7 @@
 #include "Drakmere.h"
 #include "converter/converter_dialog.h"
 #include "converter/road.h"
+#include "converter/window_host.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 
@@ -35,6 +37,7 @@ void on_interrupt(int)
 void print_usage(std::FILE* out)
 {
     std::fputs("usage: plotwane [--no-explode-text] SOURCE [TARGET]\n"
+               "       plotwane            (with a display: opens the conversion window)\n"
                "Converts a drawing into a DXF file (AutoCAD 2000). The import library reads native\n"
                ".vkt drawings; TARGET defaults to SOURCE with the extension .dxf.\n"
                "  --no-explode-text   keep texts as texts instead of turning them into outlines\n"
@@ -134,6 +137,7 @@ private:
 
 int main(int argc, char** argv)
 {
+    if (argc == 1 && display_available()) return run_window_dialog();
     bool explode_text = true;
     std::vector<std::string> paths;
     bool options_done = false;
