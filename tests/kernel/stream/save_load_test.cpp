@@ -346,7 +346,6 @@ TEST(Save_Load, ARecordThatCannotBeWrittenFailsTheSave)
         {"block reference in a block",
          [](MB_Drawing& d) { static_cast<MB_Block*>(d.block_list().get_head())->object_list().add_tail(new MB_Insert); }},
         {"block reference", [](MB_Drawing& d) { d.object_list().add_tail(new MB_Insert); }},
-        {"text style", [](MB_Drawing& d) { d.text_style_list().add_tail(new MB_Text_Style); }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
