@@ -17,6 +17,7 @@
 #include "geometry/pt_set.h"
 #include "kernel/display/draw_node.h"
 #include "kernel/text/font_library.h"
+#include "kernel/text/system_resource.h"
 #include "kernel/text/font_fixture.h"
 
 namespace text_test {
@@ -65,6 +66,25 @@ inline std::vector<shx_writer::Shape> box_shapes(const std::vector<unsigned>& co
     for (unsigned c : codes) shapes.push_back({c, "", box_code()});
     return shapes;
 }
+
+// A fonts folder of the test's own with box fonts under the default names (txt.shx, and
+// hztxt.shx as a big font with the code 0xB0A1) and box.shx; the shared default style is
+// made again with them.
+struct Box_Fonts {
+    font_test::Font_Folder folder;
+    Box_Fonts()
+    {
+        folder.put("txt.shx", shx_writer::shapes_file({"txt", 10, 0, 0}, box_shapes({65, 66, 67, 32})));
+        folder.put("hztxt.shx", shx_writer::big_font({"hz", 10, 0, 0}, box_shapes({0xB0A1})));
+        folder.put("box.shx", shx_writer::shapes_file({"box", 10, 0, 0}, box_shapes({65})));
+    }
+    // The registry's library of the file, loaded when it is not yet.
+    MB_Font_Library* lib(const char* name)
+    {
+        MB_Font_Library* l = g_system_resource.get_fontlib(name);
+        return l ? l : g_system_resource.load_font(name);
+    }
+};
 
 struct Box {
     double min_x, max_x, min_y, max_y;

@@ -16,22 +16,7 @@ namespace {
 
 using font_test::Font_Folder;
 
-// A fonts folder with box fonts under the default names and one more.
-struct Style_Fonts {
-    Font_Folder folder;
-    Style_Fonts()
-    {
-        folder.put("txt.shx", shx_writer::shapes_file({"txt", 10, 0, 0}, text_test::box_shapes({65, 66})));
-        folder.put("hztxt.shx", shx_writer::big_font({"hz", 10, 0, 0}, text_test::box_shapes({0xB0A1})));
-        folder.put("box.shx", shx_writer::shapes_file({"box", 10, 0, 0}, text_test::box_shapes({65})));
-    }
-    // The registry's library of the file, loaded when it is not yet.
-    MB_Font_Library* lib(const char* name)
-    {
-        MB_Font_Library* l = g_system_resource.get_fontlib(name);
-        return l ? l : g_system_resource.load_font(name);
-    }
-};
+using Style_Fonts = text_test::Box_Fonts;
 
 Bytes style_record(const std::string& name, const std::string& font, const std::string& big, const double (&r)[4],
                    const mb_long (&l)[2])
