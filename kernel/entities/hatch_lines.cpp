@@ -18,13 +18,7 @@ namespace {
 
 constexpr double k_pi = 3.141592653589793;
 
-// One parsed pattern line.
-struct Pattern_Line {
-    double angle = 0.0;
-    double ox = 0.0, oy = 0.0;
-    double dx = 0.0, dy = 0.0;
-    std::vector<double> dashes;
-};
+using Pattern_Line = MB_Pattern_Line;
 
 double parse_field(const std::string& text)
 {
@@ -40,7 +34,7 @@ bool is_blank(const std::string& text)
 // False for a line with fewer than the five leading fields or with a field that is not a
 // finite number; such a line contributes nothing. Blank fields after the fifth (a
 // trailing comma) are not dashes.
-bool parse_pattern_line(const MB_String& line, Pattern_Line& out)
+bool parse_line_text(const MB_String& line, Pattern_Line& out)
 {
     const char* text = line.ascii();
     if (!text) return false;
@@ -345,6 +339,19 @@ bool MB_Hatch_Type::get_loops_max_rect(Qe_Rect& rect, Qe_Void_List& loops)
     return true;
 }
 
+bool MB_Hatch_Type::parse_pattern_line(const MB_String& line, MB_Pattern_Line& out)
+{
+    return parse_line_text(line, out);
+}
+
+bool MB_Hatch_Type::pattern_corner(Qe_Void_List& loops, Qe_Pt& corner)
+{
+    Qe_Rect rect;
+    if (!get_loops_max_rect(rect, loops)) return false;
+    corner = Qe_Pt(rect.lt().x(), rect.rb().y(), 0.0);
+    return true;
+}
+
 bool MB_Hatch_Type::render_loops_to_ptsets_list(Qe_Void_List& loops, Qe_Void_List& ptsets, int mode)
 {
     bool complete = true;
@@ -369,16 +376,15 @@ bool MB_Hatch_Type::render_loops_to_ptsets_list(Qe_Void_List& loops, Qe_Void_Lis
     }
     // The rectangle of the loops that are hatched: a non-finite vertex would make every
     // coordinate measured from its corner meaningless.
-    Qe_Rect rect;
-    if (rings.empty() || !get_loops_max_rect(rect, measured)) return complete;
-    const Qe_Pt corner(rect.lt().x(), rect.rb().y(), 0.0);
+    Qe_Pt corner;
+    if (rings.empty() || !pattern_corner(measured, corner)) return complete;
     const double s = m_scale;
 
     Span_Sink sink(ptsets);
     std::vector<Crossing> cross;
     for (Qe_Void_Node* node = m_string_list.head(); node && !sink.full(); node = node->next()) {
         Pattern_Line line;
-        if (!node->entity() || !parse_pattern_line(*static_cast<const MB_String*>(node->entity()), line)) continue;
+        if (!node->entity() || !parse_line_text(*static_cast<const MB_String*>(node->entity()), line)) continue;
         const double a = get_line_angle(line.angle);
         if (!std::isfinite(a)) continue;
 

@@ -16,6 +16,16 @@
 #include "geometry/rect.h"
 #include "geometry/void_list.h"
 
+#include <vector>
+
+// One pattern line as read from its text.
+struct MB_Pattern_Line {
+    double angle = 0.0;         // degrees, before the type's rotation
+    double ox = 0.0, oy = 0.0;  // origin, from the loops' lower-left corner, unscaled
+    double dx = 0.0, dy = 0.0;  // step to the next line: along and across it, unscaled
+    std::vector<double> dashes; // dash (> 0), gap (< 0) and dot (0) lengths, unscaled
+};
+
 class DRAKMERE_API MB_Hatch_Type {
 public:
     // Lines per family and output points per render are bounded, so that a tiny spacing
@@ -66,6 +76,13 @@ public:
     // The union of the loops' rectangles (each built when missing); rect is unchanged and
     // the result false when no loop has a vertex.
     static bool get_loops_max_rect(Qe_Rect& rect, Qe_Void_List& loops);
+
+    // Reads "angle, x, y, dx, dy[, dash...]". False for fewer than five leading fields or a
+    // field that is not a finite number; blank fields after the fifth are not dashes.
+    [[nodiscard]] static bool parse_pattern_line(const MB_String& line, MB_Pattern_Line& out);
+    // The point pattern origins are measured from: the lower-left corner of the loops'
+    // rectangle. False when no loop has a vertex.
+    [[nodiscard]] static bool pattern_corner(Qe_Void_List& loops, Qe_Pt& corner);
 
     // A pattern line's angle, degrees, folded into [0, 180); sets the reverse flag when
     // it was folded by half a turn. Non-finite input gives NaN.

@@ -184,11 +184,12 @@ MB_Result MB_File_IO::default_read(MB_File_IO& file, int n, int& amount, void* b
     if (!f) return MB_Result::No_File_Open;
     if (n <= 0) return n == 0 ? MB_Result::Success : MB_Result::Invalid_Data;
     // The end-of-file flag is cleared before every read: a file that has grown since the
-    // last short read is read on, not answered from the flag.
-    const bool was_at_end = std::feof(f);
-    std::clearerr(f);
-    const std::size_t got = std::fread(buffer, 1, static_cast<std::size_t>(n), f);
-    if (got == 0) return was_at_end && std::feof(f) ? MB_Result::End_Of_File : MB_Result::Nothing_Read;
+    // last short read is read on, not answered from the flag. The stream belongs to this
+    // reader alone: no stream lock per call.
+    const bool was_at_end = ::feof_unlocked(f);
+    ::clearerr_unlocked(f);
+    const std::size_t got = ::fread_unlocked(buffer, 1, static_cast<std::size_t>(n), f);
+    if (got == 0) return was_at_end && ::feof_unlocked(f) ? MB_Result::End_Of_File : MB_Result::Nothing_Read;
     amount = static_cast<int>(got);
     return MB_Result::Success;
 }

@@ -7,7 +7,9 @@
 void Dxf_Writer::line(std::string_view s)
 {
     if (!m_ok || !m_file) return;
-    if (std::fwrite(s.data(), 1, s.size(), m_file) != s.size() || std::fputc('\n', m_file) == EOF) m_ok = false;
+    // The file is this writer's alone while it writes: no stream lock per group.
+    if (::fwrite_unlocked(s.data(), 1, s.size(), m_file) != s.size() || ::putc_unlocked('\n', m_file) == EOF)
+        m_ok = false;
 }
 
 void Dxf_Writer::code_line(int code)
@@ -21,7 +23,9 @@ void Dxf_Writer::text(int code, std::string_view value)
 {
     code_line(code);
     // A line break inside a value would start a new group.
-    if (value.find_first_of("\r\n") == std::string_view::npos) {
+    bool breaks = false;
+    for (const char c : value) breaks |= c == '\r' || c == '\n';
+    if (!breaks) {
         line(value);
     } else {
         std::string v(value);

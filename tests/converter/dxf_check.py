@@ -1,6 +1,7 @@
 """Reads a DXF file with ezdxf and prints what the converter tests compare, one item a line.
 
 Usage: dxf_check.py FILE.dxf
+       dxf_check.py --hatch-segments FILE.dxf   (the segments ezdxf draws for pattern hatches)
 Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L",
 "linetype NAME pattern=[...]", "block NAME", and one "entity ..." line per entity of model
 space and "member BLOCK ..." per entity of a block. Reals are rounded to 6 decimals.
@@ -50,11 +51,30 @@ def describe(e):
         return head + " block=%s at=%s scale=%s,%s,%s rotation=%s" % (
             d.name, pt(d.insert), r(d.xscale), r(d.yscale), r(d.zscale), r(d.rotation))
     if t == "HATCH":
-        return head + " pattern=%s solid=%d paths=%d" % (d.pattern_name, d.solid_fill, len(e.paths))
+        head += " pattern=%s solid=%d paths=%d" % (d.pattern_name, d.solid_fill, len(e.paths))
+        if not d.solid_fill and e.pattern:
+            head += " style=%d scale=%s angle=%s lines=%s" % (
+                d.hatch_style, r(d.pattern_scale), r(d.pattern_angle), "".join(
+                    "[%s %s %s %s]" % (r(l.angle), pt(l.base_point), pt(l.offset), ",".join(r(v) for v in l.dash_length_items))
+                    for l in e.pattern.lines))
+        return head
     return head
 
 
+def hatch_segments(doc):
+    """Every line segment ezdxf's own hatching draws for the pattern hatches of model space."""
+    from ezdxf.render import hatching
+    for e in doc.modelspace().query("HATCH"):
+        if e.dxf.solid_fill:
+            continue
+        for a, b in hatching.hatch_entity(e):
+            print("segment %.9f %.9f %.9f %.9f" % (a.x, a.y, b.x, b.y))
+
+
 def main():
+    if sys.argv[1] == "--hatch-segments":
+        hatch_segments(ezdxf.readfile(sys.argv[2]))
+        return
     doc = ezdxf.readfile(sys.argv[1])
     auditor = doc.audit()
     print("audit errors=%d fixes=%d" % (len(auditor.errors), len(auditor.fixes)))
