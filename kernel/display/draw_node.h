@@ -28,6 +28,8 @@ public:
         Draw_Trans = 6,
         Draw_Image = 6,
         Draw_Nodes = 8,
+        // The device-font text node beside the text entity.
+        Draw_TTF_Text = 9,
     };
 
     MB_Draw_Node() = default;

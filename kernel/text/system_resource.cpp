@@ -1,4 +1,5 @@
 #include "kernel/text/system_resource.h"
+#include "kernel/text/text_style.h"
 
 #include <strings.h>
 
@@ -116,6 +117,9 @@ MB_Font_Library* MB_System_Resource::load_font(const char* path)
 
 void MB_System_Resource::free()
 {
+    // The shared default style points at these libraries: it is made again on next use.
+    delete g_text_style;
+    g_text_style = nullptr;
     for (Qe_Void_Node* n = m_fontlib_list.head(); n; n = n->next()) delete static_cast<MB_Font_Library*>(n->entity());
     m_fontlib_list.clear();
 }

@@ -20,11 +20,19 @@ public:
 
     // "*no name", no libraries, height 10.0, everything else 0.
     MB_Text_Style();
+    // The name, the libraries of both files (with their fallbacks) and the four doubles;
+    // note that the oblique angle comes before the angle. The two longs are not taken:
+    // font style and alignment start at 0 and are set with their setters.
+    MB_Text_Style(const char* name, const char* font_file, const char* big_font_file, double height,
+                  double width_scale, double oblique_angle, double angle, long, long);
     // Every field; the libraries are shared.
     MB_Text_Style(const MB_Text_Style& other);
     MB_Text_Style& operator=(const MB_Text_Style& other);
     // Forgets the libraries without deleting them.
     ~MB_Text_Style() override;
+
+    // "*default": txt.shx and hztxt.shx, height 10, width scale 1, everything else 0.
+    void load_default();
 
     // Gives out every field; how an entity takes a private copy of a drawing's style.
     void copy_to(MB_Text_Style& out) const;
@@ -38,6 +46,15 @@ public:
     void font_lib(MB_Font_Library* lib) { m_font_lib = lib; }
     MB_Font_Library* big_font_lib() const { return m_big_font_lib; }
     void big_font_lib(MB_Font_Library* lib) { m_big_font_lib = lib; }
+    // The library of the file from the registry, loaded on first use; failing that the one
+    // of "txt.shx" (big fonts: "hztxt.shx"). The result, possibly null, becomes the style's
+    // and is returned. A null name changes nothing and gives the current library.
+    MB_Font_Library* font_lib(const char* file);
+    MB_Font_Library* big_font_lib(const char* file);
+    // The name a stream record gives for a library: a TrueType font's file name (its face
+    // name would not find the file again in another process), any other font's name, and
+    // null for none.
+    static const char* record_font_name(const MB_Font_Library* lib);
     double height() const { return m_reals[0]; }
     void height(double h) { m_reals[0] = h; }
     double width_scale() const { return m_reals[1]; }
@@ -56,12 +73,22 @@ public:
     long* longs() { return m_longs; }
 
     MB_ID object_id() const override { return ID_TEXT_STYLE; }
-    // The style record is written and read with the fonts: until then a style refuses to
-    // be written (Internal_Error), and a style record cannot be read (Invalid_Data).
+    // 'u': the name, the font and big-font names ("*no font" for none), the four doubles,
+    // the two longs.
     MB_Result serialize(MB_File_IO& file) override;
+    // Names beginning with '*' leave that library unset; others are resolved with their
+    // fallbacks. Font names are cut to 255 characters. Nothing changes unless the whole
+    // record was read.
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
     // The style joins the tail of the text-style list of the drawing read into.
     MB_Result process(MB_File_IO& file) override;
+
+    // The font state in front of a text record: only the values that changed since the
+    // last text are written. False when a record could not be written.
+    [[nodiscard]] bool sync_write(MB_File_IO& file) const;
+    // Takes the stream's current style (when the drawing has it), then its current font
+    // state: the four doubles, both longs and both fonts by file name.
+    void sync_read(const MB_Opcode& opcode, MB_File_IO& file);
 
 private:
     MB_String m_name;
@@ -73,6 +100,9 @@ private:
 
 // The shared default style "DEFAULT_STYLE"; null until the text entities make it.
 DRAKMERE_API extern MB_Text_Style* g_text_style;
+// The fallback main font and big font of every style.
+DRAKMERE_API extern const char* const g_default_fname;
+DRAKMERE_API extern const char* const g_default_big_fname;
 
 class MB_Drawing;
 
