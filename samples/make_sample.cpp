@@ -1,7 +1,7 @@
 // Builds the sample drawing that the converter's first run converts, with the kernel's own
 // classes, and saves it as a native .vkt file: coloured layers, a dashed line type, a block
 // with two references, lines, a chain, circles, arcs, ellipses, points, a wide bulged
-// polyline, a solid and hatches.
+// polyline, a solid, hatches and texts in Latin and Chinese.
 // Usage: make_sample OUT.vkt
 
 #include <cmath>
@@ -88,12 +88,13 @@ void add_content(MB_Drawing& drawing)
     place(model, new MB_Solid(Qe_Pt(35, 15, 0), Qe_Pt(75, 15, 0), Qe_Pt(75, 20, 0), Qe_Pt(35, 20, 0)), walls,
           rgb(0, 0, 255));
 
-    // A tiled floor (pattern lines at 45 degrees) and a solid pillar with a hole.
+    // A floor hatched with 45-degree lines (a pattern most readers know by name) and a solid
+    // pillar with a hole.
     auto* floor = new MB_Hatch;
     const Qe_Pt floor_ring[] = {{160, 20, 0}, {195, 20, 0}, {195, 50, 0}, {160, 50, 0}};
     floor->loop_add(new Qe_Loop(floor_ring, 4));
-    floor->get_hatchtype()->name(MB_String("TILES"));
-    floor->get_hatchtype()->add_string(MB_String("45, 0, 0, 0, 4"));
+    floor->get_hatchtype()->name(MB_String("ANSI31"));
+    floor->get_hatchtype()->add_string(MB_String("45, 0, 0, 0, 3.175"));
     place(model, floor, details, rgb(128, 128, 128));
     auto* pillar = new MB_Hatch;
     const Qe_Pt pillar_ring[] = {{120, 35, 0}, {140, 35, 0}, {140, 55, 0}, {120, 55, 0}};
@@ -102,6 +103,16 @@ void add_content(MB_Drawing& drawing)
     pillar->loop_add(new Qe_Loop(pillar_hole, 4));
     pillar->get_hatchtype()->name(MB_String("_SOLID"));
     place(model, pillar, walls, rgb(255, 0, 0));
+
+    // A title and a Chinese room label ("平面图", plan), in the kernel's own SHX fonts.
+    auto* notes = new MB_Text_Style("notes", "txt.shx", "hztxt.shx", 6.0, 1.0, 0.0, 0.0, 0, 0);
+    drawing.text_style_list().add_tail(notes);
+    auto* title = new MB_Text(Qe_Pt(110, 105, 0), MB_String("Plotwane sample"));
+    (void)title->init_text_style(drawing, "notes");
+    place(model, title, frame, rgb(255, 255, 255));
+    auto* label = new MB_Text(Qe_Pt(40, 80, 0), MB_String("\xC6\xBD\xC3\xE6\xCD\xBC"));
+    (void)label->init_text_style(drawing, "notes");
+    place(model, label, details, rgb(0, 255, 0));
 
     // A block of a small cross, referenced twice.
     auto* mark = new MB_Block(Qe_Pt(0, 0, 0), MB_String("mark"), MB_String("a cross"));
