@@ -9,6 +9,7 @@
 #include <string>
 
 #include "Drakmere.h"
+#include "converter/text_explosion.h"
 #include "platform/message_box.h"
 #include "plugins/plugin_abi.h"
 
@@ -175,11 +176,15 @@ bool convert_drawing(const char* source, const char* target, int, bool explode_t
     // A failed import would export an empty or partial drawing over the target: stop here.
     bool ok = run_import_plugin(source);
     if (ok) {
+        if (MB_Drawing* drawing = operation->drawing(); drawing && drawing->temp_block()) {
+            // A block the import left open would never reach the block list, and its
+            // content would be lost: it is closed here.
+            message_out("Import left a block open; it is closed: ", source, "", true);
+            drawing->finish_temp_block();
+        }
         if (operation->drawing()) operation->drawing()->build_draw();
         operation->zoom_all();
-        // Texts are exploded into outlines here once that stage exists; until then they
-        // reach the export as they are, whatever the setting.
-        (void)explode_text;
+        if (explode_text) (void)explode_texts(operation.get());
         ok = run_export_plugin(target, 0, 23);
     }
     operation.reset();

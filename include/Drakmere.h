@@ -59,6 +59,7 @@
 #include "kernel/operation/operation.h"
 #include "kernel/operation/mouse_tool.h"
 #include "kernel/operation/flat_create.h"
+#include "kernel/operation/geom_segments.h"
 #include "kernel/database/value_attribute.h"
 #include "kernel/database/line_attributes.h"
 #include "kernel/stream/font_records.h"

@@ -1,0 +1,41 @@
+#include "kernel/operation/geom_segments.h"
+
+#include "geometry/edge.h"
+#include "geometry/void_list.h"
+#include "kernel/database/drawable.h"
+
+namespace {
+
+bool is_segmented_kind(MB_Object::MB_ID id)
+{
+    switch (id) {
+    case MB_Object::ID_ARC:
+    case MB_Object::ID_BSPLINE:
+    case MB_Object::ID_CIRCLE:
+    case MB_Object::ID_ELLIPSE:
+    case MB_Object::ID_ELLIPSE_ARC:
+    case MB_Object::ID_LINE:
+    case MB_Object::ID_LINES:
+    case MB_Object::ID_POLYLINE: return true;
+    default: return false;
+    }
+}
+
+void add_segments(MB_Object* object, Qe_Void_List& segments)
+{
+    if (!object || !is_segmented_kind(object->object_id())) return;
+    auto* geom = dynamic_cast<MB_Geom*>(object);
+    if (!geom) return;
+    const Qe_Pt_Set& edge = geom->edge();
+    const Qe_Pt* p = edge.points();
+    const int n = edge.count();
+    if (!p || n < 2) return;
+    for (int i = 0; i + 1 < n; ++i) (void)segments.add(new Qe_Segment(p[i], p[i + 1], object));
+}
+
+}  // namespace
+
+void api_mb_geom_2_segments(Qe_Void_List& geoms, Qe_Void_List& segments)
+{
+    for (Qe_Void_Node* n = geoms.head(); n; n = n->next()) add_segments(static_cast<MB_Object*>(n->entity()), segments);
+}

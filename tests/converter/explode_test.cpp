@@ -1,0 +1,249 @@
+// The road's text explosion, and the two kernel functions it is built from: chains made from
+// point lists, and drawing geometry turned into loop-search segments. The texts here are
+// stand-ins with the text kind and a display node built in the test, so that outlines,
+// filling and colours are exactly known.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "Drakmere.h"
+#include "converter/text_explosion.h"
+
+namespace {
+
+// A text as the explosion sees it: the text kind with a given display node.
+class Stand_In_Text : public MB_Lines {
+public:
+    MB_ID object_id() const override { return ID_TEXT; }
+    void show(MB_Draw_Node* node) { draw_node(node); }
+};
+
+bool same_point(const Qe_Pt& a, const Qe_Pt& b)
+{
+    return a.x() == b.x() && a.y() == b.y() && a.z() == b.z();
+}
+
+using Ring = std::vector<Qe_Pt>;
+
+Ring square(double x, double y, double size)
+{
+    return {{x, y, 0}, {x + size, y, 0}, {x + size, y + size, 0}, {x, y + size, 0}, {x, y, 0}};
+}
+
+// A text whose node holds the rings as runs, filled or not.
+MB_Drawable* text_of(const std::vector<Ring>& rings, bool filled, long colour)
+{
+    auto* text = new Stand_In_Text;
+    // (the stand-in's own chain stays empty: only its node is looked at)
+    text->general().color(colour);
+    if (rings.empty()) return text;
+    auto* node = new MB_Draw_Lines_Sets(colour, text);
+    std::vector<mb_ulong> counts;
+    std::vector<Qe_Pt> pts;
+    for (const Ring& r : rings) {
+        counts.push_back(static_cast<mb_ulong>(r.size()));
+        pts.insert(pts.end(), r.begin(), r.end());
+    }
+    EXPECT_TRUE(node->init(static_cast<mb_ulong>(counts.size()), counts.data(), pts.data()));
+    node->is_filled(filled);
+    text->show(node);
+    return text;
+}
+
+struct Kinds {
+    int texts = 0, chains = 0, hatches = 0;
+    std::vector<MB_Hatch*> hatch_list;
+    std::vector<MB_Lines*> chain_list;
+};
+
+Kinds kinds_of(MB_Drawing& d)
+{
+    Kinds k;
+    for (MB_Object* o = d.object_list().get_head(); o; o = o->next()) {
+        if (o->object_id() == MB_Object::ID_TEXT) ++k.texts;
+        if (o->object_id() == MB_Object::ID_LINES) {
+            ++k.chains;
+            k.chain_list.push_back(static_cast<MB_Lines*>(o));
+        }
+        if (o->object_id() == MB_Object::ID_HATCH) {
+            ++k.hatches;
+            k.hatch_list.push_back(static_cast<MB_Hatch*>(o));
+        }
+    }
+    return k;
+}
+
+double loop_area(const Qe_Loop& loop)
+{
+    double a = 0;
+    const Qe_Loop_Node* v = loop.head();
+    for (long i = 0; i < loop.count() && v; ++i, v = v->next()) {
+        const Qe_Pt p = v->point(), q = v->next() ? v->next()->point() : loop.head()->point();
+        a += p.x() * q.y() - q.x() * p.y();
+    }
+    return std::fabs(a) / 2;
+}
+
+struct Explode_Fixture : ::testing::Test {
+    void SetUp() override { ASSERT_TRUE(op.create_drawing("explode")); }
+    MB_Drawing& drawing() { return *op.drawing(); }
+    MB_Operation op;
+};
+
+TEST_F(Explode_Fixture, NoTextsLeaveTheDrawingAlone)
+{
+    drawing().object_list().add_tail(new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(1, 1, 0)));
+    EXPECT_EQ(explode_texts(&op), 0);
+    EXPECT_EQ(drawing().object_list().count(), 1);
+    EXPECT_EQ(explode_texts(nullptr), 0);
+}
+
+TEST_F(Explode_Fixture, FilledTextBecomesItsOutlinesAndOneSolidHatch)
+{
+    const long red = 0x0000FF;
+    // An "O": an outer ring with a hole.
+    drawing().object_list().add_tail(text_of({square(0, 0, 10), square(3, 3, 4)}, true, red));
+    drawing().object_list().add_tail(new MB_Line(Qe_Pt(20, 0, 0), Qe_Pt(30, 0, 0)));
+    EXPECT_EQ(explode_texts(&op), 1);
+    const Kinds k = kinds_of(drawing());
+    EXPECT_EQ(k.texts, 0);
+    ASSERT_EQ(k.chains, 2);
+    ASSERT_EQ(k.hatches, 1);
+    for (MB_Lines* c : k.chain_list) {
+        EXPECT_EQ(c->general().color(), red);
+        EXPECT_EQ(c->count(), 5);
+    }
+    MB_Hatch& h = *k.hatch_list[0];
+    EXPECT_EQ(h.general().color(), red);
+    EXPECT_STREQ(h.get_hatchtype()->name().ascii(), "_SOLID");
+    EXPECT_TRUE(h.is_solid());
+    // The minimal loops: the outer square and the hole, filled by parity as the text was.
+    std::vector<double> areas;
+    for (Qe_Void_Node* n = h.loop_list().head(); n; n = n->next()) areas.push_back(loop_area(*static_cast<Qe_Loop*>(n->entity())));
+    std::sort(areas.begin(), areas.end());
+    ASSERT_EQ(areas.size(), 2u);
+    EXPECT_NEAR(areas[0], 16, 1e-9);
+    EXPECT_NEAR(areas[1], 100, 1e-9);
+    // Order: the line that was there, then the outlines, then the hatch.
+    MB_Object* o = drawing().object_list().get_head();
+    EXPECT_EQ(o->object_id(), MB_Object::ID_LINE);
+    EXPECT_EQ(o->next()->object_id(), MB_Object::ID_LINES);
+    EXPECT_EQ(o->next()->next()->object_id(), MB_Object::ID_LINES);
+    EXPECT_EQ(o->next()->next()->next()->object_id(), MB_Object::ID_HATCH);
+}
+
+TEST_F(Explode_Fixture, CasesByKindOfNode)
+{
+    struct Case {
+        const char* name;
+        std::vector<std::vector<Ring>> texts;  // per text its rings
+        bool filled;
+        int texts_left, chains, hatches;
+    };
+    const Case cases[] = {
+        // Stroke fonts give strokes: an "O" of strokes stays a ring, not a disc.
+        {"stroke text: outlines only", {{square(0, 0, 10), square(3, 3, 4)}}, false, 0, 2, 0},
+        {"two filled texts: two hatches", {{square(0, 0, 5)}, {square(10, 0, 5)}}, true, 0, 2, 2},
+        // An open stroke encloses nothing: no hatch, the text still goes.
+        {"filled text enclosing nothing", {{{{0, 0, 0}, {5, 0, 0}, {5, 5, 0}}}}, true, 0, 1, 0},
+        // A text that shows nothing (a font without glyphs) stays a text.
+        {"text without runs", {{}}, true, 1, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MB_Operation fresh;
+        ASSERT_TRUE(fresh.create_drawing("cases"));
+        for (const auto& rings : c.texts) fresh.drawing()->object_list().add_tail(text_of(rings, c.filled, 0x00FF00));
+        (void)explode_texts(&fresh);
+        const Kinds k = kinds_of(*fresh.drawing());
+        EXPECT_EQ(k.texts, c.texts_left);
+        EXPECT_EQ(k.chains, c.chains);
+        EXPECT_EQ(k.hatches, c.hatches);
+    }
+}
+
+TEST_F(Explode_Fixture, TextsInsideBlocksAreLeftAlone)
+{
+    auto* block = new MB_Block;
+    block->object_list().add_tail(text_of({square(0, 0, 10)}, true, 0x0000FF));
+    drawing().block_list().add_tail(block);
+    EXPECT_EQ(explode_texts(&op), 0);
+    EXPECT_EQ(block->object_list().count(), 1);
+}
+
+TEST(Make_Lines, TakesTheListsPointsOrRefusesAnEmptyList)
+{
+    Qe_Pt_List empty;
+    MB_Lines* none = nullptr;
+    EXPECT_FALSE(api_mb_make_lines(none, empty));
+    EXPECT_EQ(none, nullptr);
+
+    Qe_Pt_List pts;
+    for (int i = 0; i < 4; ++i) pts.add(Qe_Pt(i, i * i, 0));
+    MB_Lines* made = nullptr;
+    ASSERT_TRUE(api_mb_make_lines(made, pts));
+    ASSERT_NE(made, nullptr);
+    ASSERT_EQ(made->count(), 4);
+    EXPECT_TRUE(same_point(made->points()[3], Qe_Pt(3, 9, 0)));
+
+    // An existing chain takes the new points in place.
+    MB_Lines* same = made;
+    Qe_Pt_List two;
+    two.add(Qe_Pt(5, 5, 0));
+    two.add(Qe_Pt(6, 7, 0));
+    ASSERT_TRUE(api_mb_make_lines(made, two));
+    EXPECT_EQ(made, same);
+    ASSERT_EQ(made->count(), 2);
+    EXPECT_TRUE(same_point(made->points()[1], Qe_Pt(6, 7, 0)));
+    EXPECT_FALSE(api_mb_make_lines(made, empty));
+    EXPECT_EQ(made->count(), 2);
+    delete made;
+}
+
+TEST(Geom_Segments, ConsecutiveEdgePointsOfTheSegmentedKinds)
+{
+    MB_Line line(Qe_Pt(0, 0, 0), Qe_Pt(3, 4, 0));
+    MB_Lines chain;
+    const Qe_Pt pts[] = {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {2, 1, 0}, {2, 2, 0}};
+    chain.init(5, pts);
+    MB_Point point(Qe_Pt(1, 1, 0));
+    MB_Lines single;
+    const Qe_Pt one[] = {{7, 7, 0}};
+    single.init(1, one);
+    for (MB_Geom* g : std::initializer_list<MB_Geom*>{&line, &chain, &point, &single}) g->build_draw();
+
+    struct Case {
+        const char* name;
+        std::vector<MB_Object*> geoms;
+        int segments;
+    };
+    const Case cases[] = {
+        {"a line", {&line}, 1},
+        {"a chain of five points", {&chain}, 4},
+        {"a point and a one-point chain", {&point, &single}, 0},
+        {"null items add nothing", {nullptr, &line, nullptr}, 1},
+        {"in order", {&chain, &line}, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Qe_Void_List geoms, segments;
+        for (MB_Object* o : c.geoms) (void)geoms.add(o);
+        api_mb_geom_2_segments(geoms, segments);
+        int n = 0;
+        for (Qe_Void_Node* s = segments.head(); s; s = s->next(), ++n) {
+            auto* seg = static_cast<Qe_Segment*>(s->entity());
+            if (c.geoms.size() == 2 && n == 4) {
+                EXPECT_EQ(seg->parent(), &line);
+                EXPECT_TRUE(same_point(seg->start(), Qe_Pt(0, 0, 0)));
+                EXPECT_TRUE(same_point(seg->end(), Qe_Pt(3, 4, 0)));
+            }
+            delete seg;
+        }
+        EXPECT_EQ(n, c.segments);
+    }
+}
+
+}  // namespace
