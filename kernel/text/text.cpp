@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "geometry/pt_set.h"
@@ -299,7 +300,8 @@ void MB_Text::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
     }
     HDC dc = qdc.GetDC() ? qdc.GetDC() : hdc;
     if (!dc) return;
-    MB_Scoped_Pen pen(dc, PS_SOLID, static_cast<int>(width), static_cast<COLORREF>(general().color()));
+    MB_Scoped_Pen pen(dc, PS_SOLID, static_cast<int>(std::min(width, 4096L)),
+                      static_cast<COLORREF>(mb_display_color(general().color())));
     node->draw(dc, t);
 }
 
