@@ -9,6 +9,7 @@
 #include <FL/Fl_Native_File_Chooser.H>
 #include <FL/Fl_Return_Button.H>
 #include <FL/fl_draw.H>
+#include <FL/x.H>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
@@ -242,8 +243,30 @@ struct Window_Host::Box_Request {
     bool done = false;
 };
 
+namespace {
+
+// FLTK ends the process when its one attempt to reach the display fails; a busy server may
+// refuse a connection for a moment. The connection is made here, with a few tries, and
+// handed to FLTK.
+void connect_display()
+{
+    if (fl_display) return;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr)) {
+            fl_open_display(display);
+            return;
+        }
+        ::usleep(100 * 1000);
+    }
+    // Let FLTK try once more and report the failure its own way.
+    fl_open_display();
+}
+
+}  // namespace
+
 Window_Host::Window_Host() : m_ui_thread(std::this_thread::get_id())
 {
+    connect_display();
     // Threads may wake the UI loop from now on.
     Fl::lock();
     // FLTK 1.3 does not fall back per glyph: the default face must hold CJK itself.
