@@ -3,7 +3,9 @@
 # display it stays the terminal converter and asks for its arguments.
 set -u
 plotwane=$1
-"$plotwane" &
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+"$plotwane" 2>"$log" &
 pid=$!
 opened=0
 for _ in $(seq 1 100); do
@@ -13,7 +15,11 @@ for _ in $(seq 1 100); do
 done
 kill "$pid" 2>/dev/null
 wait "$pid" 2>/dev/null
-if [ "$opened" != 1 ]; then echo "the window did not open" >&2; exit 1; fi
+if [ "$opened" != 1 ]; then
+    echo "the window did not open; plotwane said:" >&2
+    cat "$log" >&2
+    exit 1
+fi
 env -u DISPLAY "$plotwane" >/dev/null 2>&1
 status=$?
 if [ "$status" != 2 ]; then echo "without a display: exit $status, not 2" >&2; exit 1; fi
