@@ -359,6 +359,37 @@ bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
     return true;
 }
 
+// A text as TEXT: left-aligned on its baseline, without a frame, mirror or vertical layout
+// (the kernel aligns the other ways by the glyphs' own box, which DXF readers do not).
+// Those, and texts without a collected style, go out as their display runs.
+bool write_text(Dxf_Exporter& x, MB_Text& text, std::uint64_t owner)
+{
+    MB_Text_Style* style = text.text_style();
+    const std::string& style_name = x.text_style_name(text);
+    if (!style || style_name.empty() || text.bound_pts() || style->ali_flag() != 0 || style->font_style() != 0 ||
+        style->oblique_angle() < 0.0)
+        return false;
+    const MB_String& string = text.string();
+    const char16_t* units = string.unicode();
+    // Widened 8-bit text is padded with NULs up to its byte count.
+    int n = 0;
+    while (units && n < string.length() && units[n]) ++n;
+    if (n == 0) return false;
+    const Qe_Pt& at = text.base_pos();
+    Dxf_Writer& w = x.out();
+    x.entity_head("TEXT", text, owner);
+    w.text(100, "AcDbText");
+    w.point(10, at.x(), at.y(), at.z());
+    w.real(40, style->height());
+    w.text(1, dxf_escape(units, n));
+    w.real(50, style->angle() * 180.0 / std::numbers::pi);
+    w.real(41, style->width_scale());
+    w.real(51, style->oblique_angle() * 180.0 / std::numbers::pi);
+    w.text(7, style_name);
+    w.text(100, "AcDbText");
+    return true;
+}
+
 }  // namespace
 
 bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
@@ -413,6 +444,9 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
         return false;
     case MB_Object::ID_HATCH:
         if (auto* hatch = dynamic_cast<MB_Hatch*>(&d)) return write_hatch(x, *hatch, owner);
+        return false;
+    case MB_Object::ID_TEXT:
+        if (auto* text = dynamic_cast<MB_Text*>(&d)) return write_text(x, *text, owner);
         return false;
     default:
         return false;

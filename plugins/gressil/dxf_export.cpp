@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <numbers>
 #include <unordered_set>
 
 #include "Drakmere.h"
@@ -94,6 +95,68 @@ void Dxf_Exporter::collect_names()
         m_block_index[block] = m_blocks.size();
         m_blocks.push_back({block, unique_name(name, blocks), 0});
     }
+
+    std::unordered_set<std::string> styles{"STANDARD"};
+    collect_text_styles(m_drawing.object_list(), styles);
+    for (const Block_Entry& b : m_blocks) collect_text_styles(b.block->object_list(), styles);
+}
+
+namespace {
+
+// What makes two text styles one STYLE entry: name, fonts, width and oblique angle.
+std::string style_key(const std::string& name, const std::string& font, const std::string& big, double width,
+                      double oblique)
+{
+    return name + '\n' + font + '\n' + big + '\n' + std::to_string(width) + '\n' + std::to_string(oblique);
+}
+
+// "txt" of "txt.shx", "fonts/simsun" of "fonts/simsun.ttc".
+std::string font_stem(const std::string& file)
+{
+    const std::size_t dot = file.rfind('.');
+    return dot == std::string::npos ? file : file.substr(0, dot);
+}
+
+std::string font_file_of(const MB_Font_Library* lib)
+{
+    const char* f = MB_Text_Style::record_font_name(lib);
+    std::string out;
+    for (const char* c = f ? f : ""; *c; ++c) out += (*c >= 0x20 && *c < 0x7F) ? *c : '_';
+    return out;
+}
+
+}  // namespace
+
+void Dxf_Exporter::collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names)
+{
+    for (MB_Object* o = list.get_head(); o; o = o->next()) {
+        if (o->object_id() != MB_Object::ID_TEXT) continue;
+        auto* text = dynamic_cast<MB_Text*>(o);
+        MB_Text_Style* style = text ? text->text_style() : nullptr;
+        if (!style) continue;
+        const std::string font = font_file_of(style->font_lib());
+        const std::string big = font_file_of(style->big_font_lib());
+        // A text's own copy of its style carries no name of its own ("*..."): the entry is
+        // named after its fonts.
+        std::string raw = table_name_of(style->name(), "text");
+        if (raw.empty() || raw.front() == '*' || raw.front() == '_') raw = font_stem(font) + (big.empty() ? "" : "_" + font_stem(big));
+        if (raw.empty()) raw = "text";
+        const std::string key = style_key(raw, font, big, style->width_scale(), style->oblique_angle());
+        auto it = m_text_style_index.find(key);
+        if (it == m_text_style_index.end()) {
+            it = m_text_style_index.emplace(key, m_text_styles.size()).first;
+            m_text_styles.push_back({unique_name(raw, names), font, big, style->width_scale(), style->oblique_angle(),
+                                     style->height()});
+        }
+        m_text_style_of[text] = it->second;
+    }
+}
+
+const std::string& Dxf_Exporter::text_style_name(const MB_Text& text) const
+{
+    static const std::string none;
+    auto it = m_text_style_of.find(&text);
+    return it == m_text_style_of.end() ? none : m_text_styles[it->second].name;
 }
 
 bool Dxf_Exporter::write()
@@ -299,17 +362,22 @@ void Dxf_Exporter::tables()
     table_end();
 
     const std::uint64_t style = w.new_handle();
-    table_begin("STYLE", style, 1);
-    symbol_head("STYLE", style, "AcDbTextStyleTableRecord");
-    w.text(2, "Standard");
-    w.integer(70, 0);
-    w.real(40, 0);
-    w.real(41, 1);
-    w.real(50, 0);
-    w.integer(71, 0);
-    w.real(42, 2.5);
-    w.text(3, "txt");
-    w.text(4, "");
+    table_begin("STYLE", style, 1 + static_cast<int>(m_text_styles.size()));
+    auto write_style = [&](const std::string& name, double width, double oblique, double height,
+                           const std::string& font, const std::string& big) {
+        symbol_head("STYLE", style, "AcDbTextStyleTableRecord");
+        w.text(2, name);
+        w.integer(70, 0);
+        w.real(40, 0);  // no fixed height: each text gives its own
+        w.real(41, width);
+        w.real(50, oblique * 180.0 / std::numbers::pi);
+        w.integer(71, 0);
+        w.real(42, height);
+        w.text(3, font);
+        w.text(4, big);
+    };
+    write_style("Standard", 1, 0, 2.5, "txt", "");
+    for (const Text_Style_Entry& e : m_text_styles) write_style(e.name, e.width, e.oblique, e.height, e.font, e.big_font);
     table_end();
 
     table_begin("VIEW", w.new_handle(), 0);

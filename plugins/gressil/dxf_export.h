@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "plugins/gressil/dxf_writer.h"
@@ -20,6 +21,7 @@ class MB_Drawing;
 class MB_Layer;
 class MB_Line_Type;
 class MB_Object_List;
+class MB_Text;
 class Qe_Pt;
 class Qe_Tran;
 
@@ -40,6 +42,9 @@ public:
     void entity_head(const char* kind, MB_Drawable& d, std::uint64_t owner);
     // The block's name in the file; empty for a block that is not in the drawing's list.
     const std::string& block_name(MB_Block* block) const;
+    // The STYLE entry of a text's style (its name, fonts, width and oblique angle); empty
+    // for a text that was not collected.
+    const std::string& text_style_name(const MB_Text& text) const;
     int color_index(long colorref) const;
     // One LWPOLYLINE (two or more points) or POINT (one point) of points mapped through t.
     void polyline_of_points(MB_Drawable& d, std::uint64_t owner, const Qe_Pt* pts, int n, const Qe_Tran* t,
@@ -83,6 +88,14 @@ private:
         std::uint64_t record;
     };
     std::vector<Block_Entry> m_blocks;
+    struct Text_Style_Entry {
+        std::string name, font, big_font;
+        double width = 1.0, oblique = 0.0, height = 0.0;
+    };
+    void collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names);
+    std::vector<Text_Style_Entry> m_text_styles;
+    std::unordered_map<std::string, std::size_t> m_text_style_index;  // by style key
+    std::unordered_map<const MB_Text*, std::size_t> m_text_style_of;
     std::unordered_map<const MB_Block*, std::size_t> m_block_index;
 
     std::uint64_t m_root_dict = 0;

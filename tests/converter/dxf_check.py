@@ -3,7 +3,7 @@
 Usage: dxf_check.py FILE.dxf
        dxf_check.py --hatch-segments FILE.dxf   (the segments ezdxf draws for pattern hatches)
 Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L",
-"linetype NAME pattern=[...]", "block NAME", and one "entity ..." line per entity of model
+"linetype NAME pattern=[...]", "style NAME font=F bigfont=B width=W oblique=O", "block NAME", and one "entity ..." line per entity of model
 space and "member BLOCK ..." per entity of a block. Reals are rounded to 6 decimals.
 """
 import sys
@@ -50,6 +50,9 @@ def describe(e):
     if t == "INSERT":
         return head + " block=%s at=%s scale=%s,%s,%s rotation=%s" % (
             d.name, pt(d.insert), r(d.xscale), r(d.yscale), r(d.zscale), r(d.rotation))
+    if t == "TEXT":
+        return head + " at=%s height=%s text=%s rotation=%s width=%s oblique=%s style=%s" % (
+            pt(d.insert), r(d.height), d.text, r(d.rotation), r(d.width), r(d.oblique), d.style)
     if t == "HATCH":
         head += " pattern=%s solid=%d paths=%d" % (d.pattern_name, d.solid_fill, len(e.paths))
         if not d.solid_fill and e.pattern:
@@ -90,6 +93,9 @@ def main():
         pattern = lt.pattern_tags.tags if hasattr(lt, "pattern_tags") else []
         dashes = [r(tag.value) for tag in pattern if tag.code == 49]
         print("linetype %s pattern=[%s]" % (lt.dxf.name, ",".join(dashes)))
+    for style in doc.styles:
+        print("style %s font=%s bigfont=%s width=%s oblique=%s" % (
+            style.dxf.name, style.dxf.font, style.dxf.get("bigfont", ""), r(style.dxf.width), r(style.dxf.oblique)))
     for block in doc.blocks:
         if block.name.lower() in ("*model_space", "*paper_space"):
             continue

@@ -28,6 +28,10 @@ struct Kind_Case {
     std::string entities;
     // LibreCAD draws pattern hatches only from its own pattern files, by name.
     bool librecad_draws = true;
+    // plotwane's options.
+    const char* options = "";
+    // A line the report must hold besides the entities.
+    const char* also = "";
 };
 
 class Kinds_Test : public ::testing::TestWithParam<Kind_Case> {};
@@ -56,14 +60,17 @@ TEST_P(Kinds_Test, ConvertedAndReadBack)
         ASSERT_TRUE(op.save_jxb(source.c_str()));
     }
     const std::string dxf = work / "kind.dxf";
-    const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + shell_quote(PLOTWANE_BIN) + " " + shell_quote(source) +
-                            " " + shell_quote(dxf) + " >out.txt 2>err.txt </dev/null";
+    const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + shell_quote(PLOTWANE_BIN) + " " + c.options + " " +
+                            shell_quote(source) + " " + shell_quote(dxf) + " >out.txt 2>err.txt </dev/null";
     ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(work.path() / "err.txt");
     EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
     const auto report = ezdxf_report(dxf);
     EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
     EXPECT_TRUE(has_line(report, "layer k color=3 flags=0 linetype=Continuous")) << joined(report);
     EXPECT_EQ(joined(lines_starting(report, "entity ")), c.entities);
+    if (*c.also) {
+        EXPECT_TRUE(has_line(report, c.also)) << joined(report);
+    }
     if (c.librecad_draws) {
         EXPECT_GT(librecad_ink(dxf, work.path()), 0);
     }
@@ -306,6 +313,30 @@ TEST(Hatch_Export, ReadersDrawTheKernelsPatternLines)
         EXPECT_EQ(unmatched(reader, kernel), 0);
     }
 }
+
+// Texts kept as texts (--no-explode-text): TEXT entities with a STYLE of their fonts.
+MB_Text* text_in_style(const char* string, double height, double width, double oblique, double angle)
+{
+    auto* text = new MB_Text(Qe_Pt(5, 6, 0), MB_String(string));
+    MB_Text_Style style("notes", "txt.shx", "hztxt.shx", height, width, oblique, angle, 0, 0);
+    text->init_text_style(&style);
+    return text;
+}
+
+const Kind_Case k_texts[] = {
+    {"text_latin", [](MB_Object_List& l) { l.add_tail(text_in_style("Ab 45%%d", 5, 0.8, 0.2, k_pi / 6)); },
+     "entity TEXT layer=k color=1 at=(5,6,0) height=5 text=Ab 45%%d rotation=30 width=0.8 "
+     "oblique=11.459156 style=txt_hztxt\n",
+     true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=0.8 oblique=11.459156"},
+    {"text_chinese", [](MB_Object_List& l) { l.add_tail(text_in_style("\xC6\xBD\xC3\xE6\xCD\xBC", 4, 1, 0, 0)); },
+     // Characters outside the file's code page as \\U+ escapes, as CAD programs read them.
+     "entity TEXT layer=k color=1 at=(5,6,0) height=4 text=\\U+5E73\\U+9762\\U+56FE rotation=0 width=1 oblique=0 "
+     "style=txt_hztxt\n",
+     true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Texts, Kinds_Test, ::testing::ValuesIn(k_texts),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Kinds_Test, ::testing::ValuesIn(k_kinds),
                          [](const auto& info) { return std::string(info.param.name); });
