@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 #include <unordered_map>
+#include <unordered_set>
+#include <vector>
 #include <utility>
 
 #include "geometry/angles.h"
@@ -330,6 +332,13 @@ void Qe_Search_Loops::bulid_intersect()
     // one), so points are made in the same order as by a plain double loop.
     std::vector<std::vector<Qe_Intersect_Point*>> on_segment(segs.size());
     Point_Index index(resabs);
+    // Which segments each point lists already, by (point number, segment number): many
+    // segments through one point would make a list search per pair cubic.
+    std::unordered_map<const Qe_Intersect_Point*, std::uint64_t> point_number;
+    std::unordered_set<std::uint64_t> listed;
+    const auto list_once = [&](Qe_Intersect_Point* q, std::size_t seg) {
+        if (listed.insert(point_number[q] * segs.size() + seg).second) q->segments().add(segs[seg]);
+    };
     for (std::uint64_t pair : pairs) {
         const std::size_t i = static_cast<std::size_t>(pair >> 32), j = static_cast<std::size_t>(pair & 0xFFFFFFFFu);
         Qe_Segment* s = segs[i];
@@ -339,12 +348,13 @@ void Qe_Search_Loops::bulid_intersect()
         const Qe_Pt at(x.x(), x.y(), 0.0);
         Qe_Intersect_Point* q = index.find(at, resabs);
         if (q) {
-            if (!q->segments().contains(s)) q->segments().add(s);
-            if (!q->segments().contains(t)) q->segments().add(t);
+            list_once(q, i);
+            list_once(q, j);
         } else {
             q = new Qe_Intersect_Point(at);
-            q->segments().add(s);
-            q->segments().add(t);
+            point_number.emplace(q, point_number.size());
+            list_once(q, i);
+            list_once(q, j);
             m_intersects.add(q);
             index.add(q);
         }

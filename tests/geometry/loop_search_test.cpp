@@ -572,3 +572,39 @@ TEST(LoopSearch, LargeRandomInputFinishes)
 }
 
 }  // namespace
+
+namespace {
+
+// Many segments through one point: each is listed once at the point, and with a square round
+// them every wedge between neighbouring spokes is a loop.
+TEST(LoopSearch, ManySegmentsThroughOnePoint)
+{
+    const int n = 1000;
+    std::vector<Seg> spokes;
+    for (int k = 0; k < n; ++k) {
+        const double a = 3.141592653589793 * (k + 0.5) / n;
+        spokes.push_back({-10 * std::cos(a), -10 * std::sin(a), 10 * std::cos(a), 10 * std::sin(a)});
+    }
+    {
+        Qe_Search_Loops s;
+        for (const Seg& g : spokes) s.segment_list().add(new Qe_Segment(Qe_Pt(g.x0, g.y0, 0), Qe_Pt(g.x1, g.y1, 0)));
+        s.remove_error_segment();
+        s.bulid_intersect();
+        ASSERT_EQ(s.intersect_list().count(), 1);
+        auto* hub = static_cast<Qe_Intersect_Point*>(s.intersect_list().head()->entity());
+        EXPECT_EQ(hub->segments().count(), n);
+        EXPECT_NEAR(hub->point().x(), 0, 1e-9);
+        EXPECT_NEAR(hub->point().y(), 0, 1e-9);
+    }
+    std::vector<Seg> framed = spokes;
+    for (const Seg& side : std::initializer_list<Seg>{{-5, -5, 5, -5}, {5, -5, 5, 5}, {5, 5, -5, 5}, {-5, 5, -5, -5}})
+        framed.push_back(side);
+    const std::vector<Ring> wedges = search(framed);
+    EXPECT_EQ(wedges.size(), static_cast<std::size_t>(2 * n));
+    double area = 0;
+    for (const Ring& r : wedges) area += signed_area(r);
+    EXPECT_NEAR(area, 100.0, 1e-6);
+    expect_ccw(wedges);
+}
+
+}  // namespace
