@@ -198,7 +198,13 @@ void insert_relation(Qe_Intersect_Point* p, Qe_Intersect_Relation* r)
 
 double relation_angle(const Qe_Pt& from, const Qe_Pt& to)
 {
-    double a = angle_between(Qe_Uvec(1.0, 0.0, 0.0), normalise(to - from), Qe_Uvec(0.0, 0.0, 1.0));
+    // The direction is scaled to at most unit size first: the length of a far difference
+    // (1e155 and more) would overflow when squared and leave no direction at all.
+    double dx = to.x() - from.x(), dy = to.y() - from.y();
+    if (!std::isfinite(dx) || !std::isfinite(dy)) dx = to.x() / 2 - from.x() / 2, dy = to.y() / 2 - from.y() / 2;
+    const double m = std::max(std::fabs(dx), std::fabs(dy));
+    if (m > 0.0) dx /= m, dy /= m;
+    double a = angle_between(Qe_Uvec(1.0, 0.0, 0.0), normalise(Qe_Vec(dx, dy, 0.0)), Qe_Uvec(0.0, 0.0, 1.0));
     if (std::fabs(a - TWO_PI) < 1e-6) a = 0.0;
     return a;
 }
@@ -591,14 +597,21 @@ Qe_Loop* loop_of(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first,
     return loop;
 }
 
-// Signed area of the ring through the points, positive counter-clockwise.
-double ring_area(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first, std::size_t end)
+// Signed area of the ring through the points, positive counter-clockwise. Summed in the
+// extended range of long double: products of far coordinates overflow a double.
+long double ring_area(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first, std::size_t end)
 {
-    std::vector<Qe_Pt> ring;
-    for (std::size_t k = first; k < end; ++k) ring.push_back(pts[k]->point());
-    const int n = static_cast<int>(ring.size());
-    const double area = cal_pts_area(ring.data(), n);
-    return api_mb_get_pts_dir(ring.data(), n) ? area : -area;
+    if (end < first + 3) return 0.0L;
+    const Qe_Pt& o = pts[first]->point();
+    long double twice = 0.0L;
+    for (std::size_t k = first; k < end; ++k) {
+        const Qe_Pt& p = pts[k]->point();
+        const Qe_Pt& q = pts[k + 1 < end ? k + 1 : first]->point();
+        const long double px = static_cast<long double>(p.x()) - o.x(), py = static_cast<long double>(p.y()) - o.y();
+        const long double qx = static_cast<long double>(q.x()) - o.x(), qy = static_cast<long double>(q.y()) - o.y();
+        twice += px * qy - qx * py;
+    }
+    return twice / 2.0L;
 }
 
 }  // namespace
@@ -682,7 +695,7 @@ void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal
     pts.push_back(pts.front());
     std::vector<Qe_Intersect_Point*> stack;
     std::vector<Qe_Intersect_Point*> best;
-    double best_area = 0.0;
+    long double best_area = 0.0L;
     for (Qe_Intersect_Point* p : pts) {
         if (p->m_walk != walk) {
             p->m_walk = walk;
@@ -692,7 +705,7 @@ void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal
         }
         const std::size_t from = static_cast<std::size_t>(p->m_walk_pos);
         if (stack.size() - from >= 3) {
-            const double area = ring_area(stack, from, stack.size());
+            const long double area = ring_area(stack, from, stack.size());
             if (area > best_area) {
                 best_area = area;
                 best.assign(stack.begin() + static_cast<std::ptrdiff_t>(from), stack.end());

@@ -608,3 +608,26 @@ TEST(LoopSearch, ManySegmentsThroughOnePoint)
 }
 
 }  // namespace
+
+namespace {
+
+// Any finite square is found, however large: squared lengths and products of coordinates
+// would overflow from a side of about 1e155.
+TEST(LoopSearch, HugeSquaresAreFound)
+{
+    for (double side : {1e150, 1e155, 1e200, 1e300}) {
+        for (bool minimal : {true, false}) {
+            SCOPED_TRACE(side);
+            const std::vector<Ring> got =
+                search({{0, 0, side, 0}, {side, 0, side, side}, {side, side, 0, side}, {0, side, 0, 0}}, minimal);
+            ASSERT_EQ(got.size(), 1u);
+            ASSERT_EQ(got[0].size(), 4u);
+            double max_x = 0, max_y = 0;
+            for (const Qe_Pt& p : got[0]) max_x = std::max(max_x, p.x()), max_y = std::max(max_y, p.y());
+            EXPECT_EQ(max_x, side);
+            EXPECT_EQ(max_y, side);
+        }
+    }
+}
+
+}  // namespace
