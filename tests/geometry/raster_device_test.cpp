@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/image_readers.h"
 #include "common/test_output.h"
 #include "geometry/dc_draw.h"
 #include "geometry/raster_device.h"
@@ -652,7 +653,26 @@ TEST(RasterDevice, ComposedSceneIsSavedForALook)
     api_mb_draw_arrow(dc, Qe_Tran(), RGB(160, 0, 160), Qe_Pt(300, 200, 0), Qe_Uvec(-1, 0, 0), 20, 6, 0);
     SelectObject(dc, old);
     DeleteObject(pen);
-    EXPECT_TRUE(platform_save_png(q.GetBitmap(), test_output_path("raster_scene.png").c_str()));
+    const std::string path = test_output_path("raster_scene.png");
+    ASSERT_TRUE(platform_save_png(q.GetBitmap(), path.c_str()));
+
+    // The file holds the picture drawn, pixel for pixel, and the picture what was asked.
+    Rgb_Image png;
+    ASSERT_TRUE(read_png(path, png));
+    ASSERT_EQ(png.width, 320);
+    ASSERT_EQ(png.height, 240);
+    int differing = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            COLORREF c = 0;
+            ASSERT_TRUE(platform_read_pixel(q.GetBitmap(), x, y, &c));
+            differing += c != png.at(x, y);
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_EQ(png.at(315, 5), RGB(230, 240, 255));   // background
+    EXPECT_EQ(png.at(195, 40), RGB(255, 180, 0));    // inside the ring
+    EXPECT_EQ(png.at(240, 62), RGB(230, 240, 255));  // its hole
+    EXPECT_EQ(png.at(10, 10), RGB(0, 0, 0));         // where the fan of lines starts
 }
 
 }  // namespace
