@@ -56,3 +56,74 @@ PLATFORM_API BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE* s
 // Returns the length of the path; 0 (and an empty string) when no font file is found or the
 // path does not fit.
 PLATFORM_API DWORD platform_font_file(LPCSTR face, LPSTR out, DWORD size, int* face_index);
+
+// ---- Glyph outlines ----
+// The native outline of one glyph as the desktop platform hands it out: for every contour a
+// TTPOLYGONHEADER (cb: bytes of the contour, header included; dwType TT_POLYGON_TYPE; the
+// start point) followed by TTPOLYCURVE records (TT_PRIM_LINE: lines to each point in turn;
+// TT_PRIM_QSPLINE: a quadratic B-spline from the previous point whose last point lies on the
+// curve, the points between are off-curve controls with implied on-curve midpoints). All
+// coordinates are 16.16 fixed values in pixels, y up, origin on the baseline at the pen. A
+// contour is closed implicitly: no line back to its start point is written.
+
+struct FIXED {
+    WORD fract;
+    SHORT value;
+};
+struct POINTFX {
+    FIXED x;
+    FIXED y;
+};
+struct TTPOLYGONHEADER {
+    DWORD cb;
+    DWORD dwType;
+    POINTFX pfxStart;
+};
+struct TTPOLYCURVE {
+    WORD wType;
+    WORD cpfx;
+    POINTFX apfx[1];
+};
+struct MAT2 {
+    FIXED eM11;
+    FIXED eM12;
+    FIXED eM21;
+    FIXED eM22;
+};
+struct GLYPHMETRICS {
+    UINT gmBlackBoxX;
+    UINT gmBlackBoxY;
+    POINT gmptGlyphOrigin;
+    SHORT gmCellIncX;
+    SHORT gmCellIncY;
+};
+static_assert(sizeof(FIXED) == 4 && sizeof(POINTFX) == 8 && sizeof(TTPOLYGONHEADER) == 16 && sizeof(MAT2) == 16);
+
+constexpr UINT GGO_METRICS = 0;
+constexpr UINT GGO_BITMAP = 1;
+constexpr UINT GGO_NATIVE = 2;
+constexpr UINT GGO_BEZIER = 3;
+constexpr DWORD TT_POLYGON_TYPE = 24;
+constexpr WORD TT_PRIM_LINE = 1;
+constexpr WORD TT_PRIM_QSPLINE = 2;
+constexpr WORD TT_PRIM_CSPLINE = 3;
+
+// The GGO_NATIVE outline of a character of the DC's font (the default font when none is
+// selected), unhinted, at the size CreateFontA gave it, transformed by matrix when one is given.
+// code: below 0x80 the character itself; a valid double-byte code of the ANSI code page
+// (lead * 256 + trail) that character; anything else a Unicode code point. A character the face
+// does not have gives the face's missing-glyph outline. With a null buffer or size 0: the number
+// of bytes the outline needs. Otherwise the outline is written and its size returned. 0 for a
+// glyph without contours; GDI_ERROR for a bad DC, a font without a face, a buffer too short, or
+// a format other than GGO_NATIVE. metrics, when given, receives the black box, its upper left
+// corner relative to the pen and the advance.
+PLATFORM_API DWORD GetGlyphOutlineA(HDC hdc, UINT code, UINT format, GLYPHMETRICS* metrics, DWORD size,
+                                    LPVOID buffer, const MAT2* matrix);
+
+// The path of a TrueType file the kernel names by file name only ("arial.ttf", "simsun.ttc"):
+// the file of that name in the fonts folder (the Windows folder's fonts/, names compared
+// without regard to case), else a file of that name anywhere below the fonts folder or the
+// system's fonts tree, else the installed font that stands for it (simsun.ttc and simhei.ttf:
+// the default Chinese face; arial.ttf: the default Latin face). Returns the length of the path;
+// 0 (and an empty string) when none is found or the path does not fit size bytes.
+PLATFORM_API DWORD platform_ttf_file(LPCSTR file_name, LPSTR out, DWORD size);
