@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/codepage.h"
+#include "platform/font.h"
 #include "platform/path.h"
 #include "platform/system.h"
 
@@ -46,9 +47,18 @@ bool read_name_table(std::FILE* f, std::vector<std::uint8_t>& table)
     const auto size = static_cast<std::uint64_t>(end);
     std::vector<std::uint8_t> head;
     if (!read_at(f, size, 0, 12, head)) return false;
+    std::uint64_t font_at = 0;
+    if (std::memcmp(head.data(), "ttcf", 4) == 0) {
+        // A collection names its faces alike; the first one's table directory is read. Table
+        // offsets count from the start of the file either way.
+        std::vector<std::uint8_t> collection;
+        if (!read_at(f, size, 0, 16, collection) || be32(&collection[8]) == 0) return false;
+        font_at = be32(&collection[12]);
+        if (!read_at(f, size, font_at, 12, head)) return false;
+    }
     const std::size_t tables = be16(&head[4]);
     std::vector<std::uint8_t> dir;
-    if (!read_at(f, size, 12, tables * 16, dir)) return false;
+    if (!read_at(f, size, font_at + 12, tables * 16, dir)) return false;
     for (std::size_t i = 0; i < tables; ++i) {
         const std::uint8_t* e = &dir[i * 16];
         if (std::memcmp(e, "name", 4) != 0) continue;
@@ -89,11 +99,9 @@ std::string record_text(const std::vector<std::uint8_t>& table, std::size_t stor
 bool get_ttf_name_by_file(const char* file_name, char* out, std::size_t out_size)
 {
     if (!file_name || !out || out_size == 0) return false;
-    char windows[260];
-    const UINT n = GetWindowsDirectoryA(windows, sizeof windows);
-    if (n == 0 || n >= sizeof windows) return false;
-    const std::string path = std::string(windows) + "/fonts/" + file_name;
-    File f(platform_fopen(path.c_str(), "rb"));
+    char path[4096];
+    if (platform_ttf_file(file_name, path, sizeof path) == 0) return false;
+    File f(platform_fopen(path, "rb"));
     if (!f) return false;
 
     std::vector<std::uint8_t> table;

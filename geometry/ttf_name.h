@@ -1,6 +1,6 @@
 #pragma once
 
-// The family name of a TrueType font in the platform's fonts folder, read from its name table.
+// The family name of a TrueType font named by file name, read from its name table.
 
 #include <cstddef>
 
@@ -10,8 +10,9 @@
 // size must provide.
 constexpr std::size_t ttf_face_name_size = 32;
 
-// Reads the family name of <Windows folder>/fonts/<file_name>: the record in the system's
-// language when there is one, else the English one, converted to the ANSI code page and cut at a
-// character boundary to fit out_size bytes with the terminator. False, out unchanged, when the
-// file does not open, is not a well-formed font, or holds neither name.
+// Reads the family name of the font file the platform finds for file_name (platform_ttf_file:
+// the fonts folder first), of its first face when the file is a collection: the record in the
+// system's language when there is one, else the English one, converted to the ANSI code page and
+// cut at a character boundary to fit out_size bytes with the terminator. False, out unchanged,
+// when no file is found or opens, it is not a well-formed font, or it holds neither name.
 FENDRAL_API bool get_ttf_name_by_file(const char* file_name, char* out, std::size_t out_size = ttf_face_name_size);

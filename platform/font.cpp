@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
@@ -24,6 +25,7 @@
 #include "platform/font_p.h"
 #include "platform/gdi_draw_p.h"
 #include "platform/gdi_p.h"
+#include "platform/path.h"
 #include "platform/system.h"
 
 namespace platform {
@@ -80,6 +82,7 @@ struct Engine {
     std::string indexed_folder;
     bool folder_indexed = false;
     std::vector<Indexed_Face> folder_faces;
+    std::map<std::string, std::vector<std::string>> font_trees;  // font files below a folder
 };
 
 // Built on first use and never destroyed, like the handle table: fonts may be used from other
@@ -173,12 +176,10 @@ std::vector<std::u16string> family_names(FT_Face face)
     return names;
 }
 
-void index_folder(Engine& e, const std::string& folder)
+// The font files below a folder, a bounded walk, sorted: directory order is arbitrary, and
+// sorting makes the choice between equal names repeatable.
+std::vector<std::string> font_files_below(const std::string& folder)
 {
-    if (e.folder_indexed && e.indexed_folder == folder) return;
-    e.folder_faces.clear();
-    e.indexed_folder = folder;
-    e.folder_indexed = true;
     std::error_code ec;
     fs::recursive_directory_iterator it(folder, fs::directory_options::skip_permission_denied, ec);
     std::vector<std::string> files;
@@ -187,9 +188,17 @@ void index_folder(Engine& e, const std::string& folder)
         std::error_code fec;
         if (it->is_regular_file(fec) && font_extension(it->path())) files.push_back(it->path().string());
     }
-    // Directory order is arbitrary; sorting makes the choice between equal names repeatable.
     std::sort(files.begin(), files.end());
-    for (const std::string& file : files) {
+    return files;
+}
+
+void index_folder(Engine& e, const std::string& folder)
+{
+    if (e.folder_indexed && e.indexed_folder == folder) return;
+    e.folder_faces.clear();
+    e.indexed_folder = folder;
+    e.folder_indexed = true;
+    for (const std::string& file : font_files_below(folder)) {
         FT_Long faces = 1;
         for (FT_Long i = 0; i < faces && i < max_faces_per_file; ++i) {
             FT_Face face = nullptr;
@@ -261,6 +270,43 @@ bool resolve_face(Engine& e, const char* face, int weight, bool italic, std::str
     }
     file.clear();
     return false;
+}
+
+// TrueType files the kernel names by file name, and the installed fonts that stand for them.
+struct File_Alias {
+    const char* file;
+    const char* installed;  // below the fonts folder, or the system's fonts tree
+};
+constexpr File_Alias file_aliases[] = {
+    {"simsun.ttc", "truetype/wqy/wqy-microhei.ttc"},
+    {"simhei.ttf", "truetype/wqy/wqy-microhei.ttc"},
+    {"arial.ttf", "truetype/dejavu/DejaVuSans.ttf"},
+};
+
+// Caller holds the engine's lock. name is a bare file name.
+std::string find_ttf_file(Engine& e, const std::string& name)
+{
+    const std::string folder = fonts_folder();
+    if (!folder.empty()) {
+        char resolved[4096];
+        if (platform_resolve_path((folder + "/" + name).c_str(), resolved, sizeof resolved) && regular_file(resolved))
+            return resolved;
+    }
+    // The walks are cached: a tree of fonts does not change while the kernel runs.
+    const std::string roots[] = {folder, system_fonts_folder};
+    for (const std::string& root : roots) {
+        if (root.empty() || (&root == &roots[1] && root == roots[0])) continue;
+        auto [it, fresh] = e.font_trees.try_emplace(root);
+        if (fresh) it->second = font_files_below(root);
+        for (const std::string& f : it->second)
+            if (ascii_equal_nocase(fs::path(f).filename().c_str(), name.c_str())) return f;
+    }
+    for (const File_Alias& a : file_aliases) {
+        if (!ascii_equal_nocase(name.c_str(), a.file)) continue;
+        std::string f = installed_file(folder, a.installed);
+        if (!f.empty()) return f;
+    }
+    return {};
 }
 
 FT_Face open_face(Engine& e, const std::string& file, int index)
@@ -639,5 +685,111 @@ DWORD platform_font_file(LPCSTR face, LPSTR out, DWORD size, int* face_index)
     if (file.size() >= size) return 0;
     std::memcpy(out, file.c_str(), file.size() + 1);
     if (face_index) *face_index = index;
+    return static_cast<DWORD>(file.size());
+}
+
+namespace {
+
+// The character a glyph outline code stands for: ASCII as it is, a double-byte character of the
+// ANSI code page through that code page, anything else (or a pair that does not convert) as a
+// Unicode code point.
+FT_ULong character_of(UINT code)
+{
+    if (code < 0x80) return code;
+    const unsigned lead = code >> 8, trail = code & 0xFF;
+    if (code <= 0xFFFF && lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
+        const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+        WCHAR wide[2];
+        if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, 2, wide, 2) == 1) return wide[0];
+    }
+    return code;
+}
+
+FT_Fixed fixed_of(FIXED f) { return static_cast<FT_Fixed>(f.value) * 65536 + f.fract; }
+
+// 16.16 to whole pixels, outward.
+LONG floor_pixels(std::int64_t v) { return static_cast<LONG>(v >= 0 ? v / 65536 : -((-v + 65535) / 65536)); }
+LONG ceil_pixels(std::int64_t v) { return -floor_pixels(-v); }
+
+}  // namespace
+
+DWORD GetGlyphOutlineA(HDC hdc, UINT code, UINT format, GLYPHMETRICS* metrics, DWORD size, LPVOID buffer,
+                       const MAT2* matrix)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc || format != GGO_NATIVE) return GDI_ERROR;
+    Font* font = font_of(*dc);
+    if (!font) return GDI_ERROR;
+    FT_Matrix m{};
+    const FT_Matrix* transform = nullptr;
+    if (matrix) {
+        m.xx = fixed_of(matrix->eM11);
+        m.xy = fixed_of(matrix->eM21);
+        m.yx = fixed_of(matrix->eM12);
+        m.yy = fixed_of(matrix->eM22);
+        if (m.xx != 0x10000 || m.xy != 0 || m.yx != 0 || m.yy != 0x10000) transform = &m;
+    }
+    Native_Outline outline;
+    FT_Vector advance{};
+    {
+        Engine& e = engine();
+        std::lock_guard lock(e.mutex);
+        Sized_Font sf;
+        if (!size_font(e, *font, sf)) return GDI_ERROR;
+        // The outline as designed: no hinting, no rotation of the font's escapement, no
+        // synthesised bold or slant. A character the face lacks maps to glyph 0, the face's
+        // missing-glyph shape.
+        FT_Set_Transform(sf.face, nullptr, nullptr);
+        const FT_UInt glyph = FT_Get_Char_Index(sf.face, character_of(code));
+        if (FT_Load_Glyph(sf.face, glyph, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) != 0) return GDI_ERROR;
+        const FT_GlyphSlot slot = sf.face->glyph;
+        if (slot->format != FT_GLYPH_FORMAT_OUTLINE) return GDI_ERROR;
+        if (!native_outline(slot->outline, transform, outline)) return GDI_ERROR;
+        advance = slot->advance;
+        if (transform) FT_Vector_Transform(&advance, transform);
+    }
+    const auto needed = static_cast<DWORD>(outline.bytes.size());
+    if (buffer && size != 0) {
+        if (size < needed) return GDI_ERROR;
+        if (needed) std::memcpy(buffer, outline.bytes.data(), needed);
+    }
+    if (metrics) {
+        GLYPHMETRICS g{};
+        // A glyph without ink has a box of one pixel at the pen, as the desktop reports it.
+        g.gmBlackBoxX = g.gmBlackBoxY = 1;
+        if (!outline.empty) {
+            const LONG left = floor_pixels(outline.x_min), right = ceil_pixels(outline.x_max);
+            const LONG bottom = floor_pixels(outline.y_min), top = ceil_pixels(outline.y_max);
+            g.gmBlackBoxX = static_cast<UINT>(std::max<LONG>(1, right - left));
+            g.gmBlackBoxY = static_cast<UINT>(std::max<LONG>(1, top - bottom));
+            g.gmptGlyphOrigin = {left, top};
+        }
+        const auto clamp_short = [](FT_Pos v) {
+            return static_cast<SHORT>(std::clamp<long>(std::lround(v / 64.0), SHRT_MIN, SHRT_MAX));
+        };
+        g.gmCellIncX = clamp_short(advance.x);
+        g.gmCellIncY = clamp_short(advance.y);
+        *metrics = g;
+    }
+    return needed;
+}
+
+DWORD platform_ttf_file(LPCSTR file_name, LPSTR out, DWORD size)
+{
+    if (!out || size == 0) return 0;
+    out[0] = '\0';
+    if (!file_name) return 0;
+    // Only the file name counts: a caller's folders are those of another machine.
+    std::string name = file_name;
+    if (const std::size_t slash = name.find_last_of("/\\"); slash != std::string::npos) name.erase(0, slash + 1);
+    if (name.empty() || name == "." || name == "..") return 0;
+    std::string file;
+    {
+        Engine& e = engine();
+        std::lock_guard lock(e.mutex);
+        file = find_ttf_file(e, name);
+    }
+    if (file.empty() || file.size() >= size) return 0;
+    std::memcpy(out, file.c_str(), file.size() + 1);
     return static_cast<DWORD>(file.size());
 }

@@ -115,15 +115,19 @@ constexpr WORD TT_PRIM_CSPLINE = 3;
 // does not have gives the face's missing-glyph outline. With a null buffer or size 0: the number
 // of bytes the outline needs. Otherwise the outline is written and its size returned. 0 for a
 // glyph without contours; GDI_ERROR for a bad DC, a font without a face, a buffer too short, or
-// a format other than GGO_NATIVE. metrics, when given, receives the black box, its upper left
-// corner relative to the pen and the advance.
+// a format other than GGO_NATIVE; the buffer and metrics are then left as they were. metrics,
+// when given, receives the black box (whole pixels around the control points, at least 1 x 1),
+// its upper left corner relative to the pen (y up) and the advance (through matrix). Bold and
+// italic are not synthesised here and the escapement does not turn the glyph: the caller places
+// and turns it. Cubic outlines (CFF fonts) come out as quadratic B-splines, two per cubic.
 PLATFORM_API DWORD GetGlyphOutlineA(HDC hdc, UINT code, UINT format, GLYPHMETRICS* metrics, DWORD size,
                                     LPVOID buffer, const MAT2* matrix);
 
 // The path of a TrueType file the kernel names by file name only ("arial.ttf", "simsun.ttc"):
 // the file of that name in the fonts folder (the Windows folder's fonts/, names compared
-// without regard to case), else a file of that name anywhere below the fonts folder or the
-// system's fonts tree, else the installed font that stands for it (simsun.ttc and simhei.ttf:
-// the default Chinese face; arial.ttf: the default Latin face). Returns the length of the path;
-// 0 (and an empty string) when none is found or the path does not fit size bytes.
+// without regard to case), else a font file (.ttf, .ttc, .otf) of that name anywhere below the
+// fonts folder or the system's fonts tree, else the installed font that stands for it
+// (simsun.ttc and simhei.ttf: the default Chinese face; arial.ttf: the default Latin face).
+// Folders in file_name are ignored: they name another machine's folders. Returns the length of
+// the path; 0 (and an empty string) when none is found or the path does not fit size bytes.
 PLATFORM_API DWORD platform_ttf_file(LPCSTR file_name, LPSTR out, DWORD size);

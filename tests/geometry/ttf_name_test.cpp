@@ -74,6 +74,30 @@ std::vector<std::uint8_t> build_font(const std::vector<Name_Record>& records)
 
 const std::size_t k_name_table_at = 12 + 32 + 8;
 
+std::uint32_t get32(const std::vector<std::uint8_t>& b, std::size_t at)
+{
+    return (std::uint32_t{b[at]} << 24) | (std::uint32_t{b[at + 1]} << 16) | (std::uint32_t{b[at + 2]} << 8) | b[at + 3];
+}
+
+// The font as the one face of a collection, placed `gap` bytes after the collection's header;
+// its table offsets then count from the start of the collection.
+std::vector<std::uint8_t> build_collection(const std::vector<std::uint8_t>& font, std::size_t gap)
+{
+    const std::size_t at = 16 + gap;
+    std::vector<std::uint8_t> ttc(at, 0xEE);
+    std::memcpy(&ttc[0], "ttcf", 4);
+    put32(ttc, 4, 0x00010000);
+    put32(ttc, 8, 1);
+    put32(ttc, 12, static_cast<std::uint32_t>(at));
+    ttc.insert(ttc.end(), font.begin(), font.end());
+    const std::size_t tables = (std::size_t{font[4]} << 8) | font[5];
+    for (std::size_t i = 0; i < tables; ++i) {
+        const std::size_t entry = at + 12 + 16 * i + 8;
+        put32(ttc, entry, get32(ttc, entry) + static_cast<std::uint32_t>(at));
+    }
+    return ttc;
+}
+
 // The fonts folder of a scratch Windows folder, and the system language, for one test.
 class Ttf_Name : public ::testing::Test {
 protected:
@@ -216,10 +240,11 @@ TEST_F(Ttf_Name, LyingOffsetsAndCountsAreChecked)
 
 TEST_F(Ttf_Name, RandomMutationsStayInBounds)
 {
-    const std::vector<std::uint8_t> good = build_font(k_records);
+    // Single fonts and collections, in turn.
+    const std::vector<std::uint8_t> goods[] = {build_font(k_records), build_collection(build_font(k_records), 4)};
     std::mt19937 rng(1234);
     for (int trial = 0; trial < 1500; ++trial) {
-        std::vector<std::uint8_t> font = good;
+        std::vector<std::uint8_t> font = goods[(trial / 2) % 2];
         const int flips = 1 + static_cast<int>(rng() % 6);
         for (int i = 0; i < flips; ++i) font[rng() % font.size()] = static_cast<std::uint8_t>(rng());
         write("mut.ttf", font);
@@ -230,6 +255,65 @@ TEST_F(Ttf_Name, RandomMutationsStayInBounds)
             ASSERT_LT(std::strlen(out), 8u) << trial;
         }
         ASSERT_EQ(out[8], '#') << trial;
+    }
+}
+
+TEST_F(Ttf_Name, CollectionsAreNamedByTheirFirstFace)
+{
+    const std::vector<std::uint8_t> ttc = build_collection(build_font(k_records), 8);
+    write("test.ttc", ttc);
+    for (LANGID lang : {LANGID{1033}, LANGID{0x0804}}) {
+        platform_set_language_id(lang);
+        char out[32] = "Arial";
+        ASSERT_TRUE(get_ttf_name_by_file("TEST.TTC", out)) << lang;
+        EXPECT_STREQ(out, lang == 1033 ? "Test Sans" : "\xB2\xE2\xCA\xD4\xCB\xCE\xCC\xE5") << lang;
+    }
+
+    platform_set_language_id(1033);
+    for (std::size_t n = 0; n < ttc.size(); ++n) {
+        write("cut.ttc", std::vector<std::uint8_t>(ttc.begin(), ttc.begin() + static_cast<long>(n)));
+        char out[32] = "Arial";
+        EXPECT_FALSE(get_ttf_name_by_file("cut.ttc", out)) << n;
+        EXPECT_STREQ(out, "Arial") << n;
+    }
+
+    const std::size_t font_at = 16 + 8;
+    struct Lie {
+        const char* what;
+        std::size_t at;
+        std::uint32_t value;
+    } lies[] = {
+        {"no fonts", 8, 0},
+        {"first font past the end", 12, 0x7FFFFFF0},
+        {"first font's directory cut by the end", 12, static_cast<std::uint32_t>(ttc.size() - 6)},
+        {"first font at the collection header", 12, 0},
+        {"first font's table count", font_at + 4, 0xFFFF0000},
+        {"name table offset", font_at + 28 + 8, 0xFFFFFFF0},
+        {"name table length", font_at + 28 + 12, 0x00FFFFFF},
+    };
+    for (const Lie& l : lies) {
+        std::vector<std::uint8_t> bad = ttc;
+        put32(bad, l.at, l.value);
+        write("lie.ttc", bad);
+        char out[32] = "Arial";
+        EXPECT_FALSE(get_ttf_name_by_file("lie.ttc", out)) << l.what;
+        EXPECT_STREQ(out, "Arial") << l.what;
+    }
+}
+
+TEST_F(Ttf_Name, InstalledCollectionAndTheFilesItStandsFor)
+{
+    ASSERT_TRUE(std::filesystem::exists("/usr/share/fonts/truetype/wqy/wqy-microhei.ttc"))
+        << "fonts-wqy-microhei is needed";
+    // Not in this fonts folder: found below the system's fonts tree, or through the alias.
+    for (const char* file : {"wqy-microhei.ttc", "simsun.ttc", "SimHei.ttf"}) {
+        platform_set_language_id(1033);
+        char out[32] = "Arial";
+        ASSERT_TRUE(get_ttf_name_by_file(file, out)) << file;
+        EXPECT_STREQ(out, "WenQuanYi Micro Hei") << file;
+        platform_set_language_id(2052);
+        ASSERT_TRUE(get_ttf_name_by_file(file, out)) << file;
+        EXPECT_STREQ(out, "\xCE\xC4\xC8\xAA\xE6\xE4\xCE\xA2\xC3\xD7\xBA\xDA") << file;  // 文泉驿微米黑
     }
 }
 
