@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "geometry/folders.h"
-#include "geometry/pt_list.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/database/system_setting.h"
 #include "kernel/display/draw_node.h"
@@ -86,11 +85,11 @@ Point2 mid(Point2 a, Point2 b) { return {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5}; 
 
 // One contour of the loaded outline, from point first to point last, as a closed polyline:
 // lines between on-curve points, each quadratic arc in `steps` points ending on its end.
-void walk_contour(const FT_Outline& o, int first, int last, int steps, Qe_Pt_List& out)
+void walk_contour(const FT_Outline& o, int first, int last, int steps, std::vector<Qe_Pt>& out)
 {
     const auto at = [&](int i) { return Point2{double(o.points[i].x), double(o.points[i].y)}; };
     const auto on = [&](int i) { return (o.tags[i] & 1) != 0; };
-    const auto add = [&](Point2 p) { out.add_tail(Qe_Pt(p.x, p.y, 0.0)); };
+    const auto add = [&](Point2 p) { out.emplace_back(p.x, p.y, 0.0); };
 
     if (on(first))
         add(at(first));
@@ -115,17 +114,8 @@ void walk_contour(const FT_Outline& o, int first, int last, int steps, Qe_Pt_Lis
     }
 }
 
-// The glyph polylines of every character, the pen moved by each glyph's advance.
-struct Contours {
-    Qe_Void_List lists;
-    ~Contours()
-    {
-        for (Qe_Void_Node* n = lists.head(); n; n = n->next()) delete static_cast<Qe_Pt_List*>(n->entity());
-        lists.clear();
-    }
-};
-
-void walk_text(FT_Face face, const std::u16string& text, int steps, Contours& out)
+// The contours of every character as point runs, the pen moved by each glyph's advance.
+void walk_text(FT_Face face, const std::u16string& text, int steps, Runs& out)
 {
     FT_Vector pen{0, 0};
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -143,9 +133,9 @@ void walk_text(FT_Face face, const std::u16string& text, int steps, Contours& ou
             for (int c = 0; c < o.n_contours; ++c) {
                 const int last = o.contours[c];
                 if (last < first || last >= o.n_points) break;
-                auto* list = new Qe_Pt_List;
-                walk_contour(o, first, last, steps, *list);
-                out.lists.add_tail(list);
+                const std::size_t before = out.points.size();
+                walk_contour(o, first, last, steps, out.points);
+                out.counts.push_back(static_cast<mb_ulong>(out.points.size() - before));
                 first = last + 1;
             }
         }
@@ -184,9 +174,8 @@ bool ttf_string_2_ptsets(const char* text, const Qe_Pt* base, MB_Text_Style* sty
         return false;
     }
 
-    Contours contours;
-    walk_text(raw, mb_text_to_utf16(text), mb_ttf_conic_steps(), contours);
-    Runs r = pack(contours.lists);
+    Runs r;
+    walk_text(raw, mb_text_to_utf16(text), mb_ttf_conic_steps(), r);
     if (r.points.empty()) {
         clear(node, rect, *base);
         return false;
@@ -198,9 +187,14 @@ bool ttf_string_2_ptsets(const char* text, const Qe_Pt* base, MB_Text_Style* sty
     }
     const double h = style->height();
     const double w = style->width_scale();
-    apply(r, scale_transf(h * w * k_unit_scale, h * k_unit_scale, 1.0) *
-                 rotate_transf(style->angle(), Qe_Vec(0.0, 0.0, 1.0)) *
-                 translate_transf(Qe_Vec(base->x(), base->y(), base->z())));
+    // Scaled, turned by the angle about z and moved to the base point; written out, as this
+    // runs over every point of every glyph.
+    const double sx = h * w * k_unit_scale, sy = h * k_unit_scale;
+    const double c = std::cos(style->angle()), s = std::sin(style->angle());
+    for (Qe_Pt& p : r.points) {
+        const double x = p.x() * sx, y = p.y() * sy;
+        p = Qe_Pt(x * c - y * s + base->x(), x * s + y * c + base->y(), p.z() + base->z());
+    }
     if (style->font_style() & MB_Text_Style::Vertical) move(r, -h * w * 0.5, -h);
     align_and_mirror(r, *base, style);
     if (!store(r, node, rect)) {
