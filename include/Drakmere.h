@@ -46,6 +46,8 @@
 #include "kernel/text/text_layout.h"
 #include "kernel/text/text.h"
 #include "kernel/text/ttf_text_node.h"
+#include "kernel/text/ttf_library.h"
+#include "kernel/text/ttf_text.h"
 #include "kernel/text/font_library.h"
 #include "kernel/text/shx_library.h"
 #include "kernel/text/shp_library.h"

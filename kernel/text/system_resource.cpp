@@ -13,10 +13,14 @@
 #include "kernel/text/font_library.h"
 #include "kernel/text/shp_library.h"
 #include "kernel/text/shx_library.h"
+#include "kernel/text/ttf_library.h"
 
 constinit MB_System_Resource g_system_resource;
 
 namespace {
+
+// The TrueType file that names of no font kind stand for.
+constexpr const char* k_substitute_ttf = "simhei.ttf";
 
 // Copies a folder found by get into out when it fits; otherwise out is left empty.
 bool fill(bool (*get)(char*), char* out)
@@ -106,10 +110,14 @@ MB_Font_Library* MB_System_Resource::load_font(const char* path)
         lib = shx;
     } else if (is_file_ext(file.c_str(), "SHP")) {
         lib = new MB_Shp_Library(file.c_str());
+    } else if (is_file_ext(file.c_str(), "TTF") || is_file_ext(file.c_str(), "TTC")) {
+        lib = new MB_TTF_Library(file.c_str());
     } else {
-        // TrueType fonts (and names of any other kind, which stand for the default TrueType
-        // face) are not drawn yet.
-        return nullptr;
+        // Any other name (a face name such as "Arial" from a record) stands for the default
+        // TrueType face. One library serves them all: a library per name read would grow the
+        // list, each with a glyph cache of its own, with every text loaded.
+        if (MB_Font_Library* substitute = get_fontlib(k_substitute_ttf)) return substitute;
+        lib = new MB_TTF_Library(k_substitute_ttf);
     }
     m_fontlib_list.add_tail(lib);
     return lib;

@@ -43,8 +43,11 @@ public:
     // none does.
     MB_Font_Library* get_fontlib(const char* name) const;
     // Loads the font file named by the last component of path from the fonts folder (SHX,
-    // SHP) or as a TrueType font, and appends it. Null, with the list unchanged, for a path
-    // beginning with '*', '.', '/', '?' or '\', and for an SHX file that holds no shapes.
+    // SHP) or as a TrueType font (TTF, TTC), and appends it. Any other name stands for the
+    // TrueType file simhei.ttf: its library is made once and shared. Null, with the list
+    // unchanged, for a path beginning with '*', '.', '/', '?' or '\', and for an SHX file
+    // that holds no shapes. TrueType and SHP libraries are kept whether or not their files
+    // could be read: their glyphs fail later.
     MB_Font_Library* load_font(const char* path);
     // Deletes every library; pointers held by styles dangle afterwards.
     void free();

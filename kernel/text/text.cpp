@@ -19,6 +19,7 @@
 #include "kernel/stream/file_io.h"
 #include "kernel/text/font_library.h"
 #include "kernel/text/text_layout.h"
+#include "kernel/text/ttf_text.h"
 #include "kernel/text/text_style.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
@@ -261,11 +262,12 @@ void MB_Text::build(bool outlines)
     auto* node = new MB_Draw_Lines_Sets(general().color(), this);
     draw_node(node);
     const bool ttf = font->font_type() == MB_Font_Library::TTF_FONT;
-    // Until the FreeType outline walk of TrueType fonts exists, their glyph outlines come
-    // through the font library in both builds.
-    (void)outlines;
+    // A TrueType text is laid out from its font file, except in the build that multi-line
+    // texts use, which takes the glyphs of the device like every other font kind.
     if (m_bound_pts)
         (void)string_2_ptsets_by_bound(m_string.ascii(), m_bound_pts.get(), m_text_style.get(), node, &rect());
+    else if (ttf && outlines)
+        (void)ttf_string_2_ptsets(m_string.ascii(), &m_base_pos, m_text_style.get(), node, &rect());
     else
         (void)string_2_ptsets(m_string.ascii(), m_base_pos, m_text_style.get(), node, &rect());
     if (ttf) node->is_filled(true);

@@ -10,6 +10,7 @@
 #include "kernel/display/draw_node.h"
 #include "kernel/text/font_library.h"
 #include "kernel/text/text_style.h"
+#include "kernel/text/text_layout_p.h"
 
 namespace {
 
@@ -154,11 +155,14 @@ struct Glyph_Lists {
     }
 };
 
-// The points of every polyline and the count of each, polylines without points left out.
-struct Runs {
-    std::vector<Qe_Pt> points;
-    std::vector<mb_ulong> counts;
-};
+bool is_ttf(const MB_Font_Library* lib)
+{
+    return lib && lib->font_type() == MB_Font_Library::TTF_FONT;
+}
+
+}  // namespace
+
+namespace text_placement {
 
 Runs pack(const Qe_Void_List& lists)
 {
@@ -193,10 +197,6 @@ void move(Runs& r, double dx, double dy)
     for (Qe_Pt& p : r.points) p = Qe_Pt(p.x() + dx, p.y() + dy, p.z());
 }
 
-struct Box {
-    double min_x, max_x, min_y, max_y;
-};
-
 Box box_of(const Runs& r)
 {
     Box b{r.points[0].x(), r.points[0].x(), r.points[0].y(), r.points[0].y()};
@@ -217,12 +217,43 @@ bool store(const Runs& r, MB_Draw_Lines_Sets* node, Qe_Rect* rect)
     return true;
 }
 
-bool is_ttf(const MB_Font_Library* lib)
+// Moves the runs so that the style's alignment point of their box lies on base, then
+// mirrors them about base as the style says.
+void align_and_mirror(Runs& r, const Qe_Pt& base, const MB_Text_Style* style)
 {
-    return lib && lib->font_type() == MB_Font_Library::TTF_FONT;
+    const Box b = box_of(r);
+    double ax = base.x(), ay = base.y();
+    switch (style->ali_flag()) {
+    case 2:
+        ax = b.min_x + (b.max_x - b.min_x) / 2.0;
+        ay = b.max_y + (b.min_y - b.max_y) / 2.0;
+        break;
+    case 32:
+        ax = b.min_x;
+        ay = b.max_y;
+        break;
+    case 4096:
+        ax = (b.min_x + b.max_x) / 2.0;
+        ay = b.min_y;
+        break;
+    case 8192:
+        ax = b.max_x;
+        ay = b.min_y;
+        break;
+    default: break;
+    }
+    move(r, base.x() - ax, base.y() - ay);
+
+    const double a = style->angle();
+    if (style->font_style() & MB_Text_Style::Mirror_Across_Direction)
+        apply(r, about(base, reflect_transf(Qe_Vec(std::cos(a), std::sin(a), 0.0))));
+    if (style->font_style() & MB_Text_Style::Mirror_Across_Normal)
+        apply(r, about(base, reflect_transf(Qe_Vec(std::cos(a + M_PI * 0.5), std::sin(a + M_PI * 0.5), 0.0))));
 }
 
-}  // namespace
+}  // namespace text_placement
+
+using namespace text_placement;
 
 bool ttf_string_2_ptlist(const char* text, Qe_Pt& pen, MB_Text_Style* style, MB_Font_Library* font,
                          Qe_Void_List& out)
@@ -263,34 +294,7 @@ bool string_2_ptsets(const char* text, const Qe_Pt& base, MB_Text_Style* style, 
     // The vertical shift is along the drawing's axes, whatever the angle.
     if (vertical) move(r, -h * w * 0.5, -h);
 
-    const Box b = box_of(r);
-    double ax = base.x(), ay = base.y();
-    switch (style->ali_flag()) {
-    case 2:
-        ax = b.min_x + (b.max_x - b.min_x) / 2.0;
-        ay = b.max_y + (b.min_y - b.max_y) / 2.0;
-        break;
-    case 32:
-        ax = b.min_x;
-        ay = b.max_y;
-        break;
-    case 4096:
-        ax = (b.min_x + b.max_x) / 2.0;
-        ay = b.min_y;
-        break;
-    case 8192:
-        ax = b.max_x;
-        ay = b.min_y;
-        break;
-    default: break;
-    }
-    move(r, base.x() - ax, base.y() - ay);
-
-    const double a = style->angle();
-    if (style->font_style() & MB_Text_Style::Mirror_Across_Direction)
-        apply(r, about(base, reflect_transf(Qe_Vec(std::cos(a), std::sin(a), 0.0))));
-    if (style->font_style() & MB_Text_Style::Mirror_Across_Normal)
-        apply(r, about(base, reflect_transf(Qe_Vec(std::cos(a + M_PI * 0.5), std::sin(a + M_PI * 0.5), 0.0))));
+    align_and_mirror(r, base, style);
     return store(r, node, rect);
 }
 

@@ -54,7 +54,9 @@ TEST(SystemResource, LoadAndFind)
         {"/fonts/txt.shx", false, nullptr},
         {"?txt.shx", false, nullptr},
         {"\\fonts\\txt.shx", false, nullptr},
-        {"", false, nullptr},
+        {"arial.ttf", true, "arial.ttf"},
+        {"C:\\Windows\\Fonts\\SimSun.TTC", true, "SimSun.TTC"},
+        {"", true, "simhei.ttf"},  // a name of no font kind stands for the default face
         {nullptr, false, nullptr},
     };
     for (const Case& c : cases) {
@@ -68,6 +70,17 @@ TEST(SystemResource, LoadAndFind)
             EXPECT_EQ(g_system_resource.fontlib_list().last(), lib);
         }
     }
+    // TrueType libraries are named after the face their file holds. Every other name shares
+    // the one default face library instead of adding one per name read.
+    MB_Font_Library* arial = g_system_resource.get_fontlib("ARIAL.TTF");
+    ASSERT_NE(arial, nullptr);
+    EXPECT_EQ(arial->font_type(), MB_Font_Library::TTF_FONT);
+    EXPECT_EQ(g_system_resource.get_fontlib(arial->name().ascii()), arial);
+    MB_Font_Library* substitute = g_system_resource.get_fontlib("simhei.ttf");
+    const int count = g_system_resource.fontlib_list().count();
+    for (const char* name : {"Arial", "Txt", "font.fon", ""}) EXPECT_EQ(g_system_resource.load_font(name), substitute) << name;
+    EXPECT_EQ(g_system_resource.fontlib_list().count(), count);
+
     // Lookups ignore case and find the first library loaded, by file name or face name.
     MB_Font_Library* first = static_cast<MB_Font_Library*>(g_system_resource.fontlib_list().first());
     EXPECT_EQ(g_system_resource.get_fontlib("TXT.SHX"), first);
