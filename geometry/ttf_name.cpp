@@ -49,8 +49,8 @@ bool read_name_table(std::FILE* f, std::vector<std::uint8_t>& table)
     if (!read_at(f, size, 0, 12, head)) return false;
     std::uint64_t font_at = 0;
     if (std::memcmp(head.data(), "ttcf", 4) == 0) {
-        // A collection names its faces alike; the first one's table directory is read. Table
-        // offsets count from the start of the file either way.
+        // A collection: its first face is read. Table offsets count from the start of the file
+        // in a collection too.
         std::vector<std::uint8_t> collection;
         if (!read_at(f, size, 0, 16, collection) || be32(&collection[8]) == 0) return false;
         font_at = be32(&collection[12]);

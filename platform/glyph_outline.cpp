@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
 #include <limits>
 #include <vector>
 
@@ -22,7 +21,6 @@ namespace {
 // even, so the midpoint of two of them is exact.
 struct Fx {
     std::int64_t x = 0, y = 0;
-    bool operator==(const Fx&) const = default;
 };
 
 Fx from_26_6(const FT_Vector& v) { return {static_cast<std::int64_t>(v.x) * 1024, static_cast<std::int64_t>(v.y) * 1024}; }

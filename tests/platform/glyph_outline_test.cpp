@@ -368,6 +368,166 @@ TEST(Glyph_Outline, MatrixTransformsEveryPoint)
     }
 }
 
+// A bare CFF font named "CubicTest" whose "!" is drawn with cubics: one contour closed by a
+// line, one closed by a curve. Units per em 1000, box from -200 to 800.
+std::vector<unsigned char> cubic_cff_font()
+{
+    using Bytes = std::vector<unsigned char>;
+    const auto index = [](const std::vector<Bytes>& items) {
+        Bytes b{static_cast<unsigned char>(items.size() >> 8), static_cast<unsigned char>(items.size())};
+        if (items.empty()) return b;
+        b.push_back(2);  // offsets of two bytes
+        std::size_t offset = 1;
+        const auto put = [&](std::size_t v) {
+            b.push_back(static_cast<unsigned char>(v >> 8));
+            b.push_back(static_cast<unsigned char>(v));
+        };
+        put(offset);
+        for (const Bytes& item : items) put(offset += item.size());
+        for (const Bytes& item : items) b.insert(b.end(), item.begin(), item.end());
+        return b;
+    };
+    // Numbers: five bytes in a DICT, three in a charstring, so that sizes are known in advance.
+    const auto dict_int = [](Bytes& b, std::int32_t v) {
+        const auto u = static_cast<std::uint32_t>(v);
+        b.insert(b.end(), {29, static_cast<unsigned char>(u >> 24), static_cast<unsigned char>(u >> 16),
+                           static_cast<unsigned char>(u >> 8), static_cast<unsigned char>(u)});
+    };
+    const auto ops = [](std::initializer_list<std::pair<std::vector<int>, int>> list) {
+        Bytes b;
+        for (const auto& [args, op] : list) {
+            for (int v : args) {
+                const auto u = static_cast<std::uint16_t>(static_cast<std::int16_t>(v));
+                b.insert(b.end(), {28, static_cast<unsigned char>(u >> 8), static_cast<unsigned char>(u)});
+            }
+            b.push_back(static_cast<unsigned char>(op));
+        }
+        return b;
+    };
+    constexpr int rmoveto = 21, rrcurveto = 8, endchar = 14;
+    const Bytes exclam = ops({
+        {{500, 100, 0}, rmoveto},  // advance 500, start (100, 0)
+        {{165, 0, 135, 135, 0, 165}, rrcurveto},  // to (400, 300)
+        {{0, 165, -30, 135, -135, 135}, rrcurveto},  // to (235, 600); a line closes
+        {{365, -600}, rmoveto},  // (600, 0)
+        {{165, 0, 135, 135, 0, 165}, rrcurveto},  // (900, 300)
+        {{-100, 100, -200, -200, 0, -200}, rrcurveto},  // back to (600, 0)
+        {{}, endchar},
+    });
+    // Glyphs of the standard character set: .notdef, space, exclam.
+    const Bytes charstrings = index({{endchar}, {endchar}, exclam});
+    const Bytes private_dict{139, 20, 139, 21};  // default and nominal width 0
+    const Bytes header{1, 0, 4, 2}, name = index({Bytes{'C', 'u', 'b', 'i', 'c', 'T', 'e', 's', 't'}});
+    const Bytes strings = index({}), subrs = index({});
+    // The top DICT's size does not depend on the offsets it holds.
+    const auto top_dict = [&](std::size_t charstrings_at, std::size_t private_at) {
+        Bytes d;
+        for (int v : {0, -200, 1000, 800}) dict_int(d, v);
+        d.push_back(5);  // FontBBox
+        dict_int(d, static_cast<std::int32_t>(charstrings_at));
+        d.push_back(17);  // CharStrings
+        dict_int(d, static_cast<std::int32_t>(private_dict.size()));
+        dict_int(d, static_cast<std::int32_t>(private_at));
+        d.push_back(18);  // Private
+        return index({d});
+    };
+    const std::size_t before = header.size() + name.size() + top_dict(0, 0).size() + strings.size() + subrs.size();
+    Bytes font = header;
+    for (const Bytes* part : {&name}) font.insert(font.end(), part->begin(), part->end());
+    const Bytes top = top_dict(before, before + charstrings.size());
+    for (const Bytes* part : {&top, &strings, &subrs, &charstrings, &private_dict})
+        font.insert(font.end(), part->begin(), part->end());
+    return font;
+}
+
+struct Cubic {
+    Pt p0, c1, c2, p3;
+    Pt at(double t) const
+    {
+        const double s = 1 - t, a = s * s * s, b = 3 * s * s * t, c = 3 * s * t * t, d = t * t * t;
+        return {std::llround(a * p0.x + b * c1.x + c * c2.x + d * p3.x), std::llround(a * p0.y + b * c1.y + c * c2.y + d * p3.y)};
+    }
+};
+
+TEST(Glyph_Outline, CubicsBecomeTwoQuadraticsEach)
+{
+    Scratch_Dir dir;
+    std::filesystem::create_directories(dir.path() + "/fonts");
+    const std::vector<unsigned char> cff = cubic_cff_font();
+    const std::string file = dir.path() + "/fonts/cubic.otf";
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(cff.data()), static_cast<std::streamsize>(cff.size()));
+    Scoped_Env env("PLATFORM_WINDOWS_DIR", dir.path().c_str());
+
+    Reference_Face ref(file.c_str());
+    ASSERT_NE(ref.face(), nullptr);
+    FT_GlyphSlot slot = ref.load('!');
+    ASSERT_NE(slot, nullptr);
+    ASSERT_EQ(FT_Get_Char_Index(ref.face(), '!'), 2u);
+    // FreeType's cubics, contour by contour.
+    std::vector<std::vector<Cubic>> cubics;
+    FT_Outline_Funcs f{};
+    struct State {
+        std::vector<std::vector<Cubic>>* out;
+        Pt cur;
+    } state{&cubics, {}};
+    f.move_to = [](const FT_Vector* to, void* u) {
+        auto* st = static_cast<State*>(u);
+        st->out->emplace_back();
+        st->cur = {to->x * 1024, to->y * 1024};
+        return 0;
+    };
+    f.line_to = [](const FT_Vector* to, void* u) {
+        static_cast<State*>(u)->cur = {to->x * 1024, to->y * 1024};
+        return 0;
+    };
+    f.conic_to = [](const FT_Vector*, const FT_Vector*, void*) { return 1; };
+    f.cubic_to = [](const FT_Vector* a, const FT_Vector* b, const FT_Vector* to, void* u) {
+        auto* st = static_cast<State*>(u);
+        const Pt p3{to->x * 1024, to->y * 1024};
+        st->out->back().push_back({st->cur, {a->x * 1024, a->y * 1024}, {b->x * 1024, b->y * 1024}, p3});
+        st->cur = p3;
+        return 0;
+    };
+    ASSERT_EQ(FT_Outline_Decompose(&slot->outline, &f, &state), 0);
+    ASSERT_EQ(cubics.size(), 2u);
+
+    Font_Dc dc("CubicTest");
+    const std::optional<std::vector<Contour>> contours = parse(dc.outline('!'));
+    ASSERT_TRUE(contours.has_value());
+    ASSERT_EQ(contours->size(), 2u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const Contour& c = (*contours)[i];
+        // Each cubic is one B-spline of two controls, or two records where its halves meet at a
+        // point that is not their controls' midpoint.
+        std::vector<Pt> controls, on;
+        for (const Record& r : c.records) {
+            ASSERT_EQ(r.type, 2) << "contour " << i;
+            controls.insert(controls.end(), r.points.begin(), r.points.end() - 1);
+        }
+        ASSERT_EQ(controls.size(), 2 * cubics[i].size()) << "contour " << i;
+        const Walk w = walk_of(c);
+        std::vector<Pt> expected{cubics[i].front().p0};
+        for (const Cubic& cu : cubics[i]) expected.insert(expected.end(), {cu.at(0.5), cu.p3});
+        if (!near(expected.back(), expected.front(), 0)) expected.push_back(expected.front());
+        ASSERT_EQ(w.on.size(), expected.size()) << "contour " << i;
+        for (std::size_t k = 0; k < expected.size(); ++k)
+            EXPECT_TRUE(near(w.on[k], expected[k], 1024)) << "contour " << i << " point " << k;
+        // Each quadratic follows its half of the cubic to well under a pixel.
+        for (std::size_t k = 0; k < cubics[i].size(); ++k) {
+            for (int half = 0; half < 2; ++half) {
+                const Pt q0 = w.on[2 * k + half], q1 = controls[2 * k + half], q2 = w.on[2 * k + half + 1];
+                for (int j = 0; j <= 16; ++j) {
+                    const double t = j / 16.0, s = 1 - t;
+                    const Pt q{std::llround(s * s * q0.x + 2 * s * t * q1.x + t * t * q2.x),
+                               std::llround(s * s * q0.y + 2 * s * t * q1.y + t * t * q2.y)};
+                    const Pt want = cubics[i][k].at((half + t) / 2);
+                    EXPECT_TRUE(near(q, want, 65536 / 8)) << "contour " << i << " cubic " << k << " t " << t;
+                }
+            }
+        }
+    }
+}
+
 TEST(Glyph_Outline, BufferSizesAndRefusals)
 {
     Font_Dc dc("DejaVu Sans");
