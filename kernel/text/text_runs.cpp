@@ -1,0 +1,63 @@
+#include "kernel/text/text_runs_p.h"
+
+#include <cmath>
+
+#include "geometry/void_list.h"
+#include "kernel/database/drawable.h"
+#include "kernel/database/operation_context.h"
+#include "kernel/text/text_style.h"
+
+namespace text_runs {
+
+std::vector<std::string> characters(const char* text)
+{
+    std::vector<std::string> out;
+    if (!text) return out;
+    for (const char* p = text; *p;) {
+        const bool lead = static_cast<unsigned char>(*p) >= 0x80 && p[1] != '\0';
+        out.emplace_back(p, lead ? 2 : 1);
+        p += lead ? 2 : 1;
+    }
+    return out;
+}
+
+std::unique_ptr<MB_Text> make_run(const Qe_Pt& at, const std::string& text, long colour)
+{
+    MB_Recording_Pause pause;
+    auto run = std::make_unique<MB_Text>(at, MB_String(text.c_str()));
+    run->general().color(colour);
+    return run;
+}
+
+void clear(Runs& runs)
+{
+    MB_Recording_Pause pause;
+    runs.clear();
+}
+
+void take_style(MB_Text& run, const char* style_name)
+{
+    MB_Recording_Pause pause;
+    if (MB_Drawing* drawing = api_active_drawing())
+        (void)run.init_text_style(*drawing, style_name);
+    else
+        run.init_text_style(g_text_style);
+}
+
+bool union_rect(const std::vector<MB_Drawable*>& parts, Qe_Rect& out)
+{
+    Qe_Void_List list;
+    for (MB_Drawable* d : parts) (void)list.add(d);
+    return api_mb_get_entity_list_rect(list, out);
+}
+
+double wrap_angle(double a)
+{
+    constexpr double turn = 2.0 * M_PI;
+    double r = std::fmod(a, turn);
+    if (r < 0.0) r += turn;
+    // A tiny negative remainder plus a turn rounds to a whole turn.
+    return r >= turn ? 0.0 : r;
+}
+
+}  // namespace text_runs
