@@ -35,13 +35,15 @@ void clear(Runs& runs)
     runs.clear();
 }
 
-void take_style(MB_Text& run, const char* style_name)
+void take_style(MB_Text& run, MB_Drawing* drawing, const char* style_name)
 {
     MB_Recording_Pause pause;
-    if (MB_Drawing* drawing = api_active_drawing())
+    if (drawing) {
         (void)run.init_text_style(*drawing, style_name);
-    else
-        run.init_text_style(g_text_style);
+        return;
+    }
+    (void)mb_make_shared_text_style();
+    run.init_text_style(g_text_style);
 }
 
 bool union_rect(const std::vector<MB_Drawable*>& parts, Qe_Rect& out)

@@ -30,9 +30,9 @@ std::unique_ptr<MB_Text> make_run(const Qe_Pt& at, const std::string& text, long
 // Deletes the runs with recording paused.
 void clear(Runs& runs);
 
-// The run takes the style of that name from the active operation's drawing; without an
-// active drawing it keeps the shared default style (when one has been made).
-void take_style(MB_Text& run, const char* style_name);
+// The run takes the drawing's style of that name; without a drawing, or when the drawing
+// has none of that name, the shared default style.
+void take_style(MB_Text& run, MB_Drawing* drawing, const char* style_name);
 
 // The union of the rectangles of the drawables; false, out unchanged, when there are none.
 bool union_rect(const std::vector<MB_Drawable*>& parts, Qe_Rect& out);

@@ -204,7 +204,7 @@ void MB_Tolerance::deal_string()
                 std::size_t j = i + 1;
                 while (j < s.size() && s[j] != '\n' && s[j] != '{' && !bar_at(s, j)) ++j;
                 run = text_runs::make_run(pen, std::string(s.substr(i, j - i)), colour);
-                text_runs::take_style(*run, "DEFAULT_STYLE");
+                text_runs::take_style(*run, api_active_drawing(), "DEFAULT_STYLE");
                 i = j;
             }
             run->text_style()->height(H);
