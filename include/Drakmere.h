@@ -48,6 +48,7 @@
 #include "kernel/text/arc_text.h"
 #include "kernel/text/trace_text.h"
 #include "kernel/text/tolerance_frame.h"
+#include "kernel/text/text_parts.h"
 #include "kernel/text/ttf_text_node.h"
 #include "kernel/text/ttf_library.h"
 #include "kernel/text/ttf_text.h"

@@ -215,7 +215,7 @@ void MB_Arc_Text::deal_string()
 {
     std::vector<std::string> chars = text_runs::characters(m_str.c_str());
     if (m_reverse) std::reverse(chars.begin(), chars.end());
-    for (const std::string& c : chars) m_text_list.push_back(text_runs::make_run(Qe_Pt(), c, general().color()));
+    for (const std::string& c : chars) m_text_list.push_back(text_runs::make_run(Qe_Pt(), c, *this));
 }
 
 void MB_Arc_Text::init_text_style(MB_Drawing* drawing, const char* name)

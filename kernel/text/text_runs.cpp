@@ -1,10 +1,14 @@
 #include "kernel/text/text_runs_p.h"
+#include "kernel/text/text_parts.h"
 
 #include <cmath>
 
 #include "geometry/void_list.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/operation_context.h"
+#include "kernel/text/arc_text.h"
+#include "kernel/text/tolerance_frame.h"
+#include "kernel/text/trace_text.h"
 #include "kernel/text/text_style.h"
 
 namespace text_runs {
@@ -21,11 +25,12 @@ std::vector<std::string> characters(const char* text)
     return out;
 }
 
-std::unique_ptr<MB_Text> make_run(const Qe_Pt& at, const std::string& text, long colour)
+std::unique_ptr<MB_Text> make_run(const Qe_Pt& at, const std::string& text, const MB_Drawable& owner)
 {
     MB_Recording_Pause pause;
     auto run = std::make_unique<MB_Text>(at, MB_String(text.c_str()));
-    run->general().color(colour);
+    run->general().color(owner.general().color());
+    run->general().layer(owner.general().layer());
     return run;
 }
 
@@ -63,3 +68,26 @@ double wrap_angle(double a)
 }
 
 }  // namespace text_runs
+
+bool mb_text_parts(MB_Object& object, std::vector<MB_Text*>& runs, std::vector<MB_Line*>& lines)
+{
+    runs.clear();
+    lines.clear();
+    auto take = [&](const auto& list) {
+        for (const auto& run : list) runs.push_back(run.get());
+    };
+    if (auto* arc = dynamic_cast<MB_Arc_Text*>(&object)) {
+        take(arc->text_list());
+        return true;
+    }
+    if (auto* path = dynamic_cast<MB_Trace_Text*>(&object)) {
+        take(path->text_list());
+        return true;
+    }
+    if (auto* frame = dynamic_cast<MB_Tolerance*>(&object)) {
+        take(frame->text_list());
+        for (const auto& line : frame->frame_list()) lines.push_back(line.get());
+        return true;
+    }
+    return false;
+}

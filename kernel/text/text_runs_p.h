@@ -23,9 +23,10 @@ using Runs = std::vector<std::unique_ptr<MB_Text>>;
 // after it. A lead byte at the end stands alone; nothing past the terminator is read.
 std::vector<std::string> characters(const char* text);
 
-// A run holding one piece of text at at, in colour; made with undo recording paused, since
-// runs belong to the entity that builds them and are never drawing content.
-std::unique_ptr<MB_Text> make_run(const Qe_Pt& at, const std::string& text, long colour);
+// A run holding one piece of text at at, in the colour and on the layer of its owner; made
+// with undo recording paused, since runs belong to the entity that builds them and are never
+// drawing content.
+std::unique_ptr<MB_Text> make_run(const Qe_Pt& at, const std::string& text, const MB_Drawable& owner);
 
 // Deletes the runs with recording paused.
 void clear(Runs& runs);

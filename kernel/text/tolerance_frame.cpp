@@ -169,6 +169,7 @@ void MB_Tolerance::deal_string()
     auto add_line = [&](double xa, double ya, double xb, double yb) {
         auto line = std::make_unique<MB_Line>(Qe_Pt(xa, ya, z), Qe_Pt(xb, yb, z));
         line->general().color(colour);
+        line->general().layer(general().layer());
         line->build_draw();
         m_frame_list.push_back(std::move(line));
     };
@@ -195,7 +196,7 @@ void MB_Tolerance::deal_string()
             }
             std::unique_ptr<MB_Text> run;
             if (symbol_at(s, i)) {
-                run = text_runs::make_run(pen, std::string(1, s[i + k_symbol_at]), colour);
+                run = text_runs::make_run(pen, std::string(1, s[i + k_symbol_at]), *this);
                 run->init_text_style(&symbols);
                 i += k_symbol_group;
             } else {
@@ -203,7 +204,7 @@ void MB_Tolerance::deal_string()
                 // group is text like any other character.
                 std::size_t j = i + 1;
                 while (j < s.size() && s[j] != '\n' && s[j] != '{' && !bar_at(s, j)) ++j;
-                run = text_runs::make_run(pen, std::string(s.substr(i, j - i)), colour);
+                run = text_runs::make_run(pen, std::string(s.substr(i, j - i)), *this);
                 text_runs::take_style(*run, api_active_drawing(), "DEFAULT_STYLE");
                 i = j;
             }

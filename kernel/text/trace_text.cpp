@@ -212,7 +212,7 @@ void MB_Trace_Text::translate(const Qe_Tran& t, short)
 
 void MB_Trace_Text::add_run(const std::string& character, const Qe_Pt& p, double angle)
 {
-    std::unique_ptr<MB_Text> run = text_runs::make_run(p, character, general().color());
+    std::unique_ptr<MB_Text> run = text_runs::make_run(p, character, *this);
     text_runs::take_style(*run, api_active_drawing(), m_style_name.c_str());
     MB_Text_Style* style = run->text_style();
     style->height(m_height);
