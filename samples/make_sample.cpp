@@ -1,7 +1,7 @@
 // Builds the sample drawing that the converter's first run converts, with the kernel's own
 // classes, and saves it as a native .vkt file: coloured layers, a dashed line type, a block
 // with two references, lines, a chain, circles, arcs, ellipses, points, a wide bulged
-// polyline, a solid, hatches and texts in Latin and Chinese.
+// polyline, a solid, hatches and texts in Latin and Chinese, in SHX and TrueType fonts.
 // Usage: make_sample OUT.vkt
 
 #include <cmath>
@@ -113,6 +113,12 @@ void add_content(MB_Drawing& drawing)
     auto* label = new MB_Text(Qe_Pt(40, 80, 0), MB_String("\xC6\xBD\xC3\xE6\xCD\xBC"));
     (void)label->init_text_style(drawing, "notes");
     place(model, label, details, rgb(0, 255, 0));
+    // A caption in a TrueType face, drawn as filled outlines.
+    auto* caption_style = new MB_Text_Style("caption", "simsun.ttc", "hztxt.shx", 5.0, 1.0, 0.0, 0.0, 0, 0);
+    drawing.text_style_list().add_tail(caption_style);
+    auto* caption = new MB_Text(Qe_Pt(40, 20, 0), MB_String("Plan \xC6\xBD\xC3\xE6\xCD\xBC"));
+    (void)caption->init_text_style(drawing, "caption");
+    place(model, caption, frame, rgb(255, 255, 0));
 
     // A block of a small cross, referenced twice.
     auto* mark = new MB_Block(Qe_Pt(0, 0, 0), MB_String("mark"), MB_String("a cross"));
