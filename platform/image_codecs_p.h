@@ -66,6 +66,10 @@ bool read_surface(const Surface& s, std::vector<std::uint8_t>& pixels);
 
 using Bytes_Out = std::vector<std::uint8_t>;
 
+// The whole file at path (through the path resolver), at most max bytes; false, leaving out
+// unchanged, when it cannot be read or is longer.
+bool read_file(const char* path, std::size_t max, Bytes_Out& out);
+
 // Writes bytes to path (through the path resolver): under a temporary name beside it first,
 // renamed into place when complete, so a failure never leaves a partly written file.
 bool write_file_atomically(const char* path, const Bytes_Out& bytes);

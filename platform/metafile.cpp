@@ -1,5 +1,6 @@
 #include "platform/metafile.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -146,6 +147,13 @@ std::unique_ptr<Platform_Picture> Platform_Picture::load(const BYTE* data, std::
     p->m_width = w;
     p->m_height = h;
     return p;
+}
+
+std::unique_ptr<Platform_Picture> Platform_Picture::load_file(const char* path, std::size_t max)
+{
+    std::vector<BYTE> bytes;
+    if (!read_file(path, std::min(max, max_file_bytes), bytes)) return nullptr;
+    return load(bytes.data(), bytes.size());
 }
 
 Platform_Picture::~Platform_Picture() = default;

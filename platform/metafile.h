@@ -52,6 +52,9 @@ public:
     // The picture in size bytes; null when they are none of the kinds above, a header is
     // damaged (a size, a signature or a checksum that does not hold) or a size is out of range.
     static std::unique_ptr<Platform_Picture> load(const BYTE* data, std::size_t size);
+    // The same from a file (through the path resolver) of at most max bytes; null when it
+    // cannot be read or is longer.
+    static std::unique_ptr<Platform_Picture> load_file(const char* path, std::size_t max);
     ~Platform_Picture();
     Platform_Picture(const Platform_Picture&) = delete;
     Platform_Picture& operator=(const Platform_Picture&) = delete;

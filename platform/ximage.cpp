@@ -121,36 +121,6 @@ DWORD sniff_type(const std::uint8_t* p, std::size_t n)
     return CXIMAGE_FORMAT_UNKNOWN;
 }
 
-// The whole file at path, at most max_file_bytes; false when it cannot be read.
-bool read_file(const char* path, std::vector<std::uint8_t>& out)
-{
-    char resolved[4096];
-    if (!path || !*path || !platform_resolve_path(path, resolved, sizeof resolved)) return false;
-    std::FILE* f = std::fopen(resolved, "rb");
-    if (!f) return false;
-    bool ok = true;
-    std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[65536];
-    for (;;) {
-        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
-        if (n == 0) break;
-        if (bytes.size() + n > max_file_bytes) {
-            ok = false;
-            break;
-        }
-        try {
-            bytes.insert(bytes.end(), chunk, chunk + n);
-        } catch (const std::bad_alloc&) {
-            ok = false;
-            break;
-        }
-    }
-    ok = ok && !std::ferror(f);
-    std::fclose(f);
-    if (ok) out.swap(bytes);
-    return ok;
-}
-
 // The permissions a new file gets, as open(2) would give it under the process's umask. The
 // umask is read from /proc rather than by setting it, which would race with other threads.
 mode_t new_file_mode()
@@ -170,6 +140,35 @@ mode_t new_file_mode()
 }
 
 }  // namespace
+
+bool read_file(const char* path, std::size_t max, std::vector<std::uint8_t>& out)
+{
+    char resolved[4096];
+    if (!path || !*path || !platform_resolve_path(path, resolved, sizeof resolved)) return false;
+    std::FILE* f = std::fopen(resolved, "rb");
+    if (!f) return false;
+    bool ok = true;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[65536];
+    for (;;) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
+        if (n == 0) break;
+        if (n > max || bytes.size() > max - n) {
+            ok = false;
+            break;
+        }
+        try {
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && !std::ferror(f);
+    std::fclose(f);
+    if (ok) out.swap(bytes);
+    return ok;
+}
 
 bool write_file_atomically(const char* path, const std::vector<std::uint8_t>& bytes)
 {
@@ -208,7 +207,7 @@ CxImage::CxImage(const BYTE* buffer, DWORD size, DWORD image_type) : m_type(imag
 CxImage::CxImage(const char* path, DWORD image_type) : m_type(image_type)
 {
     std::vector<std::uint8_t> bytes;
-    if (read_file(path, bytes) && bytes.size() <= 0xFFFFFFFFu)
+    if (read_file(path, max_file_bytes, bytes) && bytes.size() <= 0xFFFFFFFFu)
         (void)Decode(bytes.data(), static_cast<DWORD>(bytes.size()), image_type);
 }
 
