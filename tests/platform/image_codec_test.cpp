@@ -420,3 +420,61 @@ TEST(ImageCodecs, DeepCopiesOwnTheirPixels)
 }
 
 }  // namespace
+
+namespace {
+
+// A progressive JPEG of one grey component whose scan script has n_bands spectral bands, each
+// sent in n_passes successive-approximation passes: 1 + n_passes x n_bands scans.
+Bytes progressive_jpeg(int n_bands, int n_passes)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = 16;
+    cinfo.image_height = 16;
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    std::vector<jpeg_scan_info> scans;
+    scans.push_back(jpeg_scan_info{1, {0, 0, 0, 0}, 0, 0, 0, 0});
+    const int width = 63 / n_bands;
+    // Pass p sends bit n_passes - 1 - p: the first with Ah 0, each later one refining by a bit.
+    for (int pass = 0; pass < n_passes; ++pass)
+        for (int b = 0; b < n_bands; ++b) {
+            const int ss = 1 + b * width, se = b == n_bands - 1 ? 63 : ss + width - 1;
+            const int al = n_passes - 1 - pass, ah = pass == 0 ? 0 : al + 1;
+            scans.push_back(jpeg_scan_info{1, {0, 0, 0, 0}, ss, se, ah, al});
+        }
+    cinfo.scan_info = scans.data();
+    cinfo.num_scans = static_cast<int>(scans.size());
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(16);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 16 + y);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+TEST(ImageCodecs, ProgressiveJpegScansAreBounded)
+{
+    // Grey files read as colour; a usual script decodes, one of more than 256 scans does not.
+    const Bytes usual = progressive_jpeg(9, 2);
+    CxImage ok(usual.data(), static_cast<DWORD>(usual.size()), CXIMAGE_FORMAT_JPG);
+    ASSERT_TRUE(ok.IsValid());
+    EXPECT_EQ(ok.GetWidth(), 16u);
+    const Bytes endless = progressive_jpeg(63, 5);  // 316 scans
+    CxImage refused(endless.data(), static_cast<DWORD>(endless.size()), CXIMAGE_FORMAT_JPG);
+    EXPECT_FALSE(refused.IsValid());
+}
+
+}  // namespace
