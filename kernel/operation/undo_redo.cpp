@@ -8,6 +8,7 @@
 #include "kernel/database/drawing.h"
 #include "kernel/database/object.h"
 #include "kernel/database/object_list.h"
+#include "kernel/entities/group.h"
 #include "kernel/operation/operation.h"
 
 namespace {
@@ -39,6 +40,11 @@ bool is_creation(const MB_Sub_Command* s)
 bool is_deletion(const MB_Sub_Command* s)
 {
     return !s->is_change() && s->left_object() && !s->right_object();
+}
+
+MB_Group* as_group(MB_Object* obj)
+{
+    return obj && obj->object_id() == MB_Object::ID_GROUP ? static_cast<MB_Group*>(obj) : nullptr;
 }
 
 // Pauses this record and the active one while the record makes copies of its own, so that
@@ -120,8 +126,9 @@ class Undo_Replay {
 public:
     Undo_Replay(MB_Object_List& given, Qe_Void_List& touched) : m_given(given), m_touched(touched) {}
 
-    // Puts back the state before the step (undo) or after it.
-    void replay(MB_Sub_Command& s, bool undo)
+    // Puts back the state before the step (undo) or after it. A changed drawable joins
+    // touched only with touch (not when its own creation put it there in this replay).
+    void replay(MB_Sub_Command& s, bool undo, bool touch = true)
     {
         MB_Object* const original = s.original_object();
         MB_Object* const left = s.left_object();
@@ -132,14 +139,16 @@ public:
             // undone all the same.
             MB_Object* target = original;
             (undo ? left : right)->copy_to(target);
-            if (original->is_drawable() && given().set.count(original)) m_touched.add(original);
+            if (touch && original->is_drawable() && given().set.count(original)) m_touched.add(original);
             return;
         }
         if (!left && right) {
             if (undo) {
+                if (MB_Group* group = as_group(right)) lend_members(s, *group);
                 if (unlink(s, right)) s.m_held = true;
             } else if (link(s, right)) {
                 s.m_held = false;
+                if (MB_Group* group = as_group(right)) take_back_members(s, *group);
             }
         } else if (left && !right) {
             if (undo) {
@@ -211,6 +220,51 @@ private:
         return true;
     }
 
+    // Undoing a group's creation: its members take its place in the list, in order, and
+    // the step keeps them for redo. Were they left in the group as well, dropping the
+    // undone command would free them with it while the drawing still holds them. Members
+    // created in the same command leave the list again when their own creation is undone.
+    void lend_members(MB_Sub_Command& s, MB_Group& group)
+    {
+        Members* m = members_of(s);
+        if (!m || !m->set.count(&group)) return;
+        Qe_Void_List& members = group.object_list();
+        for (Qe_Void_Node* n = members.head(); n; n = n->next()) {
+            auto* member = static_cast<MB_Object*>(n->entity());
+            if (!member) continue;
+            if (m->set.insert(member).second) {
+                m->list->insert(member, &group);
+                if (member->is_drawable()) m_touched.add(member);
+            }
+            s.lend(member);
+            auto [first, last] = step_index().equal_range(member);
+            for (auto it = first; it != last; ++it) {
+                MB_Sub_Command* c = it->second;
+                if (c->m_command == s.m_command && names_created(c, member) &&
+                    c->m_place == MB_Sub_Command::Place::None)
+                    c->place(m->list);
+            }
+        }
+        members.clear();
+    }
+
+    // Redoing it: the members lent to the list go back into the group, those no longer in
+    // the list (taken elsewhere meanwhile) stay where they are.
+    void take_back_members(MB_Sub_Command& s, MB_Group& group)
+    {
+        Members* m = members_of(s);
+        const std::vector<MB_Object*> lent = s.lent();
+        s.clear_lent();
+        if (!m) return;
+        for (MB_Object* member : lent) {
+            if (!m->set.erase(member)) continue;
+            m->list->unlink(member);
+            member->next(nullptr);
+            member->prev(nullptr);
+            group.object_list().add(member);
+        }
+    }
+
     MB_Object_List& m_given;
     Qe_Void_List& m_touched;
     std::unordered_map<const MB_Object_List*, Members> m_lists;
@@ -255,6 +309,7 @@ MB_Sub_Command::MB_Sub_Command(MB_Object* original, MB_Object* left, MB_Object* 
 
 MB_Sub_Command::~MB_Sub_Command()
 {
+    clear_lent();
     retarget(m_original, nullptr);
     retarget(m_left, nullptr);
     retarget(m_right, nullptr);
@@ -330,6 +385,29 @@ void MB_Sub_Command::place(MB_Object_List* list)
     m_place = list ? Place::Known : Place::None;
 }
 
+void MB_Sub_Command::lend(MB_Object* obj)
+{
+    m_lent.push_back(obj);
+    // Indexed as the other slots are, so that the member's destruction clears it here.
+    ++obj->m_undo_refs;
+    step_index().emplace(obj, this);
+}
+
+void MB_Sub_Command::clear_lent()
+{
+    Step_Index& index = step_index();
+    for (MB_Object* obj : m_lent) {
+        --obj->m_undo_refs;
+        auto [first, last] = index.equal_range(obj);
+        for (auto it = first; it != last; ++it)
+            if (it->second == this) {
+                index.erase(it);
+                break;
+            }
+    }
+    m_lent.clear();
+}
+
 void MB_Sub_Command::position(bool known, MB_Object* before)
 {
     m_has_position = known;
@@ -344,6 +422,7 @@ void MB_Sub_Command::object_destroyed(MB_Object* obj)
         MB_Sub_Command* s = it->second;
         for (MB_Object** slot : {&s->m_original, &s->m_left, &s->m_right})
             if (*slot == obj) *slot = nullptr;
+        std::erase(s->m_lent, obj);
         if (s->m_neighbour == obj) {
             // Its place is lost with the neighbour: the object goes to the tail.
             s->m_neighbour = nullptr;
@@ -417,16 +496,22 @@ void MB_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
 {
     Undo_Replay replay(list, touched);
     std::vector<MB_Sub_Command*> creations;
+    for (MB_Sub_Command* s = m_head; s; s = s->next())
+        if (is_creation(s)) creations.push_back(s);
+    std::unordered_map<const MB_Object*, MB_Sub_Command*> created;
+    for (MB_Sub_Command* s : creations) created.emplace(s->right_object(), s);
+    // A group made in this command gets its members back when its creation is redone: a
+    // later state of it is copied in only then, or it would gain a second set of members.
+    std::vector<MB_Sub_Command*> group_changes;
     for (MB_Sub_Command* s = m_head; s; s = s->next()) {
-        if (is_creation(s))
-            creations.push_back(s);
+        if (is_creation(s)) continue;
+        if (s->is_change() && as_group(s->original_object()) && created.count(s->original_object()))
+            group_changes.push_back(s);
         else
             replay.replay(*s, false);
     }
     // A created object's neighbour may itself be created later in the command (an object
     // inserted in front of an earlier one): each neighbour goes back first.
-    std::unordered_map<const MB_Object*, MB_Sub_Command*> created;
-    for (MB_Sub_Command* s : creations) created.emplace(s->right_object(), s);
     std::unordered_set<const MB_Sub_Command*> done;
     std::vector<MB_Sub_Command*> chain;
     for (MB_Sub_Command* s : creations) {
@@ -438,6 +523,7 @@ void MB_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) replay.replay(**it, false);
         chain.clear();
     }
+    for (MB_Sub_Command* s : group_changes) replay.replay(*s, false, false);
 }
 
 // ---- MB_Undo_Redo ----
