@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <new>
 
 #include "curves/spline_gen.h"
@@ -203,9 +205,31 @@ void MB_Bspline::set_point(long key, const Qe_Pt& value)
 char MB_Bspline::pick(const Qe_Pt& at, Qe_Pt_List&, double tol, Qe_Pt& nearest, int& kind, int&)
 {
     if (m_fitpts.count() == 0 && m_ctlpts.count() == 0) return 0;
-    // The common edge test: a point within tol of a segment, also next to a vertex where
-    // the feet of both neighbouring segments fall beyond their ends.
-    return mb_pick_edge(edge(), at, tol, Pick_On_Bspline, nearest, kind) ? 1 : 0;
+    const Qe_Pt* pts = edge().points();
+    const int n = edge().count();
+    // The nearest point of the tessellated curve: a foot on a segment's line may lie
+    // beyond the segment, off the curve, and near a sharp vertex the feet of both
+    // neighbours do while the vertex itself is within reach.
+    double best = std::numeric_limits<double>::infinity();
+    Qe_Pt best_pt;
+    for (int i = 0; i + 1 < n; ++i) {
+        const Qe_Pt& a = pts[i];
+        const Qe_Pt& b = pts[i + 1];
+        const double dx = b.x() - a.x(), dy = b.y() - a.y();
+        const double len2 = dx * dx + dy * dy;
+        double t = len2 > 0.0 ? ((at.x() - a.x()) * dx + (at.y() - a.y()) * dy) / len2 : 0.0;
+        t = std::clamp(t, 0.0, 1.0);
+        const Qe_Pt q(a.x() + t * dx, a.y() + t * dy, a.z() + t * (b.z() - a.z()));
+        const double d = std::hypot(at.x() - q.x(), at.y() - q.y());
+        if (d < best) {
+            best = d;
+            best_pt = q;
+        }
+    }
+    if (!(best < tol)) return 0;
+    nearest = best_pt;
+    kind = Pick_On_Bspline;
+    return 1;
 }
 
 std::vector<Qe_Pt> MB_Bspline::curve_points()

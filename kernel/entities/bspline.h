@@ -47,7 +47,8 @@ public:
     // i ≥ 0 within the fit points: that fit point (not recorded).
     void set_point(long key, const Qe_Pt& value) override;
 
-    // On the edge points: kind 55.
+    // The nearest point of the edge points when it lies within tol (in the xy plane):
+    // kind 55.
     char pick(const Qe_Pt& at, Qe_Pt_List& hits, double tolerance, Qe_Pt& nearest, int& kind, int& extra) override;
     // Without points nothing changes; a failed fit keeps the earlier display; control
     // points the library refuses draw as their polygon (at z = 0).
