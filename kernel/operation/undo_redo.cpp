@@ -146,9 +146,15 @@ public:
             if (undo) {
                 if (MB_Group* group = as_group(right)) lend_members(s, *group);
                 if (unlink(s, right)) s.m_held = true;
+                m_undone.insert(&s);
             } else if (link(s, right)) {
                 s.m_held = false;
-                if (MB_Group* group = as_group(right)) take_back_members(s, *group);
+                if (MB_Group* group = as_group(right)) {
+                    if (m_defer_take_back)
+                        m_take_back.emplace_back(&s, group);
+                    else
+                        take_back_members(s, *group);
+                }
             }
         } else if (left && !right) {
             if (undo) {
@@ -157,6 +163,16 @@ public:
                 s.m_held = true;
             }
         }
+    }
+
+    // A whole command's redo: groups take their members back once every creation of the
+    // command is redone, so that members made in the command are in the list by then.
+    void defer_take_back() { m_defer_take_back = true; }
+    void finish_take_back()
+    {
+        for (auto& [step, group] : m_take_back) take_back_members(*step, *group);
+        m_take_back.clear();
+        m_defer_take_back = false;
     }
 
 private:
@@ -222,30 +238,34 @@ private:
 
     // Undoing a group's creation: its members take its place in the list, in order, and
     // the step keeps them for redo. Were they left in the group as well, dropping the
-    // undone command would free them with it while the drawing still holds them. Members
-    // created in the same command leave the list again when their own creation is undone.
+    // undone command would free them with it while the drawing still holds them. A member
+    // made in the same command leaves the list again with its own creation: at once when
+    // that step was undone already (it came later in the command).
     void lend_members(MB_Sub_Command& s, MB_Group& group)
     {
         Members* m = members_of(s);
         if (!m || !m->set.count(&group)) return;
-        Qe_Void_List& members = group.object_list();
-        for (Qe_Void_Node* n = members.head(); n; n = n->next()) {
-            auto* member = static_cast<MB_Object*>(n->entity());
-            if (!member) continue;
-            if (m->set.insert(member).second) {
-                m->list->insert(member, &group);
-                if (member->is_drawable()) m_touched.add(member);
-            }
+        std::vector<MB_Object*> lent;
+        for (Qe_Void_Node* n = group.object_list().head(); n; n = n->next())
+            if (auto* member = static_cast<MB_Object*>(n->entity())) lent.push_back(member);
+        group.object_list().clear();
+        for (MB_Object* member : lent) {
+            if (m->set.insert(member).second) m->list->insert(member, &group);
             s.lend(member);
+        }
+        for (MB_Object* member : lent) {
+            std::vector<MB_Sub_Command*> own;
             auto [first, last] = step_index().equal_range(member);
-            for (auto it = first; it != last; ++it) {
-                MB_Sub_Command* c = it->second;
-                if (c->m_command == s.m_command && names_created(c, member) &&
-                    c->m_place == MB_Sub_Command::Place::None)
-                    c->place(m->list);
+            for (auto it = first; it != last; ++it)
+                if (it->second->m_command == s.m_command && names_created(it->second, member))
+                    own.push_back(it->second);
+            for (MB_Sub_Command* c : own) {
+                if (c->m_place == MB_Sub_Command::Place::None) c->place(m->list);
+                if (m_undone.count(c)) replay(*c, true);
             }
         }
-        members.clear();
+        for (MB_Object* member : lent)
+            if (m->set.count(member) && member->is_drawable()) m_touched.add(member);
     }
 
     // Redoing it: the members lent to the list go back into the group, those no longer in
@@ -268,6 +288,10 @@ private:
     MB_Object_List& m_given;
     Qe_Void_List& m_touched;
     std::unordered_map<const MB_Object_List*, Members> m_lists;
+    // Creation steps undone in this replay.
+    std::unordered_set<const MB_Sub_Command*> m_undone;
+    bool m_defer_take_back = false;
+    std::vector<std::pair<MB_Sub_Command*, MB_Group*>> m_take_back;
 };
 
 namespace {
@@ -495,6 +519,7 @@ void MB_Command::undo(MB_Object_List& list, Qe_Void_List& touched)
 void MB_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
 {
     Undo_Replay replay(list, touched);
+    replay.defer_take_back();
     std::vector<MB_Sub_Command*> creations;
     for (MB_Sub_Command* s = m_head; s; s = s->next())
         if (is_creation(s)) creations.push_back(s);
@@ -523,6 +548,7 @@ void MB_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) replay.replay(**it, false);
         chain.clear();
     }
+    replay.finish_take_back();
     for (MB_Sub_Command* s : group_changes) replay.replay(*s, false, false);
 }
 
