@@ -125,8 +125,13 @@ void add_content(MB_Drawing& drawing)
     place(mark->object_list(), new MB_Line(Qe_Pt(-3, 0, 0), Qe_Pt(3, 0, 0)), details, rgb(0, 255, 0));
     place(mark->object_list(), new MB_Line(Qe_Pt(0, -3, 0), Qe_Pt(0, 3, 0)), details, rgb(0, 255, 0));
     drawing.block_list().add_tail(mark);
-    // Its two references come back once block references have a record of their own:
-    // until then a drawing holding one cannot be saved.
+    // One plain, one turned, enlarged and mirrored.
+    auto* plain = new MB_Insert(Qe_Pt(170, 100, 0), 0, 1, 1, 1);
+    plain->block(mark);
+    place(model, plain, details, rgb(0, 255, 0));
+    auto* turned = new MB_Insert(Qe_Pt(185, 100, 0), std::numbers::pi / 6, 1.5, -1.5, 1);
+    turned->block(mark);
+    place(model, turned, details, rgb(0, 255, 0));
 }
 
 }  // namespace

@@ -217,6 +217,12 @@ TEST(Plotwane, SampleDrawing)
         const std::string name = static_cast<MB_Layer*>(o)->name().ascii();
         EXPECT_FALSE(lines_starting(report, "layer " + name + " ").empty()) << name;
     }
+    // The block and its two references: a plain one and a turned, enlarged, mirrored one.
+    for (const char* line : {"block mark base=(0,0,0)",
+                             "member mark LINE layer=details color=3 start=(-3,0,0) end=(3,0,0)",
+                             "entity INSERT layer=details color=3 block=mark at=(170,100,0) scale=1,1,1 rotation=0",
+                             "entity INSERT layer=details color=3 block=mark at=(185,100,0) scale=1.5,-1.5,1 rotation=30"})
+        EXPECT_TRUE(has_line(report, line)) << line << "\n" << joined(report);
     EXPECT_GT(librecad_ink(dxf, work.path()), 0);
 }
 
