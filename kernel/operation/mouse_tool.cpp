@@ -126,6 +126,9 @@ MB_Draw_Render* MB_Mouse_Tool::draw_render() const
 
 void MB_Mouse_Tool::bind_render(MB_Draw_Render* r)
 {
+    // The relations may name drawables of a drawing that is gone.
+    clear_relation_list(m_relation_list);
+    clear_relation_list(m_new_relation_list);
     m_rubber.forget_shown();
     m_snap_rubber.forget_shown();
     m_rubber.draw_render(r);

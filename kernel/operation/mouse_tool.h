@@ -84,7 +84,8 @@ public:
     // Null without an operation.
     MB_Drawing* drawing() const;
     MB_Draw_Render* draw_render() const;
-    // Binds both rubber bands to r, dropping what they show: the old view is gone or repainted.
+    // Binds both rubber bands to r, dropping what they show (the old view is gone or repainted)
+    // and the relations (their drawables may be gone).
     void bind_render(MB_Draw_Render* r);
 
     const MB_String& title() const { return m_title; }
