@@ -204,7 +204,7 @@ private:
     long m_height;
 };
 
-// The spline through a tool's points and the cursor, tessellated to about a pixel.
+// The spline through a tool's points and the cursor, tessellated finer as the view zooms in.
 class DRAKMERE_API MB_Rubber_Spline : public MB_Rubber_Node {
 public:
     MB_Rubber_Spline() = default;
@@ -212,7 +212,10 @@ public:
     void draw(HDC hdc, const Qe_Tran& t) override;
     const std::vector<POINT>& pixels() const { return m_pixels; }
 
-    // Pixel distance the tessellation keeps to the fitted curve.
+    // The curve library's tessellation value at one pixel per drawing unit; it grows with the
+    // view's scale so that the curve stays as smooth on screen when zoomed in.
+    static constexpr double k_tess_value = 1.3;
+    // The chord error on screen stays well within this many pixels.
     static constexpr double k_tess_pixels = 1.3;
 
 private:

@@ -22,12 +22,15 @@ MB_Rubber_Spline::MB_Rubber_Spline(const Qe_Pt_List& points, const Qe_Pt& cursor
     take(cursor);
     if (input.size() < 2) return;
 
-    // The tolerance is meant in pixels: in drawing units it follows the view's scale.
+    // The curve library's tessellation value is a fineness: a span gets about value x
+    // sqrt(2 x its control polygon's bend) segments, so the chord error in drawing units goes
+    // as 1 / value². Scaling the value with the square root of the view's scale keeps the error
+    // in pixels what the value gives at one pixel per unit, at every zoom.
     const double scaling = t.scaling();
-    const double tess_tol = scaling > 0 && std::isfinite(scaling) ? k_tess_pixels / scaling : k_tess_pixels;
+    const double tess_value = scaling > 0 && std::isfinite(scaling) ? k_tess_value * std::sqrt(scaling) : k_tess_value;
     double zero[3] = {0.0, 0.0, 0.0};
     Generate_Spline job;
-    job.init(3, static_cast<int>(input.size()), 1e-5, zero, zero, 0, tess_tol);
+    job.init(3, static_cast<int>(input.size()), 1e-5, zero, zero, 0, tess_value);
     if (!job.m_points || job.m_point_count != static_cast<int>(input.size())) return;
     for (std::size_t i = 0; i < input.size(); ++i) {
         job.m_points[3 * i] = input[i].x();
