@@ -79,3 +79,5 @@ DRAKMERE_API Qe_Void_List* api_operation_selection(MB_Operation* op);
 DRAKMERE_API MB_Drawing* api_operation_drawing(const MB_Operation* op);
 DRAKMERE_API HWND api_operation_wnd(const MB_Operation* op);
 DRAKMERE_API bool api_operation_has_tool(const MB_Operation* op);
+// What a full repaint draws of the active tool's rubber band on the memory DC hdc.
+DRAKMERE_API void api_operation_draw_rubber(const MB_Operation* op, HDC hdc);
