@@ -395,6 +395,7 @@ TEST_F(Explode_Fixture, TrueTypeTextsFillTheirGlyphs)
         EXPECT_NEAR(even_odd_area(loops) / want, 1.0, 0.01);
     }
     drawing().object_list().kill_all();
+}
 
 // Texts laid along arcs and paths and tolerance frames, in the kernel's stroke fonts: each
 // run's strokes become chains in the entity's colour and on its layer, a frame's lines
