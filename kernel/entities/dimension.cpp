@@ -275,6 +275,7 @@ void MB_Dimension::copy_fields(const MB_Dimension& other)
     m_text_angle = other.m_text_angle;
     m_flag = other.m_flag;
     m_measurement = other.m_measurement;
+    real_val(other.real_val());
     *m_dim_style = *other.m_dim_style;
     // The copy's own reference to the same block (a copy is never reported as created).
     m_insert = other.m_insert ? std::make_unique<MB_Insert>(*other.m_insert) : nullptr;
