@@ -611,6 +611,15 @@ TEST(Dimension, MadeInsideARecordedCommandOwnsItsParts)
         f.drawing->dim_style_list().add_tail(style);
     });
     EXPECT_EQ(f.drawing->object_list().count(), before + 1);
+    // The command names the dimension and the style, nothing they own.
+    ASSERT_NE(f.rec->last_cmd(), nullptr);
+    int steps = 0;
+    for (const MB_Sub_Command* s = f.rec->last_cmd()->sub_command_head(); s; s = s->next()) {
+        ++steps;
+        EXPECT_TRUE(s->right_object() == f.drawing->object_list().get_tail() ||
+                    s->right_object() == f.drawing->dim_style_list().get_tail());
+    }
+    EXPECT_EQ(steps, 2);
     f.undo();
     EXPECT_EQ(f.drawing->object_list().count(), before);
     EXPECT_EQ(f.drawing->dim_style_list().count(), 0);
