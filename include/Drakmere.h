@@ -45,6 +45,7 @@
 #include "kernel/text/text_style.h"
 #include "kernel/text/text_layout.h"
 #include "kernel/text/text.h"
+#include "kernel/text/mtext.h"
 #include "kernel/text/ttf_text_node.h"
 #include "kernel/text/ttf_library.h"
 #include "kernel/text/ttf_text.h"
