@@ -18,6 +18,8 @@
 #include "kernel/text/font_library.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_style.h"
+#include "platform/gdi.h"
+#include "platform/gdi_draw.h"
 
 namespace {
 
@@ -780,8 +782,16 @@ void MB_Mtext::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
         MB_Text* run = run_at(n);
         const char* text = run->string().ascii();
         if (text && text[0] == '\n') continue;
-        if (qdc.GetDC()) qdc.SetColor(static_cast<unsigned long>(run->general().color()), true);
-        run->draw(hdc, qdc, t);
+        const long colour = run->general().color();
+        if (qdc.GetDC()) qdc.SetColor(static_cast<unsigned long>(colour), true);
+        // A device context draws with the pen selected into it: a run of a colour of its own
+        // selects that colour; runs in the default colour take the caller's (the text's).
+        if (hdc && colour != k_default_colour) {
+            MB_Scoped_Pen pen(hdc, PS_SOLID, 0, static_cast<COLORREF>(mb_display_color(colour)));
+            run->draw(hdc, qdc, t);
+        } else {
+            run->draw(hdc, qdc, t);
+        }
     }
 }
 
