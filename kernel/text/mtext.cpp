@@ -28,7 +28,8 @@ constexpr unsigned char k_mtext_opcode = 'Y';
 constexpr int k_mtext_revision = 450;
 
 constexpr const char* k_own_font = "default_text_style";
-constexpr long k_default_colour = 0xFFFFFF;
+// Runs outside a colour code take the text's own colour.
+constexpr long k_own_colour = -1;
 
 enum : int {
     Key_Width = -109,
@@ -457,7 +458,8 @@ void MB_Mtext::add_run(const std::string& text, double height, long colour, cons
 {
     MB_Recording_Pause pause;
     auto* run = new MB_Text(Qe_Pt(), MB_String(text.c_str()));
-    run->general().color(colour);
+    run->general().color(colour == k_own_colour ? general().color() : colour);
+    run->general().layer(general().layer());
     MB_Text_Style& style = *run->text_style();
     if (font == k_own_font) {
         m_text_style->copy_to(style);
@@ -480,7 +482,7 @@ void MB_Mtext::parse()
 {
     const std::string& s = m_string;
     const std::size_t n = s.size();
-    long colour = k_default_colour;
+    long colour = k_own_colour;
     std::string font = k_own_font;
     double height = m_base_ht;
     // Text between codes has no length limit: the buffer grows.
@@ -504,7 +506,7 @@ void MB_Mtext::parse()
             ++i;
         } else if (c == '}') {
             flush();
-            colour = k_default_colour;
+            colour = k_own_colour;
             font = k_own_font;
             height = m_base_ht;
             ++i;
@@ -784,9 +786,8 @@ void MB_Mtext::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
         if (text && text[0] == '\n') continue;
         const long colour = run->general().color();
         if (qdc.GetDC()) qdc.SetColor(static_cast<unsigned long>(colour), true);
-        // A device context draws with the pen selected into it: a run of a colour of its own
-        // selects that colour; runs in the default colour take the caller's (the text's).
-        if (hdc && colour != k_default_colour) {
+        // A device context draws with the pen selected into it: each run selects its colour.
+        if (hdc) {
             MB_Scoped_Pen pen(hdc, PS_SOLID, 0, static_cast<COLORREF>(mb_display_color(colour)));
             run->draw(hdc, qdc, t);
         } else {

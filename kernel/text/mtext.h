@@ -3,7 +3,7 @@
 // MB_Mtext: the formatted multi-line text entity. Its string carries inline format codes:
 //
 //   { }              a group: "}" ends a run and returns to the text's own colour, font and
-//                    height
+//                    height (runs outside a colour code have the text's colour)
 //   \A...;           alignment, skipped
 //   \Cn;             colour n of the index table (0..255)
 //   \Fname|...;      font file of the following runs (also \f)
@@ -85,7 +85,8 @@ public:
     // the runs' rectangles, or collapses onto the insertion point when none has extent.
     void build_draw() override;
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
-    // Every run but the line feeds, each in its colour.
+    // Every run but the line feeds, each in its colour (the colour the text had when it was
+    // built, for runs outside a colour code).
     void draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t) override;
     // The insertion point only; the runs follow on the next build_draw.
     void translate(const Qe_Tran& t, short mode) override;

@@ -25,7 +25,8 @@ namespace {
 
 using text_test::Box_Fonts;
 
-constexpr long k_white = 0xFFFFFF;
+// The colour of the texts made here: runs outside a colour code take it.
+constexpr long k_own = 0x0A0B0C;
 
 std::vector<MB_Text*> runs_of(const MB_Mtext& m)
 {
@@ -39,6 +40,7 @@ std::unique_ptr<MB_Mtext> mtext(Box_Fonts& fonts, const char* s, double width = 
                                 Qe_Pt at = Qe_Pt(100, 200, 0))
 {
     auto m = std::make_unique<MB_Mtext>(at, s);
+    m->general().color(k_own);
     m->text_style()->font_lib(fonts.lib("txt.shx"));
     m->text_style()->big_font_lib(fonts.lib("hztxt.shx"));
     m->text_style()->width_scale(1.0);
@@ -64,44 +66,44 @@ TEST(Mtext, ParserTable)
         std::string format;
         std::vector<Want_Run> runs;
     } cases[] = {
-        {"{\\C1;red} plain", {{"red", 0x0000FF, 10, nullptr}, {" ", k_white, 10, nullptr}, {"plain", k_white, 10, nullptr}}},
-        {"\\H2x;A", {{"A", k_white, 20, nullptr}}},
-        {"\\H2;A", {{"A", k_white, 2, nullptr}}},
-        {"\\H2X;A\\H3x;B", {{"A", k_white, 20, nullptr}, {"B", k_white, 60, nullptr}}},
+        {"{\\C1;red} plain", {{"red", 0x0000FF, 10, nullptr}, {" ", k_own, 10, nullptr}, {"plain", k_own, 10, nullptr}}},
+        {"\\H2x;A", {{"A", k_own, 20, nullptr}}},
+        {"\\H2;A", {{"A", k_own, 2, nullptr}}},
+        {"\\H2X;A\\H3x;B", {{"A", k_own, 20, nullptr}, {"B", k_own, 60, nullptr}}},
         // The character after "x" is consumed only when it closes the code.
-        {"\\H2xAB", {{"AB", k_white, 20, nullptr}}},
-        {"a\\Pb", {{"a", k_white, 10, nullptr}, {"\n", k_white, 10, nullptr}, {"b", k_white, 10, nullptr}}},
-        {"\\A1;AB", {{"AB", k_white, 10, nullptr}}},
-        {"A\\LB", {{"A", k_white, 10, nullptr}, {"B", k_white, 10, nullptr}}},
-        {"\\C300;A", {{"A", k_white, 10, nullptr}}},
-        {"\\Cx;A", {{"A", k_white, 10, nullptr}}},
+        {"\\H2xAB", {{"AB", k_own, 20, nullptr}}},
+        {"a\\Pb", {{"a", k_own, 10, nullptr}, {"\n", k_own, 10, nullptr}, {"b", k_own, 10, nullptr}}},
+        {"\\A1;AB", {{"AB", k_own, 10, nullptr}}},
+        {"A\\LB", {{"A", k_own, 10, nullptr}, {"B", k_own, 10, nullptr}}},
+        {"\\C300;A", {{"A", k_own, 10, nullptr}}},
+        {"\\Cx;A", {{"A", k_own, 10, nullptr}}},
         {"\\C3\\LA", {{"A", 0x00FF00, 10, nullptr}}},
-        {"{\\C1;\\H3;A}B", {{"A", 0x0000FF, 3, nullptr}, {"B", k_white, 10, nullptr}}},
-        {"\\Fbox.shx;A", {{"A", k_white, 10, "box.shx"}}},
-        {"\\fbox.shx|b0|i1;A}B", {{"A", k_white, 10, "box.shx"}, {"B", k_white, 10, nullptr}}},
-        {"\\Fbox.shx;\\F;A", {{"A", k_white, 10, nullptr}}},
-        {"\\U+4E00A", {{"\\U+4E00A", k_white, 10, nullptr}}},
-        {"\\u+4E00", {{"\\u+4E00", k_white, 10, nullptr}}},
-        {"a\\\\b\\{c\\}", {{"a\\b{c}", k_white, 10, nullptr}}},
-        {"\\M+1B0A1", {{"M+1B0A1", k_white, 10, nullptr}}},
-        {"A   B", {{"A", k_white, 10, nullptr}, {"   ", k_white, 10, nullptr}, {"B", k_white, 10, nullptr}}},
-        {"\xB0\xA1\xB0\xA1" "A", {{"\xB0\xA1", k_white, 10, nullptr}, {"\xB0\xA1", k_white, 10, nullptr},
-                                  {"A", k_white, 10, nullptr}}},
-        {"A\xB0", {{"A", k_white, 10, nullptr}, {"\xB0", k_white, 10, nullptr}}},
-        {"A\\\xB0\xA1", {{"A", k_white, 10, nullptr}, {"\xB0\xA1", k_white, 10, nullptr}}},
+        {"{\\C1;\\H3;A}B", {{"A", 0x0000FF, 3, nullptr}, {"B", k_own, 10, nullptr}}},
+        {"\\Fbox.shx;A", {{"A", k_own, 10, "box.shx"}}},
+        {"\\fbox.shx|b0|i1;A}B", {{"A", k_own, 10, "box.shx"}, {"B", k_own, 10, nullptr}}},
+        {"\\Fbox.shx;\\F;A", {{"A", k_own, 10, nullptr}}},
+        {"\\U+4E00A", {{"\\U+4E00A", k_own, 10, nullptr}}},
+        {"\\u+4E00", {{"\\u+4E00", k_own, 10, nullptr}}},
+        {"a\\\\b\\{c\\}", {{"a\\b{c}", k_own, 10, nullptr}}},
+        {"\\M+1B0A1", {{"M+1B0A1", k_own, 10, nullptr}}},
+        {"A   B", {{"A", k_own, 10, nullptr}, {"   ", k_own, 10, nullptr}, {"B", k_own, 10, nullptr}}},
+        {"\xB0\xA1\xB0\xA1" "A", {{"\xB0\xA1", k_own, 10, nullptr}, {"\xB0\xA1", k_own, 10, nullptr},
+                                  {"A", k_own, 10, nullptr}}},
+        {"A\xB0", {{"A", k_own, 10, nullptr}, {"\xB0", k_own, 10, nullptr}}},
+        {"A\\\xB0\xA1", {{"A", k_own, 10, nullptr}, {"\xB0\xA1", k_own, 10, nullptr}}},
         // Heights that cannot lay out leave the height as it was.
-        {"\\H-1;A\\H0x;B\\Hnan;C\\Hinf;A", {{"A", k_white, 10, nullptr}, {"B", k_white, 10, nullptr},
-                                            {"C", k_white, 10, nullptr}, {"A", k_white, 10, nullptr}}},
-        {word, {{word, k_white, 10, nullptr}}},
+        {"\\H-1;A\\H0x;B\\Hnan;C\\Hinf;A", {{"A", k_own, 10, nullptr}, {"B", k_own, 10, nullptr},
+                                            {"C", k_own, 10, nullptr}, {"A", k_own, 10, nullptr}}},
+        {word, {{word, k_own, 10, nullptr}}},
         // Codes cut short by the end of the string: the text before them still makes a run.
-        {"AB\\A1", {{"AB", k_white, 10, nullptr}}},
-        {"AB\\C3", {{"AB", k_white, 10, nullptr}}},
-        {"AB\\Fbox.shx", {{"AB", k_white, 10, nullptr}}},
-        {"AB\\Fbox.shx|b0", {{"AB", k_white, 10, nullptr}}},
-        {"AB\\H2", {{"AB", k_white, 10, nullptr}}},
-        {"AB\\H2x", {{"AB", k_white, 10, nullptr}}},
-        {"AB\\", {{"AB", k_white, 10, nullptr}}},
-        {"AB\\U", {{"ABU", k_white, 10, nullptr}}},
+        {"AB\\A1", {{"AB", k_own, 10, nullptr}}},
+        {"AB\\C3", {{"AB", k_own, 10, nullptr}}},
+        {"AB\\Fbox.shx", {{"AB", k_own, 10, nullptr}}},
+        {"AB\\Fbox.shx|b0", {{"AB", k_own, 10, nullptr}}},
+        {"AB\\H2", {{"AB", k_own, 10, nullptr}}},
+        {"AB\\H2x", {{"AB", k_own, 10, nullptr}}},
+        {"AB\\", {{"AB", k_own, 10, nullptr}}},
+        {"AB\\U", {{"ABU", k_own, 10, nullptr}}},
         {"", {}},
     };
     for (const Case& c : cases) {
@@ -544,9 +546,11 @@ TEST(Mtext, DrawPickAndGrip)
     Qe_Tran view = scale_transf(1.0);
     Recording_Dc dc;
     m->draw(dc.dc, qdc, view);
-    int polylines = 0;
-    for (const Platform_Call& c : dc.calls()) polylines += c.name == "Polyline";
-    EXPECT_EQ(polylines, 3);  // A, B, C; the line feed draws nothing
+    // A, B, C, each with the pen of its run's colour; the line feed draws nothing.
+    std::vector<COLORREF> pens;
+    for (const Platform_Call& c : dc.calls())
+        if (c.name == "Polyline") pens.push_back(c.pen.lopnColor);
+    EXPECT_EQ(pens, (std::vector<COLORREF>{0x0000FF, 0x0000FF, static_cast<COLORREF>(k_own)}));
 
     Qe_Pt_List hits;
     Qe_Pt hit;
