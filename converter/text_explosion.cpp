@@ -49,22 +49,21 @@ void collect(MB_Draw_Node& node, const Qe_Tran* t, int depth, Outline& out)
     }
 }
 
-// One text: its chains, then its hatch, at the tail of list. False when it showed nothing.
-bool explode_text(MB_Drawable& text, MB_Object_List& list)
+// One display node: its chains, then its hatch, at the tail of list, in the colour and on
+// the layer given. False when it showed nothing.
+bool explode_node(MB_Draw_Node* node, long colour, MB_Layer* layer, MB_Object_List& list)
 {
-    MB_Draw_Node* node = text.draw_node();
     if (!node) return false;
     Outline outline;
     collect(*node, nullptr, 0, outline);
     if (outline.runs.empty()) return false;
 
-    const long colour = text.general().color();
     Qe_Search_Loops search;
     for (const auto& run : outline.runs) {
         MB_Lines* lines = nullptr;
         if (!api_mb_make_lines(lines, *run)) continue;
         lines->general().color(colour);
-        lines->general().layer(text.general().layer());
+        lines->general().layer(layer);
         lines->build_draw();
         list.add_tail(lines);
         (void)search.input_list().add(lines);
@@ -86,11 +85,28 @@ bool explode_text(MB_Drawable& text, MB_Object_List& list)
         if (n->entity()) hatch->loop_add(n->entity());
     search.result_list().clear();
     hatch->general().color(colour);
-    hatch->general().layer(text.general().layer());
+    hatch->general().layer(layer);
     hatch->get_hatchtype()->name(MB_String("_SOLID"));
     hatch->build_draw();
     list.add_tail(hatch);
     return true;
+}
+
+bool explode_text(MB_Drawable& text, MB_Object_List& list)
+{
+    return explode_node(text.draw_node(), text.general().color(), text.general().layer(), list);
+}
+
+// A multi-line text: each run in turn, in the run's colour, on the text's layer. False when
+// no run showed anything.
+bool explode_mtext(MB_Mtext& text, MB_Object_List& list)
+{
+    bool any = false;
+    for (Qe_Void_Node* n = text.text_list().head(); n; n = n->next()) {
+        auto* run = static_cast<MB_Text*>(n->entity());
+        any = explode_node(run->draw_node(), run->general().color(), text.general().layer(), list) || any;
+    }
+    return any;
 }
 
 }  // namespace
@@ -105,8 +121,13 @@ int explode_texts(MB_Operation* operation)
     Qe_Void_List done;
     // The walk also visits what it appends; none of that is a text.
     for (MB_Object* o = list.get_head(); o; o = o->next()) {
-        if (o->object_id() != MB_Object::ID_TEXT || !o->is_drawable()) continue;
-        if (explode_text(*static_cast<MB_Drawable*>(o), list)) (void)done.add(o);
+        if (!o->is_drawable()) continue;
+        bool shown = false;
+        if (o->object_id() == MB_Object::ID_TEXT)
+            shown = explode_text(*static_cast<MB_Drawable*>(o), list);
+        else if (auto* m = o->object_id() == MB_Object::ID_MTEXT ? dynamic_cast<MB_Mtext*>(o) : nullptr)
+            shown = explode_mtext(*m, list);
+        if (shown) (void)done.add(o);
     }
     int replaced = 0;
     for (Qe_Void_Node* n = done.head(); n; n = n->next()) ++replaced;
