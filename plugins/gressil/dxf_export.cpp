@@ -130,26 +130,37 @@ std::string font_file_of(const MB_Font_Library* lib)
 void Dxf_Exporter::collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names)
 {
     for (MB_Object* o = list.get_head(); o; o = o->next()) {
-        if (o->object_id() != MB_Object::ID_TEXT) continue;
-        auto* text = dynamic_cast<MB_Text*>(o);
-        MB_Text_Style* style = text ? text->text_style() : nullptr;
-        if (!style) continue;
-        const std::string font = font_file_of(style->font_lib());
-        const std::string big = font_file_of(style->big_font_lib());
-        // A text's own copy of its style carries no name of its own ("*..."): the entry is
-        // named after its fonts.
-        std::string raw = table_name_of(style->name(), "text");
-        if (raw.empty() || raw.front() == '*' || raw.front() == '_') raw = font_stem(font) + (big.empty() ? "" : "_" + font_stem(big));
-        if (raw.empty()) raw = "text";
-        const std::string key = style_key(raw, font, big, style->width_scale(), style->oblique_angle());
-        auto it = m_text_style_index.find(key);
-        if (it == m_text_style_index.end()) {
-            it = m_text_style_index.emplace(key, m_text_styles.size()).first;
-            m_text_styles.push_back({unique_name(raw, names), font, big, style->width_scale(), style->oblique_angle(),
-                                     style->height()});
+        if (o->object_id() == MB_Object::ID_TEXT) {
+            if (auto* text = dynamic_cast<MB_Text*>(o)) collect_text_style(*text, true, names);
+        } else if (o->object_id() == MB_Object::ID_MTEXT) {
+            // Multi-line texts go out run by run; a run's style is its text's or a private
+            // one for a font of its own: either way named after its fonts.
+            if (auto* m = dynamic_cast<MB_Mtext*>(o))
+                for (Qe_Void_Node* n = m->text_list().head(); n; n = n->next())
+                    collect_text_style(*static_cast<MB_Text*>(n->entity()), false, names);
         }
-        m_text_style_of[text] = it->second;
     }
+}
+
+void Dxf_Exporter::collect_text_style(MB_Text& text, bool by_name, std::unordered_set<std::string>& names)
+{
+    MB_Text_Style* style = text.text_style();
+    if (!style) return;
+    const std::string font = font_file_of(style->font_lib());
+    const std::string big = font_file_of(style->big_font_lib());
+    // A text's own copy of its style carries no name of its own ("*..."): the entry is
+    // named after its fonts.
+    std::string raw = by_name ? table_name_of(style->name(), "text") : std::string();
+    if (raw.empty() || raw.front() == '*' || raw.front() == '_') raw = font_stem(font) + (big.empty() ? "" : "_" + font_stem(big));
+    if (raw.empty()) raw = "text";
+    const std::string key = style_key(raw, font, big, style->width_scale(), style->oblique_angle());
+    auto it = m_text_style_index.find(key);
+    if (it == m_text_style_index.end()) {
+        it = m_text_style_index.emplace(key, m_text_styles.size()).first;
+        m_text_styles.push_back({unique_name(raw, names), font, big, style->width_scale(), style->oblique_angle(),
+                                 style->height()});
+    }
+    m_text_style_of[&text] = it->second;
 }
 
 const std::string& Dxf_Exporter::text_style_name(const MB_Text& text) const
@@ -499,6 +510,18 @@ void Dxf_Exporter::write_list(MB_Object_List& list, std::uint64_t owner)
 
 void Dxf_Exporter::write_drawable(MB_Drawable& d, std::uint64_t owner)
 {
+    if (d.object_id() == MB_Object::ID_MTEXT) {
+        // DXF's MTEXT lays its codes out by other rules: the runs, as the kernel placed them,
+        // go out one by one (as TEXT, or as their outlines where TEXT cannot say it). Spaces
+        // and line feeds show nothing.
+        if (auto* m = dynamic_cast<MB_Mtext*>(&d))
+            for (Qe_Void_Node* n = m->text_list().head(); n && m_out.ok(); n = n->next()) {
+                auto* run = static_cast<MB_Text*>(n->entity());
+                const char* s = run->string().ascii();
+                if (s && s[0] != ' ' && s[0] != '\n') write_drawable(*run, owner);
+            }
+        return;
+    }
     if (write_native_entity(*this, d, owner)) return;
     write_fallback(d, owner);
 }
