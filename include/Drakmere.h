@@ -33,6 +33,7 @@
 #include "kernel/entities/entity_record.h"
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/hatch_lines.h"
+#include "kernel/entities/full_transform.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/circle.h"
