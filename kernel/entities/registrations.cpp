@@ -2,6 +2,7 @@
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/hatch.h"
+#include "kernel/entities/image.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/mesh.h"
@@ -14,6 +15,7 @@
 void mb_register_entity_records()
 {
     MB_Object_Factory::register_maker('@', &mb_make_object<MB_Hatch>);
+    MB_Object_Factory::register_maker('G', &mb_make_object<MB_Image>);
     MB_Object_Factory::register_maker('I', &mb_make_object<MB_Insert>);
     MB_Object_Factory::register_maker('L', &mb_make_object<MB_Line>);
     MB_Object_Factory::register_maker(0x0B, &mb_make_object<MB_Line>);
