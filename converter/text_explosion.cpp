@@ -49,21 +49,22 @@ void collect(MB_Draw_Node& node, const Qe_Tran* t, int depth, Outline& out)
     }
 }
 
-// One display node: its chains, then its hatch, at the tail of list, in the colour and on
-// the layer given. False when it showed nothing.
-bool explode_node(MB_Draw_Node* node, long colour, MB_Layer* layer, MB_Object_List& list)
+// The outlines of one text's node: its chains, then its hatch, at the tail of list, in the
+// colour and on the layer of text (the entity a run belongs to). False when it showed nothing.
+bool explode_node(MB_Draw_Node* node, const MB_Drawable& text, MB_Object_List& list)
 {
     if (!node) return false;
     Outline outline;
     collect(*node, nullptr, 0, outline);
     if (outline.runs.empty()) return false;
 
+    const long colour = text.general().color();
     Qe_Search_Loops search;
     for (const auto& run : outline.runs) {
         MB_Lines* lines = nullptr;
         if (!api_mb_make_lines(lines, *run)) continue;
         lines->general().color(colour);
-        lines->general().layer(layer);
+        lines->general().layer(text.general().layer());
         lines->build_draw();
         list.add_tail(lines);
         (void)search.input_list().add(lines);
@@ -85,7 +86,7 @@ bool explode_node(MB_Draw_Node* node, long colour, MB_Layer* layer, MB_Object_Li
         if (n->entity()) hatch->loop_add(n->entity());
     search.result_list().clear();
     hatch->general().color(colour);
-    hatch->general().layer(layer);
+    hatch->general().layer(text.general().layer());
     hatch->get_hatchtype()->name(MB_String("_SOLID"));
     hatch->build_draw();
     list.add_tail(hatch);
@@ -94,19 +95,27 @@ bool explode_node(MB_Draw_Node* node, long colour, MB_Layer* layer, MB_Object_Li
 
 bool explode_text(MB_Drawable& text, MB_Object_List& list)
 {
-    return explode_node(text.draw_node(), text.general().color(), text.general().layer(), list);
+    return explode_node(text.draw_node(), text, list);
 }
 
-// A multi-line text: each run in turn, in the run's colour, on the text's layer. False when
-// no run showed anything.
-bool explode_mtext(MB_Mtext& text, MB_Object_List& list)
+// A text laid along an arc or a path, a multi-line text or a tolerance frame: each run as a
+// single-line text in the run's own colour and layer (a multi-line text's colour groups give
+// runs colours of their own; the others' runs have their text's), then a frame's lines.
+// False, adding nothing, when no run showed anything.
+bool explode_parts(MB_Drawable& text, const std::vector<MB_Text*>& runs, const std::vector<MB_Line*>& lines,
+                   MB_Object_List& list)
 {
-    bool any = false;
-    for (Qe_Void_Node* n = text.text_list().head(); n; n = n->next()) {
-        auto* run = static_cast<MB_Text*>(n->entity());
-        any = explode_node(run->draw_node(), run->general().color(), text.general().layer(), list) || any;
+    bool shown = false;
+    for (MB_Text* run : runs) shown = explode_node(run->draw_node(), *run, list) || shown;
+    if (!shown) return false;
+    for (MB_Line* line : lines) {
+        auto* copy = new MB_Line(line->start(), line->end());
+        copy->general().color(text.general().color());
+        copy->general().layer(text.general().layer());
+        copy->build_draw();
+        list.add_tail(copy);
     }
-    return any;
+    return true;
 }
 
 }  // namespace
@@ -120,14 +129,16 @@ int explode_texts(MB_Operation* operation)
     MB_Object_List& list = drawing->object_list();
     Qe_Void_List done;
     // The walk also visits what it appends; none of that is a text.
+    std::vector<MB_Text*> runs;
+    std::vector<MB_Line*> lines;
     for (MB_Object* o = list.get_head(); o; o = o->next()) {
         if (!o->is_drawable()) continue;
-        bool shown = false;
-        if (o->object_id() == MB_Object::ID_TEXT)
-            shown = explode_text(*static_cast<MB_Drawable*>(o), list);
-        else if (auto* m = o->object_id() == MB_Object::ID_MTEXT ? dynamic_cast<MB_Mtext*>(o) : nullptr)
-            shown = explode_mtext(*m, list);
-        if (shown) (void)done.add(o);
+        auto& d = *static_cast<MB_Drawable*>(o);
+        if (o->object_id() == MB_Object::ID_TEXT) {
+            if (explode_text(d, list)) (void)done.add(o);
+        } else if (mb_text_parts(*o, runs, lines)) {
+            if (explode_parts(d, runs, lines, list)) (void)done.add(o);
+        }
     }
     int replaced = 0;
     for (Qe_Void_Node* n = done.head(); n; n = n->next()) ++replaced;

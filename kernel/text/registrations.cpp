@@ -4,6 +4,7 @@
 #include "kernel/text/mtext.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_style.h"
+#include "kernel/text/tolerance_frame.h"
 
 void mb_register_text_records()
 {
@@ -13,4 +14,5 @@ void mb_register_text_records()
     // Older streams mark single-line texts 0x14; the record is the same.
     MB_Object_Factory::register_maker(0x14, &mb_make_object<MB_Text>);
     MB_Object_Factory::register_maker('Y', &mb_make_object<MB_Mtext>);
+    MB_Object_Factory::register_maker('?', &mb_make_object<MB_Tolerance>);
 }

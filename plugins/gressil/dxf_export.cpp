@@ -129,20 +129,20 @@ std::string font_file_of(const MB_Font_Library* lib)
 
 void Dxf_Exporter::collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names)
 {
+    std::vector<MB_Text*> texts;
+    std::vector<MB_Line*> lines;
     for (MB_Object* o = list.get_head(); o; o = o->next()) {
-        if (o->object_id() == MB_Object::ID_TEXT) {
-            if (auto* text = dynamic_cast<MB_Text*>(o)) collect_text_style(*text, true, names);
-        } else if (o->object_id() == MB_Object::ID_MTEXT) {
-            // Multi-line texts go out run by run; a run's style is its text's or a private
-            // one for a font of its own: either way named after its fonts.
-            if (auto* m = dynamic_cast<MB_Mtext*>(o))
-                for (Qe_Void_Node* n = m->text_list().head(); n; n = n->next())
-                    collect_text_style(*static_cast<MB_Text*>(n->entity()), false, names);
+        // Texts along arcs and paths and tolerance frames go out as their runs.
+        if (!mb_text_parts(*o, texts, lines)) {
+            auto* text = o->object_id() == MB_Object::ID_TEXT ? dynamic_cast<MB_Text*>(o) : nullptr;
+            if (!text) continue;
+            texts.assign(1, text);
         }
+        for (MB_Text* text : texts) collect_text_style(*text, names);
     }
 }
 
-void Dxf_Exporter::collect_text_style(MB_Text& text, bool by_name, std::unordered_set<std::string>& names)
+void Dxf_Exporter::collect_text_style(MB_Text& text, std::unordered_set<std::string>& names)
 {
     MB_Text_Style* style = text.text_style();
     if (!style) return;
@@ -150,7 +150,7 @@ void Dxf_Exporter::collect_text_style(MB_Text& text, bool by_name, std::unordere
     const std::string big = font_file_of(style->big_font_lib());
     // A text's own copy of its style carries no name of its own ("*..."): the entry is
     // named after its fonts.
-    std::string raw = by_name ? table_name_of(style->name(), "text") : std::string();
+    std::string raw = table_name_of(style->name(), "text");
     if (raw.empty() || raw.front() == '*' || raw.front() == '_') raw = font_stem(font) + (big.empty() ? "" : "_" + font_stem(big));
     if (raw.empty()) raw = "text";
     const std::string key = style_key(raw, font, big, style->width_scale(), style->oblique_angle());
@@ -510,16 +510,13 @@ void Dxf_Exporter::write_list(MB_Object_List& list, std::uint64_t owner)
 
 void Dxf_Exporter::write_drawable(MB_Drawable& d, std::uint64_t owner)
 {
-    if (d.object_id() == MB_Object::ID_MTEXT) {
-        // DXF's MTEXT lays its codes out by other rules: the runs, as the kernel placed them,
-        // go out one by one (as TEXT, or as their outlines where TEXT cannot say it). Spaces
-        // and line feeds show nothing.
-        if (auto* m = dynamic_cast<MB_Mtext*>(&d))
-            for (Qe_Void_Node* n = m->text_list().head(); n && m_out.ok(); n = n->next()) {
-                auto* run = static_cast<MB_Text*>(n->entity());
-                const char* s = run->string().ascii();
-                if (s && s[0] != ' ' && s[0] != '\n') write_drawable(*run, owner);
-            }
+    std::vector<MB_Text*> runs;
+    std::vector<MB_Line*> lines;
+    if (mb_text_parts(d, runs, lines)) {
+        // DXF has no text along an arc or a path, and its TOLERANCE would draw another frame
+        // than the kernel's: each run goes out as a text, a frame as its lines.
+        for (MB_Text* run : runs) write_drawable(*run, owner);
+        for (MB_Line* line : lines) write_drawable(*line, owner);
         return;
     }
     if (write_native_entity(*this, d, owner)) return;

@@ -4,8 +4,7 @@
 // blocks, entities and objects, every object with a handle of its own and its owner's handle.
 // Entity kinds with a DXF counterpart are written as that kind; every other drawable is written
 // as LWPOLYLINEs of the runs of its display nodes (or of its edge points), so that the file
-// shows what the kernel shows. Multi-line texts are written run by run, where the kernel set
-// each run.
+// shows what the kernel shows.
 
 #include <cstdint>
 #include <string>
@@ -94,8 +93,7 @@ private:
         double width = 1.0, oblique = 0.0, height = 0.0;
     };
     void collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names);
-    // by_name: the entry takes the style's own name when it has one.
-    void collect_text_style(MB_Text& text, bool by_name, std::unordered_set<std::string>& names);
+    void collect_text_style(MB_Text& text, std::unordered_set<std::string>& names);
     std::vector<Text_Style_Entry> m_text_styles;
     std::unordered_map<std::string, std::size_t> m_text_style_index;  // by style key
     std::unordered_map<const MB_Text*, std::size_t> m_text_style_of;
