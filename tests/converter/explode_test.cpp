@@ -396,3 +396,67 @@ TEST_F(Explode_Fixture, TrueTypeTextsFillTheirGlyphs)
     }
     drawing().object_list().kill_all();
 }
+
+// Texts laid along arcs and paths and tolerance frames, in the kernel's stroke fonts: each
+// run's strokes become chains in the entity's colour and on its layer, a frame's lines
+// follow, and the entity goes; one that shows nothing stays.
+TEST_F(Explode_Fixture, AlignedTextsBecomeTheOutlinesOfTheirRuns)
+{
+    g_system_resource.free();
+    ASSERT_TRUE(g_system_resource.init_dir());
+    auto* layer = new MB_Layer(MB_String("texts"));
+    drawing().layer_list().add_tail(layer);
+    const long blue = 0xFF0000;
+    std::vector<MB_Drawable*> kinds;
+    kinds.push_back(new MB_Arc_Text(Qe_Pt(0, 0, 0), 0.2, 2.5, 10.0, "", "ARC"));
+    auto* path = new MB_Trace_Text();
+    const Qe_Pt pts[] = {{0, -20, 0}, {30, -20, 0}, {30, 0, 0}};
+    path->pt_set(Qe_Pt_Set(3, pts));
+    path->str("PATH");
+    kinds.push_back(path);
+    auto* frame = new MB_Tolerance(Qe_Pt(0, -40, 0), "{\\Fgdt;j}%%v0.1%%vA");
+    frame->set_height(2.0);
+    kinds.push_back(frame);
+    std::size_t strokes = 0, frame_lines = 0;
+    for (MB_Drawable* d : kinds) {
+        d->general().color(blue);
+        d->general().layer(layer);
+        d->build_draw();
+        std::vector<MB_Text*> runs;
+        std::vector<MB_Line*> lines;
+        ASSERT_TRUE(mb_text_parts(*d, runs, lines));
+        ASSERT_FALSE(runs.empty());
+        for (MB_Text* run : runs) {
+            auto* node = dynamic_cast<MB_Draw_Lines_Sets*>(run->draw_node());
+            ASSERT_NE(node, nullptr);
+            for (mb_ulong r = 0; r < node->ptset_count(); ++r) strokes += node->vals()[r] >= 2;
+        }
+        frame_lines += lines.size();
+        drawing().object_list().add_tail(d);
+    }
+    // An arc text with nothing to show stays as it is.
+    auto* empty = new MB_Arc_Text(Qe_Pt(50, 50, 0), 0.0, 1.0, 5.0, "", "");
+    empty->build_draw();
+    drawing().object_list().add_tail(empty);
+
+    EXPECT_EQ(explode_texts(&op), 3);
+    ASSERT_EQ(frame_lines, 6u);  // two bars and the box
+    std::size_t chains = 0, lines = 0, others = 0;
+    for (MB_Object* o = drawing().object_list().get_head(); o; o = o->next()) {
+        auto* d = static_cast<MB_Drawable*>(o);
+        if (o == empty) continue;
+        if (o->object_id() == MB_Object::ID_LINES)
+            ++chains;
+        else if (o->object_id() == MB_Object::ID_LINE)
+            ++lines;
+        else
+            ++others;
+        EXPECT_EQ(d->general().color(), blue);
+        EXPECT_EQ(d->general().layer(), layer);
+    }
+    EXPECT_EQ(chains, strokes);
+    EXPECT_EQ(lines, frame_lines);
+    // Stroke fonts: no hatch, and nothing else.
+    EXPECT_EQ(others, 0u);
+    EXPECT_EQ(drawing().object_list().get_head(), empty);
+}
