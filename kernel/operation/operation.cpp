@@ -14,6 +14,7 @@
 #include "kernel/database/layer.h"
 #include "kernel/display/draw_node.h"
 #include "kernel/display/view_undo_redo.h"
+#include "kernel/entities/group.h"
 #include "kernel/operation/mouse_tool.h"
 #include "kernel/stream/file_io.h"
 #include "platform/window.h"
@@ -74,6 +75,13 @@ bool crosses(MB_Drawable& d, const Qe_Rect& r, Qe_Pt* outline)
         return node_has_point_in(d.draw_node(), r);
     case MB_Object::ID_IMAGE:
         return true;
+    case MB_Object::ID_GROUP:
+        // A group is crossed where one of its members is.
+        for (Qe_Void_Node* n = static_cast<MB_Group&>(d).object_list().head(); n; n = n->next()) {
+            auto* m = static_cast<MB_Drawable*>(n->entity());
+            if (m && m->rect().intersect_rect(&r) && crosses(*m, r, outline)) return true;
+        }
+        return false;
     default:
         return false;
     }

@@ -41,6 +41,11 @@ MB_Layer* api_active_current_layer()
     return op ? op->current_layer() : nullptr;
 }
 
+MB_Drawing* api_active_drawing()
+{
+    return api_operation_drawing(active_operation());
+}
+
 bool api_if_record_command()
 {
     return recording_undo_redo() != nullptr;
