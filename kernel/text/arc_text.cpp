@@ -221,13 +221,7 @@ void MB_Arc_Text::deal_string()
 void MB_Arc_Text::init_text_style(MB_Drawing* drawing, const char* name)
 {
     for (const auto& run : m_text_list) {
-        {
-            MB_Recording_Pause pause;
-            if (drawing)
-                (void)run->init_text_style(*drawing, name);
-            else
-                run->init_text_style(g_text_style);
-        }
+        text_runs::take_style(*run, drawing, name);
         MB_Text_Style* style = run->text_style();
         style->height(m_height);
         style->width_scale(m_width_scale);

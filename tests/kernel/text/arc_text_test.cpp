@@ -363,3 +363,18 @@ TEST(Arc_Text, KeysCopiesUndoAndNoRecord)
     EXPECT_EQ(record_bytes(*t, &result), "");
     EXPECT_EQ(result, 0);
 }
+
+TEST(Arc_Text, SharedStyleAndALoneLeadByte)
+{
+    text_test::Box_Fonts fonts;
+    MB_Arc_Text t(Qe_Pt(), 0.0, 3.0, 10.0, "no such style", "\xB0\xA1" "A\xB0");
+    t.build_draw();
+    ASSERT_EQ(t.text_list().size(), 3u);
+    EXPECT_EQ(run_text(*t.text_list()[0]), "\xB0\xA1");
+    EXPECT_EQ(run_text(*t.text_list()[2]), "\xB0");
+    for (const auto& run : t.text_list()) {
+        EXPECT_STREQ(run->text_style()->name().ascii(), "DEFAULT_STYLE");
+        EXPECT_EQ(run->text_style()->height(), 0.425);
+    }
+    expect_finite(t);
+}

@@ -241,3 +241,19 @@ TEST(Trace_Text, KeysCopiesUndoAndNoRecord)
     EXPECT_EQ(record_bytes(*t, &result), "");
     EXPECT_EQ(result, 0);
 }
+
+// Without an operation the runs keep the shared default style; a lead byte at the end of the
+// text is a character of its own, and nothing past the text is read.
+TEST(Trace_Text, SharedStyleAndALoneLeadByte)
+{
+    text_test::Box_Fonts fonts;
+    std::unique_ptr<MB_Trace_Text> t = path_text({Qe_Pt(0, 0, 0), Qe_Pt(4, 0, 0)}, "A\xB0", 1, 2);
+    ASSERT_EQ(t->text_list().size(), 2u);
+    EXPECT_EQ(run_text(*t->text_list()[1]), "\xB0");
+    for (const auto& run : t->text_list()) {
+        EXPECT_STREQ(run->text_style()->name().ascii(), "DEFAULT_STYLE");
+        ASSERT_NE(run->text_style()->font_lib(), nullptr);
+        EXPECT_STREQ(run->text_style()->font_lib()->name().ascii(), "txt.shx");
+    }
+    EXPECT_NE(t->text_list()[0]->draw_node(), nullptr);
+}
