@@ -4,6 +4,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <new>
 #include <string>
 #include <unistd.h>
@@ -256,6 +259,102 @@ TEST(Hostile_Load, ManyLayersAndBlocks)
     EXPECT_EQ(d.block_list().count(), n);
     EXPECT_NE(d.find_layer("L39999"), nullptr);
     EXPECT_NE(d.find_block("B123"), nullptr);
+}
+
+// Saves a drawing and returns the file's bytes; binary off writes no compressed stretch.
+Bytes saved_bytes(MB_Drawing& d, bool binary)
+{
+    Temp_File f;
+    MB_File_IO io;
+    io.drawing(&d);
+    io.heuristics().set_allow_binary_data(binary);
+    EXPECT_TRUE(io.save_jxb(f.path()));
+    return f.contents();
+}
+
+// Reads the bytes from a source that hands out one byte per read and has nothing in
+// between, repeating each record while it waits, as a reader of a pipe does. The result of
+// the last record; the read calls made.
+MB_Result read_trickling(MB_Drawing& d, const Bytes& bytes, long long& calls)
+{
+    MB_File_IO io;
+    io.drawing(&d);
+    trickle(io, bytes);
+    MB_Result r;
+    calls = 0;
+    do {
+        int n = 0;
+        r = until_done([&] { return io.process_next_object(); }, &n);
+        calls += n;
+    } while (r == 0);
+    d.finish_temp_block();
+    EXPECT_EQ(io.close(), 0);
+    return r;
+}
+
+// The sample drawing and a small one of layers, a block and entities, plain and
+// compressed: read from a trickle they give the drawing a load of the file gives, in a
+// number of calls proportional to their bytes.
+TEST(Record_Resume, DrawingsReadThroughATrickle)
+{
+    Bytes sample;
+    {
+        std::ifstream in(SAMPLE_DRAWING, std::ios::binary);
+        ASSERT_TRUE(in.good()) << SAMPLE_DRAWING;
+        sample.assign(std::istreambuf_iterator<char>(in), {});
+    }
+    Bytes small_drawing;
+    {
+        Registration reg;
+        MB_Drawing d;
+        auto* walls = new MB_Layer(MB_String("Walls"));
+        d.layer_list().add_tail(walls);
+        auto* door = new MB_Block(Qe_Pt(1, 2, 0), MB_String("door"), MB_String("Front door"));
+        for (int i = 0; i < 3; ++i) {
+            auto* g = new Read_Geom;
+            g->general().layer(walls);
+            g->edge().add_point(Qe_Pt(i, 0, 0));
+            g->edge().add_point(Qe_Pt(i, 1, 0));
+            (i == 0 ? door->object_list() : d.object_list()).add_tail(g);
+        }
+        d.block_list().add_tail(door);
+        small_drawing = saved_bytes(d, true);
+    }
+    for (const Bytes* source : {&sample, &small_drawing}) {
+        for (bool binary : {true, false}) {
+            const char* name = source == &sample ? "sample" : "small";
+            // The small drawing's entities are the test drawable; the sample's lines are the
+            // kernel's own.
+            std::unique_ptr<Registration> reg(source == &sample ? nullptr : new Registration);
+            // The file as this kernel saves it, and what a load of it saves again.
+            Bytes file, expected;
+            {
+                Temp_File f;
+                f.contents(*source);
+                MB_Drawing d;
+                MB_File_IO io;
+                io.drawing(&d);
+                ASSERT_TRUE(io.load_jxb(f.path())) << name;
+                file = saved_bytes(d, binary);
+            }
+            {
+                Temp_File f;
+                f.contents(file);
+                MB_Drawing d;
+                MB_File_IO io;
+                io.drawing(&d);
+                ASSERT_TRUE(io.load_jxb(f.path())) << name;
+                expected = saved_bytes(d, binary);
+            }
+            MB_Drawing d;
+            long long calls = 0;
+            EXPECT_EQ(read_trickling(d, file, calls), MB_Result::End_Of_Stream) << name << binary;
+            EXPECT_TRUE(saved_bytes(d, binary) == expected) << name << binary;
+            // One byte arrives every other call; a record gives back what it took and is
+            // read again, but never waits without a new byte.
+            EXPECT_LE(calls, 2 * static_cast<long long>(file.size()) + 4) << name << binary;
+        }
+    }
 }
 
 }  // namespace
