@@ -1,70 +1,28 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <new>
 #include <string>
 #include <unistd.h>
 
 #include "kernel/database/block.h"
+#include "kernel/stream/allocation_watch.h"
 #include "kernel/database/layer.h"
 #include "kernel/stream/object_factory.h"
 #include "kernel/stream/stream_fixture.h"
 #include "kernel/test_objects.h"
-
-// The largest single allocation while a watch is on: a reader that sizes its buffers by
-// what a few bytes claim shows here, whatever the sanitizers let through.
-namespace {
-std::atomic<bool> g_watching{false};
-std::atomic<std::size_t> g_largest{0};
-
-void* allocate(std::size_t n)
-{
-    if (g_watching.load(std::memory_order_relaxed)) {
-        std::size_t seen = g_largest.load(std::memory_order_relaxed);
-        while (n > seen && !g_largest.compare_exchange_weak(seen, n)) {
-        }
-    }
-    return std::malloc(n ? n : 1);
-}
-}  // namespace
-
-void* operator new(std::size_t n)
-{
-    if (void* p = allocate(n)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n)
-{
-    if (void* p = allocate(n)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return allocate(n); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 using namespace stream_test;
 
 namespace {
 
 struct Watch {
-    Watch()
-    {
-        g_largest = 0;
-        g_watching = true;
-    }
-    ~Watch() { g_watching = false; }
-    std::size_t largest() const { return g_largest; }
+    Watch() { allocation_watch_start(); }
+    ~Watch() { allocation_watch_stop(); }
+    std::size_t largest() const { return allocation_watch_largest(); }
 };
 
 // The test drawable answers 'L' while a test lives.
