@@ -16,6 +16,7 @@
 #include "platform/message_box.h"
 #include "platform/font.h"
 #include "platform/clipboard.h"
+#include "platform/metafile.h"
 #include "platform/ximage.h"
 #include "geometry/fendral_api.h"
 #include "geometry/tolerance.h"

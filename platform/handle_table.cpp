@@ -51,7 +51,8 @@ Slot* live_slot(Table& t, const void* h)
 
 bool is_gdi_kind(Kind k)
 {
-    return k == Kind::bitmap || k == Kind::dc || k == Kind::pen || k == Kind::brush || k == Kind::font;
+    return k == Kind::bitmap || k == Kind::dc || k == Kind::pen || k == Kind::brush || k == Kind::font ||
+           k == Kind::metafile;
 }
 
 void* add_object(std::unique_ptr<Object> obj)

@@ -17,6 +17,7 @@ enum class Kind : std::uint8_t {
     font,
     window,
     module,
+    metafile,
 };
 
 // Everything behind a handle. Stock objects belong to the layer: deleting them does nothing and

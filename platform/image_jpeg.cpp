@@ -1,4 +1,5 @@
-// JPEG through libjpeg: baseline, quality 90, JFIF density in dots per inch.
+// JPEG through libjpeg: written baseline, quality 90, JFIF density in dots per inch; read
+// from grey or colour files into RGB.
 
 #include <cstdio>
 // jpeglib.h needs size_t and FILE declared before it.
@@ -6,7 +7,6 @@
 
 #include <algorithm>
 #include <csetjmp>
-#include <memory>
 #include <vector>
 
 #include "platform/image_codecs_p.h"
@@ -14,17 +14,13 @@
 namespace platform {
 namespace {
 
-struct File_Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 struct Error_Manager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
 };
 
 // The library's default ends the process on an error and prints warnings; ours returns to the
-// encoder and stays quiet.
+// caller and stays quiet.
 [[noreturn]] void on_error(j_common_ptr cinfo)
 {
     auto* err = reinterpret_cast<Error_Manager*>(cinfo->err);
@@ -33,10 +29,57 @@ struct Error_Manager {
 
 void on_message(j_common_ptr) {}
 
-constexpr int quality = 90;
+// Reading treats warnings as errors: libjpeg patches a truncated or corrupt file into a grey
+// picture and only warns, which would hand out pixels the file never held.
+void on_read_warning(j_common_ptr cinfo, int level)
+{
+    if (level < 0) on_error(cinfo);
+}
 
-// No object with a destructor lives in this function: errors arrive by longjmp.
-bool write_jpeg(std::FILE* f, const Image_View& image, std::vector<JSAMPLE>& row)
+// A progressive file may repeat scans without end, each costing a pass over the whole image;
+// real encoders write about ten.
+constexpr int max_scans = 256;
+
+void limit_scans(j_common_ptr cinfo)
+{
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > max_scans)
+        on_error(cinfo);
+}
+
+constexpr int quality = 90;
+constexpr std::size_t chunk = 16384;
+
+// A destination that appends to a byte vector.
+struct Vector_Destination {
+    jpeg_destination_mgr base;
+    Bytes_Out* out;
+    std::vector<JOCTET>* buffer;
+};
+
+void init_destination(j_compress_ptr cinfo)
+{
+    auto* d = reinterpret_cast<Vector_Destination*>(cinfo->dest);
+    d->base.next_output_byte = d->buffer->data();
+    d->base.free_in_buffer = d->buffer->size();
+}
+
+boolean empty_output(j_compress_ptr cinfo)
+{
+    auto* d = reinterpret_cast<Vector_Destination*>(cinfo->dest);
+    d->out->insert(d->out->end(), d->buffer->begin(), d->buffer->end());
+    init_destination(cinfo);
+    return TRUE;
+}
+
+void term_destination(j_compress_ptr cinfo)
+{
+    auto* d = reinterpret_cast<Vector_Destination*>(cinfo->dest);
+    const std::size_t used = d->buffer->size() - d->base.free_in_buffer;
+    d->out->insert(d->out->end(), d->buffer->begin(), d->buffer->begin() + static_cast<std::ptrdiff_t>(used));
+}
+
+// No object with a destructor lives in these functions: errors arrive by longjmp.
+bool write_jpeg(Vector_Destination& dest, const Image_View& image, std::vector<JSAMPLE>& row)
 {
     jpeg_compress_struct cinfo{};
     Error_Manager err{};
@@ -48,7 +91,10 @@ bool write_jpeg(std::FILE* f, const Image_View& image, std::vector<JSAMPLE>& row
         return false;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_stdio_dest(&cinfo, f);
+    dest.base.init_destination = init_destination;
+    dest.base.empty_output_buffer = empty_output;
+    dest.base.term_destination = term_destination;
+    cinfo.dest = &dest.base;
     cinfo.image_width = static_cast<JDIMENSION>(image.width);
     cinfo.image_height = static_cast<JDIMENSION>(image.height);
     cinfo.input_components = 3;
@@ -70,17 +116,81 @@ bool write_jpeg(std::FILE* f, const Image_View& image, std::vector<JSAMPLE>& row
     return true;
 }
 
+bool read_jpeg(const std::uint8_t* data, std::size_t size, Decoded_Image& out, std::vector<JSAMPLE>& row)
+{
+    jpeg_decompress_struct cinfo{};
+    Error_Manager err{};
+    cinfo.err = jpeg_std_error(&err.base);
+    err.base.error_exit = on_error;
+    err.base.output_message = on_message;
+    err.base.emit_message = on_read_warning;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limit_scans;
+    cinfo.progress = &progress;
+    // The library's working memory (progressive coefficients) is bounded as well.
+    cinfo.mem->max_memory_to_use = static_cast<long>(max_image_bytes);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    cinfo.out_color_space = JCS_RGB;
+    if (!out.allocate(cinfo.image_width, cinfo.image_height)) on_error(reinterpret_cast<j_common_ptr>(&cinfo));
+    if (cinfo.saw_JFIF_marker && cinfo.X_density > 0 && cinfo.Y_density > 0) {
+        if (cinfo.density_unit == 1) {
+            out.xdpi = cinfo.X_density, out.ydpi = cinfo.Y_density;
+        } else if (cinfo.density_unit == 2) {
+            out.xdpi = std::max(1L, static_cast<long>(cinfo.X_density * 2.54 + 0.5));
+            out.ydpi = std::max(1L, static_cast<long>(cinfo.Y_density * 2.54 + 0.5));
+        }
+    }
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_components != 3 || cinfo.output_width != static_cast<JDIMENSION>(out.width) ||
+        cinfo.output_height != static_cast<JDIMENSION>(out.height))
+        on_error(reinterpret_cast<j_common_ptr>(&cinfo));
+    row.resize(static_cast<std::size_t>(out.width) * 3);
+    JSAMPROW rows[1] = {row.data()};
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const int y = static_cast<int>(cinfo.output_scanline);
+        if (jpeg_read_scanlines(&cinfo, rows, 1) != 1) on_error(reinterpret_cast<j_common_ptr>(&cinfo));
+        std::uint8_t* p = out.row(y);
+        for (int x = 0; x < out.width; ++x, p += 4) {
+            p[0] = row[3 * static_cast<std::size_t>(x) + 2];
+            p[1] = row[3 * static_cast<std::size_t>(x) + 1];
+            p[2] = row[3 * static_cast<std::size_t>(x)];
+        }
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
 }  // namespace
 
-bool encode_jpeg(const Image_View& image, const char* path)
+bool encode_jpeg(const Image_View& image, Bytes_Out& out)
 {
     // JPEG dimensions are 16-bit.
     if (image.width <= 0 || image.height <= 0 || image.width > 65500 || image.height > 65500) return false;
     std::vector<JSAMPLE> row(3 * static_cast<std::size_t>(image.width));
-    std::unique_ptr<std::FILE, File_Closer> f(std::fopen(path, "wb"));
-    if (!f) return false;
-    const bool ok = write_jpeg(f.get(), image, row) && std::ferror(f.get()) == 0;
-    return std::fclose(f.release()) == 0 && ok;
+    std::vector<JOCTET> buffer(chunk);
+    out.clear();
+    Vector_Destination dest{};
+    dest.out = &out;
+    dest.buffer = &buffer;
+    return write_jpeg(dest, image, row);
+}
+
+bool decode_jpeg(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
+{
+    out = Decoded_Image{};
+    if (!data || size < 3 || data[0] != 0xFF || data[1] != 0xD8) return false;
+    Decoded_Image image;
+    std::vector<JSAMPLE> row;
+    if (!read_jpeg(data, size, image, row)) return false;
+    out = std::move(image);
+    return true;
 }
 
 }  // namespace platform

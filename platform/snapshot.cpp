@@ -30,9 +30,8 @@ BOOL platform_save_png(HANDLE h, const char* path)
     std::vector<std::uint8_t> pixels;
     if (!s || !path || !read_surface(*s, pixels)) return FALSE;
     const Image_View view{s->width, s->height, pixels.data(), 96, 96};
-    const bool ok = encode_png(view, path);
-    if (!ok) std::remove(path);
-    return ok ? TRUE : FALSE;
+    Bytes_Out bytes;
+    return encode_png(view, bytes) && write_file_atomically(path, bytes) ? TRUE : FALSE;
 }
 
 BOOL platform_read_pixel(HANDLE h, int x, int y, COLORREF* colour)

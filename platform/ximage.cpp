@@ -5,7 +5,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -23,6 +27,34 @@ void Image_View::rgb_row(int y, std::uint8_t* out) const
         out[1] = p[1];
         out[2] = p[0];
     }
+}
+
+void Image_View::rgba_row(int y, std::uint8_t* out) const
+{
+    const std::uint8_t* p = row(y);
+    for (int x = 0; x < width; ++x, p += 4, out += 4) {
+        out[0] = p[2];
+        out[1] = p[1];
+        out[2] = p[0];
+        out[3] = p[3];
+    }
+}
+
+bool Decoded_Image::allocate(long long w, long long h)
+{
+    *this = Decoded_Image{};
+    if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX) return false;
+    const auto uw = static_cast<std::size_t>(w), uh = static_cast<std::size_t>(h);
+    if (uw > max_image_bytes / 4 / uh) return false;
+    try {
+        pixels.resize(uw * uh * 4);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 0xFF;
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+    return true;
 }
 
 bool read_surface(const Surface& s, std::vector<std::uint8_t>& pixels)
@@ -50,7 +82,8 @@ bool read_surface(const Surface& s, std::vector<std::uint8_t>& pixels)
 
 namespace {
 
-using Encoder = bool (*)(const Image_View&, const char*);
+using Encoder = bool (*)(const Image_View&, Bytes_Out&);
+using Decoder = bool (*)(const std::uint8_t*, std::size_t, Decoded_Image&);
 
 Encoder encoder_for(DWORD type)
 {
@@ -62,6 +95,30 @@ Encoder encoder_for(DWORD type)
     case CXIMAGE_FORMAT_TIF: return encode_tiff;
     default: return nullptr;  // WMF holds drawing records, which a raster image does not have
     }
+}
+
+Decoder decoder_for(DWORD type)
+{
+    switch (type) {
+    case CXIMAGE_FORMAT_BMP: return decode_bmp;
+    case CXIMAGE_FORMAT_GIF: return decode_gif;
+    case CXIMAGE_FORMAT_JPG: return decode_jpeg;
+    case CXIMAGE_FORMAT_PNG: return decode_png;
+    case CXIMAGE_FORMAT_TIF: return decode_tiff;
+    default: return nullptr;
+    }
+}
+
+// The type a file's signature names; unknown for none of ours.
+DWORD sniff_type(const std::uint8_t* p, std::size_t n)
+{
+    auto starts = [&](const char* sig, std::size_t k) { return n >= k && std::memcmp(p, sig, k) == 0; };
+    if (starts("BM", 2)) return CXIMAGE_FORMAT_BMP;
+    if (starts("GIF8", 4)) return CXIMAGE_FORMAT_GIF;
+    if (starts("\xFF\xD8\xFF", 3)) return CXIMAGE_FORMAT_JPG;
+    if (starts("\x89PNG", 4)) return CXIMAGE_FORMAT_PNG;
+    if (starts("II*\0", 4) || starts("MM\0*", 4)) return CXIMAGE_FORMAT_TIF;
+    return CXIMAGE_FORMAT_UNKNOWN;
 }
 
 // The permissions a new file gets, as open(2) would give it under the process's umask. The
@@ -83,11 +140,118 @@ mode_t new_file_mode()
 }
 
 }  // namespace
+
+bool read_file(const char* path, std::size_t max, std::vector<std::uint8_t>& out)
+{
+    char resolved[4096];
+    if (!path || !*path || !platform_resolve_path(path, resolved, sizeof resolved)) return false;
+    std::FILE* f = std::fopen(resolved, "rb");
+    if (!f) return false;
+    bool ok = true;
+    std::vector<std::uint8_t> bytes;
+    std::uint8_t chunk[65536];
+    for (;;) {
+        const std::size_t n = std::fread(chunk, 1, sizeof chunk, f);
+        if (n == 0) break;
+        if (n > max || bytes.size() > max - n) {
+            ok = false;
+            break;
+        }
+        try {
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+            break;
+        }
+    }
+    ok = ok && !std::ferror(f);
+    std::fclose(f);
+    if (ok) out.swap(bytes);
+    return ok;
+}
+
+bool write_file_atomically(const char* path, const std::vector<std::uint8_t>& bytes)
+{
+    char resolved[4096];
+    if (!platform_resolve_path(path, resolved, sizeof resolved)) return false;
+    const std::string target = resolved;
+    std::string temp = target + ".XXXXXX";
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) return false;
+    struct stat st {};
+    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : new_file_mode();
+    bool ok = ::fchmod(fd, mode) == 0;
+    std::size_t done = 0;
+    while (ok && done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<std::size_t>(n);
+    }
+    ok = ::close(fd) == 0 && ok;
+    ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) std::remove(temp.c_str());
+    return ok;
+}
+
 }  // namespace platform
 
 using namespace platform;
 
 CxImage::CxImage(DWORD image_type) : m_type(image_type) {}
+
+CxImage::CxImage(const BYTE* buffer, DWORD size, DWORD image_type) : m_type(image_type)
+{
+    (void)Decode(buffer, size, image_type);
+}
+
+CxImage::CxImage(const char* path, DWORD image_type) : m_type(image_type)
+{
+    std::vector<std::uint8_t> bytes;
+    if (read_file(path, max_file_bytes, bytes) && bytes.size() <= 0xFFFFFFFFu)
+        (void)Decode(bytes.data(), static_cast<DWORD>(bytes.size()), image_type);
+}
+
+CxImage::CxImage(const CxImage& source, bool copy_pixels, bool, bool copy_alpha)
+    : m_type(source.m_type),
+      m_xdpi(source.m_xdpi),
+      m_ydpi(source.m_ydpi),
+      m_trans_index(source.m_trans_index),
+      m_trans_colour(source.m_trans_colour)
+{
+    if (!copy_pixels) return;
+    m_pixels = source.m_pixels;
+    m_width = source.m_width;
+    m_height = source.m_height;
+    m_alpha = source.m_alpha;
+    m_encoded = source.m_encoded;
+    m_encoded_type = source.m_encoded_type;
+    if (!copy_alpha) AlphaDelete();
+}
+
+CxImage& CxImage::operator=(const CxImage& source)
+{
+    if (this != &source) {
+        CxImage copy(source, true, true, true);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+CxImage::~CxImage() = default;
+
+bool CxImage::Create(DWORD width, DWORD height, DWORD, DWORD image_type)
+{
+    Decoded_Image image;
+    if (!image.allocate(width, height)) return false;
+    Destroy();
+    m_pixels.swap(image.pixels);
+    m_width = image.width;
+    m_height = image.height;
+    m_type = image_type;
+    return true;
+}
 
 bool CxImage::CreateFromHBITMAP(HBITMAP bitmap, HPALETTE)
 {
@@ -95,45 +259,212 @@ bool CxImage::CreateFromHBITMAP(HBITMAP bitmap, HPALETTE)
     if (!b) return false;
     std::vector<std::uint8_t> pixels;
     if (!read_surface(b->surface, pixels)) return false;
+    Destroy();
     m_pixels.swap(pixels);
     m_width = b->surface.width;
     m_height = b->surface.height;
     return true;
 }
 
-bool CxImage::Destroy()
+bool CxImage::Decode(const BYTE* buffer, DWORD size, DWORD image_type)
 {
-    std::vector<std::uint8_t>().swap(m_pixels);
-    m_width = 0;
-    m_height = 0;
+    Destroy();
+    m_type = image_type;
+    if (!buffer || size == 0) return false;
+    const DWORD type = image_type == CXIMAGE_FORMAT_UNKNOWN ? sniff_type(buffer, size) : image_type;
+    const Decoder decode = decoder_for(type);
+    Decoded_Image image;
+    if (!decode || !decode(buffer, size, image)) return false;
+    try {
+        m_encoded.assign(buffer, buffer + size);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    m_encoded_type = type;
+    m_type = type;
+    m_pixels.swap(image.pixels);
+    m_width = image.width;
+    m_height = image.height;
+    m_alpha = image.alpha;
+    m_xdpi = image.xdpi;
+    m_ydpi = image.ydpi;
     return true;
 }
 
-void CxImage::SetXDPI(long dpi) { m_xdpi = std::max(1L, dpi); }
-void CxImage::SetYDPI(long dpi) { m_ydpi = std::max(1L, dpi); }
-
-bool CxImage::Save(const char* path, DWORD image_type)
+bool CxImage::Destroy()
 {
-    const Encoder encode = encoder_for(image_type);
-    if (!encode || !IsValid() || !path || !*path) return false;
-    char resolved[4096];
-    if (!platform_resolve_path(path, resolved, sizeof resolved)) return false;
-    const std::string target = resolved;
+    std::vector<std::uint8_t>().swap(m_pixels);
+    pixels_changed();
+    m_width = 0;
+    m_height = 0;
+    m_alpha = false;
+    return true;
+}
 
-    // The new file is written under a temporary name in the same folder and renamed over the
-    // target only when complete.
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return false;
-    struct stat st {};
-    const mode_t mode = ::stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : new_file_mode();
-    const bool prepared = ::fchmod(fd, mode) == 0;
-    ::close(fd);
+void CxImage::SetXDPI(long dpi)
+{
+    m_xdpi = std::max(1L, dpi);
+}
+void CxImage::SetYDPI(long dpi)
+{
+    m_ydpi = std::max(1L, dpi);
+}
 
-    const Image_View view{m_width, m_height, m_pixels.data(), m_xdpi, m_ydpi};
-    const bool ok = prepared && encode(view, temp.c_str()) && std::rename(temp.c_str(), target.c_str()) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
+bool CxImage::Encode(BYTE*& buffer, long& size, DWORD image_type)
+{
+    if (!IsValid()) return false;
+    std::vector<std::uint8_t> bytes;
+    const std::vector<std::uint8_t>* result = &bytes;
+    if (!m_encoded.empty() && image_type == m_encoded_type) {
+        result = &m_encoded;
+    } else {
+        const Encoder encode = encoder_for(image_type);
+        const Image_View view{m_width, m_height, m_pixels.data(), m_xdpi, m_ydpi, m_alpha};
+        bool ok = encode != nullptr;
+        try {
+            ok = ok && encode(view, bytes);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+        if (!ok || bytes.empty()) return false;
+    }
+    if (result->size() > static_cast<std::size_t>(LONG_MAX)) return false;
+    auto* out = static_cast<BYTE*>(std::malloc(result->size()));
+    if (!out) return false;
+    std::memcpy(out, result->data(), result->size());
+    buffer = out;
+    size = static_cast<long>(result->size());
+    return true;
+}
+
+void CxImage::FreeMemory(void* buffer)
+{
+    std::free(buffer);
+}
+
+const std::uint8_t* CxImage::pixel_at(long x, long y) const
+{
+    if (x < 0 || y < 0 || x >= m_width || y >= m_height) return nullptr;
+    const auto top = static_cast<std::size_t>(m_height - 1 - y);
+    return m_pixels.data() + (top * static_cast<std::size_t>(m_width) + static_cast<std::size_t>(x)) * 4;
+}
+
+long CxImage::GetPixelIndex(long, long) const
+{
+    return 0;
+}
+
+RGBQUAD CxImage::GetPixelColor(long x, long y, bool get_alpha) const
+{
+    const std::uint8_t* p = pixel_at(x, y);
+    if (!p) return RGBQUAD{0, 0, 0, 0};
+    return RGBQUAD{p[0], p[1], p[2], static_cast<BYTE>(get_alpha ? p[3] : 0)};
+}
+
+void CxImage::SetPixelColor(long x, long y, RGBQUAD c, bool set_alpha)
+{
+    auto* p = const_cast<std::uint8_t*>(pixel_at(x, y));
+    if (!p) return;
+    pixels_changed();
+    p[0] = c.rgbBlue, p[1] = c.rgbGreen, p[2] = c.rgbRed;
+    if (set_alpha && m_alpha) p[3] = c.rgbReserved;
+}
+
+bool CxImage::AlphaCreate()
+{
+    if (!IsValid()) return false;
+    if (!m_alpha) {
+        pixels_changed();
+        for (std::size_t i = 3; i < m_pixels.size(); i += 4) m_pixels[i] = 0xFF;
+        m_alpha = true;
+    }
+    return true;
+}
+
+void CxImage::AlphaSet(BYTE level)
+{
+    if (!m_alpha) return;
+    pixels_changed();
+    for (std::size_t i = 3; i < m_pixels.size(); i += 4) m_pixels[i] = level;
+}
+
+void CxImage::AlphaDelete()
+{
+    if (!m_alpha) return;
+    pixels_changed();
+    for (std::size_t i = 3; i < m_pixels.size(); i += 4) m_pixels[i] = 0xFF;
+    m_alpha = false;
+}
+
+bool CxImage::rotate_into(double degrees, CxImage& out) const
+{
+    const int w = m_width, h = m_height;
+    double turns = std::fmod(degrees, 360.0);
+    if (turns < 0) turns += 360.0;
+    const double quarter = turns / 90.0;
+    const long q = std::lround(quarter);
+    // Quarter turns move every pixel to its exact place, with no canvas to grow.
+    if (std::fabs(quarter - static_cast<double>(q)) < 1e-9) {
+        const int k = static_cast<int>(q % 4);
+        const int nw = k % 2 ? h : w, nh = k % 2 ? w : h;
+        if (!out.Create(static_cast<DWORD>(nw), static_cast<DWORD>(nh), 32, m_type)) return false;
+        for (int ty = 0; ty < nh; ++ty) {
+            std::uint8_t* d = out.row(ty);
+            for (int tx = 0; tx < nw; ++tx, d += 4) {
+                // Source (top-down rows) of target (tx, ty), counter-clockwise on the screen.
+                int sx = tx, sy = ty;
+                if (k == 1) sx = w - 1 - ty, sy = tx;
+                if (k == 2) sx = w - 1 - tx, sy = h - 1 - ty;
+                if (k == 3) sx = ty, sy = h - 1 - tx;
+                const std::uint8_t* s =
+                    m_pixels.data() +
+                    (static_cast<std::size_t>(sy) * static_cast<std::size_t>(w) + static_cast<std::size_t>(sx)) * 4;
+                std::memcpy(d, s, 4);
+            }
+        }
+        out.m_alpha = m_alpha;
+        return true;
+    }
+    // Any other angle: the canvas holds the turned rectangle; each target pixel centre maps
+    // back into the source (nearest pixel), and what maps outside stays transparent.
+    const double a = turns * M_PI / 180.0, c = std::cos(a), s = std::sin(a);
+    const double fw = std::ceil(std::fabs(w * c) + std::fabs(h * s) - 1e-6);
+    const double fh = std::ceil(std::fabs(w * s) + std::fabs(h * c) - 1e-6);
+    if (!(fw >= 1 && fh >= 1 && fw < INT32_MAX && fh < INT32_MAX)) return false;
+    const int nw = static_cast<int>(fw), nh = static_cast<int>(fh);
+    if (!out.Create(static_cast<DWORD>(nw), static_cast<DWORD>(nh), 32, m_type)) return false;
+    out.m_alpha = true;
+    for (std::size_t i = 3; i < out.m_pixels.size(); i += 4) out.m_pixels[i] = 0;
+    const double scx = w / 2.0, scy = h / 2.0, tcx = nw / 2.0, tcy = nh / 2.0;
+    for (int ty = 0; ty < nh; ++ty) {
+        std::uint8_t* d = out.row(ty);
+        for (int tx = 0; tx < nw; ++tx, d += 4) {
+            // Screen y points down: a counter-clockwise turn on the screen is clockwise in
+            // these coordinates, so the way back turns the other way.
+            const double dx = tx + 0.5 - tcx, dy = ty + 0.5 - tcy;
+            const double sx = c * dx - s * dy + scx, sy = s * dx + c * dy + scy;
+            if (!(sx >= 0 && sy >= 0 && sx < w && sy < h)) continue;
+            const std::uint8_t* p =
+                m_pixels.data() +
+                (static_cast<std::size_t>(sy) * static_cast<std::size_t>(w) + static_cast<std::size_t>(sx)) * 4;
+            d[0] = p[0], d[1] = p[1], d[2] = p[2], d[3] = m_alpha ? p[3] : 0xFF;
+        }
+    }
+    return true;
+}
+
+bool CxImage::Rotate(float angle, CxImage* out)
+{
+    if (!IsValid() || !std::isfinite(angle)) return false;
+    CxImage turned(m_type);
+    turned.m_xdpi = m_xdpi, turned.m_ydpi = m_ydpi;
+    turned.m_trans_index = m_trans_index, turned.m_trans_colour = m_trans_colour;
+    if (!rotate_into(angle, turned)) return false;
+    if (out)
+        *out = std::move(turned);
+    else
+        *this = std::move(turned);
+    return true;
 }
 
 long CxImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* clip, bool)
@@ -154,6 +485,8 @@ long CxImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* clip, bool)
         x1 = std::min<Wide>(x1, clip->right);
         y1 = std::min<Wide>(y1, clip->bottom);
     }
+    const bool keyed = m_trans_index >= 0;
+    const COLORREF key = RGB(m_trans_colour.rgbRed, m_trans_colour.rgbGreen, m_trans_colour.rgbBlue);
     for (Wide ty = y0; ty < y1; ++ty) {
         // Pixel centres map to the image pixel they fall in.
         const auto sy = static_cast<std::size_t>(((ty - y) * 2 + 1) * m_height / (Wide{2} * cy));
@@ -161,7 +494,16 @@ long CxImage::Draw(HDC hdc, long x, long y, long cx, long cy, RECT* clip, bool)
         for (Wide tx = x0; tx < x1; ++tx) {
             const auto sx = static_cast<std::size_t>(((tx - x) * 2 + 1) * m_width / (Wide{2} * cx));
             const std::uint8_t* p = row + sx * 4;
-            s->set_pixel(static_cast<int>(tx), static_cast<int>(ty), RGB(p[2], p[1], p[0]));
+            COLORREF c = RGB(p[2], p[1], p[0]);
+            if (keyed && c == key) continue;
+            const int px = static_cast<int>(tx), py = static_cast<int>(ty);
+            if (m_alpha && p[3] != 0xFF) {
+                if (p[3] == 0) continue;
+                const COLORREF under = s->get_pixel(px, py);
+                c = RGB(blend_channel(p[2], GetRValue(under), p[3]), blend_channel(p[1], GetGValue(under), p[3]),
+                        blend_channel(p[0], GetBValue(under), p[3]));
+            }
+            s->set_pixel(px, py, c);
         }
     }
     return 1;
@@ -171,4 +513,21 @@ long CxImage::Draw(HDC hdc, const RECT& rect, RECT* clip, bool smooth)
 {
     return Draw(hdc, rect.left, rect.top, static_cast<long>(rect.right) - rect.left,
                 static_cast<long>(rect.bottom) - rect.top, clip, smooth);
+}
+
+bool CxImage::Save(const char* path, DWORD image_type)
+{
+    if (!path || !*path) return false;
+    BYTE* bytes = nullptr;
+    long size = 0;
+    if (!Encode(bytes, size, image_type)) return false;
+    std::vector<std::uint8_t> data;
+    bool ok = true;
+    try {
+        data.assign(bytes, bytes + size);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    FreeMemory(bytes);
+    return ok && write_file_atomically(path, data);
 }

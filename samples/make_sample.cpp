@@ -1,7 +1,7 @@
 // Builds the sample drawing that the converter's first run converts, with the kernel's own
 // classes, and saves it as a native .vkt file: coloured layers, a dashed line type, a block
 // with two references, lines, a chain, circles, arcs, ellipses, points, a wide bulged
-// polyline, a solid, hatches and texts in Latin and Chinese.
+// polyline, a solid, hatches and texts in Latin and Chinese, in SHX and TrueType fonts.
 // Usage: make_sample OUT.vkt
 
 #include <cmath>
@@ -113,14 +113,25 @@ void add_content(MB_Drawing& drawing)
     auto* label = new MB_Text(Qe_Pt(40, 80, 0), MB_String("\xC6\xBD\xC3\xE6\xCD\xBC"));
     (void)label->init_text_style(drawing, "notes");
     place(model, label, details, rgb(0, 255, 0));
+    // A caption in a TrueType face, drawn as filled outlines.
+    auto* caption_style = new MB_Text_Style("caption", "simsun.ttc", "hztxt.shx", 5.0, 1.0, 0.0, 0.0, 0, 0);
+    drawing.text_style_list().add_tail(caption_style);
+    auto* caption = new MB_Text(Qe_Pt(40, 20, 0), MB_String("Plan \xC6\xBD\xC3\xE6\xCD\xBC"));
+    (void)caption->init_text_style(drawing, "caption");
+    place(model, caption, frame, rgb(255, 255, 0));
 
     // A block of a small cross, referenced twice.
     auto* mark = new MB_Block(Qe_Pt(0, 0, 0), MB_String("mark"), MB_String("a cross"));
     place(mark->object_list(), new MB_Line(Qe_Pt(-3, 0, 0), Qe_Pt(3, 0, 0)), details, rgb(0, 255, 0));
     place(mark->object_list(), new MB_Line(Qe_Pt(0, -3, 0), Qe_Pt(0, 3, 0)), details, rgb(0, 255, 0));
     drawing.block_list().add_tail(mark);
-    // Its two references come back once block references have a record of their own:
-    // until then a drawing holding one cannot be saved.
+    // One plain, one turned, enlarged and mirrored.
+    auto* plain = new MB_Insert(Qe_Pt(170, 100, 0), 0, 1, 1, 1);
+    plain->block(mark);
+    place(model, plain, details, rgb(0, 255, 0));
+    auto* turned = new MB_Insert(Qe_Pt(185, 100, 0), std::numbers::pi / 6, 1.5, -1.5, 1);
+    turned->block(mark);
+    place(model, turned, details, rgb(0, 255, 0));
 }
 
 }  // namespace

@@ -61,6 +61,9 @@ MB_Drawing::~MB_Drawing()
 {
     if (m_temp_block && !has_block(m_temp_block)) delete m_temp_block;
     m_temp_block = nullptr;
+    for (MB_Block* b : m_outer_blocks)
+        if (!has_block(b)) delete b;
+    m_outer_blocks.clear();
     for (List owned : {Entities, Blocks, Layers, Dim_Styles, Viewports, Named_Views, Text_Styles, Line_Types})
         m_lists[owned].kill_all();
     for (List borrowed : {Hidden, Layouts, Shape_Fonts, Mline_Types, Hatch_Types}) m_lists[borrowed].remove_all();
@@ -147,11 +150,34 @@ bool MB_Drawing::has_block(const MB_Object* obj)
     return m_block_index->contains(obj);
 }
 
+void MB_Drawing::open_block(MB_Block* block)
+{
+    if (!block || block == m_temp_block) return;
+    if (m_temp_block) m_outer_blocks.push_back(m_temp_block);
+    m_temp_block = block;
+}
+
+bool MB_Drawing::close_block(MB_Block* block)
+{
+    if (!block) return false;
+    if (!m_temp_block) {
+        // A block already in the list stays where it stands.
+        if (!has_block(block)) block_list().add_tail(block);
+        return true;
+    }
+    if (block != m_temp_block) return false;
+    block_list().add_tail(block);
+    m_temp_block = nullptr;
+    if (!m_outer_blocks.empty()) {
+        m_temp_block = m_outer_blocks.back();
+        m_outer_blocks.pop_back();
+    }
+    return true;
+}
+
 void MB_Drawing::finish_temp_block()
 {
-    if (!m_temp_block) return;
-    block_list().add_tail(m_temp_block);
-    m_temp_block = nullptr;
+    while (m_temp_block) (void)close_block(m_temp_block);
 }
 
 void MB_Drawing::current_layout(MB_Object* layout, MB_Object_List* entities)

@@ -14,6 +14,7 @@
 #include "kernel/drakmere_api.h"
 
 #include <memory>
+#include <vector>
 
 class MB_Block;
 class MB_Layer;
@@ -65,8 +66,15 @@ public:
     // owned through this pointer until it joins the block list.
     MB_Block* temp_block() const { return m_temp_block; }
     void temp_block(MB_Block* block) { m_temp_block = block; }
-    // Ends a definition that was never closed: the block joins the tail of the block list
-    // (unless it already is its tail) and the temp block is cleared.
+    // Opens block inside the one being defined: it becomes the temp block, and the outer one
+    // is open again when block is closed.
+    void open_block(MB_Block* block);
+    // Closes block when it is the temp block: it joins the block list and the next outer
+    // block, if any, becomes the temp block. With no block open, block joins the block list.
+    // False, nothing changed, for null or any other block.
+    bool close_block(MB_Block* block);
+    // Ends every definition that was never closed, innermost first: each block joins the
+    // tail of the block list (unless it already is its tail) and the temp block is cleared.
     void finish_temp_block();
 
     // The layout whose entity list is active, with that list; null for model space. The
@@ -149,6 +157,8 @@ private:
     MB_String m_filename;
     Qe_Pt m_position;
     MB_Block* m_temp_block = nullptr;
+    // Blocks opened around the temp block, innermost last; owned until they join the list.
+    std::vector<MB_Block*> m_outer_blocks;
     MB_Object* m_current_layout = nullptr;
     MB_Object_List* m_current_layout_list = nullptr;
     int m_format_version = g_format_version;

@@ -1,7 +1,9 @@
 // The entity records in the stream's object table.
+#include "kernel/entities/bspline.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/hatch.h"
+#include "kernel/entities/image.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/mesh.h"
@@ -14,6 +16,7 @@
 void mb_register_entity_records()
 {
     MB_Object_Factory::register_maker('@', &mb_make_object<MB_Hatch>);
+    MB_Object_Factory::register_maker('G', &mb_make_object<MB_Image>);
     MB_Object_Factory::register_maker('I', &mb_make_object<MB_Insert>);
     MB_Object_Factory::register_maker('L', &mb_make_object<MB_Line>);
     MB_Object_Factory::register_maker(0x0B, &mb_make_object<MB_Line>);
@@ -24,6 +27,7 @@ void mb_register_entity_records()
     MB_Object_Factory::register_maker('a', &mb_make_object<MB_Arc>);
     MB_Object_Factory::register_maker('E', &mb_make_object<MB_Ellipse>);
     MB_Object_Factory::register_maker('O', &mb_make_object<MB_Ellipse_Arc>);
+    MB_Object_Factory::register_maker('W', &mb_make_object<MB_Bspline>);
     MB_Object_Factory::register_maker(0x19, &mb_make_object<MB_Point>);
     MB_Object_Factory::register_maker('P', &mb_make_object<MB_Polyline>);
     MB_Object_Factory::register_maker(0x10, &mb_make_object<MB_Polyline>);

@@ -1,10 +1,226 @@
 #include "kernel/operation/flat_create.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <vector>
 
+#include "geometry/loop.h"
+#include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
+#include "geometry/pt_set.h"
+#include "geometry/tessellation.h"
+#include "geometry/tolerance.h"
+#include "kernel/database/block.h"
+#include "kernel/database/drawing.h"
+#include "kernel/database/layer.h"
+#include "kernel/database/line_type.h"
+#include "kernel/database/mb_string.h"
+#include "kernel/database/named_view.h"
+#include "kernel/database/system_setting.h"
+#include "kernel/entities/circle.h"
+#include "kernel/entities/ellipse.h"
 #include "kernel/entities/line.h"
+#include "kernel/entities/point_entity.h"
 #include "kernel/entities/polyline.h"
+#include "kernel/entities/solid.h"
+#include "kernel/operation/operation.h"
+#include "kernel/text/text.h"
+#include "kernel/text/text_style.h"
+
+namespace {
+
+// Points of the arc convert_arc_2_lines tessellates, and how many of them it keeps.
+constexpr int k_bulge_points = 50;
+
+MB_Drawing* active_drawing()
+{
+    return g_operation_list.is_empty() || !g_active_operation ? nullptr : g_active_operation->drawing();
+}
+
+// True when obj already stands in some list: it is then left where it is, as relinking it
+// would break that list.
+bool is_linked(const MB_Object* obj, const MB_Object_List& list)
+{
+    return obj->prev() || obj->next() || list.get_head() == obj;
+}
+
+// Where created entities go: the innermost open block, else model space.
+MB_Object_List& entity_list(MB_Drawing& d)
+{
+    return d.temp_block() ? d.temp_block()->object_list() : d.object_list();
+}
+
+template <class T>
+T* place(MB_Drawing& d, T* obj, bool build = true)
+{
+    if (build) obj->build_draw();
+    MB_Object_List& list = entity_list(d);
+    if (!is_linked(obj, list)) list.add_tail(obj);
+    return obj;
+}
+
+template <class T>
+mb_handle handle(T* obj)
+{
+    return reinterpret_cast<mb_handle>(static_cast<MB_Object*>(obj));
+}
+
+Qe_Pt from_xyz(const double* p) { return Qe_Pt(p[0], p[1], p[2]); }
+
+// The palette: ten named colours, 24 hues in steps of 15 degrees from red, each at five
+// intensities as the pure hue and a tint halfway to white at that intensity, and six greys.
+std::array<COLORREF, 256> make_palette()
+{
+    std::array<COLORREF, 256> p{};
+    const COLORREF first[10] = {0x000000, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00,
+                                0xFF0000, 0xFF00FF, 0x000000, 0x989898, 0xC0C0C0};
+    const COLORREF last[6] = {0x545454, 0x767676, 0x989898, 0xBBBBBB, 0xDDDDDD, 0xBBBBBB};
+    const int intensities[5] = {0xFF, 0xA6, 0x80, 0x4C, 0x26};
+    std::copy(first, first + 10, p.begin());
+    std::copy(last, last + 6, p.begin() + 250);
+    for (int group = 0; group < 24; ++group) {
+        const double h = group * 15.0;
+        // The share of a primary whose hue is centre: full within 60 degrees, none beyond 120.
+        const auto share = [h](double centre) {
+            const double d = std::fabs(std::remainder(h - centre, 360.0));
+            return d <= 60.0 ? 1.0 : (d >= 120.0 ? 0.0 : (120.0 - d) / 60.0);
+        };
+        const double rgb[3] = {share(0.0), share(120.0), share(240.0)};
+        for (int k = 0; k < 5; ++k) {
+            COLORREF pure = 0, tint = 0;
+            for (int c = 0; c < 3; ++c) {
+                const double v = intensities[k] * rgb[c];
+                // Pure values round halves down, tints up: the values the palette has always had.
+                pure |= static_cast<COLORREF>(std::ceil(v - 0.5)) << (8 * c);
+                tint |= static_cast<COLORREF>(std::floor((intensities[k] + v) / 2.0 + 0.5)) << (8 * c);
+            }
+            p[static_cast<std::size_t>(10 + group * 10 + k * 2)] = pure;
+            p[static_cast<std::size_t>(11 + group * 10 + k * 2)] = tint;
+        }
+    }
+    return p;
+}
+
+const std::array<COLORREF, 256>& palette()
+{
+    static const std::array<COLORREF, 256> p = make_palette();
+    return p;
+}
+
+
+}  // namespace
+
+// ---- creation ----
+
+bool api_mb_create_point(MB_Point*& point, const double* xyz)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !xyz) return false;
+    point = place(*d, new MB_Point(from_xyz(xyz)));
+    // The point is the drawing's: a caller taking false for failure would free it.
+    return true;
+}
+
+mb_handle api_mb_create_point(const Qe_Pt& p, unsigned short type, double size)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d) return 0;
+    auto* point = new MB_Point(p);
+    point->point_type(type);
+    point->size(size);
+    return handle(place(*d, point));
+}
+
+bool api_mb_create_line(MB_Line*& line, const Qe_Pt& start, const Qe_Pt& end)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d) return false;
+    line = place(*d, new MB_Line(start, end));
+    return true;
+}
+
+bool api_mb_create_line(MB_Line*& line, const double* start, const double* end)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !start || !end) return false;
+    line = place(*d, new MB_Line(start, end), false);
+    return true;
+}
+
+bool api_mb_create_lines(MB_Lines*& lines, int n)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || n < 1) return false;
+    lines = place(*d, new MB_Lines(n), false);
+    return true;
+}
+
+mb_handle api_mb_create_lines(double* x, double* y, long n)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !x || !y || n < 1 || n > (1L << 24)) return 0;
+    auto* lines = new MB_Lines(static_cast<int>(n));
+    Qe_Pt* pts = lines->pt_set().points();
+    for (long i = 0; i < n; ++i) pts[i] = Qe_Pt(x[i], y[i], 0.0);
+    return handle(place(*d, lines));
+}
+
+mb_handle api_mb_create_rect(double x1, double y1, double x2, double y2)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d) return 0;
+    auto* lines = new MB_Lines(5);
+    const Qe_Pt corners[5] = {{x1, y1, 0}, {x2, y1, 0}, {x2, y2, 0}, {x1, y2, 0}, {x1, y1, 0}};
+    std::copy(corners, corners + 5, lines->pt_set().points());
+    return handle(place(*d, lines));
+}
+
+mb_handle api_mb_create_arc(const double* centre, double radius, double start_angle, double end_angle)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !centre) return 0;
+    return handle(place(*d, new MB_Arc(from_xyz(centre), radius, start_angle, end_angle)));
+}
+
+mb_handle api_mb_create_circle(double x, double y, double radius)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d) return 0;
+    return handle(place(*d, new MB_Circle(Qe_Pt(x, y, 0.0), radius)));
+}
+
+mb_handle api_mb_create_ellipse(Qe_Pt& centre, double major, double minor, double angle)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d) return 0;
+    return handle(place(*d, new MB_Ellipse(centre, major, minor, angle)));
+}
+
+mb_handle api_mb_create_ellipse_arc(Qe_Pt& centre, double major, double minor, double angle, double start,
+                                    double end)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d) return 0;
+    return handle(place(*d, new MB_Ellipse_Arc(centre, major, minor, angle, start, end)));
+}
+
+MB_Ellipse* api_mb_create_ellipse3pt(Qe_Pt c, Qe_Pt p1, Qe_Pt p2)
+{
+    const Qe_Vec axis = p1 - c;
+    const double a = axis.len();
+    if (!(a > 1e-6)) return nullptr;
+    const double angle = angle_between(Qe_Vec(1.0, 0.0, 0.0), axis, Qe_Uvec(0.0, 0.0, 1.0));
+    const Qe_Vec u = axis / a;
+    const Qe_Vec v(-u.y(), u.x(), 0.0);
+    const Qe_Vec w = p2 - c;
+    const double x = std::fabs(w.x() * u.x() + w.y() * u.y() + w.z() * u.z());
+    const double y = std::fabs(w.x() * v.x() + w.y() * v.y() + w.z() * v.z());
+    const double h = 1.0 - x * x / (a * a);
+    if (!(h > 0.0)) return nullptr;
+    return new MB_Ellipse(c, a, std::sqrt(y * y / h), angle);
+}
 
 MB_Polyline* api_mb_create_polyline(int n)
 {
@@ -12,10 +228,331 @@ MB_Polyline* api_mb_create_polyline(int n)
     return new MB_Polyline(false, static_cast<unsigned short>(count), count > 0 ? new MB_Pline_Pos[count] : nullptr);
 }
 
+bool api_mb_create_polyline(MB_Polyline*& polyline, int n, bool closed)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || n < 1 || n > MB_Polyline::k_max_count) return false;
+    polyline = place(*d, new MB_Polyline(closed, static_cast<unsigned short>(n), new MB_Pline_Pos[n]), false);
+    return true;
+}
+
+mb_handle api_mb_create_polyline(int n, Qe_Pt* pts, double* w1, double* w2, double* bulges, int closed)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !pts || n < 1 || n > MB_Polyline::k_max_count) return 0;
+    auto vertices = std::make_unique<MB_Pline_Pos[]>(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        vertices[i].point = pts[i];
+        vertices[i].start_width = w1 ? w1[i] : 0.0;
+        vertices[i].end_width = w2 ? w2[i] : 0.0;
+        vertices[i].bulge = bulges ? bulges[i] : 0.0;
+    }
+    return handle(place(*d, new MB_Polyline(closed == 1, static_cast<unsigned short>(n), vertices.release())));
+}
+
+bool api_mb_set_pline_pos(MB_Polyline*& polyline, int i, double x, double y, double z)
+{
+    if (!polyline || i < 0 || i >= polyline->count()) return false;
+    polyline->pline_pos()[i].point = Qe_Pt(x, y, z);
+    return true;
+}
+
+bool api_mb_create_solid(MB_Solid*& solid, const double* p1, const double* p2, const double* p3, const double* p4,
+                         int n)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !p1 || !p2 || !p3 || !p4 || n > (1 << 24)) return false;
+    auto* s = new MB_Solid(std::max(n, 4));
+    Qe_Pt* pts = s->vertices().points();
+    pts[0] = from_xyz(p1);
+    pts[1] = from_xyz(p2);
+    pts[2] = from_xyz(p3);
+    pts[3] = from_xyz(p4);
+    solid = place(*d, s, false);
+    return true;
+}
+
+mb_handle api_mb_create_solid(double* x, double* y, int n)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !x || !y || n < 1 || n > (1 << 24)) return 0;
+    std::vector<Qe_Pt> pts(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) pts[static_cast<std::size_t>(i)] = Qe_Pt(x[i], y[i], 0.0);
+    Qe_Loop loop(pts.data(), n);
+    return handle(place(*d, new MB_Solid(loop)));
+}
+
+mb_handle api_mb_create_solid(Qe_Loop* loop)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !loop || !loop->head()) return 0;
+    return handle(place(*d, new MB_Solid(*loop)));
+}
+
+mb_handle api_mb_create_face(unsigned short flags, Qe_Pt& p1, Qe_Pt& p2, Qe_Pt& p3, Qe_Pt& p4)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d) return 0;
+    auto* face = new MB_Face(4);
+    Qe_Pt* pts = face->vertices().points();
+    pts[0] = p1;
+    pts[1] = p2;
+    pts[2] = p3;
+    pts[3] = p4;
+    face->face_flag(flags);
+    return handle(place(*d, face));
+}
+
+bool api_mb_create_block(MB_Block*& block, const char* name, const double* base)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !name || !base) return false;
+    block = new MB_Block(from_xyz(base), MB_String(name), MB_String(" "));
+    d->open_block(block);
+    return true;
+}
+
+bool api_mb_end_block(MB_Block*& block)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !block) return false;
+    return d->close_block(block);
+}
+
+bool api_mb_create_layer(MB_Layer*& layer, const char* name, long colour, unsigned short, bool visible, bool locked,
+                         bool frozen)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !name) return false;
+    auto* l = new MB_Layer(MB_String(name));
+    l->color(static_cast<mb_ulong>(colour));
+    l->visibility(visible);
+    l->lock(locked);
+    l->freeze(frozen);
+    d->layer_list().add_tail(l);
+    layer = l;
+    return true;
+}
+
+mb_handle api_mb_create_line_type(MB_Line_Type*& line_type, char* name, char* desc, double length, int k,
+                                  double* lengths, double* scales, double* angles, double* x_offsets,
+                                  double* y_offsets, short* shape_flags, short* shape_codes)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || k < 0 || k > (1 << 16)) return 0;
+    MB_Line_Type* lt = line_type ? line_type : new MB_Line_Type();
+    lt->name(name);
+    lt->desc(desc);
+    lt->pattern_length(length);
+    const auto at = [](const auto* a, int i) { return a ? a[i] : 0; };
+    for (int i = 0; i < k; ++i)
+        lt->linetype_loop().add(new MB_Linetype_Node(at(lengths, i), at(scales, i), at(angles, i), at(x_offsets, i),
+                                                     at(y_offsets, i), static_cast<short>(at(shape_flags, i)),
+                                                     static_cast<short>(at(shape_codes, i))));
+    if (!is_linked(lt, d->line_type_list())) d->line_type_list().add_tail(lt);
+    line_type = lt;
+    return handle(lt);
+}
+
+mb_handle api_mb_create_viewport(MB_Named_View*& view, char* name)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !name) return 0;
+    MB_Named_View* v = view;
+    if (!v) {
+        v = new MB_Named_View();
+        v->lt(Qe_Pt(0, 0, 0));
+        v->rb(Qe_Pt(0, 0, 0));
+    }
+    v->name() = name;
+    if (!is_linked(v, d->named_view_list())) d->named_view_list().add_tail(v);
+    view = v;
+    return handle(v);
+}
+
+bool api_mb_set_ptset_pos(MB_Drawable*& entity, int i, double x, double y, double z)
+{
+    if (!entity) return false;
+    if (entity->object_id() != MB_Object::ID_LINES) return true;
+    Qe_Pt_Set& set = static_cast<MB_Lines*>(entity)->pt_set();
+    if (i < 0 || i >= set.count()) return false;
+    set.points()[i] = Qe_Pt(x, y, z);
+    return true;
+}
+
+bool api_set_drawable_prop(MB_Drawable*& entity, long colour, long, long layer_id)
+{
+    if (!entity) return false;
+    entity->general().color(colour);
+    MB_Drawing* d = active_drawing();
+    entity->general().layer(d ? d->find_layer(static_cast<unsigned long>(layer_id)) : nullptr);
+    return true;
+}
+
+COLORREF mb_palette_colorref(int index)
+{
+    return index >= 0 && index < 256 ? palette()[static_cast<std::size_t>(index)] : 0;
+}
+
+COLORREF api_mb_get_color_byindex(short index, short n)
+{
+    if (index == -1 || index == 256) {
+        MB_Drawing* d = active_drawing();
+        MB_Object* layer = d && n >= 0 ? d->layer_list().get(n) : nullptr;
+        if (layer) return static_cast<COLORREF>(static_cast<MB_Layer*>(layer)->color());
+    } else if (index >= 0 && index < 256) {
+        return mb_palette_colorref(index);
+    }
+    // Outside the palette: the colour new entities get.
+    return static_cast<COLORREF>(api_active_system_setting().get_long_val(MB_System_Setting::k_long_color));
+}
+
+void convert_arc_2_lines(MB_Pline_Pos& a, MB_Pline_Pos& b, Qe_Loop* loop)
+{
+    if (!loop) return;
+    const Qe_Vec dv = b.point - a.point;
+    const double chord = dv.len();
+    Qe_Pt centre;
+    double radius = 0.0;
+    bool ok = chord >= resabs && std::fabs(a.bulge) >= resabs;
+    if (ok) {
+        const Qe_Pt m = a.point + dv / 2.0;
+        const Qe_Vec n = Qe_Vec(dv.y(), -dv.x(), 0.0) / chord;
+        const Qe_Pt q = m + n * (chord / 2.0 * a.bulge);
+        ok = a.bulge > 0 ? api_mb_get_3ptcircle(a.point, q, b.point, centre, radius)
+                         : api_mb_get_3ptcircle(b.point, q, a.point, centre, radius);
+    }
+    if (!ok) {
+        // No circle: the segment is straight.
+        loop->add(a.point);
+        return;
+    }
+    Qe_Pt* pts = new Qe_Pt[k_bulge_points];
+    const bool made = a.bulge > 0 ? arc_to_ptset(centre, radius, a.point, b.point, k_bulge_points, pts)
+                                  : arc_to_ptset(centre, radius, b.point, a.point, k_bulge_points, pts);
+    if (made) {
+        if (a.bulge < 0) api_mb_reverse_pts(pts, k_bulge_points);
+        for (int i = 0; i < k_bulge_points - 1; ++i) loop->add(pts[i]);
+    } else {
+        loop->add(a.point);
+    }
+    delete[] pts;
+}
+
+// ---- make ----
+
+void api_mb_make_line(MB_Line*& line, const Qe_Pt& p1, const Qe_Pt& p2)
+{
+    if (!line) {
+        line = new MB_Line(p1, p2);
+        return;
+    }
+    line->modify_cmd();
+    line->start(p1);
+    line->modify_cmd();
+    line->end(p2);
+}
+
 bool api_mb_make_lines(MB_Lines*& lines, Qe_Pt_List& points)
 {
     if (!points.head()) return false;
     if (!lines) lines = new MB_Lines(static_cast<int>(points.count()));
     lines->pt_set().init(points);
+    return true;
+}
+
+bool api_mb_make_solid(MB_Solid*& solid, Qe_Pt_List& points)
+{
+    if (!points.head()) return false;
+    if (!solid) solid = new MB_Solid(0);
+    solid->vertices().init(points);
+    return true;
+}
+
+bool api_mb_make_circle(MB_Circle*& circle, const Qe_Pt& centre, double radius)
+{
+    if (radius > -resabs && radius < resabs) return false;
+    if (!circle) {
+        circle = new MB_Circle(centre, radius);
+        return true;
+    }
+    circle->modify_cmd();
+    circle->center(centre);
+    circle->modify_cmd();
+    circle->radius(radius);
+    return true;
+}
+
+bool api_mb_make_circle_3pt(MB_Circle*& circle, const Qe_Pt& p1, const Qe_Pt& p2, const Qe_Pt& p3)
+{
+    Qe_Pt centre;
+    double radius = 0.0;
+    if (!api_mb_get_3ptcircle(p1, p2, p3, centre, radius)) return false;
+    return api_mb_make_circle(circle, centre, radius);
+}
+
+void api_mb_make_arc(MB_Arc*& arc, const Qe_Pt& centre, double radius, double a1, double a2)
+{
+    if (!arc) {
+        arc = new MB_Arc(centre, radius, a1, a2);
+        return;
+    }
+    arc->modify_cmd();
+    arc->center(centre);
+    arc->modify_cmd();
+    arc->radius(radius);
+    arc->modify_cmd();
+    arc->start_angle(a1);
+    arc->modify_cmd();
+    arc->end_angle(a2);
+}
+
+void api_mb_make_arc_cse(MB_Arc*& arc, const Qe_Pt& c, const Qe_Pt& s, const Qe_Pt& e)
+{
+    const Qe_Uvec z(0.0, 0.0, 1.0);
+    const Qe_Vec x(1.0, 0.0, 0.0);
+    api_mb_make_arc(arc, c, (c - s).len(), angle_between(x, s - c, z), angle_between(x, e - c, z));
+}
+
+void api_mb_make_arc_sme(MB_Arc*& arc, const Qe_Pt& s, const Qe_Pt& m, const Qe_Pt& e)
+{
+    if (arc) return;
+    Qe_Pt centre;
+    double radius = 0.0;
+    if (!api_mb_get_3ptcircle(s, m, e, centre, radius)) return;
+    const double turn = angle_between(s - m, m - e, Qe_Uvec(0.0, 0.0, 1.0));
+    if (turn > 3.141592653589793)
+        api_mb_make_arc_cse(arc, centre, e, s);
+    else
+        api_mb_make_arc_cse(arc, centre, s, e);
+}
+
+void api_mb_make_arc_sem(MB_Arc*& arc, const Qe_Pt& s, const Qe_Pt& e, const Qe_Pt& m)
+{
+    api_mb_make_arc_sme(arc, s, m, e);
+}
+
+bool api_mb_make_text(MB_Text*& text, char* string, const Qe_Pt& pos, char* style, double height,
+                      MB_Drawing& drawing)
+{
+    if (text) return true;
+    text = new MB_Text(pos, MB_String(string ? string : ""));
+    (void)text->init_text_style(drawing, style ? style : "DEFAULT_STYLE");
+    text->text_style()->height(height);
+    return true;
+}
+
+bool api_mb_kill_object(MB_Object*)
+{
+    return true;
+}
+
+bool api_mb_kill_object_list(Qe_Void_List&)
+{
+    return true;
+}
+
+bool api_mb_translate_list(Qe_Void_List&, const Qe_Tran&)
+{
     return true;
 }

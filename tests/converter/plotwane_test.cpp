@@ -179,7 +179,7 @@ TEST(Plotwane, SampleDrawing)
     MB_Operation op;
     ASSERT_TRUE(op.load_jxb(SAMPLE_DRAWING));
     std::map<std::string, std::size_t> expected;
-    std::size_t texts = 0;
+    std::size_t texts = 0, filled_texts = 0;
     for (MB_Object* o = op.drawing()->object_list().get_head(); o; o = o->next()) {
         switch (o->object_id()) {
         case MB_Object::ID_LINE: ++expected["LINE"]; break;
@@ -193,24 +193,36 @@ TEST(Plotwane, SampleDrawing)
         case MB_Object::ID_SOLID: ++expected["SOLID"]; break;
         case MB_Object::ID_INSERT: ++expected["INSERT"]; break;
         case MB_Object::ID_HATCH: ++expected["HATCH"]; break;
-        case MB_Object::ID_TEXT: ++texts; break;
+        case MB_Object::ID_TEXT:
+            ++texts;
+            if (static_cast<MB_Text*>(o)->text_style()->font_lib()->is_ttf_font()) ++filled_texts;
+            break;
         default: ADD_FAILURE() << "a kind the sample is not expected to hold: " << o->object_id();
         }
     }
     std::map<std::string, std::size_t> written;
     for (const std::string& line : lines_starting(report, "entity ")) ++written[line.substr(7, line.find(' ', 7) - 7)];
     EXPECT_GE(expected.size(), 8u);
-    // Texts are exploded into their outlines (shape-font strokes: chains, no hatch).
-    EXPECT_GE(texts, 2u);
+    // Texts are exploded into their outlines: shape-font strokes as chains, TrueType outlines
+    // as chains and one solid hatch of the glyphs' regions.
+    EXPECT_GE(texts, 3u);
+    EXPECT_GE(filled_texts, 1u);
     EXPECT_EQ(written["TEXT"], 0u);
     for (const auto& [kind, n] : expected) {
         if (kind == "LWPOLYLINE") EXPECT_GE(written[kind], n + texts * 3) << kind;
+        else if (kind == "HATCH") EXPECT_EQ(written[kind], n + filled_texts) << kind;
         else EXPECT_EQ(written[kind], n) << kind;
     }
     for (MB_Object* o = op.drawing()->layer_list().get_head(); o; o = o->next()) {
         const std::string name = static_cast<MB_Layer*>(o)->name().ascii();
         EXPECT_FALSE(lines_starting(report, "layer " + name + " ").empty()) << name;
     }
+    // The block and its two references: a plain one and a turned, enlarged, mirrored one.
+    for (const char* line : {"block mark base=(0,0,0)",
+                             "member mark LINE layer=details color=3 start=(-3,0,0) end=(3,0,0)",
+                             "entity INSERT layer=details color=3 block=mark at=(170,100,0) scale=1,1,1 rotation=0",
+                             "entity INSERT layer=details color=3 block=mark at=(185,100,0) scale=1.5,-1.5,1 rotation=30"})
+        EXPECT_TRUE(has_line(report, line)) << line << "\n" << joined(report);
     EXPECT_GT(librecad_ink(dxf, work.path()), 0);
 }
 

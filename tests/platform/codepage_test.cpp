@@ -36,6 +36,8 @@ TEST(CodePage, GbkTextRoundTrips)
     } cases[] = {
         {"\xD6\xD0\xCE\xC4\xB2\xE2\xCA\xD4", u"中文测试"},
         {"\xCB\xCE\xCC\xE5", u"宋体"},
+        {"\xD0\xC2\xCB\xCE\xCC\xE5", u"新宋体"},
+        {"\xD2\xBB\xD3\xC0", u"一永"},
         {"abc \xC4\xDA\xB4\xE6\xB2\xBB\xD7\xE3!", u"abc 内存不足!"},
         {"", u""},
     };
