@@ -94,6 +94,14 @@ const Kind_Case k_kinds[] = {
     {"ellipse", [](MB_Object_List& l) { l.add_tail(new MB_Ellipse(Qe_Pt(1, 1, 0), 10, 5, k_pi / 6)); },
      "entity ELLIPSE layer=k color=1 center=(1,1,0) major=(8.660254,5,0) ratio=0.5 params=0,6.283185\n"},
     // The longer axis becomes the major one.
+    {"bspline",
+     [](MB_Object_List& l) {
+         auto* s = new MB_Bspline(0, 5);
+         const Qe_Pt fit[5] = {{0, 0, 0}, {10, 5, 0}, {20, -3, 0}, {30, 4, 0}, {40, 0, 0}};
+         for (int i = 0; i < 5; ++i) s->fitpts().points()[i] = fit[i];
+         l.add_tail(s);
+     },
+     "entity SPLINE layer=k color=1 degree=3 control=7 knots=11 fit=5 fitdev<0.001=True\n"},
     {"ellipse_tall", [](MB_Object_List& l) { l.add_tail(new MB_Ellipse(Qe_Pt(0, 0, 0), 5, 10, 0)); },
      "entity ELLIPSE layer=k color=1 center=(0,0,0) major=(0,10,0) ratio=0.5 params=0,6.283185\n"},
     {"elliptic_arc",
