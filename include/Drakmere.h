@@ -49,6 +49,7 @@
 #include "kernel/text/text_style.h"
 #include "kernel/text/text_layout.h"
 #include "kernel/text/text.h"
+#include "kernel/text/mtext.h"
 #include "kernel/text/arc_text.h"
 #include "kernel/text/trace_text.h"
 #include "kernel/text/tolerance_frame.h"
