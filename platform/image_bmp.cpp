@@ -25,12 +25,24 @@ void put32(Bytes_Out& out, std::uint32_t v)
     put16(out, v >> 16);
 }
 
-std::uint32_t get16(const std::uint8_t* p) { return p[0] | (std::uint32_t{p[1]} << 8); }
-std::uint32_t get32(const std::uint8_t* p) { return get16(p) | (get16(p + 2) << 16); }
+std::uint32_t get16(const std::uint8_t* p)
+{
+    return p[0] | (std::uint32_t{p[1]} << 8);
+}
+std::uint32_t get32(const std::uint8_t* p)
+{
+    return get16(p) | (get16(p + 2) << 16);
+}
 
 // Dots per inch to the header's pixels per metre and back.
-std::uint32_t per_metre(long dpi) { return static_cast<std::uint32_t>(std::lround(dpi / 0.0254)); }
-long per_inch(std::int32_t ppm) { return ppm > 0 ? std::max(1L, std::lround(ppm * 0.0254)) : 96; }
+std::uint32_t per_metre(long dpi)
+{
+    return static_cast<std::uint32_t>(std::lround(dpi / 0.0254));
+}
+long per_inch(std::int32_t ppm)
+{
+    return ppm > 0 ? std::max(1L, std::lround(ppm * 0.0254)) : 96;
+}
 
 constexpr std::uint32_t bi_rgb = 0, bi_bitfields = 3;
 

@@ -6,10 +6,10 @@
 #include <gif_lib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdint>
-#include <unordered_map>
+#include <cstring>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/image_codecs_p.h"
@@ -28,8 +28,14 @@ std::uint32_t rgb_key(const std::uint8_t* bgra, bool alpha)
     return (static_cast<std::uint32_t>(bgra[2]) << 16) | (static_cast<std::uint32_t>(bgra[1]) << 8) | bgra[0];
 }
 
-int level(int v, int levels) { return (v * (levels - 1) + 127) / 255; }
-int level_value(int i, int levels) { return i * 255 / (levels - 1); }
+int level(int v, int levels)
+{
+    return (v * (levels - 1) + 127) / 255;
+}
+int level_value(int i, int levels)
+{
+    return i * 255 / (levels - 1);
+}
 
 struct Quantised {
     std::vector<GifColorType> palette;  // 256 entries
@@ -150,8 +156,8 @@ bool read_first_image(GifFileType* gif, Decoded_Image& out)
         out.alpha = transparent >= 0;
         // Outside the frame: the background colour, or nothing when the file has transparency.
         const int bg = gif->SBackGroundColor;
-        const GifColorType back = gif->SColorMap && bg < gif->SColorMap->ColorCount ? gif->SColorMap->Colors[bg]
-                                                                                     : GifColorType{0, 0, 0};
+        const GifColorType back =
+            gif->SColorMap && bg < gif->SColorMap->ColorCount ? gif->SColorMap->Colors[bg] : GifColorType{0, 0, 0};
         for (int y = 0; y < out.height; ++y) {
             std::uint8_t* p = out.row(y);
             for (int x = 0; x < out.width; ++x, p += 4)

@@ -36,6 +36,16 @@ void on_read_warning(j_common_ptr cinfo, int level)
     if (level < 0) on_error(cinfo);
 }
 
+// A progressive file may repeat scans without end, each costing a pass over the whole image;
+// real encoders write about ten.
+constexpr int max_scans = 256;
+
+void limit_scans(j_common_ptr cinfo)
+{
+    if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > max_scans)
+        on_error(cinfo);
+}
+
 constexpr int quality = 90;
 constexpr std::size_t chunk = 16384;
 
@@ -119,6 +129,9 @@ bool read_jpeg(const std::uint8_t* data, std::size_t size, Decoded_Image& out, s
         return false;
     }
     jpeg_create_decompress(&cinfo);
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limit_scans;
+    cinfo.progress = &progress;
     // The library's working memory (progressive coefficients) is bounded as well.
     cinfo.mem->max_memory_to_use = static_cast<long>(max_image_bytes);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));

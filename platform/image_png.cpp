@@ -37,7 +37,10 @@ void take(png_structp png, png_bytep to, png_size_t n)
 
 // Warnings (a bad ancillary chunk) are not fatal: libpng drops the chunk.
 void quiet_warning(png_structp, png_const_charp) {}
-[[noreturn]] void jump_error(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+[[noreturn]] void jump_error(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
 
 // libpng reports errors by longjmp: everything with a destructor lives in the caller.
 bool write_png(Bytes_Out& out, const Image_View& image, std::vector<png_byte>& row)
@@ -94,6 +97,11 @@ bool read_png(Source& src, Decoded_Image& out)
     const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
     const int colour = png_get_color_type(png, info);
     const bool alpha = (colour & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    // Deflate expands at most 1032 times: a file too short to hold the rows it declares is
+    // refused before their memory is taken.
+    const double row_bytes =
+        (static_cast<double>(w) * png_get_bit_depth(png, info) * png_get_channels(png, info) + 7) / 8 + 1;
+    if (row_bytes * h > 1032.0 * static_cast<double>(src.size)) png_error(png, "too short");
     if (!out.allocate(w, h)) png_error(png, "too large");
     out.alpha = alpha;
     png_uint_32 xppm = 0, yppm = 0;

@@ -26,7 +26,10 @@ struct Memory_File {
     std::size_t length() const { return out ? out->size() : size; }
 };
 
-Memory_File& file_of(thandle_t h) { return *static_cast<Memory_File*>(h); }
+Memory_File& file_of(thandle_t h)
+{
+    return *static_cast<Memory_File*>(h);
+}
 
 tmsize_t mem_read(thandle_t h, void* to, tmsize_t n)
 {
@@ -64,14 +67,26 @@ toff_t mem_seek(thandle_t h, toff_t offset, int whence)
     return f.at;
 }
 
-int mem_close(thandle_t) { return 0; }
-toff_t mem_size(thandle_t h) { return file_of(h).length(); }
-int no_map(thandle_t, void**, toff_t*) { return 0; }
+int mem_close(thandle_t)
+{
+    return 0;
+}
+toff_t mem_size(thandle_t h)
+{
+    return file_of(h).length();
+}
+int no_map(thandle_t, void**, toff_t*)
+{
+    return 0;
+}
 void no_unmap(thandle_t, void*, toff_t) {}
 
 // libtiff's default handlers print; ours stay quiet. Warnings are noted: on reading they count
 // as failures, since libtiff warns where it guesses at a damaged file.
-int quiet_error(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+int quiet_error(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1;
+}
 int note_warning(TIFF*, void* flag, const char*, const char*, va_list)
 {
     if (flag) *static_cast<bool*>(flag) = true;
@@ -183,8 +198,8 @@ bool decode_tiff(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
     image.alpha = extra_count > 0;
 
     const bool direct = !TIFFIsTiled(t) && bits == 8 && planar == PLANARCONFIG_CONTIG &&
-                        photometric == PHOTOMETRIC_RGB && (samples == 3 || (samples == 4 && extra_count == 1 &&
-                                                                             extra[0] == EXTRASAMPLE_UNASSALPHA));
+                        photometric == PHOTOMETRIC_RGB &&
+                        (samples == 3 || (samples == 4 && extra_count == 1 && extra[0] == EXTRASAMPLE_UNASSALPHA));
     if (direct) {
         if (TIFFScanlineSize64(t) != static_cast<std::uint64_t>(samples) * w) return false;
         std::vector<std::uint8_t> row(static_cast<std::size_t>(samples) * w);

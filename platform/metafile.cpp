@@ -19,10 +19,22 @@ struct Metafile : Object {
     std::vector<BYTE> bytes;
 };
 
-std::uint32_t get16(const BYTE* p) { return p[0] | (std::uint32_t{p[1]} << 8); }
-std::uint32_t get32(const BYTE* p) { return get16(p) | (get16(p + 2) << 16); }
-std::int32_t get_long(const BYTE* p) { return static_cast<std::int32_t>(get32(p)); }
-std::int16_t get_short(const BYTE* p) { return static_cast<std::int16_t>(get16(p)); }
+std::uint32_t get16(const BYTE* p)
+{
+    return p[0] | (std::uint32_t{p[1]} << 8);
+}
+std::uint32_t get32(const BYTE* p)
+{
+    return get16(p) | (get16(p + 2) << 16);
+}
+std::int32_t get_long(const BYTE* p)
+{
+    return static_cast<std::int32_t>(get32(p));
+}
+std::int16_t get_short(const BYTE* p)
+{
+    return static_cast<std::int16_t>(get16(p));
+}
 
 constexpr std::uint32_t emr_header = 1;
 constexpr std::uint32_t emr_eof = 14;
@@ -33,7 +45,10 @@ constexpr long raster_dpi = 96;
 // Largest picture side taken, in 0.01 mm (about 21 km): beyond it the size is not a picture's.
 constexpr long long max_himetric = 2147483647LL / 1000;
 
-bool size_ok(long long w, long long h) { return w > 0 && h > 0 && w <= max_himetric && h <= max_himetric; }
+bool size_ok(long long w, long long h)
+{
+    return w > 0 && h > 0 && w <= max_himetric && h <= max_himetric;
+}
 
 // An enhanced metafile: a header record naming the file's length, then records of 8-byte
 // multiples up to an end record.
@@ -200,7 +215,8 @@ HRESULT Platform_Picture::Render(HDC hdc, long x, long y, long cx, long cy, long
             if (a == 0) continue;
             const COLORREF under = s->get_pixel(static_cast<int>(tx), static_cast<int>(ty));
             s->set_pixel(static_cast<int>(tx), static_cast<int>(ty),
-                         RGB(blend_channel(c.rgbRed, GetRValue(under), a), blend_channel(c.rgbGreen, GetGValue(under), a),
+                         RGB(blend_channel(c.rgbRed, GetRValue(under), a),
+                             blend_channel(c.rgbGreen, GetGValue(under), a),
                              blend_channel(c.rgbBlue, GetBValue(under), a)));
         }
     }

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <cstdio>
 #include <new>
 #include <string>
 
@@ -184,8 +184,10 @@ bool write_file_atomically(const char* path, const std::vector<std::uint8_t>& by
     std::size_t done = 0;
     while (ok && done < bytes.size()) {
         const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n <= 0) ok = false;
-        else done += static_cast<std::size_t>(n);
+        if (n <= 0)
+            ok = false;
+        else
+            done += static_cast<std::size_t>(n);
     }
     ok = ::close(fd) == 0 && ok;
     ok = ok && std::rename(temp.c_str(), target.c_str()) == 0;
@@ -299,8 +301,14 @@ bool CxImage::Destroy()
     return true;
 }
 
-void CxImage::SetXDPI(long dpi) { m_xdpi = std::max(1L, dpi); }
-void CxImage::SetYDPI(long dpi) { m_ydpi = std::max(1L, dpi); }
+void CxImage::SetXDPI(long dpi)
+{
+    m_xdpi = std::max(1L, dpi);
+}
+void CxImage::SetYDPI(long dpi)
+{
+    m_ydpi = std::max(1L, dpi);
+}
 
 bool CxImage::Encode(BYTE*& buffer, long& size, DWORD image_type)
 {
@@ -329,7 +337,10 @@ bool CxImage::Encode(BYTE*& buffer, long& size, DWORD image_type)
     return true;
 }
 
-void CxImage::FreeMemory(void* buffer) { std::free(buffer); }
+void CxImage::FreeMemory(void* buffer)
+{
+    std::free(buffer);
+}
 
 const std::uint8_t* CxImage::pixel_at(long x, long y) const
 {
@@ -338,7 +349,10 @@ const std::uint8_t* CxImage::pixel_at(long x, long y) const
     return m_pixels.data() + (top * static_cast<std::size_t>(m_width) + static_cast<std::size_t>(x)) * 4;
 }
 
-long CxImage::GetPixelIndex(long, long) const { return 0; }
+long CxImage::GetPixelIndex(long, long) const
+{
+    return 0;
+}
 
 RGBQUAD CxImage::GetPixelColor(long x, long y, bool get_alpha) const
 {
@@ -403,7 +417,8 @@ bool CxImage::rotate_into(double degrees, CxImage& out) const
                 if (k == 2) sx = w - 1 - tx, sy = h - 1 - ty;
                 if (k == 3) sx = ty, sy = h - 1 - tx;
                 const std::uint8_t* s =
-                    m_pixels.data() + (static_cast<std::size_t>(sy) * static_cast<std::size_t>(w) + static_cast<std::size_t>(sx)) * 4;
+                    m_pixels.data() +
+                    (static_cast<std::size_t>(sy) * static_cast<std::size_t>(w) + static_cast<std::size_t>(sx)) * 4;
                 std::memcpy(d, s, 4);
             }
         }
@@ -429,8 +444,9 @@ bool CxImage::rotate_into(double degrees, CxImage& out) const
             const double dx = tx + 0.5 - tcx, dy = ty + 0.5 - tcy;
             const double sx = c * dx - s * dy + scx, sy = s * dx + c * dy + scy;
             if (!(sx >= 0 && sy >= 0 && sx < w && sy < h)) continue;
-            const std::uint8_t* p = m_pixels.data() + (static_cast<std::size_t>(sy) * static_cast<std::size_t>(w) +
-                                                       static_cast<std::size_t>(sx)) * 4;
+            const std::uint8_t* p =
+                m_pixels.data() +
+                (static_cast<std::size_t>(sy) * static_cast<std::size_t>(w) + static_cast<std::size_t>(sx)) * 4;
             d[0] = p[0], d[1] = p[1], d[2] = p[2], d[3] = m_alpha ? p[3] : 0xFF;
         }
     }

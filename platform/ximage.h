@@ -132,8 +132,7 @@ public:
     // when it is given. Each target pixel takes the nearest image pixel; pixels of the
     // transparent colour are skipped and, with an alpha channel, each pixel is blended over the
     // target by its opacity. smooth is not used. Returns 1, or 0 for an empty image or a bad DC.
-    long Draw(HDC hdc, long x = 0, long y = 0, long cx = -1, long cy = -1, RECT* clip = nullptr,
-              bool smooth = false);
+    long Draw(HDC hdc, long x = 0, long y = 0, long cx = -1, long cy = -1, RECT* clip = nullptr, bool smooth = false);
     long Draw(HDC hdc, const RECT& rect, RECT* clip = nullptr, bool smooth = false);
 
 private:

@@ -125,10 +125,22 @@ void MB_Image::set_filename(const char* name)
     m_filename = std::move(copy);
 }
 
-Qe_Pt MB_Image::lt() const { return {m_center.x() - m_width / 2, m_center.y() + m_height / 2, 0.0}; }
-Qe_Pt MB_Image::rb() const { return {m_center.x() + m_width / 2, m_center.y() - m_height / 2, 0.0}; }
-Qe_Pt MB_Image::lb() const { return {m_center.x() - m_width / 2, m_center.y() - m_height / 2, 0.0}; }
-Qe_Pt MB_Image::rt() const { return {m_center.x() + m_width / 2, m_center.y() + m_height / 2, 0.0}; }
+Qe_Pt MB_Image::lt() const
+{
+    return {m_center.x() - m_width / 2, m_center.y() + m_height / 2, 0.0};
+}
+Qe_Pt MB_Image::rb() const
+{
+    return {m_center.x() + m_width / 2, m_center.y() - m_height / 2, 0.0};
+}
+Qe_Pt MB_Image::lb() const
+{
+    return {m_center.x() - m_width / 2, m_center.y() - m_height / 2, 0.0};
+}
+Qe_Pt MB_Image::rt() const
+{
+    return {m_center.x() + m_width / 2, m_center.y() + m_height / 2, 0.0};
+}
 
 MB_Result MB_Image::serialize(MB_File_IO& file)
 {
@@ -165,8 +177,8 @@ MB_Result MB_Image::materialize(const MB_Opcode& opcode, MB_File_IO& file)
         // whole, and the drawing keeps its frame.
         std::unique_ptr<CxImage> image;
         if (n > 0) {
-            image.reset(new (std::nothrow) CxImage(reinterpret_cast<const BYTE*>(bytes.get()), static_cast<DWORD>(n),
-                                                   format));
+            image.reset(new (std::nothrow)
+                            CxImage(reinterpret_cast<const BYTE*>(bytes.get()), static_cast<DWORD>(n), format));
             if (!image) {
                 r.fail(MB_Result::Out_Of_Memory);
                 return;
@@ -334,8 +346,7 @@ void MB_Image::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
 
     if (m_picture) {
         (void)draw_image(qdc.GetDC(), box.left, box.bottom, std::labs(static_cast<long>(box.right) - box.left),
-                         -std::labs(static_cast<long>(box.bottom) - box.top), 0, 0, m_picture_width,
-                         m_picture_height);
+                         -std::labs(static_cast<long>(box.bottom) - box.top), 0, 0, m_picture_width, m_picture_height);
     } else if (m_emf) {
         // Metafile records are not played here: the call reports that nothing was drawn.
         (void)PlayEnhMetaFile(dc, m_emf, &box);

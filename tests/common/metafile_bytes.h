@@ -28,8 +28,8 @@ inline void put32(Bytes& b, std::uint32_t v)
 inline Bytes emf(std::int32_t w, std::int32_t h)
 {
     Bytes b;
-    put32(b, 1);   // header record
-    put32(b, 88);  // its size
+    put32(b, 1);                                                                    // header record
+    put32(b, 88);                                                                   // its size
     for (std::int32_t v : {0, 0, 99, 99}) put32(b, static_cast<std::uint32_t>(v));  // bounds, pixels
     for (std::int32_t v : {0, 0, w, h}) put32(b, static_cast<std::uint32_t>(v));    // frame
     put32(b, 0x464D4520);                                                           // " EMF"
@@ -38,7 +38,7 @@ inline Bytes emf(std::int32_t w, std::int32_t h)
     put32(b, 2);                                                                    // records
     put16(b, 0), put16(b, 0);                                                       // handles, reserved
     for (int i = 0; i < 7; ++i) put32(b, 0);  // description, palette, device and mm sizes
-    put32(b, 14);  // end record
+    put32(b, 14);                             // end record
     put32(b, 20);
     put32(b, 0), put32(b, 0), put32(b, 20);
     return b;

@@ -51,7 +51,10 @@ CxImage checkerboard(bool half_alpha)
         for (int x = 0; x < 12; ++x) {
             int a = cell_alpha(x, y);
             if (a == 128 && !half_alpha) a = 255;
-            image.SetPixelColor(x, y, a == 255 ? quad(255, 0, 0) : a == 0 ? quad(0, 0, 255, 0) : quad(0, 200, 0, 128),
+            image.SetPixelColor(x, y,
+                                a == 255 ? quad(255, 0, 0)
+                                : a == 0 ? quad(0, 0, 255, 0)
+                                         : quad(0, 200, 0, 128),
                                 true);
         }
     return image;
@@ -141,6 +144,7 @@ TEST(ImageCodecs, LosslessFormatsGiveBackTheirPixels)
 TEST(ImageCodecs, HandWrittenBitmapsDecode)
 {
     // 3 x 2, 8 bits with a 2-entry palette, rows top-down (negative height), rows padded to 4.
+    // clang-format off
     const Bytes paletted = {
         'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 62, 0, 0, 0,                // file header, data at 62
         40, 0, 0, 0, 3, 0, 0, 0, 0xFE, 0xFF, 0xFF, 0xFF, 1, 0, 8, 0,  // 3 x -2, 8 bits
@@ -148,6 +152,7 @@ TEST(ImageCodecs, HandWrittenBitmapsDecode)
         0x10, 0x20, 0x30, 0, 0xFF, 0xFF, 0xFF, 0,  // palette: (r 0x30, g 0x20, b 0x10), white
         0, 1, 0, 0,                                // top row
         1, 1, 0, 0};                               // bottom row
+    // clang-format on
     CxImage a(paletted.data(), static_cast<DWORD>(paletted.size()), CXIMAGE_FORMAT_BMP);
     ASSERT_TRUE(a.IsValid());
     ASSERT_EQ(a.GetWidth(), 3u);
@@ -159,6 +164,7 @@ TEST(ImageCodecs, HandWrittenBitmapsDecode)
     EXPECT_TRUE(same_colour(a.GetPixelColor(0, 0), quad(255, 255, 255)));
 
     // 2 x 1, 32 bits with channel masks and an alpha mask in a 56-byte header, bottom-up.
+    // clang-format off
     Bytes masked = {'B', 'M', 78, 0, 0, 0, 0, 0, 0, 0, 70, 0, 0, 0, 56, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 32, 0,
                     3, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
                     0, 0, 0, 0xFF,   // red mask: top byte
@@ -166,6 +172,7 @@ TEST(ImageCodecs, HandWrittenBitmapsDecode)
                     0, 0xFF, 0, 0,   // blue
                     0xFF, 0, 0, 0,   // alpha: low byte
                     0x80, 0x33, 0x22, 0x11, 0xFF, 0, 0, 0xFF};
+    // clang-format on
     CxImage b(masked.data(), static_cast<DWORD>(masked.size()), CXIMAGE_FORMAT_UNKNOWN);
     ASSERT_TRUE(b.IsValid());
     EXPECT_EQ(b.GetType(), static_cast<DWORD>(CXIMAGE_FORMAT_BMP));
@@ -211,8 +218,8 @@ TEST(ImageCodecs, JpegStaysCloseAndIsNeverCompressedAgain)
 
 TEST(ImageCodecs, EveryTruncationAndMutationGivesNoPixels)
 {
-    const Format all[] = {k_lossless[0], k_lossless[1], k_lossless[2], k_lossless[3],
-                          {CXIMAGE_FORMAT_JPG, "jpg", nullptr, 0}};
+    const Format all[] = {
+        k_lossless[0], k_lossless[1], k_lossless[2], k_lossless[3], {CXIMAGE_FORMAT_JPG, "jpg", nullptr, 0}};
     for (const Format& f : all) {
         SCOPED_TRACE(f.name);
         CxImage source = gradient();
@@ -260,20 +267,25 @@ TEST(ImageCodecs, EveryTruncationAndMutationGivesNoPixels)
 
 TEST(ImageCodecs, HugeDeclaredSizesAreRefused)
 {
-    // A PNG header of 65535 x 65535 pixels (16 GiB) with a valid checksum: refused before any
-    // pixel memory is taken.
+    // PNG headers with valid checksums: 65535 x 65535 pixels (16 GiB, past the bound), and
+    // 16000 x 16000 (within it, but far more than the few hundred bytes can hold): refused
+    // before any pixel memory is taken.
     CxImage g = gradient();
-    Bytes png = encode(g, CXIMAGE_FORMAT_PNG);
-    for (int i = 16; i < 24; ++i) png[static_cast<std::size_t>(i)] = i % 4 < 2 ? 0 : 0xFF;
-    // The header chunk's checksum, computed over its type and data.
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (int i = 12; i < 29; ++i) {
-        crc ^= png[static_cast<std::size_t>(i)];
-        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+    for (std::uint32_t side : {65535u, 16000u}) {
+        Bytes png = encode(g, CXIMAGE_FORMAT_PNG);
+        for (int i = 0; i < 8; ++i)
+            png[16 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(side >> (24 - 8 * (i % 4)));
+        // The header chunk's checksum, computed over its type and data.
+        std::uint32_t crc = 0xFFFFFFFFu;
+        for (int i = 12; i < 29; ++i) {
+            crc ^= png[static_cast<std::size_t>(i)];
+            for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1)));
+        }
+        crc ^= 0xFFFFFFFFu;
+        for (int i = 0; i < 4; ++i)
+            png[29 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
+        EXPECT_FALSE(CxImage(png.data(), static_cast<DWORD>(png.size()), CXIMAGE_FORMAT_PNG).IsValid()) << side;
     }
-    crc ^= 0xFFFFFFFFu;
-    for (int i = 0; i < 4; ++i) png[29 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (24 - 8 * i));
-    EXPECT_FALSE(CxImage(png.data(), static_cast<DWORD>(png.size()), CXIMAGE_FORMAT_PNG).IsValid());
 
     // A BMP that claims 40000 x 40000 pixels of 32 bits in a few bytes.
     Bytes bmp = encode(g, CXIMAGE_FORMAT_BMP);
@@ -405,6 +417,64 @@ TEST(ImageCodecs, DeepCopiesOwnTheirPixels)
     // Outside the image.
     EXPECT_TRUE(same_colour(all.GetPixelColor(-1, 0), quad(0, 0, 0)));
     EXPECT_TRUE(same_colour(all.GetPixelColor(12, 0), quad(0, 0, 0)));
+}
+
+}  // namespace
+
+namespace {
+
+// A progressive JPEG of one grey component whose scan script has n_bands spectral bands, each
+// sent in n_passes successive-approximation passes: 1 + n_passes x n_bands scans.
+Bytes progressive_jpeg(int n_bands, int n_passes)
+{
+    jpeg_compress_struct cinfo{};
+    jpeg_error_mgr err{};
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &out, &size);
+    cinfo.image_width = 16;
+    cinfo.image_height = 16;
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    std::vector<jpeg_scan_info> scans;
+    scans.push_back(jpeg_scan_info{1, {0, 0, 0, 0}, 0, 0, 0, 0});
+    const int width = 63 / n_bands;
+    // Pass p sends bit n_passes - 1 - p: the first with Ah 0, each later one refining by a bit.
+    for (int pass = 0; pass < n_passes; ++pass)
+        for (int b = 0; b < n_bands; ++b) {
+            const int ss = 1 + b * width, se = b == n_bands - 1 ? 63 : ss + width - 1;
+            const int al = n_passes - 1 - pass, ah = pass == 0 ? 0 : al + 1;
+            scans.push_back(jpeg_scan_info{1, {0, 0, 0, 0}, ss, se, ah, al});
+        }
+    cinfo.scan_info = scans.data();
+    cinfo.num_scans = static_cast<int>(scans.size());
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(16);
+    for (int y = 0; y < 16; ++y) {
+        for (int x = 0; x < 16; ++x) row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 16 + y);
+        JSAMPROW r = row.data();
+        jpeg_write_scanlines(&cinfo, &r, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    Bytes bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+TEST(ImageCodecs, ProgressiveJpegScansAreBounded)
+{
+    // Grey files read as colour; a usual script decodes, one of more than 256 scans does not.
+    const Bytes usual = progressive_jpeg(9, 2);
+    CxImage ok(usual.data(), static_cast<DWORD>(usual.size()), CXIMAGE_FORMAT_JPG);
+    ASSERT_TRUE(ok.IsValid());
+    EXPECT_EQ(ok.GetWidth(), 16u);
+    const Bytes endless = progressive_jpeg(63, 5);  // 316 scans
+    CxImage refused(endless.data(), static_cast<DWORD>(endless.size()), CXIMAGE_FORMAT_JPG);
+    EXPECT_FALSE(refused.IsValid());
 }
 
 }  // namespace

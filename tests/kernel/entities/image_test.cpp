@@ -30,7 +30,10 @@ RGBQUAD quad(int r, int g, int b, int a = 255)
     return RGBQUAD{static_cast<BYTE>(b), static_cast<BYTE>(g), static_cast<BYTE>(r), static_cast<BYTE>(a)};
 }
 
-COLORREF colour_of(const RGBQUAD& c) { return RGB(c.rgbRed, c.rgbGreen, c.rgbBlue); }
+COLORREF colour_of(const RGBQUAD& c)
+{
+    return RGB(c.rgbRed, c.rgbGreen, c.rgbBlue);
+}
 
 // 2 x 2, rows from the bottom: red, green over blue, yellow... (0, 0) red, (1, 0) green,
 // (0, 1) blue, (1, 1) yellow.
@@ -150,8 +153,8 @@ TEST(Image_Record, GoldenBytes)
 
 TEST(Image_Record, EveryFormatLoadsWithItsPixelsAndSavesTheSameBytes)
 {
-    for (DWORD format : {CXIMAGE_FORMAT_BMP, CXIMAGE_FORMAT_GIF, CXIMAGE_FORMAT_JPG, CXIMAGE_FORMAT_PNG,
-                         CXIMAGE_FORMAT_TIF}) {
+    for (DWORD format :
+         {CXIMAGE_FORMAT_BMP, CXIMAGE_FORMAT_GIF, CXIMAGE_FORMAT_JPG, CXIMAGE_FORMAT_PNG, CXIMAGE_FORMAT_TIF}) {
         SCOPED_TRACE(format);
         MB_Image e(two_by_two());
         stream_defaults(e);
@@ -298,7 +301,8 @@ TEST(Image_Draw, StretchedIntoItsFrame)
     // Device rows run down: the raster's bottom row (0) is drawn at rows 10 and 11.
     for (int y = 0; y < 4; ++y)
         for (int x = 0; x < 4; ++x)
-            EXPECT_EQ(d.r.pixel(8 + x, 8 + y), colour_of(d.e.image()->GetPixelColor(x / 2, 1 - y / 2))) << x << "," << y;
+            EXPECT_EQ(d.r.pixel(8 + x, 8 + y), colour_of(d.e.image()->GetPixelColor(x / 2, 1 - y / 2)))
+                << x << "," << y;
     EXPECT_EQ(d.r.drawn(), 16);
 
     // A scaling view doubles the frame about the transformed centre.
@@ -324,7 +328,7 @@ TEST(Image_Draw, TransparentCornerColourAndOpacity)
     }
     {
         Drawn_Image d;
-        d.e.set_int(-208, 51);  // one fifth over white
+        d.e.set_int(-208, 51);      // one fifth over white
         EXPECT_EQ(d.e.alpha(), 0);  // the stored alpha stays
         d.draw();
         EXPECT_EQ(d.r.pixel(8, 11), RGB(255, 204, 204));
@@ -412,7 +416,7 @@ TEST(Image_Entity, PixelGridRows)
     EXPECT_EQ(rows[0][1].x, 10.0);
     EXPECT_EQ(rows[0][1].y, 20.0);
     EXPECT_EQ(rows[1] + 0, rows[0] - 2);  // row 0 of the raster lies first in the grid
-    EXPECT_NE(e.get_pts(), nullptr);    // made again: the old grid is freed
+    EXPECT_NE(e.get_pts(), nullptr);      // made again: the old grid is freed
 }
 
 TEST(Image_Entity, PickTable)
@@ -429,14 +433,14 @@ TEST(Image_Entity, PickTable)
         int extra;
     };
     const Case cases[] = {
-        {{10, 10, 0}, 1, {10, 10, 0}, 16},         // the middle
-        {{10.5, 10, 0}, 1, {10, 10, 0}, 16},       // within the tolerance of it
-        {{14.4, 8, 0}, 1, {14, 8, 0}, -1},         // the right-bottom corner
-        {{7, 11, 0}, 1, {7, 11, 0}, -1},           // inside
-        {{5.5, 12.5, 0}, 1, {5.5, 12.5, 0}, -1},   // on the grown frame's left-top corner
-        {{5.4, 10, 0}, 0, {}, -1},                 // left of it
-        {{10, 12.6, 0}, 0, {}, -1},                // above it
-        {{10, 7.4, 0}, 0, {}, -1},                 // below it
+        {{10, 10, 0}, 1, {10, 10, 0}, 16},        // the middle
+        {{10.5, 10, 0}, 1, {10, 10, 0}, 16},      // within the tolerance of it
+        {{14.4, 8, 0}, 1, {14, 8, 0}, -1},        // the right-bottom corner
+        {{7, 11, 0}, 1, {7, 11, 0}, -1},          // inside
+        {{5.5, 12.5, 0}, 1, {5.5, 12.5, 0}, -1},  // on the grown frame's left-top corner
+        {{5.4, 10, 0}, 0, {}, -1},                // left of it
+        {{10, 12.6, 0}, 0, {}, -1},               // above it
+        {{10, 7.4, 0}, 0, {}, -1},                // below it
     };
     for (bool up : {true, false}) {
         const bool saved = g_y_dir;
@@ -598,11 +602,11 @@ TEST(Image_Types, FromTheExtension)
         int code;
     };
     const Case cases[] = {
-        {"a.bmp", 1},   {"a.GIF", 2},  {"x.JPEG", 3},      {"x.jpg", 3},  {"two.dots.png", 4}, {"i.ico", 5},
-        {"t.tif", 6},   {"t.Tiff", 6}, {"a.tga", 7},       {"a.pcx", 8},  {"a.wbmp", 9},       {"a.wmf", 10},
-        {"a.EMF", 10},  {"a.jp2", 11}, {"a.j2k", 11},      {"a.jpc", 12}, {"a.j2c", 12},       {"a.pgx", 13},
-        {"a.pnm", 14},  {"a.pgm", 14}, {"a.ppm", 14},      {"a.ras", 15}, {"a.doc", 0},        {"ends.", 0},
-        {"nodot", -1},  {"", -1},      {"dir.d/file", 0},  {"a.pngx", 0}, {"a.pn", 0},
+        {"a.bmp", 1},  {"a.GIF", 2},  {"x.JPEG", 3},     {"x.jpg", 3},  {"two.dots.png", 4}, {"i.ico", 5},
+        {"t.tif", 6},  {"t.Tiff", 6}, {"a.tga", 7},      {"a.pcx", 8},  {"a.wbmp", 9},       {"a.wmf", 10},
+        {"a.EMF", 10}, {"a.jp2", 11}, {"a.j2k", 11},     {"a.jpc", 12}, {"a.j2c", 12},       {"a.pgx", 13},
+        {"a.pnm", 14}, {"a.pgm", 14}, {"a.ppm", 14},     {"a.ras", 15}, {"a.doc", 0},        {"ends.", 0},
+        {"nodot", -1}, {"", -1},      {"dir.d/file", 0}, {"a.pngx", 0}, {"a.pn", 0},
     };
     for (const Case& c : cases) EXPECT_EQ(FindImageType(c.name), c.code) << c.name;
     EXPECT_EQ(FindImageType(nullptr), -1);
