@@ -44,6 +44,8 @@
 #include "kernel/entities/polyline.h"
 #include "kernel/entities/solid.h"
 #include "kernel/entities/mesh.h"
+#include "kernel/entities/bspline.h"
+#include "kernel/entities/group.h"
 #include "kernel/text/text_style.h"
 #include "kernel/text/text_layout.h"
 #include "kernel/text/text.h"

@@ -206,6 +206,9 @@ bool MB_Drawable::copy_to(MB_Object*& target)
     if (d == this) return m_general.copy_to(target);
     MB_Object_List* list = nullptr;
     if (m_object_list) {
+        // The clones are the target's members, not drawing content: recorded, a redo would
+        // link them into the drawing's list.
+        MB_Recording_Pause pause;
         list = new MB_Object_List;
         for (MB_Object* o = m_object_list->get_head(); o; o = o->next()) {
             MB_Object* clone = nullptr;

@@ -67,6 +67,14 @@ inline double mb_polar_angle(const Qe_Vec& v)
     return a >= 2.0 * M_PI ? 0.0 : a;
 }
 
+// The length of the polyline through the n points (0 for fewer than two).
+inline double mb_polyline_length(const Qe_Pt* pts, int n)
+{
+    double total = 0.0;
+    for (int i = 1; i < n; ++i) total += (pts[i] - pts[i - 1]).len();
+    return total;
+}
+
 enum class MB_Undo : bool { None = false, Record = true };
 
 template <class E, class V>

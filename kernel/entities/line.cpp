@@ -316,9 +316,7 @@ namespace {
 
 double chain_length(MB_Lines& l)
 {
-    double total = 0.0;
-    for (int i = 1; i < l.count(); ++i) total += (l.points()[i] - l.points()[i - 1]).len();
-    return total;
+    return mb_polyline_length(l.points(), l.count());
 }
 
 const MB_Property<MB_Lines, Qe_Pt> k_lines_points[] = {

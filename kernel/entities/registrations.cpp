@@ -1,4 +1,5 @@
 // The entity records in the stream's object table.
+#include "kernel/entities/bspline.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/hatch.h"
@@ -26,6 +27,7 @@ void mb_register_entity_records()
     MB_Object_Factory::register_maker('a', &mb_make_object<MB_Arc>);
     MB_Object_Factory::register_maker('E', &mb_make_object<MB_Ellipse>);
     MB_Object_Factory::register_maker('O', &mb_make_object<MB_Ellipse_Arc>);
+    MB_Object_Factory::register_maker('W', &mb_make_object<MB_Bspline>);
     MB_Object_Factory::register_maker(0x19, &mb_make_object<MB_Point>);
     MB_Object_Factory::register_maker('P', &mb_make_object<MB_Polyline>);
     MB_Object_Factory::register_maker(0x10, &mb_make_object<MB_Polyline>);

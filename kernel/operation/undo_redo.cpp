@@ -8,6 +8,7 @@
 #include "kernel/database/drawing.h"
 #include "kernel/database/object.h"
 #include "kernel/database/object_list.h"
+#include "kernel/entities/group.h"
 #include "kernel/operation/operation.h"
 
 namespace {
@@ -39,6 +40,11 @@ bool is_creation(const MB_Sub_Command* s)
 bool is_deletion(const MB_Sub_Command* s)
 {
     return !s->is_change() && s->left_object() && !s->right_object();
+}
+
+MB_Group* as_group(MB_Object* obj)
+{
+    return obj && obj->object_id() == MB_Object::ID_GROUP ? static_cast<MB_Group*>(obj) : nullptr;
 }
 
 // Pauses this record and the active one while the record makes copies of its own, so that
@@ -120,8 +126,9 @@ class Undo_Replay {
 public:
     Undo_Replay(MB_Object_List& given, Qe_Void_List& touched) : m_given(given), m_touched(touched) {}
 
-    // Puts back the state before the step (undo) or after it.
-    void replay(MB_Sub_Command& s, bool undo)
+    // Puts back the state before the step (undo) or after it. A changed drawable joins
+    // touched only with touch (not when its own creation put it there in this replay).
+    void replay(MB_Sub_Command& s, bool undo, bool touch = true)
     {
         MB_Object* const original = s.original_object();
         MB_Object* const left = s.left_object();
@@ -132,14 +139,22 @@ public:
             // undone all the same.
             MB_Object* target = original;
             (undo ? left : right)->copy_to(target);
-            if (original->is_drawable() && given().set.count(original)) m_touched.add(original);
+            if (touch && original->is_drawable() && given().set.count(original)) m_touched.add(original);
             return;
         }
         if (!left && right) {
             if (undo) {
+                if (MB_Group* group = as_group(right)) lend_members(s, *group);
                 if (unlink(s, right)) s.m_held = true;
+                m_undone.insert(&s);
             } else if (link(s, right)) {
                 s.m_held = false;
+                if (MB_Group* group = as_group(right)) {
+                    if (m_defer_take_back)
+                        m_take_back.emplace_back(&s, group);
+                    else
+                        take_back_members(s, *group);
+                }
             }
         } else if (left && !right) {
             if (undo) {
@@ -148,6 +163,16 @@ public:
                 s.m_held = true;
             }
         }
+    }
+
+    // A whole command's redo: groups take their members back once every creation of the
+    // command is redone, so that members made in the command are in the list by then.
+    void defer_take_back() { m_defer_take_back = true; }
+    void finish_take_back()
+    {
+        for (auto& [step, group] : m_take_back) take_back_members(*step, *group);
+        m_take_back.clear();
+        m_defer_take_back = false;
     }
 
 private:
@@ -211,9 +236,62 @@ private:
         return true;
     }
 
+    // Undoing a group's creation: its members take its place in the list, in order, and
+    // the step keeps them for redo. Were they left in the group as well, dropping the
+    // undone command would free them with it while the drawing still holds them. A member
+    // made in the same command leaves the list again with its own creation: at once when
+    // that step was undone already (it came later in the command).
+    void lend_members(MB_Sub_Command& s, MB_Group& group)
+    {
+        Members* m = members_of(s);
+        if (!m || !m->set.count(&group)) return;
+        std::vector<MB_Object*> lent;
+        for (Qe_Void_Node* n = group.object_list().head(); n; n = n->next())
+            if (auto* member = static_cast<MB_Object*>(n->entity())) lent.push_back(member);
+        group.object_list().clear();
+        for (MB_Object* member : lent) {
+            if (m->set.insert(member).second) m->list->insert(member, &group);
+            s.lend(member);
+        }
+        for (MB_Object* member : lent) {
+            std::vector<MB_Sub_Command*> own;
+            auto [first, last] = step_index().equal_range(member);
+            for (auto it = first; it != last; ++it)
+                if (it->second->m_command == s.m_command && names_created(it->second, member))
+                    own.push_back(it->second);
+            for (MB_Sub_Command* c : own) {
+                if (c->m_place == MB_Sub_Command::Place::None) c->place(m->list);
+                if (m_undone.count(c)) replay(*c, true);
+            }
+        }
+        for (MB_Object* member : lent)
+            if (m->set.count(member) && member->is_drawable()) m_touched.add(member);
+    }
+
+    // Redoing it: the members lent to the list go back into the group, those no longer in
+    // the list (taken elsewhere meanwhile) stay where they are.
+    void take_back_members(MB_Sub_Command& s, MB_Group& group)
+    {
+        Members* m = members_of(s);
+        const std::vector<MB_Object*> lent = s.lent();
+        s.clear_lent();
+        if (!m) return;
+        for (MB_Object* member : lent) {
+            if (!m->set.erase(member)) continue;
+            m->list->unlink(member);
+            member->next(nullptr);
+            member->prev(nullptr);
+            group.object_list().add(member);
+        }
+    }
+
     MB_Object_List& m_given;
     Qe_Void_List& m_touched;
     std::unordered_map<const MB_Object_List*, Members> m_lists;
+    // Creation steps undone in this replay.
+    std::unordered_set<const MB_Sub_Command*> m_undone;
+    bool m_defer_take_back = false;
+    std::vector<std::pair<MB_Sub_Command*, MB_Group*>> m_take_back;
 };
 
 namespace {
@@ -255,6 +333,7 @@ MB_Sub_Command::MB_Sub_Command(MB_Object* original, MB_Object* left, MB_Object* 
 
 MB_Sub_Command::~MB_Sub_Command()
 {
+    clear_lent();
     retarget(m_original, nullptr);
     retarget(m_left, nullptr);
     retarget(m_right, nullptr);
@@ -330,6 +409,29 @@ void MB_Sub_Command::place(MB_Object_List* list)
     m_place = list ? Place::Known : Place::None;
 }
 
+void MB_Sub_Command::lend(MB_Object* obj)
+{
+    m_lent.push_back(obj);
+    // Indexed as the other slots are, so that the member's destruction clears it here.
+    ++obj->m_undo_refs;
+    step_index().emplace(obj, this);
+}
+
+void MB_Sub_Command::clear_lent()
+{
+    Step_Index& index = step_index();
+    for (MB_Object* obj : m_lent) {
+        --obj->m_undo_refs;
+        auto [first, last] = index.equal_range(obj);
+        for (auto it = first; it != last; ++it)
+            if (it->second == this) {
+                index.erase(it);
+                break;
+            }
+    }
+    m_lent.clear();
+}
+
 void MB_Sub_Command::position(bool known, MB_Object* before)
 {
     m_has_position = known;
@@ -344,6 +446,7 @@ void MB_Sub_Command::object_destroyed(MB_Object* obj)
         MB_Sub_Command* s = it->second;
         for (MB_Object** slot : {&s->m_original, &s->m_left, &s->m_right})
             if (*slot == obj) *slot = nullptr;
+        std::erase(s->m_lent, obj);
         if (s->m_neighbour == obj) {
             // Its place is lost with the neighbour: the object goes to the tail.
             s->m_neighbour = nullptr;
@@ -416,17 +519,24 @@ void MB_Command::undo(MB_Object_List& list, Qe_Void_List& touched)
 void MB_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
 {
     Undo_Replay replay(list, touched);
+    replay.defer_take_back();
     std::vector<MB_Sub_Command*> creations;
+    for (MB_Sub_Command* s = m_head; s; s = s->next())
+        if (is_creation(s)) creations.push_back(s);
+    std::unordered_map<const MB_Object*, MB_Sub_Command*> created;
+    for (MB_Sub_Command* s : creations) created.emplace(s->right_object(), s);
+    // A group made in this command gets its members back when its creation is redone: a
+    // later state of it is copied in only then, or it would gain a second set of members.
+    std::vector<MB_Sub_Command*> group_changes;
     for (MB_Sub_Command* s = m_head; s; s = s->next()) {
-        if (is_creation(s))
-            creations.push_back(s);
+        if (is_creation(s)) continue;
+        if (s->is_change() && as_group(s->original_object()) && created.count(s->original_object()))
+            group_changes.push_back(s);
         else
             replay.replay(*s, false);
     }
     // A created object's neighbour may itself be created later in the command (an object
     // inserted in front of an earlier one): each neighbour goes back first.
-    std::unordered_map<const MB_Object*, MB_Sub_Command*> created;
-    for (MB_Sub_Command* s : creations) created.emplace(s->right_object(), s);
     std::unordered_set<const MB_Sub_Command*> done;
     std::vector<MB_Sub_Command*> chain;
     for (MB_Sub_Command* s : creations) {
@@ -438,6 +548,8 @@ void MB_Command::redo(MB_Object_List& list, Qe_Void_List& touched)
         for (auto it = chain.rbegin(); it != chain.rend(); ++it) replay.replay(**it, false);
         chain.clear();
     }
+    replay.finish_take_back();
+    for (MB_Sub_Command* s : group_changes) replay.replay(*s, false, false);
 }
 
 // ---- MB_Undo_Redo ----

@@ -5,6 +5,8 @@
 // creation, change and deletion to the open command through its undo hooks. Closed
 // commands are the units of undo and redo.
 
+#include <vector>
+
 #include "geometry/void_list.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/drakmere_api.h"
@@ -59,6 +61,9 @@ public:
     // True for the change of a live object, whatever of it remains once objects it named
     // were destroyed.
     bool is_change() const { return m_change; }
+    // The members that a group whose creation is undone handed to its list; redo takes
+    // them back into the group, so that each member has one owner.
+    const std::vector<MB_Object*>& lent() const { return m_lent; }
 
 private:
     friend class MB_Object;
@@ -79,6 +84,8 @@ private:
     void retarget(MB_Object*& slot, MB_Object* obj);
     void place(MB_Object_List* list);
     void position(bool known, MB_Object* before);
+    void lend(MB_Object* obj);
+    void clear_lent();
 
     MB_Sub_Command* m_prev = nullptr;
     MB_Sub_Command* m_next = nullptr;
@@ -89,6 +96,7 @@ private:
     MB_Object* m_neighbour = nullptr;
     MB_Object_List* m_list = nullptr;
     const MB_Command* m_command = nullptr;  // the command it was added to
+    std::vector<MB_Object*> m_lent;
     Place m_place = Place::Given;
     bool m_has_position = false;
     // The record, not a list, holds the object of a creation or deletion: a deletion

@@ -211,6 +211,34 @@ TEST(Drawable, CopiesAndClones)
     src.object_list(nullptr);
 }
 
+TEST(Drawable, CopyToReplacesTheTargetsMembersWithoutRecordingThem)
+{
+    MB_Operation op;
+    op.init_undoredo(nullptr);
+    MB_Undo_Redo& rec = *op.undo_redo();
+    MB_Object_List members;
+    members.add_tail(new Test_Geom);
+    members.add_tail(new Test_Geom);
+    Test_Geom src;
+    src.object_list(&members);
+    Test_Geom target;
+    MB_Object* t = &target;
+    const int live = Test_Geom::s_live;
+    rec.rec_cmd_begin("copy twice");
+    ASSERT_TRUE(src.copy_to(t));
+    ASSERT_TRUE(src.copy_to(t));
+    rec.rec_cmd_end();
+    // The second copy's clones replaced the first's, which went with their list.
+    EXPECT_EQ(Test_Geom::s_live, live + 2);
+    EXPECT_NE(target.object_list(), &members);
+    EXPECT_EQ(target.object_list()->count(), 2);
+    // The clones belong to the target: no creation of theirs was recorded.
+    ASSERT_NE(rec.last_cmd(), nullptr);
+    EXPECT_EQ(rec.last_cmd()->sub_command_head(), nullptr);
+    members.kill_all();
+    src.object_list(nullptr);
+}
+
 TEST(Drawable, UndoBacksUpThroughCopyTo)
 {
     // The undo record backs a change up by cloning into a null target; a drawable that
