@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -170,3 +171,31 @@ BENCHMARK(BM_Compress_LZ)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Compress_Zlib1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decompress_LZ)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decompress_Zlib1)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+class Ratio_Reporter : public benchmark::ConsoleReporter {
+public:
+    std::map<std::string, double> times;
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    Ratio_Reporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    for (const char* what : {"Compress", "Decompress"}) {
+        const std::string mine = std::string("BM_") + what + "_LZ", ref = std::string("BM_") + what + "_Zlib1";
+        if (reporter.times.count(mine) && reporter.times.count(ref) && reporter.times[ref] > 0)
+            std::printf("%s / %s = %.3f\n", mine.c_str(), ref.c_str(), reporter.times[mine] / reporter.times[ref]);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

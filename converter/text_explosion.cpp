@@ -49,10 +49,10 @@ void collect(MB_Draw_Node& node, const Qe_Tran* t, int depth, Outline& out)
     }
 }
 
-// One text: its chains, then its hatch, at the tail of list. False when it showed nothing.
-bool explode_text(MB_Drawable& text, MB_Object_List& list)
+// The outlines of one text's node: its chains, then its hatch, at the tail of list, in the
+// colour and on the layer of text (the entity a run belongs to). False when it showed nothing.
+bool explode_node(MB_Draw_Node* node, const MB_Drawable& text, MB_Object_List& list)
 {
-    MB_Draw_Node* node = text.draw_node();
     if (!node) return false;
     Outline outline;
     collect(*node, nullptr, 0, outline);
@@ -93,6 +93,31 @@ bool explode_text(MB_Drawable& text, MB_Object_List& list)
     return true;
 }
 
+bool explode_text(MB_Drawable& text, MB_Object_List& list)
+{
+    return explode_node(text.draw_node(), text, list);
+}
+
+// A text laid along an arc or a path, a multi-line text or a tolerance frame: each run as a
+// single-line text in the run's own colour and layer (a multi-line text's colour groups give
+// runs colours of their own; the others' runs have their text's), then a frame's lines.
+// False, adding nothing, when no run showed anything.
+bool explode_parts(MB_Drawable& text, const std::vector<MB_Text*>& runs, const std::vector<MB_Line*>& lines,
+                   MB_Object_List& list)
+{
+    bool shown = false;
+    for (MB_Text* run : runs) shown = explode_node(run->draw_node(), *run, list) || shown;
+    if (!shown) return false;
+    for (MB_Line* line : lines) {
+        auto* copy = new MB_Line(line->start(), line->end());
+        copy->general().color(text.general().color());
+        copy->general().layer(text.general().layer());
+        copy->build_draw();
+        list.add_tail(copy);
+    }
+    return true;
+}
+
 }  // namespace
 
 int explode_texts(MB_Operation* operation)
@@ -104,9 +129,16 @@ int explode_texts(MB_Operation* operation)
     MB_Object_List& list = drawing->object_list();
     Qe_Void_List done;
     // The walk also visits what it appends; none of that is a text.
+    std::vector<MB_Text*> runs;
+    std::vector<MB_Line*> lines;
     for (MB_Object* o = list.get_head(); o; o = o->next()) {
-        if (o->object_id() != MB_Object::ID_TEXT || !o->is_drawable()) continue;
-        if (explode_text(*static_cast<MB_Drawable*>(o), list)) (void)done.add(o);
+        if (!o->is_drawable()) continue;
+        auto& d = *static_cast<MB_Drawable*>(o);
+        if (o->object_id() == MB_Object::ID_TEXT) {
+            if (explode_text(d, list)) (void)done.add(o);
+        } else if (mb_text_parts(*o, runs, lines)) {
+            if (explode_parts(d, runs, lines, list)) (void)done.add(o);
+        }
     }
     int replaced = 0;
     for (Qe_Void_Node* n = done.head(); n; n = n->next()) ++replaced;

@@ -586,12 +586,19 @@ BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE* size)
     return TRUE;
 }
 
-BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
+namespace {
+
+// Glyph pixels gathered before they are written, so that a raster operation touches each pixel
+// once however the glyphs overlap.
+struct Ink_Mask {
+    Surface mask;
+    bool ready = false;
+};
+
+// The body of TextOutA and platform_text_out_rop. With ink_mask the ink (glyphs, underline and
+// strike-out) is gathered there instead of being written.
+BOOL text_out(Dc* dc, int x, int y, LPCSTR text, int count, Ink_Mask* ink_mask)
 {
-    Dc* dc = find_dc(hdc);
-    if (!dc || count < 0 || (count > 0 && !text)) return FALSE;
-    record_text_call(*dc, "TextOutA", {x, y, count}, text, count);
-    if (records_only(*dc)) return TRUE;
     Surface* s = dc_surface(*dc);
     Font* font = font_of(*dc);
     if (!s || !font) return FALSE;
@@ -632,8 +639,17 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
 
     if (st.bk_mode == OPAQUE) fill_quad(*s, band(origin, u, d, run.width, -sf.ascent, sf.descent), st.bk_color);
 
-    // Raster operations do not apply to text: every ink pixel takes the text colour.
-    const std::uint32_t ink = s->value_of(st.text_color);
+    // Raster operations do not apply to TextOutA: every ink pixel takes the text colour.
+    Surface* ink_target = s;
+    std::uint32_t ink = s->value_of(st.text_color);
+    COLORREF ink_colour = st.text_color;
+    if (ink_mask) {
+        if (!ink_mask->mask.allocate(s->width, s->height, 8, false)) return FALSE;
+        ink_mask->ready = true;
+        ink_target = &ink_mask->mask;
+        ink = 1;
+        ink_colour = RGB(255, 255, 255);
+    }
     FT_GlyphSlot slot = sf.face->glyph;
     const double reach = 4 * (sf.ascent + sf.descent) + 4;
     for (std::size_t i = 0; i < run.glyphs.size(); ++i) {
@@ -649,17 +665,17 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
         if (slot->format != FT_GLYPH_FORMAT_OUTLINE) continue;
         if (sf.embolden) FT_Outline_Embolden(&slot->outline, sf.embolden);
         if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) continue;
-        draw_glyph_bitmap(*s, slot->bitmap, static_cast<long>(fx) + slot->bitmap_left,
+        draw_glyph_bitmap(*ink_target, slot->bitmap, static_cast<long>(fx) + slot->bitmap_left,
                           static_cast<long>(fy) - slot->bitmap_top, ink);
     }
     FT_Set_Transform(sf.face, nullptr, nullptr);
 
     if (font->underline)
-        fill_quad(*s, band(origin, u, d, run.width, sf.underline_offset, sf.underline_offset + sf.line_thickness),
-                  st.text_color);
+        fill_quad(*ink_target, band(origin, u, d, run.width, sf.underline_offset, sf.underline_offset + sf.line_thickness),
+                  ink_colour);
     if (font->strike_out)
-        fill_quad(*s, band(origin, u, d, run.width, -sf.strike_offset - sf.line_thickness, -sf.strike_offset),
-                  st.text_color);
+        fill_quad(*ink_target, band(origin, u, d, run.width, -sf.strike_offset - sf.line_thickness, -sf.strike_offset),
+                  ink_colour);
 
     if (update_cp) {
         const double move = (st.text_align & TA_CENTER) == TA_CENTER ? 0
@@ -668,6 +684,37 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
         dc->state.position.x = static_cast<LONG>(std::lround(ref.x + move * u.x));
         dc->state.position.y = static_cast<LONG>(std::lround(ref.y + move * u.y));
     }
+    return TRUE;
+}
+
+}  // namespace
+
+BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc || count < 0 || (count > 0 && !text)) return FALSE;
+    record_text_call(*dc, "TextOutA", {x, y, count}, text, count);
+    if (records_only(*dc)) return TRUE;
+    return text_out(dc, x, y, text, count, nullptr);
+}
+
+BOOL platform_text_out_rop(HDC hdc, int x, int y, LPCSTR text, int count)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc || count < 0 || (count > 0 && !text)) return FALSE;
+    record_text_call(*dc, "platform_text_out_rop", {x, y, count}, text, count);
+    if (records_only(*dc)) return TRUE;
+    Ink_Mask gathered;
+    if (!text_out(dc, x, y, text, count, &gathered)) return FALSE;
+    if (!gathered.ready) return TRUE;
+    Surface* s = dc_surface(*dc);
+    if (!s) return FALSE;
+    const std::uint32_t pen = s->value_of(dc->state.text_color);
+    const std::uint32_t mask = pixel_mask(s->bpp);
+    for (int py = 0; py < s->height; ++py)
+        for (int px = 0; px < s->width; ++px)
+            if (gathered.mask.value_at(px, py) != 0)
+                s->put_value(px, py, apply_rop2(dc->state.rop2, pen, s->value_at(px, py), mask));
     return TRUE;
 }
 

@@ -49,6 +49,10 @@ constexpr UINT GDI_ERROR = 0xFFFFFFFF;
 // with the background colour. With TA_UPDATECP the current position is used instead of (x, y)
 // and moves along the text.
 PLATFORM_API BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count);
+// TextOutA whose ink (the glyphs and any underline or strike-out) goes through the DC's raster
+// operation, each covered pixel once, so that drawing the same text twice in an inverting mode
+// gives the pixels back. The background of OPAQUE mode is painted as TextOutA paints it.
+PLATFORM_API BOOL platform_text_out_rop(HDC hdc, int x, int y, LPCSTR text, int count);
 // The size of the text without rotation: its advance width and the height of the cell.
 PLATFORM_API BOOL GetTextExtentPoint32A(HDC hdc, LPCSTR text, int count, SIZE* size);
 

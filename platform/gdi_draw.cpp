@@ -224,7 +224,7 @@ void record_call(Dc& dc, const char* name, const std::vector<long long>& args)
     const Brush& b = brush_of(dc);
     c.brush = LOGBRUSH{b.style, b.colour, static_cast<UINT_PTR>(b.hatch)};
     c.rop2 = dc.state.rop2;
-    dc.drawing->calls.push_back(std::move(c));
+    dc.drawing->log().push_back(std::move(c));
 }
 
 void record_call(Dc& dc, const char* name, std::initializer_list<long long> args)
@@ -237,7 +237,7 @@ void record_text_call(Dc& dc, const char* name, std::initializer_list<long long>
 {
     if (!dc.drawing || !dc.drawing->recording) return;
     record_call(dc, name, std::vector<long long>(args));
-    if (text && n > 0) dc.drawing->calls.back().text.assign(text, static_cast<std::size_t>(n));
+    if (text && n > 0) dc.drawing->log().back().text.assign(text, static_cast<std::size_t>(n));
 }
 
 bool records_only(const Dc& dc) { return dc.drawing && !dc.drawing->draws; }

@@ -41,6 +41,9 @@ struct Dc_Drawing {
     bool recording = false;
     bool draws = true;          // a recording DC without a backing bitmap draws nothing
     std::vector<Platform_Call> calls;
+    // A window DC of a recording window logs into the window's record instead.
+    std::shared_ptr<std::vector<Platform_Call>> window_calls;
+    std::vector<Platform_Call>& log() { return window_calls ? *window_calls : calls; }
 };
 
 // The DC's drawing record, made on first use.

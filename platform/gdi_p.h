@@ -3,10 +3,13 @@
 // The objects behind GDI handles: bitmaps, device contexts and windows, and the screen.
 
 #include <memory>
+#include <vector>
 
 #include "platform/handle_table_p.h"
 #include "platform/surface_p.h"
 #include "platform/win_types.h"
+
+struct Platform_Call;
 
 namespace platform {
 
@@ -51,6 +54,9 @@ struct Window : Object {
     static constexpr Kind object_kind = Kind::window;
     Window() : Object(Kind::window) {}
     Surface client;
+    POINT origin{0, 0};  // the client area's top-left corner on the screen
+    // While the window records: the calls of every DC it hands out, oldest first.
+    std::shared_ptr<std::vector<Platform_Call>> calls;
     // Union of the rectangles invalidated since the last time it was taken.
     bool invalid = false;
     bool erase = false;

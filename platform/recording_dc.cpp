@@ -25,14 +25,39 @@ std::vector<Platform_Call> platform_recorded_calls(HDC hdc)
 {
     Dc* dc = find_dc(hdc);
     if (!dc || !dc->drawing || !dc->drawing->recording) return {};
-    return dc->drawing->calls;
+    return dc->drawing->log();
 }
 
 BOOL platform_clear_recorded_calls(HDC hdc)
 {
     Dc* dc = find_dc(hdc);
     if (!dc || !dc->drawing || !dc->drawing->recording) return FALSE;
-    dc->drawing->calls.clear();
+    dc->drawing->log().clear();
+    return TRUE;
+}
+
+BOOL platform_record_window(HWND hwnd, BOOL on)
+{
+    Window* w = find<Window>(hwnd);
+    if (!w) return FALSE;
+    if (!on)
+        w->calls.reset();
+    else if (!w->calls)
+        w->calls = std::make_shared<std::vector<Platform_Call>>();
+    return TRUE;
+}
+
+std::vector<Platform_Call> platform_window_calls(HWND hwnd)
+{
+    Window* w = find<Window>(hwnd);
+    return w && w->calls ? *w->calls : std::vector<Platform_Call>{};
+}
+
+BOOL platform_clear_window_calls(HWND hwnd)
+{
+    Window* w = find<Window>(hwnd);
+    if (!w || !w->calls) return FALSE;
+    w->calls->clear();
     return TRUE;
 }
 

@@ -26,5 +26,12 @@ PLATFORM_API HDC platform_create_recording_dc(HBITMAP backing);
 // The calls recorded so far, oldest first; empty for a DC that does not record.
 PLATFORM_API std::vector<Platform_Call> platform_recorded_calls(HDC hdc);
 PLATFORM_API BOOL platform_clear_recorded_calls(HDC hdc);
+// While a window records, every DC that GetDC gives for it draws into its client area and logs
+// its calls into one record of the window (a DC got before recording started does not). Off
+// drops the record.
+PLATFORM_API BOOL platform_record_window(HWND hwnd, BOOL on);
+// The window's record, oldest first; empty when it does not record.
+PLATFORM_API std::vector<Platform_Call> platform_window_calls(HWND hwnd);
+PLATFORM_API BOOL platform_clear_window_calls(HWND hwnd);
 // "Name a b c ..." for messages and tests; a text call ends with its text in double quotes.
 PLATFORM_API std::string platform_call_text(const Platform_Call& call);

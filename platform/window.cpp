@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <memory>
 
-#include "platform/gdi_p.h"
+#include "platform/gdi_draw_p.h"
 
 using namespace platform;
 
@@ -63,6 +63,11 @@ HDC GetDC(HWND hwnd)
         dc->type = Dc_Type::window;
         dc->window = hwnd;
         dc->device_bpp = w->client.bpp;
+        if (w->calls) {
+            Dc_Drawing& d = drawing_of(*dc);
+            d.recording = true;
+            d.window_calls = w->calls;
+        }
     } else {
         dc->type = Dc_Type::screen;
     }
@@ -103,5 +108,31 @@ BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase)
     w->invalid_rect = r;
     w->invalid = true;
     w->erase = w->erase || erase;
+    return TRUE;
+}
+
+BOOL ScreenToClient(HWND hwnd, POINT* point)
+{
+    Window* w = find<Window>(hwnd);
+    if (!w || !point) return FALSE;
+    point->x -= w->origin.x;
+    point->y -= w->origin.y;
+    return TRUE;
+}
+
+BOOL ClientToScreen(HWND hwnd, POINT* point)
+{
+    Window* w = find<Window>(hwnd);
+    if (!w || !point) return FALSE;
+    point->x += w->origin.x;
+    point->y += w->origin.y;
+    return TRUE;
+}
+
+BOOL platform_set_window_origin(HWND hwnd, int x, int y)
+{
+    Window* w = find<Window>(hwnd);
+    if (!w) return FALSE;
+    w->origin = POINT{x, y};
     return TRUE;
 }

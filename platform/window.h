@@ -16,6 +16,10 @@ PLATFORM_API BOOL GetClientRect(HWND hwnd, RECT* rect);
 // Adds the rectangle (the whole client area when rect is NULL) to the window's invalid region.
 PLATFORM_API BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
 
+// Client coordinates of a screen point and back, through the window's screen origin.
+PLATFORM_API BOOL ScreenToClient(HWND hwnd, POINT* point);
+PLATFORM_API BOOL ClientToScreen(HWND hwnd, POINT* point);
+
 // An off-screen window whose client area has the given size and the screen's bit depth,
 // painted white. NULL when the size is not positive or too large.
 PLATFORM_API HWND platform_create_window(int width, int height);
@@ -25,3 +29,5 @@ PLATFORM_API BOOL platform_resize_window(HWND hwnd, int width, int height);
 // The bounding rectangle of what was invalidated since the last call, and whether an erase was
 // asked for; clears the record. FALSE when nothing is invalid.
 PLATFORM_API BOOL platform_take_invalid_rect(HWND hwnd, RECT* rect, BOOL* erase);
+// Where the client area's top-left corner lies on the screen; (0, 0) for a new window.
+PLATFORM_API BOOL platform_set_window_origin(HWND hwnd, int x, int y);

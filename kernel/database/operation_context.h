@@ -25,6 +25,8 @@ DRAKMERE_API const MB_System_Setting& api_active_system_setting();
 // The layer every new drawable is given: the active operation's current layer; null
 // without an active operation or current layer.
 DRAKMERE_API MB_Layer* api_active_current_layer();
+// The active operation's drawing; null without an active operation or drawing.
+DRAKMERE_API MB_Drawing* api_active_drawing();
 
 // Undo hooks. Each reports to the open command of the active operation's undo record and
 // does nothing while it is not recording.
@@ -77,3 +79,5 @@ DRAKMERE_API Qe_Void_List* api_operation_selection(MB_Operation* op);
 DRAKMERE_API MB_Drawing* api_operation_drawing(const MB_Operation* op);
 DRAKMERE_API HWND api_operation_wnd(const MB_Operation* op);
 DRAKMERE_API bool api_operation_has_tool(const MB_Operation* op);
+// What a full repaint draws of the active tool's rubber band on the memory DC hdc.
+DRAKMERE_API void api_operation_draw_rubber(const MB_Operation* op, HDC hdc);

@@ -122,10 +122,10 @@ void MB_Draw_Render::draw_entities(Qe_Qdc& qdc, const Qe_Rect& v, bool record)
     }
 }
 
-void MB_Draw_Render::draw_rubber(HDC)
+void MB_Draw_Render::draw_rubber(HDC mem)
 {
-    // The mouse tools draw their rubber band here, on top of the selection.
-    if (!api_operation_has_tool(m_operation)) return;
+    // The active tool's rubber band, on top of the selection.
+    api_operation_draw_rubber(m_operation, mem);
 }
 
 void MB_Draw_Render::draw(HDC dc)

@@ -232,21 +232,43 @@ char MB_Bspline::pick(const Qe_Pt& at, Qe_Pt_List&, double tol, Qe_Pt& nearest, 
     return 1;
 }
 
+void MB_Bspline::fit_job(Generate_Spline& job) const
+{
+    const int f = m_fitpts.count();
+    double start[3] = {m_start_tangent.x(), m_start_tangent.y(), m_start_tangent.z()};
+    double end[3] = {m_end_tangent.x(), m_end_tangent.y(), m_end_tangent.z()};
+    job.init(m_degree, f, k_fit_tolerance, start, end, 0, k_tessellation);
+    if (!job.m_points) return;
+    for (int i = 0; i < f; ++i) {
+        const Qe_Pt& p = m_fitpts.points()[i];
+        job.m_points[3 * i] = p.x();
+        job.m_points[3 * i + 1] = p.y();
+        job.m_points[3 * i + 2] = p.z();
+    }
+    job.generate();
+}
+
+bool MB_Bspline::fitted_control(std::vector<Qe_Pt>& control, std::vector<double>& knots) const
+{
+    if (m_fitpts.count() == 0) return false;
+    Generate_Spline job;
+    fit_job(job);
+    if (job.m_ctrl_count <= 0 || !job.m_ctrl_points || !job.m_knots || job.m_knot_count != job.m_ctrl_count + 4)
+        return false;
+    control.clear();
+    for (int i = 0; i < job.m_ctrl_count; ++i)
+        control.emplace_back(job.m_ctrl_points[i][0], job.m_ctrl_points[i][1], job.m_ctrl_points[i][2]);
+    knots.assign(job.m_knots, job.m_knots + job.m_knot_count);
+    return true;
+}
+
 std::vector<Qe_Pt> MB_Bspline::curve_points()
 {
     const int f = m_fitpts.count();
     if (f > 0) {
-        double start[3] = {m_start_tangent.x(), m_start_tangent.y(), m_start_tangent.z()};
-        double end[3] = {m_end_tangent.x(), m_end_tangent.y(), m_end_tangent.z()};
-        Generate_Spline job(m_degree, f, k_fit_tolerance, start, end, 0, k_tessellation);
+        Generate_Spline job;
+        fit_job(job);
         if (!job.m_points) return {};
-        for (int i = 0; i < f; ++i) {
-            const Qe_Pt& p = m_fitpts.points()[i];
-            job.m_points[3 * i] = p.x();
-            job.m_points[3 * i + 1] = p.y();
-            job.m_points[3 * i + 2] = p.z();
-        }
-        job.generate();
         std::vector<Qe_Pt> out = take_points(job.m_poly_count, job.m_poly_points);
         job.m_poly_points = nullptr;
         job.m_poly_count = 0;

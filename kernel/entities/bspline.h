@@ -15,6 +15,7 @@
 #include "geometry/pt_set.h"
 #include "kernel/database/drawable.h"
 
+class Generate_Spline;
 class Qe_Pt_List;
 
 class DRAKMERE_API MB_Bspline : public MB_Geom {
@@ -77,6 +78,10 @@ public:
     double weight() const { return m_weight; }
     void weight(double w) { m_weight = w; }
 
+    // The cubic through the fit points that the display follows, as control points and knots
+    // (control points + 4). False, outputs untouched, without fit points or when the fit fails.
+    bool fitted_control(std::vector<Qe_Pt>& control, std::vector<double>& knots) const;
+
     double* knot() const { return m_knots; }
     unsigned long knot_number() const { return m_knot_count; }
     // Sets the count, never beyond the allocated array: the copy and the tessellation
@@ -90,6 +95,8 @@ public:
 
 private:
     void copy_members(const MB_Bspline& other);
+    // Runs the fit through the fit points into job.
+    void fit_job(Generate_Spline& job) const;
     // The tessellated curve; empty when it could not be had.
     std::vector<Qe_Pt> curve_points();
 

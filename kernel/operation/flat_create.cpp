@@ -19,17 +19,24 @@
 #include "kernel/database/mb_string.h"
 #include "kernel/database/named_view.h"
 #include "kernel/database/system_setting.h"
+#include "kernel/entities/bspline.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
+#include "kernel/entities/image.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/point_entity.h"
 #include "kernel/entities/polyline.h"
 #include "kernel/entities/solid.h"
+#include "kernel/operation/image_type.h"
 #include "kernel/operation/operation.h"
+#include "platform/ximage.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_style.h"
 
 namespace {
+
+// The image type code of metafiles (EMF and WMF).
+constexpr int k_metafile_type = 10;
 
 // Points of the arc convert_arc_2_lines tessellates, and how many of them it keeps.
 constexpr int k_bulge_points = 50;
@@ -467,6 +474,37 @@ bool api_mb_make_solid(MB_Solid*& solid, Qe_Pt_List& points)
     if (!solid) solid = new MB_Solid(0);
     solid->vertices().init(points);
     return true;
+}
+
+bool api_mb_make_spline(MB_Bspline*& spline, Qe_Pt_List& points)
+{
+    if (!points.head()) return false;
+    if (spline) return true;
+    spline = new MB_Bspline();
+    spline->fitpts().init(points);
+    return true;
+}
+
+bool api_mb_make_image(MB_Image*& image, char* path, Qe_Pt& centre)
+{
+    if (!image) image = new MB_Image();
+    const int type = FindImageType(path);
+    image->set_filename(path);
+    image->image_format(static_cast<unsigned short>(std::max(type, 0)));
+    bool read = false;
+    if (path && type == k_metafile_type) {
+        read = image->LoadPictureFile(path);
+        image->width(image->width() * 0.01);
+        image->height(image->height() * 0.01);
+    } else if (path) {
+        auto* raster = new CxImage(path, static_cast<DWORD>(std::max(type, 0)));
+        read = raster->IsValid();
+        image->image(raster);
+        image->width(raster->GetWidth());
+        image->height(raster->GetHeight());
+    }
+    image->center(centre);
+    return read;
 }
 
 bool api_mb_make_circle(MB_Circle*& circle, const Qe_Pt& centre, double radius)

@@ -23,6 +23,8 @@
 
 class MB_Arc;
 class MB_Block;
+class MB_Bspline;
+class MB_Image;
 class MB_Circle;
 class MB_Drawable;
 class MB_Ellipse;
@@ -124,6 +126,13 @@ DRAKMERE_API void api_mb_make_line(MB_Line*& line, const Qe_Pt& p1, const Qe_Pt&
 // with nothing made or changed, for an empty list.
 [[nodiscard]] DRAKMERE_API bool api_mb_make_lines(MB_Lines*& lines, Qe_Pt_List& points);
 [[nodiscard]] DRAKMERE_API bool api_mb_make_solid(MB_Solid*& solid, Qe_Pt_List& points);
+// A new spline through the list's points; a spline already held is left as it is (true).
+[[nodiscard]] DRAKMERE_API bool api_mb_make_spline(MB_Bspline*& spline, Qe_Pt_List& points);
+// Loads the file into the image (a new one for null): its name and type code, then a metafile
+// (EMF, WMF: its size times 0.01 is the frame) or a raster (its pixel size is the frame), and
+// the centre. Not recorded. True when a picture or raster was read; the image is made or
+// updated either way.
+DRAKMERE_API bool api_mb_make_image(MB_Image*& image, char* path, Qe_Pt& centre);
 // False for a radius of magnitude below resabs; recorded: centre, then radius.
 DRAKMERE_API bool api_mb_make_circle(MB_Circle*& circle, const Qe_Pt& centre, double radius);
 // The circle through three points; false for collinear points.

@@ -3,6 +3,7 @@
 #include "geometry/edge.h"
 #include "geometry/void_list.h"
 #include "kernel/database/drawable.h"
+#include "kernel/entities/group.h"
 
 namespace {
 
@@ -23,6 +24,11 @@ bool is_segmented_kind(MB_Object::MB_ID id)
 
 void add_segments(MB_Object* object, Qe_Void_List& segments)
 {
+    if (object && object->object_id() == MB_Object::ID_GROUP) {
+        Qe_Void_List& members = static_cast<MB_Group*>(object)->object_list();
+        for (Qe_Void_Node* n = members.head(); n; n = n->next()) add_segments(static_cast<MB_Object*>(n->entity()), segments);
+        return;
+    }
     if (!object || !is_segmented_kind(object->object_id())) return;
     auto* geom = dynamic_cast<MB_Geom*>(object);
     if (!geom) return;

@@ -9,6 +9,6 @@ class Qe_Void_List;
 // For each MB_Object* of geoms in order, appends to segments one new Qe_Segment (owned by
 // the caller) per pair of consecutive points of the entity's tessellated edge, its parent
 // the entity. Arcs, B-splines, circles, ellipses, elliptic arcs, lines, chains and polylines
-// take part; an entity with fewer than two edge points, a null item and every other kind
+// take part, and the members of a group in member order; an entity with fewer than two edge points, a null item and every other kind
 // add nothing. The edge is the one the entity's last build_draw made.
 DRAKMERE_API void api_mb_geom_2_segments(Qe_Void_List& geoms, Qe_Void_List& segments);

@@ -14,8 +14,10 @@
 #include "kernel/database/layer.h"
 #include "kernel/display/draw_node.h"
 #include "kernel/display/view_undo_redo.h"
+#include "kernel/entities/group.h"
 #include "kernel/operation/mouse_tool.h"
 #include "kernel/stream/file_io.h"
+#include "platform/window.h"
 
 namespace {
 
@@ -73,6 +75,13 @@ bool crosses(MB_Drawable& d, const Qe_Rect& r, Qe_Pt* outline)
         return node_has_point_in(d.draw_node(), r);
     case MB_Object::ID_IMAGE:
         return true;
+    case MB_Object::ID_GROUP:
+        // A group is crossed where one of its members is.
+        for (Qe_Void_Node* n = static_cast<MB_Group&>(d).object_list().head(); n; n = n->next()) {
+            auto* m = static_cast<MB_Drawable*>(n->entity());
+            if (m && m->rect().intersect_rect(&r) && crosses(*m, r, outline)) return true;
+        }
+        return false;
     default:
         return false;
     }
@@ -93,8 +102,10 @@ MB_Operation::~MB_Operation()
 {
     g_operation_list.removeValue(this);
     g_active_operation = static_cast<MB_Operation*>(g_operation_list.last());
-    for (Qe_Void_Node* n = m_mousetool_list.head(); n; n = n->next()) delete static_cast<MB_Mouse_Tool*>(n->entity());
-    m_mousetool_list.clear();
+    m_dispatch_depth = 0;
+    clear_all_tools();
+    for (MB_Mouse_Tool* tool : m_retired_tools) delete tool;
+    m_retired_tools.clear();
     // reset() clears the pointer before the record is destroyed, so nothing reaches a
     // half-destroyed record through this operation.
     m_undo_redo.reset();
@@ -141,6 +152,7 @@ bool MB_Operation::close_drawing()
 {
     clear_selectlist(false);
     m_draw_render_list.kill_all();
+    rebind_tools();
     m_drawing.reset();
     m_undo_redo.reset();
     return true;
@@ -185,6 +197,7 @@ void MB_Operation::rebuild_draw_render_list(MB_Drawing*, HWND)
         }
     }
     m_draw_render_list.set_cur(nullptr);
+    rebind_tools();
 }
 
 void MB_Operation::compute_transf()
@@ -201,6 +214,131 @@ void MB_Operation::init_undoredo(MB_Drawing* drawing)
 MB_Mouse_Tool* MB_Operation::get_active_tool() const
 {
     return static_cast<MB_Mouse_Tool*>(m_mousetool_list.first());
+}
+
+class MB_Operation::Dispatch {
+public:
+    explicit Dispatch(MB_Operation& op) : m_op(op) { ++m_op.m_dispatch_depth; }
+    Dispatch(const Dispatch&) = delete;
+    Dispatch& operator=(const Dispatch&) = delete;
+    ~Dispatch()
+    {
+        if (--m_op.m_dispatch_depth > 0) return;
+        // A retired tool's destructor may retire no one: routing has ended.
+        std::vector<MB_Mouse_Tool*> retired;
+        retired.swap(m_op.m_retired_tools);
+        for (MB_Mouse_Tool* tool : retired) delete tool;
+    }
+
+private:
+    MB_Operation& m_op;
+};
+
+MB_Mouse_Tool* MB_Operation::add_tool(int id, MB_String title)
+{
+    auto* tool = new MB_Mouse_Tool(id, title, this);
+    m_mousetool_list.addIfAbsent(tool);
+    return tool;
+}
+
+void MB_Operation::add_tool(MB_Mouse_Tool* tool)
+{
+    if (tool) m_mousetool_list.addIfAbsent(tool);
+}
+
+long MB_Operation::get_active_tool_id() const
+{
+    const MB_Mouse_Tool* tool = get_active_tool();
+    return tool ? static_cast<long>(tool->tag()) : -1;
+}
+
+const char* MB_Operation::get_active_tool_title() const
+{
+    const MB_Mouse_Tool* tool = get_active_tool();
+    if (!tool) return "No tool!";
+    const char* text = tool->title().ascii();
+    return text ? text : "";
+}
+
+MB_Drawable* MB_Operation::get_snap_entity() const
+{
+    const MB_Mouse_Tool* tool = get_active_tool();
+    return tool ? tool->get_snap_entity() : nullptr;
+}
+
+void MB_Operation::clear_all_tools()
+{
+    // Detached first: each tool's destructor takes itself out of the list.
+    std::vector<MB_Mouse_Tool*> tools;
+    for (Qe_Void_Node* n = m_mousetool_list.head(); n; n = n->next())
+        tools.push_back(static_cast<MB_Mouse_Tool*>(n->entity()));
+    m_mousetool_list.clear();
+    for (MB_Mouse_Tool* tool : tools) {
+        if (m_dispatch_depth > 0)
+            m_retired_tools.push_back(tool);
+        else
+            delete tool;
+    }
+}
+
+MB_Mouse_Tool* MB_Operation::pop_tool(MB_Mouse_Tool*)
+{
+    auto* tool = static_cast<MB_Mouse_Tool*>(m_mousetool_list.first());
+    if (tool) m_mousetool_list.removeAt(0);
+    return tool;
+}
+
+void MB_Operation::rebind_tools()
+{
+    for (Qe_Void_Node* n = m_mousetool_list.head(); n; n = n->next())
+        static_cast<MB_Mouse_Tool*>(n->entity())->bind_render(draw_render());
+}
+
+int MB_Operation::route_mouse(int msg, int x, int y, int flags)
+{
+    MB_Mouse_Tool* tool = get_active_tool();
+    if (!tool) return 0;
+    if (msg < static_cast<int>(WM_MOUSEMOVE) || msg > static_cast<int>(WM_RBUTTONDBLCLK)) return 1;
+    Dispatch dispatch(*this);
+    const Qe_Pt pt = Qe_Pt(x, y, 0.0) * screen_to_drawing();
+    tool->process_mouse_event(msg, x, y, pt, flags);
+    return 1;
+}
+
+int MB_Operation::process_mouse_event(int msg, unsigned flags, POINT& client_pt)
+{
+    return route_mouse(msg, client_pt.x, client_pt.y, static_cast<int>(flags));
+}
+
+int MB_Operation::process_event(int msg, int x, int y, int flags)
+{
+    return route_mouse(msg, x, y, flags);
+}
+
+int MB_Operation::process_event(MSG* msg)
+{
+    MB_Mouse_Tool* tool = get_active_tool();
+    if (!tool) return 0;
+    if (!msg) return 1;
+    if (msg->message == WM_KEYDOWN || msg->message == WM_KEYUP) {
+        Dispatch dispatch(*this);
+        tool->process_keyboard_event(static_cast<int>(msg->message), static_cast<unsigned>(msg->wParam), 1,
+                                     static_cast<unsigned>(msg->lParam));
+        return 1;
+    }
+    if (msg->message < WM_MOUSEMOVE || msg->message > WM_RBUTTONDBLCLK) return 1;
+    POINT p = msg->pt;
+    ScreenToClient(m_wnd, &p);
+    return route_mouse(static_cast<int>(msg->message), p.x, p.y, 0);
+}
+
+int MB_Operation::process_keyboard_event(int msg, unsigned key, unsigned repeat, unsigned data)
+{
+    MB_Mouse_Tool* tool = get_active_tool();
+    if (!tool) return 0;
+    Dispatch dispatch(*this);
+    tool->process_keyboard_event(msg, key, repeat, data);
+    return 1;
 }
 
 // ---- selection and deletion

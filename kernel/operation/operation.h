@@ -11,6 +11,7 @@
 
 #include "geometry/void_list.h"
 #include "kernel/database/operation_context.h"
+#include "kernel/database/mb_string.h"
 #include "kernel/database/system_setting.h"
 #include "kernel/display/draw_render.h"
 #include "kernel/drakmere_api.h"
@@ -80,6 +81,31 @@ public:
     MB_Mouse_Tool* get_active_tool() const;
     // The tools (MB_Mouse_Tool*), owned.
     Qe_Void_List& mousetool_list() { return m_mousetool_list; }
+    // A new base tool, which replaces every tool; it is returned.
+    MB_Mouse_Tool* add_tool(int id, MB_String title);
+    // Adds the tool unless it is listed; the operation owns it from then on.
+    void add_tool(MB_Mouse_Tool* tool);
+    // The active tool's id, or -1; its title, or "No tool!".
+    long get_active_tool_id() const;
+    const char* get_active_tool_title() const;
+    // The active tool's snapped entity, or null.
+    MB_Drawable* get_snap_entity() const;
+    // Deletes every tool. While a message is being handled the tools leave the list now and
+    // are deleted when the outermost router returns, so a handler may replace its own tool.
+    void clear_all_tools();
+    // Takes the active tool out of the list without deleting it and hands it to the caller,
+    // who owns it from then on; null without a tool. The argument is not used.
+    MB_Mouse_Tool* pop_tool(MB_Mouse_Tool* unused = nullptr);
+
+    // Event routing to the active tool, in drawing coordinates through the current view: each
+    // returns 0 without a tool and 1 otherwise. Mouse messages are 0x200-0x206; other
+    // messages are taken without action.
+    int process_mouse_event(int msg, unsigned flags, POINT& client_pt);
+    // Key down and up go to the tool's keyboard handler; mouse messages take the message's
+    // screen point, made client coordinates of the operation's window, and flags 0.
+    int process_event(MSG* msg);
+    int process_event(int msg, int x, int y, int flags);
+    int process_keyboard_event(int msg, unsigned key, unsigned repeat, unsigned data);
 
     // Selection. A locked drawable is not selected; a selected one has the state
     // selected. With redraw the current view repaints what changed.
@@ -155,6 +181,12 @@ private:
     void forget(const std::vector<MB_Drawable*>& gone);
     // forget for the drawables of before that are no longer in the drawing's entity list.
     void forget_taken_out(const std::unordered_set<const MB_Object*>& before);
+    // Binds the tools' rubber bands to the current view after the views were replaced.
+    void rebind_tools();
+    // Hands a tool message to the active tool at a client pixel.
+    int route_mouse(int msg, int x, int y, int flags);
+    // Counts nested routing; the outermost one deletes the tools retired meanwhile.
+    class Dispatch;
 
     std::unique_ptr<MB_Drawing> m_drawing;
     HWND m_wnd = nullptr;
@@ -164,9 +196,13 @@ private:
     std::unique_ptr<MB_Undo_Redo> m_undo_redo;
     MB_System_Setting m_system_setting;
     MB_Layer* m_current_layer = nullptr;
+    int m_dispatch_depth = 0;
+    std::vector<MB_Mouse_Tool*> m_retired_tools;  // owned: deleted when routing ends
 };
 
 // Every live operation (MB_Operation*), in construction order.
 DRAKMERE_API extern Qe_Void_List g_operation_list;
 // Null while no operation exists.
 DRAKMERE_API extern MB_Operation* g_active_operation;
+// The active operation; null while the operation list is empty.
+DRAKMERE_API MB_Operation* api_active_operation();

@@ -5,11 +5,16 @@
 #include "kernel/operation/operation.h"
 #include "kernel/operation/undo_redo.h"
 
+MB_Operation* api_active_operation()
+{
+    return g_operation_list.is_empty() ? nullptr : g_active_operation;
+}
+
 namespace {
 
 MB_Operation* active_operation()
 {
-    return g_operation_list.is_empty() ? nullptr : g_active_operation;
+    return api_active_operation();
 }
 
 MB_Undo_Redo* recording_undo_redo()
@@ -34,6 +39,11 @@ MB_Layer* api_active_current_layer()
 {
     const MB_Operation* op = active_operation();
     return op ? op->current_layer() : nullptr;
+}
+
+MB_Drawing* api_active_drawing()
+{
+    return api_operation_drawing(active_operation());
 }
 
 bool api_if_record_command()
@@ -116,4 +126,9 @@ HWND api_operation_wnd(const MB_Operation* op)
 bool api_operation_has_tool(const MB_Operation* op)
 {
     return op && op->get_active_tool();
+}
+
+void api_operation_draw_rubber(const MB_Operation* op, HDC hdc)
+{
+    if (MB_Mouse_Tool* tool = op ? op->get_active_tool() : nullptr) tool->rubber().draw_on_repaint(hdc);
 }

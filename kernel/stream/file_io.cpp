@@ -194,6 +194,26 @@ MB_Result MB_File_IO::default_read(MB_File_IO& file, int n, int& amount, void* b
     return MB_Result::Success;
 }
 
+MB_Result MB_File_IO::default_read_byte(MB_File_IO& file, unsigned char& byte)
+{
+    FILE* f = file_of(file);
+    if (!f) return MB_Result::No_File_Open;
+    // A byte already buffered is taken straight away; an empty buffer, an end of file or an
+    // error go the whole way, which clears the end-of-file flag and reads again.
+    const bool was_at_end = ::feof_unlocked(f);
+    const int c = ::getc_unlocked(f);
+    if (c != EOF) {
+        byte = static_cast<unsigned char>(c);
+        return MB_Result::Success;
+    }
+    // The attempt must not count as the read that saw the end: default_read tells a first
+    // short read (more may come) from a second.
+    if (!was_at_end) ::clearerr_unlocked(f);
+    int got = 0;
+    const MB_Result r = default_read(file, 1, got, &byte);
+    return r == 0 && got != 1 ? MB_Result(MB_Result::Nothing_Read) : r;
+}
+
 MB_Result MB_File_IO::default_write(MB_File_IO& file, int n, const void* buffer)
 {
     FILE* f = file_of(file);

@@ -136,6 +136,8 @@ public:
     static MB_Result default_open(MB_File_IO& file);
     static MB_Result default_close(MB_File_IO& file);
     static MB_Result default_read(MB_File_IO& file, int n, int& amount, void* buffer);
+    // default_read of one byte, answered from the stream's buffer when it holds one.
+    static MB_Result default_read_byte(MB_File_IO& file, unsigned char& byte);
     static MB_Result default_write(MB_File_IO& file, int n, const void* buffer);
     static MB_Result default_seek(MB_File_IO& file, int n, int& amount);
 

@@ -1,6 +1,7 @@
 #include "kernel/stream/lz_coder_p.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -25,7 +26,7 @@ unsigned hash4(const unsigned char* c)
 MB_LZ_Compressor::MB_LZ_Compressor(MB_File_IO& file)
     : m_file(file),
       m_bytes(new (std::nothrow) unsigned char[k_history]),
-      m_next(new (std::nothrow) Pos[k_history]),
+      m_next(new (std::nothrow) std::uint16_t[k_history]),
       m_heads(new (std::nothrow) Pos[k_hash_size])
 {
     if (!m_next || !m_heads) m_bytes.reset();
@@ -54,8 +55,9 @@ MB_LZ_Compressor::Pos MB_LZ_Compressor::matchable(Pos p) const
 MB_LZ_Compressor::Pos MB_LZ_Compressor::next_in_chain(Pos p) const
 {
     // A link to a node that has left the history ends the chain.
-    const Pos q = m_next[p & (k_history - 1)];
-    return q >= oldest() ? q : -1;
+    const unsigned back = m_next[p & (k_history - 1)];
+    const Pos q = p - back;
+    return back != 0 && q >= oldest() ? q : -1;
 }
 
 MB_Result MB_LZ_Compressor::start()
@@ -93,12 +95,17 @@ void MB_LZ_Compressor::add_to_history(unsigned char byte)
     ++m_end;
     if (m_end - oldest() > 3) {
         const Pos p = m_end - 4;
-        // Positions whose bytes are not all known never enter a chain.
-        if (known(p) && known(p + 3) && known(p + 1) && known(p + 2)) {
+        // Positions whose bytes are not all known never enter a chain; past the table
+        // every byte is.
+        const bool past_table = p + m_dictionary_offset >= static_cast<Pos>(k_lz_dictionary_size);
+        if (past_table || (known(p) && known(p + 3) && known(p + 1) && known(p + 2))) {
             unsigned char c[4];
             for (int i = 0; i < 4; ++i) c[i] = history_byte(p + i);
             Pos& head = m_heads[hash4(c)];
-            m_next[p & (k_history - 1)] = head;
+            // Links are kept as the distance back, 0 for none: a node further back than the
+            // history reaches has already left it.
+            const Pos back = head >= 0 ? p - head : 0;
+            m_next[p & (k_history - 1)] = back > 0 && back < k_history ? static_cast<std::uint16_t>(back) : 0;
             head = p;
         }
     }
@@ -117,27 +124,62 @@ void MB_LZ_Compressor::search(Pos from)
 {
     const unsigned char* in = m_input.data();
     const int available = static_cast<int>(m_input.count());
-    for (Pos p = from; p >= 0; p = next_in_chain(p)) {
+    // The walk runs on locals: stores to members would make every load in it reload.
+    const unsigned char* ring = m_bytes.get();
+    const std::uint16_t* links = m_next.get();
+    const Pos oldest_pos = oldest();
+    const Pos table_end = static_cast<Pos>(k_lz_dictionary_size) - m_dictionary_offset;
+    int length = m_match_length;
+    int candidates = m_candidates;
+    for (Pos p = from; p >= 0;) {
+        // The next node, loaded before this one is compared.
+        const unsigned back = links[p & (k_history - 1)];
+        const Pos next = back != 0 && p - back >= oldest_pos ? p - back : -1;
         // i counts the equal bytes; "open" when it reaches the end of the input, which
         // lets the match grow with more input.
-        const int limit = static_cast<int>(std::min<Pos>({matchable(p), k_max_match, available}));
+        const Pos reach = p >= table_end ? m_end - p : matchable(p);
+        const int limit = static_cast<int>(std::min<Pos>({reach, k_max_match, available}));
         // A node that cannot beat the pending length is passed over at its first byte
         // past it (it could not reach the end of the input either).
-        if (m_match_length < limit && history_byte(p + m_match_length) != in[m_match_length]) {
-            if (++m_candidates > k_max_candidates) break;
+        if (length < limit && ring[(p + length) & (k_history - 1)] != in[length]) {
+            if (++candidates > k_max_candidates) break;
+            p = next;
             continue;
         }
-        int i = 0;
-        while (i < limit && history_byte(p + i) == in[i]) ++i;
+        const int i = equal_bytes(p, in, limit);
         const bool open = i == available;
-        if (i > m_match_length || (open && i >= m_match_length && i > 3)) {
-            m_match_length = i;
+        if (i > length || (open && i >= length && i > 3)) {
+            length = i;
             m_match = p;
             m_match_open = open;
             if (open) break;
         }
-        if (++m_candidates > k_max_candidates) break;
+        if (++candidates > k_max_candidates) break;
+        p = next;
     }
+    m_match_length = length;
+    m_candidates = candidates;
+}
+
+int MB_LZ_Compressor::equal_bytes(Pos p, const unsigned char* in, int limit) const
+{
+    int i = 0;
+    const auto at = static_cast<std::size_t>(p & (k_history - 1));
+    if (at + static_cast<std::size_t>(limit) <= static_cast<std::size_t>(k_history)) {
+        // No ring edge in the way: eight bytes at a time, the first difference found from
+        // the lowest differing bit (little-endian loads).
+        const unsigned char* h = m_bytes.get() + at;
+        for (; i + 8 <= limit; i += 8) {
+            std::uint64_t a, b;
+            std::memcpy(&a, h + i, 8);
+            std::memcpy(&b, in + i, 8);
+            if (a != b) return i + std::countr_zero(a ^ b) / 8;
+        }
+        while (i < limit && h[i] == in[i]) ++i;
+        return i;
+    }
+    while (i < limit && history_byte(p + i) == in[i]) ++i;
+    return i;
 }
 
 MB_Result MB_LZ_Compressor::write_literals(int match_code)
@@ -289,10 +331,39 @@ void MB_LZ_Decompressor::append(unsigned char c)
 
 MB_Result MB_LZ_Decompressor::read_byte(unsigned char& c)
 {
-    int got = 0;
-    MB_Result r = MB_File_IO::default_read(m_file, 1, got, &c);
-    if (r == 0 && got != 1) r = MB_Result::Nothing_Read;
-    return r;
+    return MB_File_IO::default_read_byte(m_file, c);
+}
+
+void MB_LZ_Decompressor::append(const unsigned char* bytes, int n)
+{
+    // At most two pieces: up to the end of the ring, then from its start.
+    const auto at = static_cast<std::size_t>(m_end & (k_history - 1));
+    const std::size_t first = std::min<std::size_t>(static_cast<std::size_t>(n), k_history - at);
+    std::memcpy(m_history.get() + at, bytes, first);
+    std::memcpy(m_history.get(), bytes + first, static_cast<std::size_t>(n) - first);
+    m_end += n;
+}
+
+void MB_LZ_Decompressor::copy_match(unsigned char* out, int k)
+{
+    unsigned char* ring = m_history.get();
+    constexpr std::int64_t mask = k_history - 1;
+    // A source at least k bytes behind the end and no ring edge in either stretch: one copy
+    // each way. Otherwise byte by byte, as a match may repeat bytes it has just made.
+    if (m_end - m_source >= k && ((m_source & mask) + k) <= k_history && ((m_end & mask) + k) <= k_history) {
+        std::memcpy(out, ring + (m_source & mask), static_cast<std::size_t>(k));
+        std::memcpy(ring + (m_end & mask), out, static_cast<std::size_t>(k));
+        m_source += k;
+        m_end += k;
+        return;
+    }
+    for (int i = 0; i < k; ++i) {
+        const unsigned char b = ring[m_source & mask];
+        ++m_source;
+        out[i] = b;
+        ring[m_end & mask] = b;
+        ++m_end;
+    }
 }
 
 bool MB_LZ_Decompressor::set_source(unsigned v)
@@ -357,7 +428,7 @@ MB_Result MB_LZ_Decompressor::decompress(int n, int& amount, void* buffer)
             int got = 0;
             r = MB_File_IO::default_read(m_file, want, got, out + amount);
             if (r != 0) return stop(r);
-            for (int i = 0; i < got; ++i) append(out[amount + i]);
+            append(out + amount, got);
             amount += got;
             m_literals -= got;
             if (got < want) return MB_Result::Success;
@@ -383,17 +454,20 @@ MB_Result MB_LZ_Decompressor::decompress(int n, int& amount, void* buffer)
             break;
         case State_Match: {
             const int k = std::min(m_match_length, n - amount);
-            for (int i = 0; i < k; ++i) {
-                // Bytes of the table this library does not hold cannot be reproduced.
-                if (m_source < static_cast<std::int64_t>(k_lz_dictionary_size) &&
-                    !lz_dictionary_known(static_cast<std::size_t>(m_source)))
+            // Bytes of the table this library does not hold cannot be reproduced.
+            const auto table = static_cast<std::int64_t>(k_lz_dictionary_size);
+            for (std::int64_t p = m_source; p < table && p < m_source + k; ++p)
+                if (!lz_dictionary_known(static_cast<std::size_t>(p))) {
+                    // The bytes before the unknown one are still delivered.
+                    const int good = static_cast<int>(p - m_source);
+                    copy_match(out + amount, good);
+                    amount += good;
+                    m_match_length -= good;
                     return fail();
-                const unsigned char b = m_history[m_source & (k_history - 1)];
-                ++m_source;
-                out[amount++] = b;
-                append(b);
-                --m_match_length;
-            }
+                }
+            copy_match(out + amount, k);
+            amount += k;
+            m_match_length -= k;
             if (m_match_length == 0) m_state = State_Token;
             break;
         }

@@ -56,13 +56,15 @@ private:
     // add_to_history, and the byte joins the pending literals.
     MB_Result add_literal(unsigned char byte);
     void search(Pos from);
+    // How many bytes from p on equal the input's first bytes, at most limit.
+    int equal_bytes(Pos p, const unsigned char* in, int limit) const;
     MB_Result emit_match();
     MB_Result write_literals(int match_code);
 
     MB_File_IO& m_file;
     MB_Byte_Ring_Buffer m_input;
     std::unique_ptr<unsigned char[]> m_bytes;  // the history ring
-    std::unique_ptr<Pos[]> m_next;             // per ring slot: the older node of its chain
+    std::unique_ptr<std::uint16_t[]> m_next;   // per ring slot: how far back the older node of its chain is
     std::unique_ptr<Pos[]> m_heads;            // 65,536 chain heads
     MB_Byte_Ring_Buffer m_literals;
     bool m_started = false;
@@ -107,6 +109,10 @@ private:
 
     MB_Result read_byte(unsigned char& c);
     void append(unsigned char c);
+    // Appends n bytes to the history.
+    void append(const unsigned char* bytes, int n);
+    // Delivers k bytes of the match into out and the history.
+    void copy_match(unsigned char* out, int k);
     // Sets the match source from the offset; false when it lies outside the history.
     bool set_source(unsigned v);
 

@@ -337,11 +337,8 @@ bool MB_Text::init_text_style(MB_Drawing& drawing, const char* name)
             }
         }
     }
-    if (!g_text_style) {
-        // Shared by every drawing of the process: never part of an undoable command.
+    if (mb_make_shared_text_style()) {
         MB_Recording_Pause pause;
-        g_text_style = new MB_Text_Style("DEFAULT_STYLE", g_default_fname, g_default_big_fname, 8.0, 1.0, 0.0, 0.0,
-                                         0, 0);
         drawing.text_style_list().add_tail(new MB_Text_Style(*g_text_style));
     }
     g_text_style->copy_to(*m_text_style);

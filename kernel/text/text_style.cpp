@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "kernel/database/drawing.h"
+#include "kernel/database/operation_context.h"
 #include "kernel/database/value_attribute.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/stream/opcode.h"
@@ -11,6 +12,15 @@
 #include "kernel/text/system_resource.h"
 
 constinit MB_Text_Style* g_text_style = nullptr;
+
+bool mb_make_shared_text_style()
+{
+    if (g_text_style) return false;
+    // Shared by every drawing of the process: never part of an undoable command.
+    MB_Recording_Pause pause;
+    g_text_style = new MB_Text_Style("DEFAULT_STYLE", g_default_fname, g_default_big_fname, 8.0, 1.0, 0.0, 0.0, 0, 0);
+    return true;
+}
 constinit const char* const g_default_fname = "txt.shx";
 constinit const char* const g_default_big_fname = "hztxt.shx";
 

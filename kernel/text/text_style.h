@@ -100,6 +100,9 @@ private:
 
 // The shared default style "DEFAULT_STYLE"; null until the text entities make it.
 DRAKMERE_API extern MB_Text_Style* g_text_style;
+// Makes the shared default style when there is none yet (txt.shx and hztxt.shx, height 8,
+// width scale 1): true when this call made it.
+DRAKMERE_API bool mb_make_shared_text_style();
 // The fallback main font and big font of every style.
 DRAKMERE_API extern const char* const g_default_fname;
 DRAKMERE_API extern const char* const g_default_big_fname;

@@ -359,6 +359,35 @@ bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
     return true;
 }
 
+// A fitted B-spline as SPLINE: the cubic the kernel draws, by its control points and knots,
+// with the fit points it passes through. Splines given by control points go out as their
+// display runs.
+bool write_spline(Dxf_Exporter& x, MB_Bspline& spline, std::uint64_t owner)
+{
+    std::vector<Qe_Pt> control;
+    std::vector<double> knots;
+    if (!spline.fitted_control(control, knots)) return false;
+    for (const Qe_Pt& p : control)
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z())) return false;
+    Qe_Pt_Set& fit = spline.fitpts();
+    Dxf_Writer& w = x.out();
+    x.entity_head("SPLINE", spline, owner);
+    w.text(100, "AcDbSpline");
+    w.point(210, 0, 0, 1);
+    w.integer(70, 8);  // planar
+    w.integer(71, 3);
+    w.integer(72, static_cast<long long>(knots.size()));
+    w.integer(73, static_cast<long long>(control.size()));
+    w.integer(74, fit.count());
+    w.real(42, 1e-10);
+    w.real(43, 1e-10);
+    w.real(44, 1e-10);
+    for (double k : knots) w.real(40, k);
+    for (const Qe_Pt& p : control) w.point(10, p.x(), p.y(), p.z());
+    for (int i = 0; i < fit.count(); ++i) w.point(11, fit[i].x(), fit[i].y(), fit[i].z());
+    return true;
+}
+
 // A text as TEXT: left-aligned on its baseline, without a frame, mirror or vertical layout
 // (the kernel aligns the other ways by the glyphs' own box, which DXF readers do not).
 // Those, and texts without a collected style, go out as their display runs.
@@ -444,6 +473,9 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
         return false;
     case MB_Object::ID_HATCH:
         if (auto* hatch = dynamic_cast<MB_Hatch*>(&d)) return write_hatch(x, *hatch, owner);
+        return false;
+    case MB_Object::ID_BSPLINE:
+        if (auto* spline = dynamic_cast<MB_Bspline*>(&d)) return write_spline(x, *spline, owner);
         return false;
     case MB_Object::ID_TEXT:
         if (auto* text = dynamic_cast<MB_Text*>(&d)) return write_text(x, *text, owner);

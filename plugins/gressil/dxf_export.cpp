@@ -129,27 +129,38 @@ std::string font_file_of(const MB_Font_Library* lib)
 
 void Dxf_Exporter::collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names)
 {
+    std::vector<MB_Text*> texts;
+    std::vector<MB_Line*> lines;
     for (MB_Object* o = list.get_head(); o; o = o->next()) {
-        if (o->object_id() != MB_Object::ID_TEXT) continue;
-        auto* text = dynamic_cast<MB_Text*>(o);
-        MB_Text_Style* style = text ? text->text_style() : nullptr;
-        if (!style) continue;
-        const std::string font = font_file_of(style->font_lib());
-        const std::string big = font_file_of(style->big_font_lib());
-        // A text's own copy of its style carries no name of its own ("*..."): the entry is
-        // named after its fonts.
-        std::string raw = table_name_of(style->name(), "text");
-        if (raw.empty() || raw.front() == '*' || raw.front() == '_') raw = font_stem(font) + (big.empty() ? "" : "_" + font_stem(big));
-        if (raw.empty()) raw = "text";
-        const std::string key = style_key(raw, font, big, style->width_scale(), style->oblique_angle());
-        auto it = m_text_style_index.find(key);
-        if (it == m_text_style_index.end()) {
-            it = m_text_style_index.emplace(key, m_text_styles.size()).first;
-            m_text_styles.push_back({unique_name(raw, names), font, big, style->width_scale(), style->oblique_angle(),
-                                     style->height()});
+        // Texts along arcs and paths and tolerance frames go out as their runs.
+        if (!mb_text_parts(*o, texts, lines)) {
+            auto* text = o->object_id() == MB_Object::ID_TEXT ? dynamic_cast<MB_Text*>(o) : nullptr;
+            if (!text) continue;
+            texts.assign(1, text);
         }
-        m_text_style_of[text] = it->second;
+        for (MB_Text* text : texts) collect_text_style(*text, names);
     }
+}
+
+void Dxf_Exporter::collect_text_style(MB_Text& text, std::unordered_set<std::string>& names)
+{
+    MB_Text_Style* style = text.text_style();
+    if (!style) return;
+    const std::string font = font_file_of(style->font_lib());
+    const std::string big = font_file_of(style->big_font_lib());
+    // A text's own copy of its style carries no name of its own ("*..."): the entry is
+    // named after its fonts.
+    std::string raw = table_name_of(style->name(), "text");
+    if (raw.empty() || raw.front() == '*' || raw.front() == '_') raw = font_stem(font) + (big.empty() ? "" : "_" + font_stem(big));
+    if (raw.empty()) raw = "text";
+    const std::string key = style_key(raw, font, big, style->width_scale(), style->oblique_angle());
+    auto it = m_text_style_index.find(key);
+    if (it == m_text_style_index.end()) {
+        it = m_text_style_index.emplace(key, m_text_styles.size()).first;
+        m_text_styles.push_back({unique_name(raw, names), font, big, style->width_scale(), style->oblique_angle(),
+                                 style->height()});
+    }
+    m_text_style_of[&text] = it->second;
 }
 
 const std::string& Dxf_Exporter::text_style_name(const MB_Text& text) const
@@ -499,6 +510,15 @@ void Dxf_Exporter::write_list(MB_Object_List& list, std::uint64_t owner)
 
 void Dxf_Exporter::write_drawable(MB_Drawable& d, std::uint64_t owner)
 {
+    std::vector<MB_Text*> runs;
+    std::vector<MB_Line*> lines;
+    if (mb_text_parts(d, runs, lines)) {
+        // DXF has no text along an arc or a path, and its TOLERANCE would draw another frame
+        // than the kernel's: each run goes out as a text, a frame as its lines.
+        for (MB_Text* run : runs) write_drawable(*run, owner);
+        for (MB_Line* line : lines) write_drawable(*line, owner);
+        return;
+    }
     if (write_native_entity(*this, d, owner)) return;
     write_fallback(d, owner);
 }

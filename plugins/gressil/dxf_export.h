@@ -93,6 +93,7 @@ private:
         double width = 1.0, oblique = 0.0, height = 0.0;
     };
     void collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names);
+    void collect_text_style(MB_Text& text, std::unordered_set<std::string>& names);
     std::vector<Text_Style_Entry> m_text_styles;
     std::unordered_map<std::string, std::size_t> m_text_style_index;  // by style key
     std::unordered_map<const MB_Text*, std::size_t> m_text_style_of;

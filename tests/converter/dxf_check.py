@@ -38,6 +38,15 @@ def describe(e):
     if t == "ELLIPSE":
         return head + " center=%s major=%s ratio=%s params=%s,%s" % (
             pt(d.center), pt(d.major_axis), r(d.ratio), r(d.start_param), r(d.end_param))
+    if t == "SPLINE":
+        # How far the fit points lie from the curve ezdxf evaluates from the control points
+        # and knots.
+        curve = list(e.construction_tool().flattening(0.0001))
+        dev = 0.0
+        for f in e.fit_points:
+            dev = max(dev, min(((f[0] - q[0]) ** 2 + (f[1] - q[1]) ** 2) ** 0.5 for q in curve))
+        return head + " degree=%d control=%d knots=%d fit=%d fitdev<0.001=%s" % (
+            d.degree, e.control_point_count(), e.knot_count(), e.fit_point_count(), dev < 0.001)
     if t == "LWPOLYLINE":
         pts = "".join("(%s,%s,%s,%s,%s)" % tuple(r(c) for c in v) for v in e.get_points("xyseb"))
         return head + " closed=%d const=%s elevation=%s points=%s" % (

@@ -9,8 +9,15 @@
 #include <cmath>
 #include <vector>
 
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+
+#include <string>
+
 #include "Drakmere.h"
 #include "converter/text_explosion.h"
+#include "kernel/text/text_fixture.h"
 
 namespace {
 
@@ -174,6 +181,40 @@ TEST_F(Explode_Fixture, TextsInsideBlocksAreLeftAlone)
     EXPECT_EQ(block->object_list().count(), 1);
 }
 
+// A multi-line text is exploded run by run, each run's strokes in its colour on the text's
+// layer; one whose runs show nothing stays.
+TEST_F(Explode_Fixture, MultiLineTextsRunByRun)
+{
+    text_test::Box_Fonts fonts;
+    auto* layer = new MB_Layer;
+    drawing().layer_list().add_tail(layer);
+    auto make = [&](const char* s, const char* font) {
+        auto* m = new MB_Mtext(Qe_Pt(10, 20, 0), s);
+        m->text_style()->font_lib(fonts.lib(font));
+        m->set_base_ht(2.0);
+        m->general().color(0x00FF00);
+        m->general().layer(layer);
+        m->build_draw();
+        drawing().object_list().add_tail(m);
+        return m;
+    };
+    make("{\\C1;A}B\\PA", "txt.shx");
+    MB_Mtext* blank = make("  \\P ", "box.shx");  // box.shx has no space glyph
+    EXPECT_EQ(explode_texts(&op), 1);
+    const Kinds k = kinds_of(drawing());
+    EXPECT_EQ(k.hatches, 0);  // stroke font: strokes only
+    ASSERT_EQ(k.chains, 3);
+    std::vector<long> colours;
+    for (MB_Lines* c : k.chain_list) {
+        colours.push_back(c->general().color());
+        EXPECT_EQ(c->general().layer(), layer);
+        EXPECT_EQ(c->count(), 5);
+    }
+    EXPECT_EQ(colours, (std::vector<long>{0x0000FF, 0x00FF00, 0x00FF00}));
+    // The blank text is still there, now at the head of the list.
+    EXPECT_EQ(drawing().object_list().get_head(), blank);
+}
+
 TEST(Make_Lines, TakesTheListsPointsOrRefusesAnEmptyList)
 {
     Qe_Pt_List empty;
@@ -247,3 +288,210 @@ TEST(Geom_Segments, ConsecutiveEdgePointsOfTheSegmentedKinds)
 }
 
 }  // namespace
+
+namespace {
+
+// The contours of text in a font file as FreeType decomposes them at a 64 pixel em, each conic
+// sampled finely, placed as a style of height h does (width scale 1, at the origin).
+std::vector<std::vector<Qe_Pt>> freetype_contours(const char* font, const std::u32string& text, double h)
+{
+    char path[4096];
+    std::vector<std::vector<Qe_Pt>> out;
+    if (!platform_ttf_file(font, path, sizeof path)) return out;
+    FT_Library lib = nullptr;
+    FT_Face face = nullptr;
+    if (FT_Init_FreeType(&lib) != 0) return out;
+    if (FT_New_Face(lib, path, 0, &face) == 0 && FT_Set_Pixel_Sizes(face, 0, 64) == 0) {
+        struct Walk {
+            std::vector<std::vector<Qe_Pt>>* out;
+            double pen, scale;
+            Qe_Pt last;
+            Qe_Pt at(const FT_Vector* v) const { return Qe_Pt((v->x + pen) * scale, v->y * scale, 0); }
+        } w{&out, 0, h * 1.444 / 4096.0, {}};
+        FT_Outline_Funcs f{};
+        f.move_to = [](const FT_Vector* to, void* u) {
+            auto* w = static_cast<Walk*>(u);
+            w->out->push_back({w->at(to)});
+            w->last = w->at(to);
+            return 0;
+        };
+        f.line_to = [](const FT_Vector* to, void* u) {
+            auto* w = static_cast<Walk*>(u);
+            w->out->back().push_back(w->at(to));
+            w->last = w->at(to);
+            return 0;
+        };
+        f.conic_to = [](const FT_Vector* c, const FT_Vector* to, void* u) {
+            auto* w = static_cast<Walk*>(u);
+            const Qe_Pt a = w->last, b = w->at(c), e = w->at(to);
+            for (int k = 1; k <= 256; ++k) {
+                const double t = k / 256.0, s = 1 - t;
+                w->out->back().push_back(Qe_Pt(s * s * a.x() + 2 * s * t * b.x() + t * t * e.x(),
+                                               s * s * a.y() + 2 * s * t * b.y() + t * t * e.y(), 0));
+            }
+            w->last = e;
+            return 0;
+        };
+        f.cubic_to = [](const FT_Vector*, const FT_Vector*, const FT_Vector*, void*) { return 1; };
+        for (char32_t c : text) {
+            if (FT_Load_Glyph(face, FT_Get_Char_Index(face, c), FT_LOAD_DEFAULT) != 0) continue;
+            FT_Outline_Decompose(&face->glyph->outline, &f, &w);
+            w.pen += face->glyph->advance.x;
+        }
+    }
+    if (face) FT_Done_Face(face);
+    FT_Done_FreeType(lib);
+    return out;
+}
+
+double signed_area(const std::vector<Qe_Pt>& ring)
+{
+    double a = 0;
+    for (std::size_t i = 0; i < ring.size(); ++i) {
+        const Qe_Pt& p = ring[i];
+        const Qe_Pt& q = ring[(i + 1) % ring.size()];
+        a += p.x() * q.y() - q.x() * p.y();
+    }
+    return a / 2;
+}
+
+std::vector<Qe_Pt> ring_of(const Qe_Loop& loop)
+{
+    std::vector<Qe_Pt> r;
+    const Qe_Loop_Node* v = loop.head();
+    for (long i = 0; i < loop.count() && v; ++i, v = v->next()) r.push_back(v->point());
+    return r;
+}
+
+// The area a set of non-crossing rings fills by parity: each ring counts with the sign of how
+// many other rings hold it.
+double even_odd_area(const std::vector<std::vector<Qe_Pt>>& rings)
+{
+    double total = 0;
+    for (std::size_t i = 0; i < rings.size(); ++i) {
+        int depth = 0;
+        // A point inside ring i, next to its first edge, decides which rings hold it.
+        const Qe_Pt& a = rings[i][0];
+        const Qe_Pt& b = rings[i][1];
+        for (std::size_t j = 0; j < rings.size(); ++j)
+            if (j != i && is_pos_in_region(Qe_Pt((a.x() + b.x()) / 2, (a.y() + b.y()) / 2, 0), rings[j].data(),
+                                           static_cast<int>(rings[j].size())))
+                ++depth;
+        total += (depth % 2 ? -1 : 1) * std::fabs(signed_area(rings[i]));
+    }
+    return total;
+}
+
+}  // namespace
+
+// Real TrueType texts on the road: one outline chain per contour of the glyphs, and a hatch
+// whose loops fill, by parity, the area FreeType's outlines fill.
+TEST_F(Explode_Fixture, TrueTypeTextsFillTheirGlyphs)
+{
+    // Curves in 64 steps, so that the outlines are close to the glyphs' own.
+    op.system_setting()->set_long_val(23, 64);
+    struct Case {
+        const char* font;
+        const char* text;
+        std::u32string characters;
+    };
+    const Case cases[] = {
+        {"arial.ttf", "Bag 80%", U"Bag 80%"},
+        {"simsun.ttc", "\xD2\xBB\xD3\xC0" "A", U"\u4E00\u6C38A"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.font);
+        MB_Object_List& list = drawing().object_list();
+        list.kill_all();
+        MB_Text_Style style;
+        style.load_default();
+        style.font_lib(c.font);
+        style.height(10.0);
+        ASSERT_TRUE(style.font_lib() && style.font_lib()->is_ttf_font());
+        auto* text = new MB_Text(Qe_Pt(0, 0, 0), MB_String(c.text));
+        text->init_text_style(&style);
+        text->general().color(0x00FF00);
+        text->build_draw();
+        list.add_tail(text);
+
+        EXPECT_EQ(explode_texts(&op), 1);
+        const Kinds k = kinds_of(drawing());
+        const std::vector<std::vector<Qe_Pt>> glyphs = freetype_contours(c.font, c.characters, 10.0);
+        ASSERT_FALSE(glyphs.empty());
+        EXPECT_EQ(k.texts, 0);
+        EXPECT_EQ(static_cast<std::size_t>(k.chains), glyphs.size());
+        ASSERT_EQ(k.hatches, 1);
+        std::vector<std::vector<Qe_Pt>> loops;
+        for (Qe_Void_Node* n = k.hatch_list[0]->loop_list().head(); n; n = n->next())
+            loops.push_back(ring_of(*static_cast<Qe_Loop*>(n->entity())));
+        EXPECT_GE(loops.size(), glyphs.size() - 2);
+        const double want = even_odd_area(glyphs);
+        ASSERT_GT(want, 1.0);
+        EXPECT_NEAR(even_odd_area(loops) / want, 1.0, 0.01);
+    }
+    drawing().object_list().kill_all();
+}
+
+// Texts laid along arcs and paths and tolerance frames, in the kernel's stroke fonts: each
+// run's strokes become chains in the entity's colour and on its layer, a frame's lines
+// follow, and the entity goes; one that shows nothing stays.
+TEST_F(Explode_Fixture, AlignedTextsBecomeTheOutlinesOfTheirRuns)
+{
+    g_system_resource.free();
+    ASSERT_TRUE(g_system_resource.init_dir());
+    auto* layer = new MB_Layer(MB_String("texts"));
+    drawing().layer_list().add_tail(layer);
+    const long blue = 0xFF0000;
+    std::vector<MB_Drawable*> kinds;
+    kinds.push_back(new MB_Arc_Text(Qe_Pt(0, 0, 0), 0.2, 2.5, 10.0, "", "ARC"));
+    auto* path = new MB_Trace_Text();
+    const Qe_Pt pts[] = {{0, -20, 0}, {30, -20, 0}, {30, 0, 0}};
+    path->pt_set(Qe_Pt_Set(3, pts));
+    path->str("PATH");
+    kinds.push_back(path);
+    auto* frame = new MB_Tolerance(Qe_Pt(0, -40, 0), "{\\Fgdt;j}%%v0.1%%vA");
+    frame->set_height(2.0);
+    kinds.push_back(frame);
+    std::size_t strokes = 0, frame_lines = 0;
+    for (MB_Drawable* d : kinds) {
+        d->general().color(blue);
+        d->general().layer(layer);
+        d->build_draw();
+        std::vector<MB_Text*> runs;
+        std::vector<MB_Line*> lines;
+        ASSERT_TRUE(mb_text_parts(*d, runs, lines));
+        ASSERT_FALSE(runs.empty());
+        for (MB_Text* run : runs) {
+            auto* node = dynamic_cast<MB_Draw_Lines_Sets*>(run->draw_node());
+            ASSERT_NE(node, nullptr);
+            for (mb_ulong r = 0; r < node->ptset_count(); ++r) strokes += node->vals()[r] >= 2;
+        }
+        frame_lines += lines.size();
+        drawing().object_list().add_tail(d);
+    }
+    // An arc text with nothing to show stays as it is.
+    auto* empty = new MB_Arc_Text(Qe_Pt(50, 50, 0), 0.0, 1.0, 5.0, "", "");
+    empty->build_draw();
+    drawing().object_list().add_tail(empty);
+
+    EXPECT_EQ(explode_texts(&op), 3);
+    ASSERT_EQ(frame_lines, 6u);  // two bars and the box
+    std::size_t chains = 0, lines = 0, others = 0;
+    for (MB_Object* o = drawing().object_list().get_head(); o; o = o->next()) {
+        auto* d = static_cast<MB_Drawable*>(o);
+        if (o == empty) continue;
+        if (o->object_id() == MB_Object::ID_LINES)
+            ++chains;
+        else if (o->object_id() == MB_Object::ID_LINE)
+            ++lines;
+        else
+            ++others;
+        EXPECT_EQ(d->general().color(), blue);
+        EXPECT_EQ(d->general().layer(), layer);
+    }
+    EXPECT_EQ(chains, strokes);
+    EXPECT_EQ(lines, frame_lines);
+    // Stroke fonts: no hatch, and nothing else.
+    EXPECT_EQ(others, 0u);
+    EXPECT_EQ(drawing().object_list().get_head(), empty);
+}

@@ -10,6 +10,7 @@
 #include "Drakmere.h"
 #include "dxf_run.h"
 #include "dxf_structure.h"
+#include "kernel/text/text_fixture.h"
 #include "plugins/gressil/aci.h"
 #include "plugins/gressil/dxf_export.h"
 #include "plugins/gressil/dxf_writer.h"
@@ -187,6 +188,40 @@ TEST(DxfExport, DrawablesOfNoDxfKindAreWrittenAsTheirDisplayRuns)
     EXPECT_TRUE(has_line(report, "layer shapes color=1 flags=0 linetype=Continuous")) << joined(report);
 }
 
+// A multi-line text goes out run by run: TEXT where the kernel set each run, and the outlines
+// of runs that TEXT cannot show (mirrored glyphs). Spaces and line feeds give nothing.
+TEST(DxfExport, MultiLineTextsRunByRun)
+{
+    Work_Dir work("dxf_mtext");
+    text_test::Box_Fonts fonts;
+    MB_Drawing drawing;
+    auto make = [&](const Qe_Pt& at, bool mirrored) {
+        auto* m = new MB_Mtext(at, "{\\C1;A} \\PA");  // box.shx draws only "A"
+        m->text_style()->font_lib(fonts.lib("box.shx"));
+        m->set_base_ht(2);
+        m->backword(mirrored);
+        m->general().color(rgb(0, 0, 255));
+        m->build_draw();
+        drawing.object_list().add_tail(m);
+    };
+    make(Qe_Pt(0, 0, 0), false);
+    make(Qe_Pt(10, 20, 0), true);
+    const std::string dxf = export_drawing(drawing, work, "mtext.dxf");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_TRUE(has_line(report, "style box font=box.shx bigfont= width=1 oblique=0")) << joined(report);
+    // Width 0: A, the space and A each on a line of their own, 2 + 1.3184 apart; the
+    // mirrored glyphs are squares drawn to the left of their base points.
+    EXPECT_EQ(joined(lines_starting(report, "entity ")),
+              "entity TEXT layer=0 color=1 at=(0,-2,0) height=2 text=A rotation=0 width=1 oblique=0 style=box\n"
+              "entity TEXT layer=0 color=5 at=(0,-8.6368,0) height=2 text=A rotation=0 width=1 oblique=0 style=box\n"
+              "entity LWPOLYLINE layer=0 color=1 closed=0 const=0 elevation=0 "
+              "points=(10,18,0,0,0)(10,20,0,0,0)(8,20,0,0,0)(8,18,0,0,0)(10,18,0,0,0)\n"
+              "entity LWPOLYLINE layer=0 color=5 closed=0 const=0 elevation=0 "
+              "points=(10,11.3632,0,0,0)(10,13.3632,0,0,0)(8,13.3632,0,0,0)(8,11.3632,0,0,0)(10,11.3632,0,0,0)\n");
+}
+
 TEST(DxfExport, LayersLineTypesAndBlocks)
 {
     Work_Dir work("dxf_tables");
@@ -249,3 +284,127 @@ TEST(DxfExport, LayersLineTypesAndBlocks)
 }
 
 }  // namespace
+
+namespace {
+
+// A real as dxf_check.py prints it.
+std::string r6(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6f", v);
+    std::string s = buf;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s == "-0" || s.empty() ? "0" : s;
+}
+
+}  // namespace
+
+// Texts laid along arcs and paths and tolerance frames: every run as a TEXT where it stands,
+// turned as it is, and a frame's lines as LINEs.
+TEST(DxfExport, AlignedTextsAsTheirRunsAndFrames)
+{
+    g_system_resource.free();
+    ASSERT_TRUE(g_system_resource.init_dir());
+    Work_Dir work("dxf_aligned");
+    MB_Operation op;
+    ASSERT_TRUE(op.create_drawing("aligned"));
+    MB_Drawing& drawing = *op.drawing();
+    auto* arc = new MB_Arc_Text(Qe_Pt(5, 5, 0), 0.2, 2.5, 10.0, "", "AB");
+    arc->height(2.0);
+    auto* path = new MB_Trace_Text();
+    const Qe_Pt pts[] = {{0, -20, 0}, {30, -20, 0}, {30, 0, 0}};
+    path->pt_set(Qe_Pt_Set(3, pts));
+    path->str("PQ");
+    path->height(2.0);
+    auto* frame = new MB_Tolerance(Qe_Pt(0, -40, 0), "A%%vB");
+    frame->set_height(2.0);
+    frame->angle(0.25);
+    std::vector<std::string> want;
+    for (MB_Drawable* d : std::initializer_list<MB_Drawable*>{arc, path, frame}) {
+        d->general().color(rgb(255, 0, 0));
+        d->build_draw();
+        drawing.object_list().add_tail(d);
+        std::vector<MB_Text*> runs;
+        std::vector<MB_Line*> lines;
+        ASSERT_TRUE(mb_text_parts(*d, runs, lines));
+        for (MB_Text* run : runs) {
+            const Qe_Pt& p = run->base_pos();
+            want.push_back("entity TEXT layer=0 color=1 at=(" + r6(p.x()) + "," + r6(p.y()) + "," + r6(p.z()) +
+                           ") height=2 text=" + run->string().ascii() +
+                           " rotation=" + r6(run->text_style()->angle() * 180.0 / 3.14159265358979323846));
+        }
+        for (MB_Line* l : lines)
+            want.push_back("entity LINE layer=0 color=1 start=(" + r6(l->start().x()) + "," + r6(l->start().y()) +
+                           ",0) end=(" + r6(l->end().x()) + "," + r6(l->end().y()) + ",0)");
+    }
+    ASSERT_EQ(want.size(), 2u + 2u + 2u + 5u);
+
+    const std::string dxf = export_drawing(drawing, work, "aligned.dxf");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    const std::vector<std::string> got = lines_starting(report, "entity ");
+    ASSERT_EQ(got.size(), want.size()) << joined(report);
+    for (std::size_t i = 0; i < want.size(); ++i) EXPECT_EQ(got[i].rfind(want[i], 0), 0u) << got[i] << "\n" << want[i];
+}
+
+// A tolerance frame through the whole road: saved, read back by the import library, built,
+// and written as its runs and lines; with text explosion, as chains and lines, no text.
+TEST(DxfExport, ToleranceFrameThroughTheRoad)
+{
+    g_system_resource.free();
+    ASSERT_TRUE(g_system_resource.init_dir());
+    Work_Dir work("dxf_tolerance_road");
+    const std::string source = work / "frame.vkt";
+    std::vector<std::string> want;
+    {
+        MB_Operation op;
+        ASSERT_TRUE(op.create_drawing("frame"));
+        auto* frame = new MB_Tolerance(Qe_Pt(3, 4, 0), "{\\Fgdt;j}%%v0.05%%vA\nB%%v");
+        frame->set_height(2.5);
+        frame->general().color(rgb(255, 0, 0));
+        frame->build_draw();
+        op.drawing()->object_list().add_tail(frame);
+        std::vector<MB_Text*> runs;
+        std::vector<MB_Line*> lines;
+        ASSERT_TRUE(mb_text_parts(*frame, runs, lines));
+        for (MB_Text* run : runs) {
+            const Qe_Pt& p = run->base_pos();
+            want.push_back("entity TEXT layer=0 color=1 at=(" + r6(p.x()) + "," + r6(p.y()) + ",0) height=2.5 text=" +
+                           run->string().ascii() + " rotation=0");
+        }
+        for (MB_Line* l : lines)
+            want.push_back("entity LINE layer=0 color=1 start=(" + r6(l->start().x()) + "," + r6(l->start().y()) +
+                           ",0) end=(" + r6(l->end().x()) + "," + r6(l->end().y()) + ",0)");
+        ASSERT_EQ(want.size(), 4u + 3u + 8u);
+        ASSERT_TRUE(op.save_jxb(source.c_str()));
+    }
+    for (const bool explode : {false, true}) {
+        SCOPED_TRACE(explode ? "exploded" : "texts");
+        const std::string dxf = work / (explode ? "exploded.dxf" : "texts.dxf");
+        const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + shell_quote(PLOTWANE_BIN) +
+                                (explode ? " " : " --no-explode-text ") + shell_quote(source) + " " +
+                                shell_quote(dxf) + " >out.txt 2>err.txt </dev/null";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(work.path() / "err.txt");
+        EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+        const auto report = ezdxf_report(dxf);
+        ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+        const std::vector<std::string> got = lines_starting(report, "entity ");
+        if (!explode) {
+            ASSERT_EQ(got.size(), want.size()) << joined(report);
+            for (std::size_t i = 0; i < want.size(); ++i)
+                EXPECT_EQ(got[i].rfind(want[i], 0), 0u) << got[i] << "\n" << want[i];
+            continue;
+        }
+        EXPECT_TRUE(lines_starting(report, "entity TEXT").empty()) << joined(report);
+        // The strokes come first (two-point strokes as lines too), the frame's lines last.
+        EXPECT_GT(lines_starting(report, "entity LWPOLYLINE").size(), 4u);
+        const std::vector<std::string> all_lines = lines_starting(report, "entity LINE");
+        ASSERT_GE(all_lines.size(), 8u);
+        for (std::size_t i = 0; i < 8; ++i) {
+            const std::string& line = all_lines[all_lines.size() - 8 + i];
+            EXPECT_EQ(line.rfind(want[4 + 3 + i], 0), 0u) << line;
+        }
+    }
+}

@@ -94,6 +94,14 @@ const Kind_Case k_kinds[] = {
     {"ellipse", [](MB_Object_List& l) { l.add_tail(new MB_Ellipse(Qe_Pt(1, 1, 0), 10, 5, k_pi / 6)); },
      "entity ELLIPSE layer=k color=1 center=(1,1,0) major=(8.660254,5,0) ratio=0.5 params=0,6.283185\n"},
     // The longer axis becomes the major one.
+    {"bspline",
+     [](MB_Object_List& l) {
+         auto* s = new MB_Bspline(0, 5);
+         const Qe_Pt fit[5] = {{0, 0, 0}, {10, 5, 0}, {20, -3, 0}, {30, 4, 0}, {40, 0, 0}};
+         for (int i = 0; i < 5; ++i) s->fitpts().points()[i] = fit[i];
+         l.add_tail(s);
+     },
+     "entity SPLINE layer=k color=1 degree=3 control=7 knots=11 fit=5 fitdev<0.001=True\n"},
     {"ellipse_tall", [](MB_Object_List& l) { l.add_tail(new MB_Ellipse(Qe_Pt(0, 0, 0), 5, 10, 0)); },
      "entity ELLIPSE layer=k color=1 center=(0,0,0) major=(0,10,0) ratio=0.5 params=0,6.283185\n"},
     {"elliptic_arc",
@@ -331,6 +339,21 @@ const Kind_Case k_texts[] = {
     {"text_chinese", [](MB_Object_List& l) { l.add_tail(text_in_style("\xC6\xBD\xC3\xE6\xCD\xBC", 4, 1, 0, 0)); },
      // Characters outside the file's code page as \\U+ escapes, as CAD programs read them.
      "entity TEXT layer=k color=1 at=(5,6,0) height=4 text=\\U+5E73\\U+9762\\U+56FE rotation=0 width=1 oblique=0 "
+     "style=txt_hztxt\n",
+     true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
+    // A multi-line text goes out run by run where the kernel set each: every run alone on its
+    // line at width 0, the second line 2 + 0.3252 × 2 + 0.334 × 2 lower; the green group keeps
+    // its colour, the other runs take the text's.
+    {"mtext",
+     [](MB_Object_List& l) {
+         auto* m = new MB_Mtext(Qe_Pt(5, 6, 0), "{\\C3;Ab}\\Pcd");
+         m->text_style()->font_lib("txt.shx");
+         m->text_style()->big_font_lib("hztxt.shx");
+         m->set_base_ht(2);
+         l.add_tail(m);
+     },
+     "entity TEXT layer=k color=3 at=(5,4,0) height=2 text=Ab rotation=0 width=1 oblique=0 style=txt_hztxt\n"
+     "entity TEXT layer=k color=1 at=(5,0.6816,0) height=2 text=cd rotation=0 width=1 oblique=0 "
      "style=txt_hztxt\n",
      true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
 };

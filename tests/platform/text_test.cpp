@@ -413,3 +413,61 @@ TEST(TextOut, RecordingDcLogsTextCallsWithTheirText)
 }
 
 }  // namespace
+
+// The raster-operation text call inks exactly TextOutA's pixels, each once: twice in NOT-XOR
+// mode gives the surface back at every depth, and TextOutA itself keeps ignoring the mode.
+TEST(TextOutRop, InksTextOutsPixelsThroughTheRasterOperation)
+{
+    const char* text = "Hxg\xCB\xCE";
+    const int n = static_cast<int>(std::strlen(text));
+    Canvas plain(140, 50, make_font(-22, "Arial"));
+    SetBkMode(plain.d.dc, TRANSPARENT);
+    plain.out(10, 40, text, TA_LEFT | TA_BOTTOM);
+    const Ink reference(plain.d, red);
+    ASSERT_GT(reference.count, 30);
+
+    for (int bpp : {8, 16, 24, 32}) {
+        SCOPED_TRACE(bpp);
+        Dib d(140, 50, bpp);
+        fill_primaries(d, 3);
+        std::vector<COLORREF> start;
+        for (int y = 0; y < d.h; ++y)
+            for (int x = 0; x < d.w; ++x) start.push_back(d.at(x, y));
+        HFONT font = make_font(-22, "Arial");
+        HGDIOBJ old = SelectObject(d.dc, font);
+        SetBkMode(d.dc, TRANSPARENT);
+        SetTextColor(d.dc, red);
+        SetTextAlign(d.dc, TA_LEFT | TA_BOTTOM);
+        SetROP2(d.dc, R2_NOTXORPEN);
+        ASSERT_TRUE(platform_text_out_rop(d.dc, 10, 40, text, n));
+        // Only inked pixels change; in the colour formats NOT-XOR with red turns green and blue
+        // over, so every inked pixel changes (an 8-bit index may land on the same colour).
+        long changed = 0;
+        for (int y = 0; y < d.h; ++y)
+            for (int x = 0; x < d.w; ++x) {
+                const bool differs = d.at(x, y) != start[static_cast<std::size_t>(y * d.w + x)];
+                changed += differs;
+                if (differs || bpp > 8) {
+                    EXPECT_EQ(differs, plain.d.at(x, y) == red) << x << ", " << y;
+                }
+            }
+        if (bpp > 8) {
+            EXPECT_EQ(changed, reference.count);
+        }
+        EXPECT_GT(changed, 0);
+        ASSERT_TRUE(platform_text_out_rop(d.dc, 10, 40, text, n));
+        for (int y = 0; y < d.h; ++y)
+            for (int x = 0; x < d.w; ++x) ASSERT_EQ(d.at(x, y), start[static_cast<std::size_t>(y * d.w + x)]);
+        SelectObject(d.dc, old);
+        DeleteObject(font);
+    }
+
+    // Recorded under its own name, with its text.
+    HDC rec = platform_create_recording_dc(nullptr);
+    EXPECT_TRUE(platform_text_out_rop(rec, 1, 2, "ab", 2));
+    const auto calls = platform_recorded_calls(rec);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(platform_call_text(calls[0]), "platform_text_out_rop 1 2 2 \"ab\"");
+    EXPECT_FALSE(platform_text_out_rop(rec, 0, 0, nullptr, 3));
+    DeleteDC(rec);
+}

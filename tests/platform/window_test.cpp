@@ -148,3 +148,68 @@ TEST(Window, DibDrawnBlittedAndSavedAsPng)
 }
 
 }  // namespace
+
+#include "platform/gdi_draw.h"
+#include "platform/recording_dc.h"
+
+namespace {
+
+// Screen and client coordinates differ by the window's origin, both ways.
+TEST(Window, ScreenOriginMapsPointsBothWays)
+{
+    HWND w = platform_create_window(50, 40);
+    POINT p{7, 9};
+    EXPECT_TRUE(ScreenToClient(w, &p));
+    EXPECT_EQ(p.x, 7);
+    EXPECT_EQ(p.y, 9);
+    ASSERT_TRUE(platform_set_window_origin(w, 100, 50));
+    p = POINT{130, 45};
+    EXPECT_TRUE(ScreenToClient(w, &p));
+    EXPECT_EQ(p.x, 30);
+    EXPECT_EQ(p.y, -5);
+    EXPECT_TRUE(ClientToScreen(w, &p));
+    EXPECT_EQ(p.x, 130);
+    EXPECT_EQ(p.y, 45);
+    platform_destroy_window(w);
+    EXPECT_FALSE(ScreenToClient(w, &p));
+    EXPECT_FALSE(platform_set_window_origin(w, 1, 1));
+}
+
+// A recording window logs the calls of every DC it hands out, across GetDC and ReleaseDC, and
+// the DCs still draw into the client area.
+TEST(Window, RecordingWindowLogsEveryDcItHandsOut)
+{
+    HWND w = platform_create_window(20, 20);
+    HDC before = GetDC(w);
+    ASSERT_TRUE(platform_record_window(w, TRUE));
+    for (int i = 0; i < 2; ++i) {
+        HDC dc = GetDC(w);
+        SetROP2(dc, R2_NOTXORPEN);
+        MoveToEx(dc, 0, i, nullptr);
+        LineTo(dc, 10, i);
+        ReleaseDC(w, dc);
+    }
+    SetPixel(before, 5, 5, RGB(0, 0, 0));  // got before recording started: not logged
+    ReleaseDC(w, before);
+    std::vector<std::string> got;
+    for (const Platform_Call& c : platform_window_calls(w)) got.push_back(platform_call_text(c));
+    EXPECT_EQ(got, (std::vector<std::string>{"SetROP2 10", "MoveToEx 0 0", "LineTo 10 0", "SetROP2 10", "MoveToEx 0 1",
+                                             "LineTo 10 1"}));
+    EXPECT_EQ(platform_window_calls(w)[2].rop2, R2_NOTXORPEN);
+    COLORREF c = 0;
+    ASSERT_TRUE(platform_read_pixel(w, 3, 1, &c));
+    EXPECT_EQ(c, RGB(0, 0, 0));  // NOT-XOR of a black pen on white
+    ASSERT_TRUE(platform_read_pixel(w, 5, 5, &c));
+    EXPECT_EQ(c, RGB(0, 0, 0));
+    EXPECT_TRUE(platform_clear_window_calls(w));
+    EXPECT_TRUE(platform_window_calls(w).empty());
+    EXPECT_TRUE(platform_record_window(w, FALSE));
+    HDC dc = GetDC(w);
+    SetPixel(dc, 1, 1, 0);
+    ReleaseDC(w, dc);
+    EXPECT_TRUE(platform_window_calls(w).empty());
+    EXPECT_FALSE(platform_clear_window_calls(w));
+    platform_destroy_window(w);
+}
+
+}  // namespace

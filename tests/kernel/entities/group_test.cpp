@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "geometry/edge.h"
 #include "geometry/hatch_type.h"
 #include "geometry/loop.h"
 #include "geometry/pt_list.h"
@@ -16,6 +17,8 @@
 #include "kernel/entities/group.h"
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/line.h"
+#include "kernel/entities/point_entity.h"
+#include "kernel/operation/geom_segments.h"
 
 using namespace entity_test;
 
@@ -341,6 +344,34 @@ TEST(Group, SavedAsItsMembersInOrder)
     EXPECT_EQ(ids, (std::vector<int>{MB_Object::ID_LINE, MB_Object::ID_CIRCLE, MB_Object::ID_LINE, MB_Object::ID_LINE}));
     delete a;
     delete d;
+}
+
+TEST(Group, SegmentsAndCrossingSelectionReachTheMembers)
+{
+    MB_Line* a = line(0, 0, 3, 4);
+    MB_Line* b = line(10, 0, 10, 5);
+    auto* inner = group_of({b, new MB_Point(Qe_Pt(1, 1, 0))});
+    MB_Group* g = group_of({a, inner});
+    g->build_draw();
+    Qe_Void_List geoms, segments;
+    geoms.add(g);
+    api_mb_geom_2_segments(geoms, segments);
+    std::vector<void*> parents;
+    for (Qe_Void_Node* n = segments.head(); n; n = n->next()) {
+        auto* s = static_cast<Qe_Segment*>(n->entity());
+        parents.push_back(s->parent());
+        delete s;
+    }
+    EXPECT_EQ(parents, (std::vector<void*>{a, b}));
+
+    // A crossing box over the second line alone selects the group; one over nothing of
+    // it, though inside its rectangle, does not.
+    Op_Fixture f;
+    f.drawing->add_object(g);
+    EXPECT_TRUE(f.op->rect_select(Qe_Pt(11, 2, 0), Qe_Pt(9, 3, 0), false));
+    EXPECT_EQ(f.op->selection().count(), 1);
+    EXPECT_TRUE(f.op->rect_select(Qe_Pt(7, 2, 0), Qe_Pt(6, 3, 0), false));
+    EXPECT_EQ(f.op->selection().count(), 0);
 }
 
 // Creation, undo, redo and the drop of an undone command, through the operation.

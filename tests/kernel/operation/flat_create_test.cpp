@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "common/metafile_bytes.h"
+#include "common/scratch_dir.h"
 #include "geometry/loop.h"
 #include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
@@ -19,8 +22,10 @@
 #include "kernel/database/line_type.h"
 #include "kernel/database/named_view.h"
 #include "kernel/database/system_setting.h"
+#include "kernel/entities/bspline.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
+#include "kernel/entities/image.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/point_entity.h"
 #include "kernel/entities/polyline.h"
@@ -31,6 +36,7 @@
 #include "kernel/text/system_resource.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_style.h"
+#include "platform/ximage.h"
 
 namespace {
 
@@ -593,4 +599,76 @@ TEST_F(Flat, MakeFunctions)
     EXPECT_TRUE(api_mb_kill_object_list(list));
     EXPECT_TRUE(api_mb_translate_list(list, Qe_Tran()));
     EXPECT_EQ(members(d->object_list()).back(), line);
+}
+
+TEST_F(Flat, MakeSplineAndImage)
+{
+    Qe_Pt_List empty, pts;
+    for (int i = 0; i < 5; ++i) pts.add_tail(Qe_Pt(i, (i % 2) * 3.0, 0));
+    MB_Bspline* spline = nullptr;
+    EXPECT_FALSE(api_mb_make_spline(spline, empty));
+    EXPECT_EQ(spline, nullptr);
+    ASSERT_TRUE(api_mb_make_spline(spline, pts));
+    ASSERT_EQ(spline->fitpts().count(), 5);
+    EXPECT_TRUE(near(spline->fitpts()[3], {3, 3, 0}));
+    EXPECT_EQ(spline->next(), nullptr);
+    Qe_Pt_List other;
+    other.add_tail(Qe_Pt(9, 9, 0));
+    other.add_tail(Qe_Pt(8, 8, 0));
+    MB_Bspline* held = spline;
+    EXPECT_TRUE(api_mb_make_spline(spline, other));
+    EXPECT_EQ(spline, held);
+    EXPECT_EQ(spline->fitpts().count(), 5);
+    delete spline;
+
+    // Rasters take their pixel size, metafiles their size times 0.01; the centre and the
+    // file's name and type are kept. A file that cannot be read still makes an image.
+    Scratch_Dir dir;
+    CxImage source;
+    ASSERT_TRUE(source.Create(7, 3, 24, CXIMAGE_FORMAT_BMP));
+    struct Case {
+        std::string file;
+        DWORD format;
+        bool read;
+        double width, height;
+        int type;
+    };
+    const std::vector<Case> cases = {
+        {"a.bmp", CXIMAGE_FORMAT_BMP, true, 7, 3, 1},
+        {"b.png", CXIMAGE_FORMAT_PNG, true, 7, 3, 4},
+        {"c.JPG", CXIMAGE_FORMAT_JPG, true, 7, 3, 3},
+        {"d.emf", 0, true, 20, 10, 10},
+        {"e.wmf", 0, true, 0, 0, 10},
+        {"missing.png", 0, false, 0, 0, 4},
+    };
+    {
+        const auto put = [&](const char* name, const metafile_bytes::Bytes& b) {
+            std::ofstream(dir.path() + "/" + name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        };
+        put("d.emf", metafile_bytes::emf(2000, 1000));
+        put("e.wmf", metafile_bytes::placeable(0, 0, 1440, 720, 1440));
+    }
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = dir.path() + "/" + c.file;
+        if (c.format) {
+            ASSERT_TRUE(source.Save(path.c_str(), c.format));
+        }
+        MB_Image* image = nullptr;
+        Qe_Pt centre(4, 5, 0);
+        EXPECT_EQ(api_mb_make_image(image, const_cast<char*>(path.c_str()), centre), c.read);
+        ASSERT_NE(image, nullptr);
+        EXPECT_STREQ(image->get_filename(), path.c_str());
+        EXPECT_EQ(image->image_format(), c.type);
+        EXPECT_TRUE(near(image->center(), centre));
+        if (c.read && c.width > 0) {
+            EXPECT_DOUBLE_EQ(image->width(), c.width);
+            EXPECT_DOUBLE_EQ(image->height(), c.height);
+        }
+        if (c.read && c.type == 10) {
+            EXPECT_GT(image->width(), 0.0);
+        }
+        delete image;
+    }
 }
