@@ -68,6 +68,7 @@
 #include "kernel/stream/compressed_data.h"
 #include "kernel/operation/undo_redo.h"
 #include "kernel/operation/operation.h"
+#include "kernel/operation/rubber.h"
 #include "kernel/operation/mouse_tool.h"
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/geom_segments.h"

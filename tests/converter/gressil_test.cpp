@@ -408,3 +408,26 @@ TEST(DxfExport, ToleranceFrameThroughTheRoad)
         }
     }
 }
+
+// A group is written as its members, each in its own form, nested groups included.
+TEST(DxfExport, GroupsAsTheirMembers)
+{
+    Work_Dir work("dxf_group");
+    MB_Drawing drawing;
+    auto* group = new MB_Group;
+    group->object_list().add_tail(new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(5, 0, 0)));
+    auto* inner = new MB_Group;
+    inner->object_list().add_tail(new MB_Circle(Qe_Pt(1, 1, 0), 2));
+    group->object_list().add_tail(inner);
+    group->object_list().add_tail(new MB_Arc(Qe_Pt(0, 0, 0), 3, 0, std::numbers::pi / 2));
+    group->build_draw();
+    drawing.object_list().add_tail(group);
+    const std::string dxf = export_drawing(drawing, work, "group.dxf");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_EQ(joined(lines_starting(report, "entity ")),
+              "entity LINE layer=0 color=7 start=(0,0,0) end=(5,0,0)\n"
+              "entity CIRCLE layer=0 color=7 center=(1,1,0) radius=2\n"
+              "entity ARC layer=0 color=7 center=(0,0,0) radius=3 angles=0,90\n");
+}
