@@ -98,13 +98,15 @@ bool explode_text(MB_Drawable& text, MB_Object_List& list)
     return explode_node(text.draw_node(), text, list);
 }
 
-// A text laid along an arc or a path, or a tolerance frame: each run as a single-line text,
-// then a frame's lines. False, adding nothing, when no run showed anything.
+// A text laid along an arc or a path, a multi-line text or a tolerance frame: each run as a
+// single-line text in the run's own colour and layer (a multi-line text's colour groups give
+// runs colours of their own; the others' runs have their text's), then a frame's lines.
+// False, adding nothing, when no run showed anything.
 bool explode_parts(MB_Drawable& text, const std::vector<MB_Text*>& runs, const std::vector<MB_Line*>& lines,
                    MB_Object_List& list)
 {
     bool shown = false;
-    for (MB_Text* run : runs) shown = explode_node(run->draw_node(), text, list) || shown;
+    for (MB_Text* run : runs) shown = explode_node(run->draw_node(), *run, list) || shown;
     if (!shown) return false;
     for (MB_Line* line : lines) {
         auto* copy = new MB_Line(line->start(), line->end());

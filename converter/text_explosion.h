@@ -1,12 +1,13 @@
 #pragma once
 
-// The conversion road's text explosion: every single-line text of the drawing's entity list
-// becomes what its display list shows, so that the export needs no fonts. Its glyph outline
-// runs become chains (MB_Lines) in the text's colour; the areas enclosed by a filled
-// (TrueType) text's outlines become one "_SOLID" hatch, its boundaries the minimal loops of
-// the outline segments; then the text is deleted. Stroke-font texts (SHX) keep their strokes
+// The conversion road's text explosion: every text of the drawing's entity list (single-line,
+// multi-line, along an arc or a path, tolerance frames) becomes what its display list shows, so
+// that the export needs no fonts. Its glyph outline runs become chains (MB_Lines) in the
+// colour of their run; the areas enclosed by a filled (TrueType) text's outlines become one
+// "_SOLID" hatch, its boundaries the minimal loops of the outline segments; then the text is
+// deleted. Composite texts are exploded run by run. Stroke-font texts (SHX) keep their strokes
 // as chains only: a filled "O" would be a disc. A text that shows no outline run stays a text.
-// Texts inside blocks, multi-line and aligned texts are left as they are.
+// Texts inside blocks are left as they are.
 
 class MB_Operation;
 

@@ -135,6 +135,25 @@ void MB_Mouse_Tool::bind_render(MB_Draw_Render* r)
     m_snap_rubber.draw_render(r);
 }
 
+void MB_Mouse_Tool::forget_drawables(const std::vector<MB_Drawable*>& gone)
+{
+    if (gone.empty()) return;
+    for (Qe_Void_List* list : {&m_relation_list, &m_new_relation_list})
+        for (Qe_Void_Node* n = list->head(); n;) {
+            auto* r = static_cast<MB_Relation*>(n->entity());
+            bool names = false;
+            for (MB_Drawable* d : gone) names = names || r->ent_list().contains(d);
+            if (names) {
+                n = list->remove_node(n);
+                delete r;
+            } else {
+                n = n->next();
+            }
+        }
+    m_rubber.forget_drawables(gone);
+    m_snap_rubber.forget_drawables(gone);
+}
+
 bool MB_Mouse_Tool::clear_pos_list()
 {
     m_pos_list.kill_all();

@@ -6,6 +6,8 @@
 // message looks for drawn entities near the cursor and keeps what they pick as relations, the
 // lowest snap type first. Hosts derive their tools and override the handlers.
 
+#include <vector>
+
 #include "geometry/point.h"
 #include "geometry/pt_list.h"
 #include "geometry/void_list.h"
@@ -84,6 +86,9 @@ public:
     // Null without an operation.
     MB_Drawing* drawing() const;
     MB_Draw_Render* draw_render() const;
+    // Before drawables leave the drawing: relations that name them are dropped and the rubber
+    // bands let go of them.
+    void forget_drawables(const std::vector<MB_Drawable*>& gone);
     // Binds both rubber bands to r, dropping what they show (the old view is gone or repainted)
     // and the relations (their drawables may be gone).
     void bind_render(MB_Draw_Render* r);

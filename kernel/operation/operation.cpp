@@ -462,6 +462,10 @@ void MB_Operation::repaint(const Qe_Rect& box)
 
 void MB_Operation::forget(const std::vector<MB_Drawable*>& gone)
 {
+    for (Qe_Void_Node* n = m_mousetool_list.head(); n; n = n->next())
+        static_cast<MB_Mouse_Tool*>(n->entity())->forget_drawables(gone);
+    // Retired tools still erase their bands when they go.
+    for (MB_Mouse_Tool* tool : m_retired_tools) tool->forget_drawables(gone);
     for (MB_Drawable* d : gone) {
         if (m_selection.removeValue(d)) d->flag(MB_Drawable::State_Normal);
         for (MB_Draw_Render* r = m_draw_render_list.head(); r; r = r->next()) r->display_list().removeValue(d);

@@ -407,6 +407,39 @@ void MB_Rubber::forget_shown()
     delete_drw_list(m_old_list);
 }
 
+namespace {
+
+bool draws_any(const MB_Rubber_Node* node, const std::vector<MB_Drawable*>& gone)
+{
+    const auto* list = dynamic_cast<const MB_Rubber_Entity_List*>(node);
+    if (!list) return false;
+    for (const MB_Drawable* d : gone)
+        if (list->names(d)) return true;
+    return false;
+}
+
+}  // namespace
+
+void MB_Rubber::forget_drawables(const std::vector<MB_Drawable*>& gone)
+{
+    if (gone.empty()) return;
+    for (Qe_Void_Node* n = m_old_list.head(); n; n = n->next())
+        if (draws_any(static_cast<MB_Rubber_Node*>(n->entity()), gone)) {
+            draw(m_old_list);
+            delete_drw_list(m_old_list);
+            break;
+        }
+    for (Qe_Void_Node* n = m_new_list.head(); n;) {
+        auto* node = static_cast<MB_Rubber_Node*>(n->entity());
+        if (draws_any(node, gone)) {
+            n = m_new_list.remove_node(n);
+            delete node;
+        } else {
+            n = n->next();
+        }
+    }
+}
+
 void MB_Rubber::delete_drw_list(Qe_Void_List& list)
 {
     delete_nodes(list);

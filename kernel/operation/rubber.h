@@ -181,6 +181,8 @@ public:
     // list holds MB_Drawable*.
     MB_Rubber_Entity_List(const Qe_Void_List& list, const Qe_Tran& t, bool highlight);
     void draw(HDC hdc, const Qe_Tran& t) override;
+    // Whether the node draws d.
+    bool names(const MB_Drawable* d) const { return m_list.contains(const_cast<MB_Drawable*>(d)); }
 
 private:
     Qe_Void_List m_list;
@@ -261,6 +263,10 @@ public:
     void draw_on_repaint(HDC hdc);
     // Drops the shapes on screen without drawing: their view is gone or repainted without them.
     void forget_shown();
+    // Before drawables leave the drawing: what is shown is erased when any shape draws one of
+    // them (they are still there to draw), and collected shapes that draw one are dropped, so
+    // that no later frame reaches a destroyed drawable.
+    void forget_drawables(const std::vector<MB_Drawable*>& gone);
     void delete_drw_list(Qe_Void_List& list);
     void copylist_new_to_old();
     // Appends the node while a frame is open; otherwise it is deleted.

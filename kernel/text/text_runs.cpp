@@ -7,6 +7,7 @@
 #include "kernel/database/drawable.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/text/arc_text.h"
+#include "kernel/text/mtext.h"
 #include "kernel/text/tolerance_frame.h"
 #include "kernel/text/trace_text.h"
 #include "kernel/text/text_style.h"
@@ -82,6 +83,15 @@ bool mb_text_parts(MB_Object& object, std::vector<MB_Text*>& runs, std::vector<M
     }
     if (auto* path = dynamic_cast<MB_Trace_Text*>(&object)) {
         take(path->text_list());
+        return true;
+    }
+    if (auto* m = dynamic_cast<MB_Mtext*>(&object)) {
+        // Spaces and line feeds place the other runs and show nothing themselves.
+        for (Qe_Void_Node* n = m->text_list().head(); n; n = n->next()) {
+            auto* run = static_cast<MB_Text*>(n->entity());
+            const char* s = run->string().ascii();
+            if (s && s[0] != ' ' && s[0] != '\n') runs.push_back(run);
+        }
         return true;
     }
     if (auto* frame = dynamic_cast<MB_Tolerance*>(&object)) {

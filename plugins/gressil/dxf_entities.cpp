@@ -474,6 +474,14 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
     case MB_Object::ID_HATCH:
         if (auto* hatch = dynamic_cast<MB_Hatch*>(&d)) return write_hatch(x, *hatch, owner);
         return false;
+    case MB_Object::ID_GROUP:
+        // A group is its members: each goes out in its own form.
+        if (auto* group = dynamic_cast<MB_Group*>(&d)) {
+            for (Qe_Void_Node* n = group->object_list().head(); n; n = n->next())
+                if (auto* member = static_cast<MB_Drawable*>(n->entity())) x.write_drawable(*member, owner);
+            return true;
+        }
+        return false;
     case MB_Object::ID_BSPLINE:
         if (auto* spline = dynamic_cast<MB_Bspline*>(&d)) return write_spline(x, *spline, owner);
         return false;

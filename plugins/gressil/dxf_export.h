@@ -49,6 +49,9 @@ public:
     // One LWPOLYLINE (two or more points) or POINT (one point) of points mapped through t.
     void polyline_of_points(MB_Drawable& d, std::uint64_t owner, const Qe_Pt* pts, int n, const Qe_Tran* t,
                             bool closed);
+    // One drawable in its own DXF form, else as its display runs (containers write their
+    // members this way).
+    void write_drawable(MB_Drawable& d, std::uint64_t owner);
 
 private:
     void header();
@@ -64,7 +67,6 @@ private:
 
     void collect_names();
     void write_list(MB_Object_List& list, std::uint64_t owner);
-    void write_drawable(MB_Drawable& d, std::uint64_t owner);
     // The generic form: the display node tree, or the edge points of a curve without one.
     void write_fallback(MB_Drawable& d, std::uint64_t owner);
     void write_node(MB_Drawable& d, std::uint64_t owner, MB_Draw_Node& node, const Qe_Tran* t, int depth);

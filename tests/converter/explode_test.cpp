@@ -17,6 +17,7 @@
 
 #include "Drakmere.h"
 #include "converter/text_explosion.h"
+#include "kernel/text/text_fixture.h"
 
 namespace {
 
@@ -178,6 +179,40 @@ TEST_F(Explode_Fixture, TextsInsideBlocksAreLeftAlone)
     drawing().block_list().add_tail(block);
     EXPECT_EQ(explode_texts(&op), 0);
     EXPECT_EQ(block->object_list().count(), 1);
+}
+
+// A multi-line text is exploded run by run, each run's strokes in its colour on the text's
+// layer; one whose runs show nothing stays.
+TEST_F(Explode_Fixture, MultiLineTextsRunByRun)
+{
+    text_test::Box_Fonts fonts;
+    auto* layer = new MB_Layer;
+    drawing().layer_list().add_tail(layer);
+    auto make = [&](const char* s, const char* font) {
+        auto* m = new MB_Mtext(Qe_Pt(10, 20, 0), s);
+        m->text_style()->font_lib(fonts.lib(font));
+        m->set_base_ht(2.0);
+        m->general().color(0x00FF00);
+        m->general().layer(layer);
+        m->build_draw();
+        drawing().object_list().add_tail(m);
+        return m;
+    };
+    make("{\\C1;A}B\\PA", "txt.shx");
+    MB_Mtext* blank = make("  \\P ", "box.shx");  // box.shx has no space glyph
+    EXPECT_EQ(explode_texts(&op), 1);
+    const Kinds k = kinds_of(drawing());
+    EXPECT_EQ(k.hatches, 0);  // stroke font: strokes only
+    ASSERT_EQ(k.chains, 3);
+    std::vector<long> colours;
+    for (MB_Lines* c : k.chain_list) {
+        colours.push_back(c->general().color());
+        EXPECT_EQ(c->general().layer(), layer);
+        EXPECT_EQ(c->count(), 5);
+    }
+    EXPECT_EQ(colours, (std::vector<long>{0x0000FF, 0x00FF00, 0x00FF00}));
+    // The blank text is still there, now at the head of the list.
+    EXPECT_EQ(drawing().object_list().get_head(), blank);
 }
 
 TEST(Make_Lines, TakesTheListsPointsOrRefusesAnEmptyList)

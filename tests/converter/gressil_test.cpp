@@ -10,6 +10,7 @@
 #include "Drakmere.h"
 #include "dxf_run.h"
 #include "dxf_structure.h"
+#include "kernel/text/text_fixture.h"
 #include "plugins/gressil/aci.h"
 #include "plugins/gressil/dxf_export.h"
 #include "plugins/gressil/dxf_writer.h"
@@ -185,6 +186,40 @@ TEST(DxfExport, DrawablesOfNoDxfKindAreWrittenAsTheirDisplayRuns)
               "entity LWPOLYLINE layer=0 color=7 closed=0 const=0 elevation=0 points=(5,5,0,0,0)(6,7,0,0,0)(7,5,0,0,0)\n"
               "entity POINT layer=0 color=7 at=(-1,-2,0)\n");
     EXPECT_TRUE(has_line(report, "layer shapes color=1 flags=0 linetype=Continuous")) << joined(report);
+}
+
+// A multi-line text goes out run by run: TEXT where the kernel set each run, and the outlines
+// of runs that TEXT cannot show (mirrored glyphs). Spaces and line feeds give nothing.
+TEST(DxfExport, MultiLineTextsRunByRun)
+{
+    Work_Dir work("dxf_mtext");
+    text_test::Box_Fonts fonts;
+    MB_Drawing drawing;
+    auto make = [&](const Qe_Pt& at, bool mirrored) {
+        auto* m = new MB_Mtext(at, "{\\C1;A} \\PA");  // box.shx draws only "A"
+        m->text_style()->font_lib(fonts.lib("box.shx"));
+        m->set_base_ht(2);
+        m->backword(mirrored);
+        m->general().color(rgb(0, 0, 255));
+        m->build_draw();
+        drawing.object_list().add_tail(m);
+    };
+    make(Qe_Pt(0, 0, 0), false);
+    make(Qe_Pt(10, 20, 0), true);
+    const std::string dxf = export_drawing(drawing, work, "mtext.dxf");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_TRUE(has_line(report, "style box font=box.shx bigfont= width=1 oblique=0")) << joined(report);
+    // Width 0: A, the space and A each on a line of their own, 2 + 1.3184 apart; the
+    // mirrored glyphs are squares drawn to the left of their base points.
+    EXPECT_EQ(joined(lines_starting(report, "entity ")),
+              "entity TEXT layer=0 color=1 at=(0,-2,0) height=2 text=A rotation=0 width=1 oblique=0 style=box\n"
+              "entity TEXT layer=0 color=5 at=(0,-8.6368,0) height=2 text=A rotation=0 width=1 oblique=0 style=box\n"
+              "entity LWPOLYLINE layer=0 color=1 closed=0 const=0 elevation=0 "
+              "points=(10,18,0,0,0)(10,20,0,0,0)(8,20,0,0,0)(8,18,0,0,0)(10,18,0,0,0)\n"
+              "entity LWPOLYLINE layer=0 color=5 closed=0 const=0 elevation=0 "
+              "points=(10,11.3632,0,0,0)(10,13.3632,0,0,0)(8,13.3632,0,0,0)(8,11.3632,0,0,0)(10,11.3632,0,0,0)\n");
 }
 
 TEST(DxfExport, LayersLineTypesAndBlocks)
@@ -372,4 +407,27 @@ TEST(DxfExport, ToleranceFrameThroughTheRoad)
             EXPECT_EQ(line.rfind(want[4 + 3 + i], 0), 0u) << line;
         }
     }
+}
+
+// A group is written as its members, each in its own form, nested groups included.
+TEST(DxfExport, GroupsAsTheirMembers)
+{
+    Work_Dir work("dxf_group");
+    MB_Drawing drawing;
+    auto* group = new MB_Group;
+    group->object_list().add_tail(new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(5, 0, 0)));
+    auto* inner = new MB_Group;
+    inner->object_list().add_tail(new MB_Circle(Qe_Pt(1, 1, 0), 2));
+    group->object_list().add_tail(inner);
+    group->object_list().add_tail(new MB_Arc(Qe_Pt(0, 0, 0), 3, 0, std::numbers::pi / 2));
+    group->build_draw();
+    drawing.object_list().add_tail(group);
+    const std::string dxf = export_drawing(drawing, work, "group.dxf");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_EQ(joined(lines_starting(report, "entity ")),
+              "entity LINE layer=0 color=7 start=(0,0,0) end=(5,0,0)\n"
+              "entity CIRCLE layer=0 color=7 center=(1,1,0) radius=2\n"
+              "entity ARC layer=0 color=7 center=(0,0,0) radius=3 angles=0,90\n");
 }

@@ -341,6 +341,21 @@ const Kind_Case k_texts[] = {
      "entity TEXT layer=k color=1 at=(5,6,0) height=4 text=\\U+5E73\\U+9762\\U+56FE rotation=0 width=1 oblique=0 "
      "style=txt_hztxt\n",
      true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
+    // A multi-line text goes out run by run where the kernel set each: every run alone on its
+    // line at width 0, the second line 2 + 0.3252 × 2 + 0.334 × 2 lower; the green group keeps
+    // its colour, the other runs take the text's.
+    {"mtext",
+     [](MB_Object_List& l) {
+         auto* m = new MB_Mtext(Qe_Pt(5, 6, 0), "{\\C3;Ab}\\Pcd");
+         m->text_style()->font_lib("txt.shx");
+         m->text_style()->big_font_lib("hztxt.shx");
+         m->set_base_ht(2);
+         l.add_tail(m);
+     },
+     "entity TEXT layer=k color=3 at=(5,4,0) height=2 text=Ab rotation=0 width=1 oblique=0 style=txt_hztxt\n"
+     "entity TEXT layer=k color=1 at=(5,0.6816,0) height=2 text=cd rotation=0 width=1 oblique=0 "
+     "style=txt_hztxt\n",
+     true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, Kinds_Test, ::testing::ValuesIn(k_texts),

@@ -198,3 +198,58 @@ TEST(ToolEvents, ToolFollowsANewDrawing)
 }
 
 }  // namespace
+
+namespace {
+
+// Shows a drawable in its rubber band and highlights what it snapped to.
+class Showing_Tool : public MB_Mouse_Tool {
+public:
+    using MB_Mouse_Tool::MB_Mouse_Tool;
+    void mousemove(int) override
+    {
+        highlight_relation();
+        rubber().draw_begin();
+        if (MB_Drawable* d = get_snap_entity()) rubber().draw_entity(d, translate_transf(Qe_Vec(2, 1, 0)));
+        rubber().draw_end();
+    }
+};
+
+// A drawable the tool shows and snaps to is deleted, or undone away: the bands are erased
+// while it still exists, the relations naming it go, and later frames never reach it.
+TEST(ToolEvents, DrawablesLeavingTheDrawingLeaveTheTool)
+{
+    for (bool by_undo : {false, true}) {
+        SCOPED_TRACE(by_undo);
+        View v;
+        v.r->zoom_transf(scale_transf(4.0));
+        v.r->compute_transf();
+        const Qe_Pt c = Qe_Pt(200, 150, 0) * v.r->screen_to_drawing();
+        v.op->rec_cmd_begin("add");
+        Test_Geom* g = v.add({c + Qe_Vec(-10, -5, 0), c + Qe_Vec(10, 6, 0)}, RGB(255, 0, 0));
+        v.op->rec_cmd_end();
+        v.paint();
+        const std::vector<COLORREF> start = pixels_of(v.wnd, 400, 300);
+        auto* tool = new Showing_Tool(1, "show", v.op.get());
+        // A relation naming g, as a snap onto it leaves.
+        auto* r = new MB_Relation(3, v.drawing);
+        r->ent_list().add(g);
+        tool->relation_list().add(r);
+        tool->mousemove(0);
+        EXPECT_NE(pixels_of(v.wnd, 400, 300), start);
+        if (by_undo) {
+            Qe_Void_List touched;
+            v.op->undo(touched);
+        } else {
+            EXPECT_TRUE(v.op->delete_object(g, false));
+        }
+        EXPECT_EQ(tool->get_relation(), nullptr);
+        EXPECT_TRUE(tool->rubber().old_list().is_empty());
+        EXPECT_TRUE(tool->snap_rubber().old_list().is_empty());
+        EXPECT_EQ(pixels_of(v.wnd, 400, 300), start);
+        tool->mousemove(0);
+        v.op->clear_all_tools();
+        EXPECT_EQ(pixels_of(v.wnd, 400, 300), start);
+    }
+}
+
+}  // namespace

@@ -10,6 +10,7 @@
 #include "common/test_output.h"
 #include "kernel/database/system_setting.h"
 #include "kernel/display/view_fixture.h"
+#include "kernel/text/mtext.h"
 #include "kernel/text/system_resource.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_fixture.h"
@@ -95,6 +96,69 @@ TEST(Text_View, DefaultStyleTextsSaveLoadAndExport)
             }
         EXPECT_GT(inside, 100) << p.text;
         EXPECT_EQ(outside, 0) << p.text;
+    }
+}
+
+// Formatted multi-line texts in the kernel's own fonts: colour groups, a font switch, a
+// paragraph break and a taller run, wrapped at two widths, one attached at its middle and one
+// turned. Each colour's pixels lie within the rectangles of that colour's runs.
+TEST(Text_View, MultiLineTextsExport)
+{
+    g_system_resource.free();
+    ASSERT_TRUE(g_system_resource.init_dir());
+    Y_Dir dir(true);
+    const char* format = "{\\C1;Red words} and {\\C5;\\Fgdt.shx;other font}\\P{\\C3;\\H1.5x;Big} end";
+    struct Placed {
+        Qe_Pt at;
+        double width;
+        int attach;
+        Qe_Vec direction;
+    };
+    const Placed placed[] = {
+        {Qe_Pt(5, 95, 0), 45, 1, Qe_Vec()},
+        {Qe_Pt(130, 80, 0), 110, 5, Qe_Vec()},
+        {Qe_Pt(160, 5, 0), 60, 7, Qe_Vec(0, 1, 0)},
+    };
+    View w;
+    std::vector<std::pair<COLORREF, Qe_Rect>> coloured;
+    for (const Placed& p : placed) {
+        auto* m = new MB_Mtext(p.at, format);
+        EXPECT_FALSE(m->init_text_style(*w.drawing, nullptr));
+        m->set_base_ht(4.0);
+        m->set_width(p.width);
+        m->set_attachpt(static_cast<char>(p.attach));
+        m->set_boxht(12.0);
+        m->direction(p.direction);
+        m->build_draw();
+        w.drawing->add_object(m);
+        // The whole text lies in the picture.
+        EXPECT_GT(m->rect().lt().x(), 0.0);
+        EXPECT_LT(m->rect().rb().x(), 200.0);
+        EXPECT_GT(m->rect().rb().y(), 0.0);
+        EXPECT_LT(m->rect().lt().y(), 100.0);
+        for (Qe_Void_Node* n = m->text_list().head(); n; n = n->next()) {
+            auto* run = static_cast<MB_Text*>(n->entity());
+            if (!run->rect().is_pt()) coloured.emplace_back(static_cast<COLORREF>(run->general().color()), run->rect());
+        }
+    }
+    Qe_Rect area(Qe_Pt(0, 100, 0), Qe_Pt(200, 0, 0));
+    std::string png = test_output_path("mtexts.png");
+    ASSERT_TRUE(w.r->export_image(png.data(), area, 0, 300, 0, k_white, 96));
+    Rgb_Image img;
+    ASSERT_TRUE(read_png(png, img));
+    ASSERT_EQ(img.height, 300);
+    for (COLORREF colour : {RGB(255, 0, 0), RGB(0, 0, 255), RGB(0, 255, 0)}) {
+        int inside = 0, outside = 0;
+        for (int y = 0; y < img.height; ++y)
+            for (int x = 0; x < img.width; ++x) {
+                if (img.at(x, y) != colour) continue;
+                const Qe_Pt p(x / 3.0, (300 - y) / 3.0, 0);
+                bool in = false;
+                for (const auto& [c, r] : coloured) in = in || (c == colour && r.pt_in_rect(p, 1.0));
+                (in ? inside : outside) += 1;
+            }
+        EXPECT_GT(inside, 100) << std::hex << colour;
+        EXPECT_EQ(outside, 0) << std::hex << colour;
     }
 }
 

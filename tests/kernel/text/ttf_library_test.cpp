@@ -223,7 +223,7 @@ TEST(TTFOutline, HostileBuffersStayInside)
         // An exactly sized heap copy, so that a read past the end is caught.
         std::vector<unsigned char> prefix(whole.begin(), whole.begin() + static_cast<long>(n));
         auto copy = std::make_unique<unsigned char[]>(n ? n : 1);
-        std::memcpy(copy.get(), prefix.data(), n);
+        if (n > 0) std::memcpy(copy.get(), prefix.data(), n);
         MB_TTF_Outline o;
         o.Create(reinterpret_cast<const TTPOLYGONHEADER*>(copy.get()), static_cast<unsigned long>(n));
         EXPECT_LE(o.GetContourCount(), 4);
