@@ -33,12 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (calls >= bound) __builtin_trap();
         return r;
     };
+    // A record that waits is given back whole and read again by the repeated call.
     MB_Result r;
-    while (r == 0) {
-        r = until_done([&] { return io.get_next_object_shell(); });
-        if (r == 0) r = until_done([&] { return io.current_object()->materialize(io.opcode(), io); });
-        if (r == 0) r = io.current_object()->process(io);
-    }
+    while (r == 0) r = until_done([&] { return io.process_next_object(); });
     d.finish_temp_block();
     io.close();
     return 0;

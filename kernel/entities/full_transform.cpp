@@ -9,6 +9,7 @@
 #include "kernel/entities/entity_properties.h"
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/hatch_lines.h"
+#include "kernel/entities/image.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/polyline.h"
 
@@ -186,6 +187,19 @@ MB_Drawable* map_hatch(MB_Hatch& h, const Qe_Tran& t)
     return &h;
 }
 
+// The frame stays axis-aligned (the picture is not drawn turned): the centre moves, each side
+// takes the length its axis maps to, and the kept angle turns with the map.
+MB_Drawable* map_image(MB_Image& image, const Qe_Tran& t)
+{
+    const Plane_Map m(t);
+    image.modify_cmd();
+    image.center(image.center() * t);
+    image.width(image.width() * m.ex.len());
+    image.height(image.height() * m.ey.len());
+    image.angle(wrap(m.mirrors() ? m.turn() - image.angle() : m.turn() + image.angle()));
+    return &image;
+}
+
 MB_Drawable* map_insert(MB_Insert& ins, const Qe_Tran& t)
 {
     const Plane_Map m(t);
@@ -215,6 +229,7 @@ MB_Drawable* apply_full_transform(MB_Drawable& entity, const Qe_Tran& t)
     if (auto* c = dynamic_cast<MB_Circle*>(&entity)) return map_circle(*c, t);
     if (auto* p = dynamic_cast<MB_Polyline*>(&entity)) return map_polyline(*p, t);
     if (auto* h = dynamic_cast<MB_Hatch*>(&entity)) return map_hatch(*h, t);
+    if (auto* i = dynamic_cast<MB_Image*>(&entity)) return map_image(*i, t);
     // Lines, chains, points, solids, faces and meshes are their points.
     entity.translate(t, 0);
     return &entity;

@@ -11,6 +11,8 @@
 //   axes; a mirror reverses the parameter sense, so the arc's ends are exchanged;
 // - polylines: vertices, widths by the map's area scale, bulges negated under a mirror;
 // - hatches: loops, the pattern turned and scaled with the map;
+// - images: the centre; the frame stays axis-aligned, each side scaled by the length its
+//   axis maps to (for a map that does not turn, the frame of the mapped corners);
 // - block references: the map composed with the reference's own (point, angle, scales);
 //   block arrays also carry every cell;
 // - lines, chains, points, solids, faces and meshes: their points.

@@ -324,12 +324,14 @@ void MB_Image::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
     HDC dc = hdc ? hdc : qdc.GetDC();
     if (!dc) return;
     const Qe_Pt p = m_center * t;
-    const double s = t.identity() ? 1.0 : t.scaling();
+    // Each side by the length its axis maps to: a transform's uniform factor is not the
+    // scale of the plane when x, y and z scale differently (a block reference's (2, 2, 1)).
+    const double sx = (Qe_Vec(1.0, 0.0, 0.0) * t).len(), sy = (Qe_Vec(0.0, 1.0, 0.0) * t).len();
     RECT box;
-    box.left = device(p.x() - s * m_width / 2);
-    box.top = device(p.y() - s * m_height / 2);
-    box.right = device(p.x() + s * m_width / 2);
-    box.bottom = device(p.y() + s * m_height / 2);
+    box.left = device(p.x() - sx * m_width / 2);
+    box.top = device(p.y() - sy * m_height / 2);
+    box.right = device(p.x() + sx * m_width / 2);
+    box.bottom = device(p.y() + sy * m_height / 2);
     const Qe_Pt corner_a = lt() * t, corner_b = rb() * t;
 
     if (g_is_rubbering) {

@@ -29,12 +29,19 @@ public:
     // Growth is to (count + n) + (count + n + 1) / 4 + 1 bytes.
     MB_Result append(std::size_t n, const unsigned char* bytes);
     MB_Result append(unsigned char byte) { return append(1, &byte); }
+    // Puts n bytes in front of the live bytes, to be taken first; Out_Of_Memory when the
+    // buffer cannot grow, and then nothing changes.
+    MB_Result prepend(std::size_t n, const unsigned char* bytes);
     // Takes up to n bytes from the start into out (which may be null to drop them);
     // returns how many were taken.
     std::size_t take(std::size_t n, unsigned char* out);
     // Forgets the newest byte.
     void drop_last();
+    // Forgets the n newest bytes (all of them when fewer are held).
+    void drop_last(std::size_t n);
     void clear();
+    // Empties the buffer and frees its storage.
+    void release();
 
 private:
     std::unique_ptr<unsigned char[]> m_bytes;

@@ -72,6 +72,9 @@ void MB_File_IO::set_stream_user_data(void* file)
 MB_Result MB_File_IO::open()
 {
     m_opcode_count = 0;
+    m_decompressed_bytes = 0;
+    m_record_open = false;
+    m_record_bytes.clear();
     // A held drawable that the file object owns is freed rather than forgotten.
     if (m_delayed_drawable && !m_keep_delayed_drawable) delete m_delayed_drawable;
     m_keep_delayed_drawable = false;
@@ -125,6 +128,8 @@ MB_Result MB_File_IO::close()
     m_put_back.clear();
     m_leftover.clear();
     m_string_buffer.clear();
+    m_record_open = false;
+    m_record_bytes.release();
     m_in_quote = m_escape = false;
     m_count_stage = 0;
     return result;
@@ -266,9 +271,11 @@ bool heads_a_list(MB_Drawing& drawing, const MB_Object* obj)
     for (MB_Object_List* list : lists)
         if (list->get_head() == obj) return true;
     if (drawing.temp_block() && drawing.temp_block()->object_list().get_head() == obj) return true;
-    for (MB_Object* b = drawing.block_list().get_head(); b; b = b->next())
-        if (static_cast<MB_Block*>(b)->object_list().get_head() == obj) return true;
-    return false;
+    // Read objects reach a block only while it is the one being defined; it joins the
+    // block list at its tail when finished. (Looking through every block made a load of
+    // many blocks quadratic.)
+    auto* last = static_cast<MB_Block*>(drawing.block_list().get_tail());
+    return last && last->object_list().get_head() == obj;
 }
 
 }  // namespace
@@ -339,7 +346,13 @@ MB_Result MB_File_IO::decompress_read(int n, int& amount, void* buffer)
                 return r;
             }
         }
-        MB_Result r = m_decompressor->decompress(n, amount, buffer);
+        // The budget bounds the work a small file can cause: what a stretch delivers
+        // stops at it, and the next read fails.
+        const long long allowed = m_budget.max_decompressed_bytes - m_decompressed_bytes;
+        if (allowed <= 0) return MB_Result::Budget_Exceeded;
+        const int ask = static_cast<int>(std::min<long long>(n, allowed));
+        MB_Result r = m_decompressor->decompress(ask, amount, buffer);
+        m_decompressed_bytes += amount;
         if (r != MB_Result::End_Of_Compression) return r;
         if (amount >= n) return MB_Result::Success;
     } else if (!m_decompressor && !m_leftover.empty()) {
@@ -419,6 +432,13 @@ MB_Result MB_File_IO::temporary_decomp_leftover_read(MB_File_IO& file, int n, in
 
 long long MB_File_IO::bytes_remaining()
 {
+    bool exact = false;
+    return bytes_remaining(exact);
+}
+
+long long MB_File_IO::bytes_remaining(bool& exact)
+{
+    exact = false;
     FILE* f = file_of(*this);
     if (!f || m_file_mode == Mode_Write) return -1;
     if (m_file_size == -2) {
@@ -445,6 +465,7 @@ long long MB_File_IO::bytes_remaining()
         return std::max(0LL, raw * k_max_expansion + 273 + buffered - pending_skip);
     }
     if (!m_leftover.empty()) return -1;
+    exact = true;
     return std::max(0LL, raw + static_cast<long long>(m_put_back.count()) - pending_skip);
 }
 
@@ -453,7 +474,45 @@ MB_Result MB_File_IO::check_length(mb_long n, std::size_t unit_bytes, mb_long ma
     if (n < 0 || n > max) return MB_Result::Invalid_Data;
     if (unit_bytes && static_cast<std::size_t>(n) > SIZE_MAX / unit_bytes) return MB_Result::Invalid_Data;
     const unsigned long long bytes = static_cast<unsigned long long>(n) * unit_bytes;
-    const long long remaining = bytes_remaining();
+    bool exact = false;
+    const long long remaining = bytes_remaining(exact);
     if (remaining >= 0 && bytes > static_cast<unsigned long long>(remaining)) return MB_Result::Invalid_Data;
+    if (exact || bytes <= static_cast<unsigned long long>(k_unchecked_bytes)) return MB_Result::Success;
+    // A pipe, or a stretch that may expand, cannot say how much is left: what the claim
+    // needs is read first, so that memory grows with the bytes that arrive, never with
+    // what a few bytes claim.
+    return read_ahead(bytes);
+}
+
+MB_Result MB_File_IO::read_ahead(unsigned long long n)
+{
+    const long long pending_skip = std::max(0LL, static_cast<long long>(m_stream_position) - m_actual_position);
+    const unsigned long long want = n + static_cast<unsigned long long>(pending_skip);
+    if (want > MB_Byte_Ring_Buffer::k_max_capacity) return MB_Result::Invalid_Data;
+    std::unique_ptr<unsigned char[]> chunk;
+    constexpr int k_chunk = 1 << 16;
+    // Every pass takes bytes from the source or stops.
+    bool idle_once = false;
+    while (m_put_back.count() < want) {
+        if (!chunk) {
+            chunk.reset(new (std::nothrow) unsigned char[k_chunk]);
+            if (!chunk) return MB_Result::Out_Of_Memory;
+        }
+        const int ask = static_cast<int>(std::min<unsigned long long>(want - m_put_back.count(), k_chunk));
+        int got = 0;
+        MB_Result r = decompress_read(ask, got, chunk.get());
+        if (got > 0) {
+            idle_once = false;
+            MB_Result kept = m_put_back.append(static_cast<std::size_t>(got), chunk.get());
+            if (kept != 0) return kept;
+            continue;
+        }
+        if (r == MB_Result::End_Of_File) return MB_Result::Invalid_Data;
+        if (r != 0 && r != MB_Result::Nothing_Read) return r;
+        // A file reports its end only on the read after the first empty one; a source
+        // that stays empty has no data yet.
+        if (idle_once) return MB_Result::Waiting_For_Data;
+        idle_once = true;
+    }
     return MB_Result::Success;
 }

@@ -34,6 +34,16 @@ class MB_RGBA32;
 class Qe_Pt_Set;
 class Qe_Pt_Sets;
 
+// What one load may cost at most: a stream that needs more fails with Budget_Exceeded,
+// whatever its size on disk. The defaults are generous for real drawings (millions of
+// entities); a host that reads larger ones raises them.
+struct DRAKMERE_API MB_Load_Budget {
+    // Records read, each opcode once.
+    long long max_records = 1LL << 23;
+    // Bytes delivered out of compressed stretches (a stretch can expand 68 times).
+    long long max_decompressed_bytes = 1LL << 28;
+};
+
 // The options of a file object.
 class DRAKMERE_API MB_File_Heuristics {
 public:
@@ -67,6 +77,9 @@ public:
     static constexpr mb_long k_max_point_runs = 1 << 22;
     // write_count and read_count carry 1 to 65,791.
     static constexpr int k_max_count = 255 + 65536;
+    // Claims up to this many bytes are believed before they arrive; a longer claim from a
+    // source of unknown size (or from a compressed stretch) must first be delivered.
+    static constexpr long long k_unchecked_bytes = 1 << 16;
 
     MB_File_IO();
     // A file object owns its open file, buffers and coders: it is not copied.
@@ -122,6 +135,14 @@ public:
     int opcode_start() const { return m_opcode_start; }
     int opcode_count() const { return m_opcode_count; }
     MB_Opcode_Statistics* statistics() const { return m_statistics.get(); }
+    // The limits of each load; counting starts again at open.
+    const MB_Load_Budget& budget() const { return m_budget; }
+    void set_budget(const MB_Load_Budget& budget) { m_budget = budget; }
+    // Bytes delivered out of compressed stretches since open.
+    long long decompressed_bytes() const { return m_decompressed_bytes; }
+    // What the last load_jxb met: End_Of_Stream when it read the whole stream, otherwise
+    // the first failure (Budget_Exceeded, Invalid_Data, a wait for data, ...).
+    MB_Result load_result() const { return m_load_result; }
     static int toolkit_major_revision() { return 1; }
     static int toolkit_minor_revision() { return 0; }
     static int toolkit_decimal_revision() { return 100; }
@@ -284,7 +305,12 @@ public:
 
     // Object reading. The shell: the object left from the last opcode is deleted unless
     // reading linked it into a list of the drawing; the next opcode is read and its object
-    // made. get_next_object then reads its operands, process_next_object hands it on.
+    // made (Budget_Exceeded once the budget's records are read). get_next_object then
+    // reads its operands, process_next_object hands it on.
+    // get_next_object and process_next_object read a record as a whole: when the source
+    // has no more data yet (Waiting_For_Data, Nothing_Read), every byte taken since the
+    // record began is given back, the object made for it is dropped and the reader's state
+    // is as before the call, so the same call repeated later reads the whole record.
     MB_Result get_next_object_shell();
     MB_Result get_next_object();
     MB_Result process_next_object();
@@ -301,8 +327,11 @@ public:
     // True once a write to the open file has failed; cleared by open.
     bool write_failed() const { return m_write_failed; }
 
-    // Invalid_Data unless 0 ≤ n ≤ max and, for a file of known size, n units of unit_bytes
-    // can still be read from it.
+    // Invalid_Data unless 0 ≤ n ≤ max and n units of unit_bytes can still be read. For plain
+    // data of a file of known size the bytes left tell; otherwise a claim of more than
+    // k_unchecked_bytes is believed only once its bytes have arrived: they are read ahead
+    // into the put-back buffer, which grows with them (never with the claim). A source
+    // that ends first gives Invalid_Data, one that has no data yet Waiting_For_Data.
     MB_Result check_length(mb_long n, std::size_t unit_bytes, mb_long max);
     // For a file of known size: the bytes left to read from plain data, or an upper bound on
     // what a compressed stretch can still deliver; −1 when unknown.
@@ -312,6 +341,13 @@ private:
     friend class MB_File_Header;
 
     MB_Result write_file_header();
+    long long bytes_remaining(bool& exact);
+    // Reads ahead until n bytes wait in the put-back buffer beyond a pending skip.
+    MB_Result read_ahead(unsigned long long n);
+    // The record being read: where it began, and every byte taken since.
+    void begin_record();
+    MB_Result rewind_record();
+    void end_record() { m_record_open = false; }
     // Deletes the current object unless reading handed it to the drawing.
     void discard_current_object();
     void reset_running_position();
@@ -352,4 +388,23 @@ private:
     // Size of the open file: −2 not yet measured, −1 not measurable.
     long long m_file_size = -2;
     bool m_write_failed = false;
+    MB_Load_Budget m_budget;
+    long long m_decompressed_bytes = 0;
+    MB_Result m_load_result;
+    // The reader's state where the open record began, and the bytes taken since.
+    struct Record_Start {
+        int stream_position = 0;
+        int actual_position = 0;
+        int paren_count = 0;
+        int opcode_count = 0;
+        char have_read_first_opcode = 0;
+        MB_Opcode opcode;
+        Qe_Pt position;
+        int statistics_last_start = 0;
+        int statistics_last_id = 0;
+        int statistics_last_total = 0;
+    };
+    bool m_record_open = false;
+    Record_Start m_record_start;
+    MB_Byte_Ring_Buffer m_record_bytes;
 };

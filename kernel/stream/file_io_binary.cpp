@@ -147,7 +147,23 @@ MB_Result MB_File_IO::read(int n, unsigned char* buffer)
     if (n > INT_MAX - std::max(m_stream_position, m_actual_position)) return MB_Result::Invalid_Data;
 
     const int pending = m_stream_position - m_actual_position;
-    if (pending > 0) {
+    if (pending > 0 && m_record_open) {
+        // Bytes passed over belong to the record too: a rewind gives them back as well.
+        unsigned char scratch[4096];
+        for (int left = pending; left > 0;) {
+            const int k = std::min<int>(left, sizeof scratch);
+            int got = static_cast<int>(m_put_back.take(static_cast<std::size_t>(k), scratch));
+            if (got == 0) {
+                MB_Result r = decompress_read(k, got, scratch);
+                if (r != 0) return r;
+                if (got == 0) return MB_Result::Waiting_For_Data;
+            }
+            MB_Result r = m_record_bytes.append(static_cast<std::size_t>(got), scratch);
+            if (r != 0) return r;
+            m_actual_position += got;
+            left -= got;
+        }
+    } else if (pending > 0) {
         const int dropped = static_cast<int>(m_put_back.take(static_cast<std::size_t>(pending), nullptr));
         m_actual_position += dropped;
         const int rest = pending - dropped;
@@ -176,6 +192,14 @@ MB_Result MB_File_IO::read(int n, unsigned char* buffer)
             return r != 0 ? r : MB_Result::Waiting_For_Data;
         }
         m_put_back.take(static_cast<std::size_t>(held), buffer);
+    }
+    if (m_record_open) {
+        MB_Result r = m_record_bytes.append(static_cast<std::size_t>(n), buffer);
+        if (r != 0) {
+            // Not taken after all: the bytes stay first in line.
+            const MB_Result back = m_put_back.prepend(static_cast<std::size_t>(n), buffer);
+            return back != 0 ? back : r;
+        }
     }
     m_stream_position += n;
     m_actual_position += n;
@@ -306,16 +330,9 @@ MB_Result MB_File_IO::unread(int n, const unsigned char* bytes)
 {
     if (n < 0 || (n > 0 && !bytes)) return MB_Result::Invalid_Data;
     if (n == 0) return MB_Result::Success;
-    std::vector<unsigned char> held(m_put_back.count());
-    m_put_back.take(held.size(), held.data());
-    MB_Result r = m_put_back.append(static_cast<std::size_t>(n), bytes);
-    if (r == 0) r = m_put_back.append(held.size(), held.data());
-    if (r != 0) {
-        m_put_back.clear();
-        // The buffer held these bytes a moment ago, so it has the room for them.
-        (void)m_put_back.append(held.size(), held.data());
-        return r;
-    }
+    MB_Result r = m_put_back.prepend(static_cast<std::size_t>(n), bytes);
+    if (r != 0) return r;
+    if (m_record_open) m_record_bytes.drop_last(static_cast<std::size_t>(n));
     m_stream_position -= n;
     m_actual_position -= n;
     return MB_Result::Success;

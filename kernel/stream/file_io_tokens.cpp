@@ -102,6 +102,7 @@ MB_Result MB_File_IO::put_back(int n, const unsigned char* bytes)
     if (n < 0 || (n > 0 && !bytes)) return MB_Result::Invalid_Data;
     MB_Result r = m_put_back.append(static_cast<std::size_t>(n), bytes);
     if (r != 0) return r;
+    if (m_record_open) m_record_bytes.drop_last(static_cast<std::size_t>(n));
     m_stream_position -= n;
     m_actual_position -= n;
     return MB_Result::Success;

@@ -194,6 +194,16 @@ int MB_Opcode::statistics_id() const
     }
 }
 
+void MB_Opcode::count(MB_Opcode_Statistics& stats, int step) const
+{
+    const int id = statistics_id();
+    if (id >= 0 && id < MB_Opcode_Statistics::k_ids) stats.counts[id] += step;
+    // A keyword that makes no object is counted again as such.
+    if (m_kind == Extended_Ascii && id != k_id_unknown_keyword && id != k_id_color && id != k_id_color_map &&
+        id != k_id_header && id != k_id_end)
+        stats.counts[k_id_unknown_keyword] += step;
+}
+
 MB_Object* MB_Opcode::create_object(MB_Rendition&, MB_Result& result, MB_File_IO& file)
 {
     result = MB_Result::Success;
@@ -204,11 +214,7 @@ MB_Object* MB_Opcode::create_object(MB_Rendition&, MB_Result& result, MB_File_IO
             stats->byte_totals[stats->last_id] += start - stats->last_start;
         stats->last_id = id;
         stats->last_start = start;
-        if (id >= 0 && id < MB_Opcode_Statistics::k_ids) ++stats->counts[id];
-        // A keyword that makes no object is counted again as such.
-        if (m_kind == Extended_Ascii && id != k_id_unknown_keyword && id != k_id_color && id != k_id_color_map &&
-            id != k_id_header && id != k_id_end)
-            ++stats->counts[k_id_unknown_keyword];
+        count(*stats, 1);
     }
 
     MB_Object* obj = nullptr;

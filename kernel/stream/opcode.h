@@ -12,6 +12,7 @@
 class MB_File_IO;
 class MB_Object;
 class MB_Rendition;
+struct MB_Opcode_Statistics;
 
 class DRAKMERE_API MB_Opcode {
 public:
@@ -55,6 +56,9 @@ public:
     MB_Object* create_object(MB_Rendition& rendition, MB_Result& result, MB_File_IO& file);
     // The statistics id of the opcode.
     int statistics_id() const;
+    // Adds step to the opcode's counts, as create_object does with 1; -1 takes a record
+    // that is read again out of them.
+    void count(MB_Opcode_Statistics& stats, int step) const;
 
 private:
     int m_token_length = 0;

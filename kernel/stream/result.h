@@ -21,6 +21,7 @@ public:
         End_Of_Stream = 16,      // the end-of-stream record was met
         No_File_Name = 18,       // also a binary-only record while binary writing is off
         End_Of_Compression = 19,
+        Budget_Exceeded = 20,    // a load needed more records or decompressed bytes than its budget
     };
 
     constexpr MB_Result() = default;

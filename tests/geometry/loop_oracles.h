@@ -98,6 +98,42 @@ public:
         return static_cast<std::size_t>(count);
     }
 
+    // The outlines a maximal search finds: the shells of the union of all faces, each part
+    // that shares no point with another part or with a segment left outside every face (a
+    // cut between parts). Where parts touch, an outline walked around them comes back to a
+    // point before it closes. The parts that touch are counted in touching.
+    std::size_t maximal_shells(const std::vector<Seg>& segs, std::vector<Shell>& out, std::size_t& touching)
+    {
+        touching = 0;
+        GEOSGeometry* multi = lines(segs);
+        GEOSGeometry* noded = GEOSNode_r(m_h, multi);
+        GEOSGeometry *cuts = nullptr, *dangles = nullptr, *invalid = nullptr;
+        GEOSGeometry* polys = GEOSPolygonize_full_r(m_h, noded, &cuts, &dangles, &invalid);
+        GEOSGeometry* all = GEOSUnaryUnion_r(m_h, polys);
+        const int parts = GEOSisEmpty_r(m_h, all) ? 0 : GEOSGetNumGeometries_r(m_h, all);
+        const int cut_count = GEOSGetNumGeometries_r(m_h, cuts);
+        std::size_t found = 0;
+        for (int i = 0; i < parts; ++i) {
+            const GEOSGeometry* part = GEOSGetGeometryN_r(m_h, all, i);
+            bool touches = false;
+            for (int j = 0; j < parts && !touches; ++j)
+                touches = j != i && GEOSIntersects_r(m_h, part, GEOSGetGeometryN_r(m_h, all, j)) == 1;
+            for (int c = 0; c < cut_count && !touches; ++c) {
+                const GEOSGeometry* cut = GEOSGetGeometryN_r(m_h, cuts, c);
+                touches = GEOSIntersects_r(m_h, part, cut) == 1 && GEOSCovers_r(m_h, part, cut) != 1;
+            }
+            if (touches) {
+                ++touching;
+                continue;
+            }
+            out.push_back(ring_shell(GEOSGetExteriorRing_r(m_h, part)));
+            ++found;
+        }
+        for (GEOSGeometry* g : {all, polys, cuts, dangles, invalid, noded, multi})
+            if (g) GEOSGeom_destroy_r(m_h, g);
+        return found;
+    }
+
     // The shell of the union of two rings (each closed implicitly); false when the union
     // is not one polygon.
     bool union_shell(const std::vector<std::pair<double, double>>& a, const std::vector<std::pair<double, double>>& b,
@@ -127,6 +163,33 @@ public:
     }
 
 private:
+    GEOSGeometry* lines(const std::vector<Seg>& segs)
+    {
+        std::vector<GEOSGeometry*> parts;
+        for (const Seg& s : segs) {
+            GEOSCoordSequence* cs = GEOSCoordSeq_create_r(m_h, 2, 2);
+            GEOSCoordSeq_setXY_r(m_h, cs, 0, s.x0, s.y0);
+            GEOSCoordSeq_setXY_r(m_h, cs, 1, s.x1, s.y1);
+            parts.push_back(GEOSGeom_createLineString_r(m_h, cs));
+        }
+        return GEOSGeom_createCollection_r(m_h, GEOS_MULTILINESTRING, parts.data(), static_cast<unsigned>(parts.size()));
+    }
+
+    Shell ring_shell(const GEOSGeometry* ring)
+    {
+        const GEOSCoordSequence* cs = GEOSGeom_getCoordSeq_r(m_h, ring);
+        unsigned size = 0;
+        GEOSCoordSeq_getSize_r(m_h, cs, &size);
+        std::vector<double> xs, ys;
+        for (unsigned k = 0; k + 1 < size; ++k) {  // the ring repeats its first point
+            double x = 0, y = 0;
+            GEOSCoordSeq_getXY_r(m_h, cs, k, &x, &y);
+            xs.push_back(x);
+            ys.push_back(y);
+        }
+        return shell_of(xs, ys);
+    }
+
     GEOSGeometry* polygon(const std::vector<std::pair<double, double>>& ring)
     {
         GEOSCoordSequence* cs = GEOSCoordSeq_create_r(m_h, static_cast<unsigned>(ring.size() + 1), 2);

@@ -153,6 +153,14 @@ TEST(LoopSearch, WorkedCases)
         {"stub from a corner", square(0, 0, 10) + std::vector<Seg>{{0, 0, -5, -5}}, true, {sq}},
         {"stub from a corner, maximal", square(0, 0, 10) + std::vector<Seg>{{10, 10, 15, 15}}, false, {sq}},
         {"zero-length segment", square(0, 0, 10) + std::vector<Seg>{{3, 3, 3, 3}}, true, {sq}},
+        // An outline around figures that touch comes back to the point they share before it
+        // closes: no simple outline, no maximal loop. Their faces are still found.
+        {"squares touching at a corner, maximal", square(0, 0, 10) + square(10, 10, 10), false, {}},
+        {"squares touching at a corner", square(0, 0, 10) + square(10, 10, 10), true,
+         {ring({{20, 10}, {20, 20}, {10, 20}, {10, 10}}), sq}},
+        {"bow tie, maximal", polygon({{0, 0}, {10, 10}, {10, 0}, {0, 10}}), false, {}},
+        {"bow tie", polygon({{0, 0}, {10, 10}, {10, 0}, {0, 10}}), true,
+         {ring({{10, 0}, {10, 10}, {5, 5}}), ring({{5, 5}, {0, 10}, {0, 0}})}},
         {"open chain", {{0, 0, 10, 0}, {10, 0, 10, 10}, {10, 10, 0, 10}}, true, {}},
         {"crossing pair", {{0, 0, 10, 10}, {0, 10, 10, 0}}, true, {}},
         {"every side twice", square(0, 0, 10) + square(0, 0, 10), true, {sq}},
@@ -439,6 +447,81 @@ TEST(LoopSearch, MinimalLoopsAreGeosFacesOnPolygonUnions)
         SCOPED_TRACE(seed);
         expect_same_shells(random_polygons(seed, 2 + static_cast<int>(seed % 4)));
     }
+}
+
+// Maximal loops are the outlines of the union of all faces, where that union's parts
+// stand apart: a part that touches another (at a point, or through a segment between them)
+// has no simple outline, and no loop is made for it.
+TEST(LoopSearch, MaximalLoopsAreGeosUnionShellsOnIntegerGrids)
+{
+    std::size_t found = 0, skipped = 0;
+    auto order = [](const Shell& a, const Shell& b) {
+        if (std::fabs(a.area - b.area) > 1e-6) return a.area < b.area;
+        if (std::fabs(a.cx - b.cx) > 1e-6) return a.cx < b.cx;
+        return a.cy < b.cy;
+    };
+    for (unsigned seed = 1; seed <= 200; ++seed) {
+        SCOPED_TRACE(seed);
+        const std::vector<Seg> segs = random_grid(seed);
+        const std::vector<Ring> got = search(segs, false);
+        expect_ccw(got);
+        std::vector<Shell> want;
+        std::size_t touching = 0;
+        loop_oracles::Geos().maximal_shells(segs, want, touching);
+        skipped += touching;
+        std::vector<Shell> mine;
+        for (const Ring& r : got) mine.push_back(shell(r));
+        std::sort(mine.begin(), mine.end(), order);
+        std::sort(want.begin(), want.end(), order);
+        ASSERT_EQ(mine.size(), want.size());
+        for (std::size_t i = 0; i < mine.size(); ++i) {
+            EXPECT_NEAR(mine[i].area, want[i].area, 1e-6 * std::max(1.0, want[i].area)) << i;
+            EXPECT_NEAR(mine[i].cx, want[i].cx, 1e-6) << i;
+            EXPECT_NEAR(mine[i].cy, want[i].cy, 1e-6) << i;
+        }
+        found += mine.size();
+    }
+    // Both kinds occur: outlines found, and parts left without one.
+    EXPECT_GT(found, 50u);
+    EXPECT_GT(skipped, 10u);
+}
+
+// Neighbouring faces of the grids share whole sides and ends: the union of two of them
+// that GEOS makes one polygon is their outline.
+TEST(LoopSearch, UnionOfGridFacesIsTheGeosUnionShell)
+{
+    int compared = 0, apart = 0;
+    for (unsigned seed = 1; seed <= 60; ++seed) {
+        SCOPED_TRACE(seed);
+        const std::vector<Ring> faces = search(random_grid(seed));
+        for (std::size_t i = 0; i + 1 < faces.size(); ++i) {
+            for (std::size_t j = i + 1; j < faces.size() && j < i + 4; ++j) {
+                std::vector<std::pair<double, double>> a, b;
+                for (const Qe_Pt& p : faces[i]) a.emplace_back(p.x(), p.y());
+                for (const Qe_Pt& p : faces[j]) b.emplace_back(p.x(), p.y());
+                const Qe_Loop la(faces[i].data(), static_cast<int>(faces[i].size()));
+                const Qe_Loop lb(faces[j].data(), static_cast<int>(faces[j].size()));
+                std::unique_ptr<Qe_Loop> u(la.create_union_loop(lb));
+                Shell want{};
+                if (!loop_oracles::Geos().union_shell(a, b, want)) {
+                    ++apart;
+                    continue;
+                }
+                ASSERT_NE(u, nullptr) << i << " " << j;
+                Ring got;
+                const Qe_Loop_Node* v = u->head();
+                for (long k = 0; k < u->count(); ++k, v = v->next()) got.push_back(v->point());
+                EXPECT_GT(signed_area(got), 0.0);
+                const Shell s = shell(got);
+                EXPECT_NEAR(s.area, want.area, 1e-6 * want.area) << i << " " << j;
+                EXPECT_NEAR(s.cx, want.cx, 1e-6) << i << " " << j;
+                EXPECT_NEAR(s.cy, want.cy, 1e-6) << i << " " << j;
+                ++compared;
+            }
+        }
+    }
+    EXPECT_GT(compared, 50);
+    EXPECT_GT(apart, 50);
 }
 
 // The outline of two overlapping loops is the shell of their union.

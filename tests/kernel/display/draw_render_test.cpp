@@ -55,6 +55,29 @@ TEST(DrawRender, TransformOfA400By300Window)
     }
 }
 
+// In a tall window the sheet's width limits the scale, and the height left over is
+// split evenly: the x offset is half of it, not its negative.
+TEST(DrawRender, TransformOfATallWindow)
+{
+    const double w = 100, h = 400;
+    const double f = std::min(h / MB_Draw_Render::k_view_height, w / MB_Draw_Render::k_view_width);
+    ASSERT_DOUBLE_EQ(f, w / MB_Draw_Render::k_view_width);
+    const double off_x = (h - f * MB_Draw_Render::k_view_height) / 2;
+    const double off_y = f * MB_Draw_Render::k_view_width + (w - f * MB_Draw_Render::k_view_width) / 2;
+    EXPECT_NEAR(off_x, 130.9523809524, 1e-9);
+    for (bool y_up : {true, false}) {
+        Y_Dir dir(y_up);
+        View v(100, 400);
+        const Qe_Tran& t = v.r->drawing_to_screen();
+        const Qe_Pt o = Qe_Pt(0, 0, 0) * t;
+        EXPECT_DOUBLE_EQ(o.x(), off_x);
+        EXPECT_DOUBLE_EQ(o.y(), off_y);
+        const Qe_Pt p = Qe_Pt(10, 20, 0) * t;
+        EXPECT_DOUBLE_EQ(p.x(), off_x + 10);
+        EXPECT_DOUBLE_EQ(p.y(), off_y + (y_up ? -20 : 20));
+    }
+}
+
 TEST(DrawRender, DegenerateWindowsLeaveTheTransform)
 {
     View v;

@@ -21,10 +21,12 @@
 #include "kernel/entities/full_transform.h"
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/hatch_lines.h"
+#include "kernel/entities/image.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/polyline.h"
 #include "kernel/entities/solid.h"
+#include "platform/ximage.h"
 
 using namespace entity_test;
 
@@ -161,6 +163,15 @@ void build_scene(Scene& s, bool bulged_wide_polyline, double nested_angle)
         m.add_tail(polyline({vertex(-4, -1), vertex(-1, -1), vertex(1, 1)}));
     m.add_tail(new MB_Solid(Qe_Pt(7, 4, 0), Qe_Pt(9, 4, 0), Qe_Pt(7, 5, 0), Qe_Pt(9, 6, 0)));
     m.add_tail(solid_hatch({{-5, 4, 0}, {-3, 4, 0}, {-3, 6, 0}, {-5, 6, 0}}));
+    auto* raster = new CxImage;
+    EXPECT_TRUE(raster->Create(2, 2, 24));
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x) raster->SetPixelColor(x, y, RGBQUAD{40, static_cast<BYTE>(90 * x), static_cast<BYTE>(90 * y), 0});
+    auto* image = new MB_Image(raster);
+    image->center(Qe_Pt(-6, -4, 0));
+    image->width(2.0);
+    image->height(1.5);
+    m.add_tail(image);
     auto* nested = new MB_Insert(Qe_Pt(4, 4, 0), nested_angle, 1.5, 1.0, 1.0);
     nested->block(s.inner);
     m.add_tail(nested);
@@ -224,6 +235,14 @@ void check_explode(double sx, double sy, bool bulged_wide_polyline, double neste
         MB_Drawable& copy = *ex.copies[i];
         SCOPED_TRACE("member " + std::to_string(i) + " (id " + std::to_string(member.object_id()) + ")");
         EXPECT_EQ(copy.general().color(), member.general().color());
+        if (auto* image = dynamic_cast<MB_Image*>(&member)) {
+            // Its frame stays axis-aligned: centre mapped, sides scaled along their axes.
+            auto& c = dynamic_cast<MB_Image&>(copy);
+            EXPECT_NEAR((c.center() - image->center() * m).len(), 0.0, 1e-9);
+            EXPECT_NEAR(c.width(), image->width() * std::fabs(sx), 1e-9);
+            EXPECT_NEAR(c.height(), image->height() * std::fabs(sy), 1e-9);
+            continue;
+        }
         const double dev = deviation(outline(copy), mapped(outline(member), m));
         // The chord error of two tessellations of a curve a few units across, at most.
         EXPECT_LT(dev, 0.02);

@@ -278,17 +278,26 @@ TEST(File_IO_Read, UnsignedLongFieldIsTwoBytesIntoTheLowHalf)
     EXPECT_EQ(s.io.stream_position(), 2);
 }
 
+// One colour and an array of them: blue first below revision 33, red first from it on.
 TEST(File_IO_Read, ColourByteOrderFollowsTheStreamRevision)
 {
-    Stream s;
-    ASSERT_EQ(s.open_read(hex("01 02 03 04 01 02 03 04")), 0);
-    MB_RGBA32 c;
-    // Before a header: an old stream, blue first.
-    ASSERT_EQ(s.io.read(c), 0);
-    EXPECT_EQ(c, MB_RGBA32(3, 2, 1, 4));
-    s.io.rendition()->drawing_info().set_minor_revision(33);
-    ASSERT_EQ(s.io.read(c), 0);
-    EXPECT_EQ(c, MB_RGBA32(1, 2, 3, 4));
+    const MB_RGBA32 bgr(3, 2, 1, 4), rgb(1, 2, 3, 4);
+    const struct Case {
+        int revision;
+        MB_RGBA32 expected;
+    } cases[] = {{0, bgr}, {32, bgr}, {33, rgb}, {100, rgb}};
+    for (const Case& c : cases) {
+        Stream s;
+        // Before a header the stream counts as revision 0.
+        s.io.rendition()->drawing_info().set_minor_revision(c.revision);
+        ASSERT_EQ(s.open_read(hex("01 02 03 04 01 02 03 04 01 02 03 04")), 0);
+        MB_RGBA32 one, array[2];
+        ASSERT_EQ(s.io.read(one), 0);
+        EXPECT_EQ(one, c.expected) << c.revision;
+        ASSERT_EQ(s.io.read(2, array), 0);
+        EXPECT_EQ(array[0], c.expected) << c.revision;
+        EXPECT_EQ(array[1], c.expected) << c.revision;
+    }
 }
 
 TEST(File_IO_Read, Counts)

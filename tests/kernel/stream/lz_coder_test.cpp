@@ -92,6 +92,8 @@ struct Reference_Decoder {
     int matches = 0;
     std::size_t lowest_source = SIZE_MAX;  // in the history, the table at 0
     std::size_t used = 0;  // bytes of the stretch consumed, "}" included
+    std::size_t last_distance = 0;  // of the last match, and its length
+    int last_length = 0;
 
     // The tokens start right after the marker; true when they decode and end with "}".
     bool decode(const Bytes& s)
@@ -135,6 +137,8 @@ struct Reference_Decoder {
                 out += history[from];
             }
             longest_match = std::max(longest_match, length);
+            last_distance = distance;
+            last_length = length;
             ++matches;
         }
         if (i >= s.size() || s[i] != '}') return false;
@@ -311,6 +315,66 @@ TEST(LZ_Dictionary, LegacyOffsetsCountFromTheOldestByte)
     const Production_Result p = production_decode(stretch(hex("10") + le16(0)), 4, 4, false);
     EXPECT_EQ(p.result, 0);
     EXPECT_EQ(p.out, "(Das");
+}
+
+// The offset rule changes between revisions 22 and 23: an offset counted from the oldest
+// byte held reads the table's first bytes at 0; counted back from the newest, they lie
+// 13,523 bytes back. Each offset read under the other rule lands in unknown table text.
+TEST(LZ_Dictionary, OffsetRuleChangesAfterRevision22)
+{
+    struct Case {
+        int revision;
+        unsigned offset;
+        bool sound;
+    } cases[] = {{21, 0, true}, {22, 0, true}, {22, 13522, false}, {23, 13522, true}, {23, 0, false}, {100, 13522, true}};
+    for (const Case& c : cases) {
+        Stream s;
+        s.io.rendition()->drawing_info().set_minor_revision(c.revision);
+        ASSERT_EQ(s.open_read(stretch(hex("10") + le16(c.offset)) + "tail"), 0);
+        ASSERT_EQ(switch_on(s.io), 0);
+        unsigned char buf[4];
+        const MB_Result r = until_done([&] { return s.io.read(4, buf); });
+        if (c.sound) {
+            EXPECT_EQ(r, 0) << c.revision << " " << c.offset;
+            EXPECT_EQ(Bytes(reinterpret_cast<const char*>(buf), 4), "(Das") << c.revision << " " << c.offset;
+        } else {
+            EXPECT_EQ(r, MB_Result::Invalid_Data) << c.revision << " " << c.offset;
+        }
+    }
+}
+
+// A match exactly 65,536 bytes back, the far edge of the history, is found by the
+// compressor (as the only candidate, and behind a shorter newer one) and read back.
+TEST(LZ_Coder, MatchAtTheFarEdgeOfTheHistory)
+{
+    // 65,536 bytes in which no four-byte string occurs twice: nothing but the far copy
+    // can match the start again.
+    Bytes u;
+    for (unsigned seed = 1;; ++seed) {
+        std::mt19937 rng(seed);
+        u.assign(65536, '\0');
+        for (char& c : u) c = static_cast<char>(rng() & 0xFF);
+        std::set<Bytes> grams;
+        for (std::size_t i = 0; i + 4 <= u.size(); ++i) grams.insert(u.substr(i, 4));
+        if (grams.size() == u.size() - 3) break;
+        ASSERT_LT(seed, 50u);
+    }
+    // The same start, 30,000 bytes on, followed by a byte that ends the match at 4.
+    Bytes shadowed = u;
+    shadowed.replace(30000, 5, u.substr(0, 4) + static_cast<char>(u[4] ^ 0x55));
+    for (const Bytes* head : {&u, &shadowed}) {
+        const Bytes data = *head + u.substr(0, 40);
+        const Bytes body = compress(data);
+        Reference_Decoder ref;
+        ASSERT_TRUE(ref.decode(body.substr(7)));
+        // The tail is one match of 40 bytes from 65,536 bytes back.
+        EXPECT_EQ(ref.last_distance, 65536u) << (head == &u ? "only" : "shadowed");
+        EXPECT_EQ(ref.last_length, 40) << (head == &u ? "only" : "shadowed");
+        EXPECT_TRUE(ref.out == data);
+        const Production_Result p = production_decode(body + "tail", data.size(), 4096);
+        EXPECT_EQ(p.result, 0);
+        EXPECT_TRUE(p.out == data);
+    }
 }
 
 // References the decompressor refuses instead of producing wrong bytes.
