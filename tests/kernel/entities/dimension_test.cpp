@@ -637,3 +637,28 @@ TEST(Dimension, MadeInsideARecordedCommandOwnsItsParts)
     f.command("other", [&] { f.drawing->add_object(new MB_Line(pt(0, 0), pt(1, 1))); });
     EXPECT_EQ(f.drawing->dim_style_list().count(), 0);
 }
+
+TEST(Dimension, ExtremePointsBuildWithoutFault)
+{
+    // Overflowing differences, infinities and NaNs in every kind: a bounded build.
+    const double big = 1e308;
+    const Qe_Pt points[] = {pt(big, -big), pt(-big, big), pt(big, big), pt(0, 0), pt(INFINITY, 1), pt(1, NAN)};
+    for (unsigned char kind = 0; kind < 8; ++kind)
+        for (const Qe_Pt& a : points)
+            for (const Qe_Pt& b : points) {
+                auto d = make_dim(kind);
+                d->dim_pt2(a);
+                d->dim_pt3(b);
+                d->dim_pt4(b);
+                d->definition_pt(pt(-1, 2));
+                d->text_mid(a);
+                d->arcdef_pt(b);
+                d->build_draw();
+                ASSERT_NE(d->draw_node(), nullptr);
+                for (MB_Draw_Node* n : nodes_of(*d)) {
+                    if (n->draw_node_id() == MB_Draw_Node::Draw_Lines_Set) {
+                        EXPECT_LE(static_cast<MB_Draw_Lines_Set*>(n)->count(), 120);
+                    }
+                }
+            }
+}
