@@ -1,5 +1,7 @@
 #include "kernel/database/color.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "kernel/database/color_map.h"
@@ -234,4 +236,53 @@ MB_Result MB_Color::process(MB_File_IO& file)
 MB_Result MB_Color::default_process(MB_Color&, MB_File_IO&)
 {
     return MB_Result::Success;
+}
+
+namespace {
+
+// The palette: ten named colours, 24 hues in steps of 15 degrees from red, each at five
+// intensities as the pure hue and a tint halfway to white at that intensity, and six greys.
+std::array<mb_color, 256> make_palette()
+{
+    std::array<mb_color, 256> p{};
+    const mb_color first[10] = {0x000000, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00,
+                                0xFF0000, 0xFF00FF, 0x000000, 0x989898, 0xC0C0C0};
+    const mb_color last[6] = {0x545454, 0x767676, 0x989898, 0xBBBBBB, 0xDDDDDD, 0xBBBBBB};
+    const int intensities[5] = {0xFF, 0xA6, 0x80, 0x4C, 0x26};
+    std::copy(first, first + 10, p.begin());
+    std::copy(last, last + 6, p.begin() + 250);
+    for (int group = 0; group < 24; ++group) {
+        const double h = group * 15.0;
+        // The share of a primary whose hue is centre: full within 60 degrees, none beyond 120.
+        const auto share = [h](double centre) {
+            const double d = std::fabs(std::remainder(h - centre, 360.0));
+            return d <= 60.0 ? 1.0 : (d >= 120.0 ? 0.0 : (120.0 - d) / 60.0);
+        };
+        const double rgb[3] = {share(0.0), share(120.0), share(240.0)};
+        for (int k = 0; k < 5; ++k) {
+            mb_color pure = 0, tint = 0;
+            for (int c = 0; c < 3; ++c) {
+                const double v = intensities[k] * rgb[c];
+                // Pure values round halves down, tints up: the values the palette has always had.
+                pure |= static_cast<mb_color>(std::ceil(v - 0.5)) << (8 * c);
+                tint |= static_cast<mb_color>(std::floor((intensities[k] + v) / 2.0 + 0.5)) << (8 * c);
+            }
+            p[static_cast<std::size_t>(10 + group * 10 + k * 2)] = pure;
+            p[static_cast<std::size_t>(11 + group * 10 + k * 2)] = tint;
+        }
+    }
+    return p;
+}
+
+const std::array<mb_color, 256>& palette()
+{
+    static const std::array<mb_color, 256> p = make_palette();
+    return p;
+}
+
+}  // namespace
+
+mb_color mb_palette_colorref(int index)
+{
+    return index >= 0 && index < 256 ? palette()[static_cast<std::size_t>(index)] : 0;
 }

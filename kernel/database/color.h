@@ -128,3 +128,8 @@ private:
     MB_Color_Map_Mode m_mode = No_Mapping;
     int m_reading_state = 0;  // resumable read of the "(Color" record
 };
+
+// The kernel's 256-entry colour palette, indexed by colour number, as 0xBBGGRR: ten named
+// colours, 24 hues 15 degrees apart from red (each at the intensities 0xFF, 0xA6, 0x80, 0x4C
+// and 0x26, pure and as a tint halfway to white), and six greys. 0 outside it.
+DRAKMERE_API mb_color mb_palette_colorref(int index);

@@ -13,6 +13,7 @@
 #include "geometry/tessellation.h"
 #include "geometry/tolerance.h"
 #include "kernel/database/block.h"
+#include "kernel/database/color.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
@@ -75,47 +76,6 @@ mb_handle handle(T* obj)
 }
 
 Qe_Pt from_xyz(const double* p) { return Qe_Pt(p[0], p[1], p[2]); }
-
-// The palette: ten named colours, 24 hues in steps of 15 degrees from red, each at five
-// intensities as the pure hue and a tint halfway to white at that intensity, and six greys.
-std::array<COLORREF, 256> make_palette()
-{
-    std::array<COLORREF, 256> p{};
-    const COLORREF first[10] = {0x000000, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00,
-                                0xFF0000, 0xFF00FF, 0x000000, 0x989898, 0xC0C0C0};
-    const COLORREF last[6] = {0x545454, 0x767676, 0x989898, 0xBBBBBB, 0xDDDDDD, 0xBBBBBB};
-    const int intensities[5] = {0xFF, 0xA6, 0x80, 0x4C, 0x26};
-    std::copy(first, first + 10, p.begin());
-    std::copy(last, last + 6, p.begin() + 250);
-    for (int group = 0; group < 24; ++group) {
-        const double h = group * 15.0;
-        // The share of a primary whose hue is centre: full within 60 degrees, none beyond 120.
-        const auto share = [h](double centre) {
-            const double d = std::fabs(std::remainder(h - centre, 360.0));
-            return d <= 60.0 ? 1.0 : (d >= 120.0 ? 0.0 : (120.0 - d) / 60.0);
-        };
-        const double rgb[3] = {share(0.0), share(120.0), share(240.0)};
-        for (int k = 0; k < 5; ++k) {
-            COLORREF pure = 0, tint = 0;
-            for (int c = 0; c < 3; ++c) {
-                const double v = intensities[k] * rgb[c];
-                // Pure values round halves down, tints up: the values the palette has always had.
-                pure |= static_cast<COLORREF>(std::ceil(v - 0.5)) << (8 * c);
-                tint |= static_cast<COLORREF>(std::floor((intensities[k] + v) / 2.0 + 0.5)) << (8 * c);
-            }
-            p[static_cast<std::size_t>(10 + group * 10 + k * 2)] = pure;
-            p[static_cast<std::size_t>(11 + group * 10 + k * 2)] = tint;
-        }
-    }
-    return p;
-}
-
-const std::array<COLORREF, 256>& palette()
-{
-    static const std::array<COLORREF, 256> p = make_palette();
-    return p;
-}
-
 
 }  // namespace
 
@@ -394,11 +354,6 @@ bool api_set_drawable_prop(MB_Drawable*& entity, long colour, long, long layer_i
     MB_Drawing* d = active_drawing();
     entity->general().layer(d ? d->find_layer(static_cast<unsigned long>(layer_id)) : nullptr);
     return true;
-}
-
-COLORREF mb_palette_colorref(int index)
-{
-    return index >= 0 && index < 256 ? palette()[static_cast<std::size_t>(index)] : 0;
 }
 
 COLORREF api_mb_get_color_byindex(short index, short n)

@@ -112,8 +112,6 @@ DRAKMERE_API bool api_set_drawable_prop(MB_Drawable*& entity, long colour, long 
 // palette: its entry; anything else, or a layer that is not there: the default entity
 // colour.
 DRAKMERE_API COLORREF api_mb_get_color_byindex(short index, short n);
-// The kernel's 256-entry colour palette (0xBBGGRR); 0 outside it.
-DRAKMERE_API COLORREF mb_palette_colorref(int index);
 // 49 points of the bulge arc from a to b (a's bulge), from a on, into loop (b is left for the
 // next segment). A bulge or chord too small for a circle adds a's point only.
 DRAKMERE_API void convert_arc_2_lines(MB_Pline_Pos& a, MB_Pline_Pos& b, Qe_Loop* loop);

@@ -8,6 +8,7 @@
 
 #include "geometry/raster_device.h"
 #include "geometry/transform.h"
+#include "kernel/database/color.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/entities/entity_copy.h"
@@ -42,39 +43,6 @@ enum : int {
     Key_Font = -303,
     Key_Big_Font = -307,
 };
-
-// The colour of index i (0..255) of the "\C" code, as 0xBBGGRR. Between the fixed ends, 24
-// hues 15 degrees apart, ten entries each: five intensities, each pure and as a tint of
-// half saturation.
-long index_colour(int i)
-{
-    static constexpr long low[10] = {0x000000, 0x0000FF, 0x00FFFF, 0x00FF00, 0xFFFF00,
-                                     0xFF0000, 0xFF00FF, 0x000000, 0x989898, 0xC0C0C0};
-    static constexpr long high[6] = {0x545454, 0x767676, 0x989898, 0xBBBBBB, 0xDDDDDD, 0xBBBBBB};
-    static constexpr double values[5] = {1.0, 0.65, 0.5, 0.3, 0.15};
-    if (i < 10) return low[i];
-    if (i >= 250) return high[i - 250];
-    const int group = (i - 10) / 10;
-    const int j = (i - 10) % 10;
-    const double v = values[j / 2];
-    const double s = j % 2 ? 0.5 : 1.0;
-    const double h = group * 15.0 / 60.0;
-    const int sector = static_cast<int>(h);
-    const double f = h - sector;
-    const double p = v * (1.0 - s), q = v * (1.0 - s * f), t = v * (1.0 - s * (1.0 - f));
-    double rgb[3];
-    switch (sector) {
-    case 0: rgb[0] = v, rgb[1] = t, rgb[2] = p; break;
-    case 1: rgb[0] = q, rgb[1] = v, rgb[2] = p; break;
-    case 2: rgb[0] = p, rgb[1] = v, rgb[2] = t; break;
-    case 3: rgb[0] = p, rgb[1] = q, rgb[2] = v; break;
-    case 4: rgb[0] = t, rgb[1] = p, rgb[2] = v; break;
-    default: rgb[0] = v, rgb[1] = p, rgb[2] = q; break;
-    }
-    long out = 0;
-    for (int k = 0; k < 3; ++k) out |= static_cast<long>(std::rint(rgb[k] * 255.0)) << (8 * k);
-    return out;
-}
 
 // A style the text owns: working data, never an undoable creation.
 std::unique_ptr<MB_Text_Style> new_own_style(const MB_Text_Style* from = nullptr)
@@ -544,7 +512,7 @@ void MB_Mtext::parse()
                 if (end > arg && end - arg <= 3 &&
                     std::all_of(s.begin() + arg, s.begin() + end, [](char d) { return d >= '0' && d <= '9'; }))
                     index = std::strtol(s.substr(arg, end - arg).c_str(), nullptr, 10);
-                if (end < n && index >= 0 && index <= 255) colour = index_colour(static_cast<int>(index));
+                if (end < n && index >= 0 && index <= 255) colour = static_cast<long>(mb_palette_colorref(static_cast<int>(index)));
                 i = end < n && s[end] == ';' ? end + 1 : end;
                 break;
             }

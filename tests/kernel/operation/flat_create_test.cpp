@@ -17,6 +17,7 @@
 #include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
 #include "kernel/database/block.h"
+#include "kernel/database/color.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
