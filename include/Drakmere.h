@@ -38,6 +38,8 @@
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/circle.h"
+#include "kernel/entities/dim_style.h"
+#include "kernel/entities/dimension.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/point_entity.h"
 #include "kernel/entities/vertex_geom.h"

@@ -1,6 +1,8 @@
 // The entity records in the stream's object table.
 #include "kernel/entities/bspline.h"
 #include "kernel/entities/circle.h"
+#include "kernel/entities/dim_style.h"
+#include "kernel/entities/dimension.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/image.h"
@@ -35,4 +37,6 @@ void mb_register_entity_records()
     MB_Object_Factory::register_maker('z', &mb_make_object<MB_Face>);
     MB_Object_Factory::register_maker('U', &mb_make_object<MB_Polygon_Mesh>);
     MB_Object_Factory::register_maker('Z', &mb_make_object<MB_Polyface_Mesh>);
+    MB_Object_Factory::register_maker('Q', &mb_make_object<MB_Dim_Style>);
+    MB_Object_Factory::register_maker('X', &mb_make_object<MB_Dimension>);
 }
