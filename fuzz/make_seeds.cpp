@@ -1,5 +1,6 @@
-// Writes a few small drawings (layers, a block with members, entities) into the folder
-// given as the only argument, each saved plain and compressed: the load target's seeds.
+// Writes a few small drawings (layers, a block with members, entities) and one of every
+// stored entity kind into the folder given as the only argument, each saved plain and
+// compressed: the load target's seeds.
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "kernel/database/layer.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/stream/object_factory.h"
+#include "tests/kernel/entities/all_kinds.h"
 #include "tests/kernel/test_objects.h"
 
 namespace {
@@ -63,5 +65,14 @@ int main(int argc, char** argv)
                                      (compressed ? "_compressed" : "_plain") + ".vkt";
             if (!io.save_jxb(path.c_str())) ++failures;
         }
+    for (bool compressed : {false, true}) {
+        MB_Drawing d;
+        all_kinds::fill(d);
+        MB_File_IO io;
+        io.drawing(&d);
+        io.heuristics().set_allow_binary_data(compressed);
+        const std::string path = std::string(argv[1]) + "/all_kinds" + (compressed ? "_compressed" : "_plain") + ".vkt";
+        if (!io.save_jxb(path.c_str())) ++failures;
+    }
     return failures ? 1 : 0;
 }

@@ -4,9 +4,12 @@
 #include <utility>
 
 #include "geometry/transform.h"
+#include "geometry/void_list.h"
+#include "kernel/entities/bspline.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/entity_properties.h"
+#include "kernel/entities/group.h"
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/hatch_lines.h"
 #include "kernel/entities/image.h"
@@ -200,6 +203,36 @@ MB_Drawable* map_image(MB_Image& image, const Qe_Tran& t)
     return &image;
 }
 
+// The curve through mapped fit (or control) points is the mapped curve for the maps a
+// reference makes of a similar shape; the end tangents turn with it.
+MB_Drawable* map_bspline(MB_Bspline& b, const Qe_Tran& t)
+{
+    const Plane_Map m(t);
+    b.translate(t, 0);
+    const Qe_Vec s = m.apply(b.starttangent()), e = m.apply(b.endtangent());
+    b.starttangent(normalise(s));
+    b.endtangent(normalise(e));
+    return &b;
+}
+
+// Every member whole; a member that changes kind is replaced in place.
+MB_Drawable* map_group(MB_Group& g, const Qe_Tran& t)
+{
+    g.modify_cmd();
+    g.base_pt(g.base_pt() * t);
+    for (Qe_Void_Node* n = g.object_list().head(); n; n = n->next()) {
+        auto* member = static_cast<MB_Drawable*>(n->entity());
+        if (!member) continue;
+        MB_Drawable* mapped = apply_full_transform(*member, t);
+        if (mapped != member) {
+            n->entity(mapped);
+            delete member;
+        }
+        mapped->build_draw();
+    }
+    return &g;
+}
+
 MB_Drawable* map_insert(MB_Insert& ins, const Qe_Tran& t)
 {
     const Plane_Map m(t);
@@ -230,6 +263,8 @@ MB_Drawable* apply_full_transform(MB_Drawable& entity, const Qe_Tran& t)
     if (auto* p = dynamic_cast<MB_Polyline*>(&entity)) return map_polyline(*p, t);
     if (auto* h = dynamic_cast<MB_Hatch*>(&entity)) return map_hatch(*h, t);
     if (auto* i = dynamic_cast<MB_Image*>(&entity)) return map_image(*i, t);
+    if (auto* b = dynamic_cast<MB_Bspline*>(&entity)) return map_bspline(*b, t);
+    if (auto* g = dynamic_cast<MB_Group*>(&entity)) return map_group(*g, t);
     // Lines, chains, points, solids, faces and meshes are their points.
     entity.translate(t, 0);
     return &entity;

@@ -13,6 +13,8 @@
 // - hatches: loops, the pattern turned and scaled with the map;
 // - images: the centre; the frame stays axis-aligned, each side scaled by the length its
 //   axis maps to (for a map that does not turn, the frame of the mapped corners);
+// - B-splines: fit and control points, the end tangents turned;
+// - groups: every member whole (one that changes kind is replaced in the group);
 // - block references: the map composed with the reference's own (point, angle, scales);
 //   block arrays also carry every cell;
 // - lines, chains, points, solids, faces and meshes: their points.

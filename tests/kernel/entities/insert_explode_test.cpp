@@ -15,7 +15,9 @@
 #include "geometry/loop.h"
 #include "geometry/transform.h"
 #include "kernel/database/block.h"
+#include "kernel/entities/bspline.h"
 #include "kernel/entities/circle.h"
+#include "kernel/entities/group.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/entity_fixture.h"
 #include "kernel/entities/full_transform.h"
@@ -326,6 +328,24 @@ TEST(Full_Transform, KindsChangeWhereTheyMust)
     EXPECT_NEAR(h.get_hatchtype()->scale(), 6.0, 1e-12);
     const auto* loop = static_cast<Qe_Loop*>(h.loop_list().head()->entity());
     EXPECT_NEAR(loop->head()->next()->point().x(), 3 * std::cos(0.5), 1e-12);
+
+    // A group's members are mapped whole; one that changes kind is replaced in the group.
+    MB_Group g;
+    g.object_list().add(new MB_Circle(Qe_Pt(1, 0, 0), 1.0));
+    g.object_list().add(new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(1, 1, 0)));
+    ASSERT_EQ(apply_full_transform(g, squash), &g);
+    auto* member = static_cast<MB_Drawable*>(g.object_list().head()->entity());
+    ASSERT_EQ(member->object_id(), MB_Object::ID_ELLIPSE);
+    EXPECT_TRUE(pt_eq(static_cast<MB_Ellipse*>(member)->center(), Qe_Pt(2, 0, 0)));
+    EXPECT_TRUE(pt_eq(static_cast<MB_Line*>(g.object_list().head()->next()->entity())->end(), Qe_Pt(2, 1, 0)));
+
+    // A B-spline's end tangents turn with it.
+    MB_Bspline spline(0, 2);
+    spline.fitpts().points()[1] = Qe_Pt(1, 0, 0);
+    spline.starttangent(1, 0, 0);
+    ASSERT_EQ(apply_full_transform(spline, rotate_transf(M_PI / 2, Qe_Vec(0, 0, 1))), &spline);
+    EXPECT_NEAR(spline.starttangent().y(), 1.0, 1e-12);
+    EXPECT_NEAR(spline.fitpts().points()[1].y(), 1.0, 1e-12);
 
     // A nested reference composes the maps: (angle, scales) of the product.
     MB_Insert ins(Qe_Pt(1, 0, 0), 0.0, 1, 2, 1);
