@@ -2,6 +2,7 @@
 
 Usage: dxf_check.py FILE.dxf
        dxf_check.py --hatch-segments FILE.dxf   (the segments ezdxf draws for pattern hatches)
+       dxf_check.py --explode FILE.dxf          (the LINEs ezdxf explodes model-space INSERTs into)
 Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L",
 "linetype NAME pattern=[...]", "style NAME font=F bigfont=B width=W oblique=O", "block NAME", and one "entity ..." line per entity of model
 space and "member BLOCK ..." per entity of a block. Reals are rounded to 6 decimals.
@@ -83,9 +84,21 @@ def hatch_segments(doc):
             print("segment %.9f %.9f %.9f %.9f" % (a.x, a.y, b.x, b.y))
 
 
+def exploded_lines(doc):
+    """The lines of ezdxf's own explosion of each INSERT of model space, in order."""
+    for e in doc.modelspace().query("INSERT"):
+        for v in e.virtual_entities():
+            if v.dxftype() == "LINE":
+                s, t = v.dxf.start, v.dxf.end
+                print("exploded %s %.9f %.9f %.9f %.9f" % (e.dxf.name, s.x, s.y, t.x, t.y))
+
+
 def main():
     if sys.argv[1] == "--hatch-segments":
         hatch_segments(ezdxf.readfile(sys.argv[2]))
+        return
+    if sys.argv[1] == "--explode":
+        exploded_lines(ezdxf.readfile(sys.argv[2]))
         return
     doc = ezdxf.readfile(sys.argv[1])
     auditor = doc.audit()

@@ -23,12 +23,13 @@ inline std::string shell_quote(const std::string& s)
     return q + "'";
 }
 
-// The lines dxf_check.py prints for the file; empty when ezdxf could not read it.
-inline std::vector<std::string> ezdxf_report(const std::string& dxf)
+// The lines dxf_check.py prints for the file (with an option such as "--explode", what that
+// mode prints); empty when ezdxf could not read it.
+inline std::vector<std::string> ezdxf_report(const std::string& dxf, const std::string& option = "")
 {
     const std::string out = dxf + ".report";
     const std::string cmd = "/usr/bin/python3 " + shell_quote(CONVERTER_TEST_SOURCE_DIR "/dxf_check.py") + " " +
-                            shell_quote(dxf) + " >" + shell_quote(out) + " 2>&1";
+                            (option.empty() ? "" : option + " ") + shell_quote(dxf) + " >" + shell_quote(out) + " 2>&1";
     const int status = std::system(cmd.c_str());
     std::vector<std::string> lines;
     std::istringstream in(read_file(out));

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -223,6 +225,25 @@ TEST(Plotwane, SampleDrawing)
                              "entity INSERT layer=details color=3 block=mark at=(170,100,0) scale=1,1,1 rotation=0",
                              "entity INSERT layer=details color=3 block=mark at=(185,100,0) scale=1.5,-1.5,1 rotation=30"})
         EXPECT_TRUE(has_line(report, line)) << line << "\n" << joined(report);
+    // ezdxf's own explosion of the references gives the lines the kernel explodes them into.
+    std::vector<std::array<double, 4>> kernel_lines;
+    for (MB_Object* o = op.drawing()->object_list().get_head(); o; o = o->next()) {
+        auto* ins = dynamic_cast<MB_Insert*>(o);
+        if (!ins) continue;
+        MB_Drawing scratch;
+        ins->explode(&scratch);
+        for (MB_Object* c = scratch.object_list().get_head(); c; c = c->next())
+            if (auto* l = dynamic_cast<MB_Line*>(c))
+                kernel_lines.push_back({l->start().x(), l->start().y(), l->end().x(), l->end().y()});
+    }
+    const auto exploded = lines_starting(ezdxf_report(dxf, "--explode"), "exploded mark ");
+    ASSERT_EQ(exploded.size(), kernel_lines.size()) << joined(exploded);
+    EXPECT_EQ(kernel_lines.size(), 4u);
+    for (std::size_t i = 0; i < exploded.size(); ++i) {
+        std::array<double, 4> v{};
+        ASSERT_EQ(std::sscanf(exploded[i].c_str(), "exploded mark %lf %lf %lf %lf", &v[0], &v[1], &v[2], &v[3]), 4);
+        for (int k = 0; k < 4; ++k) EXPECT_NEAR(v[k], kernel_lines[i][k], 1e-9) << exploded[i];
+    }
     EXPECT_GT(librecad_ink(dxf, work.path()), 0);
 }
 
