@@ -223,15 +223,15 @@ TEST(Dimension, DiameterAndRadiusKinds)
         int shift;
     };
     const Case cases[] = {
-        {"diameter, text outside to +x", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(15, 0), "\\U+2205%.2f", 2,
+        {"diameter, text outside to +x", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(15, 0), "%%%%c%.2f", 2,
          2, 1, -1},
-        {"diameter, text outside to -x", MB_Dimension::Diameter, pt(10, 0), pt(0, 0), pt(-5, 0), "\\U+2205%.2f", 2,
+        {"diameter, text outside to -x", MB_Dimension::Diameter, pt(10, 0), pt(0, 0), pt(-5, 0), "%%%%c%.2f", 2,
          2, 1, 0},
         {"diameter, text outside straight up", MB_Dimension::Diameter, pt(0, 0), pt(0, -10), pt(0, 12),
-         "\\U+2205%.2f", 2, 2, 1, -1},
-        {"diameter, text inside to -x", MB_Dimension::Diameter, pt(10, 0), pt(0, 0), pt(6, 0), "\\U+2205%.2f", 1, 1,
+         "%%%%c%.2f", 2, 2, 1, -1},
+        {"diameter, text inside to -x", MB_Dimension::Diameter, pt(10, 0), pt(0, 0), pt(6, 0), "%%%%c%.2f", 1, 1,
          1, 1},
-        {"diameter, text inside to +x", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(6, 0), "\\U+2205%.2f", 1, 1,
+        {"diameter, text inside to +x", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(6, 0), "%%%%c%.2f", 1, 1,
          1, 0},
         {"diameter, text on the circle", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(0, 10), "", 0, 0, 0, 0},
         {"radius, text outside to +x", MB_Dimension::Radius, pt(0, 0), pt(5, 0), pt(8, 0), "R%.2f", 1, 1, 1, -1},
@@ -281,6 +281,8 @@ TEST(Dimension, DiameterAndRadiusKinds)
             lead |= near(l->points()[0], pt(0, 0)) && near(l->points()[1], pt(-2 * k_arrow, 0));
         }
     EXPECT_TRUE(lead);
+    // The diameter sign is drawn in front of the number.
+    EXPECT_GT(text_node(*d)->rect()->width(), layout_rect(*d, "10.00", Qe_Pt(), 0.0).width() + 1.0);
 }
 
 TEST(Dimension, AngularSectorFollowsTheArcPoint)
