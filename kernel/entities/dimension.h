@@ -77,6 +77,13 @@ public:
     // Records a modification, then moves the seven points.
     void translate(const Qe_Tran& t, short mode) override;
 
+    // Kept for hosts that call them: a dimension draws from its built nodes or its
+    // reference, and its style is its own, so these do nothing.
+    void dim_style(MB_Drawing&, const char*) {}
+    void draw_dim_line(HDC, Qe_Qdc&, Qe_Tran&) {}
+    void draw_boundary_lines(HDC, Qe_Qdc&, Qe_Tran&) {}
+    void draw_dim_text(HDC, Qe_Qdc&, Qe_Tran&) {}
+
     // Binds to the drawing's block of that name through a new reference at the origin
     // (angle 0, scales 1, 1, 0), replacing the one bound before. A name the drawing has no
     // block for leaves the dimension unbound. Nothing for a null name.
