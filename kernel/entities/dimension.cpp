@@ -487,7 +487,10 @@ void MB_Dimension::build_diameter(MB_Draw_Nodes& nodes)
     const Qe_Pt& p4 = m_dim_pt4;
     m_measurement = (p4 - d).len();
     const double t = (p - d).len();
-    const std::string s = format_value("\\U+2205%.2f", m_measurement);
+    // The diameter sign as the "%%c" control code: every font path draws it (the SHX fonts
+    // by their own diameter code), while "\U+2205" would pass through the ANSI code page,
+    // which has no such character, and draw nothing.
+    const std::string s = format_value("%%%%c%.2f", m_measurement);
     if (t > m_measurement) {
         b.arrow(p4, normalise(p4 - d));
         b.arrow(d, normalise(d - p4));

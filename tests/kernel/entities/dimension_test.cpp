@@ -223,15 +223,15 @@ TEST(Dimension, DiameterAndRadiusKinds)
         int shift;
     };
     const Case cases[] = {
-        {"diameter, text outside to +x", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(15, 0), "\\U+2205%.2f", 2,
+        {"diameter, text outside to +x", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(15, 0), "%%%%c%.2f", 2,
          2, 1, -1},
-        {"diameter, text outside to -x", MB_Dimension::Diameter, pt(10, 0), pt(0, 0), pt(-5, 0), "\\U+2205%.2f", 2,
+        {"diameter, text outside to -x", MB_Dimension::Diameter, pt(10, 0), pt(0, 0), pt(-5, 0), "%%%%c%.2f", 2,
          2, 1, 0},
         {"diameter, text outside straight up", MB_Dimension::Diameter, pt(0, 0), pt(0, -10), pt(0, 12),
-         "\\U+2205%.2f", 2, 2, 1, -1},
-        {"diameter, text inside to -x", MB_Dimension::Diameter, pt(10, 0), pt(0, 0), pt(6, 0), "\\U+2205%.2f", 1, 1,
+         "%%%%c%.2f", 2, 2, 1, -1},
+        {"diameter, text inside to -x", MB_Dimension::Diameter, pt(10, 0), pt(0, 0), pt(6, 0), "%%%%c%.2f", 1, 1,
          1, 1},
-        {"diameter, text inside to +x", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(6, 0), "\\U+2205%.2f", 1, 1,
+        {"diameter, text inside to +x", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(6, 0), "%%%%c%.2f", 1, 1,
          1, 0},
         {"diameter, text on the circle", MB_Dimension::Diameter, pt(0, 0), pt(10, 0), pt(0, 10), "", 0, 0, 0, 0},
         {"radius, text outside to +x", MB_Dimension::Radius, pt(0, 0), pt(5, 0), pt(8, 0), "R%.2f", 1, 1, 1, -1},
@@ -281,6 +281,8 @@ TEST(Dimension, DiameterAndRadiusKinds)
             lead |= near(l->points()[0], pt(0, 0)) && near(l->points()[1], pt(-2 * k_arrow, 0));
         }
     EXPECT_TRUE(lead);
+    // The diameter sign is drawn in front of the number.
+    EXPECT_GT(text_node(*d)->rect()->width(), layout_rect(*d, "10.00", Qe_Pt(), 0.0).width() + 1.0);
 }
 
 TEST(Dimension, AngularSectorFollowsTheArcPoint)
@@ -636,4 +638,29 @@ TEST(Dimension, MadeInsideARecordedCommandOwnsItsParts)
     f.undo();
     f.command("other", [&] { f.drawing->add_object(new MB_Line(pt(0, 0), pt(1, 1))); });
     EXPECT_EQ(f.drawing->dim_style_list().count(), 0);
+}
+
+TEST(Dimension, ExtremePointsBuildWithoutFault)
+{
+    // Overflowing differences, infinities and NaNs in every kind: a bounded build.
+    const double big = 1e308;
+    const Qe_Pt points[] = {pt(big, -big), pt(-big, big), pt(big, big), pt(0, 0), pt(INFINITY, 1), pt(1, NAN)};
+    for (unsigned char kind = 0; kind < 8; ++kind)
+        for (const Qe_Pt& a : points)
+            for (const Qe_Pt& b : points) {
+                auto d = make_dim(kind);
+                d->dim_pt2(a);
+                d->dim_pt3(b);
+                d->dim_pt4(b);
+                d->definition_pt(pt(-1, 2));
+                d->text_mid(a);
+                d->arcdef_pt(b);
+                d->build_draw();
+                ASSERT_NE(d->draw_node(), nullptr);
+                for (MB_Draw_Node* n : nodes_of(*d)) {
+                    if (n->draw_node_id() == MB_Draw_Node::Draw_Lines_Set) {
+                        EXPECT_LE(static_cast<MB_Draw_Lines_Set*>(n)->count(), 120);
+                    }
+                }
+            }
 }

@@ -6,8 +6,6 @@
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
 #include "kernel/entities/circle.h"
-#include "kernel/entities/dim_style.h"
-#include "kernel/entities/dimension.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/entity_fixture.h"
 #include "kernel/entities/line.h"
@@ -40,15 +38,6 @@ void fill(MB_Drawing& d)
     point->point_type(3);
     point->size(5.0);
     auto* arc = new MB_Arc(Qe_Pt(2, 2, 0), 1.5, 0.5, 4.0);
-    // Dimension styles are written in table order; dimensions have no stream form.
-    auto* style = new MB_Dim_Style;
-    style->name("ISO-25");
-    style->real_val()[1] = 2.5;
-    style->color()[2] = 0x123456;
-    d.dim_style_list().add_tail(style);
-    auto* dimension = new MB_Dimension;
-    dimension->dim_pt3(Qe_Pt(10, 0, 0));
-    dimension->definition_pt(Qe_Pt(10, 5, 0));
     arc->general().layer(walls);
     MB_Drawable* all[] = {line,
                           new MB_Ray(Qe_Pt(1, 1, 0), Qe_Pt(2, 3, 0)),
@@ -59,8 +48,7 @@ void fill(MB_Drawing& d)
                           arc,
                           new MB_Ellipse(Qe_Pt(5, -5, 0), 4.0, 1.0, 0.3),
                           new MB_Ellipse_Arc(Qe_Pt(5, -5, 0), 4.0, 1.0, 0.3, 1.0, 5.5),
-                          point,
-                          dimension};
+                          point};
     for (MB_Drawable* e : all) {
         e->build_draw();
         d.add_object(e);
@@ -94,13 +82,7 @@ TEST(Entity_Files, SaveLoadSaveIsByteIdentical)
         // Construction lines and multi-lines are not in the file; the ray is a line now.
         std::vector<int> ids;
         for (MB_Object* o = g.drawing->object_list().get_head(); o; o = o->next()) ids.push_back(o->object_id());
-        // The dimension is not in the file; its style list is.
         EXPECT_EQ(ids, (std::vector<int>{50, 50, 51, 18, 3, 27, 28, 98}));
-        ASSERT_EQ(g.drawing->dim_style_list().count(), 1);
-        auto* style = static_cast<MB_Dim_Style*>(g.drawing->dim_style_list().get_head());
-        EXPECT_STREQ(style->char_name(), "ISO-25");
-        EXPECT_EQ(style->real_val()[1], 2.5);
-        EXPECT_EQ(style->color()[2], 0x123456);
         auto* line = static_cast<MB_Line*>(g.drawing->object_list().get_head());
         ASSERT_NE(line->general().layer(), nullptr);
         EXPECT_EQ(line->general().layer()->name(), MB_String("walls"));
