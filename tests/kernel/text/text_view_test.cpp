@@ -1,5 +1,5 @@
-// A drawing of texts in the default style (the kernel's own fonts) is saved with its
-// outlines, loaded by a fresh operation with the same outlines and exported as a PNG under
+// A drawing of texts in the default style (the kernel's own fonts) and in a TrueType style is
+// saved with its outlines, loaded by a fresh operation with the same outlines and exported as a PNG under
 // the build folder, whose pixels show every text.
 #include <gtest/gtest.h>
 
@@ -48,15 +48,20 @@ TEST(Text_View, DefaultStyleTextsSaveLoadAndExport)
         {"Drakmere 45%%d %%p0.5", Qe_Pt(5, 70, 0), RGB(255, 0, 0)},
         {"\xD6\xD0\xCE\xC4 \\U+4E00", Qe_Pt(5, 40, 0), RGB(0, 0, 255)},
         {"ABC", Qe_Pt(5, 10, 0), RGB(0, 128, 0)},
+        // In a TrueType style: filled outlines from the font file.
+        {"Tg \xD2\xBB", Qe_Pt(120, 10, 0), RGB(128, 0, 128)},
     };
     std::string file = test_output_path("texts.vkt");
     std::vector<std::vector<Qe_Pt>> saved_runs;
     {
         View v;
         v.op->system_setting()->explode_text(true);
+        v.drawing->text_style_list().add_tail(
+            new MB_Text_Style("caption", "simsun.ttc", "hztxt.shx", 6.0, 1.0, 0.0, 0.0, 0, 0));
         for (const Placed& p : texts) {
             auto* t = new MB_Text(p.at, MB_String(p.text));
-            EXPECT_FALSE(t->init_text_style(*v.drawing, nullptr));
+            const bool truetype = p.at.x() > 100;
+            EXPECT_EQ(t->init_text_style(*v.drawing, truetype ? "caption" : nullptr), truetype);
             t->general().color(static_cast<long>(p.colour));
             t->build_draw();
             ASSERT_NE(t->draw_node(), nullptr) << p.text;
@@ -77,6 +82,14 @@ TEST(Text_View, DefaultStyleTextsSaveLoadAndExport)
         EXPECT_FALSE(loaded[i].empty()) << i;
         EXPECT_TRUE(text_test::points_near(loaded[i], saved_runs[i], 0.0)) << i;
     }
+    // The TrueType text comes back in its TrueType style, drawn filled.
+    auto* last = dynamic_cast<MB_Text*>(w.drawing->object_list().get_tail());
+    ASSERT_NE(last, nullptr);
+    ASSERT_NE(last->text_style()->font_lib(), nullptr);
+    EXPECT_TRUE(last->text_style()->font_lib()->is_ttf_font());
+    auto* filled = dynamic_cast<MB_Draw_Lines_Sets*>(last->draw_node());
+    ASSERT_NE(filled, nullptr);
+    EXPECT_TRUE(filled->is_filled());
 
     Qe_Rect area(Qe_Pt(0, 100, 0), Qe_Pt(200, 0, 0));
     std::string png = test_output_path("texts.png");
