@@ -74,6 +74,14 @@ bool mb_text_parts(MB_Object& object, std::vector<MB_Text*>& runs, std::vector<M
 {
     runs.clear();
     lines.clear();
+    // Asked of every drawable on the road and in the export: the kind decides before any cast.
+    switch (object.object_id()) {
+    case MB_Object::ID_ARC_TEXT:
+    case MB_Object::ID_TRACE_TEXT:
+    case MB_Object::ID_MTEXT:
+    case MB_Object::ID_TOLERANCE: break;
+    default: return false;
+    }
     auto take = [&](const auto& list) {
         for (const auto& run : list) runs.push_back(run.get());
     };
