@@ -4,6 +4,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ratio_reporter.h"
+
 #include <cmath>
 #include <cstdio>
 #include <map>
@@ -137,15 +139,6 @@ void boost_clip_ref(benchmark::State& state)
     state.counters["spans"] = static_cast<double>(pieces);
 }
 
-class Ratio_Reporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 }  // namespace
 
@@ -158,14 +151,9 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     Ratio_Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char* spacing : {"2", "8", "32"}) {
-        const std::string ref = std::string("boost_clip_ref/") + spacing;
-        for (const char* mine : {"generator_continuous/", "generator_dashed/"}) {
-            const std::string name = mine + std::string(spacing);
-            if (reporter.times.count(name) && reporter.times.count(ref) && reporter.times[ref] > 0)
-                std::printf("%s / %s = %.3f\n", name.c_str(), ref.c_str(), reporter.times[name] / reporter.times[ref]);
-        }
-    }
+    for (const char* spacing : {"2", "8", "32"})
+        for (const char* mine : {"generator_continuous/", "generator_dashed/"})
+            reporter.print_ratio(mine + std::string(spacing), std::string("boost_clip_ref/") + spacing);
     benchmark::Shutdown();
     return 0;
 }

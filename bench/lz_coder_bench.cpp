@@ -2,6 +2,8 @@
 // stream: compression and decompression throughput (bytes of the plain stream per
 // second) and the compressed size as a fraction of the plain size ("ratio").
 #include <benchmark/benchmark.h>
+
+#include "ratio_reporter.h"
 #include <zlib.h>
 
 #include <algorithm>
@@ -172,30 +174,13 @@ BENCHMARK(BM_Compress_Zlib1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decompress_LZ)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decompress_Zlib1)->Unit(benchmark::kMillisecond);
 
-namespace {
-
-class Ratio_Reporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
-}  // namespace
-
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
     Ratio_Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char* what : {"Compress", "Decompress"}) {
-        const std::string mine = std::string("BM_") + what + "_LZ", ref = std::string("BM_") + what + "_Zlib1";
-        if (reporter.times.count(mine) && reporter.times.count(ref) && reporter.times[ref] > 0)
-            std::printf("%s / %s = %.3f\n", mine.c_str(), ref.c_str(), reporter.times[mine] / reporter.times[ref]);
-    }
+    for (const char* what : {"Compress", "Decompress"})
+        reporter.print_ratio(std::string("BM_") + what + "_LZ", std::string("BM_") + what + "_Zlib1");
     benchmark::Shutdown();
     return 0;
 }

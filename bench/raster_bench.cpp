@@ -3,6 +3,8 @@
 // (below 1) the device is than cairo.
 
 #include <benchmark/benchmark.h>
+
+#include "ratio_reporter.h"
 #include <cairo.h>
 
 #include <array>
@@ -125,16 +127,6 @@ void cairo_lines_ref(benchmark::State& st)
     }
 }
 
-// Keeps the time per iteration of every run so the ratios can be printed at the end.
-class Ratio_Reporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
 
 }  // namespace
 
@@ -148,12 +140,8 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     Ratio_Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto ratio = [&](const char* a, const char* b) {
-        if (reporter.times.count(a) && reporter.times.count(b) && reporter.times[b] > 0)
-            std::printf("%s / %s = %.2f\n", a, b, reporter.times[a] / reporter.times[b]);
-    };
-    ratio("qdc_fill", "cairo_fill_ref");
-    ratio("qdc_lines", "cairo_lines_ref");
+    reporter.print_ratio("qdc_fill", "cairo_fill_ref");
+    reporter.print_ratio("qdc_lines", "cairo_lines_ref");
     benchmark::Shutdown();
     return 0;
 }

@@ -5,6 +5,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ratio_reporter.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
@@ -163,16 +165,6 @@ BENCHMARK(BM_freetype_path)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_device_path)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_reference)->Unit(benchmark::kMillisecond);
 
-class Ratio_Reporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> times;
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -180,10 +172,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     Ratio_Reporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double ref = reporter.times["BM_reference"];
-    for (const char* mine : {"BM_freetype_path", "BM_device_path"})
-        if (ref > 0 && reporter.times.count(mine))
-            std::printf("%s / BM_reference = %.3f\n", mine, reporter.times[mine] / ref);
+    for (const char* mine : {"BM_freetype_path", "BM_device_path"}) reporter.print_ratio(mine, "BM_reference");
     benchmark::Shutdown();
     g_system_resource.free();
     return 0;

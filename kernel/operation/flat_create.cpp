@@ -389,7 +389,8 @@ void convert_arc_2_lines(MB_Pline_Pos& a, MB_Pline_Pos& b, Qe_Loop* loop)
         loop->add(a.point);
         return;
     }
-    Qe_Pt* pts = new Qe_Pt[k_bulge_points];
+    std::array<Qe_Pt, k_bulge_points> points;
+    Qe_Pt* pts = points.data();
     const bool made = a.bulge > 0 ? arc_to_ptset(centre, radius, a.point, b.point, k_bulge_points, pts)
                                   : arc_to_ptset(centre, radius, b.point, a.point, k_bulge_points, pts);
     if (made) {
@@ -398,7 +399,6 @@ void convert_arc_2_lines(MB_Pline_Pos& a, MB_Pline_Pos& b, Qe_Loop* loop)
     } else {
         loop->add(a.point);
     }
-    delete[] pts;
 }
 
 // ---- make ----

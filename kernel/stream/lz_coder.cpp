@@ -126,15 +126,11 @@ void MB_LZ_Compressor::search(Pos from)
     const int available = static_cast<int>(m_input.count());
     // The walk runs on locals: stores to members would make every load in it reload.
     const unsigned char* ring = m_bytes.get();
-    const std::uint16_t* links = m_next.get();
-    const Pos oldest_pos = oldest();
     const Pos table_end = static_cast<Pos>(k_lz_dictionary_size) - m_dictionary_offset;
     int length = m_match_length;
     int candidates = m_candidates;
     for (Pos p = from; p >= 0;) {
-        // The next node, loaded before this one is compared.
-        const unsigned back = links[p & (k_history - 1)];
-        const Pos next = back != 0 && p - back >= oldest_pos ? p - back : -1;
+        const Pos next = next_in_chain(p);
         // i counts the equal bytes; "open" when it reaches the end of the input, which
         // lets the match grow with more input.
         const Pos reach = p >= table_end ? m_end - p : matchable(p);

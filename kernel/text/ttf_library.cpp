@@ -283,8 +283,9 @@ MB_TTF_Library::MB_TTF_Library(const char* file)
 
 void MB_TTF_Library::create_font_name()
 {
+    // The name reader leaves the buffer as it was when it finds no name.
     char face[ttf_face_name_size] = "Arial";
-    if (!get_ttf_name_by_file(file_name(), face, sizeof face)) std::strcpy(face, "Arial");
+    (void)get_ttf_name_by_file(file_name(), face, sizeof face);
     name() = face;
 }
 
