@@ -9,13 +9,10 @@
 #include <cmath>
 #include <vector>
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
-
 #include <string>
 
 #include "Drakmere.h"
+#include "common/freetype_text.h"
 #include "converter/text_explosion.h"
 #include "kernel/text/text_fixture.h"
 
@@ -291,56 +288,20 @@ TEST(Geom_Segments, ConsecutiveEdgePointsOfTheSegmentedKinds)
 
 namespace {
 
-// The contours of text in a font file as FreeType decomposes them at a 64 pixel em, each conic
-// sampled finely, placed as a style of height h does (width scale 1, at the origin).
+// The contours of text in a font file as FreeType decomposes them, each conic sampled finely,
+// placed as a style of height h does (width scale 1, at the origin).
 std::vector<std::vector<Qe_Pt>> freetype_contours(const char* font, const std::u32string& text, double h)
 {
     char path[4096];
     std::vector<std::vector<Qe_Pt>> out;
     if (!platform_ttf_file(font, path, sizeof path)) return out;
-    FT_Library lib = nullptr;
-    FT_Face face = nullptr;
-    if (FT_Init_FreeType(&lib) != 0) return out;
-    if (FT_New_Face(lib, path, 0, &face) == 0 && FT_Set_Pixel_Sizes(face, 0, 64) == 0) {
-        struct Walk {
-            std::vector<std::vector<Qe_Pt>>* out;
-            double pen, scale;
-            Qe_Pt last;
-            Qe_Pt at(const FT_Vector* v) const { return Qe_Pt((v->x + pen) * scale, v->y * scale, 0); }
-        } w{&out, 0, h * 1.444 / 4096.0, {}};
-        FT_Outline_Funcs f{};
-        f.move_to = [](const FT_Vector* to, void* u) {
-            auto* w = static_cast<Walk*>(u);
-            w->out->push_back({w->at(to)});
-            w->last = w->at(to);
-            return 0;
-        };
-        f.line_to = [](const FT_Vector* to, void* u) {
-            auto* w = static_cast<Walk*>(u);
-            w->out->back().push_back(w->at(to));
-            w->last = w->at(to);
-            return 0;
-        };
-        f.conic_to = [](const FT_Vector* c, const FT_Vector* to, void* u) {
-            auto* w = static_cast<Walk*>(u);
-            const Qe_Pt a = w->last, b = w->at(c), e = w->at(to);
-            for (int k = 1; k <= 256; ++k) {
-                const double t = k / 256.0, s = 1 - t;
-                w->out->back().push_back(Qe_Pt(s * s * a.x() + 2 * s * t * b.x() + t * t * e.x(),
-                                               s * s * a.y() + 2 * s * t * b.y() + t * t * e.y(), 0));
-            }
-            w->last = e;
-            return 0;
-        };
-        f.cubic_to = [](const FT_Vector*, const FT_Vector*, const FT_Vector*, void*) { return 1; };
-        for (char32_t c : text) {
-            if (FT_Load_Glyph(face, FT_Get_Char_Index(face, c), FT_LOAD_DEFAULT) != 0) continue;
-            FT_Outline_Decompose(&face->glyph->outline, &f, &w);
-            w.pen += face->glyph->advance.x;
-        }
+    freetype_text::Reference ref(path);
+    if (!ref.ok) return out;
+    const double scale = h * 1.444 / 4096.0;
+    for (const freetype_text::Contour& c : ref.outline(text, 256)) {
+        out.emplace_back();
+        for (const freetype_text::P& p : c) out.back().emplace_back(p.x * scale, p.y * scale, 0.0);
     }
-    if (face) FT_Done_Face(face);
-    FT_Done_FreeType(lib);
     return out;
 }
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "common/freetype_text.h"
 #include "common/scratch_dir.h"
 #include "geometry/pt_list.h"
 #include "kernel/database/system_setting.h"
@@ -34,82 +35,15 @@ namespace {
 
 constexpr double k_unit = 1.444 / 4096.0;
 
-struct P {
-    double x, y;
-};
-using Contour = std::vector<P>;
+using freetype_text::Contour;
+using freetype_text::P;
+using freetype_text::Reference;
 
 std::string ttf_file(const char* name)
 {
     char path[4096];
     return platform_ttf_file(name, path, sizeof path) ? std::string(path) : std::string();
 }
-
-// The outline of text as FreeType decomposes it at a 64 pixel em, each conic sampled at
-// `steps` points, pens moved by the advances: one contour per outline contour.
-class Reference {
-public:
-    explicit Reference(const std::string& file)
-    {
-        EXPECT_EQ(FT_Init_FreeType(&m_lib), 0);
-        ok = FT_New_Face(m_lib, file.c_str(), 0, &m_face) == 0 && FT_Set_Pixel_Sizes(m_face, 0, 64) == 0;
-    }
-    ~Reference()
-    {
-        if (m_face) FT_Done_Face(m_face);
-        FT_Done_FreeType(m_lib);
-    }
-    std::vector<Contour> outline(const std::u32string& text, int steps, std::vector<double>* pens = nullptr)
-    {
-        std::vector<Contour> out;
-        double pen = 0;
-        for (char32_t c : text) {
-            if (pens) pens->push_back(pen);
-            if (FT_Load_Glyph(m_face, FT_Get_Char_Index(m_face, c), FT_LOAD_DEFAULT) != 0) continue;
-            Walk w{&out, pen, steps, {}};
-            FT_Outline_Funcs funcs{};
-            funcs.move_to = [](const FT_Vector* to, void* u) {
-                auto* w = static_cast<Walk*>(u);
-                w->out->push_back({w->at(to)});
-                w->last = w->at(to);
-                return 0;
-            };
-            funcs.line_to = [](const FT_Vector* to, void* u) {
-                auto* w = static_cast<Walk*>(u);
-                w->out->back().push_back(w->at(to));
-                w->last = w->at(to);
-                return 0;
-            };
-            funcs.conic_to = [](const FT_Vector* c, const FT_Vector* to, void* u) {
-                auto* w = static_cast<Walk*>(u);
-                const P a = w->last, b = w->at(c), e = w->at(to);
-                for (int k = 1; k <= w->steps; ++k) {
-                    const double t = double(k) / w->steps, s = 1 - t;
-                    w->out->back().push_back(
-                        {s * s * a.x + 2 * s * t * b.x + t * t * e.x, s * s * a.y + 2 * s * t * b.y + t * t * e.y});
-                }
-                w->last = e;
-                return 0;
-            };
-            funcs.cubic_to = [](const FT_Vector*, const FT_Vector*, const FT_Vector*, void*) { return 1; };
-            EXPECT_EQ(FT_Outline_Decompose(&m_face->glyph->outline, &funcs, &w), 0);
-            pen += m_face->glyph->advance.x;
-        }
-        return out;
-    }
-    bool ok = false;
-
-private:
-    struct Walk {
-        std::vector<Contour>* out;
-        double pen;
-        int steps;
-        P last;
-        P at(const FT_Vector* v) const { return {double(v->x) + pen, double(v->y)}; }
-    };
-    FT_Library m_lib = nullptr;
-    FT_Face m_face = nullptr;
-};
 
 // FreeType's decomposition puts the implied on-curve points of successive controls on whole
 // outline units, where the layout takes exact midpoints: half a unit apart at most.
