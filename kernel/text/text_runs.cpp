@@ -7,6 +7,7 @@
 #include "kernel/database/drawable.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/text/arc_text.h"
+#include "kernel/text/font_library.h"
 #include "kernel/text/mtext.h"
 #include "kernel/text/tolerance_frame.h"
 #include "kernel/text/trace_text.h"
@@ -50,6 +51,14 @@ void take_style(MB_Text& run, MB_Drawing* drawing, const char* style_name)
     }
     (void)mb_make_shared_text_style();
     run.init_text_style(g_text_style);
+}
+
+const char* first_run_font_name(const Runs& runs, bool big)
+{
+    if (runs.empty()) return nullptr;
+    const MB_Text_Style* style = runs.front()->text_style();
+    const MB_Font_Library* lib = big ? style->big_font_lib() : style->font_lib();
+    return lib ? lib->name().ascii() : nullptr;
 }
 
 bool union_rect(const std::vector<MB_Drawable*>& parts, Qe_Rect& out)

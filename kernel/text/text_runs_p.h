@@ -35,6 +35,10 @@ void clear(Runs& runs);
 // has none of that name, the shared default style.
 void take_style(MB_Text& run, MB_Drawing* drawing, const char* style_name);
 
+// The face name of the first run's font (big font when big), the composite texts' answer to
+// the font keys; null without runs or without that font.
+const char* first_run_font_name(const Runs& runs, bool big);
+
 // The union of the rectangles of the drawables; false, out unchanged, when there are none.
 bool union_rect(const std::vector<MB_Drawable*>& parts, Qe_Rect& out);
 

@@ -164,11 +164,8 @@ long MB_Trace_Text::get_int(int key)
 const char* MB_Trace_Text::get_string(int key)
 {
     if (key == mb_key::Text) return str();
-    if ((key == Key_Font || key == Key_Big_Font) && !m_text_list.empty()) {
-        const MB_Text_Style* style = m_text_list.front()->text_style();
-        const MB_Font_Library* lib = key == Key_Font ? style->font_lib() : style->big_font_lib();
-        return lib ? lib->name().ascii() : nullptr;
-    }
+    if ((key == Key_Font || key == Key_Big_Font) && !m_text_list.empty())
+        return text_runs::first_run_font_name(m_text_list, key == Key_Big_Font);
     return MB_Drawable::get_string(key);
 }
 
