@@ -14,6 +14,7 @@
 #include "platform/path.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
+#include "platform/file_dialog.h"
 #include "platform/font.h"
 #include "platform/clipboard.h"
 #include "platform/metafile.h"

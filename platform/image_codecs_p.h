@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/surface_p.h"
+#include "platform/ximage.h"
 
 namespace platform {
 
@@ -56,7 +57,7 @@ inline std::uint8_t blend_channel(std::uint8_t src, std::uint8_t dst, unsigned a
 }
 
 // Largest image held, in bytes of 32-bit pixels.
-constexpr std::size_t max_image_bytes = std::size_t{1} << 30;
+constexpr std::size_t max_image_bytes = CXIMAGE_MAX_MEMORY;
 // Largest encoded file read.
 constexpr std::size_t max_file_bytes = std::size_t{1} << 30;
 

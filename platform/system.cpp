@@ -192,6 +192,14 @@ DWORD platform_get_kernel_folder(LPSTR out, DWORD size)
 UINT GetSystemDirectoryA(LPSTR out, UINT size) { return copy_folder(system_folder(), out, size); }
 UINT GetWindowsDirectoryA(LPSTR out, UINT size) { return copy_folder(windows_folder(), out, size); }
 
+DWORD GetCurrentDirectoryA(DWORD size, LPSTR out)
+{
+    // glibc sizes the buffer itself for a null one, so folders of any depth are found.
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd) return 0;
+    return copy_folder(cwd.get(), out, size);
+}
+
 void GetSystemTime(LPSYSTEMTIME out)
 {
     if (!out) return;

@@ -28,6 +28,11 @@ PLATFORM_API DWORD platform_get_kernel_folder(LPSTR out, DWORD size);
 PLATFORM_API UINT GetSystemDirectoryA(LPSTR out, UINT size);
 PLATFORM_API UINT GetWindowsDirectoryA(LPSTR out, UINT size);
 
+// The process's current folder (getcwd), without a trailing separator. Returns the length
+// written, or, when the buffer is too small, the size needed including the terminator (nothing
+// written); 0 when it cannot be found.
+PLATFORM_API DWORD GetCurrentDirectoryA(DWORD size, LPSTR out);
+
 // Coordinated universal time, from the real clock unless frozen.
 PLATFORM_API void GetSystemTime(LPSYSTEMTIME out);
 // Freezes the clock at *t (the day of the week is computed), or lets it run again with NULL.

@@ -370,6 +370,65 @@ void CxImage::SetPixelColor(long x, long y, RGBQUAD c, bool set_alpha)
     if (set_alpha && m_alpha) p[3] = c.rgbReserved;
 }
 
+namespace {
+
+using Wide = __int128;
+
+// Quotients rounded down and up, for a positive divisor.
+Wide floor_div(Wide a, Wide b)
+{
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+Wide ceil_div(Wide a, Wide b)
+{
+    return -floor_div(-a, b);
+}
+
+}  // namespace
+
+void CxImage::DrawLine(int x1, int x2, int y1, int y2, COLORREF colour)
+{
+    if (!IsValid()) return;
+    // Walk along the longer axis ("major", d steps) and, at step i, move along the other axis
+    // by k(i) = floor((2·i·m + d) / (2·d)) where m is the shorter extent: the pixel a Bresenham
+    // walk reaches there. k grows with i, so the steps whose pixel lies inside the image form
+    // one range, found from the bounds of both axes before any pixel is visited.
+    const Wide dx = Wide{x2} - x1, dy = Wide{y2} - y1;
+    const Wide adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+    const bool x_major = adx >= ady;
+    const Wide d = x_major ? adx : ady, m = x_major ? ady : adx;
+    const int major_sign = (x_major ? dx : dy) < 0 ? -1 : 1;
+    const int minor_sign = (x_major ? dy : dx) < 0 ? -1 : 1;
+    const Wide a0 = x_major ? x1 : y1, b0 = x_major ? y1 : x1;
+    const Wide a_last = (x_major ? m_width : m_height) - 1, b_last = (x_major ? m_height : m_width) - 1;
+
+    // Steps whose major coordinate a0 + major_sign·i lies in [0, a_last].
+    Wide lo = 0, hi = d;
+    if (major_sign > 0)
+        lo = std::max(lo, -a0), hi = std::min(hi, a_last - a0);
+    else
+        lo = std::max(lo, a0 - a_last), hi = std::min(hi, a0);
+    // Offsets k whose minor coordinate b0 + minor_sign·k lies in [0, b_last].
+    const Wide k_lo = minor_sign > 0 ? -b0 : b0 - b_last;
+    const Wide k_hi = minor_sign > 0 ? b_last - b0 : b0;
+    if (m == 0) {
+        if (k_lo > 0 || k_hi < 0) return;
+    } else {
+        // k(i) >= k_lo  <=>  2·i·m >= 2·d·k_lo - d;  k(i) <= k_hi  <=>  2·i·m < 2·d·k_hi + d.
+        lo = std::max(lo, ceil_div(2 * d * k_lo - d, 2 * m));
+        hi = std::min(hi, ceil_div(2 * d * k_hi + d, 2 * m) - 1);
+    }
+    if (lo > hi) return;
+    pixels_changed();
+    for (Wide i = lo; i <= hi; ++i) {
+        const Wide k = d == 0 ? 0 : (2 * i * m + d) / (2 * d);
+        const auto a = static_cast<int>(a0 + major_sign * i), b = static_cast<int>(b0 + minor_sign * k);
+        const int x = x_major ? a : b, y = x_major ? b : a;
+        std::uint8_t* p = row(y) + static_cast<std::size_t>(x) * 4;
+        p[0] = GetBValue(colour), p[1] = GetGValue(colour), p[2] = GetRValue(colour);
+    }
+}
+
 bool CxImage::AlphaCreate()
 {
     if (!IsValid()) return false;

@@ -7,7 +7,8 @@
 // without pixels (IsValid false).
 //
 // Pixel coordinates of the pixel calls count rows from the bottom, as the system's callers
-// expect of this class: (0, 0) is the bottom-left pixel.
+// expect of this class: (0, 0) is the bottom-left pixel. DrawLine alone counts rows from the
+// top, as its callers map the world with y growing downwards.
 //
 // An image decoded from bytes keeps them: Encode and Save in that same type hand them back
 // unchanged until the pixels change, so an image is never re-compressed (a JPEG never loses
@@ -39,6 +40,9 @@ enum : DWORD {
     CXIMAGE_FORMAT_PNM = 14,
     CXIMAGE_FORMAT_RAS = 15,
 };
+
+// Largest image held, in bytes of 32-bit pixels; Create and the decoders refuse anything larger.
+constexpr unsigned long long CXIMAGE_MAX_MEMORY = 1ULL << 30;
 
 class PLATFORM_API CxImage {
 public:
@@ -73,6 +77,9 @@ public:
     bool Destroy();
 
     bool IsValid() const { return !m_pixels.empty(); }
+    // The pixel memory (4 bytes a pixel: blue, green, red, alpha; rows from the top), or null
+    // when the image has no pixels. Callers test it to learn whether Create found the memory.
+    const void* GetDIB() const { return m_pixels.empty() ? nullptr : m_pixels.data(); }
     DWORD GetWidth() const { return static_cast<DWORD>(m_width); }
     DWORD GetHeight() const { return static_cast<DWORD>(m_height); }
     DWORD GetType() const { return m_type; }
@@ -104,6 +111,13 @@ public:
     // Sets a pixel's colour, and its opacity from rgbReserved when set_alpha and the image has
     // an alpha channel. Nothing outside the image.
     void SetPixelColor(long x, long y, RGBQUAD colour, bool set_alpha = false);
+
+    // A one-pixel line from (x1, y1) to (x2, y2), both ends drawn, in the colour (red in the
+    // low byte; the opacity stays). Note the order: both x, then both y. Rows count from the
+    // top. The pixels are those a Bresenham walk from the first end visits, a step that falls
+    // half-way taking the pixel further on; those outside the image are left out, and the
+    // walk only visits the part inside, however far away the ends are.
+    void DrawLine(int x1, int x2, int y1, int y2, COLORREF colour);
 
     // The transparent colour: with an index of 0 or more, pixels of exactly that colour (red,
     // green and blue) are not drawn; -1 switches it off (the default).

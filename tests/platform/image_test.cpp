@@ -1,15 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/image_readers.h"
 #include "common/scratch_dir.h"
+#include "common/ximage_pixels.h"
 #include "dib_fixture.h"
 #include "platform/gdi.h"
 #include "platform/handles.h"
@@ -222,6 +227,99 @@ TEST(CxImage, DrawStretchesIntoTheDc)
     EXPECT_EQ(image.Draw(nullptr, 0, 0), 0);
     image.Destroy();
     EXPECT_EQ(image.Draw(e.dc, 0, 0), 0);
+}
+
+// The pixels of a line as the classic error-accumulating Bresenham walk visits them, both ends
+// included, rows from the top; only those inside w x h are kept.
+std::vector<std::pair<int, int>> bresenham(int x0, int y0, int x1, int y1, int w, int h)
+{
+    std::vector<std::pair<int, int>> out;
+    const int dx = std::abs(x1 - x0), sx = x0 < x1 ? 1 : -1;
+    const int dy = -std::abs(y1 - y0), sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+        if (x0 >= 0 && y0 >= 0 && x0 < w && y0 < h) out.emplace_back(x0, y0);
+        if (x0 == x1 && y0 == y1) break;
+        const int e2 = 2 * err;
+        if (e2 >= dy) err += dy, x0 += sx;
+        if (e2 <= dx) err += dx, y0 += sy;
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+TEST(CxImage, PixelsExistExactlyWhenCreateFoundThem)
+{
+    CxImage image(CXIMAGE_FORMAT_UNKNOWN);
+    EXPECT_EQ(image.GetDIB(), nullptr);
+    ASSERT_TRUE(image.Create(5, 4, 24, CXIMAGE_FORMAT_JPG));
+    EXPECT_NE(image.GetDIB(), nullptr);
+    EXPECT_EQ(image.GetType(), DWORD{CXIMAGE_FORMAT_JPG});
+    // Past the class's limit Create refuses before allocating and the old pixels stay.
+    EXPECT_FALSE(image.Create(40000, 40000, 24, CXIMAGE_FORMAT_JPG));
+    EXPECT_FALSE(image.Create(0, 4, 24, CXIMAGE_FORMAT_JPG));
+    EXPECT_NE(image.GetDIB(), nullptr);
+    EXPECT_EQ(image.GetWidth(), 5u);
+    image.Destroy();
+    EXPECT_EQ(image.GetDIB(), nullptr);
+    // Nothing to draw on: no harm.
+    image.DrawLine(0, 4, 0, 3, RGB(255, 0, 0));
+    EXPECT_EQ(image.GetDIB(), nullptr);
+}
+
+TEST(CxImage, DrawLineVisitsTheBresenhamPixelsInsideTheImage)
+{
+    constexpr int w = 40, h = 30;
+    constexpr COLORREF red = RGB(255, 0, 0);
+    std::mt19937 rng(20261211);
+    std::uniform_int_distribution<int> coord(-60, 100);
+    auto check = [&](int x1, int y1, int x2, int y2) {
+        CxImage image;
+        ASSERT_TRUE(image.Create(w, h, 24, CXIMAGE_FORMAT_JPG));
+        image.DrawLine(x1, x2, y1, y2, red);  // both x, then both y
+        std::vector<std::pair<int, int>> drawn = pixels_of(image, red);
+        std::sort(drawn.begin(), drawn.end());
+        ASSERT_EQ(drawn, bresenham(x1, y1, x2, y2, w, h)) << x1 << "," << y1 << " -> " << x2 << "," << y2;
+    };
+    // Every octant, the axes, diagonals, single points and ties (odd and even extents).
+    for (int dx = -5; dx <= 5; ++dx)
+        for (int dy = -5; dy <= 5; ++dy) check(17, 12, 17 + dx, 12 + dy);
+    // Ends anywhere, most of them outside.
+    for (int i = 0; i < 2000; ++i) check(coord(rng), coord(rng), coord(rng), coord(rng));
+
+    // Rows count from the top: row 0 is the top row of the picture.
+    CxImage image;
+    ASSERT_TRUE(image.Create(w, h, 24, CXIMAGE_FORMAT_JPG));
+    image.DrawLine(0, 0, 0, 0, RGB(1, 2, 3));
+    const RGBQUAD top_left = image.GetPixelColor(0, h - 1);
+    EXPECT_EQ(RGB(top_left.rgbRed, top_left.rgbGreen, top_left.rgbBlue), RGB(1, 2, 3));
+    const auto* bytes = static_cast<const std::uint8_t*>(image.GetDIB());
+    EXPECT_EQ(bytes[0], 3);  // blue, green, red in memory
+    EXPECT_EQ(bytes[2], 1);
+}
+
+TEST(CxImage, DrawLineWithFarEndsOnlyWalksThePartInside)
+{
+    constexpr int w = 40, h = 30;
+    constexpr COLORREF c = RGB(0, 0, 255);
+    auto line = [&](int x1, int x2, int y1, int y2) {
+        CxImage image;
+        EXPECT_TRUE(image.Create(w, h, 24, CXIMAGE_FORMAT_JPG));
+        image.DrawLine(x1, x2, y1, y2, c);
+        return pixels_of(image, c);
+    };
+    std::vector<std::pair<int, int>> row5, diagonal, row15;
+    for (int x = 0; x < w; ++x) row5.emplace_back(x, 5), row15.emplace_back(x, 15);
+    for (int i = 0; i < h; ++i) diagonal.emplace_back(i, i);
+    EXPECT_EQ(line(INT_MIN, INT_MAX, 5, 5), row5);
+    EXPECT_EQ(line(INT_MAX, INT_MIN, 5, 5), row5);
+    EXPECT_EQ(line(-(1 << 30), 1 << 30, -(1 << 30), 1 << 30), diagonal);
+    // From x = -1e9 to 1e9 the line climbs 10 rows; across the image, half-way along, it has
+    // climbed between 5 and 5.5 of them, so the walk stays on row 15.
+    EXPECT_EQ(line(-1000000000, 1000000000, 10, 20), row15);
+    EXPECT_TRUE(line(INT_MIN, INT_MAX, INT_MIN, INT_MIN).empty());
+    EXPECT_TRUE(line(INT_MIN, INT_MIN, INT_MIN, INT_MAX).empty());
+    EXPECT_TRUE(line(-5, -1, -7, 100).empty());
 }
 
 }  // namespace
