@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "geometry/log.h"
 #include "geometry/loop.h"
 #include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
@@ -76,6 +77,43 @@ mb_handle handle(T* obj)
 }
 
 Qe_Pt from_xyz(const double* p) { return Qe_Pt(p[0], p[1], p[2]); }
+
+// What every image made from a file shares: its name and type code, the picture, the centre.
+// Metafiles (EMF, WMF) are loaded as such, their size times 0.01 the frame, when
+// metafiles_as_pictures; otherwise every file goes to the raster class, which reads no
+// metafile. True when something was read; an unreadable file leaves the image without a
+// picture and says so in the log.
+bool load_image(MB_Image& image, const char* path, const Qe_Pt& centre, bool metafiles_as_pictures)
+{
+    const int type = FindImageType(path);
+    image.set_filename(path);
+    image.image_format(static_cast<unsigned short>(std::max(type, 0)));
+    bool read = false;
+    if (path && metafiles_as_pictures && type == k_metafile_type) {
+        read = image.LoadPictureFile(path);
+        image.width(image.width() * 0.01);
+        image.height(image.height() * 0.01);
+    } else if (path) {
+        auto* raster = new CxImage(path, static_cast<DWORD>(std::max(type, 0)));
+        read = raster->IsValid();
+        image.image(raster);
+        image.width(raster->GetWidth());
+        image.height(raster->GetHeight());
+    }
+    image.center(centre);
+    if (path && !read) message_out("Error open the image file:", path, "", true);
+    return read;
+}
+
+// The image forms that take a drawing: made, loaded, built when asked, placed by the rule
+// of every creation function.
+MB_Image* create_image(MB_Drawing* d, const char* path, const Qe_Pt& centre, bool metafiles_as_pictures, bool build)
+{
+    if (!d || !path) return nullptr;
+    auto* image = new MB_Image();
+    (void)load_image(*image, path, centre, metafiles_as_pictures);
+    return place(*d, image, build);
+}
 
 }  // namespace
 
@@ -270,6 +308,21 @@ mb_handle api_mb_create_face(unsigned short flags, Qe_Pt& p1, Qe_Pt& p2, Qe_Pt& 
     return handle(place(*d, face));
 }
 
+mb_handle api_mb_create_image(char* path, const Qe_Pt& centre)
+{
+    return handle(create_image(active_drawing(), path, centre, true, true));
+}
+
+MB_Image* api_mb_create_image(MB_Operation& operation, char* path, Qe_Pt centre)
+{
+    return create_image(operation.drawing(), path, centre, false, true);
+}
+
+MB_Image* api_mb_create_image(MB_Drawing& drawing, char* path, Qe_Pt centre)
+{
+    return create_image(&drawing, path, centre, false, false);
+}
+
 bool api_mb_create_block(MB_Block*& block, const char* name, const double* base)
 {
     MB_Drawing* d = active_drawing();
@@ -443,23 +496,7 @@ bool api_mb_make_spline(MB_Bspline*& spline, Qe_Pt_List& points)
 bool api_mb_make_image(MB_Image*& image, char* path, Qe_Pt& centre)
 {
     if (!image) image = new MB_Image();
-    const int type = FindImageType(path);
-    image->set_filename(path);
-    image->image_format(static_cast<unsigned short>(std::max(type, 0)));
-    bool read = false;
-    if (path && type == k_metafile_type) {
-        read = image->LoadPictureFile(path);
-        image->width(image->width() * 0.01);
-        image->height(image->height() * 0.01);
-    } else if (path) {
-        auto* raster = new CxImage(path, static_cast<DWORD>(std::max(type, 0)));
-        read = raster->IsValid();
-        image->image(raster);
-        image->width(raster->GetWidth());
-        image->height(raster->GetHeight());
-    }
-    image->center(centre);
-    return read;
+    return load_image(*image, path, centre, true);
 }
 
 bool api_mb_make_circle(MB_Circle*& circle, const Qe_Pt& centre, double radius)

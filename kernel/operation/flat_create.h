@@ -33,6 +33,7 @@ class MB_Line;
 class MB_Line_Type;
 class MB_Lines;
 class MB_Named_View;
+class MB_Operation;
 class MB_Object;
 class MB_Pline_Pos;
 class MB_Point;
@@ -86,6 +87,17 @@ DRAKMERE_API bool api_mb_create_solid(MB_Solid*& solid, const double* p1, const 
 DRAKMERE_API mb_handle api_mb_create_solid(double* x, double* y, int n);
 DRAKMERE_API mb_handle api_mb_create_solid(Qe_Loop* loop);
 DRAKMERE_API mb_handle api_mb_create_face(unsigned short flags, Qe_Pt& p1, Qe_Pt& p2, Qe_Pt& p3, Qe_Pt& p4);
+// An image of the file at path around centre: its name and type code, then a metafile (EMF,
+// WMF: its size times 0.01 is the frame) or a raster (its pixel size is the frame); built and
+// appended. A file that cannot be read still makes an image, without a picture (the log says
+// why). 0 for a null path.
+DRAKMERE_API mb_handle api_mb_create_image(char* path, const Qe_Pt& centre);
+// The same into the operation's drawing (built) or into the drawing (not built), by the
+// append rule of the creation functions, whether or not either is active. Every file goes to
+// the raster class here, which reads no metafile: a metafile makes an image without a picture.
+// Null for a null path or an operation without a drawing.
+DRAKMERE_API MB_Image* api_mb_create_image(MB_Operation& operation, char* path, Qe_Pt centre);
+DRAKMERE_API MB_Image* api_mb_create_image(MB_Drawing& drawing, char* path, Qe_Pt centre);
 // Opens a new block (description " ") inside the blocks already open: what is created
 // from now on goes to it.
 DRAKMERE_API bool api_mb_create_block(MB_Block*& block, const char* name, const double* base);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "common/box_catcher.h"
 #include "common/image_readers.h"
 #include "common/scratch_dir.h"
 #include "common/test_output.h"
@@ -21,22 +22,6 @@ namespace fs = std::filesystem;
 constexpr COLORREF k_white = RGB(255, 255, 255);
 constexpr COLORREF k_red = RGB(255, 0, 0);
 constexpr COLORREF k_blue = RGB(0, 0, 255);
-
-// Message boxes shown while it lives, instead of the default hook's.
-struct Box_Catcher {
-    struct Box {
-        std::string text, caption;
-        UINT type;
-    };
-    std::vector<Box> boxes;
-    Box_Catcher() { platform_set_message_box_hook(&hook, this); }
-    ~Box_Catcher() { platform_set_message_box_hook(nullptr, nullptr); }
-    static int hook(void* user, HWND, LPCSTR text, LPCSTR caption, UINT type)
-    {
-        static_cast<Box_Catcher*>(user)->boxes.push_back({text ? text : "", caption ? caption : "", type});
-        return IDOK;
-    }
-};
 
 // The region of the tests: 200 wide, 100 high, lower-left corner at (0, 0).
 Qe_Rect region()

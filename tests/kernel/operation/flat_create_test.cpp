@@ -2,10 +2,12 @@
 // forms for the derived geometry, nested blocks, refusals, and undo of what they made.
 
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
@@ -672,4 +674,115 @@ TEST_F(Flat, MakeSplineAndImage)
         }
         delete image;
     }
+}
+
+namespace {
+
+// A w x h RGB picture written with libpng itself.
+bool write_png(const std::string& path, int w, int h)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        std::fclose(f);
+        return false;
+    }
+    png_init_io(png, f);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    std::vector<png_byte> row(static_cast<std::size_t>(w) * 3, 0x80);
+    for (int y = 0; y < h; ++y) png_write_row(png, row.data());
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return std::fclose(f) == 0;
+}
+
+}  // namespace
+
+// The three image forms share their steps: name, type, picture and centre, then the append
+// rule. Only the form of the active operation reads metafiles as pictures (a hundredth of
+// their size); the other two give every file to the raster class. The drawing's form does not
+// build the frame.
+TEST_F(Flat, CreateImageFromFiles)
+{
+    Scratch_Dir dir(true);  // the log goes to the current folder
+    const std::string png = dir.path() + "/photo.png", wmf = dir.path() + "/plan.wmf";
+    ASSERT_TRUE(write_png(png, 9, 4));
+    {
+        const metafile_bytes::Bytes b = metafile_bytes::placeable(0, 0, 1440, 720, 1440);  // 1 x 0.5 inch
+        std::ofstream(wmf, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+    }
+    const Qe_Pt centre(10, 20, 0);
+    enum Form { Flat_Active, Of_Operation, Of_Drawing };
+    const auto create = [&](Form form, const std::string& path) -> MB_Image* {
+        char* p = const_cast<char*>(path.c_str());
+        switch (form) {
+        case Flat_Active: return reinterpret_cast<MB_Image*>(api_mb_create_image(p, centre));
+        case Of_Operation: return api_mb_create_image(*op, p, centre);
+        case Of_Drawing: return api_mb_create_image(*d, p, centre);
+        }
+        return nullptr;
+    };
+    struct Case {
+        Form form;
+        const std::string& path;
+        int type;
+        double width, height;
+        bool picture, built;
+    };
+    const Case cases[] = {
+        {Flat_Active, png, 4, 9, 4, true, true},
+        {Flat_Active, wmf, 10, 25.4, 12.7, true, true},
+        {Of_Operation, png, 4, 9, 4, true, true},
+        {Of_Operation, wmf, 10, 0, 0, false, true},
+        {Of_Drawing, png, 4, 9, 4, true, false},
+        {Of_Drawing, wmf, 10, 0, 0, false, false},
+    };
+    for (const bool in_block : {false, true}) {
+        MB_Block* block = nullptr;
+        const double origin[3] = {0, 0, 0};
+        if (in_block) {
+            ASSERT_TRUE(api_mb_create_block(block, "frame", origin));
+        }
+        MB_Object_List& target = in_block ? block->object_list() : d->object_list();
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::to_string(c.form) + " " + c.path + (in_block ? " in a block" : ""));
+            MB_Image* image = create(c.form, c.path);
+            ASSERT_NE(image, nullptr);
+            EXPECT_EQ(members(target).back(), image);
+            EXPECT_STREQ(image->get_filename(), c.path.c_str());
+            EXPECT_EQ(image->image_format(), c.type);
+            EXPECT_DOUBLE_EQ(image->width(), c.width);
+            EXPECT_DOUBLE_EQ(image->height(), c.height);
+            EXPECT_EQ(image->image() && image->image()->IsValid(), c.type == 4);
+            EXPECT_EQ(image->picture() != nullptr, c.picture && c.type == 10);
+            EXPECT_TRUE(near(image->center(), centre));
+            // Built: the bounding rectangle is the frame.
+            EXPECT_EQ(near(image->rect().lt(), image->lt()) && near(image->rect().rb(), image->rb()), c.built);
+        }
+        if (in_block) {
+            ASSERT_TRUE(api_mb_end_block(block));
+        }
+    }
+
+    // A file that cannot be read still makes an image, without a picture; the log says why.
+    const std::string missing = dir.path() + "/gone.png";
+    MB_Image* empty = api_mb_create_image(*d, const_cast<char*>(missing.c_str()), centre);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(members(d->object_list()).back(), empty);
+    EXPECT_DOUBLE_EQ(empty->width(), 0);
+    std::ifstream log_file("jxb.log");
+    const std::string log((std::istreambuf_iterator<char>(log_file)), std::istreambuf_iterator<char>());
+    EXPECT_NE(log.find(missing), std::string::npos) << log;
+
+    // No path: nothing made.
+    const long count = d->object_list().count();
+    EXPECT_EQ(api_mb_create_image(nullptr, centre), 0);
+    EXPECT_EQ(api_mb_create_image(*op, nullptr, centre), nullptr);
+    EXPECT_EQ(api_mb_create_image(*d, nullptr, centre), nullptr);
+    EXPECT_EQ(d->object_list().count(), count);
 }
