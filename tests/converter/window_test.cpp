@@ -6,7 +6,6 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <chrono>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "common/png_writer.h"
 #include "common/scratch_dir.h"
 #include "common/test_output.h"
 #include "converter/converter_dialog.h"
@@ -83,27 +83,6 @@ std::vector<std::string> child_labels(Fl_Window& window)
     for (int i = 0; i < window.children(); ++i)
         if (window.child(i)->label()) labels.emplace_back(window.child(i)->label());
     return labels;
-}
-
-bool write_png(const std::string& path, const unsigned char* rgb, int w, int h)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, w, h, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < h; ++y) png_write_row(png, const_cast<png_bytep>(rgb + static_cast<std::size_t>(y) * w * 3));
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
 }
 
 class Window : public ::testing::Test {

@@ -2,7 +2,6 @@
 // forms for the derived geometry, nested blocks, refusals, and undo of what they made.
 
 #include <gtest/gtest.h>
-#include <png.h>
 
 #include <cmath>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "common/metafile_bytes.h"
+#include "common/png_writer.h"
 #include "common/scratch_dir.h"
 #include "geometry/loop.h"
 #include "geometry/plane_geometry.h"
@@ -676,33 +676,6 @@ TEST_F(Flat, MakeSplineAndImage)
     }
 }
 
-namespace {
-
-// A w x h RGB picture written with libpng itself.
-bool write_png(const std::string& path, int w, int h)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return false;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        return false;
-    }
-    png_init_io(png, f);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    std::vector<png_byte> row(static_cast<std::size_t>(w) * 3, 0x80);
-    for (int y = 0; y < h; ++y) png_write_row(png, row.data());
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return std::fclose(f) == 0;
-}
-
-}  // namespace
-
 // The three image forms share their steps: name, type, picture and centre, then the append
 // rule. Only the form of the active operation reads metafiles as pictures (a hundredth of
 // their size); the other two give every file to the raster class. The drawing's form does not
@@ -711,7 +684,8 @@ TEST_F(Flat, CreateImageFromFiles)
 {
     Scratch_Dir dir(true);  // the log goes to the current folder
     const std::string png = dir.path() + "/photo.png", wmf = dir.path() + "/plan.wmf";
-    ASSERT_TRUE(write_png(png, 9, 4));
+    const std::vector<unsigned char> grey(9 * 4 * 3, 0x80);
+    ASSERT_TRUE(write_png(png, grey.data(), 9, 4));
     {
         const metafile_bytes::Bytes b = metafile_bytes::placeable(0, 0, 1440, 720, 1440);  // 1 x 0.5 inch
         std::ofstream(wmf, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
