@@ -6,6 +6,7 @@
 #include <string>
 
 #include "common/image_readers.h"
+#include "common/test_output.h"
 #include "kernel/display/view_fixture.h"
 #include "kernel/entities/mesh.h"
 #include "kernel/entities/polyline.h"
@@ -77,7 +78,7 @@ TEST(Vertex_View, ComposedDrawingExportsEveryKind)
     View v;
     add_scene(v);
     Qe_Rect area(Qe_Pt(0, 100, 0), Qe_Pt(140, 0, 0));
-    const std::string path = (std::filesystem::current_path() / "vertex_entities.png").string();
+    const std::string path = test_output_path("vertex_entities.png");
     std::string writable = path;
     ASSERT_TRUE(v.r->export_image(writable.data(), area, 0, 300, 0, k_white, 96));
     Rgb_Image img;
