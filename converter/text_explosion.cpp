@@ -1,74 +1,23 @@
 #include "converter/text_explosion.h"
 
-#include <memory>
 #include <vector>
 
 #include "Drakmere.h"
 #include "kernel/operation/geom_segments.h"
+#include "kernel/operation/text_outline.h"
 
 namespace {
-
-constexpr int k_max_node_depth = 64;
-
-// The outline runs of a display node, in drawing coordinates, and whether any part of it is
-// drawn filled.
-struct Outline {
-    std::vector<std::unique_ptr<Qe_Pt_List>> runs;
-    bool filled = false;
-};
-
-void add_run(Outline& out, const Qe_Pt* p, long n, const Qe_Tran* t)
-{
-    if (!p || n < 2) return;
-    auto list = std::make_unique<Qe_Pt_List>();
-    for (long i = 0; i < n; ++i) list->add(t ? p[i] * *t : p[i]);
-    out.runs.push_back(std::move(list));
-}
-
-void collect(MB_Draw_Node& node, const Qe_Tran* t, int depth, Outline& out)
-{
-    if (depth > k_max_node_depth) return;
-    if (auto* set = dynamic_cast<MB_Draw_Lines_Set*>(&node)) {
-        add_run(out, set->points(), set->count(), t);
-    } else if (auto* sets = dynamic_cast<MB_Draw_Lines_Sets*>(&node)) {
-        out.filled = out.filled || sets->is_filled();
-        const Qe_Pt* p = sets->points();
-        const mb_ulong* counts = sets->vals();
-        if (!p || !counts) return;
-        for (mb_ulong r = 0; r < sets->ptset_count(); ++r) {
-            add_run(out, p, static_cast<long>(counts[r]), t);
-            p += counts[r];
-        }
-    } else if (auto* trans = dynamic_cast<MB_Draw_Trans*>(&node)) {
-        if (MB_Draw_Node* child = trans->child()) {
-            const Qe_Tran combined = t ? trans->tran() * *t : trans->tran();
-            collect(*child, &combined, depth + 1, out);
-        }
-    } else if (auto* nodes = dynamic_cast<MB_Draw_Nodes*>(&node)) {
-        for (MB_Draw_Node* n = nodes->node_list().head(); n; n = n->next()) collect(*n, t, depth + 1, out);
-    }
-}
 
 // The outlines of one text's node: its chains, then its hatch, at the tail of list, in the
 // colour and on the layer of text (the entity a run belongs to). False when it showed nothing.
 bool explode_node(MB_Draw_Node* node, const MB_Drawable& text, MB_Object_List& list)
 {
-    if (!node) return false;
-    Outline outline;
-    collect(*node, nullptr, 0, outline);
-    if (outline.runs.empty()) return false;
+    MB_Text_Outline outline;
+    if (!mb_text_outline(node, outline) || outline.runs.empty()) return false;
 
     const long colour = text.general().color();
     Qe_Search_Loops search;
-    for (const auto& run : outline.runs) {
-        MB_Lines* lines = nullptr;
-        if (!api_mb_make_lines(lines, *run)) continue;
-        lines->general().color(colour);
-        lines->general().layer(text.general().layer());
-        lines->build_draw();
-        list.add_tail(lines);
-        (void)search.input_list().add(lines);
-    }
+    (void)mb_outline_lines(outline, colour, text.general().layer(), list, search.input_list());
     if (!outline.filled) return true;
 
     api_mb_geom_2_segments(search.input_list(), search.segment_list());

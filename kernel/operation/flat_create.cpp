@@ -29,11 +29,18 @@
 #include "kernel/entities/point_entity.h"
 #include "kernel/entities/polyline.h"
 #include "kernel/entities/solid.h"
+#include "kernel/operation/flat_create_p.h"
 #include "kernel/operation/image_type.h"
 #include "kernel/operation/operation.h"
 #include "platform/ximage.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_style.h"
+
+using mb_flat::active_drawing;
+using mb_flat::from_xyz;
+using mb_flat::handle;
+using mb_flat::is_linked;
+using mb_flat::place;
 
 namespace {
 
@@ -42,41 +49,6 @@ constexpr int k_metafile_type = 10;
 
 // Points of the arc convert_arc_2_lines tessellates, and how many of them it keeps.
 constexpr int k_bulge_points = 50;
-
-MB_Drawing* active_drawing()
-{
-    return g_operation_list.is_empty() || !g_active_operation ? nullptr : g_active_operation->drawing();
-}
-
-// True when obj already stands in some list: it is then left where it is, as relinking it
-// would break that list.
-bool is_linked(const MB_Object* obj, const MB_Object_List& list)
-{
-    return obj->prev() || obj->next() || list.get_head() == obj;
-}
-
-// Where created entities go: the innermost open block, else model space.
-MB_Object_List& entity_list(MB_Drawing& d)
-{
-    return d.temp_block() ? d.temp_block()->object_list() : d.object_list();
-}
-
-template <class T>
-T* place(MB_Drawing& d, T* obj, bool build = true)
-{
-    if (build) obj->build_draw();
-    MB_Object_List& list = entity_list(d);
-    if (!is_linked(obj, list)) list.add_tail(obj);
-    return obj;
-}
-
-template <class T>
-mb_handle handle(T* obj)
-{
-    return reinterpret_cast<mb_handle>(static_cast<MB_Object*>(obj));
-}
-
-Qe_Pt from_xyz(const double* p) { return Qe_Pt(p[0], p[1], p[2]); }
 
 // What every image made from a file shares: its name and type code, the picture, the centre.
 // Metafiles (EMF, WMF) are loaded as such, their size times 0.01 the frame, when
