@@ -39,7 +39,7 @@
 using mb_flat::active_drawing;
 using mb_flat::from_xyz;
 using mb_flat::handle;
-using mb_flat::is_linked;
+using mb_flat::append;
 using mb_flat::place;
 
 namespace {
@@ -137,7 +137,7 @@ bool api_mb_create_lines(MB_Lines*& lines, int n)
 mb_handle api_mb_create_lines(double* x, double* y, long n)
 {
     MB_Drawing* d = active_drawing();
-    if (!d || !x || !y || n < 1 || n > (1L << 24)) return 0;
+    if (!d || !x || !y || n < 1 || n > mb_flat::k_max_count) return 0;
     auto* lines = new MB_Lines(static_cast<int>(n));
     Qe_Pt* pts = lines->pt_set().points();
     for (long i = 0; i < n; ++i) pts[i] = Qe_Pt(x[i], y[i], 0.0);
@@ -238,7 +238,7 @@ bool api_mb_create_solid(MB_Solid*& solid, const double* p1, const double* p2, c
                          int n)
 {
     MB_Drawing* d = active_drawing();
-    if (!d || !p1 || !p2 || !p3 || !p4 || n > (1 << 24)) return false;
+    if (!d || !p1 || !p2 || !p3 || !p4 || n > mb_flat::k_max_count) return false;
     auto* s = new MB_Solid(std::max(n, 4));
     Qe_Pt* pts = s->vertices().points();
     pts[0] = from_xyz(p1);
@@ -252,7 +252,7 @@ bool api_mb_create_solid(MB_Solid*& solid, const double* p1, const double* p2, c
 mb_handle api_mb_create_solid(double* x, double* y, int n)
 {
     MB_Drawing* d = active_drawing();
-    if (!d || !x || !y || n < 1 || n > (1 << 24)) return 0;
+    if (!d || !x || !y || n < 1 || n > mb_flat::k_max_count) return 0;
     std::vector<Qe_Pt> pts(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i) pts[static_cast<std::size_t>(i)] = Qe_Pt(x[i], y[i], 0.0);
     Qe_Loop loop(pts.data(), n);
@@ -341,7 +341,7 @@ mb_handle api_mb_create_line_type(MB_Line_Type*& line_type, char* name, char* de
         lt->linetype_loop().add(new MB_Linetype_Node(at(lengths, i), at(scales, i), at(angles, i), at(x_offsets, i),
                                                      at(y_offsets, i), static_cast<short>(at(shape_flags, i)),
                                                      static_cast<short>(at(shape_codes, i))));
-    if (!is_linked(lt, d->line_type_list())) d->line_type_list().add_tail(lt);
+    append(d->line_type_list(), lt);
     line_type = lt;
     return handle(lt);
 }
@@ -357,7 +357,7 @@ mb_handle api_mb_create_viewport(MB_Named_View*& view, char* name)
         v->rb(Qe_Pt(0, 0, 0));
     }
     v->name() = name;
-    if (!is_linked(v, d->named_view_list())) d->named_view_list().add_tail(v);
+    append(d->named_view_list(), v);
     view = v;
     return handle(v);
 }
