@@ -73,6 +73,7 @@
 #include "kernel/operation/rubber.h"
 #include "kernel/operation/mouse_tool.h"
 #include "kernel/operation/flat_create.h"
+#include "kernel/operation/flat_create_composite.h"
 #include "kernel/operation/flat_explode.h"
 #include "kernel/operation/geom_segments.h"
 #include "kernel/operation/text_outline.h"

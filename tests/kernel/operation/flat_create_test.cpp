@@ -15,6 +15,7 @@
 #include "common/metafile_bytes.h"
 #include "common/png_writer.h"
 #include "common/scratch_dir.h"
+#include "kernel/operation/flat_fixture.h"
 #include "geometry/loop.h"
 #include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
@@ -41,39 +42,9 @@
 #include "kernel/text/text_style.h"
 #include "platform/ximage.h"
 
-namespace {
-
-bool near(const Qe_Pt& a, const Qe_Pt& b, double tol = 1e-9)
-{
-    return std::fabs(a.x() - b.x()) <= tol && std::fabs(a.y() - b.y()) <= tol && std::fabs(a.z() - b.z()) <= tol;
-}
-
-// Members of a list, walked forwards; the backwards walk must give the same members.
-std::vector<MB_Object*> members(const MB_Object_List& list)
-{
-    std::vector<MB_Object*> out;
-    for (MB_Object* o = list.get_head(); o; o = o->next()) out.push_back(o);
-    std::vector<MB_Object*> back;
-    for (MB_Object* o = list.get_tail(); o; o = o->prev()) back.insert(back.begin(), o);
-    EXPECT_EQ(out, back) << "the list's links disagree";
-    return out;
-}
-
-class Flat : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        op = std::make_unique<MB_Operation>();
-        ASSERT_TRUE(op->create_drawing("flat"));
-        d = op->drawing();
-    }
-    void TearDown() override { op.reset(); }
-
-    std::unique_ptr<MB_Operation> op;
-    MB_Drawing* d = nullptr;
-};
-
-}  // namespace
+using flat_test::members;
+using flat_test::near;
+using Flat = flat_test::Flat_Drawing;
 
 // Every creation function: the kind made, the list it joins, what it holds, and whether its
 // display exists.
@@ -463,25 +434,7 @@ TEST_F(Flat, UndoOfCreations)
     };
     for (const auto& [what, step] : steps) {
         SCOPED_TRACE(what);
-        const Snapshot before = snap();
-        op->rec_cmd_begin(what);
-        step();
-        op->rec_cmd_end();
-        const Snapshot after = snap();
-        ASSERT_NE(before, after);
-        Qe_Void_List touched;
-        op->undo(touched);
-        EXPECT_EQ(snap(), before);
-        touched.clear();
-        op->redo(touched);
-        EXPECT_EQ(snap(), after);
-        touched.clear();
-        op->undo(touched);
-        EXPECT_EQ(snap(), before);
-        // A new command drops the undone one and what only it held.
-        op->rec_cmd_begin("next");
-        op->rec_cmd_end();
-        EXPECT_EQ(snap(), before);
+        undo_cycle<Snapshot>(what, step, snap);
     }
 }
 
