@@ -75,6 +75,7 @@
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/flat_create_composite.h"
 #include "kernel/operation/flat_explode.h"
+#include "kernel/operation/flat_create_block.h"
 #include "kernel/operation/geom_segments.h"
 #include "kernel/operation/text_outline.h"
 #include "kernel/operation/image_type.h"
