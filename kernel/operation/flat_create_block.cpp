@@ -18,6 +18,7 @@
 #include "geometry/transform.h"
 #include "geometry/void_list.h"
 #include "kernel/database/block.h"
+#include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
@@ -410,4 +411,49 @@ mb_handle api_mb_create_insert(const char* block_name, const Qe_Pt& point, doubl
     MB_Insert* insert = new_insert(*d, point, sx, sy, sz, angle, block_name, add);
     if (add) entity_list(*d).add_tail(insert);
     return handle(insert);
+}
+
+// ---- groups ----
+
+mb_handle api_mb_create_group(char* name, Qe_Void_List& ents)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !name || !ents.head()) return 0;
+    // The group owns its members: each leaves the list that holds it, or both would free it
+    // (undoing the group's creation hands them back).
+    std::vector<MB_Object_List*> holders{&d->object_list()};
+    if (d->temp_block()) holders.push_back(&d->temp_block()->object_list());
+    if (d->current_layout_list() && d->current_layout_list() != &d->object_list())
+        holders.push_back(d->current_layout_list());
+    std::unordered_map<const MB_Object*, MB_Object_List*> holder;
+    for (MB_Object_List* list : holders)
+        for (MB_Object* o = list->get_head(); o; o = o->next()) holder.emplace(o, list);
+
+    std::vector<MB_Drawable*> chosen;
+    std::unordered_set<const MB_Object*> seen;
+    for (Qe_Void_Node* n = ents.head(); n; n = n->next()) {
+        auto* e = static_cast<MB_Object*>(n->entity());
+        // Each once: a member listed twice would be owned twice. One linked into a list
+        // out of reach here (a closed block) stays there.
+        if (!e || !e->is_drawable() || !seen.insert(e).second) continue;
+        if (!holder.count(e) && (e->prev() || e->next())) continue;
+        chosen.push_back(static_cast<MB_Drawable*>(e));
+    }
+    if (chosen.empty()) return 0;
+    Qe_Void_List listed;
+    for (MB_Drawable* e : chosen) listed.add(e);
+    Qe_Rect rect;
+    const bool has_rect = api_mb_get_entity_list_rect(listed, rect);
+
+    auto* group = new MB_Group();
+    if (has_rect) group->base_pt(rect.lt() + (rect.rb() - rect.lt()) / 2.0);
+    group->name(name);
+    for (MB_Drawable* e : chosen) {
+        const auto it = holder.find(e);
+        if (it != holder.end()) (void)it->second->remove(e);
+        e->next(nullptr);
+        e->prev(nullptr);
+        group->object_list().add(e);
+    }
+    return handle(place(*d, group));
 }

@@ -66,7 +66,8 @@ DRAKMERE_API mb_handle api_mb_create_insert(const char* block_name, const Qe_Pt&
 // ---- groups ----
 
 // A group of the listed drawables (each once), named (cut at 255 characters), its base point
-// the centre of their rectangle. Members that stand in model space, an open block or the
-// current layout leave it: the group owns them (undoing the creation gives them back).
-// 0 for an empty list or one without a drawable.
+// the centre of their rectangle. Members that stand in model space, the open block or the
+// current layout leave it: the group owns them (undoing the creation gives them back). A
+// drawable linked into any other list (a closed block's) is left where it is. 0 for an empty
+// list or one without such a drawable.
 DRAKMERE_API mb_handle api_mb_create_group(char* name, Qe_Void_List& ents);

@@ -21,6 +21,7 @@
 #include "kernel/display/draw_node.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/dimension.h"
+#include "kernel/entities/group.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
 #include "kernel/entities/solid.h"
@@ -436,4 +437,210 @@ TEST_F(Flat_Block, BlockByDrawing)
     }
     EXPECT_STREQ(member->general().layer()->name().ascii(), "Doors");
     d->build_draw();
+}
+
+// Groups take their members out of the list that held them; undo hands them back, redo
+// takes them again, and a dropped undone command frees the group alone.
+TEST_F(Flat_Block, Groups)
+{
+    op->init_undoredo(d);
+    const auto line = [](double x) {
+        MB_Line* l = nullptr;
+        EXPECT_TRUE(api_mb_create_line(l, Qe_Pt(x, 0, 0), Qe_Pt(x + 1, 2, 0)));
+        return l;
+    };
+    const auto group_members = [](MB_Group* g) {
+        std::vector<MB_Object*> out;
+        for (Qe_Void_Node* n = g->object_list().head(); n; n = n->next())
+            out.push_back(static_cast<MB_Object*>(n->entity()));
+        return out;
+    };
+    const auto run = [&](MB_Object_List& list, const char* where) {
+        SCOPED_TRACE(where);
+        MB_Line* a = line(0);
+        MB_Line* b = line(10);
+        MB_Line* c = line(20);
+        MB_Layer* layer = nullptr;
+        ASSERT_TRUE(api_mb_create_layer(layer, "not a drawable", 1, 0, true, false, false));
+        Qe_Void_List ents;
+        for (void* e : std::initializer_list<void*>{a, nullptr, c, a, layer}) ents.add(e);
+        MB_Group* g = nullptr;
+        op->rec_cmd_begin("group");
+        g = as<MB_Group>(api_mb_create_group(const_cast<char*>("G"), ents));
+        op->rec_cmd_end();
+        ASSERT_NE(g, nullptr);
+        EXPECT_STREQ(g->name(), "G");
+        EXPECT_EQ(group_members(g), (std::vector<MB_Object*>{a, c}));
+        EXPECT_EQ(members(list), (std::vector<MB_Object*>{b, g}));
+        // The centre of the members' rectangle: (0, 0) to (21, 2).
+        EXPECT_TRUE(near(g->base_pt(), Qe_Pt(10.5, 1, 0)));
+
+        Qe_Void_List touched;
+        op->undo(touched);
+        EXPECT_EQ(members(list), (std::vector<MB_Object*>{b, a, c}));
+        EXPECT_TRUE(g->object_list().is_empty());
+        touched.clear();
+        op->redo(touched);
+        EXPECT_EQ(members(list), (std::vector<MB_Object*>{b, g}));
+        EXPECT_EQ(group_members(g), (std::vector<MB_Object*>{a, c}));
+        touched.clear();
+        op->undo(touched);
+        op->rec_cmd_begin("next");
+        op->rec_cmd_end();
+        EXPECT_EQ(members(list), (std::vector<MB_Object*>{b, a, c}));
+        for (MB_Line* l : {a, b, c}) EXPECT_EQ(l->object_id(), MB_Object::ID_LINE);
+
+        // Kept this time, to be freed with the drawing.
+        Qe_Void_List again;
+        again.add(b);
+        ASSERT_NE(api_mb_create_group(const_cast<char*>("kept"), again), 0);
+    };
+    run(d->object_list(), "model space");
+    const double origin[3] = {0, 0, 0};
+    MB_Block* open = nullptr;
+    ASSERT_TRUE(api_mb_create_block(open, "open", origin));
+    const std::vector<MB_Object*> model = members(d->object_list());
+    run(open->object_list(), "open block");
+    EXPECT_EQ(members(d->object_list()), model);
+    ASSERT_TRUE(api_mb_end_block(open));
+}
+
+TEST_F(Flat_Block, GroupNamesAndRefusals)
+{
+    const std::string long_name(300, 'n');
+    Qe_Void_List ents;
+    ents.add(as<MB_Object>(api_mb_create_circle(0, 0, 1)));
+    auto* g = as<MB_Group>(api_mb_create_group(const_cast<char*>(long_name.c_str()), ents));
+    ASSERT_NE(g, nullptr);
+    EXPECT_EQ(std::string(g->name()), long_name.substr(0, 255));
+
+    // A drawable standing in a closed block stays there; with nothing else listed nothing
+    // is made.
+    MB_Block* block = line_block("closed", Qe_Pt(), Qe_Pt(0, 0, 0), Qe_Pt(1, 0, 0));
+    ASSERT_EQ(members(block->object_list()).size(), 1u);
+    const std::vector<MB_Object*> block_members = members(block->object_list());
+    block->object_list().add_tail(new MB_Circle(Qe_Pt(3, 3, 0), 1));
+    const Snapshot before = snap();
+    Qe_Void_List in_block;
+    in_block.add(block_members[0]);
+    in_block.add(block->object_list().get_tail());
+    EXPECT_EQ(api_mb_create_group(const_cast<char*>("b"), in_block), 0);
+    EXPECT_EQ(members(block->object_list()).size(), 2u);
+    Qe_Void_List empty;
+    EXPECT_EQ(api_mb_create_group(const_cast<char*>("e"), empty), 0);
+    EXPECT_EQ(api_mb_create_group(nullptr, ents), 0);
+    EXPECT_EQ(snap(), before);
+}
+
+// The kept dimension forms: the fields each sets, built or not, and where they go.
+TEST_F(Flat_Block, DimensionForms)
+{
+    MB_Block* pseudo = line_block("*D1", Qe_Pt(), Qe_Pt(0, 0, 0), Qe_Pt(1, 0, 0));
+    const double p[7][3] = {{1, 0, 0}, {2, 0, 0}, {3, 0, 0}, {4, 0, 0}, {5, 0, 0}, {6, 0, 0}, {7, 0, 0}};
+    const Qe_Pt q1(1, 1, 0), q2(2, 2, 0), q3(3, 3, 0), q4(4, 4, 0), q5(5, 5, 0);
+    MB_Line entity(Qe_Pt(0, 0, 0), Qe_Pt(1, 0, 0));
+    struct Case {
+        const char* what;
+        std::function<mb_handle()> make;
+        bool built;
+        std::function<void(MB_Dimension&)> check;
+    };
+    const Case cases[] = {
+        {"imported fields",
+         [&] {
+             return api_mb_create_dimension(const_cast<char*>("12.5"), const_cast<char*>("*d1"), nullptr, p[0], p[1],
+                                            p[2], p[3], p[4], p[5], p[6], 11, 12, 13, 14, 0.25, 16, 0);
+         },
+         false,
+         [&](MB_Dimension& dim) {
+             EXPECT_STREQ(dim.dim_text().ascii(), "12.5");
+             ASSERT_NE(dim.insert(), nullptr);
+             EXPECT_EQ(dim.insert()->block(), pseudo);
+             EXPECT_TRUE(near(dim.definition_pt(), Qe_Pt(1, 0, 0)));
+             EXPECT_TRUE(near(dim.text_mid(), Qe_Pt(2, 0, 0)));
+             EXPECT_TRUE(near(dim.insert_pt(), Qe_Pt(3, 0, 0)));
+             EXPECT_TRUE(near(dim.dim_pt2(), Qe_Pt(5, 0, 0)));
+             EXPECT_TRUE(near(dim.dim_pt3(), Qe_Pt(6, 0, 0)));
+             EXPECT_TRUE(near(dim.dim_pt4(), Qe_Pt(7, 0, 0)));
+             EXPECT_EQ(dim.text_angle(), 0.25);
+         }},
+        {"five points", [&] { return api_mb_create_dimension(q1, q2, q3, q4, q5, 2); }, true,
+         [&](MB_Dimension& dim) {
+             EXPECT_TRUE(near(dim.dim_pt2(), q1));
+             EXPECT_TRUE(near(dim.dim_pt3(), q2));
+             EXPECT_TRUE(near(dim.dim_pt4(), q3));
+             EXPECT_TRUE(near(dim.definition_pt(), q4));
+             EXPECT_TRUE(near(dim.arcdef_pt(), q5));
+             EXPECT_EQ(dim.flag(), 2);
+         }},
+        {"radius", [&] { return api_mb_create_radius_demension(q1, q2, q3, 4); }, true,
+         [&](MB_Dimension& dim) {
+             EXPECT_TRUE(near(dim.dim_pt4(), q1));
+             EXPECT_TRUE(near(dim.definition_pt(), q2));
+             EXPECT_TRUE(near(dim.text_mid(), q3));
+             EXPECT_EQ(dim.flag(), 4);
+         }},
+        {"length", [&] { return api_mb_create_len_dimension(nullptr, q1, q2, q3, nullptr, nullptr); }, true,
+         [&](MB_Dimension& dim) {
+             EXPECT_TRUE(near(dim.definition_pt(), q1));
+             EXPECT_TRUE(near(dim.dim_pt2(), q1));
+             EXPECT_TRUE(near(dim.dim_pt3(), q2));
+             EXPECT_TRUE(near(dim.dim_pt4(), q3));
+             EXPECT_TRUE(near(dim.text_mid(), q3));
+         }},
+        {"length of an entity", [&] { return api_mb_create_len_dimension(&entity, q1, q2, q3, nullptr, nullptr); },
+         true, [&](MB_Dimension& dim) {
+             EXPECT_TRUE(near(dim.definition_pt(), Qe_Pt(0, 0, 0)));
+             EXPECT_TRUE(near(dim.dim_pt3(), Qe_Pt(0, 0, 0)));
+         }},
+    };
+    const double origin[3] = {0, 0, 0};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Into model space, and into a block open meanwhile.
+        for (bool in_block : {false, true}) {
+            MB_Block* open = nullptr;
+            if (in_block) {
+                ASSERT_TRUE(api_mb_create_block(open, "open", origin));
+            }
+            const mb_handle h = c.make();
+            ASSERT_NE(h, 0);
+            auto* dim = as<MB_Dimension>(h);
+            ASSERT_EQ(dim->object_id(), MB_Object::ID_DIMENSION);
+            EXPECT_EQ(members(in_block ? open->object_list() : d->object_list()).back(), dim);
+            EXPECT_EQ(dim->draw_node() != nullptr, c.built);
+            c.check(*dim);
+            if (in_block) {
+                ASSERT_TRUE(api_mb_end_block(open));
+            }
+        }
+    }
+
+    const Snapshot before = snap();
+    EXPECT_EQ(api_mb_create_dimension(nullptr, const_cast<char*>("*D1"), nullptr, p[0], p[1], p[2], p[3], p[4], p[5],
+                                      p[6], 0, 0, 0, 0, 0, 0, 0),
+              0);
+    EXPECT_EQ(api_mb_create_dimension(const_cast<char*>("t"), const_cast<char*>("*D1"), nullptr, p[0], p[1], p[2],
+                                      p[3], nullptr, p[5], p[6], 0, 0, 0, 0, 0, 0, 0),
+              0);
+    EXPECT_EQ(snap(), before);
+}
+
+TEST(FlatBlockRefusals, NoOperation)
+{
+    Qe_Void_List ents;
+    MB_Line line(Qe_Pt(0, 0, 0), Qe_Pt(1, 0, 0));
+    ents.add(&line);
+    MB_Insert* insert = nullptr;
+    const double origin[3] = {0, 0, 0};
+    EXPECT_EQ(api_mb_create_dimension(Qe_Pt(0, 0, 0), Qe_Pt(1, 0, 0), Qe_Pt(0, 1, 0), 0), 0);
+    EXPECT_EQ(api_mb_create_dimension(Qe_Pt(), Qe_Pt(), Qe_Pt(), Qe_Pt(), Qe_Pt(), 0), 0);
+    EXPECT_EQ(api_mb_create_radius_demension(Qe_Pt(), Qe_Pt(), Qe_Pt(), 4), 0);
+    EXPECT_EQ(api_mb_create_len_dimension(nullptr, Qe_Pt(), Qe_Pt(), Qe_Pt(), nullptr, nullptr), 0);
+    EXPECT_EQ(api_mb_create_block("b", "", Qe_Pt(), ents), 0);
+    EXPECT_FALSE(api_mb_create_insert(insert, origin, 1, 1, 1, 0, "b"));
+    EXPECT_EQ(api_mb_create_insert("b", Qe_Pt(), 1, 1, 1, 0, true), 0);
+    EXPECT_EQ(api_mb_create_group(const_cast<char*>("g"), ents), 0);
+    EXPECT_EQ(insert, nullptr);
+    EXPECT_EQ(line.next(), nullptr);
 }
