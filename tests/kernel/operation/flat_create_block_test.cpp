@@ -27,6 +27,7 @@
 #include "kernel/entities/solid.h"
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/flat_create_block.h"
+#include "kernel/operation/flat_fixture.h"
 #include "kernel/operation/operation.h"
 #include "kernel/operation/undo_redo.h"
 #include "platform/system.h"
@@ -35,39 +36,20 @@ namespace {
 
 constexpr double k_pi = 3.14159265358979323846;
 
-bool near(const Qe_Pt& a, const Qe_Pt& b, double tol = 1e-9)
-{
-    return std::fabs(a.x() - b.x()) <= tol && std::fabs(a.y() - b.y()) <= tol && std::fabs(a.z() - b.z()) <= tol;
-}
-
-// Members of a list, walked forwards; the backwards walk must give the same members.
-std::vector<MB_Object*> members(const MB_Object_List& list)
-{
-    std::vector<MB_Object*> out;
-    for (MB_Object* o = list.get_head(); o; o = o->next()) out.push_back(o);
-    std::vector<MB_Object*> back;
-    for (MB_Object* o = list.get_tail(); o; o = o->prev()) back.insert(back.begin(), o);
-    EXPECT_EQ(out, back) << "the list's links disagree";
-    return out;
-}
-
 template <class T>
 T* as(mb_handle h)
 {
     return static_cast<T*>(reinterpret_cast<MB_Object*>(h));
 }
 
-class Flat_Block : public ::testing::Test {
+using flat_test::members;
+using flat_test::near;
+
+class Flat_Block : public flat_test::Flat_Drawing {
 protected:
-    void SetUp() override
-    {
-        op = std::make_unique<MB_Operation>();
-        ASSERT_TRUE(op->create_drawing("flat block"));
-        d = op->drawing();
-    }
     void TearDown() override
     {
-        op.reset();
+        Flat_Drawing::TearDown();
         platform_freeze_time(nullptr);
     }
 
@@ -77,31 +59,10 @@ protected:
     };
     Snapshot snap() { return Snapshot{members(d->object_list()), members(d->block_list())}; }
 
-    // Runs step as one recorded command, then undo gives back the state before it and redo
-    // the state after it; undone again, a new command drops it (the sanitizers watch what
-    // it frees).
     void expect_undo_redo(const char* what, const std::function<void()>& step)
     {
-        SCOPED_TRACE(what);
         if (!op->undo_redo()) op->init_undoredo(d);
-        const Snapshot before = snap();
-        op->rec_cmd_begin(what);
-        step();
-        op->rec_cmd_end();
-        const Snapshot after = snap();
-        ASSERT_NE(before, after);
-        Qe_Void_List touched;
-        op->undo(touched);
-        EXPECT_EQ(snap(), before);
-        touched.clear();
-        op->redo(touched);
-        EXPECT_EQ(snap(), after);
-        touched.clear();
-        op->undo(touched);
-        EXPECT_EQ(snap(), before);
-        op->rec_cmd_begin("next");
-        op->rec_cmd_end();
-        EXPECT_EQ(snap(), before);
+        undo_cycle<Snapshot>(what, step, [this] { return snap(); });
     }
 
     // A closed block holding one line from a to b, base at base.
@@ -116,9 +77,6 @@ protected:
         block->build_draw();
         return block;
     }
-
-    std::unique_ptr<MB_Operation> op;
-    MB_Drawing* d = nullptr;
 };
 
 }  // namespace
