@@ -74,6 +74,7 @@
 #include "kernel/operation/mouse_tool.h"
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/flat_create_composite.h"
+#include "kernel/operation/flat_edit.h"
 #include "kernel/operation/flat_explode.h"
 #include "kernel/operation/flat_create_block.h"
 #include "kernel/operation/geom_segments.h"

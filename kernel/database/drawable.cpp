@@ -473,19 +473,36 @@ bool MB_Geom::build_by_param(MB_Geom*&, double, double)
     return true;
 }
 
+namespace {
+
+// Folds one listed object into the union; what is not a drawable has no rectangle.
+void unite(const MB_Object* obj, Qe_Rect& box, bool& any)
+{
+    if (!obj || !obj->is_drawable()) return;
+    const Qe_Rect& r = static_cast<const MB_Drawable*>(obj)->rect();
+    if (any)
+        box.union_rect(r);
+    else
+        box = r;
+    any = true;
+}
+
+}  // namespace
+
 bool api_mb_get_entity_list_rect(Qe_Void_List& entities, Qe_Rect& out)
 {
     bool any = false;
     Qe_Rect box;
-    for (Qe_Void_Node* n = entities.head(); n; n = n->next()) {
-        const auto* d = static_cast<const MB_Drawable*>(n->entity());
-        if (!d) continue;
-        if (any)
-            box.union_rect(d->rect());
-        else
-            box = d->rect();
-        any = true;
-    }
+    for (Qe_Void_Node* n = entities.head(); n; n = n->next()) unite(static_cast<const MB_Object*>(n->entity()), box, any);
+    if (any) out = box;
+    return any;
+}
+
+bool api_mb_get_entity_list_rect(MB_Object_List& entities, Qe_Rect& out)
+{
+    bool any = false;
+    Qe_Rect box;
+    for (const MB_Object* o = entities.get_head(); o; o = o->next()) unite(o, box, any);
     if (any) out = box;
     return any;
 }

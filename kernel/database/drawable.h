@@ -264,6 +264,8 @@ private:
     double m_end_param = 0.0;
 };
 
-// Sets out to the union of the rectangles of the listed drawables (MB_Drawable*); false,
-// leaving out as it was, for a list without drawables.
+// Sets out to the union of the rectangles of the listed objects (MB_Object*; the first
+// rectangle is copied whole, the union's corners have z 0); what is not a drawable is
+// passed over. False, leaving out as it was, for a list without drawables.
 DRAKMERE_API bool api_mb_get_entity_list_rect(Qe_Void_List& entities, Qe_Rect& out);
+DRAKMERE_API bool api_mb_get_entity_list_rect(MB_Object_List& entities, Qe_Rect& out);
