@@ -8,6 +8,7 @@
 
 #include "Drakmere.h"
 #include "plugins/gressil/dxf_export.h"
+#include "platform/ximage.h"
 
 namespace {
 
@@ -179,14 +180,10 @@ bool write_polyline(Dxf_Exporter& x, MB_Polyline& pl, std::uint64_t owner)
     return true;
 }
 
-// Three or four corners: a SOLID fills the triangles 0-1-2 and 1-2-3 of its corners, so the
-// kernel's ring p0 p1 p2 p3 is written as p0 p1 p3 p2; a triangle repeats its last corner.
 bool write_solid(Dxf_Exporter& x, MB_Solid& solid, std::uint64_t owner)
 {
-    const int n = solid.count();
-    const Qe_Pt* p = solid.points();
-    if ((n != 3 && n != 4) || !p) return false;
-    const Qe_Pt corners[4] = {p[0], p[1], n == 4 ? p[3] : p[2], p[2]};
+    Qe_Pt corners[4];
+    if (!solid_corners(solid.points(), solid.count(), corners)) return false;
     Dxf_Writer& w = x.out();
     x.entity_head("SOLID", solid, owner);
     w.text(100, "AcDbTrace");
@@ -419,7 +416,125 @@ bool write_text(Dxf_Exporter& x, MB_Text& text, std::uint64_t owner)
     return true;
 }
 
+// A dimension as DIMENSION: its definition points as DXF places them for its kind, the text
+// middle, the measurement (angles in radians), the DIMSTYLE it names, and its own *Dn block of
+// the geometry the kernel built, which readers draw as it is.
+bool write_dimension(Dxf_Exporter& x, MB_Dimension& d, std::uint64_t owner)
+{
+    const std::string& block = x.dimension_block(d);
+    // Not collected: nothing built and nothing bound, so nothing shows.
+    if (block.empty()) return true;
+    Dxf_Writer& w = x.out();
+    // DXF's dimension types number the kernel's kinds alike; 32: the block is this
+    // dimension's alone; 128: the text stands where the dimension says.
+    const int kind = d.kind() <= MB_Dimension::Angular_3pt ? int(d.kind()) : int(MB_Dimension::Linear);
+    const bool angular = kind == MB_Dimension::Angular || kind == MB_Dimension::Angular_3pt;
+    const Qe_Pt D = d.definition_pt(), p2 = d.dim_pt2(), p3 = d.dim_pt3(), p4 = d.dim_pt4();
+    Qe_Pt def = D;
+    if (kind == MB_Dimension::Angular) def = p4;
+    x.entity_head("DIMENSION", d, owner);
+    w.text(100, "AcDbDimension");
+    w.text(2, block);
+    w.point(10, def.x(), def.y(), def.z());
+    w.point(11, d.text_mid().x(), d.text_mid().y(), d.text_mid().z());
+    w.integer(70, kind | 32 | 128);
+    w.integer(71, 5);  // text attached at its middle
+    w.real(42, angular ? d.measurement() * std::numbers::pi / 180.0 : d.measurement());
+    w.text(3, x.dimension_style(d));
+    auto point = [&](int code, const Qe_Pt& p) { w.point(code, p.x(), p.y(), p.z()); };
+    switch (kind) {
+    case MB_Dimension::Linear:
+    case MB_Dimension::Aligned:
+        w.text(100, "AcDbAlignedDimension");
+        point(13, p2);
+        point(14, p3);
+        if (kind == MB_Dimension::Linear) {
+            // The kernel measures along y when the definition point lies off both measured
+            // points' x, else along x.
+            const bool vertical = D.x() != p2.x() && D.x() != p3.x();
+            w.real(50, vertical ? 90.0 : 0.0);
+            w.text(100, "AcDbRotatedDimension");
+        }
+        break;
+    case MB_Dimension::Angular:
+        // Legs p3 -> p2 and D -> p4; the arc through the arc point.
+        w.text(100, "AcDb2LineAngularDimension");
+        point(13, p3);
+        point(14, p2);
+        point(15, D);
+        point(16, d.arcdef_pt());
+        break;
+    case MB_Dimension::Diameter:
+    case MB_Dimension::Radius:
+        w.text(100, kind == MB_Dimension::Diameter ? "AcDbDiametricDimension" : "AcDbRadialDimension");
+        point(15, p4);
+        w.real(40, 0.0);
+        break;
+    default:
+        // Vertex p4, legs toward p2 and p3, the arc through D.
+        w.text(100, "AcDb3PointAngularDimension");
+        point(13, p2);
+        point(14, p3);
+        point(15, p4);
+        break;
+    }
+    return true;
+}
+
+// A raster image as IMAGE: the frame's lower-left corner, one pixel's width and height as the
+// U and V vectors (the kernel draws the frame axis-aligned, whatever angle it stores), and the
+// IMAGEDEF of its raster. An image without a raster (a picture or a metafile) or without room
+// for its raster shows as its frame.
+bool write_image(Dxf_Exporter& x, MB_Image& image, std::uint64_t owner)
+{
+    const Qe_Pt c = image.center();
+    const double width = image.width(), height = image.height();
+    if (!std::isfinite(c.x()) || !std::isfinite(c.y()) || !std::isfinite(c.z()) || !std::isfinite(width) ||
+        !std::isfinite(height))
+        return true;
+    const std::uint64_t def = width > 0.0 && height > 0.0 ? x.image_def(image) : 0;
+    if (!def) {
+        const Qe_Pt frame[4] = {image.lb(), image.rb(), image.rt(), image.lt()};
+        x.polyline_of_points(image, owner, frame, 4, nullptr, true);
+        return true;
+    }
+    CxImage& raster = *image.image();
+    const double px = raster.GetWidth(), py = raster.GetHeight();
+    Dxf_Writer& w = x.out();
+    const std::uint64_t handle = x.entity_head("IMAGE", image, owner);
+    w.text(100, "AcDbRasterImage");
+    w.integer(90, 0);
+    w.point(10, c.x() - width / 2, c.y() - height / 2, c.z());
+    w.point(11, width / px, 0, 0);
+    w.point(12, 0, height / py, 0);
+    w.point2(13, px, py);
+    w.handle(340, def);
+    // Shown, also when not aligned with the screen; transparent where the raster is.
+    w.integer(70, 1 | 2 | (raster.AlphaIsValid() ? 8 : 0));
+    w.integer(280, 0);
+    w.integer(281, 50);
+    w.integer(282, 50);
+    w.integer(283, 0);
+    w.handle(360, x.image_reactor(image, handle));
+    // The whole raster as a rectangular boundary, in pixel coordinates.
+    w.integer(71, 1);
+    w.integer(91, 2);
+    w.point2(14, -0.5, -0.5);
+    w.point2(14, px - 0.5, py - 0.5);
+    return true;
+}
+
 }  // namespace
+
+bool solid_corners(const Qe_Pt* p, int n, Qe_Pt corners[4])
+{
+    if ((n != 3 && n != 4) || !p) return false;
+    corners[0] = p[0];
+    corners[1] = p[1];
+    corners[2] = n == 4 ? p[3] : p[2];
+    corners[3] = p[2];
+    return true;
+}
 
 bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
 {
@@ -487,6 +602,12 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
         return false;
     case MB_Object::ID_TEXT:
         if (auto* text = dynamic_cast<MB_Text*>(&d)) return write_text(x, *text, owner);
+        return false;
+    case MB_Object::ID_DIMENSION:
+        if (auto* dim = dynamic_cast<MB_Dimension*>(&d)) return write_dimension(x, *dim, owner);
+        return false;
+    case MB_Object::ID_IMAGE:
+        if (auto* image = dynamic_cast<MB_Image*>(&d)) return write_image(x, *image, owner);
         return false;
     default:
         return false;

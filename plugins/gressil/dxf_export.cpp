@@ -8,6 +8,8 @@
 
 #include "Drakmere.h"
 #include "plugins/gressil/aci.h"
+#include "plugins/gressil/raster_files.h"
+#include "platform/ximage.h"
 
 namespace {
 
@@ -35,8 +37,9 @@ std::string unique_name(std::string name, std::unordered_set<std::string>& taken
 
 }  // namespace
 
-Dxf_Exporter::Dxf_Exporter(MB_Drawing& drawing, Dxf_Writer& writer, std::uint32_t background)
-    : m_drawing(drawing), m_out(writer), m_background(background)
+Dxf_Exporter::Dxf_Exporter(MB_Drawing& drawing, Dxf_Writer& writer, std::uint32_t background,
+                           Dxf_Raster_Files* rasters)
+    : m_drawing(drawing), m_out(writer), m_background(background), m_rasters(rasters)
 {
 }
 
@@ -96,9 +99,10 @@ void Dxf_Exporter::collect_names()
         m_blocks.push_back({block, unique_name(name, blocks), 0});
     }
 
+    m_dim_styles.push_back({"Standard", nullptr});
     std::unordered_set<std::string> styles{"STANDARD"};
-    collect_text_styles(m_drawing.object_list(), styles);
-    for (const Block_Entry& b : m_blocks) collect_text_styles(b.block->object_list(), styles);
+    collect_list(m_drawing.object_list(), styles);
+    for (const Block_Entry& b : m_blocks) collect_list(b.block->object_list(), styles);
 }
 
 namespace {
@@ -127,18 +131,36 @@ std::string font_file_of(const MB_Font_Library* lib)
 
 }  // namespace
 
-void Dxf_Exporter::collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names)
+void Dxf_Exporter::collect_list(MB_Object_List& list, std::unordered_set<std::string>& names)
+{
+    for (MB_Object* o = list.get_head(); o; o = o->next()) collect_object(*o, names, 0);
+}
+
+void Dxf_Exporter::collect_object(MB_Object& o, std::unordered_set<std::string>& names, int depth)
 {
     std::vector<MB_Text*> texts;
     std::vector<MB_Line*> lines;
-    for (MB_Object* o = list.get_head(); o; o = o->next()) {
-        // Texts along arcs and paths and tolerance frames go out as their runs.
-        if (!mb_text_parts(*o, texts, lines)) {
-            auto* text = o->object_id() == MB_Object::ID_TEXT ? dynamic_cast<MB_Text*>(o) : nullptr;
-            if (!text) continue;
-            texts.assign(1, text);
-        }
+    // Texts along arcs and paths and tolerance frames go out as their runs.
+    if (mb_text_parts(o, texts, lines)) {
         for (MB_Text* text : texts) collect_text_style(*text, names);
+        return;
+    }
+    switch (o.object_id()) {
+    case MB_Object::ID_TEXT:
+        if (auto* text = dynamic_cast<MB_Text*>(&o)) collect_text_style(*text, names);
+        break;
+    case MB_Object::ID_DIMENSION:
+        if (auto* d = dynamic_cast<MB_Dimension*>(&o)) collect_dimension(*d);
+        break;
+    case MB_Object::ID_IMAGE:
+        if (auto* image = dynamic_cast<MB_Image*>(&o)) m_images |= image->image() && image->image()->IsValid();
+        break;
+    case MB_Object::ID_GROUP:
+        if (auto* group = dynamic_cast<MB_Group*>(&o); group && depth < k_max_node_depth)
+            for (Qe_Void_Node* n = group->object_list().head(); n; n = n->next())
+                if (auto* member = static_cast<MB_Object*>(n->entity())) collect_object(*member, names, depth + 1);
+        break;
+    default: break;
     }
 }
 
@@ -170,6 +192,71 @@ const std::string& Dxf_Exporter::text_style_name(const MB_Text& text) const
     return it == m_text_style_of.end() ? none : m_text_styles[it->second].name;
 }
 
+namespace {
+
+bool finite_point(const Qe_Pt& p)
+{
+    return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
+}
+
+}  // namespace
+
+void Dxf_Exporter::collect_dimension(MB_Dimension& d)
+{
+    // What the kernel shows of it: the nodes it built, or the block it is bound to.
+    if (!d.draw_node() && !(d.insert() && m_block_index.count(d.insert()->block()))) return;
+    for (const Qe_Pt& p : {d.definition_pt(), d.text_mid(), d.insert_pt(), d.dim_pt2(), d.dim_pt3(), d.dim_pt4(),
+                           d.arcdef_pt()})
+        if (!finite_point(p)) return;
+    if (m_dimension_index.count(&d)) return;
+    MB_String& own = d.dimstyle_name().length() ? d.dimstyle_name() : d.dim_style().name();
+    const std::string name = table_name_of(own, "Standard");
+    std::size_t style = 0;
+    while (style < m_dim_styles.size() && upper(m_dim_styles[style].name) != upper(name)) ++style;
+    if (style == m_dim_styles.size()) m_dim_styles.push_back({name, &d});
+    m_dimension_index[&d] = m_dimensions.size();
+    m_dimensions.push_back({&d, "*D" + std::to_string(m_dimensions.size() + 1), 0, style});
+}
+
+const std::string& Dxf_Exporter::dimension_block(const MB_Dimension& d) const
+{
+    static const std::string none;
+    auto it = m_dimension_index.find(&d);
+    return it == m_dimension_index.end() ? none : m_dimensions[it->second].name;
+}
+
+const std::string& Dxf_Exporter::dimension_style(const MB_Dimension& d) const
+{
+    static const std::string none;
+    auto it = m_dimension_index.find(&d);
+    return it == m_dimension_index.end() ? none : m_dim_styles[m_dimensions[it->second].style].name;
+}
+
+std::uint64_t Dxf_Exporter::image_def(MB_Image& image)
+{
+    if (auto it = m_image_def_index.find(&image); it != m_image_def_index.end()) return m_image_defs[it->second].handle;
+    CxImage* raster = image.image();
+    if (!m_rasters || !m_images || !raster || !raster->IsValid()) return 0;
+    const std::string file = m_rasters->add(*raster);
+    if (file.empty()) {
+        m_failed = true;
+        return 0;
+    }
+    const long w = static_cast<long>(raster->GetWidth()), h = static_cast<long>(raster->GetHeight());
+    m_image_def_index[&image] = m_image_defs.size();
+    m_image_defs.push_back({m_out.new_handle(), file, w, h, image.width() / w, image.height() / h, {}});
+    return m_image_defs.back().handle;
+}
+
+std::uint64_t Dxf_Exporter::image_reactor(const MB_Image& image, std::uint64_t entity)
+{
+    auto it = m_image_def_index.find(&image);
+    if (it == m_image_def_index.end()) return 0;
+    const std::uint64_t handle = m_out.new_handle();
+    m_image_defs[it->second].reactors.push_back({handle, entity});
+    return handle;
+}
+
 bool Dxf_Exporter::write()
 {
     collect_names();
@@ -178,6 +265,8 @@ bool Dxf_Exporter::write()
     m_model_record = m_out.new_handle();
     m_paper_record = m_out.new_handle();
     for (Block_Entry& b : m_blocks) b.record = m_out.new_handle();
+    for (Dimension_Entry& d : m_dimensions) d.record = m_out.new_handle();
+    if (m_images) m_image_dict = m_out.new_handle();
 
     header();
     classes();
@@ -186,7 +275,7 @@ bool Dxf_Exporter::write()
     entities();
     objects();
     m_out.text(0, "EOF");
-    return m_out.fill_placeholder(m_out.handle_seed()) && m_out.ok();
+    return m_out.fill_placeholder(m_out.handle_seed()) && m_out.ok() && !m_failed;
 }
 
 void Dxf_Exporter::header()
@@ -243,9 +332,28 @@ void Dxf_Exporter::header()
 
 void Dxf_Exporter::classes()
 {
-    m_out.text(0, "SECTION");
-    m_out.text(2, "CLASSES");
-    m_out.text(0, "ENDSEC");
+    Dxf_Writer& w = m_out;
+    w.text(0, "SECTION");
+    w.text(2, "CLASSES");
+    if (m_images) {
+        // DXF name, C++ class, application, proxy flags, was-a-proxy, is-an-entity.
+        struct Class_Entry {
+            const char *name, *cpp;
+            int flags, entity;
+        };
+        for (const Class_Entry& c : {Class_Entry{"IMAGE", "AcDbRasterImage", 127, 1},
+                                     Class_Entry{"IMAGEDEF", "AcDbRasterImageDef", 0, 0},
+                                     Class_Entry{"IMAGEDEF_REACTOR", "AcDbRasterImageDefReactor", 1, 0}}) {
+            w.text(0, "CLASS");
+            w.text(1, c.name);
+            w.text(2, c.cpp);
+            w.text(3, "ISM");
+            w.integer(90, c.flags);
+            w.integer(280, 0);
+            w.integer(281, c.entity);
+        }
+    }
+    w.text(0, "ENDSEC");
 }
 
 void Dxf_Exporter::table_begin(const char* name, std::uint64_t handle, int count)
@@ -404,20 +512,34 @@ void Dxf_Exporter::tables()
     table_end();
 
     const std::uint64_t dimstyle = w.new_handle();
-    table_begin("DIMSTYLE", dimstyle, 1);
+    table_begin("DIMSTYLE", dimstyle, static_cast<int>(m_dim_styles.size()));
     w.text(100, "AcDbDimStyleTable");
     w.integer(71, 0);
-    w.text(0, "DIMSTYLE");
-    w.handle(105, w.new_handle());
-    w.handle(330, dimstyle);
-    w.text(100, "AcDbSymbolTableRecord");
-    w.text(100, "AcDbDimStyleTableRecord");
-    w.text(2, "Standard");
-    w.integer(70, 0);
+    for (const Dim_Style_Entry& e : m_dim_styles) {
+        w.text(0, "DIMSTYLE");
+        w.handle(105, w.new_handle());
+        w.handle(330, dimstyle);
+        w.text(100, "AcDbSymbolTableRecord");
+        w.text(100, "AcDbDimStyleTableRecord");
+        w.text(2, e.name);
+        w.integer(70, 0);
+        if (!e.first) continue;
+        // The sizes and colours the kernel builds its dimensions with.
+        const MB_Dim_Style& st = e.first->dim_style();
+        const double* r = st.real_val();
+        w.real(41, r[1]);    // arrowhead length
+        w.real(42, r[6]);    // extension line offset
+        w.real(44, r[5]);    // extension past the dimension line
+        w.real(140, r[15]);  // text height
+        w.real(147, r[7]);   // gap between line and text
+        w.integer(176, color_index(st.color()[2]));
+        w.integer(177, color_index(st.color()[0]));
+        w.integer(178, color_index(st.color()[1]));
+    }
     table_end();
 
     const std::uint64_t block_record = w.new_handle();
-    table_begin("BLOCK_RECORD", block_record, 2 + static_cast<int>(m_blocks.size()));
+    table_begin("BLOCK_RECORD", block_record, 2 + static_cast<int>(m_blocks.size() + m_dimensions.size()));
     auto write_record = [&](std::uint64_t handle, const std::string& name) {
         w.text(0, "BLOCK_RECORD");
         w.handle(5, handle);
@@ -429,6 +551,7 @@ void Dxf_Exporter::tables()
     write_record(m_model_record, "*Model_Space");
     write_record(m_paper_record, "*Paper_Space");
     for (const Block_Entry& b : m_blocks) write_record(b.record, b.name);
+    for (const Dimension_Entry& d : m_dimensions) write_record(d.record, d.name);
     table_end();
 
     w.text(0, "ENDSEC");
@@ -439,7 +562,7 @@ void Dxf_Exporter::blocks()
     Dxf_Writer& w = m_out;
     w.text(0, "SECTION");
     w.text(2, "BLOCKS");
-    auto begin = [&](std::uint64_t record, const std::string& name, const Qe_Pt& base, bool paper) {
+    auto begin = [&](std::uint64_t record, const std::string& name, const Qe_Pt& base, bool paper, int flags = 0) {
         w.text(0, "BLOCK");
         w.handle(5, w.new_handle());
         w.handle(330, record);
@@ -448,7 +571,7 @@ void Dxf_Exporter::blocks()
         w.text(8, "0");
         w.text(100, "AcDbBlockBegin");
         w.text(2, name);
-        w.integer(70, 0);
+        w.integer(70, flags);
         w.point(10, base.x(), base.y(), base.z());
         w.text(3, name);
         w.text(1, "");
@@ -470,6 +593,11 @@ void Dxf_Exporter::blocks()
         begin(b.record, b.name, b.block->base_pos(), false);
         write_list(b.block->object_list(), b.record);
         end(b.record, false);
+    }
+    for (const Dimension_Entry& d : m_dimensions) {
+        begin(d.record, d.name, Qe_Pt(), false, 1);  // anonymous
+        write_dimension_block(*d.dimension, d.record);
+        end(d.record, false);
     }
     w.text(0, "ENDSEC");
 }
@@ -494,12 +622,58 @@ void Dxf_Exporter::objects()
     w.integer(281, 1);
     w.text(3, "ACAD_GROUP");
     w.handle(350, m_group_dict);
+    if (m_image_dict) {
+        w.text(3, "ACAD_IMAGE_DICT");
+        w.handle(350, m_image_dict);
+    }
     w.text(0, "DICTIONARY");
     w.handle(5, m_group_dict);
     w.handle(330, m_root_dict);
     w.text(100, "AcDbDictionary");
     w.integer(281, 1);
+    if (m_image_dict) write_image_objects();
     w.text(0, "ENDSEC");
+}
+
+// The image dictionary names each IMAGEDEF after its file; each IMAGEDEF knows the reactors of
+// the IMAGEs that show it, and each reactor belongs to its IMAGE.
+void Dxf_Exporter::write_image_objects()
+{
+    Dxf_Writer& w = m_out;
+    w.text(0, "DICTIONARY");
+    w.handle(5, m_image_dict);
+    w.handle(330, m_root_dict);
+    w.text(100, "AcDbDictionary");
+    w.integer(281, 1);
+    for (const Image_Def& def : m_image_defs) {
+        const std::size_t dot = def.file.rfind('.');
+        w.text(3, def.file.substr(0, dot));
+        w.handle(350, def.handle);
+    }
+    for (const Image_Def& def : m_image_defs) {
+        w.text(0, "IMAGEDEF");
+        w.handle(5, def.handle);
+        w.text(102, "{ACAD_REACTORS");
+        w.handle(330, m_image_dict);
+        for (const Image_Reactor& r : def.reactors) w.handle(330, r.handle);
+        w.text(102, "}");
+        w.handle(330, m_image_dict);
+        w.text(100, "AcDbRasterImageDef");
+        w.integer(90, 0);
+        w.text(1, def.file);
+        w.point2(10, static_cast<double>(def.width), static_cast<double>(def.height));
+        w.point2(11, def.pixel_x, def.pixel_y);
+        w.integer(280, 1);
+        w.integer(281, 0);
+        for (const Image_Reactor& r : def.reactors) {
+            w.text(0, "IMAGEDEF_REACTOR");
+            w.handle(5, r.handle);
+            w.handle(330, r.entity);
+            w.text(100, "AcDbRasterImageDefReactor");
+            w.integer(90, 2);
+            w.handle(330, r.entity);
+        }
+    }
 }
 
 void Dxf_Exporter::write_list(MB_Object_List& list, std::uint64_t owner)
@@ -523,35 +697,64 @@ void Dxf_Exporter::write_drawable(MB_Drawable& d, std::uint64_t owner)
     write_fallback(d, owner);
 }
 
-void Dxf_Exporter::entity_head(const char* kind, MB_Drawable& d, std::uint64_t owner)
+std::uint64_t Dxf_Exporter::entity_start(const char* kind, std::uint64_t owner, const std::string& layer)
 {
     Dxf_Writer& w = m_out;
+    const std::uint64_t handle = w.new_handle();
     w.text(0, kind);
-    w.handle(5, w.new_handle());
+    w.handle(5, handle);
     w.handle(330, owner);
     w.text(100, "AcDbEntity");
-    auto layer = m_layer_names.find(d.general().layer());
-    w.text(8, layer == m_layer_names.end() ? std::string("0") : layer->second);
-    auto ltype = m_line_type_names.find(d.general().line_type());
-    if (ltype != m_line_type_names.end()) w.text(6, ltype->second);
-    w.integer(62, color_index(d.general().color()));
+    w.text(8, layer);
+    return handle;
 }
 
-void Dxf_Exporter::polyline_of_points(MB_Drawable& d, std::uint64_t owner, const Qe_Pt* pts, int n,
-                                      const Qe_Tran* t, bool closed)
+std::uint64_t Dxf_Exporter::entity_head(const char* kind, MB_Drawable& d, std::uint64_t owner)
+{
+    static const std::string zero = "0";
+    auto layer = m_layer_names.find(d.general().layer());
+    const std::uint64_t handle = entity_start(kind, owner, layer == m_layer_names.end() ? zero : layer->second);
+    auto ltype = m_line_type_names.find(d.general().line_type());
+    if (ltype != m_line_type_names.end()) m_out.text(6, ltype->second);
+    m_out.integer(62, color_index(d.general().color()));
+    return handle;
+}
+
+std::uint64_t Dxf_Exporter::entity_head(const char* kind, std::uint64_t owner, int color)
+{
+    static const std::string zero = "0";
+    const std::uint64_t handle = entity_start(kind, owner, zero);
+    m_out.integer(62, color);
+    return handle;
+}
+
+namespace {
+
+// One POINT of one point, a LINE of two when two_as_line, else an LWPOLYLINE, of the points
+// mapped through t; head(kind) writes the entity's head.
+template <class Head>
+void points_entity(Dxf_Writer& w, Head&& head, const Qe_Pt* pts, int n, const Qe_Tran* t, bool closed,
+                   bool two_as_line)
 {
     if (!pts || n <= 0) return;
     auto at = [&](int i) { return t ? pts[i] * *t : pts[i]; };
-    Dxf_Writer& w = m_out;
     if (n == 1) {
         const Qe_Pt p = at(0);
-        entity_head("POINT", d, owner);
+        head("POINT");
         w.text(100, "AcDbPoint");
         w.point(10, p.x(), p.y(), p.z());
         return;
     }
+    if (n == 2 && two_as_line) {
+        const Qe_Pt a = at(0), b = at(1);
+        head("LINE");
+        w.text(100, "AcDbLine");
+        w.point(10, a.x(), a.y(), a.z());
+        w.point(11, b.x(), b.y(), b.z());
+        return;
+    }
     const Qe_Pt first = at(0);
-    entity_head("LWPOLYLINE", d, owner);
+    head("LWPOLYLINE");
     w.text(100, "AcDbPolyline");
     w.integer(90, n);
     w.integer(70, closed ? 1 : 0);
@@ -562,6 +765,14 @@ void Dxf_Exporter::polyline_of_points(MB_Drawable& d, std::uint64_t owner, const
     }
 }
 
+}  // namespace
+
+void Dxf_Exporter::polyline_of_points(MB_Drawable& d, std::uint64_t owner, const Qe_Pt* pts, int n,
+                                      const Qe_Tran* t, bool closed)
+{
+    points_entity(m_out, [&](const char* kind) { entity_head(kind, d, owner); }, pts, n, t, closed, false);
+}
+
 void Dxf_Exporter::write_fallback(MB_Drawable& d, std::uint64_t owner)
 {
     if (MB_Draw_Node* node = d.draw_node()) {
@@ -569,6 +780,50 @@ void Dxf_Exporter::write_fallback(MB_Drawable& d, std::uint64_t owner)
         return;
     }
     if (auto* geom = dynamic_cast<MB_Geom*>(&d)) polyline_of_points(d, owner, geom->edge().points(), geom->edge().count(), nullptr, false);
+}
+
+void Dxf_Exporter::write_dimension_block(MB_Dimension& d, std::uint64_t record)
+{
+    // A bound dimension shows its block through its own reference.
+    if (MB_Insert* insert = d.insert()) {
+        write_drawable(*insert, record);
+        return;
+    }
+    if (MB_Draw_Node* node = d.draw_node()) write_dimension_node(d, record, *node, 0);
+}
+
+void Dxf_Exporter::write_run(std::uint64_t owner, int color, const Qe_Pt* p, int n)
+{
+    points_entity(m_out, [&](const char* kind) { entity_head(kind, owner, color); }, p, n, nullptr, false, true);
+}
+
+void Dxf_Exporter::write_dimension_node(MB_Dimension& d, std::uint64_t record, MB_Draw_Node& node, int depth)
+{
+    if (depth > k_max_node_depth) return;
+    Dxf_Writer& w = m_out;
+    const int color = color_index(node.color());
+    Qe_Pt corners[4];
+    if (auto* nodes = dynamic_cast<MB_Draw_Nodes*>(&node)) {
+        for (MB_Draw_Node* n = nodes->node_list().head(); n; n = n->next())
+            write_dimension_node(d, record, *n, depth + 1);
+    } else if (auto* solid = dynamic_cast<MB_Draw_Solid*>(&node);
+               solid && solid_corners(solid->points(), solid->count(), corners)) {
+        entity_head("SOLID", record, color);
+        w.text(100, "AcDbTrace");
+        for (int i = 0; i < 4; ++i) w.point(10 + i, corners[i].x(), corners[i].y(), corners[i].z());
+    } else if (auto* set = dynamic_cast<MB_Draw_Lines_Set*>(&node)) {
+        write_run(record, color, set->points(), set->count());
+    } else if (auto* sets = dynamic_cast<MB_Draw_Lines_Sets*>(&node)) {
+        const Qe_Pt* p = sets->points();
+        const mb_ulong* counts = sets->vals();
+        if (!p || !counts) return;
+        for (mb_ulong r = 0; r < sets->ptset_count(); ++r) {
+            write_run(record, color, p, static_cast<int>(counts[r]));
+            p += counts[r];
+        }
+    } else {
+        write_node(d, record, node, nullptr, depth);
+    }
 }
 
 void Dxf_Exporter::write_node(MB_Drawable& d, std::uint64_t owner, MB_Draw_Node& node, const Qe_Tran* t, int depth)

@@ -4,7 +4,8 @@
 // blocks, entities and objects, every object with a handle of its own and its owner's handle.
 // Entity kinds with a DXF counterpart are written as that kind; every other drawable is written
 // as LWPOLYLINEs of the runs of its display nodes (or of its edge points), so that the file
-// shows what the kernel shows.
+// shows what the kernel shows. Dimensions carry the geometry the kernel built for them in an
+// anonymous block of their own; images refer to their rasters, written beside the file.
 
 #include <cstdint>
 #include <string>
@@ -14,12 +15,16 @@
 
 #include "plugins/gressil/dxf_writer.h"
 
+class Dxf_Raster_Files;
 class MB_Block;
+class MB_Dimension;
 class MB_Draw_Node;
 class MB_Drawable;
+class MB_Image;
 class MB_Drawing;
 class MB_Layer;
 class MB_Line_Type;
+class MB_Object;
 class MB_Object_List;
 class MB_Text;
 class Qe_Pt;
@@ -28,8 +33,10 @@ class Qe_Tran;
 class Dxf_Exporter {
 public:
     // background: the kernel's background colour (entities of that colour show in its
-    // complement, written as colour 7).
-    Dxf_Exporter(MB_Drawing& drawing, Dxf_Writer& writer, std::uint32_t background);
+    // complement, written as colour 7). rasters: where the images' rasters go; without it,
+    // images go out as their frames.
+    Dxf_Exporter(MB_Drawing& drawing, Dxf_Writer& writer, std::uint32_t background,
+                 Dxf_Raster_Files* rasters = nullptr);
     Dxf_Exporter(const Dxf_Exporter&) = delete;
     Dxf_Exporter& operator=(const Dxf_Exporter&) = delete;
 
@@ -38,14 +45,26 @@ public:
 
     // Used by the writers of the entity kinds.
     Dxf_Writer& out() { return m_out; }
-    // "0 KIND", handle, owner, AcDbEntity with layer, line type and colour.
-    void entity_head(const char* kind, MB_Drawable& d, std::uint64_t owner);
+    // "0 KIND", handle, owner, AcDbEntity with layer, line type and colour; the handle.
+    std::uint64_t entity_head(const char* kind, MB_Drawable& d, std::uint64_t owner);
+    // The same on layer "0" in the given colour and the line type of the layer.
+    std::uint64_t entity_head(const char* kind, std::uint64_t owner, int color);
     // The block's name in the file; empty for a block that is not in the drawing's list.
     const std::string& block_name(MB_Block* block) const;
     // The STYLE entry of a text's style (its name, fonts, width and oblique angle); empty
     // for a text that was not collected.
     const std::string& text_style_name(const MB_Text& text) const;
     int color_index(long colorref) const;
+    // The *Dn block holding a dimension's geometry, and the DIMSTYLE entry it refers to; empty
+    // for a dimension that was not collected.
+    const std::string& dimension_block(const MB_Dimension& d) const;
+    const std::string& dimension_style(const MB_Dimension& d) const;
+    // The IMAGEDEF of an image: its raster is written on the first call. 0 when there is no
+    // place for rasters or the raster could not be written (which fails the export).
+    std::uint64_t image_def(MB_Image& image);
+    // A new IMAGEDEF_REACTOR linking the IMAGE entity written with that handle to the
+    // image's IMAGEDEF (image_def called before); its handle.
+    std::uint64_t image_reactor(const MB_Image& image, std::uint64_t entity);
     // One LWPOLYLINE (two or more points) or POINT (one point) of points mapped through t.
     void polyline_of_points(MB_Drawable& d, std::uint64_t owner, const Qe_Pt* pts, int n, const Qe_Tran* t,
                             bool closed);
@@ -66,6 +85,13 @@ private:
     void symbol_head(const char* kind, std::uint64_t owner, const char* subclass);
 
     void collect_names();
+    void write_dimension_block(MB_Dimension& d, std::uint64_t record);
+    // A dimension's nodes in their own colours: solids as SOLID, runs as LINE or LWPOLYLINE.
+    void write_dimension_node(MB_Dimension& d, std::uint64_t record, MB_Draw_Node& node, int depth);
+    void write_run(std::uint64_t owner, int color, const Qe_Pt* pts, int n);
+    // "0 KIND", handle, owner, AcDbEntity and the layer; the handle.
+    std::uint64_t entity_start(const char* kind, std::uint64_t owner, const std::string& layer);
+    void write_image_objects();
     void write_list(MB_Object_List& list, std::uint64_t owner);
     // The generic form: the display node tree, or the edge points of a curve without one.
     void write_fallback(MB_Drawable& d, std::uint64_t owner);
@@ -94,12 +120,46 @@ private:
         std::string name, font, big_font;
         double width = 1.0, oblique = 0.0, height = 0.0;
     };
-    void collect_text_styles(MB_Object_List& list, std::unordered_set<std::string>& names);
+    // The text styles, dimensions and images of a list, groups' members included.
+    void collect_list(MB_Object_List& list, std::unordered_set<std::string>& names);
+    void collect_object(MB_Object& o, std::unordered_set<std::string>& names, int depth);
     void collect_text_style(MB_Text& text, std::unordered_set<std::string>& names);
+    void collect_dimension(MB_Dimension& d);
     std::vector<Text_Style_Entry> m_text_styles;
     std::unordered_map<std::string, std::size_t> m_text_style_index;  // by style key
     std::unordered_map<const MB_Text*, std::size_t> m_text_style_of;
     std::unordered_map<const MB_Block*, std::size_t> m_block_index;
+
+    struct Dimension_Entry {
+        MB_Dimension* dimension;
+        std::string name;
+        std::uint64_t record;
+        std::size_t style;
+    };
+    std::vector<Dimension_Entry> m_dimensions;
+    std::unordered_map<const MB_Dimension*, std::size_t> m_dimension_index;
+    struct Dim_Style_Entry {
+        std::string name;
+        MB_Dimension* first;  // the values come from the first dimension of the name
+    };
+    std::vector<Dim_Style_Entry> m_dim_styles;  // 0 is "Standard"
+
+    Dxf_Raster_Files* m_rasters;
+    bool m_images = false;  // the drawing holds an image with a raster
+    struct Image_Reactor {
+        std::uint64_t handle, entity;
+    };
+    struct Image_Def {
+        std::uint64_t handle;
+        std::string file;
+        long width, height;  // pixels
+        double pixel_x, pixel_y;
+        std::vector<Image_Reactor> reactors;
+    };
+    std::vector<Image_Def> m_image_defs;
+    std::unordered_map<const MB_Image*, std::size_t> m_image_def_index;
+    std::uint64_t m_image_dict = 0;
+    bool m_failed = false;
 
     std::uint64_t m_root_dict = 0;
     std::uint64_t m_group_dict = 0;
@@ -110,3 +170,8 @@ private:
 // The entity kinds written in their own DXF form; false when d is not one of them, and the
 // exporter falls back to the generic form.
 bool write_native_entity(Dxf_Exporter& exporter, MB_Drawable& d, std::uint64_t owner);
+
+// The four corners of a SOLID for a ring of three or four points: a SOLID fills the triangles
+// 0-1-2 and 1-2-3 of its corners, so the ring p0 p1 p2 p3 is written as p0 p1 p3 p2, and a
+// triangle repeats its last corner. false for any other count.
+bool solid_corners(const Qe_Pt* ring, int n, Qe_Pt corners[4]);

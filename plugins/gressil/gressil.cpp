@@ -1,7 +1,8 @@
 // Gressil.so: the stand-in export library. It writes the active operation's drawing as a DXF
 // file (AutoCAD 2000). The file is written under a temporary name in the target's folder and
 // renamed into place only when complete, so a failed export never leaves a partial target
-// (nor harms an older file of that name). DWG is not written here.
+// (nor harms an older file of that name); the rasters of its images are written the same way
+// beside it and put in place just before it. DWG is not written here.
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -14,17 +15,10 @@
 
 #include "Drakmere.h"
 #include "plugins/gressil/dxf_export.h"
+#include "plugins/gressil/raster_files.h"
 #include "plugins/plugin_abi.h"
 
 namespace {
-
-// The default permissions of a new file, which mkstemp's 0600 would narrow.
-mode_t new_file_mode()
-{
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    return 0666 & ~mask;
-}
 
 int export_dxf(const char* target)
 {
@@ -39,14 +33,12 @@ int export_dxf(const char* target)
     }
     const std::string path = target;
     const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.empty()) {
+    if (path.size() == slash + 1) {
         message_out("Gressil: the target names no file: ", target, "", true);
         return 0;
     }
-    std::string temp = (slash == std::string::npos ? std::string("./") : folder) + "." + name + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
+    std::string temp;
+    const int fd = create_beside(path, temp);
     if (fd < 0) {
         message_out("Gressil: cannot create a file beside ", target, "", true);
         return 0;
@@ -61,22 +53,24 @@ int export_dxf(const char* target)
     std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
 
     bool ok;
+    Dxf_Raster_Files rasters(path);
     {
         Dxf_Writer writer(file);
         Dxf_Exporter exporter(*drawing, writer,
-                              static_cast<std::uint32_t>(api_active_system_setting().get_long_val(0)));
+                              static_cast<std::uint32_t>(api_active_system_setting().get_long_val(0)), &rasters);
         ok = exporter.write();
     }
     ok = std::fflush(file) == 0 && ok;
     ok = ::fsync(::fileno(file)) == 0 && ok;
     ok = std::fclose(file) == 0 && ok;
-    ok = ok && ::chmod(temp.c_str(), new_file_mode()) == 0;
+    ok = ok && rasters.commit();
     ok = ok && ::rename(temp.c_str(), target) == 0;
     if (!ok) {
         ::unlink(temp.c_str());
         message_out("Gressil: the DXF file could not be written: ", target, "", true);
         return 0;
     }
+    rasters.keep();
     return 1;
 }
 

@@ -3,9 +3,11 @@
 Usage: dxf_check.py FILE.dxf
        dxf_check.py --hatch-segments FILE.dxf   (the segments ezdxf draws for pattern hatches)
        dxf_check.py --explode FILE.dxf          (the LINEs ezdxf explodes model-space INSERTs into)
+       dxf_check.py --boxes FILE.dxf            (each model-space entity's kind and bounding box)
 Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L",
-"linetype NAME pattern=[...]", "style NAME font=F bigfont=B width=W oblique=O", "block NAME", and one "entity ..." line per entity of model
-space and "member BLOCK ..." per entity of a block. Reals are rounded to 6 decimals.
+"linetype NAME pattern=[...]", "style NAME font=F bigfont=B width=W oblique=O",
+"dimstyle NAME ...", "block NAME", and one "entity ..." line per entity of model space and
+"member BLOCK ..." per entity of a block. Reals are rounded to 6 decimals.
 """
 import sys
 
@@ -63,6 +65,23 @@ def describe(e):
     if t == "TEXT":
         return head + " at=%s height=%s text=%s rotation=%s width=%s oblique=%s style=%s" % (
             pt(d.insert), r(d.height), d.text, r(d.rotation), r(d.width), r(d.oblique), d.style)
+    if t == "IMAGE":
+        image_def = e.image_def
+        return head + " insert=%s u=%s v=%s size=%s def=%s defsize=%s reactor=%s" % (
+            pt(d.insert), pt(d.u_pixel), pt(d.v_pixel), pt(d.image_size),
+            image_def.dxf.filename if image_def else None,
+            pt(image_def.dxf.image_size) if image_def else None,
+            e.doc.entitydb[d.image_def_reactor_handle].dxf.image_handle == d.handle)
+    if t == "DIMENSION":
+        block = e.get_geometry_block()
+        points = " ".join("%s=%s" % (n, pt(d.get(n))) for n in (
+            "defpoint", "defpoint2", "defpoint3", "defpoint4", "defpoint5") if d.hasattr(n))
+        from ezdxf import bbox
+        box = bbox.extents(block) if block is not None else None
+        return head + " type=%d block=%s members=%s style=%s text=%s measurement=%s measured=%s %s bbox=%s%s" % (
+            e.dimtype, d.geometry, len(block) if block is not None else None, d.dimstyle,
+            pt(d.text_midpoint), r(d.get("actual_measurement", 0)), r(e.get_measurement()), points,
+            pt(list(box.extmin) + list(box.extmax)) if box else None, "")
     if t == "HATCH":
         head += " pattern=%s solid=%d paths=%d" % (d.pattern_name, d.solid_fill, len(e.paths))
         if not d.solid_fill and e.pattern:
@@ -93,7 +112,21 @@ def exploded_lines(doc):
                 print("exploded %s %.9f %.9f %.9f %.9f" % (e.dxf.name, s.x, s.y, t.x, t.y))
 
 
+def boxes(doc):
+    """The kind and bounding box of each model-space entity, in order."""
+    from ezdxf import bbox
+    for e in doc.modelspace():
+        box = bbox.extents([e])
+        if box.has_data:
+            print("box %s %.9f %.9f %.9f %.9f" % (e.dxftype(), box.extmin.x, box.extmin.y, box.extmax.x, box.extmax.y))
+        else:
+            print("box %s none" % e.dxftype())
+
+
 def main():
+    if sys.argv[1] == "--boxes":
+        boxes(ezdxf.readfile(sys.argv[2]))
+        return
     if sys.argv[1] == "--hatch-segments":
         hatch_segments(ezdxf.readfile(sys.argv[2]))
         return
@@ -118,6 +151,10 @@ def main():
     for style in doc.styles:
         print("style %s font=%s bigfont=%s width=%s oblique=%s" % (
             style.dxf.name, style.dxf.font, style.dxf.get("bigfont", ""), r(style.dxf.width), r(style.dxf.oblique)))
+    for ds in doc.dimstyles:
+        print("dimstyle %s dimasz=%s dimexo=%s dimexe=%s dimtxt=%s dimgap=%s colors=%d,%d,%d" % (
+            ds.dxf.name, r(ds.dxf.dimasz), r(ds.dxf.dimexo), r(ds.dxf.dimexe), r(ds.dxf.dimtxt), r(ds.dxf.dimgap),
+            ds.dxf.dimclrd, ds.dxf.dimclre, ds.dxf.dimclrt))
     for block in doc.blocks:
         if block.name.lower() in ("*model_space", "*paper_space"):
             continue

@@ -105,7 +105,9 @@ inline std::vector<std::string> check(const std::string& path)
                 o.name = value;
             }
         }
-        const bool structural = o.kind == "SECTION" || o.kind == "ENDSEC" || o.kind == "ENDTAB" || o.kind == "EOF";
+        // Class entries have neither handle nor owner.
+        const bool structural = o.kind == "SECTION" || o.kind == "ENDSEC" || o.kind == "ENDTAB" || o.kind == "EOF" ||
+                                (o.kind == "CLASS" && o.section == "CLASSES");
         if (structural) continue;
         if (!o.has_handle) {
             problems.push_back(o.kind + " " + o.name + " has no handle");
@@ -122,7 +124,8 @@ inline std::vector<std::string> check(const std::string& path)
     std::vector<std::string> table_order;
     bool root_seen = false;
     for (const Object& o : objects) {
-        const bool structural = o.kind == "SECTION" || o.kind == "ENDSEC" || o.kind == "ENDTAB" || o.kind == "EOF";
+        const bool structural = o.kind == "SECTION" || o.kind == "ENDSEC" || o.kind == "ENDTAB" || o.kind == "EOF" ||
+                                (o.kind == "CLASS" && o.section == "CLASSES");
         if (structural) continue;
         if (!o.has_owner) {
             problems.push_back(o.kind + " " + o.name + " has no owner");

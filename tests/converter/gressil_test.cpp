@@ -14,6 +14,8 @@
 #include "plugins/gressil/aci.h"
 #include "plugins/gressil/dxf_export.h"
 #include "plugins/gressil/dxf_writer.h"
+#include "plugins/gressil/raster_files.h"
+#include "platform/ximage.h"
 
 using namespace converter_test;
 
@@ -110,18 +112,23 @@ public:
     void node(MB_Draw_Node* n) { draw_node(n); }
 };
 
-// Writes the drawing with the exporter to a file in the work folder.
-std::string export_drawing(MB_Drawing& drawing, const Work_Dir& work, const std::string& name)
+// Writes the drawing with the exporter to a file in the work folder; with rasters, the
+// images' rasters beside it.
+std::string export_drawing(MB_Drawing& drawing, const Work_Dir& work, const std::string& name,
+                           bool rasters = false)
 {
     const std::string path = work / name;
     std::FILE* f = std::fopen(path.c_str(), "w");
     EXPECT_NE(f, nullptr);
+    Dxf_Raster_Files files(path);
     {
         Dxf_Writer w(f);
-        Dxf_Exporter exporter(drawing, w, 0);
+        Dxf_Exporter exporter(drawing, w, 0, rasters ? &files : nullptr);
         EXPECT_TRUE(exporter.write());
     }
     std::fclose(f);
+    EXPECT_TRUE(files.commit());
+    files.keep();
     return path;
 }
 
@@ -430,4 +437,316 @@ TEST(DxfExport, GroupsAsTheirMembers)
               "entity LINE layer=0 color=7 start=(0,0,0) end=(5,0,0)\n"
               "entity CIRCLE layer=0 color=7 center=(1,1,0) radius=2\n"
               "entity ARC layer=0 color=7 center=(0,0,0) radius=3 angles=0,90\n");
+}
+
+namespace {
+
+RGBQUAD quad(int r, int g, int b)
+{
+    return RGBQUAD{static_cast<BYTE>(b), static_cast<BYTE>(g), static_cast<BYTE>(r), 0};
+}
+
+// w x h pixels, each of its own colour.
+CxImage* raster(int w, int h)
+{
+    auto* image = new CxImage;
+    EXPECT_TRUE(image->Create(w, h, 24));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image->SetPixelColor(x, y, quad(40 * x, 60 * y, 200 - 10 * x - 5 * y));
+    return image;
+}
+
+// The image's frame in drawing units around its centre.
+MB_Image* image_in(CxImage* r, const Qe_Pt& centre, double width, double height)
+{
+    auto* image = new MB_Image(r);
+    image->center(centre);
+    image->width(width);
+    image->height(height);
+    return image;
+}
+
+}  // namespace
+
+// Images as IMAGE: the frame's lower-left corner, one pixel as U and V, the raster written
+// beside the file (a JPEG with the bytes it was read from) and named by its IMAGEDEF, which
+// the image dictionary holds and a reactor links back. The stored angle is not drawn, so it
+// turns nothing. An image without a raster shows as its frame.
+TEST(DxfExport, ImagesWithTheirRastersBesideTheFile)
+{
+    Work_Dir work("dxf_images");
+    MB_Drawing drawing;
+    CxImage* png = raster(4, 3);
+    MB_Image* first = image_in(png, Qe_Pt(10, 20, 0), 40, 15);
+    first->angle(0.3);
+    first->general().color(rgb(255, 0, 0));
+    drawing.object_list().add_tail(first);
+    // A JPEG as read from its bytes.
+    std::unique_ptr<CxImage> source(raster(8, 8));
+    BYTE* jpeg_bytes = nullptr;
+    long jpeg_size = 0;
+    ASSERT_TRUE(source->Encode(jpeg_bytes, jpeg_size, CXIMAGE_FORMAT_JPG));
+    const std::string jpeg(reinterpret_cast<const char*>(jpeg_bytes), static_cast<std::size_t>(jpeg_size));
+    CxImage::FreeMemory(jpeg_bytes);
+    auto* jpg = new CxImage(reinterpret_cast<const BYTE*>(jpeg.data()), static_cast<DWORD>(jpeg.size()),
+                            CXIMAGE_FORMAT_JPG);
+    ASSERT_TRUE(jpg->IsValid());
+    // Inside a block: the reactor belongs to the IMAGE there.
+    auto* block = new MB_Block(Qe_Pt(0, 0, 0), MB_String("pic"), MB_String(""));
+    block->object_list().add_tail(image_in(jpg, Qe_Pt(0, 0, 0), 8, 8));
+    drawing.block_list().add_tail(block);
+    auto* insert = new MB_Insert(Qe_Pt(100, 0, 0), 0, 1, 1, 0);
+    insert->block(block);
+    drawing.object_list().add_tail(insert);
+    auto* empty = new MB_Image;
+    empty->center(Qe_Pt(200, 0, 0));
+    empty->width(10);
+    empty->height(8);
+    drawing.object_list().add_tail(empty);
+
+    const std::string dxf = export_drawing(drawing, work, "images.dxf", true);
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_EQ(joined(lines_starting(report, "member pic ")),
+              "member pic IMAGE layer=0 color=7 insert=(-4,-4,0) u=(1,0,0) v=(0,1,0) size=(8,8,0) def=images-1.jpg "
+              "defsize=(8,8,0) reactor=True\n");
+    EXPECT_EQ(joined(lines_starting(report, "entity ")),
+              "entity IMAGE layer=0 color=1 insert=(-10,12.5,0) u=(10,0,0) v=(0,5,0) size=(4,3,0) def=images-2.png "
+              "defsize=(4,3,0) reactor=True\n"
+              "entity INSERT layer=0 color=7 block=pic at=(100,0,0) scale=1,1,1 rotation=0\n"
+              "entity LWPOLYLINE layer=0 color=7 closed=1 const=0 elevation=0 "
+              "points=(195,-4,0,0,0)(205,-4,0,0,0)(205,4,0,0,0)(195,4,0,0,0)\n");
+    // The rasters: the PNG holds the pixels, the JPEG the very bytes it was read from.
+    EXPECT_EQ(read_file(work.path() / "images-1.jpg"), jpeg);
+    CxImage back((work / "images-2.png").c_str(), CXIMAGE_FORMAT_PNG);
+    ASSERT_TRUE(back.IsValid());
+    ASSERT_EQ(back.GetWidth(), 4u);
+    ASSERT_EQ(back.GetHeight(), 3u);
+    for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const RGBQUAD a = back.GetPixelColor(x, y, false), b = png->GetPixelColor(x, y, false);
+            EXPECT_TRUE(a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue) << x << "," << y;
+        }
+    // No temporary file is left.
+    for (const auto& entry : fs::directory_iterator(work.path()))
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+}
+
+// LibreCAD finds the raster beside the file and draws it: a dark picture inks far more of the
+// page than its frame alone does.
+TEST(DxfExport, ReadersDrawTheImagesRaster)
+{
+    Work_Dir work("dxf_image_drawn");
+    MB_Drawing drawing;
+    auto* dark = new CxImage;
+    ASSERT_TRUE(dark->Create(16, 16, 24));  // black
+    drawing.object_list().add_tail(image_in(dark, Qe_Pt(50, 50, 0), 100, 100));
+    const std::string with_raster = export_drawing(drawing, work, "dark.dxf", true);
+    const std::string frame_only = export_drawing(drawing, work, "frame.dxf", false);
+    const long raster_ink = librecad_ink(with_raster, work.path());
+    const long frame_ink = librecad_ink(frame_only, work.path());
+    ASSERT_GT(frame_ink, 0);
+    EXPECT_GT(raster_ink, 10 * frame_ink);
+}
+
+// A raster that cannot be written fails the export: a file that names a missing picture is
+// no success.
+TEST(DxfExport, ARasterThatCannotBeWrittenFailsTheExport)
+{
+    Work_Dir work("dxf_image_unwritable");
+    MB_Drawing drawing;
+    drawing.object_list().add_tail(image_in(raster(2, 2), Qe_Pt(0, 0, 0), 2, 2));
+    const std::string path = work / "out.dxf";
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    Dxf_Raster_Files files((work.path() / "missing-folder" / "out.dxf").string());
+    {
+        Dxf_Writer w(f);
+        Dxf_Exporter exporter(drawing, w, 0, &files);
+        EXPECT_FALSE(exporter.write());
+    }
+    std::fclose(f);
+}
+
+namespace {
+
+// The entities a dimension's nodes make: one per solid and one per run.
+int node_entities(MB_Draw_Node& node)
+{
+    if (auto* nodes = dynamic_cast<MB_Draw_Nodes*>(&node)) {
+        int n = 0;
+        for (MB_Draw_Node* c = nodes->node_list().head(); c; c = c->next()) n += node_entities(*c);
+        return n;
+    }
+    if (auto* sets = dynamic_cast<MB_Draw_Lines_Sets*>(&node)) return static_cast<int>(sets->ptset_count());
+    return dynamic_cast<MB_Draw_Solid*>(&node) || dynamic_cast<MB_Draw_Lines_Set*>(&node) ? 1 : 0;
+}
+
+// The value of "key=(x,y,z)" or "key=v" in a report line.
+std::vector<double> values_of(const std::string& line, const std::string& key)
+{
+    std::vector<double> out;
+    const std::size_t at = line.find(" " + key + "=");
+    if (at == std::string::npos) return out;
+    const char* p = line.c_str() + at + key.size() + 2;
+    if (*p == '(') ++p;
+    for (;;) {
+        char* end = nullptr;
+        out.push_back(std::strtod(p, &end));
+        if (end == p) {
+            out.pop_back();
+            break;
+        }
+        p = end;
+        if (*p != ',') break;
+        ++p;
+    }
+    return out;
+}
+
+}  // namespace
+
+// Dimensions as DIMENSION, each with its *Dn block of the geometry the kernel built: solids,
+// lines and text strokes in the style's colours. ezdxf measures each from the definition
+// points where DXF keeps them for the kind and finds the kernel's measurement; the block
+// covers what the kernel's nodes cover.
+TEST(DxfExport, DimensionsWithTheirOwnBlocks)
+{
+    Work_Dir work("dxf_dimensions");
+    MB_Drawing drawing;
+    const double k_deg = std::numbers::pi / 180.0;
+    struct Dim_Case {
+        const char* name;
+        int kind;
+        Qe_Pt p2, p3, p4, d, arc, text;
+        int dxf_type;
+        // The definition points DXF keeps, in ezdxf's names.
+        std::vector<std::pair<const char*, Qe_Pt>> defpoints;
+    };
+    const Qe_Pt p60(1 + 10 * std::cos(60 * k_deg), 1 + 10 * std::sin(60 * k_deg), 0);
+    const Qe_Pt d30(1 + 4 * std::cos(30 * k_deg), 1 + 4 * std::sin(30 * k_deg), 0);
+    const Dim_Case cases[] = {
+        {"horizontal", MB_Dimension::Linear, {0, 0, 0}, {10, 0, 0}, {}, {10, 5, 0}, {}, {5, 6, 0}, 0,
+         {{"defpoint", {10, 5, 0}}, {"defpoint2", {0, 0, 0}}, {"defpoint3", {10, 0, 0}}}},
+        {"vertical", MB_Dimension::Linear, {0, 0, 0}, {0, 8, 0}, {}, {-4, 8, 0}, {}, {-5, 4, 0}, 0,
+         {{"defpoint", {-4, 8, 0}}, {"defpoint2", {0, 0, 0}}, {"defpoint3", {0, 8, 0}}}},
+        {"aligned", MB_Dimension::Aligned, {0, 0, 0}, {6, 8, 0}, {}, {2, 11, 0}, {}, {0, 7, 0}, 1,
+         {{"defpoint", {2, 11, 0}}, {"defpoint2", {0, 0, 0}}, {"defpoint3", {6, 8, 0}}}},
+        {"angular", MB_Dimension::Angular, {10, 0, 0}, {0, 0, 0}, {8, 8, 0}, {1, 1, 0},
+         {5 * std::cos(20 * k_deg), 5 * std::sin(20 * k_deg), 0}, {}, 2,
+         {{"defpoint", {8, 8, 0}}, {"defpoint2", {0, 0, 0}}, {"defpoint3", {10, 0, 0}}, {"defpoint4", {1, 1, 0}},
+          {"defpoint5", {5 * std::cos(20 * k_deg), 5 * std::sin(20 * k_deg), 0}}}},
+        {"diameter", MB_Dimension::Diameter, {}, {}, {30, 0, 0}, {20, 0, 0}, {}, {25, 2, 0}, 3,
+         {{"defpoint", {20, 0, 0}}, {"defpoint4", {30, 0, 0}}}},
+        {"radius", MB_Dimension::Radius, {}, {}, {5, -20, 0}, {0, -20, 0}, {}, {9, -20, 0}, 4,
+         {{"defpoint", {0, -20, 0}}, {"defpoint4", {5, -20, 0}}}},
+        {"three_point", MB_Dimension::Angular_3pt, {11, 1, 0}, p60, {1, 1, 0}, d30, {}, {}, 5,
+         {{"defpoint", d30}, {"defpoint2", {11, 1, 0}}, {"defpoint3", p60}, {"defpoint4", {1, 1, 0}}}},
+    };
+    std::vector<MB_Dimension*> dims;
+    for (const Dim_Case& c : cases) {
+        auto* d = new MB_Dimension;
+        d->flag(static_cast<unsigned char>(c.kind));
+        d->dim_pt2(c.p2);
+        d->dim_pt3(c.p3);
+        d->dim_pt4(c.p4);
+        d->definition_pt(c.d);
+        d->arcdef_pt(c.arc);
+        d->text_mid(c.text);
+        d->dim_style().color()[0] = rgb(0, 255, 0);
+        d->dim_style().color()[1] = rgb(0, 0, 255);
+        d->dim_style().color()[2] = rgb(255, 0, 0);
+        if (c.kind == MB_Dimension::Aligned) d->dimstyle_name() = "ISO";
+        d->build_draw();
+        drawing.object_list().add_tail(d);
+        dims.push_back(d);
+    }
+    // A dimension bound to a block shows that block through its reference.
+    auto* mark = new MB_Block(Qe_Pt(0, 0, 0), MB_String("mark"), MB_String(""));
+    mark->object_list().add_tail(new MB_Line(Qe_Pt(-1, 0, 0), Qe_Pt(1, 0, 0)));
+    drawing.block_list().add_tail(mark);
+    auto* bound = new MB_Dimension;
+    bound->insert_pt(Qe_Pt(50, 50, 0));
+    bound->block_name("mark", drawing);
+    bound->build_draw();
+    drawing.object_list().add_tail(bound);
+    // Never built: nothing shows, nothing is written.
+    drawing.object_list().add_tail(new MB_Dimension);
+
+    const std::string dxf = export_drawing(drawing, work, "dims.dxf");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    const std::vector<std::string> got = lines_starting(report, "entity DIMENSION");
+    ASSERT_EQ(got.size(), std::size(cases) + 1) << joined(report);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const Dim_Case& c = cases[i];
+        const MB_Dimension& d = *dims[i];
+        SCOPED_TRACE(c.name);
+        const std::string& line = got[i];
+        const std::string block = "*D" + std::to_string(i + 1);
+        EXPECT_EQ(line.rfind("entity DIMENSION layer=0 color=7 type=" + std::to_string(c.dxf_type) + " block=" + block +
+                                 " members=" + std::to_string(node_entities(*dims[i]->draw_node())) + " style=" +
+                                 (c.kind == MB_Dimension::Aligned ? "ISO" : "Standard") + " text=",
+                             0),
+                  0u)
+            << line;
+        EXPECT_GT(node_entities(*dims[i]->draw_node()), 3);
+        const std::vector<double> text = values_of(line, "text");
+        ASSERT_EQ(text.size(), 3u) << line;
+        EXPECT_NEAR(text[0], dims[i]->text_mid().x(), 1e-6);
+        EXPECT_NEAR(text[1], dims[i]->text_mid().y(), 1e-6);
+        // The stored measurement, and ezdxf's own from the definition points, in degrees for
+        // the angular kinds.
+        const bool angular = c.kind == MB_Dimension::Angular || c.kind == MB_Dimension::Angular_3pt;
+        ASSERT_EQ(values_of(line, "measurement").size(), 1u) << line;
+        EXPECT_NEAR(values_of(line, "measurement")[0] * (angular ? 180.0 / std::numbers::pi : 1.0), d.measurement(),
+                    1e-4);
+        ASSERT_EQ(values_of(line, "measured").size(), 1u) << line;
+        // (ezdxf measures aligned dimensions along the x axis: the stored value stands alone.)
+        if (c.kind != MB_Dimension::Aligned) {
+            EXPECT_NEAR(values_of(line, "measured")[0], dims[i]->measurement(), 1e-5) << line;
+        }
+        EXPECT_GT(d.measurement(), 1.0);
+        for (const auto& [key, p] : c.defpoints) {
+            const std::vector<double> v = values_of(line, key);
+            ASSERT_EQ(v.size(), 3u) << key << " " << line;
+            EXPECT_NEAR(v[0], p.x(), 1e-6) << key;
+            EXPECT_NEAR(v[1], p.y(), 1e-6) << key;
+        }
+        // The block covers what the nodes cover.
+        const std::vector<double> box = values_of(line, "bbox");
+        ASSERT_EQ(box.size(), 6u) << line;
+        const Qe_Rect& r = dims[i]->rect();
+        EXPECT_NEAR(box[0], std::min(r.lt().x(), r.rb().x()), 1e-5);
+        EXPECT_NEAR(box[1], std::min(r.lt().y(), r.rb().y()), 1e-5);
+        EXPECT_NEAR(box[3], std::max(r.lt().x(), r.rb().x()), 1e-5);
+        EXPECT_NEAR(box[4], std::max(r.lt().y(), r.rb().y()), 1e-5);
+        // Arrowheads as solids and lines in the line colour, extension lines in theirs.
+        const std::vector<std::string> members = lines_starting(report, "member " + block + " ");
+        EXPECT_FALSE(lines_starting(members, "member " + block + " SOLID layer=0 color=1 ").empty()) << joined(members);
+        if (c.kind <= MB_Dimension::Aligned) {
+            EXPECT_FALSE(lines_starting(members, "member " + block + " LINE layer=0 color=3 ").empty())
+                << joined(members);
+        }
+        EXPECT_FALSE(lines_starting(members, "member " + block + " LWPOLYLINE layer=0 color=5 ").empty() &&
+                     lines_starting(members, "member " + block + " LINE layer=0 color=5 ").empty())
+            << joined(members);
+    }
+    EXPECT_EQ(got.back().rfind("entity DIMENSION layer=0 color=7 type=0 block=*D8 members=1 style=Standard", 0), 0u)
+        << got.back();
+    EXPECT_TRUE(has_line(report, "member *D8 INSERT layer=0 color=" +
+                                     std::to_string(aci_from_colorref(
+                                         static_cast<std::uint32_t>(bound->dim_style().color()[2]), 0)) +
+                                     " block=mark at=(50,50,0) scale=1,1,1 rotation=0"))
+        << joined(report);
+    // The style the aligned dimension names, with the sizes and colours it was built with.
+    const double* real = dims[2]->dim_style().real_val();
+    EXPECT_TRUE(has_line(report, "dimstyle ISO dimasz=" + r6(real[1]) + " dimexo=" + r6(real[6]) + " dimexe=" +
+                                     r6(real[5]) + " dimtxt=" + r6(real[15]) + " dimgap=" + r6(real[7]) +
+                                     " colors=1,3,5"))
+        << joined(report);
+    EXPECT_TRUE(lines_starting(report, "dimstyle Standard ").size() == 1u) << joined(report);
+    EXPECT_GT(librecad_ink(dxf, work.path()), 0);
 }

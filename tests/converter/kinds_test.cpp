@@ -13,6 +13,7 @@
 #include "Drakmere.h"
 #include "dxf_run.h"
 #include "dxf_structure.h"
+#include "platform/ximage.h"
 
 using namespace converter_test;
 
@@ -36,20 +37,22 @@ struct Kind_Case {
 
 class Kinds_Test : public ::testing::TestWithParam<Kind_Case> {};
 
-TEST_P(Kinds_Test, ConvertedAndReadBack)
+// Builds a drawing of what the builders make, every entity on layer "k" in red (after extra
+// has added its own), saves it and converts it with plotwane; the DXF's path.
+std::string convert_built(const Work_Dir& work, const std::vector<std::function<void(MB_Object_List&)>>& builders,
+                          const std::string& options,
+                          const std::function<void(MB_Object_List&)>& extra = nullptr)
 {
-    const Kind_Case& c = GetParam();
-    Work_Dir work(std::string("kind_") + c.name);
     const std::string source = work / "kind.vkt";
     {
         MB_Operation op;
-        ASSERT_TRUE(op.create_drawing("kind"));
+        EXPECT_TRUE(op.create_drawing("kind"));
         auto* layer = new MB_Layer(MB_String("k"));
         layer->visibility(true);
         layer->color(0x00FF00);
         op.drawing()->layer_list().add_tail(layer);
         MB_Object_List built;
-        c.build(built);
+        for (const auto& build : builders) build(built);
         while (MB_Object* o = built.get_head()) {
             built.remove(o);
             auto* d = static_cast<MB_Drawable*>(o);
@@ -57,12 +60,21 @@ TEST_P(Kinds_Test, ConvertedAndReadBack)
             d->general().color(k_red);
             op.drawing()->object_list().add_tail(d);
         }
-        ASSERT_TRUE(op.save_jxb(source.c_str()));
+        if (extra) extra(op.drawing()->object_list());
+        EXPECT_TRUE(op.save_jxb(source.c_str()));
     }
     const std::string dxf = work / "kind.dxf";
-    const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + shell_quote(PLOTWANE_BIN) + " " + c.options + " " +
+    const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + shell_quote(PLOTWANE_BIN) + " " + options + " " +
                             shell_quote(source) + " " + shell_quote(dxf) + " >out.txt 2>err.txt </dev/null";
-    ASSERT_EQ(std::system(cmd.c_str()), 0) << read_file(work.path() / "err.txt");
+    EXPECT_EQ(std::system(cmd.c_str()), 0) << read_file(work.path() / "err.txt");
+    return dxf;
+}
+
+TEST_P(Kinds_Test, ConvertedAndReadBack)
+{
+    const Kind_Case& c = GetParam();
+    Work_Dir work(std::string("kind_") + c.name);
+    const std::string dxf = convert_built(work, {c.build}, c.options);
     EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
     const auto report = ezdxf_report(dxf);
     EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
@@ -74,6 +86,18 @@ TEST_P(Kinds_Test, ConvertedAndReadBack)
     if (c.librecad_draws) {
         EXPECT_GT(librecad_ink(dxf, work.path()), 0);
     }
+}
+
+// w x h pixels, each of its own colour.
+CxImage* raster(int w, int h)
+{
+    auto* image = new CxImage;
+    EXPECT_TRUE(image->Create(w, h, 24));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image->SetPixelColor(x, y, RGBQUAD{static_cast<BYTE>(200 - 10 * x), static_cast<BYTE>(60 * y),
+                                               static_cast<BYTE>(40 * x), 0});
+    return image;
 }
 
 const Kind_Case k_kinds[] = {
@@ -219,6 +243,29 @@ const Kind_Case k_kinds[] = {
      },
      "entity HATCH layer=k color=1 pattern=ANSI31 solid=0 paths=1 style=0 scale=2 angle=90 "
      "lines=[135 (10,10) (-4.490128,-4.490128) ]\n"},
+    // A block and a turned, scaled, mirrored reference to it.
+    {"insert",
+     [](MB_Object_List& l) {
+         MB_Drawing* drawing = g_active_operation->drawing();
+         auto* block = new MB_Block(Qe_Pt(1, 2, 0), MB_String("door"), MB_String(""));
+         block->object_list().add_tail(new MB_Line(Qe_Pt(1, 2, 0), Qe_Pt(4, 6, 0)));
+         drawing->block_list().add_tail(block);
+         auto* insert = new MB_Insert(Qe_Pt(50, 60, 0), k_pi / 3, 2, -1.5, 0);
+         insert->block(block);
+         l.add_tail(insert);
+     },
+     "entity INSERT layer=k color=1 block=door at=(50,60,0) scale=2,-1.5,1 rotation=60\n"},
+    // A raster image: its frame's corner, a pixel's size, and its raster beside the file.
+    {"image",
+     [](MB_Object_List& l) {
+         auto* image = new MB_Image(raster(4, 3));
+         image->center(Qe_Pt(10, 20, 0));
+         image->width(40);
+         image->height(15);
+         l.add_tail(image);
+     },
+     "entity IMAGE layer=k color=1 insert=(-10,12.5,0) u=(10,0,0) v=(0,5,0) size=(4,3,0) def=kind-1.png "
+     "defsize=(4,3,0) reactor=True\n"},
 };
 
 // The lines a reader draws for an exported pattern hatch are the lines the kernel draws: for
@@ -363,5 +410,112 @@ INSTANTIATE_TEST_SUITE_P(Texts, Kinds_Test, ::testing::ValuesIn(k_texts),
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Kinds_Test, ::testing::ValuesIn(k_kinds),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// " style=NAME" taken out: style names are unique within a file, so they depend on which
+// other texts share it.
+std::string without_style(std::string line)
+{
+    const std::size_t at = line.find(" style=");
+    if (at != std::string::npos) line.erase(at, line.find(' ', at + 1) - at);
+    return line;
+}
+
+std::vector<std::string> split_lines(const std::string& text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// One drawing of every kind through the road, texts kept and texts exploded: each kind comes
+// out as its own drawing of it does, in drawing order; exploded, no TEXT is left, the
+// entities of the other kinds are unchanged, and the outlines and hatches of each text lie
+// where the text lay.
+TEST(Every_Kind, OneDrawingWithAndWithoutTextExplosion)
+{
+    std::vector<std::function<void(MB_Object_List&)>> builders;
+    std::vector<std::string> kept, others;
+    for (const Kind_Case& c : k_kinds) {
+        builders.push_back(c.build);
+        for (const std::string& line : split_lines(c.entities)) {
+            kept.push_back(without_style(line));
+            others.push_back(line);
+        }
+    }
+    for (const Kind_Case& c : k_texts) {
+        builders.push_back(c.build);
+        for (const std::string& line : split_lines(c.entities)) kept.push_back(without_style(line));
+    }
+    // A TrueType text, filled when exploded; the boxes each text's display covers.
+    std::vector<Qe_Rect> text_boxes;
+    const auto add_truetype = [&](MB_Object_List& list) {
+        auto* text = new MB_Text(Qe_Pt(100, 50, 0), MB_String("Ag"));
+        MB_Text_Style style("sans", "arial.ttf", "", 8, 1, 0, 0, 0, 0);
+        text->init_text_style(&style);
+        text->general().color(k_red);
+        list.add_tail(text);
+        for (MB_Object* o = list.get_head(); o; o = o->next()) {
+            if (o->object_id() != MB_Object::ID_TEXT && o->object_id() != MB_Object::ID_MTEXT) continue;
+            auto* d = static_cast<MB_Drawable*>(o);
+            d->build_draw();
+            text_boxes.push_back(d->rect());
+        }
+    };
+    kept.push_back("entity TEXT layer=0 color=1 at=(100,50,0) height=8 text=Ag rotation=0 width=1 oblique=0");
+
+    for (const bool explode : {false, true}) {
+        SCOPED_TRACE(explode ? "exploded" : "texts kept");
+        Work_Dir work(explode ? "every_kind_exploded" : "every_kind_kept");
+        text_boxes.clear();
+        const std::string dxf = convert_built(work, builders, explode ? "" : "--no-explode-text", add_truetype);
+        ASSERT_EQ(text_boxes.size(), 4u);
+        EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+        const auto report = ezdxf_report(dxf);
+        EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+        EXPECT_GT(librecad_ink(dxf, work.path()), 0);
+        std::vector<std::string> got = lines_starting(report, "entity ");
+        if (!explode) {
+            for (std::string& line : got) line = without_style(line);
+            EXPECT_EQ(joined(got), joined(kept));
+            continue;
+        }
+        EXPECT_TRUE(lines_starting(report, "entity TEXT").empty()) << joined(report);
+        ASSERT_GT(got.size(), others.size());
+        EXPECT_EQ(joined(std::vector<std::string>(got.begin(), got.begin() + others.size())), joined(others));
+        // After them, text by text: outlines, and for the TrueType text one solid hatch.
+        const auto boxes = lines_starting(ezdxf_report(dxf, "--boxes"), "box ");
+        ASSERT_EQ(boxes.size(), got.size());
+        int hatches = 0;
+        for (std::size_t i = others.size(); i < boxes.size(); ++i) {
+            char kind[32] = {};
+            double x0, y0, x1, y1;
+            ASSERT_EQ(std::sscanf(boxes[i].c_str(), "box %31s %lf %lf %lf %lf", kind, &x0, &y0, &x1, &y1), 5)
+                << boxes[i];
+            ASSERT_TRUE(std::string(kind) == "LWPOLYLINE" || std::string(kind) == "LINE" ||
+                        std::string(kind) == "HATCH")
+                << boxes[i];
+            // Within the display box of one of the texts.
+            bool inside = false;
+            for (const Qe_Rect& r : text_boxes) {
+                const double tol = 1e-6;
+                inside = inside || (x0 >= std::min(r.lt().x(), r.rb().x()) - tol &&
+                                    x1 <= std::max(r.lt().x(), r.rb().x()) + tol &&
+                                    y0 >= std::min(r.lt().y(), r.rb().y()) - tol &&
+                                    y1 <= std::max(r.lt().y(), r.rb().y()) + tol);
+            }
+            EXPECT_TRUE(inside) << boxes[i];
+            if (std::string(kind) != "HATCH") continue;
+            ++hatches;
+            // The hatch fills the TrueType text's box: its glyphs reach its corners' sides.
+            const Qe_Rect& r = text_boxes.back();
+            EXPECT_NEAR(x0, std::min(r.lt().x(), r.rb().x()), 0.05);
+            EXPECT_NEAR(y0, std::min(r.lt().y(), r.rb().y()), 0.05);
+            EXPECT_NEAR(x1, std::max(r.lt().x(), r.rb().x()), 0.05);
+            EXPECT_NEAR(y1, std::max(r.lt().y(), r.rb().y()), 0.05);
+        }
+        EXPECT_EQ(hatches, 1);
+    }
+}
 
 }  // namespace
