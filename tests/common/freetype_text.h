@@ -10,6 +10,7 @@
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,44 @@ public:
         }
         return out;
     }
+    // FreeType's own monochrome rendering of text, unhinted, at an em of `pixels` (fractions
+    // in 1/64), into a canvas of w x h bytes (row 0 the bottom row, 1 where a glyph covers the
+    // pixel). The pen starts at (x, y) pixels from the canvas's bottom-left corner and moves as
+    // outline() moves it, scaled to the size.
+    void render_mono(const std::u32string& text, double pixels, double x, double y, int w, int h,
+                     std::vector<unsigned char>& canvas)
+    {
+        canvas.assign(static_cast<std::size_t>(w) * h, 0);
+        const int pitch = (w + 7) / 8;
+        std::vector<unsigned char> bits(static_cast<std::size_t>(pitch) * h, 0);
+        FT_Bitmap target{};
+        target.rows = static_cast<unsigned>(h);
+        target.width = static_cast<unsigned>(w);
+        target.pitch = pitch;  // top row first
+        target.buffer = bits.data();
+        target.num_grays = 2;
+        target.pixel_mode = FT_PIXEL_MODE_MONO;
+        double pen = 0;  // 26.6 units at the 64 pixel em
+        for (char32_t c : text) {
+            const FT_UInt index = FT_Get_Char_Index(m_face, c);
+            if (FT_Set_Pixel_Sizes(m_face, 0, 64) != 0 || FT_Load_Glyph(m_face, index, FT_LOAD_DEFAULT) != 0) continue;
+            const double advance = m_face->glyph->advance.x;
+            if (FT_Set_Char_Size(m_face, 0, static_cast<FT_F26Dot6>(std::lround(pixels * 64)), 72, 72) == 0 &&
+                FT_Load_Glyph(m_face, index, FT_LOAD_NO_HINTING | FT_LOAD_NO_BITMAP) == 0 &&
+                m_face->glyph->format == FT_GLYPH_FORMAT_OUTLINE) {
+                FT_Outline_Translate(&m_face->glyph->outline, static_cast<FT_Pos>((x + pen / 64.0 * pixels / 64.0) * 64.0),
+                                     static_cast<FT_Pos>(y * 64.0));
+                EXPECT_EQ(FT_Outline_Get_Bitmap(m_lib, &m_face->glyph->outline, &target), 0);
+            }
+            pen += advance;
+        }
+        ok = FT_Set_Pixel_Sizes(m_face, 0, 64) == 0 && ok;
+        for (int row = 0; row < h; ++row)
+            for (int col = 0; col < w; ++col)
+                canvas[static_cast<std::size_t>(h - 1 - row) * w + col] =
+                    (bits[static_cast<std::size_t>(row) * pitch + col / 8] >> (7 - col % 8)) & 1;
+    }
+
     bool ok = false;
 
 private:
