@@ -153,7 +153,8 @@ void Dxf_Exporter::collect_object(MB_Object& o, std::unordered_set<std::string>&
         if (auto* d = dynamic_cast<MB_Dimension*>(&o)) collect_dimension(*d);
         break;
     case MB_Object::ID_IMAGE:
-        if (auto* image = dynamic_cast<MB_Image*>(&o)) m_images |= image->image() && image->image()->IsValid();
+        if (auto* image = dynamic_cast<MB_Image*>(&o))
+            m_images |= m_rasters && image->image() && image->image()->IsValid();
         break;
     case MB_Object::ID_GROUP:
         if (auto* group = dynamic_cast<MB_Group*>(&o); group && depth < k_max_node_depth)

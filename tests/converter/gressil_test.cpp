@@ -544,6 +544,8 @@ TEST(DxfExport, ReadersDrawTheImagesRaster)
     drawing.object_list().add_tail(image_in(dark, Qe_Pt(50, 50, 0), 100, 100));
     const std::string with_raster = export_drawing(drawing, work, "dark.dxf", true);
     const std::string frame_only = export_drawing(drawing, work, "frame.dxf", false);
+    EXPECT_TRUE(has_line(ezdxf_report(frame_only), "audit errors=0 fixes=0"));
+    EXPECT_EQ(read_file(frame_only).find("IMAGE"), std::string::npos);
     const long raster_ink = librecad_ink(with_raster, work.path());
     const long frame_ink = librecad_ink(frame_only, work.path());
     ASSERT_GT(frame_ink, 0);
