@@ -474,6 +474,11 @@ TEST(Every_Kind, OneDrawingWithAndWithoutTextExplosion)
         const auto report = ezdxf_report(dxf);
         EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
         EXPECT_GT(librecad_ink(dxf, work.path()), 0);
+        // The image's raster beside the file, and no temporary file left.
+        const CxImage written((work / "kind-1.png").c_str(), CXIMAGE_FORMAT_PNG);
+        EXPECT_TRUE(written.IsValid() && written.GetWidth() == 4 && written.GetHeight() == 3);
+        for (const auto& entry : fs::directory_iterator(work.path()))
+            EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
         std::vector<std::string> got = lines_starting(report, "entity ");
         if (!explode) {
             for (std::string& line : got) line = without_style(line);
