@@ -1,4 +1,6 @@
-// The flat query and edit functions: rectangles, grips, selector lists and kind names.
+// The flat query and edit functions: rectangles, grips, selector lists and kind names; the
+// placeholders, deletion, a list drawn onto a DC, splits, unused blocks and a layer moved
+// between drawings.
 
 #include <gtest/gtest.h>
 
@@ -6,19 +8,29 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "geometry/rect.h"
 #include "geometry/void_list.h"
+#include "kernel/database/block.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/layer.h"
+#include "kernel/database/line_type.h"
 #include "kernel/entities/circle.h"
+#include "kernel/entities/dimension.h"
+#include "kernel/entities/group.h"
+#include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
+#include "kernel/entities/point_entity.h"
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/flat_edit.h"
 #include "kernel/operation/operation.h"
+#include "platform/gdi.h"
+#include "platform/recording_dc.h"
 
 namespace {
 
@@ -264,4 +276,515 @@ TEST(Flat_Edit_Names, KindNames)
     EXPECT_FALSE(api_mb_get_object_type_name(50, nullptr, 9));
     EXPECT_FALSE(api_mb_get_object_type_name(50, buf, -1));
     EXPECT_STREQ(buf, "keep");
+}
+
+// ---- edits ----
+
+namespace {
+
+// A drawable without a display node: it draws its edge points as one polyline in the pen the
+// caller selected, so what the list drawing sets up shows in the recorded calls.
+class Edge_Geom : public MB_Geom {
+public:
+    Edge_Geom(std::initializer_list<Qe_Pt> pts)
+    {
+        const std::vector<Qe_Pt> v(pts);
+        edge().init(static_cast<int>(v.size()), v.data());
+        rect().init_by_pts(static_cast<int>(v.size()), v.data());
+    }
+    MB_ID object_id() const override { return ID_LINES; }
+    MB_Result serialize(MB_File_IO&) override { return MB_Result::Success; }
+    MB_Result materialize(const MB_Opcode&, MB_File_IO&) override { return MB_Result::Success; }
+    MB_Result process(MB_File_IO&) override { return MB_Result::Success; }
+};
+
+std::vector<Platform_Call> polylines(HDC dc)
+{
+    std::vector<Platform_Call> out;
+    for (const Platform_Call& c : platform_recorded_calls(dc))
+        if (c.name == "Polyline") out.push_back(c);
+    return out;
+}
+
+std::vector<Qe_Pt> chain_points(MB_Lines& l)
+{
+    return std::vector<Qe_Pt>(l.points(), l.points() + l.count());
+}
+
+bool same_points(const std::vector<Qe_Pt>& a, const std::vector<Qe_Pt>& b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (!same(a[i], b[i], 1e-9)) return false;
+    return true;
+}
+
+}  // namespace
+
+// The placeholders give their stated results and leave the drawing as it was.
+TEST_F(Flat_Edit, PlaceholdersChangeNothing)
+{
+    MB_Line* l = line({0, 0, 0}, {1, 0, 0});
+    ASSERT_TRUE(op->add_entity_to_selection(l, false));
+    char name[] = "cmd";
+    EXPECT_FALSE(api_mb_delete_selection(*d));
+    api_mb_clear_selectlist(*d, true);
+    EXPECT_EQ(api_mb_rect_select(*d, {-5, -5, 0}, {5, 5, 0}, false), 0);
+    api_mb_undo(*d);
+    api_mb_redo(*d);
+    api_mb_begin_cmd(*d, name);
+    api_mb_end_cmd(*d);
+    EXPECT_TRUE(api_mb_delete_entity(*d, l, true));
+    EXPECT_TRUE(api_mb_moveto_entity(*d, l, {0, 0, 0}, {5, 5, 0}));
+    EXPECT_EQ(d->object_list().get_head(), l);
+    EXPECT_EQ(op->selection().count(), 1);
+    EXPECT_TRUE(same(l->start(), {0, 0, 0}) && same(l->end(), {1, 0, 0}));
+}
+
+TEST_F(Flat_Edit, DeleteThroughTheOperation)
+{
+    MB_Line* l = line({0, 0, 0}, {1, 0, 0});
+    MB_Line stray({0, 0, 0}, {1, 1, 0});
+    EXPECT_FALSE(api_mb_delete_entity(nullptr, *op));
+    EXPECT_FALSE(api_mb_delete_entity(&stray, *op));  // not in the drawing: left alone
+    EXPECT_TRUE(api_mb_delete_entity(l, *op));
+    EXPECT_TRUE(d->object_list().is_empty());
+}
+
+// The list is fitted into the area about (cx, cy), y up, in a red pen of width 1 that is
+// released afterwards; the refusals draw nothing.
+TEST_F(Flat_Edit, ListDrawnOntoADeviceContext)
+{
+    HDC dc = platform_create_recording_dc(nullptr);
+    ASSERT_NE(dc, nullptr);
+    const HGDIOBJ pen_before = GetCurrentObject(dc, OBJ_PEN);
+
+    // Rectangle (0, 0)-(10, 5), area 100 x 50 inside the margin: scale 10 about (5, 2.5).
+    Edge_Geom slope{{0, 0, 0}, {10, 5, 0}};
+    Edge_Geom level{{0, 0, 0}, {10, 0, 0}};
+    Edge_Geom dot{{3, 3, 0}, {3, 3, 0}};
+    Qe_Void_List list;
+    list.add(&slope);
+    ASSERT_TRUE(api_mb_draw_object_list_on_dc(dc, list, 60, 40, 104, 54));
+    auto calls = polylines(dc);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].args, (std::vector<long long>{2, 10, 65, 110, 15}));
+    EXPECT_EQ(calls[0].pen.lopnColor, 0x0000FFu);
+    EXPECT_EQ(calls[0].pen.lopnWidth.x, 1);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), pen_before);
+
+    // The smaller ratio wins: a taller area leaves the scale at 10.
+    platform_clear_recorded_calls(dc);
+    ASSERT_TRUE(api_mb_draw_object_list_on_dc(dc, list, 60, 40, 104, 504));
+    calls = polylines(dc);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].args, (std::vector<long long>{2, 10, 65, 110, 15}));
+
+    // A level line has no height: the width alone fits it.
+    Qe_Void_List flat;
+    flat.add(&level);
+    platform_clear_recorded_calls(dc);
+    ASSERT_TRUE(api_mb_draw_object_list_on_dc(dc, flat, 50, 50, 24, 100));
+    calls = polylines(dc);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].args, (std::vector<long long>{2, 40, 50, 60, 50}));
+
+    Qe_Void_List point, empty;
+    point.add(&dot);
+    const struct {
+        const char* what;
+        HDC hdc;
+        Qe_Void_List* list;
+        int w, h;
+    } refusals[] = {
+        {"null DC", nullptr, &list, 104, 54}, {"empty list", dc, &empty, 104, 54}, {"no width", dc, &list, 0, 54},
+        {"no height", dc, &list, 104, -3},    {"width within the margin", dc, &list, 4, 54},
+        {"height within the margin", dc, &list, 104, 4}, {"a point has no extent", dc, &point, 104, 54},
+    };
+    for (const auto& k : refusals) {
+        platform_clear_recorded_calls(dc);
+        EXPECT_FALSE(api_mb_draw_object_list_on_dc(k.hdc, *k.list, 60, 40, k.w, k.h)) << k.what;
+        EXPECT_TRUE(platform_recorded_calls(dc).empty()) << k.what;
+    }
+    DeleteDC(dc);
+}
+
+// A line split at a picked point: the two pieces joined give the line back; undo restores it
+// and takes the new piece away; redo splits again.
+TEST_F(Flat_Edit, BreakALine)
+{
+    op->init_undoredo(d);
+    MB_Line* l = line({0, 0, 0}, {10, 0, 0});
+    op->rec_cmd_begin("break");
+    ASSERT_TRUE(api_mb_break_geom(l, {4, 0.05, 0}, 0.1, *d));
+    op->rec_cmd_end();
+    ASSERT_EQ(d->object_list().count(), 2);
+    auto* tail = static_cast<MB_Line*>(d->object_list().get_tail());
+    ASSERT_EQ(tail->object_id(), MB_Object::ID_LINE);
+    EXPECT_TRUE(same(l->start(), {0, 0, 0}) && same(l->end(), {4, 0, 0}));
+    EXPECT_TRUE(same(tail->start(), l->end()) && same(tail->end(), {10, 0, 0}));
+    EXPECT_TRUE(same(tail->rect().rb(), {10, 0, 0}));  // built
+
+    Qe_Void_List touched;
+    op->undo(touched);
+    EXPECT_EQ(d->object_list().count(), 1);
+    EXPECT_TRUE(same(l->start(), {0, 0, 0}) && same(l->end(), {10, 0, 0}));
+    touched.clear();
+    op->redo(touched);
+    EXPECT_EQ(d->object_list().count(), 2);
+    EXPECT_TRUE(same(l->end(), {4, 0, 0}));
+
+    // At an end point: nothing to split. Off the line: no pick.
+    MB_Line* m = line({0, 5, 0}, {10, 5, 0});
+    EXPECT_TRUE(api_mb_break_geom(m, {10, 5.01, 0}, 0.1, *d));
+    EXPECT_FALSE(api_mb_break_geom(m, {5, 6, 0}, 0.1, *d));
+    EXPECT_EQ(d->object_list().count(), 3);
+    EXPECT_TRUE(same(m->end(), {10, 5, 0}));
+}
+
+// A chain split on a segment: the copy holds the points up to the split, the chain the rest;
+// joined they give the chain back, and undo restores it whole.
+TEST_F(Flat_Edit, BreakAChain)
+{
+    op->init_undoredo(d);
+    double xs[4] = {0, 10, 10, 0}, ys[4] = {0, 0, 10, 10};
+    auto* chain = reinterpret_cast<MB_Lines*>(api_mb_create_lines(xs, ys, 4));
+    ASSERT_NE(chain, nullptr);
+    const std::vector<Qe_Pt> original = chain_points(*chain);
+
+    op->rec_cmd_begin("break");
+    ASSERT_TRUE(api_mb_break_geom(chain, {10.02, 4, 0}, 0.1, *d));
+    op->rec_cmd_end();
+    ASSERT_EQ(d->object_list().count(), 2);
+    auto* head = static_cast<MB_Lines*>(d->object_list().get_tail());
+    ASSERT_EQ(head->object_id(), MB_Object::ID_LINES);
+    std::vector<Qe_Pt> joined = chain_points(*head);
+    ASSERT_EQ(joined.size(), 3u);
+    EXPECT_TRUE(same(joined.back(), {10, 4, 0}));
+    EXPECT_TRUE(same(chain->points()[0], joined.back()));
+    joined.pop_back();
+    const std::vector<Qe_Pt> rest = chain_points(*chain);
+    joined.insert(joined.end(), rest.begin() + 1, rest.end());
+    EXPECT_TRUE(same_points(joined, original));
+    EXPECT_TRUE(same(chain->edge()[0], {10, 4, 0}));  // rebuilt
+
+    Qe_Void_List touched;
+    op->undo(touched);
+    EXPECT_EQ(d->object_list().count(), 1);
+    EXPECT_TRUE(same_points(chain_points(*chain), original));
+    touched.clear();
+    op->redo(touched);
+    EXPECT_EQ(d->object_list().count(), 2);
+    EXPECT_EQ(chain->count(), 3);
+
+    // The first and the last point refuse; a vertex has nothing to split.
+    auto* other = reinterpret_cast<MB_Lines*>(api_mb_create_lines(xs, ys, 4));
+    EXPECT_FALSE(api_mb_break_geom(other, {0, 0, 0}, 0.1, *d));
+    EXPECT_FALSE(api_mb_break_geom(other, {0, 10, 0}, 0.1, *d));
+    EXPECT_TRUE(api_mb_break_geom(other, {10, 10.01, 0}, 0.1, *d));
+    EXPECT_EQ(other->count(), 4);
+    EXPECT_EQ(d->object_list().count(), 3);
+}
+
+// The piece made goes to the open block; the kinds that are never split.
+TEST_F(Flat_Edit, BreakKinds)
+{
+    MB_Line* l = line({0, 0, 0}, {10, 0, 0});
+    const double origin[3] = {0, 0, 0};
+    MB_Block* b = nullptr;
+    ASSERT_TRUE(api_mb_create_block(b, "OPEN", origin));
+    ASSERT_TRUE(api_mb_break_geom(l, {5, 0, 0}, 0.1, *d));
+    EXPECT_EQ(b->object_list().count(), 1);
+    ASSERT_TRUE(api_mb_end_block(b));
+    EXPECT_EQ(d->object_list().count(), 1);
+
+    MB_Circle* c = circle(0, 0, 5);
+    EXPECT_TRUE(api_mb_break_geom(c, {5, 0, 0}, 0.1, *d));
+    MB_Point* p = nullptr;
+    const double at[3] = {20, 20, 0};
+    ASSERT_TRUE(api_mb_create_point(p, at));
+    EXPECT_FALSE(api_mb_break_geom(p, {20, 20, 0}, 0.1, *d));
+    EXPECT_FALSE(api_mb_break_geom(nullptr, {0, 0, 0}, 0.1, *d));
+    EXPECT_EQ(d->object_list().count(), 3);
+}
+
+namespace {
+
+MB_Block* add_block(MB_Drawing& d, const char* name)
+{
+    auto* b = new MB_Block(Qe_Pt(), MB_String(name), MB_String(""));
+    d.block_list().add_tail(b);
+    return b;
+}
+
+MB_Insert* insert_of(MB_Block* b, MB_Layer* layer = nullptr)
+{
+    auto* i = new MB_Insert(Qe_Pt(1, 2, 0), 0, 1, 1, 1);
+    i->block(b);
+    i->general().layer(layer);
+    return i;
+}
+
+MB_Line* plain_line(MB_Layer* layer, MB_Line_Type* type = nullptr)
+{
+    auto* l = new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(1, 1, 0));
+    l->general().layer(layer);
+    l->general().line_type(type);
+    return l;
+}
+
+std::vector<std::string> block_names(MB_Drawing& d)
+{
+    std::vector<std::string> out;
+    for (MB_Object* o = d.block_list().get_head(); o; o = o->next())
+        out.push_back(static_cast<MB_Block*>(o)->name().ascii());
+    return out;
+}
+
+}  // namespace
+
+// Blocks used only inside other blocks, by a dimension, inside a group or in the hidden list
+// stay; only the block nothing uses goes.
+TEST_F(Flat_Edit, SimplifyCountsEveryReference)
+{
+    MB_Block* outer = add_block(*d, "OUTER");
+    MB_Block* inner = add_block(*d, "INNER");
+    MB_Block* dim_only = add_block(*d, "DIM");
+    MB_Block* in_group = add_block(*d, "GROUPED");
+    MB_Block* hidden = add_block(*d, "HIDDEN");
+    add_block(*d, "UNUSED");
+    inner->object_list().add_tail(plain_line(nullptr));
+    outer->object_list().add_tail(insert_of(inner));
+    d->object_list().add_tail(insert_of(outer));
+    auto* dim = new MB_Dimension;
+    dim->block_name("DIM", *d);
+    ASSERT_NE(dim->insert(), nullptr);
+    ASSERT_EQ(dim->insert()->block(), dim_only);
+    d->object_list().add_tail(dim);
+    auto* group = new MB_Group;
+    group->object_list().add(insert_of(in_group));
+    d->object_list().add_tail(group);
+    MB_Insert* hidden_ref = insert_of(hidden);
+    d->hide_list().add_tail(hidden_ref);
+
+    EXPECT_TRUE(api_mb_simplify_drawing(*d));
+    EXPECT_EQ(block_names(*d), (std::vector<std::string>{"OUTER", "INNER", "DIM", "GROUPED", "HIDDEN"}));
+    EXPECT_FALSE(api_mb_simplify_drawing(*d));  // every block is used now
+    EXPECT_EQ(block_names(*d).size(), 5u);
+    // The hidden list does not own what it holds.
+    d->hide_list().remove(hidden_ref);
+    delete hidden_ref;
+}
+
+namespace {
+
+bool in_list(MB_Object_List& list, const void* obj)
+{
+    for (MB_Object* o = list.get_head(); o; o = o->next())
+        if (o == obj) return true;
+    return false;
+}
+
+// Every drawable a drawing holds, members of blocks and groups and dimensions' references
+// included, each with a note of where it was found.
+void each_drawable(MB_Drawing& d, const std::function<void(MB_Drawable&, const std::string&)>& f)
+{
+    std::function<void(MB_Drawable&, const std::string&)> one = [&](MB_Drawable& e, const std::string& where) {
+        f(e, where);
+        if (e.object_id() == MB_Object::ID_GROUP)
+            for (Qe_Void_Node* n = static_cast<MB_Group&>(e).object_list().head(); n; n = n->next())
+                one(*static_cast<MB_Drawable*>(n->entity()), where + " group member");
+        if (e.object_id() == MB_Object::ID_DIMENSION && static_cast<MB_Dimension&>(e).insert())
+            one(*static_cast<MB_Dimension&>(e).insert(), where + " dimension reference");
+    };
+    for (MB_Object* o = d.object_list().get_head(); o; o = o->next()) one(static_cast<MB_Drawable&>(*o), "model space");
+    for (MB_Object* b = d.block_list().get_head(); b; b = b->next())
+        for (MB_Object* o = static_cast<MB_Block*>(b)->object_list().get_head(); o; o = o->next())
+            one(static_cast<MB_Drawable&>(*o), std::string("block ") + static_cast<MB_Block*>(b)->name().ascii());
+}
+
+// What in d refers to a layer, line type or block that is not d's own.
+std::vector<std::string> foreign_references(MB_Drawing& d)
+{
+    std::vector<std::string> out;
+    each_drawable(d, [&](MB_Drawable& e, const std::string& where) {
+        if (e.general().layer() && !in_list(d.layer_list(), e.general().layer())) out.push_back(where + ": layer");
+        if (e.general().line_type() && !in_list(d.line_type_list(), e.general().line_type()))
+            out.push_back(where + ": line type");
+        if ((e.object_id() == MB_Object::ID_INSERT) && static_cast<MB_Insert&>(e).block() &&
+            !in_list(d.block_list(), static_cast<MB_Insert&>(e).block()))
+            out.push_back(where + ": block");
+    });
+    for (MB_Object* o = d.layer_list().get_head(); o; o = o->next())
+        if (MB_Line_Type* t = static_cast<MB_Layer*>(o)->line_type(); t && !in_list(d.line_type_list(), t))
+            out.push_back(std::string("layer ") + static_cast<MB_Layer*>(o)->name().ascii() + ": line type");
+    return out;
+}
+
+MB_Layer* add_layer(MB_Drawing& d, const char* name)
+{
+    auto* l = new MB_Layer(MB_String(name));
+    d.layer_list().add_tail(l);
+    return l;
+}
+
+MB_Line_Type* add_line_type(MB_Drawing& d, const char* name)
+{
+    auto* t = new MB_Line_Type;
+    t->name(name);
+    d.line_type_list().add_tail(t);
+    return t;
+}
+
+// Two drawings: source holds layer "L" with a line, inserts of blocks only it uses (with a
+// nested block), of a block source still uses elsewhere and of a block target has too, a
+// group with a member on a layer source still uses, and a dimension whose reference uses a
+// block; target holds its own block "SHARED".
+struct Two_Drawings {
+    std::unique_ptr<MB_Drawing> target = std::make_unique<MB_Drawing>();
+    std::unique_ptr<MB_Drawing> source = std::make_unique<MB_Drawing>();
+    MB_Layer *l = nullptr, *k = nullptr;
+    MB_Line_Type* dash = nullptr;
+    MB_Block *moved = nullptr, *nested = nullptr, *kept = nullptr, *shared = nullptr, *target_shared = nullptr,
+             *dim_block = nullptr;
+    MB_Drawable *line = nullptr, *ins_moved = nullptr, *ins_kept = nullptr, *ins_shared = nullptr, *group = nullptr,
+                *dim = nullptr, *stay_k = nullptr, *stay_kept = nullptr, *stay_shared = nullptr;
+
+    explicit Two_Drawings(bool target_has_l)
+    {
+        MB_Drawing& s = *source;
+        l = add_layer(s, "L");
+        k = add_layer(s, "K");
+        dash = add_line_type(s, "DASH");
+        l->line_type(dash);
+        moved = add_block(s, "MOVED");
+        nested = add_block(s, "NESTED");
+        kept = add_block(s, "KEPT");
+        shared = add_block(s, "SHARED");
+        dim_block = add_block(s, "DIMBLOCK");
+        nested->object_list().add_tail(plain_line(k, dash));
+        moved->object_list().add_tail(insert_of(nested, k));
+        kept->object_list().add_tail(plain_line(k));
+        shared->object_list().add_tail(plain_line(k));
+        dim_block->object_list().add_tail(plain_line(k));
+
+        line = plain_line(l, dash);
+        ins_moved = insert_of(moved, l);
+        ins_kept = insert_of(kept, l);
+        ins_shared = insert_of(shared, l);
+        auto* g = new MB_Group;
+        g->general().layer(l);
+        g->object_list().add(plain_line(k, dash));
+        group = g;
+        auto* dm = new MB_Dimension;
+        dm->general().layer(l);
+        dm->block_name("DIMBLOCK", s);
+        dm->insert()->general().layer(k);
+        dim = dm;
+        stay_k = plain_line(k);
+        stay_kept = insert_of(kept, k);
+        stay_shared = insert_of(shared, k);
+        for (MB_Drawable* e : {line, stay_k, ins_moved, ins_kept, stay_kept, ins_shared, group, dim, stay_shared})
+            s.object_list().add_tail(e);
+
+        target_shared = add_block(*target, "SHARED");
+        target_shared->object_list().add_tail(plain_line(nullptr));
+        if (target_has_l) add_layer(*target, "L");
+    }
+};
+
+}  // namespace
+
+// After the move neither drawing refers to a layer, line type or block of the other; each
+// block goes where the rules say, and either drawing can go first.
+TEST(Flat_Edit_Layer_Move, NoReferenceCrossesBetweenTheDrawings)
+{
+    for (const bool target_has_l : {false, true}) {
+        for (const bool source_first : {false, true}) {
+            SCOPED_TRACE(std::string(target_has_l ? "target has L" : "target lacks L") +
+                         (source_first ? ", source destroyed first" : ", target destroyed first"));
+            Two_Drawings w(target_has_l);
+            MB_Drawing& t = *w.target;
+            MB_Drawing& s = *w.source;
+            char name[] = "l";  // names match in any case
+            ASSERT_TRUE(api_mb_insert_layer(t, s, name));
+
+            EXPECT_EQ(foreign_references(t), std::vector<std::string>{});
+            EXPECT_EQ(foreign_references(s), std::vector<std::string>{});
+
+            // Model space: the six entities of L moved in order; three stay.
+            const std::vector<MB_Drawable*> moved{w.line, w.ins_moved, w.ins_kept, w.ins_shared, w.group, w.dim};
+            std::vector<MB_Drawable*> in_target, in_source;
+            for (MB_Object* o = t.object_list().get_head(); o; o = o->next()) in_target.push_back(static_cast<MB_Drawable*>(o));
+            for (MB_Object* o = s.object_list().get_head(); o; o = o->next()) in_source.push_back(static_cast<MB_Drawable*>(o));
+            EXPECT_EQ(in_target, moved);
+            EXPECT_EQ(in_source, (std::vector<MB_Drawable*>{w.stay_k, w.stay_kept, w.stay_shared}));
+
+            // Layer L: target's own when it had one, else moved (source no longer uses it).
+            MB_Layer* tl = t.find_layer("L");
+            ASSERT_NE(tl, nullptr);
+            EXPECT_EQ(tl == w.l, !target_has_l);
+            EXPECT_EQ(s.find_layer("L") != nullptr, target_has_l);
+            for (MB_Drawable* e : moved) EXPECT_EQ(e->general().layer(), tl);
+            // The moved entities lose their line types; a moved layer keeps its own, copied.
+            EXPECT_EQ(w.line->general().line_type(), nullptr);
+            if (!target_has_l) {
+                ASSERT_NE(tl->line_type(), nullptr);
+                EXPECT_NE(tl->line_type(), w.dash);
+                EXPECT_STREQ(tl->line_type()->name(), "DASH");
+            }
+            // Layer K is still used by source: copied.
+            MB_Layer* tk = t.find_layer("K");
+            ASSERT_NE(tk, nullptr);
+            EXPECT_NE(tk, w.k);
+            EXPECT_EQ(s.find_layer("K"), w.k);
+
+            // Blocks: MOVED and NESTED moved; KEPT copied; SHARED taken from target; the
+            // dimension's block moved with it.
+            auto* im = static_cast<MB_Insert*>(w.ins_moved);
+            EXPECT_EQ(im->block(), w.moved);
+            EXPECT_TRUE(in_list(t.block_list(), w.moved));
+            EXPECT_FALSE(in_list(s.block_list(), w.moved));
+            auto* nested_ref = static_cast<MB_Insert*>(w.moved->object_list().get_head());
+            EXPECT_EQ(nested_ref->block(), w.nested);
+            EXPECT_TRUE(in_list(t.block_list(), w.nested));
+            EXPECT_EQ(nested_ref->general().layer(), tk);
+            auto* ik = static_cast<MB_Insert*>(w.ins_kept);
+            EXPECT_NE(ik->block(), w.kept);
+            EXPECT_EQ(std::string(ik->block()->name().ascii()), "KEPT");
+            EXPECT_EQ(static_cast<MB_Insert*>(w.stay_kept)->block(), w.kept);
+            EXPECT_TRUE(in_list(s.block_list(), w.kept));
+            EXPECT_EQ(static_cast<MB_Insert*>(w.ins_shared)->block(), w.target_shared);
+            EXPECT_EQ(static_cast<MB_Insert*>(w.stay_shared)->block(), w.shared);
+            EXPECT_EQ(static_cast<MB_Dimension*>(w.dim)->insert()->block(), w.dim_block);
+            EXPECT_TRUE(in_list(t.block_list(), w.dim_block));
+            EXPECT_EQ(static_cast<MB_Dimension*>(w.dim)->insert()->general().layer(), tk);
+
+            if (source_first) {
+                w.source.reset();
+                w.target.reset();
+            } else {
+                w.target.reset();
+                w.source.reset();
+            }
+        }
+    }
+}
+
+// Nothing to move: no such layer, or nothing on it; a drawing into itself.
+TEST(Flat_Edit_Layer_Move, Refusals)
+{
+    MB_Drawing target, source;
+    add_layer(source, "EMPTY");
+    MB_Block* b = add_block(source, "UNUSED");
+    char empty[] = "EMPTY", missing[] = "NONE";
+    EXPECT_FALSE(api_mb_insert_layer(target, source, missing));
+    EXPECT_FALSE(api_mb_insert_layer(target, source, empty));
+    EXPECT_FALSE(api_mb_insert_layer(target, source, nullptr));
+    EXPECT_TRUE(in_list(source.block_list(), b));  // nothing done, nothing simplified
+    MB_Layer* l = add_layer(source, "L");
+    source.object_list().add_tail(plain_line(l));
+    char name[] = "L";
+    EXPECT_FALSE(api_mb_insert_layer(source, source, name));
+    EXPECT_EQ(source.object_list().count(), 1);
 }
