@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <type_traits>
 #include <vector>
 
 #include "geometry/transform.h"
@@ -279,6 +280,7 @@ void Qe_Qdc::SetColor(unsigned long colour, bool avoid)
 void Qe_Qdc::SetLineStyleDashed(int dashed)
 {
     for (int i = 0; i < 16; ++i) m_dash[i] = dashed ? ((i & 3) < 2 ? 1 : 0) : 1;
+    m_solid = !dashed;
 }
 
 template <int Bytes>
@@ -313,8 +315,28 @@ void Qe_Qdc::pixel_impl(int x, int y)
 template <int Bytes>
 void Qe_Qdc::across_impl(int y, int x1, int x2)
 {
-    for (int x = x1; x < x2; ++x)
-        if (m_dash[(x + 1) & 15]) store<Bytes>(x, y);
+    if (!m_solid) {
+        for (int x = x1; x < x2; ++x)
+            if (m_dash[(x + 1) & 15]) store<Bytes>(x, y);
+        return;
+    }
+    if (x1 >= x2) return;
+    unsigned char* p = m_bits + static_cast<std::size_t>(m_height - 1 - y) * static_cast<std::size_t>(m_stride) +
+                       static_cast<std::size_t>(x1) * Bytes;
+    const auto n = static_cast<std::size_t>(x2 - x1);
+    // The pixel's bytes in memory order, as store() lays them down.
+    unsigned char pixel[4];
+    for (int i = 0; i < 4; ++i) pixel[i] = static_cast<unsigned char>(m_pixel >> (8 * i));
+    if constexpr (Bytes == 1) {
+        std::memset(p, pixel[0], n);
+    } else if constexpr (Bytes == 3) {
+        for (std::size_t i = 0; i < n; ++i, p += 3) std::memcpy(p, pixel, 3);
+    } else {
+        using Word = std::conditional_t<Bytes == 2, std::uint16_t, std::uint32_t>;
+        Word w;
+        std::memcpy(&w, pixel, Bytes);
+        for (std::size_t i = 0; i < n; ++i) std::memcpy(p + i * Bytes, &w, Bytes);
+    }
 }
 
 template <int Bytes>
@@ -592,14 +614,36 @@ std::vector<Ipt> prepare_ring(const POINT* p, int n)
     return v;
 }
 
+bool opposite(long long a, long long y, long long b) { return (a < y && y < b) || (a > y && y > b); }
+
+// Crossings are clamped to two pixels beyond the clip rectangle, then rounded half away from
+// zero. Inside that range the fraction x - trunc(x) is exact, so this is std::round without
+// the library call.
+long long round_crossing(double x, double lo, double hi)
+{
+    x = std::clamp(x, lo, hi);
+    long long t = static_cast<long long>(x);
+    const double f = x - static_cast<double>(t);
+    if (f >= 0.5) ++t;
+    else if (f <= -0.5) --t;
+    return t;
+}
+
+// One edge of a ring as the scanline walk needs it, with the vertex rules already applied.
 struct Edge {
     long long ymin;
     long long ymax;
-    const std::vector<Ipt>* ring;
-    std::size_t k;  // the edge runs from vertex k to vertex k + 1 of its ring
+    long long ay;
+    double ax;  // the crossing at row y is ax + (y - ay) * dx / dy
+    double dx;
+    double dy;
+    // A horizontal edge gives the crossings x_start and, unless its neighbours go on in one
+    // direction, x_end; a slanted one skips its start row when the previous edge counted it.
+    long long x_start;
+    long long x_end;
+    bool horizontal;
+    bool second;  // horizontal: x_end counts too; slanted: the start row counts
 };
-
-bool opposite(long long a, long long y, long long b) { return (a < y && y < b) || (a > y && y > b); }
 
 }  // namespace
 
@@ -610,55 +654,48 @@ void Qe_Qdc::fill_rings(const POINT* pts, int n, const RECT& c, long long ymin, 
     const long long y0 = std::max<long long>(ymin + 1, c.top);
     const long long y1 = std::min<long long>(ymax - 1, static_cast<long long>(c.bottom) - 1);
     if (y0 > y1) return;
-    std::vector<std::vector<Ipt>> rings;
+    const double xlo = static_cast<double>(c.left) - 2, xhi = static_cast<double>(c.right) + 1;
+    std::vector<Edge> edges;
+    edges.reserve(static_cast<std::size_t>(n));
     for (int i = 0; i < n;) {
         int j = i + 1;
         while (j < n && !(pts[j].x == pts[i].x && pts[j].y == pts[i].y)) ++j;
         const int end = j < n ? j : n - 1;
-        rings.push_back(prepare_ring(pts + i, end - i + 1));
+        const std::vector<Ipt> r = prepare_ring(pts + i, end - i + 1);
         i = end + 1;
-    }
-    std::vector<Edge> edges;
-    for (const auto& r : rings) {
         const std::size_t m = r.size();
         if (m < 2) continue;
         for (std::size_t k = 0; k < m; ++k) {
+            const Ipt& prev = r[(k + m - 1) % m];
             const Ipt& a = r[k];
             const Ipt& b = r[(k + 1) % m];
-            edges.push_back(Edge{std::min(a.y, b.y), std::max(a.y, b.y), &r, k});
+            const Ipt& after = r[(k + 2) % m];
+            Edge e{std::min(a.y, b.y), std::max(a.y, b.y), a.y, static_cast<double>(a.x), static_cast<double>(b.x - a.x),
+                   static_cast<double>(b.y - a.y), round_crossing(static_cast<double>(a.x), xlo, xhi),
+                   round_crossing(static_cast<double>(b.x), xlo, xhi), a.y == b.y, false};
+            // The only row of a horizontal edge is a.y.
+            e.second = e.horizontal ? !opposite(prev.y, a.y, after.y) : !opposite(prev.y, a.y, b.y);
+            if (e.ymax >= y0 && e.ymin <= y1) edges.push_back(e);
         }
     }
     std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.ymin < b.ymin; });
     std::vector<const Edge*> active;
     std::vector<long long> xs;
-    const double xlo = static_cast<double>(c.left) - 2, xhi = static_cast<double>(c.right) + 1;
     std::size_t next = 0;
     for (long long y = y0; y <= y1; ++y) {
         while (next < edges.size() && edges[next].ymin <= y) active.push_back(&edges[next++]);
         std::erase_if(active, [y](const Edge* e) { return e->ymax < y; });
         xs.clear();
         for (const Edge* e : active) {
-            const std::vector<Ipt>& r = *e->ring;
-            const std::size_t m = r.size();
-            const Ipt& a = r[e->k];
-            const Ipt& b = r[(e->k + 1) % m];
-            const Ipt& prev = r[(e->k + m - 1) % m];
-            const Ipt& after = r[(e->k + 2) % m];
-            auto clamp_x = [&](double x) { return static_cast<long long>(std::round(std::clamp(x, xlo, xhi))); };
-            if (a.y == b.y) {
-                xs.push_back(clamp_x(static_cast<double>(a.x)));
-                if (!opposite(prev.y, y, after.y)) xs.push_back(clamp_x(static_cast<double>(b.x)));
-                continue;
-            }
-            if (y == a.y) {
+            if (e->horizontal) {
+                xs.push_back(e->x_start);
+                if (e->second) xs.push_back(e->x_end);
+            } else if (y == e->ay) {
                 // The previous edge has counted this vertex at its end.
-                if (opposite(prev.y, y, b.y)) continue;
-                xs.push_back(clamp_x(static_cast<double>(a.x)));
-                continue;
+                if (e->second) xs.push_back(e->x_start);
+            } else {
+                xs.push_back(round_crossing(e->ax + static_cast<double>(y - e->ay) * e->dx / e->dy, xlo, xhi));
             }
-            const double x = static_cast<double>(a.x) + static_cast<double>(y - a.y) * static_cast<double>(b.x - a.x) /
-                                                            static_cast<double>(b.y - a.y);
-            xs.push_back(clamp_x(x));
         }
         std::sort(xs.begin(), xs.end());
         for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {

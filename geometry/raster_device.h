@@ -139,6 +139,7 @@ private:
     BITMAPINFO* m_header = nullptr;
     unsigned long m_pixel = 0;
     unsigned char m_dash[16];
+    bool m_solid = true;  // no step of m_dash is off
     Line_Fn m_line = nullptr;
     Span_Fn m_across = nullptr;
     Span_Fn m_down = nullptr;
