@@ -33,8 +33,8 @@ bool to_pixel(double v, const int* hold_last, int& out)
 void draw_line(CxImage& image, const Qe_Pt& p1, const Qe_Pt& p2, long colour, const int* hold)
 {
     int x1, x2, y1, y2;
-    if (!to_pixel(p1.x(), hold, x1) || !to_pixel(p2.x(), hold, x2) || !to_pixel(p1.y(), hold ? hold + 1 : nullptr, y1) ||
-        !to_pixel(p2.y(), hold ? hold + 1 : nullptr, y2))
+    if (!to_pixel(p1.x(), hold, x1) || !to_pixel(p2.x(), hold, x2) ||
+        !to_pixel(p1.y(), hold ? hold + 1 : nullptr, y1) || !to_pixel(p2.y(), hold ? hold + 1 : nullptr, y2))
         return;
     image.DrawLine(x1, x2, y1, y2, static_cast<COLORREF>(colour));
 }

@@ -37,7 +37,6 @@ class Qe_Void_List;
 // draws nothing. Nothing for a null image.
 DRAKMERE_API void draw_line_to_image(CxImage* image, const Qe_Pt& p1, const Qe_Pt& p2, long colour, short unused);
 // Lines between consecutive points mapped by t; fewer than two points draw nothing.
-DRAKMERE_API void draw_ptset_to_image(CxImage* image, Qe_Pt_Set& points, const Qe_Tran& t, long colour,
-                                      short unused);
+DRAKMERE_API void draw_ptset_to_image(CxImage* image, Qe_Pt_Set& points, const Qe_Tran& t, long colour, short unused);
 // Does nothing: runs of point sets are not drawn into pictures.
 DRAKMERE_API void draw_ptsets_to_image(CxImage* image, Qe_Pt_Sets& sets, const Qe_Tran& t, long colour, short unused);

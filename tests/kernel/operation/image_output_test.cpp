@@ -63,7 +63,8 @@ Mean mean(const Rgb_Image& image, int x0, int y0, int x1, int y1)
 bool dominated_by(const Mean& m, char channel)
 {
     const double c = channel == 'r' ? m.r : channel == 'g' ? m.g : m.b;
-    const double others = std::max(channel == 'r' ? 0.0 : m.r, std::max(channel == 'g' ? 0.0 : m.g, channel == 'b' ? 0.0 : m.b));
+    const double others =
+        std::max(channel == 'r' ? 0.0 : m.r, std::max(channel == 'g' ? 0.0 : m.g, channel == 'b' ? 0.0 : m.b));
     return c > 40 && c > 2 * others;
 }
 
