@@ -332,6 +332,22 @@ bool listed(MB_Object_List& list, const MB_Object* obj)
     return false;
 }
 
+// A copy, or an object taken out of a list, still carries the links it had there.
+template <class T>
+T* unlinked(T* obj)
+{
+    obj->next(nullptr);
+    obj->prev(nullptr);
+    return obj;
+}
+
+template <class T>
+T* take_out(MB_Object_List& list, T* obj)
+{
+    list.remove(obj);
+    return obj;
+}
+
 // Takes drawables that leave a drawing out of the selections and views that show it.
 void forget_in_views(MB_Drawing& d, MB_Drawable* gone)
 {
@@ -365,17 +381,8 @@ public:
         MB_Layer* to = m_target.find_layer(l->name().ascii());
         if (!to) to = m_target.find_layer_exact(l->name());
         if (!to) {
-            if (uses_layer(l)) {
-                to = new MB_Layer(*l);
-                to->next(nullptr);
-                to->prev(nullptr);
-            } else {
-                m_source.layer_list().remove(l);
-                to = l;
-                to->next(nullptr);
-                to->prev(nullptr);
-            }
-            m_target.layer_list().add_tail(to);
+            to = uses_layer(l) ? new MB_Layer(*l) : take_out(m_source.layer_list(), l);
+            m_target.layer_list().add_tail(unlinked(to));
             to->line_type(line_type(to->line_type()));
         }
         m_layers[l] = to;
@@ -401,9 +408,7 @@ private:
         MB_Line_Type* to = m_target.find_line_type(t->name(), nullptr);
         if (!to) {
             // Source keeps its own: line types are shared by layers and entities alike.
-            to = new MB_Line_Type(*t);
-            to->next(nullptr);
-            to->prev(nullptr);
+            to = unlinked(new MB_Line_Type(*t));
             if (MB_Linetype_Node* first = to->linetype_loop().head()) {
                 MB_Linetype_Node* node = first;
                 do {
@@ -433,12 +438,9 @@ private:
             b->copy_to(copy);
             to = static_cast<MB_Block*>(copy);
         } else {
-            m_source.block_list().remove(b);
-            to = b;
-            to->next(nullptr);
-            to->prev(nullptr);
+            to = take_out(m_source.block_list(), b);
         }
-        m_target.block_list().add_tail(to);
+        m_target.block_list().add_tail(unlinked(to));
         // Mapped before its members are followed, so that a block that uses itself ends.
         m_blocks[b] = to;
         for (MB_Object* o = to->object_list().get_head(); o; o = o->next())
@@ -486,11 +488,8 @@ bool api_mb_insert_layer(MB_Drawing& target, MB_Drawing& source, char* name)
     std::vector<MB_Drawable*> moved;
     for (Qe_Void_Node* n = on_layer.head(); n; n = n->next()) {
         auto* e = static_cast<MB_Drawable*>(n->entity());
-        source.object_list().remove(e);
         forget_in_views(source, e);
-        e->next(nullptr);
-        e->prev(nullptr);
-        target.add_object(e);
+        target.add_object(unlinked(take_out(source.object_list(), e)));
         moved.push_back(e);
     }
     Layer_Move move(target, source);
