@@ -82,6 +82,7 @@
 #include "kernel/operation/image_type.h"
 #include "kernel/operation/image_output.h"
 #include "kernel/operation/file_dialog.h"
+#include "kernel/operation/flat_transform.h"
 #include "kernel/database/value_attribute.h"
 #include "kernel/database/line_attributes.h"
 #include "kernel/stream/font_records.h"

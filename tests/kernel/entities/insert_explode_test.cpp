@@ -23,6 +23,7 @@
 #include "kernel/entities/full_transform.h"
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/hatch_lines.h"
+#include "kernel/entities/outline_oracle.h"
 #include "kernel/entities/image.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
@@ -35,8 +36,6 @@ using namespace entity_test;
 namespace {
 
 constexpr double k_deg = M_PI / 180.0;
-
-using Outline = std::vector<Qe_Pt>;
 
 // The points that show an entity, in world coordinates, one run per drawn piece: edge points,
 // corners, hatch loops; a reference's through its exploded copies.
@@ -72,43 +71,6 @@ std::vector<Outline> outline(MB_Drawable& d)
         return {Outline(e.points(), e.points() + e.count())};
     }
     return {};
-}
-
-double segment_distance(const Qe_Pt& p, const Qe_Pt& a, const Qe_Pt& b)
-{
-    const Qe_Vec ab = b - a;
-    const double l2 = ab % ab;
-    const double t = l2 > 0.0 ? std::clamp(((p - a) % ab) / l2, 0.0, 1.0) : 0.0;
-    return (p - (a + ab * t)).len();
-}
-
-double distance_to(const Qe_Pt& p, const std::vector<Outline>& runs)
-{
-    double best = 1e300;
-    for (const Outline& r : runs) {
-        if (r.size() == 1) best = std::min(best, (p - r[0]).len());
-        for (std::size_t i = 1; i < r.size(); ++i) best = std::min(best, segment_distance(p, r[i - 1], r[i]));
-    }
-    return best;
-}
-
-// The largest distance of a point of either outline from the other.
-double deviation(const std::vector<Outline>& a, const std::vector<Outline>& b)
-{
-    if (a.empty() || b.empty()) return a.empty() == b.empty() ? 0.0 : 1e300;
-    double worst = 0.0;
-    for (const Outline& r : a)
-        for (const Qe_Pt& p : r) worst = std::max(worst, distance_to(p, b));
-    for (const Outline& r : b)
-        for (const Qe_Pt& p : r) worst = std::max(worst, distance_to(p, a));
-    return worst;
-}
-
-std::vector<Outline> mapped(std::vector<Outline> runs, const Qe_Tran& m)
-{
-    for (Outline& r : runs)
-        for (Qe_Pt& p : r) p *= m;
-    return runs;
 }
 
 MB_Pline_Pos vertex(double x, double y, double bulge = 0, double w0 = 0, double w1 = 0)
