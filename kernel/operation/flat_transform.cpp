@@ -85,6 +85,16 @@ void carry_dimension(MB_Dimension& dim, const Qe_Tran& t)
     carry_whole(*dim.insert(), t);
 }
 
+// A group's base point follows t (recorded); each member is handed to f.
+template <class F>
+void carry_group(MB_Group& group, const Qe_Tran& t, F&& f)
+{
+    group.modify_cmd();
+    group.base_pt(group.base_pt() * t);
+    for (Qe_Void_Node* n = group.object_list().head(); n; n = n->next())
+        if (MB_Drawable* m = member_at(n)) f(*m);
+}
+
 // A mirror of the plane: the map and the angle of its line.
 struct Mirror {
     Qe_Tran t;
@@ -127,14 +137,9 @@ bool rotate_entity(MB_Drawable& e, const Qe_Tran& t, double angle)
         frame.angle(frame.angle() + angle);
         return true;
     }
-    case MB_Object::ID_GROUP: {
-        auto& group = static_cast<MB_Group&>(e);
-        group.modify_cmd();
-        group.base_pt(group.base_pt() * t);
-        for (Qe_Void_Node* n = group.object_list().head(); n; n = n->next())
-            if (MB_Drawable* m = member_at(n)) rotate_entity(*m, t, angle);
+    case MB_Object::ID_GROUP:
+        carry_group(static_cast<MB_Group&>(e), t, [&](MB_Drawable& m) { rotate_entity(m, t, angle); });
         return true;
-    }
     default: return false;
     }
 }
@@ -304,14 +309,9 @@ bool scale_entity(MB_Drawable& e, const Qe_Tran& t, double a, double b, double k
         frame.set_height(frame.height() * k);
         return true;
     }
-    case MB_Object::ID_GROUP: {
-        auto& group = static_cast<MB_Group&>(e);
-        group.modify_cmd();
-        group.base_pt(group.base_pt() * t);
-        for (Qe_Void_Node* n = group.object_list().head(); n; n = n->next())
-            if (MB_Drawable* m = member_at(n)) scale_entity(*m, t, a, b, k);
+    case MB_Object::ID_GROUP:
+        carry_group(static_cast<MB_Group&>(e), t, [&](MB_Drawable& m) { scale_entity(m, t, a, b, k); });
         return true;
-    }
     default: return false;
     }
 }
@@ -326,11 +326,7 @@ struct Reflection {
 void reflect_scaled(MB_Drawable& e, const Reflection& r)
 {
     if (e.object_id() == MB_Object::ID_GROUP) {
-        auto& group = static_cast<MB_Group&>(e);
-        group.modify_cmd();
-        group.base_pt(group.base_pt() * r.mirror.t);
-        for (Qe_Void_Node* n = group.object_list().head(); n; n = n->next())
-            if (MB_Drawable* m = member_at(n)) reflect_scaled(*m, r);
+        carry_group(static_cast<MB_Group&>(e), r.mirror.t, [&](MB_Drawable& m) { reflect_scaled(m, r); });
         return;
     }
     if (r.half_turn) {

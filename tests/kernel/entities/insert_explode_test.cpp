@@ -41,31 +41,8 @@ constexpr double k_deg = M_PI / 180.0;
 // corners, hatch loops; a reference's through its exploded copies.
 std::vector<Outline> outline(MB_Drawable& d)
 {
-    if (auto* ins = dynamic_cast<MB_Insert*>(&d)) {
-        MB_Drawing scratch;
-        ins->explode(&scratch);
-        std::vector<Outline> out;
-        for (MB_Object* o = scratch.object_list().get_head(); o; o = o->next()) {
-            auto runs = outline(*static_cast<MB_Drawable*>(o));
-            out.insert(out.end(), runs.begin(), runs.end());
-        }
-        return out;
-    }
-    if (auto* h = dynamic_cast<MB_Hatch*>(&d)) {
-        std::vector<Outline> out;
-        for (Qe_Void_Node* n = h->loop_list().head(); n; n = n->next()) {
-            Outline ring;
-            const auto* loop = static_cast<Qe_Loop*>(n->entity());
-            const Qe_Loop_Node* v = loop->head();
-            do {
-                ring.push_back(v->point());
-                v = v->next();
-            } while (v && v != loop->head());
-            ring.push_back(ring.front());
-            out.push_back(ring);
-        }
-        return out;
-    }
+    if (auto* ins = dynamic_cast<MB_Insert*>(&d)) return exploded_outline(*ins, outline);
+    if (auto* h = dynamic_cast<MB_Hatch*>(&d)) return hatch_rings(*h);
     if (auto* g = dynamic_cast<MB_Geom*>(&d)) {
         Qe_Pt_Set& e = g->edge();
         return {Outline(e.points(), e.points() + e.count())};

@@ -8,8 +8,12 @@
 #include <functional>
 #include <vector>
 
+#include "geometry/loop.h"
 #include "geometry/point.h"
 #include "geometry/transform.h"
+#include "kernel/database/drawing.h"
+#include "kernel/entities/hatch.h"
+#include "kernel/entities/insert.h"
 
 using Outline = std::vector<Qe_Pt>;
 
@@ -55,4 +59,36 @@ inline std::vector<Outline> mapped(std::vector<Outline> runs, const std::functio
     for (Outline& r : runs)
         for (Qe_Pt& p : r) p = f(p);
     return runs;
+}
+
+// A hatch's loops, each closed on its first point.
+inline std::vector<Outline> hatch_rings(MB_Hatch& h)
+{
+    std::vector<Outline> out;
+    for (Qe_Void_Node* n = h.loop_list().head(); n; n = n->next()) {
+        Outline ring;
+        const auto* loop = static_cast<Qe_Loop*>(n->entity());
+        const Qe_Loop_Node* v = loop->head();
+        do {
+            ring.push_back(v->point());
+            v = v->next();
+        } while (v && v != loop->head());
+        ring.push_back(ring.front());
+        out.push_back(ring);
+    }
+    return out;
+}
+
+// What a reference shows: the outlines of the copies its explosion makes.
+template <class Outline_Of>
+std::vector<Outline> exploded_outline(MB_Insert& ins, Outline_Of&& outline_of)
+{
+    MB_Drawing scratch;
+    ins.explode(&scratch);
+    std::vector<Outline> out;
+    for (MB_Object* o = scratch.object_list().get_head(); o; o = o->next()) {
+        std::vector<Outline> runs = outline_of(*static_cast<MB_Drawable*>(o));
+        out.insert(out.end(), runs.begin(), runs.end());
+    }
+    return out;
 }

@@ -82,12 +82,7 @@ Runs shown(MB_Drawable& d)
     Runs out;
     const Qe_Tran none;
     if (auto* ins = dynamic_cast<MB_Insert*>(&d)) {
-        MB_Drawing scratch;
-        ins->explode(&scratch);
-        for (MB_Object* o = scratch.object_list().get_head(); o; o = o->next()) {
-            Runs r = shown(*static_cast<MB_Drawable*>(o));
-            out.insert(out.end(), r.begin(), r.end());
-        }
+        out = exploded_outline(*ins, shown);
     } else if (auto* g = dynamic_cast<MB_Group*>(&d)) {
         for (Qe_Void_Node* n = g->object_list().head(); n; n = n->next()) {
             Runs r = shown(*static_cast<MB_Drawable*>(n->entity()));
@@ -109,17 +104,7 @@ Runs shown(MB_Drawable& d)
                        c + Qe_Vec(-w, -h, 0)});
     } else {
         if (auto* h = dynamic_cast<MB_Hatch*>(&d)) {
-            for (Qe_Void_Node* n = h->loop_list().head(); n; n = n->next()) {
-                Outline ring;
-                const auto* loop = static_cast<Qe_Loop*>(n->entity());
-                const Qe_Loop_Node* v = loop->head();
-                do {
-                    ring.push_back(v->point());
-                    v = v->next();
-                } while (v && v != loop->head());
-                ring.push_back(ring.front());
-                out.push_back(ring);
-            }
+            out = hatch_rings(*h);
             for (Qe_Void_Node* n = h->ptsets_list().head(); n; n = n->next())
                 sets_runs(*static_cast<Qe_Pt_Sets*>(n->entity()), none, out);
         }
@@ -148,15 +133,7 @@ Runs key_points(MB_Drawable& d)
     } else if (auto* v = dynamic_cast<MB_Vertex_Geom*>(&d)) {
         k.assign(v->vertices().points(), v->vertices().points() + v->vertices().count());
     } else if (auto* h = dynamic_cast<MB_Hatch*>(&d)) {
-        Runs loops;
-        for (Qe_Void_Node* n = h->loop_list().head(); n; n = n->next()) {
-            const auto* loop = static_cast<Qe_Loop*>(n->entity());
-            const Qe_Loop_Node* v = loop->head();
-            do {
-                k.push_back(v->point());
-                v = v->next();
-            } while (v && v != loop->head());
-        }
+        for (const Outline& ring : hatch_rings(*h)) k.insert(k.end(), ring.begin(), ring.end() - 1);
     } else if (auto* i = dynamic_cast<MB_Image*>(&d)) {
         k = {i->center()};
     } else if (auto* i = dynamic_cast<MB_Insert*>(&d)) {
@@ -229,16 +206,6 @@ MB_Block* block_of(MB_Drawing& d, const char* name, const Qe_Pt& base)
     return b;
 }
 
-MB_Pline_Pos vertex(double x, double y, double bulge, double w0, double w1)
-{
-    MB_Pline_Pos v;
-    v.point = Qe_Pt(x, y, 0);
-    v.bulge = bulge;
-    v.start_width = w0;
-    v.end_width = w1;
-    return v;
-}
-
 MB_Text* box_text(text_test::Box_Fonts& fonts, const Qe_Pt& at, const char* s, double height, double angle)
 {
     auto* t = new MB_Text(at, MB_String(s));
@@ -275,8 +242,8 @@ std::vector<Kind> kinds(text_test::Box_Fonts& fonts)
         out.push_back({k.name, f, k.make});
     }
     out.push_back({"wide bulged polyline", Follows::Whole, [](MB_Drawing&) {
-                       auto* v = new MB_Pline_Pos[4]{vertex(-10, -10, 0.6, 0.5, 1.0), vertex(-6, -9, -0.4, 1.0, 0.2),
-                                                     vertex(-4, -12, 0.0, 0.3, 0.3), vertex(-8, -14, 1.0, 0.0, 0.0)};
+                       auto* v = new MB_Pline_Pos[4]{MB_Pline_Pos{{-10, -10, 0}, 0.6, 0.5, 1.0}, MB_Pline_Pos{{-6, -9, 0}, -0.4, 1.0, 0.2},
+                                                     MB_Pline_Pos{{-4, -12, 0}, 0.0, 0.3, 0.3}, MB_Pline_Pos{{-8, -14, 0}, 1.0, 0.0, 0.0}};
                        return new MB_Polyline(true, 4, v);
                    }});
     out.push_back({"nested references", Follows::Whole, [](MB_Drawing& d) {
@@ -340,7 +307,7 @@ std::vector<Kind> kinds(text_test::Box_Fonts& fonts)
                        auto* g = new MB_Group;
                        g->base_pt(Qe_Pt(24, 20, 0));
                        g->object_list().add(box_text(fonts, Qe_Pt(24, 20, 0), "CAB", 1.0, 0.0));
-                       auto* v = new MB_Pline_Pos[2]{vertex(22, 22, 0.5, 0.4, 0.4), vertex(27, 23, 0.0, 0.0, 0.0)};
+                       auto* v = new MB_Pline_Pos[2]{MB_Pline_Pos{{22, 22, 0}, 0.5, 0.4, 0.4}, MB_Pline_Pos{{27, 23, 0}, 0.0, 0.0, 0.0}};
                        g->object_list().add(new MB_Polyline(false, 2, v));
                        auto* inner = new MB_Group;
                        inner->base_pt(Qe_Pt(26, 26, 0));
