@@ -12,11 +12,14 @@
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/mesh.h"
 #include "kernel/operation/flat_create_p.h"
+#include "kernel/operation/flat_edit.h"
+#include "kernel/operation/operation.h"
 #include "kernel/text/arc_text.h"
 #include "kernel/text/mtext.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_style.h"
 #include "kernel/text/tolerance_frame.h"
+#include "kernel/text/trace_text.h"
 
 using mb_flat::active_drawing;
 using mb_flat::append;
@@ -174,6 +177,34 @@ mb_handle api_mb_create_arc_text(char* s1, char* s2, double d1, double d2, doubl
     MB_Drawing* d = active_drawing();
     if (!d || !s1) return 0;
     return handle(place(*d, new MB_Arc_Text(Qe_Pt(d1, d2, d3), d5, d6, d4, s2, s1)));
+}
+
+mb_handle api_mb_create_trace_text(long path, const char* string, double space, double height, double width_scale,
+                                   double offset, long att, bool rotate180, bool loop, bool backward,
+                                   const char* style, short)
+{
+    MB_Drawing* d = active_drawing();
+    if (!d || !string) return 0;
+    Qe_Void_List found;
+    api_mb_get_entity_list_by_obj_id(found, path, *api_active_operation());
+    auto* first = static_cast<MB_Object*>(found.first());
+    if (!first || first->object_type() != MB_Object::TYPE_GEOMETRY) return 0;
+    const Qe_Pt_Set& edge = static_cast<MB_Geom*>(first)->edge();
+    // A text needs a path with a direction to stand on.
+    if (edge.count() < 2) return 0;
+    auto* t = new MB_Trace_Text();
+    t->str(string);
+    t->style_name(style);
+    t->space(space);
+    t->height(height);
+    t->width_scale(width_scale);
+    t->offset(offset);
+    t->att(static_cast<unsigned long>(att));
+    t->rotate180(rotate180);
+    t->is_loop(loop);
+    t->backword(backward);
+    t->pt_set(edge);
+    return handle(place(*d, t));
 }
 
 mb_handle api_mb_create_tolerance(Qe_Pt& pos, double angle, char* string, double height)

@@ -52,6 +52,12 @@ DRAKMERE_API mb_handle api_mb_create_mtext(char* string, char* style, Qe_Pt pos,
 // to d6.
 DRAKMERE_API mb_handle api_mb_create_arc_text(char* s1, char* s2, double d1, double d2, double d3, double d4,
                                               double d5, double d6);
+// A text along the edge of the geometry that path (a handle, or a selector of
+// api_mb_get_entity_list_by_obj_id) names first. 0 when that is no geometry or its edge
+// has fewer than two points.
+DRAKMERE_API mb_handle api_mb_create_trace_text(long path, const char* string, double space, double height,
+                                                double width_scale, double offset, long att, bool rotate180,
+                                                bool loop, bool backward, const char* style, short unused);
 DRAKMERE_API mb_handle api_mb_create_tolerance(Qe_Pt& pos, double angle, char* string, double height);
 // A null reference gets a new style; it is named and joins the style table.
 DRAKMERE_API mb_handle api_mb_create_dim_style(MB_Dim_Style*& style, char* name);

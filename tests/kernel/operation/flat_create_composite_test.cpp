@@ -18,6 +18,8 @@
 #include "kernel/entities/bspline.h"
 #include "kernel/entities/dim_style.h"
 #include "kernel/entities/hatch.h"
+#include "kernel/entities/line.h"
+#include "kernel/entities/point_entity.h"
 #include "kernel/entities/mesh.h"
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/flat_create_composite.h"
@@ -29,6 +31,7 @@
 #include "kernel/text/text.h"
 #include "kernel/text/text_style.h"
 #include "kernel/text/tolerance_frame.h"
+#include "kernel/text/trace_text.h"
 
 namespace {
 
@@ -95,6 +98,8 @@ TEST_F(Composite, CreationTable)
     std::unique_ptr<Qe_Loop> square = loop_of({{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}});
     const std::string long_line = "45, 0, 0, 0, 1" + std::string(300, ' ');
     Qe_Pt tol_pos(2, 3, 0);
+    double xs[2] = {0, 30}, ys[2] = {0, 0};
+    const auto path = static_cast<long>(api_mb_create_lines(xs, ys, 2));
 
     const Case cases[] = {
         {"spline by fit points", [&] { return object(api_mb_create_bspline(fit, 4, 3, 0, 0, 0, -2, 0)); },
@@ -210,6 +215,14 @@ TEST_F(Composite, CreationTable)
              EXPECT_EQ(t->radius(), 20.0);
              EXPECT_EQ(t->start_angle(), 0.5);
              EXPECT_EQ(t->end_angle(), 2.5);
+         }},
+        {"path text", [&] { return object(api_mb_create_trace_text(path, "PATH", 2, 1, 1, 0, 1, false, false, false, nullptr, 0)); },
+         MB_Object::ID_TRACE_TEXT, Target::Entities, true,
+         [](MB_Object* o) { return !static_cast<MB_Trace_Text*>(o)->text_list().empty(); }, [](MB_Object* o) {
+             auto* t = static_cast<MB_Trace_Text*>(o);
+             EXPECT_STREQ(t->str(), "PATH");
+             ASSERT_EQ(t->pt_set().count(), 2);
+             EXPECT_TRUE(near(t->pt_set()[1], {30, 0, 0}));
          }},
         {"tolerance frame", [&] { return object(api_mb_create_tolerance(tol_pos, 0.7, const_cast<char*>("A%%c0.1"), 2.5)); },
          MB_Object::ID_TOLERANCE, Target::Entities, true,
@@ -488,6 +501,77 @@ TEST_F(Composite, ControlSplineFollowsItsKnots)
     ASSERT_NE(other, nullptr);
     ASSERT_GT(other->edge().count(), 0);
     EXPECT_FALSE(near(other->edge()[0], ctl[0], 1e-3));
+}
+
+// A path text takes the edge of the geometry its first argument names, as a handle or as a
+// selector; anything that gives no geometry with a path of two points or more makes nothing.
+TEST_F(Composite, PathTextResolvesItsPath)
+{
+    double xs[3] = {0, 10, 10}, ys[3] = {0, 0, 5};
+    const mb_handle chain = api_mb_create_lines(xs, ys, 3);
+    const mb_handle circle = api_mb_create_circle(20, 0, 4);
+    ASSERT_NE(chain, 0);
+    ASSERT_NE(circle, 0);
+    struct Case {
+        const char* what;
+        long path;
+        mb_handle source;
+    };
+    const Case made[] = {
+        {"a chain's handle", static_cast<long>(chain), chain},
+        {"a circle's handle", static_cast<long>(circle), circle},
+        {"the first of model space", -1, chain},
+    };
+    for (const Case& c : made) {
+        SCOPED_TRACE(c.what);
+        const mb_handle h = api_mb_create_trace_text(c.path, "PATH", 1.5, 2, 0.5, 0.25, 4, true, true, true, "st", 0);
+        ASSERT_NE(h, 0);
+        auto* t = static_cast<MB_Trace_Text*>(object(h));
+        EXPECT_EQ(t->object_id(), MB_Object::ID_TRACE_TEXT);
+        EXPECT_EQ(members(d->object_list()).back(), t);
+        EXPECT_STREQ(t->str(), "PATH");
+        EXPECT_STREQ(t->style_name(), "st");
+        EXPECT_EQ(t->space(), 1.5);
+        EXPECT_EQ(t->height(), 2.0);
+        EXPECT_EQ(t->width_scale(), 0.5);
+        EXPECT_EQ(t->offset(), 0.25);
+        EXPECT_EQ(t->att(), 4u);
+        EXPECT_TRUE(t->rotate180());
+        EXPECT_TRUE(t->is_loop());
+        EXPECT_TRUE(t->backword());
+        EXPECT_FALSE(t->text_list().empty());
+        // The path is a copy of the source's edge points.
+        const Qe_Pt_Set& edge = static_cast<MB_Geom*>(object(c.source))->edge();
+        ASSERT_EQ(t->pt_set().count(), edge.count());
+        EXPECT_NE(t->pt_set().points(), edge.points());
+        for (int i = 0; i < edge.count(); ++i) EXPECT_TRUE(near(t->pt_set()[i], edge[i])) << i;
+    }
+
+    MB_Line* unbuilt = nullptr;
+    const double a[3] = {0, 0, 0}, b[3] = {1, 0, 0};
+    ASSERT_TRUE(api_mb_create_line(unbuilt, a, b));
+    MB_Text* text = nullptr;
+    ASSERT_TRUE(api_mb_create_text(text, "t", nullptr, a, 1, 1, 0));
+    const mb_handle point = api_mb_create_point(Qe_Pt(1, 1, 0), 0, 1);
+    const Case refused[] = {
+        {"selector 0", 0, 0},
+        {"an unlisted selector", -3, 0},
+        {"the layers", -11, 0},
+        {"an empty selection", -2, 0},
+        {"a text", reinterpret_cast<long>(static_cast<MB_Object*>(text)), 0},
+        {"a point: no path", static_cast<long>(point), 0},
+        {"a line not yet built: no path", reinterpret_cast<long>(static_cast<MB_Object*>(unbuilt)), 0},
+    };
+    const Snapshot before = snap();
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(api_mb_create_trace_text(c.path, "PATH", 1, 1, 1, 0, 4, false, false, false, nullptr, 0), 0);
+        EXPECT_EQ(snap(), before);
+    }
+    EXPECT_EQ(api_mb_create_trace_text(static_cast<long>(chain), nullptr, 1, 1, 1, 0, 4, false, false, false, nullptr, 0), 0);
+    EXPECT_EQ(snap(), before);
+    op.reset();
+    EXPECT_EQ(api_mb_create_trace_text(-1, "PATH", 1, 1, 1, 0, 4, false, false, false, nullptr, 0), 0);
 }
 
 // A text takes the drawing's style of its name (any case) and changes only its own copy; an
