@@ -28,16 +28,14 @@
 #include "kernel/entities/point_entity.h"
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/flat_edit.h"
+#include "kernel/operation/flat_fixture.h"
 #include "kernel/operation/operation.h"
 #include "platform/gdi.h"
 #include "platform/recording_dc.h"
 
 namespace {
 
-bool same(const Qe_Pt& a, const Qe_Pt& b, double tol = 1e-9)
-{
-    return std::fabs(a.x() - b.x()) <= tol && std::fabs(a.y() - b.y()) <= tol && std::fabs(a.z() - b.z()) <= tol;
-}
+using flat_test::near;
 
 std::vector<void*> items(const Qe_Void_List& list)
 {
@@ -62,16 +60,8 @@ std::string gbk(const char* utf8)
     return std::string(out, op);
 }
 
-class Flat_Edit : public ::testing::Test {
+class Flat_Edit : public flat_test::Flat_Drawing {
 protected:
-    void SetUp() override
-    {
-        op = std::make_unique<MB_Operation>();
-        ASSERT_TRUE(op->create_drawing("edit"));
-        d = op->drawing();
-    }
-    void TearDown() override { op.reset(); }
-
     MB_Line* line(const Qe_Pt& a, const Qe_Pt& b)
     {
         MB_Line* l = nullptr;
@@ -85,9 +75,6 @@ protected:
         EXPECT_TRUE(api_mb_create_layer(l, name, 1, 0, true, false, false));
         return l;
     }
-
-    std::unique_ptr<MB_Operation> op;
-    MB_Drawing* d = nullptr;
 };
 
 }  // namespace
@@ -105,7 +92,7 @@ TEST_F(Flat_Edit, RectangleOfOneObject)
 
     // The circle's rectangle is that of its tessellation, a little inside the true circle.
     const Qe_Pt ct = c->rect().lt(), cb = c->rect().rb();
-    ASSERT_TRUE(same(ct, {4, 6, 0}, 2e-3) && same(cb, {6, 4, 0}, 2e-3));
+    ASSERT_TRUE(near(ct, {4, 6, 0}, 2e-3) && near(cb, {6, 4, 0}, 2e-3));
     const Qe_Rect before(Qe_Pt(7, 8, 0), Qe_Pt(9, 1, 0));
     struct Case {
         const char* what;
@@ -123,7 +110,7 @@ TEST_F(Flat_Edit, RectangleOfOneObject)
     for (const Case& k : cases) {
         Qe_Rect r = before;
         api_mb_get_entity_rect(k.object, r, k.drawing);
-        EXPECT_TRUE(same(r.lt(), k.lt) && same(r.rb(), k.rb)) << k.what;
+        EXPECT_TRUE(near(r.lt(), k.lt) && near(r.rb(), k.rb)) << k.what;
     }
 }
 
@@ -136,20 +123,20 @@ TEST_F(Flat_Edit, UnionOfAListInBothForms)
     MB_Circle* c = circle(5, 5, 1);
     Qe_Rect r(Qe_Pt(7, 8, 0), Qe_Pt(9, 1, 0));
     ASSERT_TRUE(api_mb_get_entity_list_rect(d->object_list(), r));
-    EXPECT_TRUE(same(r.lt(), {0, c->rect().lt().y(), 0}) && same(r.rb(), {c->rect().rb().x(), 0, 0}));
+    EXPECT_TRUE(near(r.lt(), {0, c->rect().lt().y(), 0}) && near(r.rb(), {c->rect().rb().x(), 0, 0}));
 
     Qe_Void_List list;
     list.add(lay);  // a layer among the items is passed over, not read as a drawable
     list.add(l);
     Qe_Rect v(Qe_Pt(7, 8, 0), Qe_Pt(9, 1, 0));
     ASSERT_TRUE(api_mb_get_entity_list_rect(list, v));
-    EXPECT_TRUE(same(v.lt(), {0, 1, 0}) && same(v.rb(), {2, 0, 0}));
+    EXPECT_TRUE(near(v.lt(), {0, 1, 0}) && near(v.rb(), {2, 0, 0}));
 
     Qe_Void_List only_layer;
     only_layer.add(lay);
     EXPECT_FALSE(api_mb_get_entity_list_rect(only_layer, v));
     EXPECT_FALSE(api_mb_get_entity_list_rect(d->block_list(), v));
-    EXPECT_TRUE(same(v.lt(), {0, 1, 0}) && same(v.rb(), {2, 0, 0}));
+    EXPECT_TRUE(near(v.lt(), {0, 1, 0}) && near(v.rb(), {2, 0, 0}));
 }
 
 // The nine grip points of the list's rectangle (0, 0)-(6, 6), each found within tol, the
@@ -315,7 +302,7 @@ bool same_points(const std::vector<Qe_Pt>& a, const std::vector<Qe_Pt>& b)
 {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i)
-        if (!same(a[i], b[i], 1e-9)) return false;
+        if (!near(a[i], b[i], 1e-9)) return false;
     return true;
 }
 
@@ -338,7 +325,7 @@ TEST_F(Flat_Edit, PlaceholdersChangeNothing)
     EXPECT_TRUE(api_mb_moveto_entity(*d, l, {0, 0, 0}, {5, 5, 0}));
     EXPECT_EQ(d->object_list().get_head(), l);
     EXPECT_EQ(op->selection().count(), 1);
-    EXPECT_TRUE(same(l->start(), {0, 0, 0}) && same(l->end(), {1, 0, 0}));
+    EXPECT_TRUE(near(l->start(), {0, 0, 0}) && near(l->end(), {1, 0, 0}));
 }
 
 TEST_F(Flat_Edit, DeleteThroughTheOperation)
@@ -421,25 +408,25 @@ TEST_F(Flat_Edit, BreakALine)
     ASSERT_EQ(d->object_list().count(), 2);
     auto* tail = static_cast<MB_Line*>(d->object_list().get_tail());
     ASSERT_EQ(tail->object_id(), MB_Object::ID_LINE);
-    EXPECT_TRUE(same(l->start(), {0, 0, 0}) && same(l->end(), {4, 0, 0}));
-    EXPECT_TRUE(same(tail->start(), l->end()) && same(tail->end(), {10, 0, 0}));
-    EXPECT_TRUE(same(tail->rect().rb(), {10, 0, 0}));  // built
+    EXPECT_TRUE(near(l->start(), {0, 0, 0}) && near(l->end(), {4, 0, 0}));
+    EXPECT_TRUE(near(tail->start(), l->end()) && near(tail->end(), {10, 0, 0}));
+    EXPECT_TRUE(near(tail->rect().rb(), {10, 0, 0}));  // built
 
     Qe_Void_List touched;
     op->undo(touched);
     EXPECT_EQ(d->object_list().count(), 1);
-    EXPECT_TRUE(same(l->start(), {0, 0, 0}) && same(l->end(), {10, 0, 0}));
+    EXPECT_TRUE(near(l->start(), {0, 0, 0}) && near(l->end(), {10, 0, 0}));
     touched.clear();
     op->redo(touched);
     EXPECT_EQ(d->object_list().count(), 2);
-    EXPECT_TRUE(same(l->end(), {4, 0, 0}));
+    EXPECT_TRUE(near(l->end(), {4, 0, 0}));
 
     // At an end point: nothing to split. Off the line: no pick.
     MB_Line* m = line({0, 5, 0}, {10, 5, 0});
     EXPECT_TRUE(api_mb_break_geom(m, {10, 5.01, 0}, 0.1, *d));
     EXPECT_FALSE(api_mb_break_geom(m, {5, 6, 0}, 0.1, *d));
     EXPECT_EQ(d->object_list().count(), 3);
-    EXPECT_TRUE(same(m->end(), {10, 5, 0}));
+    EXPECT_TRUE(near(m->end(), {10, 5, 0}));
 }
 
 // A chain split on a segment: the copy holds the points up to the split, the chain the rest;
@@ -460,13 +447,13 @@ TEST_F(Flat_Edit, BreakAChain)
     ASSERT_EQ(head->object_id(), MB_Object::ID_LINES);
     std::vector<Qe_Pt> joined = chain_points(*head);
     ASSERT_EQ(joined.size(), 3u);
-    EXPECT_TRUE(same(joined.back(), {10, 4, 0}));
-    EXPECT_TRUE(same(chain->points()[0], joined.back()));
+    EXPECT_TRUE(near(joined.back(), {10, 4, 0}));
+    EXPECT_TRUE(near(chain->points()[0], joined.back()));
     joined.pop_back();
     const std::vector<Qe_Pt> rest = chain_points(*chain);
     joined.insert(joined.end(), rest.begin() + 1, rest.end());
     EXPECT_TRUE(same_points(joined, original));
-    EXPECT_TRUE(same(chain->edge()[0], {10, 4, 0}));  // rebuilt
+    EXPECT_TRUE(near(chain->edge()[0], {10, 4, 0}));  // rebuilt
 
     Qe_Void_List touched;
     op->undo(touched);
