@@ -25,11 +25,14 @@ unsigned hash4(const unsigned char* c)
 
 MB_LZ_Compressor::MB_LZ_Compressor(MB_File_IO& file)
     : m_file(file),
-      m_bytes(new (std::nothrow) unsigned char[k_history]),
+      m_bytes(new (std::nothrow) unsigned char[k_history + k_mirror]),
       m_next(new (std::nothrow) std::uint16_t[k_history]),
-      m_heads(new (std::nothrow) Pos[k_hash_size])
+      m_heads(new (std::nothrow) std::uint32_t[k_hash_size]),
+      m_cache(new (std::nothrow) Chain_Cache[k_cache_slots]),
+      m_cached_hash(new (std::nothrow) unsigned[k_cache_slots]),
+      m_out(new (std::nothrow) unsigned char[k_out_size])
 {
-    if (!m_next || !m_heads) m_bytes.reset();
+    if (!m_next || !m_heads || !m_cache || !m_cached_hash || !m_out) m_bytes.reset();
 }
 
 MB_LZ_Compressor::~MB_LZ_Compressor() = default;
@@ -54,16 +57,39 @@ MB_LZ_Compressor::Pos MB_LZ_Compressor::matchable(Pos p) const
 
 MB_LZ_Compressor::Pos MB_LZ_Compressor::next_in_chain(Pos p) const
 {
-    // A link to a node that has left the history ends the chain.
+    // A link to a node that has left the history ends the chain (k_chain_end always does).
     const unsigned back = m_next[p & (k_history - 1)];
     const Pos q = p - back;
-    return back != 0 && q >= oldest() ? q : -1;
+    return q >= oldest() ? q : -1;
+}
+
+MB_LZ_Compressor::Pos MB_LZ_Compressor::head(unsigned hash) const
+{
+    const std::uint32_t v = m_heads[hash];
+    return v ? m_head_base + v - k_head_bias : -1;
+}
+
+void MB_LZ_Compressor::rebase_heads()
+{
+    // Heads older than the history are never followed, so dropping them changes nothing.
+    const Pos base = oldest();
+    const auto shift = static_cast<std::uint32_t>(base - m_head_base);
+    for (int h = 0; h < k_hash_size; ++h) {
+        std::uint32_t& v = m_heads[h];
+        v = v >= shift + k_head_bias ? v - shift : 0;
+    }
+    // Only the first k_cached of a cache's count mean anything.
+    for (int slot = 0; slot < k_cache_slots; ++slot)
+        if (m_cached_hash[slot] != k_no_hash) m_cache[slot].count = std::min(m_cache[slot].count, k_cached);
+    m_head_base = base;
 }
 
 MB_Result MB_LZ_Compressor::start()
 {
     if (!valid()) return MB_Result::Out_Of_Memory;
-    std::fill(m_heads.get(), m_heads.get() + k_hash_size, Pos(-1));
+    std::fill(m_heads.get(), m_heads.get() + k_hash_size, 0u);
+    std::fill(m_cached_hash.get(), m_cached_hash.get() + k_cache_slots, k_no_hash);
+    m_head_base = 0;
     m_end = 0;
     m_match = -1;
     m_match_open = false;
@@ -71,6 +97,7 @@ MB_Result MB_LZ_Compressor::start()
     m_candidates = 0;
     m_literals.clear();
     m_input.clear();
+    m_out_count = 0;
     // The marker is a temporary record of the file object, not drawing content.
     MB_Result r;
     {
@@ -83,81 +110,93 @@ MB_Result MB_LZ_Compressor::start()
     m_started = true;
     const std::size_t skip = m_file.heuristics().target_revision() <= 36 ? k_lz_dictionary_legacy_skip : 0;
     m_dictionary_offset = static_cast<Pos>(skip);
-    const unsigned char* dictionary = lz_dictionary();
-    for (std::size_t i = skip; i < k_lz_dictionary_size; ++i) add_to_history(dictionary[i]);
+    m_table_end = static_cast<Pos>(k_lz_dictionary_size - skip);
+    add_to_history(lz_dictionary() + skip, static_cast<int>(k_lz_dictionary_size - skip));
     return MB_Result::Success;
 }
 
-void MB_LZ_Compressor::add_to_history(unsigned char byte)
+void MB_LZ_Compressor::add_to_history(const unsigned char* bytes, int n)
 {
-    // A full ring overwrites its oldest byte; links to it read as stale (next_in_chain).
-    m_bytes[m_end & (k_history - 1)] = byte;
-    ++m_end;
-    if (m_end - oldest() > 3) {
-        const Pos p = m_end - 4;
-        // Positions whose bytes are not all known never enter a chain; past the table
-        // every byte is.
-        const bool past_table = p + m_dictionary_offset >= static_cast<Pos>(k_lz_dictionary_size);
-        if (past_table || (known(p) && known(p + 3) && known(p + 1) && known(p + 2))) {
-            unsigned char c[4];
-            for (int i = 0; i < 4; ++i) c[i] = history_byte(p + i);
-            Pos& head = m_heads[hash4(c)];
-            // Links are kept as the distance back, 0 for none: a node further back than the
-            // history reaches has already left it.
-            const Pos back = head >= 0 ? p - head : 0;
-            m_next[p & (k_history - 1)] = back > 0 && back < k_history ? static_cast<std::uint16_t>(back) : 0;
-            head = p;
+    // A full ring overwrites its oldest bytes; links to them read as stale (next_in_chain).
+    if (m_end + n - m_head_base >= k_head_span) rebase_heads();
+    Pos p = std::max<Pos>(m_end - 3, 0);
+    unsigned char* ring = m_bytes.get();
+    for (int done = 0; done < n;) {
+        const auto at = static_cast<std::size_t>(m_end & (k_history - 1));
+        const int k = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(n - done), k_history - at));
+        std::memcpy(ring + at, bytes + done, static_cast<std::size_t>(k));
+        if (at < k_mirror) {
+            const std::size_t repeated = std::min<std::size_t>(k_mirror - at, static_cast<std::size_t>(k));
+            std::memcpy(ring + k_history + at, ring + at, repeated);
         }
+        m_end += k;
+        done += k;
+    }
+    // Each position joins its chain once its fourth byte has arrived. Positions whose bytes
+    // are not all known never enter a chain; past the table every byte is.
+    const Pos stop = m_end - 3;
+    std::uint16_t* next = m_next.get();
+    std::uint32_t* heads = m_heads.get();
+    const unsigned* cached_hash = m_cached_hash.get();
+    Chain_Cache* cache = m_cache.get();
+    const Pos base = m_head_base;
+    auto link = [&](Pos p, unsigned hash) {
+        const auto slot = static_cast<std::size_t>(p & (k_history - 1));
+        // Links are kept as the distance back; k_chain_end stands for none, as does any
+        // distance that reaches past the history. No head (0) lies further back than any.
+        const auto here = static_cast<std::uint32_t>(p - base + k_head_bias);
+        const std::uint32_t back = here - heads[hash];
+        const auto link = static_cast<std::uint16_t>(std::min<std::uint32_t>(back, k_chain_end));
+        next[slot] = link;
+        heads[hash] = here;
+        const unsigned cache_slot = hash & (k_cache_slots - 1);
+        if (cached_hash[cache_slot] == hash) {
+            Chain_Cache& c = cache[cache_slot];
+            c.at = (c.at - 1) & (k_cached - 1);
+            c.back[c.at] = link;
+            ++c.count;
+        }
+    };
+    for (; p < stop && p < m_table_end; ++p)
+        if (known(p) && known(p + 3) && known(p + 1) && known(p + 2)) link(p, hash4(ring + (p & (k_history - 1))));
+    // Past the table the hashes of a stretch are worked out together first (a loop the
+    // compiler turns into vector code), up to the ring's end, where the bytes stop lying
+    // together (the repeated bytes after it cover the last position's four).
+    constexpr int k_batch = 128;
+    std::uint16_t hashes[k_batch];
+    while (p < stop) {
+        const auto slot = static_cast<std::size_t>(p & (k_history - 1));
+        const int n = static_cast<int>(std::min<Pos>({stop - p, k_batch, static_cast<Pos>(k_history - slot)}));
+        const unsigned char* b = ring + slot;
+        for (int j = 0; j < n; ++j)
+            hashes[j] = static_cast<std::uint16_t>(b[j] ^ (b[j + 1] << 3) ^ (b[j + 2] << 5) ^ (b[j + 3] << 8));
+        for (int j = 0; j < n; ++j) link(p + j, hashes[j]);
+        p += n;
     }
 }
 
 MB_Result MB_LZ_Compressor::add_literal(unsigned char byte)
 {
-    add_to_history(byte);
+    add_to_history(&byte, 1);
     MB_Result r = m_literals.append(byte);
     if (r != 0) return r;
     if (m_literals.count() >= static_cast<std::size_t>(k_max_literals)) return write_literals(0);
     return MB_Result::Success;
 }
 
-void MB_LZ_Compressor::search(Pos from)
+MB_LZ_Compressor::Chain_Cache* MB_LZ_Compressor::chain_cache(unsigned hash, int rank)
 {
-    const unsigned char* in = m_input.data();
-    const int available = static_cast<int>(m_input.count());
-    // The walk runs on locals: stores to members would make every load in it reload.
-    const unsigned char* ring = m_bytes.get();
-    const Pos table_end = static_cast<Pos>(k_lz_dictionary_size) - m_dictionary_offset;
-    int length = m_match_length;
-    int candidates = m_candidates;
-    for (Pos p = from; p >= 0;) {
-        const Pos next = next_in_chain(p);
-        // i counts the equal bytes; "open" when it reaches the end of the input, which
-        // lets the match grow with more input.
-        const Pos reach = p >= table_end ? m_end - p : matchable(p);
-        const int limit = static_cast<int>(std::min<Pos>({reach, k_max_match, available}));
-        // A node that cannot beat the pending length is passed over at its first byte
-        // past it (it could not reach the end of the input either).
-        if (length < limit && ring[(p + length) & (k_history - 1)] != in[length]) {
-            if (++candidates > k_max_candidates) break;
-            p = next;
-            continue;
-        }
-        const int i = equal_bytes(p, in, limit);
-        const bool open = i == available;
-        if (i > length || (open && i >= length && i > 3)) {
-            length = i;
-            m_match = p;
-            m_match_open = open;
-            if (open) break;
-        }
-        if (++candidates > k_max_candidates) break;
-        p = next;
-    }
-    m_match_length = length;
-    m_candidates = candidates;
+    const unsigned slot = hash & (k_cache_slots - 1);
+    Chain_Cache& c = m_cache[slot];
+    if (m_cached_hash[slot] == hash) return &c;
+    if (rank != 0) return nullptr;
+    m_cached_hash[slot] = hash;
+    c.at = 0;
+    c.count = 0;
+    return &c;
 }
 
-int MB_LZ_Compressor::equal_bytes(Pos p, const unsigned char* in, int limit) const
+inline int MB_LZ_Compressor::equal_bytes(Pos p, const unsigned char* in, int limit) const
 {
     int i = 0;
     const auto at = static_cast<std::size_t>(p & (k_history - 1));
@@ -178,10 +217,123 @@ int MB_LZ_Compressor::equal_bytes(Pos p, const unsigned char* in, int limit) con
     return i;
 }
 
+void MB_LZ_Compressor::search(unsigned hash, Pos from, int rank)
+{
+    if (from < 0) return;
+    const unsigned char* in = m_input.data();
+    const int available = static_cast<int>(m_input.count());
+    // The walk runs on locals: stores to members would make every load in it reload.
+    const unsigned char* ring = m_bytes.get();
+    const std::uint16_t* next = m_next.get();
+    const Pos end = m_end;
+    const Pos old = oldest();
+    const Pos table_end = m_table_end;
+    const int most = std::min(k_max_match, available);
+    int length = m_match_length;
+    int candidates = m_candidates;
+    // For a node that has more than the pending length of bytes to offer: whether a byte up
+    // to the one at that length differs from the input's, so that the node cannot beat the
+    // pending match. From a length of 7 on, the eight bytes ending there are compared at
+    // once (they are all in the history and the input).
+    std::uint64_t tail = 0;
+    auto load_tail = [&] {
+        if (length >= 7 && length < most) std::memcpy(&tail, in + length - 7, 8);
+    };
+    auto differs = [&](Pos p) {
+        if (length < 7) return ring[(p + length) & (k_history - 1)] != in[length];
+        std::uint64_t h;
+        std::memcpy(&h, ring + ((p + length - 7) & (k_history - 1)), 8);
+        return h != tail;
+    };
+    load_tail();
+    // Weighs the node of rank r; true when the walk is over.
+    auto weigh = [&](Pos p, int r) {
+        // i counts the equal bytes; "open" when it reaches the end of the input, which
+        // lets the match grow with more input.
+        const Pos reach = p >= table_end ? end - p : matchable(p);
+        const int limit = reach < most ? static_cast<int>(reach) : most;
+        // A node that cannot beat the pending length is passed over without a full
+        // comparison (it could not reach the end of the input either).
+        if (length < limit && differs(p)) return ++candidates > k_max_candidates;
+        const int i = equal_bytes(p, in, limit);
+        const bool open = i == available;
+        if (i > length || (open && i >= length && i > 3)) {
+            // A better match is rare: it goes to the members at once, which keeps the walk's
+            // own values in registers.
+            length = i;
+            m_match = p;
+            m_match_rank = r;
+            m_match_open = open;
+            if (open) return true;
+            load_tail();
+        }
+        return ++candidates > k_max_candidates;
+    };
+    Pos node = from;
+    int r = rank;
+    bool over = weigh(node, r);
+    Chain_Cache* c = over ? nullptr : chain_cache(hash, rank);
+    if (c) {
+        const std::uint16_t* cached = c->back;
+        const int at = c->at;
+        const int count = std::min(c->count, k_cached);
+        // Nodes before this one have left the history or lie in the table.
+        const Pos floor = std::max(old, table_end);
+        while (!over && r < count) {
+            // Most nodes are passed over at the eight bytes ending at the pending length.
+            // They are taken two at a time and counted without a branch per node while
+            // both lie in the history past the table, have more than the pending length of
+            // bytes to offer (every node does once the last one weighed has that many), and
+            // are within the candidates allowed.
+            if (length >= 7 && length < most && end - node >= length) {
+                const int at_length = length - 7;
+                // Pairs start before count - 1 and while the candidates counted stay below
+                // the most allowed.
+                const int first = r;
+                const int stop = std::min(count - 1, r + k_max_candidates - candidates);
+                while (r < stop) {
+                    const unsigned d0 = cached[(at + r) & (k_cached - 1)];
+                    const unsigned d1 = cached[(at + r + 1) & (k_cached - 1)];
+                    const Pos p0 = node - d0;
+                    const Pos p1 = p0 - d1;
+                    std::uint64_t h0, h1;
+                    std::memcpy(&h0, ring + ((p0 + at_length) & (k_history - 1)), 8);
+                    std::memcpy(&h1, ring + ((p1 + at_length) & (k_history - 1)), 8);
+                    const bool passed = (p1 >= floor) & (h0 != tail) & (h1 != tail);
+                    if (!passed) break;
+                    node = p1;
+                    r += 2;
+                }
+                candidates += r - first;
+                if (candidates > k_max_candidates) break;
+                if (r >= count) break;
+            }
+            // One node the full way.
+            const unsigned back = cached[(at + r) & (k_cached - 1)];
+            node -= back;
+            ++r;
+            over = node < old || weigh(node, r);
+        }
+        over = over || candidates > k_max_candidates;
+    }
+    // Past the cached nodes the walk follows the links; the nodes it meets right after the
+    // last cached one join the cache.
+    while (!over) {
+        const unsigned back = next[node & (k_history - 1)];
+        if (c && r == c->count && r < k_cached) {
+            c->back[(c->at + r) & (k_cached - 1)] = static_cast<std::uint16_t>(back);
+            c->count = r + 1;
+        }
+        node -= back;
+        ++r;
+        over = node < old || weigh(node, r);
+    }
+    m_match_length = length;
+    m_candidates = candidates;
+}
+
 MB_Result MB_LZ_Compressor::write_literals(int match_code)
 {
-    // One token with its literals and, for a match, its length extension and offset.
-    unsigned char out[1 + 1 + k_max_literals + 1 + 2];
     std::size_t literals = m_literals.count();
     if (match_code == 0 && literals > static_cast<std::size_t>(k_max_literals))
         literals = static_cast<std::size_t>(k_max_literals);
@@ -191,6 +343,12 @@ MB_Result MB_LZ_Compressor::write_literals(int match_code)
         if (r != 0) return r;
         literals = m_literals.count();
     }
+    // One token with its literals and, for a match, its length extension and offset.
+    if (m_out_count + k_max_token > k_out_size) {
+        MB_Result r = flush();
+        if (r != 0) return r;
+    }
+    unsigned char* out = m_out.get() + m_out_count;
     const int L = static_cast<int>(literals);
     const int code = match_code ? m_match_length - 3 : 0;
     std::size_t k = 0;
@@ -204,10 +362,28 @@ MB_Result MB_LZ_Compressor::write_literals(int match_code)
         out[k++] = static_cast<unsigned char>(v & 0xFF);
         out[k++] = static_cast<unsigned char>((v >> 8) & 0xFF);
     }
-    MB_Result r = MB_File_IO::default_write(m_file, static_cast<int>(k), out);
-    if (r != 0) return r;
+    m_out_count += k;
     m_literals.take(literals, nullptr);
     return MB_Result::Success;
+}
+
+MB_Result MB_LZ_Compressor::put(const unsigned char* bytes, std::size_t n)
+{
+    if (m_out_count + n > k_out_size) {
+        MB_Result r = flush();
+        if (r != 0) return r;
+    }
+    std::memcpy(m_out.get() + m_out_count, bytes, n);
+    m_out_count += n;
+    return MB_Result::Success;
+}
+
+MB_Result MB_LZ_Compressor::flush()
+{
+    if (m_out_count == 0) return MB_Result::Success;
+    MB_Result r = MB_File_IO::default_write(m_file, static_cast<int>(m_out_count), m_out.get());
+    if (r == 0) m_out_count = 0;
+    return r;
 }
 
 MB_Result MB_LZ_Compressor::emit_match()
@@ -218,8 +394,7 @@ MB_Result MB_LZ_Compressor::emit_match()
     m_match = -1;
     m_match_open = false;
     m_match_length = 3;
-    const unsigned char* in = m_input.data();
-    for (int i = 0; i < m; ++i) add_to_history(in[i]);
+    add_to_history(m_input.data(), m);
     m_input.take(static_cast<std::size_t>(m), nullptr);
     return MB_Result::Success;
 }
@@ -245,18 +420,19 @@ MB_Result MB_LZ_Compressor::compress(int n, const void* bytes)
                 ++len;
             }
             m_match_open = false;
-            search(next_in_chain(m_match));
+            search(hash4(in), next_in_chain(m_match), m_match_rank + 1);
             if (m_match_open) return MB_Result::Success;
             r = emit_match();
             if (r != 0) return r;
             continue;
         }
         if (available < k_min_match) return MB_Result::Success;
-        const Pos head = m_heads[hash4(m_input.data())];
-        if (head >= oldest()) {
+        const unsigned hash = hash4(m_input.data());
+        const Pos first = head(hash);
+        if (first >= oldest()) {
             m_match_length = 3;
             m_candidates = 0;
-            search(head);
+            search(hash, first, 0);
         }
         if (m_match >= 0) {
             if (m_match_open) return MB_Result::Success;
@@ -290,7 +466,8 @@ MB_Result MB_LZ_Compressor::finish()
         if (r != 0) return r;
     }
     const unsigned char end[2] = {0, '}'};
-    r = MB_File_IO::default_write(m_file, 2, end);
+    r = put(end, 2);
+    if (r == 0) r = flush();
     if (r != 0) return r;
     m_end = 0;
     m_match = -1;

@@ -2,8 +2,8 @@
 
 // The stream's byte coder as MB_File_IO drives it: a compressor fed by compress_write and
 // finished by close, and a decompressor that delivers the bytes of a compressed stretch to
-// decompress_read. Both write to and read from the file directly through
-// MB_File_IO::default_write and default_read.
+// decompress_read. They write to and read from the file through MB_File_IO::default_write
+// (in blocks of tokens) and default_read.
 //
 // A stretch is a run of tokens. A token byte holds the literal count in its low nibble
 // (15: an extension byte adds to it) and the match code in its high nibble (0: no match;
@@ -12,6 +12,7 @@
 // v + 1 bytes before the end of the history. The byte 0 ends the stretch, "}" closes it.
 // The history is the last 65,536 bytes coded, starting with the fixed dictionary.
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -44,6 +45,38 @@ public:
 private:
     // Positions count every byte that entered the history, dictionary included; -1 is none.
     using Pos = std::int64_t;
+    // Chain heads are held as 32-bit offsets from a base that moves up to the oldest history
+    // byte every k_head_span bytes: position - base + k_head_bias, 0 for none. The bias puts
+    // every head more than a history's length after none.
+    static constexpr Pos k_head_span = Pos(1) << 20;
+    static constexpr std::uint32_t k_head_bias = 65536;
+    // Bytes of the ring's start repeated after its end, so that the next k_mirror bytes of
+    // any position can be read in one place.
+    static constexpr int k_mirror = 8;
+    // A chain's end as a link: no node that far back is in the history (nodes lie at least
+    // four bytes before its end), so a walk stops there without a test of its own.
+    static constexpr std::uint16_t k_chain_end = 0xFFFF;
+    static constexpr int k_cached = 64;
+    static constexpr int k_cache_slots = 2048;
+    static constexpr unsigned k_no_hash = ~0u;
+    // Tokens are gathered and written to the file in blocks of this size.
+    static constexpr std::size_t k_out_size = 16384;
+    // The longest token: its byte, the literal extension, the literals, the match extension
+    // and the offset.
+    static constexpr std::size_t k_max_token = 1 + 1 + k_max_literals + 1 + 2;
+
+    // The first k_cached links of a chain searched lately, from its head on, in a ring whose
+    // nearest link is in slot at. A search that starts at a chain's head takes the cache
+    // slot of its hash (the slot's chain leaves it) and fills it as it walks; every node that
+    // joins the chain afterwards puts its link in front. The links lie together, so a walk
+    // over them does not wait on a table load per node.
+    struct Chain_Cache {
+        int at;
+        // Links put in since the slot was taken; the ring holds the k_cached nearest. Kept
+        // from growing without bound when the heads are rebased.
+        int count;
+        std::uint16_t back[k_cached];
+    };
 
     unsigned char history_byte(Pos p) const { return m_bytes[p & (k_history - 1)]; }
     bool known(Pos p) const;
@@ -52,28 +85,46 @@ private:
     Pos matchable(Pos p) const;
     Pos oldest() const { return m_end > k_history ? m_end - k_history : 0; }
     Pos next_in_chain(Pos p) const;
-    void add_to_history(unsigned char byte);
-    // add_to_history, and the byte joins the pending literals.
+    Pos head(unsigned hash) const;
+    // Moves the heads' base to the oldest history byte; heads before it are none.
+    void rebase_heads();
+    // Appends n bytes to the history and links every position whose four bytes are now in it.
+    void add_to_history(const unsigned char* bytes, int n);
+    // The byte enters the history and joins the pending literals.
     MB_Result add_literal(unsigned char byte);
-    void search(Pos from);
+    // The cache of the hash's chain; a walk from the head (rank 0) takes the slot when
+    // another chain holds it. Null when the chain has no cache.
+    Chain_Cache* chain_cache(unsigned hash, int rank);
+    // Walks the chain of the input's hash from its node of the given rank (0: the head).
+    void search(unsigned hash, Pos from, int rank);
     // How many bytes from p on equal the input's first bytes, at most limit.
     int equal_bytes(Pos p, const unsigned char* in, int limit) const;
     MB_Result emit_match();
     MB_Result write_literals(int match_code);
+    MB_Result put(const unsigned char* bytes, std::size_t n);
+    // Writes the gathered tokens; after a failed write they are kept for the next try.
+    MB_Result flush();
 
     MB_File_IO& m_file;
     MB_Byte_Ring_Buffer m_input;
-    std::unique_ptr<unsigned char[]> m_bytes;  // the history ring
-    std::unique_ptr<std::uint16_t[]> m_next;   // per ring slot: how far back the older node of its chain is
-    std::unique_ptr<Pos[]> m_heads;            // 65,536 chain heads
+    std::unique_ptr<unsigned char[]> m_bytes;  // the history ring, k_mirror bytes repeated
+    std::unique_ptr<std::uint16_t[]> m_next;   // per ring slot: its link, how far back the older node of its chain is
+    std::unique_ptr<std::uint32_t[]> m_heads;  // 65,536 chain heads
+    Pos m_head_base = 0;
+    std::unique_ptr<Chain_Cache[]> m_cache;
+    std::unique_ptr<unsigned[]> m_cached_hash;  // per cache slot: whose chain it holds
+    std::unique_ptr<unsigned char[]> m_out;     // tokens not yet written
+    std::size_t m_out_count = 0;
     MB_Byte_Ring_Buffer m_literals;
     bool m_started = false;
     int m_match_length = 3;
     Pos m_match = -1;
+    int m_match_rank = 0;  // the match's rank in its chain
     bool m_match_open = false;
     int m_candidates = 0;
     Pos m_end = 0;                // position after the newest history byte
     Pos m_dictionary_offset = 0;  // dictionary index of position 0
+    Pos m_table_end = 0;          // the first position past the table
 };
 
 class MB_LZ_Decompressor {
