@@ -878,3 +878,38 @@ TEST(LZ_Compressor, OutputsEqualTheStoredCorpus)
         }
     }
 }
+
+// A stream of a few MiB: the chain heads are counted from a base that moves up with the
+// history more than once on the way, and the coded bytes are still the ones pinned here
+// (their count and FNV-1a digest, fed in pieces of 997 bytes), which the coder gave before
+// it kept its heads that way.
+TEST(LZ_Compressor, LongStreamsCodeAsPinned)
+{
+    std::mt19937 rng(2024);
+    Bytes d;
+    while (d.size() < 2500000) {
+        switch (rng() % 4) {
+        case 0:
+            d += "(Layer WALLS) ";
+            break;
+        case 1:
+            d += std::to_string(rng() % 100000) + ' ';
+            break;
+        case 2:
+            if (d.size() > 1000) d += d.substr(d.size() - 1 - rng() % 1000, 4 + rng() % 40);
+            break;
+        default:
+            d += static_cast<char>(rng() & 0xFF);
+        }
+    }
+    d.resize(2500000);
+    const Bytes coded = compress(d, 997);
+    std::uint64_t digest = 14695981039346656037ull;
+    for (const char c : coded) {
+        digest ^= static_cast<unsigned char>(c);
+        digest *= 1099511628211ull;
+    }
+    EXPECT_EQ(coded.size(), 644405u);
+    EXPECT_EQ(digest, 4192819583664590110ull);
+    EXPECT_EQ(production_decode(coded, d.size(), 4096).out, d);
+}
