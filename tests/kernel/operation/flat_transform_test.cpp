@@ -812,8 +812,10 @@ TEST(Flat_Transform, PicturesOfEveryKindAgreeThroughTheTransform)
         const auto show_only = [&](const std::vector<MB_Drawable*>& all, MB_Drawable* one) {
             for (MB_Drawable* e : all) e->flag(e == one ? MB_Drawable::State_Normal : MB_Drawable::State_Hidden);
         };
-        // The hatch's pattern lines are held to the outline oracle only: pictured alone, they
-        // do not yet agree pixel by pixel through the transform.
+        // The hatch's pattern lines are held to the outline oracle only. A pattern's lattice
+        // is anchored at the drawing's origin (a stored hatch keeps no origin of its own), so
+        // after a turn or mirror about another point its lines are the pattern's lines of the
+        // new boundary, not the old lines carried over: pictured alone they differ by a phase.
         std::vector<std::size_t> followers;
         for (std::size_t i = 0; i < s.entities.size(); ++i)
             if (s.table[i].follows == Follows::Whole && s.table[i].name != "hatch with islands") followers.push_back(i);
