@@ -163,13 +163,22 @@ void api_mb_redo(MB_Drawing&) {}
 void api_mb_begin_cmd(MB_Drawing&, char*) {}
 void api_mb_end_cmd(MB_Drawing&) {}
 
-bool api_mb_delete_entity(MB_Drawing&, MB_Object*, bool)
+// ---- the drawing forms of delete and move ----
+
+bool api_mb_delete_entity(MB_Drawing& drawing, MB_Object* object, bool redraw)
 {
-    return true;
+    for (Qe_Void_Node* n = g_operation_list.head(); n; n = n->next())
+        if (auto* op = static_cast<MB_Operation*>(n->entity()); op && op->drawing() == &drawing)
+            return op->delete_object(object, redraw);
+    return false;
 }
 
-bool api_mb_moveto_entity(MB_Drawing&, MB_Drawable*, const Qe_Pt&, const Qe_Pt&)
+bool api_mb_moveto_entity(MB_Drawing&, MB_Drawable* entity, const Qe_Pt& from, const Qe_Pt& to)
 {
+    const Qe_Vec by = to - from;
+    if (!entity || !std::isfinite(by.x()) || !std::isfinite(by.y()) || !std::isfinite(by.z())) return false;
+    entity->translate(translate_transf(by), 0);
+    entity->build_draw();
     return true;
 }
 

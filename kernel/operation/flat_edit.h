@@ -64,9 +64,15 @@ DRAKMERE_API void api_mb_undo(MB_Drawing& drawing);
 DRAKMERE_API void api_mb_redo(MB_Drawing& drawing);
 DRAKMERE_API void api_mb_begin_cmd(MB_Drawing& drawing, char* name);
 DRAKMERE_API void api_mb_end_cmd(MB_Drawing& drawing);
-DRAKMERE_API bool api_mb_delete_entity(MB_Drawing& drawing, MB_Object* object, bool redraw);  // true
+
+// These two do their job, so that their true is never a report of work not done.
+// MB_Operation::delete_object(object, redraw) of the operation hosting the drawing and its
+// result; false when no operation hosts it.
+DRAKMERE_API bool api_mb_delete_entity(MB_Drawing& drawing, MB_Object* object, bool redraw);
+// Moves the entity by to - from (recorded for undo) and rebuilds it; false for a null entity
+// or a move that is not finite.
 DRAKMERE_API bool api_mb_moveto_entity(MB_Drawing& drawing, MB_Drawable* entity, const Qe_Pt& from,
-                                       const Qe_Pt& to);  // true
+                                       const Qe_Pt& to);
 
 // ---- edits ----
 

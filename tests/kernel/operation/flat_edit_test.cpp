@@ -321,11 +321,26 @@ TEST_F(Flat_Edit, PlaceholdersChangeNothing)
     api_mb_redo(*d);
     api_mb_begin_cmd(*d, name);
     api_mb_end_cmd(*d);
-    EXPECT_TRUE(api_mb_delete_entity(*d, l, true));
-    EXPECT_TRUE(api_mb_moveto_entity(*d, l, {0, 0, 0}, {5, 5, 0}));
     EXPECT_EQ(d->object_list().get_head(), l);
     EXPECT_EQ(op->selection().count(), 1);
     EXPECT_TRUE(near(l->start(), {0, 0, 0}) && near(l->end(), {1, 0, 0}));
+}
+
+// The drawing forms of delete and move do what they name and say whether they did: a true
+// from them is never work left undone.
+TEST_F(Flat_Edit, DrawingFormsOfDeleteAndMoveDoTheirJob)
+{
+    MB_Line* l = line({0, 0, 0}, {1, 0, 0});
+    EXPECT_TRUE(api_mb_moveto_entity(*d, l, {1, 1, 0}, {6, 6, 0}));
+    EXPECT_TRUE(near(l->start(), {5, 5, 0}) && near(l->end(), {6, 5, 0}));
+    EXPECT_FALSE(api_mb_moveto_entity(*d, nullptr, {0, 0, 0}, {1, 0, 0}));
+    EXPECT_FALSE(api_mb_moveto_entity(*d, l, {0, 0, 0}, {HUGE_VAL, 0, 0}));
+    EXPECT_TRUE(near(l->start(), {5, 5, 0}));
+    MB_Drawing unhosted;
+    EXPECT_FALSE(api_mb_delete_entity(unhosted, l, false));
+    EXPECT_EQ(d->object_list().get_head(), l);
+    EXPECT_TRUE(api_mb_delete_entity(*d, l, false));
+    EXPECT_TRUE(d->object_list().is_empty());
 }
 
 TEST_F(Flat_Edit, DeleteThroughTheOperation)
