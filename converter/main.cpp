@@ -164,7 +164,12 @@ int main(int argc, char** argv)
     // arena grows by brk with padding. One arena for the whole process is several times
     // cheaper here, and the program has only one thread that allocates much.
     ::mallopt(M_ARENA_MAX, 1);
-    if (argc == 1 && display_available()) return run_window_dialog();
+    if (argc == 1) {
+        if (display_available()) return run_window_dialog();
+        // Asked for the window on a desktop that cannot be reached: say so before the usage.
+        if (const char* display = std::getenv("DISPLAY"); display && *display)
+            std::fprintf(stderr, "plotwane: cannot open display \"%s\" for the conversion window\n", display);
+    }
     bool explode_text = true;
     std::vector<std::string> paths;
     bool options_done = false;

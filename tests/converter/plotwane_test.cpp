@@ -26,10 +26,11 @@ std::string quote(const std::string& s)
     return shell_quote(s);
 }
 
-// Runs plotwane in the current folder, with stdin, stdout and stderr redirected to files.
-Program_Run run_plotwane(const std::string& args)
+// Runs plotwane in the current folder, with stdin, stdout and stderr redirected to files;
+// env holds further env(1) arguments ("-u NAME", "NAME=value").
+Program_Run run_plotwane(const std::string& args, const std::string& env = "")
 {
-    const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + quote(PLOTWANE_BIN) + " " + args +
+    const std::string cmd = "env -u PLATFORM_KERNEL_DIR " + env + " " + quote(PLOTWANE_BIN) + " " + args +
                             " </dev/null >plotwane.out 2>plotwane.err";
     const int raw = std::system(cmd.c_str());
     Program_Run r;
@@ -51,6 +52,25 @@ TEST(Plotwane, UsageErrorsExitWithTwo)
     const Program_Run help = run_plotwane("--help");
     EXPECT_EQ(help.status, 0);
     EXPECT_EQ(help.out.rfind("usage: plotwane", 0), 0u);
+}
+
+// Without arguments plotwane opens its window; when $DISPLAY names a display that cannot be
+// opened it says so before the usage.
+TEST(Plotwane, NoArgumentsWithoutADisplay)
+{
+    Work_Dir work("plotwane_no_display");
+    const std::string usage = "usage: plotwane [--no-explode-text] SOURCE [TARGET]\n";
+    const std::pair<const char*, std::string> cases[] = {
+        {"-u DISPLAY", usage},
+        {"DISPLAY=", usage},
+        {"DISPLAY=:31999", "plotwane: cannot open display \":31999\" for the conversion window\n" + usage},
+    };
+    for (const auto& [env, starts] : cases) {
+        const Program_Run r = run_plotwane("", env);
+        EXPECT_EQ(r.status, 2) << env;
+        EXPECT_EQ(r.err.substr(0, starts.size()), starts) << env;
+        EXPECT_EQ(r.out, "") << env;
+    }
 }
 
 TEST(Plotwane, MissingSourceIsOneLineOnStderrAndExitOne)
