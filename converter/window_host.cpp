@@ -269,6 +269,10 @@ Window_Host::Window_Host() : m_ui_thread(std::this_thread::get_id())
     connect_display();
     // Threads may wake the UI loop from now on.
     Fl::lock();
+    // FLTK's native chooser is GTK 2's where that library is present, and it prints a
+    // Gtk-CRITICAL line on stderr for each key typed into its location field: FLTK's own
+    // chooser is used instead.
+    Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
     // FLTK 1.3 does not fall back per glyph: the default face must hold CJK itself.
     Fl::set_font(FL_HELVETICA, " WenQuanYi Micro Hei");
     Fl::set_font(FL_HELVETICA_BOLD, "BWenQuanYi Micro Hei");

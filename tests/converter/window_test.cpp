@@ -7,6 +7,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -28,7 +31,9 @@
 #include <FL/Fl.H>
 #include <FL/Fl_Button.H>
 #include <FL/Fl_Check_Button.H>
+#include <FL/Fl_File_Input.H>
 #include <FL/Fl_Input.H>
+#include <FL/Fl_Return_Button.H>
 #include <FL/Fl_Window.H>
 #include <FL/fl_draw.H>
 
@@ -76,6 +81,41 @@ Fl_Widget* child_labelled(Fl_Window& window, const std::string& label)
     }
     return nullptr;
 }
+
+// The first widget of type W below a group, depth first, or null.
+template <class W>
+W* descendant(Fl_Group& group)
+{
+    for (int i = 0; i < group.children(); ++i) {
+        if (auto* w = dynamic_cast<W*>(group.child(i))) return w;
+        if (Fl_Group* inner = group.child(i)->as_group())
+            if (W* w = descendant<W>(*inner)) return w;
+    }
+    return nullptr;
+}
+
+// Sends what the process writes on stderr to a file while it lives.
+class Stderr_To_File {
+public:
+    explicit Stderr_To_File(const std::string& path) : m_saved(::dup(STDERR_FILENO))
+    {
+        std::fflush(stderr);
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, STDERR_FILENO);
+        ::close(fd);
+    }
+    ~Stderr_To_File()
+    {
+        std::fflush(stderr);
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+    }
+    Stderr_To_File(const Stderr_To_File&) = delete;
+    Stderr_To_File& operator=(const Stderr_To_File&) = delete;
+
+private:
+    int m_saved;
+};
 
 std::vector<std::string> child_labels(Fl_Window& window)
 {
@@ -162,6 +202,37 @@ TEST_F(Window, FileFilterInFltkSyntax)
     EXPECT_EQ(fltk_filter_from_windows(k_open_filter), "DWF files (*.dwf, *.w2d, *.vkt)\t*.{dwf,w2d,vkt}");
     EXPECT_EQ(fltk_filter_from_windows("Text (*.txt)|*.txt|All files|*.*||"), "Text (*.txt)\t*.txt\nAll files\t*.*");
     EXPECT_EQ(fltk_filter_from_windows(""), "");
+}
+
+// "Open file..." shows FLTK's own chooser (GTK 2's prints Gtk-CRITICAL lines for each key
+// typed into its location field): a name typed there and OK fill the source and the target,
+// and nothing is printed on stderr.
+TEST_F(Window, OpenFileChoosesTheSourceQuietly)
+{
+    Work_Dir work("window_open");
+    const std::string source = work / "plan.vkt";
+    write_file(source, "");
+    ASSERT_FALSE(Fl::option(Fl::OPTION_FNFC_USES_GTK));
+    std::string caption;
+    Modal_Watch watch{[&](Fl_Window& chooser) {
+        auto* name = descendant<Fl_File_Input>(chooser);
+        auto* ok = descendant<Fl_Return_Button>(chooser);
+        if (!name || !ok) return false;
+        caption = chooser.label() ? chooser.label() : "";
+        name->value(source.c_str());
+        ok->do_callback();
+        return true;
+    }};
+    {
+        Stderr_To_File quiet(work / "stderr");
+        watch.start();
+        w(IDC_OPEN_FILE).do_callback();
+    }
+    EXPECT_TRUE(watch.done);
+    EXPECT_EQ(caption, "Open");
+    EXPECT_EQ(input(IDC_SOURCE_PATH), source);
+    EXPECT_EQ(input(IDC_TARGET_PATH), work / "plan.dxf");
+    EXPECT_EQ(read_file(work.path() / "stderr"), "");
 }
 
 TEST_F(Window, HeldConversionDisablesShowsSpinnerAndTheRoadsMessageModally)
