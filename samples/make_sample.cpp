@@ -1,7 +1,9 @@
 // Builds the sample drawing that the converter's first run converts, with the kernel's own
-// classes, and saves it as a native .vkt file: coloured layers, a dashed line type, a block
-// with two references, lines, a chain, circles, arcs, ellipses, points, a wide bulged
-// polyline, a solid, hatches and texts in Latin and Chinese, in SHX and TrueType fonts.
+// classes, and saves it as a native .vkt file: coloured layers, a block with two references,
+// lines, a closed polyline, circles, arcs, ellipses, points, a wide bulged polyline, a solid,
+// hatches and texts in Latin and Chinese, in SHX and TrueType fonts. It holds only what the
+// stream keeps, so the converted file shows what was drawn: no line types (the stream has no
+// record for them) and no chain marked closed (the stream does not store that flag).
 // Usage: make_sample OUT.vkt
 
 #include <cmath>
@@ -42,27 +44,19 @@ void add_content(MB_Drawing& drawing)
     MB_Layer* details = add_layer(drawing, "details", rgb(0, 255, 0), true);
     add_layer(drawing, "notes-off", rgb(0, 0, 255), false);
 
-    auto* dashed = new MB_Line_Type;
-    if (dashed->init_dec("DASHED,Dashed __ __ __") && dashed->init_data("A,5,-2.5")) {
-        drawing.line_type_list().add_tail(dashed);
-    } else {
-        delete dashed;
-        dashed = nullptr;
-    }
-
     MB_Object_List& model = drawing.object_list();
-    // A frame of four lines around the sheet, and a dashed centre line.
+    // A frame of four lines around the sheet, and a centre line.
     const Qe_Pt corners[] = {{0, 0, 0}, {200, 0, 0}, {200, 120, 0}, {0, 120, 0}};
     for (int i = 0; i < 4; ++i) place(model, new MB_Line(corners[i], corners[(i + 1) % 4]), frame, rgb(255, 255, 255));
-    MB_Line* axis = place(model, new MB_Line(Qe_Pt(100, 5, 0), Qe_Pt(100, 115, 0)), details, rgb(0, 255, 0));
-    axis->general().line_type(dashed);
+    place(model, new MB_Line(Qe_Pt(100, 5, 0), Qe_Pt(100, 115, 0)), details, rgb(0, 255, 0));
 
-    // The walls as a closed chain.
-    auto* walls_chain = new MB_Lines;
-    const Qe_Pt room[] = {{20, 20, 0}, {90, 20, 0}, {90, 100, 0}, {20, 100, 0}};
-    walls_chain->init(4, room);
-    walls_chain->closed(true);
-    place(model, walls_chain, walls, rgb(255, 0, 0));
+    // The walls of the room as a closed polyline.
+    auto* room = new MB_Pline_Pos[4];
+    room[0].point = Qe_Pt(20, 20, 0);
+    room[1].point = Qe_Pt(90, 20, 0);
+    room[2].point = Qe_Pt(90, 100, 0);
+    room[3].point = Qe_Pt(20, 100, 0);
+    place(model, new MB_Polyline(true, 4, room), walls, rgb(255, 0, 0));
 
     // A round table with an arc of a door swing, an elliptic rug and a half-ellipse bay.
     place(model, new MB_Circle(Qe_Pt(55, 60, 0), 12), details, rgb(0, 255, 255));

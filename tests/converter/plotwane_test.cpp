@@ -239,6 +239,10 @@ TEST(Plotwane, SampleDrawing)
         const std::string name = static_cast<MB_Layer*>(o)->name().ascii();
         EXPECT_FALSE(lines_starting(report, "layer " + name + " ").empty()) << name;
     }
+    // The room's outline is closed in the file, so all four walls are drawn.
+    EXPECT_TRUE(has_line(report, "entity LWPOLYLINE layer=walls color=1 closed=1 const=0 elevation=0 "
+                                 "points=(20,20,0,0,0)(90,20,0,0,0)(90,100,0,0,0)(20,100,0,0,0)"))
+        << joined(report);
     // The block and its two references: a plain one and a turned, enlarged, mirrored one.
     for (const char* line : {"block mark base=(0,0,0)",
                              "member mark LINE layer=details color=3 start=(-3,0,0) end=(3,0,0)",
