@@ -300,7 +300,8 @@ bool MB_Line_Type::render_line_type(const Qe_Pt* pts, int n, double scale, Qe_Pt
         return false;
     }
     const int elements = m_loop.count();
-    const double limit = std::fmin(elements * std::trunc(polyline / c + 1.0), k_max_steps);
+    // Counted in integers: the bound is checked in double, where it cannot overflow.
+    const long long limit = static_cast<long long>(std::fmin(elements * std::trunc(polyline / c + 1.0), k_max_steps));
 
     std::vector<mb_ulong> counts;
     std::vector<Qe_Pt> points;
@@ -309,7 +310,7 @@ bool MB_Line_Type::render_line_type(const Qe_Pt* pts, int n, double scale, Qe_Pt
         for (Qe_Pt_Node* p = run.head(); p; p = p->next()) points.push_back(*p);
     };
     Qe_Pt cursor = pts[0];
-    double steps = 0.0;
+    long long steps = 0;
     for (MB_Linetype_Node* e = m_loop.head(); e;) {
         const double l = e->val() * scale;
         if (l == 0.0) {
@@ -323,8 +324,7 @@ bool MB_Line_Type::render_line_type(const Qe_Pt* pts, int n, double scale, Qe_Pt
             if (l > 0.0) keep(piece);
             if (!more) break;
         }
-        steps += 1.0;
-        if (steps > limit) break;
+        if (++steps > limit) break;
         e = e->next();
     }
     if (counts.empty()) {

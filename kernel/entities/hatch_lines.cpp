@@ -437,6 +437,11 @@ bool MB_Hatch_Type::render_loops_to_ptsets_list(Qe_Void_List& loops, Qe_Void_Lis
             if (tau_b < 0.0) tau_b += period;
         }
         if (!std::isfinite(sigma_b) || !std::isfinite(tau_b)) continue;
+        // Each line shifts the dashes by the step along it, taken modulo the period so that
+        // the phase stays next to the region however long the step is (a phase far out
+        // would leave no precision for the dashes and too many periods to count).
+        const double step_rest = dashed ? std::fmod(t_step, period) : 0.0;
+        if (!std::isfinite(step_rest)) dashed = false;
 
         const double first = std::ceil((family.sigma_min() - resabs - sigma_b) / h);
         const double last = std::floor((family.sigma_max() + resabs - sigma_b) / h);
@@ -452,7 +457,11 @@ bool MB_Hatch_Type::render_loops_to_ptsets_list(Qe_Void_List& loops, Qe_Void_Lis
             const double sigma = sigma_b + j * h;
             family.crossings(sigma, cross);
             apply_mode(cross, mode);
-            const double phase = tau_b + j * t_step;
+            double phase = 0.0;
+            if (dashed) {
+                phase = std::fmod(tau_b + std::fmod(j * step_rest, period), period);
+                if (phase < 0.0) phase += period;
+            }
             for (std::size_t p = 0; p + 1 < cross.size() && !sink.full(); p += 2) {
                 const double ta = cross[p].tau, tb = cross[p + 1].tau;
                 const Qe_Pt pa = family.point(ta, sigma), pb = family.point(tb, sigma);
@@ -461,11 +470,16 @@ bool MB_Hatch_Type::render_loops_to_ptsets_list(Qe_Void_List& loops, Qe_Void_Lis
                     if (tb > ta) sink.run2(pa, pb);
                 } else {
                     // The dash runs between a and b, cut where a or b falls inside a dash;
-                    // dots count with a and b included.
+                    // dots count with a and b included. The periods are counted in
+                    // integers, and their number is checked before the count starts.
                     const double k0 = std::floor((ta - phase) / period);
-                    const double k1 = std::floor((tb - phase) / period);
-                    for (double kk = k0; kk <= k1 && !sink.over_budget(); kk += 1.0) {
-                        double pos = phase + kk * period;
+                    const double periods = std::floor((tb - phase) / period) - k0 + 1.0;
+                    // (The family is continuous when its lines span more periods, so this
+                    // guards against what rounding alone could make of the numbers.)
+                    const long count = periods >= 0.0 && periods <= k_max_periods + 2.0 ? static_cast<long>(periods) : 0;
+                    if (count == 0 && tb > ta) sink.run2(pa, pb);
+                    for (long i = 0; i < count && !sink.over_budget(); ++i) {
+                        double pos = phase + (k0 + static_cast<double>(i)) * period;
                         for (double e : elements) {
                             const double len = std::fabs(e);
                             if (e > 0.0) {

@@ -540,6 +540,7 @@ TEST(HatchLines, HostilePatternLinesEndQuicklyAndSafely)
         {"0,0,0", 1.0, true, 0},         // fewer than five fields
         {"", 1.0, true, 0},
         {"1e300,1e300,-1e300,1e300,1", 1.0, true, -1},
+        {"30,0,0,1e300,0.5,5,-5", 1.0, true, -1},  // the step along swamps the one across
         {"0,0,0,0,1e-300", 1.0, true, 0},
         {"0,0,0,0,1e-5", 1.0, false, 1},  // too many lines: bounded and reported
         {long_line, 1.0, true, 1},
@@ -554,6 +555,28 @@ TEST(HatchLines, HostilePatternLinesEndQuicklyAndSafely)
         EXPECT_EQ(r.ok, c.ok) << c.line.substr(0, 40);
         EXPECT_EQ(!r.spans.empty(), c.any == 1) << c.line.substr(0, 40);
     }
+    // A step along the lines past 2^53 in units of the period: each line's dash phase lies
+    // far out, where adding one period changes nothing. The dashes still come out as the
+    // pattern says: dash 5, gap 5 over a 100 x 100 square fills half of every line (to
+    // within one dash per line end).
+    const std::pair<const char*, const char*> huge_steps[] = {
+        {"45,0,0,777777777777770,0.5,5,-5", "45,0,0,0,0.5"},
+        {"0,0,0,-9e17,0.5,5,-5", "0,0,0,0,0.5"},
+    };
+    for (const auto& [line, continuous] : huge_steps) {
+        MB_Hatch_Type huge = make_type({line});
+        MB_Hatch_Type plain = make_type({continuous});
+        const Result r = render(huge, {rect_ring(0, 0, 100, 100)});
+        const Result whole = render(plain, {rect_ring(0, 0, 100, 100)});
+        EXPECT_TRUE(r.ok) << line;
+        ASSERT_FALSE(whole.spans.empty()) << line;
+        double span_length = 0.0;
+        for (const auto& span : whole.spans)
+            for (const Dash_Run& run : span) span_length += run.length();
+        EXPECT_NEAR(r.total_length(), span_length / 2.0, 5.0 * static_cast<double>(whole.spans.size())) << line;
+        for (const Dash_Run& run : r.runs()) EXPECT_LE(run.length(), 5.0 + 1e-9) << line;
+    }
+
     // Loops with non-finite vertices are left out and reported.
     MB_Hatch_Type t = make_type({"0,0,0,0,1"});
     for (const bool nan_first : {false, true}) {
