@@ -1,5 +1,7 @@
 #include "geometry/messages.h"
 
+#include <string.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -54,4 +56,14 @@ bool get_last_error_msg(char* out)
     std::memcpy(out, s_error_store, n);
     out[n] = '\0';
     return true;
+}
+
+std::string error_text(int error)
+{
+    // Not strerror: its words follow the locale, and messages are in the ANSI code page.
+    const char* text = ::strerrordesc_np(error);
+    std::string s = text ? text : "error " + std::to_string(error);
+    // "No space left on device" reads "no space left on device" after a colon.
+    if (s.size() > 1 && s[0] >= 'A' && s[0] <= 'Z' && s[1] >= 'a' && s[1] <= 'z') s[0] = static_cast<char>(s[0] - 'A' + 'a');
+    return s;
 }

@@ -2,6 +2,8 @@
 
 // Message boxes with a number, and the store of the last error text.
 
+#include <string>
+
 #include "geometry/fendral_api.h"
 
 // The error store: 41 characters and the terminator, starting as "No error msg !!!" and dots.
@@ -19,3 +21,7 @@ FENDRAL_API void SET_ERROR(const char* text);
 // Copies the stored text (at most 42 bytes with the terminator) to out; false, out unchanged,
 // when it is shorter than 2 characters.
 FENDRAL_API bool get_last_error_msg(char* out);
+
+// The system's words for an error number (errno), in English and starting in lower case, for
+// a message ("permission denied"); "error N" for a number it does not know.
+FENDRAL_API std::string error_text(int error);

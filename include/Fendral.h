@@ -12,6 +12,7 @@
 #include "platform/window.h"
 #include "platform/system.h"
 #include "platform/path.h"
+#include "platform/temp_files.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
 #include "platform/file_dialog.h"

@@ -1,6 +1,7 @@
 #include "platform/codepage.h"
 
 #include <iconv.h>
+#include <langinfo.h>
 
 #include <atomic>
 #include <cerrno>
@@ -66,6 +67,35 @@ bool convert(Converter& c, const char* in, std::size_t in_bytes, std::size_t uni
     iconv(c.cd, nullptr, nullptr, &dst, &room);
     out.append(buf, static_cast<std::size_t>(dst - buf));
     return true;
+}
+
+// The character set of a terminal: the locale's, UTF-8 in place of plain ASCII.
+std::string terminal_charset()
+{
+    const char* set = ::nl_langinfo(CODESET);
+    if (!set || !*set || std::strcmp(set, "ANSI_X3.4-1968") == 0 || std::strcmp(set, "ASCII") == 0) return "UTF-8";
+    return set;
+}
+
+// Through UTF-16, so that a character the target lacks is replaced whole, never byte by byte.
+bool recode(const std::string& to, const std::string& from, LPCSTR in, std::string& out)
+{
+    Converter in_c("UTF-16LE", from);
+    Converter out_c(to, "UTF-16LE");
+    std::string utf16;
+    bool replaced = false;
+    return in_c.ok() && out_c.ok() && convert(in_c, in, std::strlen(in), 1, std::string("\xFD\xFF", 2), false, utf16, replaced) &&
+           convert(out_c, utf16.data(), utf16.size(), 2, "?", false, out, replaced);
+}
+
+int copy_result(const std::string& result, LPSTR out, int out_len)
+{
+    if (result.size() >= static_cast<std::size_t>(out_len)) {
+        out[0] = '\0';
+        return 0;
+    }
+    std::memcpy(out, result.data(), result.size() + 1);
+    return static_cast<int>(result.size());
 }
 
 std::size_t wide_length(LPCWSTR s)
@@ -143,11 +173,22 @@ int platform_ansi_to_utf8(LPCSTR in, LPSTR out, int out_len)
     Converter c("UTF-8", iconv_name(CP_ACP));
     std::string result;
     bool replaced = false;
-    if (!c.ok() || !convert(c, in, std::strlen(in), 1, "\xEF\xBF\xBD", false, result, replaced) ||
-        result.size() >= static_cast<std::size_t>(out_len)) {
-        out[0] = '\0';
-        return 0;
-    }
-    std::memcpy(out, result.data(), result.size() + 1);
-    return static_cast<int>(result.size());
+    if (!c.ok() || !convert(c, in, std::strlen(in), 1, "\xEF\xBF\xBD", false, result, replaced)) result.clear();
+    return copy_result(result, out, out_len);
+}
+
+int platform_ansi_to_terminal(LPCSTR in, LPSTR out, int out_len)
+{
+    if (!in || !out || out_len <= 0) return 0;
+    std::string result;
+    if (!recode(terminal_charset(), iconv_name(CP_ACP), in, result)) result.clear();
+    return copy_result(result, out, out_len);
+}
+
+int platform_terminal_to_ansi(LPCSTR in, LPSTR out, int out_len)
+{
+    if (!in || !out || out_len <= 0) return 0;
+    std::string result;
+    if (!recode(iconv_name(CP_ACP), terminal_charset(), in, result)) result.clear();
+    return copy_result(result, out, out_len);
 }

@@ -29,3 +29,11 @@ PLATFORM_API UINT GetACP();
 // ANSI text to UTF-8, for everything shown to a person. Returns the length written, or 0
 // (and an empty string) when it does not fit.
 PLATFORM_API int platform_ansi_to_utf8(LPCSTR in, LPSTR out, int out_len);
+// ANSI text for a terminal: in the character set of the locale (LC_CTYPE as the program set
+// it), or in UTF-8 when the locale names none beyond ASCII (the "C" locale). What the
+// terminal's set lacks becomes '?'. Returns the length written, or 0 (and an empty string)
+// when it does not fit.
+PLATFORM_API int platform_ansi_to_terminal(LPCSTR in, LPSTR out, int out_len);
+// Text from the terminal or the file system (a path the user typed) in the ANSI code page, to
+// go into a message: read in the same character set; what the code page lacks becomes '?'.
+PLATFORM_API int platform_terminal_to_ansi(LPCSTR in, LPSTR out, int out_len);

@@ -25,11 +25,11 @@ State& state()
     return *s;
 }
 
-std::string to_utf8(LPCSTR ansi)
+std::string terminal_text(LPCSTR ansi)
 {
     if (!ansi) return {};
-    std::vector<char> buf(4 * std::strlen(ansi) + 1);
-    platform_ansi_to_utf8(ansi, buf.data(), static_cast<int>(buf.size()));
+    std::vector<char> buf(4 * std::strlen(ansi) + 4);
+    platform_ansi_to_terminal(ansi, buf.data(), static_cast<int>(buf.size()));
     return buf.data();
 }
 
@@ -43,7 +43,7 @@ int default_hook(void*, HWND, LPCSTR text, LPCSTR caption, UINT type)
         s.last_caption = caption ? caption : "";
     }
     const int answer = platform_message_box_default_button(type);
-    std::fprintf(stderr, "[message box] %s: %s -> %d\n", to_utf8(caption).c_str(), to_utf8(text).c_str(), answer);
+    std::fprintf(stderr, "[message box] %s: %s -> %d\n", terminal_text(caption).c_str(), terminal_text(text).c_str(), answer);
     return answer;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
 // Message boxes. Every MessageBoxA goes to one process-wide hook. The default hook never blocks:
-// it records the box, prints it on stderr in UTF-8 and answers with the default button. Tests
+// it records the box, prints it on stderr in the terminal's character set (UTF-8 unless the
+// locale names another) and answers with the default button. Tests
 // install their own hook to script answers and check texts.
 
 #include "platform/platform_api.h"

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <string>
 #include <vector>
 
@@ -130,3 +131,47 @@ TEST(CodePage, AnsiTextToUtf8AndOtherCodePages)
 }
 
 }  // namespace
+
+// Sets LC_CTYPE for one scope; skips when the system lacks the locale.
+class Scoped_Ctype {
+public:
+    explicit Scoped_Ctype(const char* name) : m_previous(std::setlocale(LC_CTYPE, nullptr))
+    {
+        m_ok = std::setlocale(LC_CTYPE, name) != nullptr;
+    }
+    ~Scoped_Ctype() { std::setlocale(LC_CTYPE, m_previous.c_str()); }
+    bool ok() const { return m_ok; }
+
+private:
+    std::string m_previous;
+    bool m_ok = false;
+};
+
+TEST(CodePage, TextForAndFromTheTerminal)
+{
+    // "坏 文件.vkt" (bad file): GBK inside the kernel, UTF-8 on a terminal.
+    const std::string gbk = "\xBB\xB5 \xCE\xC4\xBC\xFE.vkt";
+    const std::string utf8 = "坏 文件.vkt";
+    char out[64];
+    for (const char* locale : {"C", "C.UTF-8"}) {
+        Scoped_Ctype ctype(locale);
+        ASSERT_TRUE(ctype.ok()) << locale;
+        // The "C" locale names no set beyond ASCII: the terminal is taken for UTF-8.
+        EXPECT_EQ(platform_ansi_to_terminal(gbk.c_str(), out, sizeof out), static_cast<int>(utf8.size())) << locale;
+        EXPECT_EQ(std::string(out), utf8) << locale;
+        EXPECT_EQ(platform_terminal_to_ansi(utf8.c_str(), out, sizeof out), static_cast<int>(gbk.size())) << locale;
+        EXPECT_EQ(std::string(out), gbk) << locale;
+        // What GBK lacks (Hangul, an emoji) and bytes that are no UTF-8 become one '?' each.
+        EXPECT_EQ(platform_terminal_to_ansi("a\xEA\xB0\x80" "b\xF0\x9F\x98\x80" "c\xFF" "d", out, sizeof out), 7);
+        EXPECT_STREQ(out, "a?b?c?d");
+    }
+    // Too small a buffer: 0 and an empty string.
+    EXPECT_EQ(platform_ansi_to_terminal(gbk.c_str(), out, static_cast<int>(utf8.size())), 0);
+    EXPECT_STREQ(out, "");
+    // A terminal in a Latin set shows what it lacks as '?'.
+    Scoped_Ctype latin("en_US.ISO-8859-1");
+    if (latin.ok()) {
+        EXPECT_EQ(platform_ansi_to_terminal(gbk.c_str(), out, sizeof out), 8);
+        EXPECT_STREQ(out, "? ??.vkt");
+    }
+}
