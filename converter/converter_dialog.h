@@ -76,7 +76,8 @@ public:
     // Called on the worker thread once the conversion has ended, after the running flag was
     // cleared: a front end may wake its loop. The default does nothing.
     virtual void conversion_finished() {}
-    // Ends the process at once (Exit while a conversion runs). Flushes what it must first.
+    // Ends the process at once (Exit while a conversion runs). Removes the conversion's
+    // temporary files (platform_remove_temp_files) and flushes what it must first.
     virtual void end_process(int status) = 0;
 };
 
@@ -94,8 +95,8 @@ public:
     // Starts a conversion of the two fields' paths; refused (false) while one runs.
     bool OnConvert();
     void OnTimer();
-    // E&xit: with a conversion running, the process ends through the host (the exporter's
-    // temporary file keeps the target intact); otherwise nothing is left to do.
+    // E&xit: with a conversion running, the process ends through the host, which removes the
+    // exporter's temporary files (the target stays as it was); otherwise nothing is left to do.
     void OnExit();
 
     bool converting() const { return g_converting.load() != 0; }

@@ -3,13 +3,18 @@
 // fields from the command line, presses "&Convert" and drives the dialog's timer every 100 ms
 // until the conversion has ended. On a terminal the status line (spinner, counter, elapsed
 // time) is rewritten on each tick; otherwise nothing is printed until the end. Message boxes
-// become one line on stderr each. Exit status: 0 converted, 1 failed, 2 usage error.
+// become one line on stderr each, in the terminal's character set; a question (a box of more
+// than one button) is answered with its default button and not printed, so that one failure
+// is one line. SIGINT and SIGTERM remove every temporary file, say so in one line and end
+// the program with 130 or 143; SIGXFSZ is ignored, so that a file-size limit fails the write
+// (exit 1) instead of killing the program. Exit status: 0 converted, 1 failed, 2 usage error.
 
 #include <malloc.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <clocale>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -29,12 +34,15 @@
 
 namespace {
 
+// The signal that asked the program to stop; 0 for none.
 volatile std::sig_atomic_t g_interrupted = 0;
 
-void on_interrupt(int)
+void on_interrupt(int signal)
 {
-    g_interrupted = 1;
+    g_interrupted = signal;
 }
+
+constexpr char k_msg_interrupted[] = "the conversion was interrupted";
 
 void print_usage(std::FILE* out)
 {
@@ -47,10 +55,10 @@ void print_usage(std::FILE* out)
                out);
 }
 
-std::string to_utf8(const char* ansi)
+std::string terminal_text(const char* ansi)
 {
-    std::vector<char> out(std::strlen(ansi) * 3 + 4);
-    if (platform_ansi_to_utf8(ansi, out.data(), static_cast<int>(out.size())) == 0 && *ansi) return ansi;
+    std::vector<char> out(std::strlen(ansi) * 4 + 4);
+    if (platform_ansi_to_terminal(ansi, out.data(), static_cast<int>(out.size())) == 0 && *ansi) return ansi;
     return out.data();
 }
 
@@ -71,11 +79,17 @@ public:
     void enable(int, bool) override {}
     int message_box(const char* text, const char* caption, unsigned type) override
     {
+        // Nobody can answer a question here; what it leads to, a failure or not, says enough.
+        if ((type & 0xF) == MB_OK) print_line(caption, text);
+        return platform_message_box_default_button(type);
+    }
+    // "caption: text" on stderr, the texts in the ANSI code page.
+    void print_line(const char* caption, const char* text)
+    {
         std::lock_guard lock(m_mutex);
         clear_status_locked();
-        std::fprintf(stderr, "%s: %s\n", to_utf8(caption).c_str(), to_utf8(text).c_str());
+        std::fprintf(stderr, "%s: %s\n", terminal_text(caption).c_str(), terminal_text(text).c_str());
         std::fflush(stderr);
-        return platform_message_box_default_button(type);
     }
     bool choose_open_file(const char*, const char*, const char*, std::string&) override { return false; }
     bool run_setting_dialog(bool&) override { return false; }
@@ -94,6 +108,7 @@ public:
     void end_process(int status) override
     {
         clear_status();
+        platform_remove_temp_files();
         std::fflush(nullptr);
         ::_exit(status);
     }
@@ -159,6 +174,10 @@ void restart_with_huge_pages(char** argv)
 int main(int argc, char** argv)
 {
     restart_with_huge_pages(argv);
+    // Messages go out in the terminal's character set, which the locale names.
+    std::setlocale(LC_CTYPE, "");
+    // A file-size limit makes a write fail (EFBIG), which the export handles like a full disk.
+    ::signal(SIGXFSZ, SIG_IGN);
     // The conversion runs on the dialog's worker thread and allocates millions of small
     // objects. A thread's own malloc arena grows by the page, one mprotect each; the main
     // arena grows by brk with padding. One arena for the whole process is several times
@@ -214,7 +233,11 @@ int main(int argc, char** argv)
         if (!dialog.OnConvert()) return 1;
         while (dialog.converting()) {
             host.wait_tick();
-            if (g_interrupted) dialog.OnExit();
+            if (const int signal = g_interrupted) {
+                // The worker runs on meanwhile: the host removes what it wrote and ends here.
+                host.print_line(k_road_caption, k_msg_interrupted);
+                host.end_process(128 + signal);
+            }
             dialog.OnTimer();
             if (dialog.converting()) host.show_status();
         }

@@ -5,10 +5,12 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 
 #include "Drakmere.h"
+#include "converter/library_file.h"
 #include "converter/text_explosion.h"
 #include "platform/message_box.h"
 #include "plugins/plugin_abi.h"
@@ -32,13 +34,52 @@ void show(const char* text)
     MessageBoxA(nullptr, text, k_road_caption, MB_OK);
 }
 
-void show_formatted(const char* format, const char* path)
+// A path as a box shows it: read in the terminal's character set, written in the ANSI code
+// page of the box's other texts.
+std::string message_path(const char* path)
 {
-    // The formats hold one "%s"; paths may be longer than any fixed buffer.
+    if (!path || !*path) return std::string();
+    std::string out(std::strlen(path) * 2 + 4, '\0');
+    if (platform_terminal_to_ansi(path, out.data(), static_cast<int>(out.size())) == 0) return path;
+    out.resize(std::strlen(out.c_str()));
+    return out;
+}
+
+// The formats hold "%s" for the path and, after it, "%s" for the reason; paths may be longer
+// than any fixed buffer.
+void show_formatted(const char* format, const char* path, const std::string& reason = std::string())
+{
     std::string text = format;
-    const std::size_t at = text.find("%s");
-    if (at != std::string::npos) text.replace(at, 2, path ? path : "");
+    std::size_t at = text.find("%s");
+    if (at != std::string::npos) {
+        const std::string shown = message_path(path);
+        text.replace(at, 2, shown);
+        at = text.find("%s", at + shown.size());
+        if (at != std::string::npos) text.replace(at, 2, reason);
+    }
     show(text.c_str());
+}
+
+// What the library put in the last-error store since clear_reason; empty for nothing.
+void clear_reason()
+{
+    set_last_error_msg("");
+}
+
+std::string library_reason()
+{
+    char text[last_error_msg_capacity + 1] = {};
+    return get_last_error_msg(text) ? std::string(text) : std::string();
+}
+
+// The failure of one library step: with its reason when the library gave one.
+void show_failure(const char* format, const char* because, const char* path)
+{
+    const std::string reason = library_reason();
+    if (reason.empty())
+        show_formatted(format, path);
+    else
+        show_formatted(because, path, reason);
 }
 
 bool is_regular_file(const char* path, struct stat* st = nullptr)
@@ -81,6 +122,12 @@ public:
             show(("Not find " + m_file_name).c_str());
             return nullptr;
         }
+        std::string whole_why;
+        if (!library_file_is_whole(path.c_str(), whole_why)) {
+            message_out("Load ", path.c_str(), (": " + whole_why).c_str(), true);
+            show(("Load " + m_file_name + " error!").c_str());
+            return nullptr;
+        }
         m_handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
         if (!m_handle) {
             const char* why = ::dlerror();
@@ -113,6 +160,7 @@ bool run_import_plugin(const char* source)
     auto entry = reinterpret_cast<import_dwf2006_fn>(library.bind(k_import_entry_name, run_error.c_str()));
     if (!entry) return false;
     int result = 0;
+    clear_reason();
     try {
         result = entry(source, 0);
     } catch (...) {
@@ -120,7 +168,7 @@ bool run_import_plugin(const char* source)
         result = 0;
     }
     if (result != 1) {
-        show_formatted(k_msg_import_failed, source);
+        show_failure(k_msg_import_failed, k_msg_import_failed_because, source);
         return false;
     }
     return true;
@@ -133,6 +181,7 @@ bool run_export_plugin(const char* target, int mode, int version)
     auto entry = reinterpret_cast<export_acad_file_fn>(library.bind(k_export_entry_name, run_error.c_str()));
     if (!entry) return false;
     int result = 0;
+    clear_reason();
     try {
         result = entry(target, mode, version);
     } catch (...) {
@@ -140,7 +189,7 @@ bool run_export_plugin(const char* target, int mode, int version)
         result = 0;
     }
     if (result != 1) {
-        show_formatted(k_msg_export_failed, target);
+        show_failure(k_msg_export_failed, k_msg_export_failed_because, target);
         return false;
     }
     return true;
@@ -156,7 +205,8 @@ bool convert_drawing(const char* source, const char* target, int, bool explode_t
     // Only an existing regular file is a source: no folders, no wildcard patterns.
     struct stat source_stat{};
     if (!is_regular_file(source, &source_stat)) {
-        show(k_msg_file_not_found);
+        const std::string shown = message_path(source);
+        show(shown.empty() ? k_msg_file_not_found : (std::string(k_msg_file_not_found) + ": " + shown).c_str());
         return false;
     }
     if (!target || !*target) {
@@ -165,6 +215,13 @@ bool convert_drawing(const char* source, const char* target, int, bool explode_t
     }
     if (same_file(source_stat, target)) {
         show(k_msg_same_file);
+        return false;
+    }
+    // A device, FIFO, socket or folder is never replaced by a converted file: refused here,
+    // before the import, as the export library would refuse it after.
+    struct stat target_stat{};
+    if (::stat(target, &target_stat) == 0 && !S_ISREG(target_stat.st_mode)) {
+        show_formatted(k_msg_export_failed_because, target, k_reason_not_regular);
         return false;
     }
 

@@ -4,7 +4,9 @@
 // a fresh drawing in its own MB_Operation, lets the import library fill it, lays it out, fits
 // the view, lets the export library write the target and destroys the operation. Both
 // libraries are bound at run time from the kernel's folder. Every failure is shown in one
-// message box (MessageBoxA, OK button) and makes the road's result false.
+// message box (MessageBoxA, OK button) and makes the road's result false. A box names its
+// path in the ANSI code page, as the rest of its text (the path is read in the terminal's
+// character set), and says why the step failed where the library said so.
 
 // The "Explore text" setting: texts are turned into outlines before the export while it is
 // set. Read and written atomically (the dialog thread sets it, the worker reads it).
@@ -14,11 +16,17 @@ unsigned char load_explode_text();
 void store_explode_text(unsigned char on);
 
 // Message texts, 8-bit in the ANSI code page.
-// "没有找到文件" (file not found)
+// "没有找到文件" (file not found); the box adds ": " and the path.
 inline constexpr char k_msg_file_not_found[] = "\xC3\xBB\xD3\xD0\xD5\xD2\xB5\xBD\xCE\xC4\xBC\xFE";
 inline constexpr char k_msg_same_file[] = "Source and target are the same file";
 inline constexpr char k_msg_import_failed[] = "Import of %s failed!";
 inline constexpr char k_msg_export_failed[] = "Export to %s failed!";
+// The same when the library said why (the last-error store of the kernel, which the road
+// clears before each call): the path, then the reason.
+inline constexpr char k_msg_import_failed_because[] = "Import of %s failed: %s";
+inline constexpr char k_msg_export_failed_because[] = "Export to %s failed: %s";
+// The reason given for a target that exists and is not a regular file.
+inline constexpr char k_reason_not_regular[] = "not a regular file";
 // The caption of every box the road shows.
 inline constexpr char k_road_caption[] = "Plotwane";
 

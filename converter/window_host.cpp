@@ -23,6 +23,7 @@
 #include "converter/road.h"
 #include "platform/codepage.h"
 #include "platform/message_box.h"
+#include "platform/temp_files.h"
 
 // Control ids of the template that have no name in the model.
 namespace {
@@ -537,6 +538,7 @@ void Window_Host::conversion_finished()
 
 void Window_Host::end_process(int status)
 {
+    platform_remove_temp_files();
     std::fflush(nullptr);
     ::_exit(status);
 }

@@ -296,17 +296,20 @@ bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
     }
     std::vector<std::vector<Qe_Pt>> loops;
     Qe_Void_List drawn;
+    bool unusable = false;
     for (Qe_Void_Node* n = hatch.loop_list().head(); n; n = n->next()) {
         auto* loop = static_cast<Qe_Loop*>(n->entity());
         if (!loop || loop == hatch.excluded_loop()) continue;
         std::vector<Qe_Pt> pts = ring_points(*loop);
         bool finite = true;
         for (const Qe_Pt& p : pts) finite = finite && std::isfinite(p.x()) && std::isfinite(p.y());
+        unusable |= !finite;
         if (pts.size() < 3 || !finite) continue;
         loops.push_back(std::move(pts));
         (void)drawn.add(loop);
     }
-    if (loops.empty()) return true;
+    // Without loops nothing is drawn, unless they were there and could not be written.
+    if (loops.empty()) return !unusable;
     Dxf_Writer& w = x.out();
     if (solid) {
         x.entity_head("HATCH", hatch, owner);
@@ -324,10 +327,10 @@ bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
     }
     MB_Hatch_Type& type = *hatch.get_hatchtype();
     Qe_Pt corner;
-    if (!MB_Hatch_Type::pattern_corner(drawn, corner)) return true;
-    const std::vector<Dxf_Pattern_Line> lines = pattern_lines(type, corner);
-    // Nothing to draw: the kernel draws nothing either.
-    if (lines.empty()) return true;
+    // A pattern of no line the kernel can draw (no spacing across its lines, say) keeps its
+    // boundary: a pattern hatch without lines, which draws nothing, as the kernel does.
+    const std::vector<Dxf_Pattern_Line> lines =
+        MB_Hatch_Type::pattern_corner(drawn, corner) ? pattern_lines(type, corner) : std::vector<Dxf_Pattern_Line>{};
     MB_String name(type.name());
     x.entity_head("HATCH", hatch, owner);
     w.text(100, "AcDbHatch");
@@ -359,13 +362,33 @@ bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
 // A fitted B-spline as SPLINE: the cubic the kernel draws, by its control points and knots,
 // with the fit points it passes through. Splines given by control points go out as their
 // display runs.
+// A B-spline whose cubic the kernel cannot compute (coordinates so large that their
+// distances overflow) keeps its fit points: a SPLINE given by them alone, which readers fit.
+bool write_fit_spline(Dxf_Exporter& x, MB_Bspline& spline, std::uint64_t owner)
+{
+    Qe_Pt_Set& fit = spline.fitpts();
+    if (fit.count() < 2) return false;
+    Dxf_Writer& w = x.out();
+    x.entity_head("SPLINE", spline, owner);
+    w.text(100, "AcDbSpline");
+    w.point(210, 0, 0, 1);
+    w.integer(70, 8);  // planar
+    w.integer(71, 3);
+    w.integer(72, 0);
+    w.integer(73, 0);
+    w.integer(74, fit.count());
+    w.real(44, 1e-10);
+    for (int i = 0; i < fit.count(); ++i) w.point(11, fit[i].x(), fit[i].y(), fit[i].z());
+    return true;
+}
+
 bool write_spline(Dxf_Exporter& x, MB_Bspline& spline, std::uint64_t owner)
 {
     std::vector<Qe_Pt> control;
     std::vector<double> knots;
-    if (!spline.fitted_control(control, knots)) return false;
+    if (!spline.fitted_control(control, knots)) return write_fit_spline(x, spline, owner);
     for (const Qe_Pt& p : control)
-        if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z())) return false;
+        if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z())) return write_fit_spline(x, spline, owner);
     Qe_Pt_Set& fit = spline.fitpts();
     Dxf_Writer& w = x.out();
     x.entity_head("SPLINE", spline, owner);

@@ -694,15 +694,83 @@ void Dxf_Exporter::write_drawable(MB_Drawable& d, std::uint64_t owner)
         for (MB_Line* line : lines) write_drawable(*line, owner);
         return;
     }
-    if (write_native_entity(*this, d, owner)) return;
-    write_fallback(d, owner);
+    const long entities = m_out.entities(), dropped = m_out.dropped();
+    const bool native = write_native_entity(*this, d, owner);
+    if (!native) write_fallback(d, owner);
+    m_out.end();
+    // A group is its members, and each of them counts for itself.
+    if (d.object_id() == MB_Object::ID_GROUP) return;
+    if (m_out.dropped() > dropped || (!native && m_out.entities() == entities)) count_unwritten(d);
+}
+
+namespace {
+
+// The kinds as a report names them.
+const char* kind_name(int id)
+{
+    switch (id) {
+    case MB_Object::ID_ARC: return "arc";
+    case MB_Object::ID_ARC_TEXT: return "text along an arc";
+    case MB_Object::ID_BSPLINE: return "B-spline";
+    case MB_Object::ID_CIRCLE: return "circle";
+    case MB_Object::ID_DIMENSION: return "dimension";
+    case MB_Object::ID_ELLIPSE: return "ellipse";
+    case MB_Object::ID_ELLIPSE_ARC: return "elliptic arc";
+    case MB_Object::ID_FACE: return "3D face";
+    case MB_Object::ID_HATCH: return "hatch";
+    case MB_Object::ID_IMAGE: return "image";
+    case MB_Object::ID_INSERT: return "block reference";
+    case MB_Object::ID_MINSERT: return "block array";
+    case MB_Object::ID_LINE: return "line";
+    case MB_Object::ID_LINES: return "chain";
+    case MB_Object::ID_MTEXT: return "multi-line text";
+    case MB_Object::ID_POINT: return "point";
+    case MB_Object::ID_POLYFACE_MESH: return "polyface mesh";
+    case MB_Object::ID_POLYGON_MESH: return "polygon mesh";
+    case MB_Object::ID_POINT_SET: return "point set";
+    case MB_Object::ID_POLYLINE: return "polyline";
+    case MB_Object::ID_RAY: return "ray";
+    case MB_Object::ID_SOLID: return "solid";
+    case MB_Object::ID_TEXT: return "text";
+    case MB_Object::ID_TOLERANCE: return "tolerance frame";
+    case MB_Object::ID_TRACE_TEXT: return "text along a path";
+    case MB_Object::ID_XLINE: return "construction line";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void Dxf_Exporter::count_unwritten(const MB_Drawable& d)
+{
+    const int id = d.object_id();
+    for (auto& [kind, count] : m_unwritten)
+        if (kind == id) {
+            ++count;
+            return;
+        }
+    m_unwritten.emplace_back(id, 1);
+}
+
+std::string Dxf_Exporter::unwritten_report() const
+{
+    long total = 0;
+    std::string kinds;
+    for (const auto& [id, count] : m_unwritten) {
+        total += count;
+        if (!kinds.empty()) kinds += ", ";
+        const char* name = kind_name(id);
+        kinds += (name ? std::string(name) : "object of kind " + std::to_string(id)) + " x " + std::to_string(count);
+    }
+    if (total == 0) return std::string();
+    return std::to_string(total) + (total == 1 ? " entity" : " entities") + " not written: " + kinds;
 }
 
 std::uint64_t Dxf_Exporter::entity_start(const char* kind, std::uint64_t owner, const std::string& layer)
 {
     Dxf_Writer& w = m_out;
     const std::uint64_t handle = w.new_handle();
-    w.text(0, kind);
+    w.entity(kind);
     w.handle(5, handle);
     w.handle(330, owner);
     w.text(100, "AcDbEntity");

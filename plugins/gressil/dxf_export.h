@@ -43,6 +43,13 @@ public:
     // The whole file, $HANDSEED included; false when anything could not be written.
     [[nodiscard]] bool write();
 
+    // Drawables that are not in the file, or only in part, after write(): one with a value
+    // that is not finite, and one that neither its own DXF form nor its display could write
+    // (a kind that draws nothing by its nature, such as a hatch without loops, is no loss).
+    // In one line, "N entities not written: kind x count, ..." (kinds in the order met);
+    // empty when every drawable was written.
+    std::string unwritten_report() const;
+
     // Used by the writers of the entity kinds.
     Dxf_Writer& out() { return m_out; }
     // "0 KIND", handle, owner, AcDbEntity with layer, line type and colour; the handle.
@@ -160,6 +167,9 @@ private:
     std::unordered_map<const MB_Image*, std::size_t> m_image_def_index;
     std::uint64_t m_image_dict = 0;
     bool m_failed = false;
+    // Drawables not written, by kind in the order met.
+    std::vector<std::pair<int, long>> m_unwritten;
+    void count_unwritten(const MB_Drawable& d);
 
     std::uint64_t m_root_dict = 0;
     std::uint64_t m_group_dict = 0;

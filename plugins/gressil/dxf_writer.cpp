@@ -1,15 +1,53 @@
 #include "plugins/gressil/dxf_writer.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 
+void Dxf_Writer::fail()
+{
+    if (m_ok) m_error = errno;
+    m_ok = false;
+}
+
+void Dxf_Writer::put(std::string_view s)
+{
+    if (!m_ok || !m_file || s.empty()) return;
+    // The file is this writer's alone while it writes: no stream lock per group.
+    if (::fwrite_unlocked(s.data(), 1, s.size(), m_file) != s.size()) fail();
+}
+
 void Dxf_Writer::line(std::string_view s)
 {
+    if (m_in_entity) {
+        m_entity.append(s);
+        m_entity += '\n';
+        return;
+    }
     if (!m_ok || !m_file) return;
-    // The file is this writer's alone while it writes: no stream lock per group.
-    if (::fwrite_unlocked(s.data(), 1, s.size(), m_file) != s.size() || ::putc_unlocked('\n', m_file) == EOF)
-        m_ok = false;
+    if (::fwrite_unlocked(s.data(), 1, s.size(), m_file) != s.size() || ::putc_unlocked('\n', m_file) == EOF) fail();
+}
+
+void Dxf_Writer::end()
+{
+    if (!m_in_entity) return;
+    m_in_entity = false;
+    if (m_entity_finite)
+        put(m_entity);
+    else
+        ++m_dropped;
+    m_entity.clear();
+}
+
+void Dxf_Writer::entity(std::string_view kind)
+{
+    end();
+    m_in_entity = true;
+    m_entity_finite = true;
+    ++m_entities;
+    code_line(0);
+    line(kind);
 }
 
 void Dxf_Writer::code_line(int code)
@@ -21,6 +59,7 @@ void Dxf_Writer::code_line(int code)
 
 void Dxf_Writer::text(int code, std::string_view value)
 {
+    if (code == 0) end();
     code_line(code);
     // A line break inside a value would start a new group.
     bool breaks = false;
@@ -37,8 +76,12 @@ void Dxf_Writer::text(int code, std::string_view value)
 
 void Dxf_Writer::real(int code, double value)
 {
-    // Readers take no NaN or infinity: such a value is written as 0.
-    if (!std::isfinite(value)) value = 0.0;
+    // Readers take no NaN or infinity: such a value leaves its entity out (and is written as
+    // 0 where it is not in one).
+    if (!std::isfinite(value)) {
+        m_entity_finite = false;
+        value = 0.0;
+    }
     if (value == 0.0) value = 0.0;  // no "-0"
     char buf[40];
     auto r = std::to_chars(buf, buf + sizeof buf, value);
@@ -84,6 +127,7 @@ void Dxf_Writer::point2(int code, double x, double y)
 
 void Dxf_Writer::handle_placeholder(int code)
 {
+    end();
     code_line(code);
     if (!m_ok || !m_file) return;
     m_placeholder = std::ftell(m_file);
@@ -92,13 +136,14 @@ void Dxf_Writer::handle_placeholder(int code)
 
 bool Dxf_Writer::fill_placeholder(std::uint64_t value)
 {
+    end();
     if (m_placeholder < 0 || !ok()) return false;
     const long end = std::ftell(m_file);
     char buf[17];
     std::snprintf(buf, sizeof buf, "%016llX", static_cast<unsigned long long>(value));
     if (end < 0 || std::fseek(m_file, m_placeholder, SEEK_SET) != 0 || std::fwrite(buf, 1, 16, m_file) != 16 ||
         std::fseek(m_file, end, SEEK_SET) != 0) {
-        m_ok = false;
+        fail();
         return false;
     }
     return true;
@@ -121,34 +166,71 @@ void append_code_point(std::string& out, char32_t c)
 
 }  // namespace
 
+namespace {
+
+int hex_value(char16_t c)
+{
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+
+// The code point of units[i] (a surrogate pair taken whole, a lone surrogate as U+FFFD); i is
+// left on the last unit read.
+char32_t code_point_at(const char16_t* units, int n, int& i)
+{
+    const char32_t c = units[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
+        ++i;
+        return 0x10000 + ((c - 0xD800) << 10) + (units[i] - 0xDC00);
+    }
+    return c >= 0xD800 && c < 0xE000 ? 0xFFFD : c;
+}
+
+// Appends the code at units[i] when it is \U+XXXX or \u+XXXX (i left on its last unit);
+// false otherwise.
+bool append_unicode_code(std::string& out, const char16_t* units, int n, int& i)
+{
+    if (i + 6 >= n || (units[i + 1] != u'U' && units[i + 1] != u'u') || units[i + 2] != u'+') return false;
+    char buf[8] = "\\U+";
+    for (int k = 0; k < 4; ++k) {
+        const int v = hex_value(units[i + 3 + k]);
+        if (v < 0) return false;
+        buf[3 + k] = "0123456789ABCDEF"[v];
+    }
+    out.append(buf, 7);
+    i += 6;
+    return true;
+}
+
+}  // namespace
+
 std::string dxf_escape(const char16_t* units, int n)
 {
     std::string out;
     if (!units) return out;
     for (int i = 0; i < n; ++i) {
-        char32_t c = units[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < n && units[i + 1] >= 0xDC00 && units[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (units[i + 1] - 0xDC00);
-            ++i;
+        if (units[i] == u'\\') {
+            if (!append_unicode_code(out, units, n, i)) out += "\\U+005C";
+            continue;
         }
-        append_code_point(out, c);
+        append_code_point(out, code_point_at(units, n, i));
     }
     return out;
 }
 
 std::string dxf_table_name(const char16_t* units, int n, std::string_view fallback)
 {
-    std::string name = dxf_escape(units, n);
-    // The escapes themselves hold a backslash, which names may not: keep them as "U+XXXX"
-    // after the replacement of every other forbidden character.
+    // Forbidden characters are replaced before the escapes are made, so that only the
+    // escapes hold a backslash.
     std::string out;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        if (c == '\\' && name.compare(i, 3, "\\U+") == 0) {
-            out += c;
-            continue;
-        }
-        out += std::strchr("<>/\\\":;?*|=`", c) ? '_' : c;
+    for (int i = 0; units && i < n; ++i) {
+        const char32_t c = code_point_at(units, n, i);
+        if (c < 0x80 && c != 0 && std::strchr("<>/\\\":;?*|=`", static_cast<char>(c)))
+            out += '_';
+        else
+            append_code_point(out, c);
     }
     while (!out.empty() && out.front() == ' ') out.front() = '_';
     while (!out.empty() && out.back() == ' ') out.back() = '_';

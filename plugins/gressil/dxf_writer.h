@@ -4,6 +4,9 @@
 // value on the next. Reals are written in the shortest form that reads back to the same
 // double; handles are upper-case hexadecimal. The writer only formats: what a section or an
 // entity needs is the exporter's business. A failed write is remembered and makes ok() false.
+// An entity begun with entity() is held until the next group 0 and written only when every
+// real in it is finite: readers take no NaN or infinity, and a coordinate written as
+// anything else would put the entity where it never was.
 
 #include <cstdint>
 #include <cstdio>
@@ -17,6 +20,8 @@ public:
     Dxf_Writer(const Dxf_Writer&) = delete;
     Dxf_Writer& operator=(const Dxf_Writer&) = delete;
 
+    // "0 KIND": the start of an entity, held as one unit up to the next group 0.
+    void entity(std::string_view kind);
     void text(int code, std::string_view value);
     void real(int code, double value);
     void integer(int code, long long value);
@@ -37,13 +42,30 @@ public:
     [[nodiscard]] bool fill_placeholder(std::uint64_t value);
 
     bool ok() const { return m_ok && m_file && !std::ferror(m_file); }
+    // The system's error number of the first write that failed; 0 when none did or it is not
+    // known.
+    int error() const { return m_error; }
+    // Entities begun so far, and those of them left out for a value that is not finite (an
+    // entity still open counts once the next group 0 or end() closes it).
+    long entities() const { return m_entities; }
+    long dropped() const { return m_dropped; }
+    // Closes the entity still open: for the end of the file.
+    void end();
 
 private:
     void line(std::string_view s);
     void code_line(int code);
+    void put(std::string_view s);
+    void fail();
 
     std::FILE* m_file;
     bool m_ok = true;
+    int m_error = 0;
+    bool m_in_entity = false;
+    bool m_entity_finite = true;
+    std::string m_entity;
+    long m_entities = 0;
+    long m_dropped = 0;
     std::uint64_t m_next_handle = 1;
     long m_placeholder = -1;
 };
@@ -51,8 +73,13 @@ private:
 // A name or a text value for DXF: printable ASCII stays, every other character (from the
 // ANSI code page or UTF-16) becomes \U+XXXX; control characters become blanks. UTF-16 input is
 // given as units; a surrogate pair becomes one code point, which beyond U+FFFF is written
-// with as many hexadecimal digits as it needs.
+// with as many hexadecimal digits as it needs, and a lone surrogate becomes U+FFFD. A
+// backslash that starts a code the kernel's texts read as one character (\U+ or \u+ and
+// four hexadecimal digits) is written as that code in the form readers decode (\U+ and
+// upper-case digits); any other backslash is written as \U+005C, so that readers show it
+// and never take what follows for a code.
 std::string dxf_escape(const char16_t* units, int n);
-// The same for a table entry's name: the characters DXF forbids in names (<>/\":;?*|=`) and
-// blanks at either end become '_', and an empty name becomes the fallback.
+// The same for a table entry's name: the characters DXF forbids in names (<>/\":;?*|=`),
+// backslashes among them, and blanks at either end become '_', and an empty name becomes the
+// fallback. Only the escapes of characters beyond ASCII hold a backslash.
 std::string dxf_table_name(const char16_t* units, int n, std::string_view fallback);

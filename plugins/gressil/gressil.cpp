@@ -1,21 +1,10 @@
 // Gressil.so: the stand-in export library. It writes the active operation's drawing as a DXF
-// file (AutoCAD 2000). The file is written under a temporary name in the target's folder and
-// renamed into place only when complete, so a failed export never leaves a partial target
-// (nor harms an older file of that name); the rasters of its images are written the same way
-// beside it and put in place just before it. DWG is not written here.
-
-#include <fcntl.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <string>
-#include <vector>
+// file (AutoCAD 2000) through write_dxf_file. Why an export failed goes to the log and, in a
+// few words, to the kernel's last-error store, where the converter reads it for its message;
+// what the file could not hold is shown in one message box.
 
 #include "Drakmere.h"
-#include "plugins/gressil/dxf_export.h"
-#include "plugins/gressil/raster_files.h"
+#include "plugins/gressil/dxf_file.h"
 #include "plugins/plugin_abi.h"
 
 namespace {
@@ -25,52 +14,20 @@ int export_dxf(const char* target)
     MB_Drawing* drawing = g_active_operation ? g_active_operation->drawing() : nullptr;
     if (!drawing) {
         message_out("Gressil: no active drawing to export to ", target, "", true);
+        set_last_error_msg("no drawing to export");
         return 0;
     }
-    if (is_file_ext(target, "dwg")) {
-        message_out("Gressil: DWG output is not supported: ", target, "", true);
+    const Dxf_File_Result r =
+        write_dxf_file(*drawing, target, static_cast<std::uint32_t>(api_active_system_setting().get_long_val(0)));
+    if (!r.written) {
+        message_out("Gressil: the DXF file could not be written: ", target, (": " + r.reason).c_str(), true);
+        set_last_error_msg(r.reason.c_str());
         return 0;
     }
-    const std::string path = target;
-    const std::size_t slash = path.rfind('/');
-    if (path.size() == slash + 1) {
-        message_out("Gressil: the target names no file: ", target, "", true);
-        return 0;
+    if (!r.unwritten.empty()) {
+        message_out("Gressil: ", target, (": " + r.unwritten).c_str(), true);
+        MessageBoxA(nullptr, r.unwritten.c_str(), k_export_library_name, MB_OK | MB_ICONWARNING);
     }
-    std::string temp;
-    const int fd = create_beside(path, temp);
-    if (fd < 0) {
-        message_out("Gressil: cannot create a file beside ", target, "", true);
-        return 0;
-    }
-    std::FILE* file = ::fdopen(fd, "w");
-    if (!file) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return 0;
-    }
-    std::vector<char> buffer(1 << 20);
-    std::setvbuf(file, buffer.data(), _IOFBF, buffer.size());
-
-    bool ok;
-    Dxf_Raster_Files rasters(path);
-    {
-        Dxf_Writer writer(file);
-        Dxf_Exporter exporter(*drawing, writer,
-                              static_cast<std::uint32_t>(api_active_system_setting().get_long_val(0)), &rasters);
-        ok = exporter.write();
-    }
-    ok = std::fflush(file) == 0 && ok;
-    ok = ::fsync(::fileno(file)) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    ok = ok && rasters.commit();
-    ok = ok && ::rename(temp.c_str(), target) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        message_out("Gressil: the DXF file could not be written: ", target, "", true);
-        return 0;
-    }
-    rasters.keep();
     return 1;
 }
 
@@ -83,6 +40,7 @@ int export_acad_file(const char* target, int, int)
         return export_dxf(target);
     } catch (...) {
         message_out("Gressil: the export stopped on an error: ", target, "", true);
+        set_last_error_msg("the export stopped on an error");
         return 0;
     }
 }

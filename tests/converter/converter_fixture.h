@@ -4,8 +4,10 @@
 // current folder (jxb.log is written there), a kernel folder assembled from chosen import and
 // export libraries, and a catcher of message boxes.
 
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -72,8 +74,9 @@ private:
     fs::path previous_;
 };
 
-// What a kernel folder holds in place of each library.
-enum class Lib { None, Probe, Fail, Throw, No_Entry, Not_Elf, Real };
+// What a kernel folder holds in place of each library. Truncated: a copy of the real one cut
+// to its first 3,000 bytes.
+enum class Lib { None, Probe, Fail, Throw, No_Entry, Not_Elf, Real, Truncated };
 
 inline const char* kind_dir(Lib lib)
 {
@@ -98,10 +101,40 @@ inline void assemble_kernel_dir(const fs::path& folder, Lib import, Lib exporter
             write_file(to, "this is not a shared object\n");
         } else if (lib == Lib::Real) {
             fs::copy_file(real_kernel_dir() / name, to, fs::copy_options::overwrite_existing);
+        } else if (lib == Lib::Truncated) {
+            write_file(to, read_file(real_kernel_dir() / name).substr(0, 3000));
         } else {
             fs::copy_file(plugin_build_dir() / kind_dir(lib) / name, to, fs::copy_options::overwrite_existing);
         }
     }
+}
+
+inline std::string shell_quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// What plotwane did when run as a program.
+struct Program_Run {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs plotwane in the current folder through the shell (args are shell words), with stdin,
+// stdout and stderr redirected to files; env holds further env(1) arguments ("-u NAME",
+// "NAME=value"), and prefix goes before the whole command (a ulimit, say).
+inline Program_Run run_plotwane(const std::string& args, const std::string& env = "", const std::string& prefix = "")
+{
+    const std::string cmd = prefix + "env -u PLATFORM_KERNEL_DIR " + env + " " + shell_quote(PLOTWANE_BIN) + " " +
+                            args + " </dev/null >plotwane.out 2>plotwane.err";
+    const int raw = std::system(cmd.c_str());
+    Program_Run r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = read_file("plotwane.out");
+    r.err = read_file("plotwane.err");
+    return r;
 }
 
 // Records every message box while it lives and answers OK.

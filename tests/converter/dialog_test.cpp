@@ -139,7 +139,7 @@ TEST(Dialog, SpinnerCountTimeAndControlsAcrossTwoConversions)
     dialog.wait_for_worker();
     EXPECT_FALSE(dialog.converting());
     EXPECT_FALSE(dialog.last_result());
-    EXPECT_EQ(host.boxes, std::vector<std::string>{k_msg_file_not_found});
+    EXPECT_EQ(host.boxes, std::vector<std::string>{std::string(k_msg_file_not_found) + ": " + (work / "missing.vkt")});
 
     // The first tick after the end re-enables the inputs and leaves the texts as they were.
     host.take_enables();

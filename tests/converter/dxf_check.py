@@ -1,6 +1,8 @@
 """Reads a DXF file with ezdxf and prints what the converter tests compare, one item a line.
 
 Usage: dxf_check.py FILE.dxf
+       dxf_check.py --recover FILE.dxf          (the same, read by ezdxf.recover, which also decodes
+                                                 the \\U+XXXX escapes of texts and names)
        dxf_check.py --hatch-segments FILE.dxf   (the segments ezdxf draws for pattern hatches)
        dxf_check.py --explode FILE.dxf          (the LINEs ezdxf explodes model-space INSERTs into)
        dxf_check.py --boxes FILE.dxf            (each model-space entity's kind and bounding box)
@@ -42,6 +44,10 @@ def describe(e):
         return head + " center=%s major=%s ratio=%s params=%s,%s" % (
             pt(d.center), pt(d.major_axis), r(d.ratio), r(d.start_param), r(d.end_param))
     if t == "SPLINE":
+        if e.control_point_count() == 0:
+            # Given by its fit points alone.
+            return head + " degree=%d fit=%d first=%s last=%s" % (
+                d.degree, e.fit_point_count(), pt(e.fit_points[0]), pt(e.fit_points[-1]))
         # How far the fit points lie from the curve ezdxf evaluates from the control points
         # and knots.
         curve = list(e.construction_tool().flattening(0.0001))
@@ -133,8 +139,12 @@ def main():
     if sys.argv[1] == "--explode":
         exploded_lines(ezdxf.readfile(sys.argv[2]))
         return
-    doc = ezdxf.readfile(sys.argv[1])
-    auditor = doc.audit()
+    if sys.argv[1] == "--recover":
+        from ezdxf import recover
+        doc, auditor = recover.readfile(sys.argv[2])
+    else:
+        doc = ezdxf.readfile(sys.argv[1])
+        auditor = doc.audit()
     print("audit errors=%d fixes=%d" % (len(auditor.errors), len(auditor.fixes)))
     for err in auditor.errors:
         print("audit-error", err.message)

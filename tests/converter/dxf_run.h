@@ -16,13 +16,6 @@
 
 namespace converter_test {
 
-inline std::string shell_quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 // The lines dxf_check.py prints for the file (with an option such as "--explode", what that
 // mode prints); empty when ezdxf could not read it.
 inline std::vector<std::string> ezdxf_report(const std::string& dxf, const std::string& option = "")

@@ -61,14 +61,30 @@ TEST(Aci, ExactEntriesNearestColoursAndWhite)
 
 TEST(DxfText, EscapesAndNames)
 {
-    const std::u16string cases[] = {u"Ab 1", u"\u4E2D\u6587", u"a\U0001F600b", u"x\ny\tz"};
-    const char* expected[] = {"Ab 1", "\\U+4E2D\\U+6587", "a\\U+1F600b", "x y z"};
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(dxf_escape(cases[i].data(), static_cast<int>(cases[i].size())), expected[i]) << i;
+    const char16_t lone[] = {u'a', 0xDC00, u'b', 0xD800};
+    const std::pair<std::u16string, const char*> cases[] = {
+        {u"Ab 1", "Ab 1"},
+        {u"\u4E2D\u6587", "\\U+4E2D\\U+6587"},
+        {u"a\U0001F600b", "a\\U+1F600b"},
+        {u"x\ny\tz", "x y z"},
+        {std::u16string(lone, 4), "a\\U+FFFDb\\U+FFFD"},
+        // A backslash that starts the code of one character, as the kernel's texts read it,
+        // is that code in the form readers decode; any other is a backslash to readers.
+        {u"\\U+0041\\U+", "\\U+0041\\U+005CU+"},
+        {u"\\u+00e9!", "\\U+00E9!"},
+        {u"\\U+12x4 \\U+12", "\\U+005CU+12x4 \\U+005CU+12"},
+        {u"C:\\plan\\", "C:\\U+005Cplan\\U+005C"},
+        {u"\\\\U+0041", "\\U+005C\\U+0041"},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(dxf_escape(text.data(), static_cast<int>(text.size())), expected) << expected;
     const std::u16string bad = u" a<b>c/d\\e\"f:g;h?i*j|k=l`m ";
     EXPECT_EQ(dxf_table_name(bad.data(), static_cast<int>(bad.size()), "x"), "_a_b_c_d_e_f_g_h_i_j_k_l_m_");
     const std::u16string cjk = u"\u5899";
     EXPECT_EQ(dxf_table_name(cjk.data(), 1, "x"), "\\U+5899");
+    // In names only the escapes hold a backslash.
+    const std::u16string coded = u"\u5899\\U+0041\\U+";
+    EXPECT_EQ(dxf_table_name(coded.data(), static_cast<int>(coded.size()), "x"), "\\U+5899_U+0041_U+");
     EXPECT_EQ(dxf_table_name(nullptr, 0, "fallback"), "fallback");
 }
 
@@ -100,6 +116,53 @@ TEST(DxfWriter, RealsReadBackExactlyAndHandlesAreHex)
     EXPECT_EQ(pairs[7].value, "0.0");
     EXPECT_EQ(pairs[8].value, "ABCDEF");
     EXPECT_EQ(pairs[9].value, "two lines");
+}
+
+// An entity holding a value that is not finite is left out whole and counted; what surrounds
+// it is written as it came.
+TEST(DxfWriter, EntitiesWithValuesThatAreNotFiniteAreLeftOut)
+{
+    Work_Dir work("dxf_writer_entities");
+    const std::string path = work / "entities.txt";
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    {
+        Dxf_Writer w(f);
+        w.text(0, "SECTION");
+        const double xs[] = {1.0, NAN, 2.0, -INFINITY, 3.0};
+        for (double x : xs) {
+            w.entity("POINT");
+            w.point(10, x, 0.5, 0.0);
+        }
+        w.text(0, "ENDSEC");
+        w.entity("LINE");
+        w.real(40, INFINITY);
+        w.end();
+        EXPECT_TRUE(w.ok());
+        EXPECT_EQ(w.entities(), 6);
+        EXPECT_EQ(w.dropped(), 3);
+    }
+    std::fclose(f);
+    std::vector<dxf_structure::Pair> pairs;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(dxf_structure::read_pairs(path, pairs, problems));
+    std::string written;
+    for (const auto& p : pairs) written += std::to_string(p.code) + "=" + p.value + " ";
+    EXPECT_EQ(written, "0=SECTION 0=POINT 10=1.0 20=0.5 30=0.0 0=POINT 10=2.0 20=0.5 30=0.0 0=POINT 10=3.0 20=0.5 "
+                       "30=0.0 0=ENDSEC ");
+}
+
+// A failed write keeps the system's reason.
+TEST(DxfWriter, AFailedWriteKeepsItsErrorNumber)
+{
+    std::FILE* f = std::fopen("/dev/full", "w");
+    ASSERT_NE(f, nullptr);
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    Dxf_Writer w(f);
+    w.text(0, "SECTION");
+    EXPECT_FALSE(w.ok());
+    EXPECT_EQ(w.error(), ENOSPC);
+    std::fclose(f);
 }
 
 // A drawable of no DXF kind, shown by the display node it is given.
@@ -437,6 +500,60 @@ TEST(DxfExport, GroupsAsTheirMembers)
               "entity LINE layer=0 color=7 start=(0,0,0) end=(5,0,0)\n"
               "entity CIRCLE layer=0 color=7 center=(1,1,0) radius=2\n"
               "entity ARC layer=0 color=7 center=(0,0,0) radius=3 angles=0,90\n");
+}
+
+// What cannot be written is counted once per drawable, by its kind, in the order met: a
+// group's members count for themselves, a text along a path for its runs, and a drawable that
+// shows nothing by its nature (an empty hatch, a multi-line) is no loss.
+TEST(DxfExport, UnwrittenDrawablesAreCountedByKind)
+{
+    Work_Dir work("dxf_unwritten");
+    MB_Drawing drawing;
+    auto& list = drawing.object_list();
+    list.add_tail(new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(1, 1, 0)));
+    list.add_tail(new MB_Line(Qe_Pt(NAN, 0, 0), Qe_Pt(1, 1, 0)));
+    auto* group = new MB_Group;
+    group->object_list().add_tail(new MB_Circle(Qe_Pt(1, 1, 0), 2));
+    group->object_list().add_tail(new MB_Line(Qe_Pt(0, INFINITY, 0), Qe_Pt(1, 1, 0)));
+    list.add_tail(group);
+    auto* far_hatch = new MB_Hatch;
+    const Qe_Pt far[] = {{0, 0, 0}, {NAN, 0, 0}, {1, NAN, 0}};
+    far_hatch->loop_add(new Qe_Loop(far, 3));
+    list.add_tail(far_hatch);
+    list.add_tail(new MB_Hatch);  // no loop: nothing to draw
+    auto* insert = new MB_Insert(Qe_Pt(NAN, 0, 0), 0, 1, 1, 0);
+    list.add_tail(insert);
+    list.add_tail(new MB_Polyline);  // no vertex: neither form writes anything
+    for (MB_Object* o = list.get_head(); o; o = o->next()) static_cast<MB_Drawable*>(o)->build_draw();
+
+    const std::string path = work / "unwritten.dxf";
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    ASSERT_NE(f, nullptr);
+    std::string unwritten;
+    {
+        Dxf_Writer w(f);
+        Dxf_Exporter exporter(drawing, w, 0);
+        EXPECT_TRUE(exporter.write());
+        unwritten = exporter.unwritten_report();
+    }
+    std::fclose(f);
+    EXPECT_EQ(unwritten, "5 entities not written: line x 2, hatch x 1, block reference x 1, polyline x 1");
+    const auto report = ezdxf_report(path);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_EQ(joined(lines_starting(report, "entity ")),
+              "entity LINE layer=0 color=7 start=(0,0,0) end=(1,1,0)\n"
+              "entity CIRCLE layer=0 color=7 center=(1,1,0) radius=2\n");
+
+    // Nothing lost: no report.
+    MB_Drawing plain;
+    plain.object_list().add_tail(new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(1, 1, 0)));
+    std::FILE* g = std::fopen((work / "plain.dxf").c_str(), "w");
+    ASSERT_NE(g, nullptr);
+    Dxf_Writer w(g);
+    Dxf_Exporter exporter(plain, w, 0);
+    EXPECT_TRUE(exporter.write());
+    EXPECT_EQ(exporter.unwritten_report(), "");
+    std::fclose(g);
 }
 
 namespace {

@@ -4,8 +4,10 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include "converter/library_file.h"
 #include "converter/road.h"
 #include "converter_fixture.h"
+#include "plugins/plugin_abi.h"
 
 using namespace converter_test;
 
@@ -73,7 +75,7 @@ TEST_P(Road_Test, StepsMessagesAndTarget)
 
 const Road_Case k_road_cases[] = {
     {"both_probe", Lib::Probe, Lib::Probe, true, true, "", true},
-    {"missing_source", Lib::Probe, Lib::Probe, false, false, k_msg_file_not_found, false},
+    {"missing_source", Lib::Probe, Lib::Probe, false, false, std::string(k_msg_file_not_found) + ": %s", false},
     {"no_libraries", Lib::None, Lib::None, true, false, "Not find Mondrik.so", false},
     {"no_import", Lib::None, Lib::Probe, true, false, "Not find Mondrik.so", false},
     {"import_not_elf", Lib::Not_Elf, Lib::Probe, true, false, "Load Mondrik.so error!", false},
@@ -82,6 +84,9 @@ const Road_Case k_road_cases[] = {
     {"import_throws", Lib::Throw, Lib::Probe, true, false, "Import of %s failed!", false},
     {"no_export", Lib::Probe, Lib::None, true, false, "Not find Gressil.so", false},
     {"export_not_elf", Lib::Probe, Lib::Not_Elf, true, false, "Load Gressil.so error!", false},
+    // A library cut short passes the loader and would die on first use: its headers tell.
+    {"import_truncated", Lib::Truncated, Lib::Probe, true, false, "Load Mondrik.so error!", false},
+    {"export_truncated", Lib::Probe, Lib::Truncated, true, false, "Load Gressil.so error!", false},
     {"export_no_entry", Lib::Probe, Lib::No_Entry, true, false, "Gressil.so run error !!", false},
     {"export_fails", Lib::Probe, Lib::Fail, true, false, "Export to %s failed!", false},
     {"export_throws", Lib::Probe, Lib::Throw, true, false, "Export to %s failed!", false},
@@ -101,7 +106,9 @@ TEST(Road, OnlyAnExistingRegularFileIsASource)
         Box_Catcher boxes;
         EXPECT_FALSE(convert_drawing(source.c_str(), (work / "out.dxf").c_str(), 23)) << source;
         ASSERT_EQ(boxes.texts.size(), 1u) << source;
-        EXPECT_EQ(boxes.texts[0], k_msg_file_not_found);
+        // The box names the path it did not find.
+        EXPECT_EQ(boxes.texts[0], source.empty() ? std::string(k_msg_file_not_found)
+                                                 : std::string(k_msg_file_not_found) + ": " + source);
         EXPECT_FALSE(fs::exists(work.path() / "out.dxf"));
     }
     Box_Catcher boxes;
@@ -135,17 +142,77 @@ TEST(Road, SourceAndTargetNamingOneFileAreRefusedBeforeLoading)
 TEST(Road, LoadFailureWritesTheLoaderTextToTheLog)
 {
     Work_Dir work("road_log");
-    assemble_kernel_dir(work.path() / "kernel", Lib::Not_Elf, Lib::Probe);
+    // A position-independent program is a whole ELF shared object that the loader refuses.
+    fs::create_directories(work.path() / "kernel");
+    fs::copy_file("/bin/true", work.path() / "kernel" / "Mondrik.so");
     Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
     write_file(work / "a.vkt", "x");
     Box_Catcher boxes;
     EXPECT_FALSE(run_import_plugin((work / "a.vkt").c_str()));
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{"Load Mondrik.so error!"});
     const std::string log = read_file(work.path() / "jxb.log");
     // The loader's own words for this file.
     const std::string lib = (work.path() / "kernel" / "Mondrik.so").string();
     ASSERT_EQ(::dlopen(lib.c_str(), RTLD_NOW | RTLD_LOCAL), nullptr);
     const std::string why = ::dlerror();
     EXPECT_NE(log.find(why), std::string::npos) << log << "\n" << why;
+}
+
+// Where readelf says the file's loadable segments (and its program headers) end.
+std::uint64_t segments_end(const std::string& path)
+{
+    std::uint64_t end = 0;
+    std::FILE* p = ::popen(("readelf -lW " + shell_quote(path)).c_str(), "r");
+    if (!p) return 0;
+    char line[512];
+    while (std::fgets(line, sizeof line, p)) {
+        char type[32];
+        unsigned long long offset = 0, vaddr = 0, paddr = 0, filesz = 0;
+        if (std::sscanf(line, " %31s %llx %llx %llx %llx", type, &offset, &vaddr, &paddr, &filesz) != 5) continue;
+        if (std::string(type) == "LOAD" || std::string(type) == "DYNAMIC") end = std::max<std::uint64_t>(end, offset + filesz);
+    }
+    ::pclose(p);
+    return end;
+}
+
+TEST(Road, ALibraryFileIsMeasuredAgainstItsOwnHeaders)
+{
+    Work_Dir work("road_library_file");
+    const std::string real = (real_kernel_dir() / "Mondrik.so").string();
+    const std::string bytes = read_file(real);
+    const std::uint64_t end = segments_end(real);
+    ASSERT_GT(end, 64u);
+    ASSERT_LT(end, bytes.size());
+    std::string why;
+    EXPECT_TRUE(library_file_is_whole(real.c_str(), why)) << why;
+    const std::size_t cuts[] = {0, 3, 63, 64, 100, 3000, end / 2, end - 1, end, end + 1, bytes.size() - 1};
+    for (const std::size_t cut : cuts) {
+        const std::string copy = work / ("cut-" + std::to_string(cut) + ".so");
+        write_file(copy, bytes.substr(0, cut));
+        why.clear();
+        EXPECT_EQ(library_file_is_whole(copy.c_str(), why), cut >= end) << cut << " " << why;
+        if (cut < end) {
+            EXPECT_FALSE(why.empty());
+        }
+        // What the check lets through loads: only sections the loader does not map are cut.
+        if (cut >= end) {
+            void* handle = ::dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+            EXPECT_NE(handle, nullptr) << cut << " " << ::dlerror();
+            EXPECT_NE(::dlsym(handle, k_import_entry_name), nullptr);
+            if (handle) ::dlclose(handle);
+        }
+    }
+    // Headers that name another machine, class or kind of file.
+    const std::pair<std::size_t, char> changes[] = {{4, 1}, {5, 2}, {16, 2}, {18, 3}};
+    for (const auto& [at, value] : changes) {
+        std::string changed = bytes;
+        changed[at] = value;
+        const std::string copy = work / ("changed-" + std::to_string(at) + ".so");
+        write_file(copy, changed);
+        EXPECT_FALSE(library_file_is_whole(copy.c_str(), why)) << at;
+    }
+    EXPECT_FALSE(library_file_is_whole((work / "missing.so").c_str(), why));
+    EXPECT_FALSE(library_file_is_whole(nullptr, why));
 }
 
 TEST(Road, ExplodeTextSettingStartsOnAndIsStoredAsOneOrZero)
@@ -190,14 +257,20 @@ TEST(Mondrik, RefusesDwfAndBrokenStreams)
     Work_Dir work("mondrik_refuses");
     assemble_kernel_dir(work.path() / "kernel", Lib::Real, Lib::Probe);
     Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
-    for (const char* name : {"plan.dwf", "plan.w2d", "broken.vkt"}) {
+    // The import says why in the same box.
+    const std::pair<const char*, const char*> cases[] = {
+        {"plan.dwf", "unsupported input format"},
+        {"plan.w2d", "unsupported input format"},
+        {"broken.vkt", "not a native drawing"},
+    };
+    for (const auto& [name, reason] : cases) {
         const std::string source = work / name;
         write_file(source, "(DWF V06.00)garbage");
         write_file(work / "out.dxf", "old");
         Box_Catcher boxes;
         EXPECT_FALSE(convert_drawing(source.c_str(), (work / "out.dxf").c_str(), 23)) << name;
         ASSERT_EQ(boxes.texts.size(), 1u);
-        EXPECT_EQ(boxes.texts[0], "Import of " + source + " failed!");
+        EXPECT_EQ(boxes.texts[0], "Import of " + source + " failed: " + reason);
         EXPECT_EQ(read_file(work.path() / "out.dxf"), "old");
     }
     const std::string log = read_file(work.path() / "jxb.log");
