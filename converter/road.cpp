@@ -60,7 +60,8 @@ void show_formatted(const char* format, const char* path, const std::string& rea
     show(text.c_str());
 }
 
-// What the library put in the last-error store since clear_reason; empty for nothing.
+// The kernel's last-error store is where a library says why it failed: cleared before each
+// call, read after a failure (empty for nothing said).
 void clear_reason()
 {
     set_last_error_msg("");

@@ -360,36 +360,21 @@ bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
 }
 
 // A fitted B-spline as SPLINE: the cubic the kernel draws, by its control points and knots,
-// with the fit points it passes through. Splines given by control points go out as their
-// display runs.
-// A B-spline whose cubic the kernel cannot compute (coordinates so large that their
-// distances overflow) keeps its fit points: a SPLINE given by them alone, which readers fit.
-bool write_fit_spline(Dxf_Exporter& x, MB_Bspline& spline, std::uint64_t owner)
-{
-    Qe_Pt_Set& fit = spline.fitpts();
-    if (fit.count() < 2) return false;
-    Dxf_Writer& w = x.out();
-    x.entity_head("SPLINE", spline, owner);
-    w.text(100, "AcDbSpline");
-    w.point(210, 0, 0, 1);
-    w.integer(70, 8);  // planar
-    w.integer(71, 3);
-    w.integer(72, 0);
-    w.integer(73, 0);
-    w.integer(74, fit.count());
-    w.real(44, 1e-10);
-    for (int i = 0; i < fit.count(); ++i) w.point(11, fit[i].x(), fit[i].y(), fit[i].z());
-    return true;
-}
-
+// with the fit points it passes through. One whose cubic the kernel cannot compute
+// (coordinates so large that their distances overflow) keeps its fit points: a SPLINE given by
+// them alone, which readers fit. Splines given by control points go out as their display runs.
 bool write_spline(Dxf_Exporter& x, MB_Bspline& spline, std::uint64_t owner)
 {
     std::vector<Qe_Pt> control;
     std::vector<double> knots;
-    if (!spline.fitted_control(control, knots)) return write_fit_spline(x, spline, owner);
-    for (const Qe_Pt& p : control)
-        if (!std::isfinite(p.x()) || !std::isfinite(p.y()) || !std::isfinite(p.z())) return write_fit_spline(x, spline, owner);
+    bool cubic = spline.fitted_control(control, knots);
+    for (const Qe_Pt& p : control) cubic = cubic && std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
+    if (!cubic) {
+        control.clear();
+        knots.clear();
+    }
     Qe_Pt_Set& fit = spline.fitpts();
+    if (!cubic && fit.count() < 2) return false;
     Dxf_Writer& w = x.out();
     x.entity_head("SPLINE", spline, owner);
     w.text(100, "AcDbSpline");
@@ -399,8 +384,10 @@ bool write_spline(Dxf_Exporter& x, MB_Bspline& spline, std::uint64_t owner)
     w.integer(72, static_cast<long long>(knots.size()));
     w.integer(73, static_cast<long long>(control.size()));
     w.integer(74, fit.count());
-    w.real(42, 1e-10);
-    w.real(43, 1e-10);
+    if (cubic) {
+        w.real(42, 1e-10);
+        w.real(43, 1e-10);
+    }
     w.real(44, 1e-10);
     for (double k : knots) w.real(40, k);
     for (const Qe_Pt& p : control) w.point(10, p.x(), p.y(), p.z());

@@ -43,6 +43,15 @@ std::vector<std::string> hidden_files(const fs::path& folder)
     return out;
 }
 
+// After an export that failed or was interrupted: no temporary file, the older target as it
+// was and no raster of the new one.
+void expect_nothing_left(const Work_Dir& work, const std::string& target, const std::string& raster)
+{
+    EXPECT_EQ(hidden_files(work.path()), std::vector<std::string>{});
+    EXPECT_EQ(read_file(target), "the older file");
+    EXPECT_FALSE(fs::exists(work.path() / raster)) << raster;
+}
+
 // A drawing saved at path: what fill adds to a fresh one.
 void save_drawing(const std::string& path, const std::function<void(MB_Drawing&)>& fill)
 {
@@ -218,9 +227,7 @@ TEST(RoadEdges, InterruptsRemoveEveryTemporaryFile)
         EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
         EXPECT_EQ(read_file(work.path() / "plotwane.err"), "Plotwane: the conversion was interrupted\n");
         EXPECT_EQ(read_file(work.path() / "plotwane.out"), "");
-        EXPECT_EQ(hidden_files(work.path()), std::vector<std::string>{});
-        EXPECT_EQ(read_file(target), "the older file");
-        EXPECT_FALSE(fs::exists(work.path() / "many-1.png"));
+        expect_nothing_left(work, target, "many-1.png");
     }
 }
 
@@ -241,9 +248,7 @@ TEST(RoadEdges, AFileSizeLimitFailsTheExportWithoutKillingTheProgram)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "Plotwane: Export to " + target + " failed: file too large\n");
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(hidden_files(work.path()), std::vector<std::string>{});
-    EXPECT_EQ(read_file(target), "the older file");
-    EXPECT_FALSE(fs::exists(work.path() / "lines-1.png"));
+    expect_nothing_left(work, target, "lines-1.png");
 }
 
 // A pattern line whose step along the lines is past 2^53 dash periods ended nowhere.
