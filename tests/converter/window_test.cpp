@@ -269,7 +269,7 @@ TEST_F(Window, HeldConversionDisablesShowsSpinnerAndTheRoadsMessageModally)
     ASSERT_TRUE(pump_until([&] { return four_active() == k_all_active; }, 2));
 
     EXPECT_EQ(box_caption, "Plotwane");
-    EXPECT_THAT(box_texts, ::testing::Contains("没有找到文件"));
+    EXPECT_THAT(box_texts, ::testing::Contains("没有找到文件: " + (work / "missing.vkt")));
     EXPECT_EQ(active_on_tick, k_none_active);
     EXPECT_TRUE(w(IDC_SETTING).active());
     EXPECT_TRUE(w(IDCANCEL).active());
