@@ -431,8 +431,8 @@ struct Vec2 {
 Vec2 operator+(Vec2 a, Vec2 b) { return {a.x + b.x, a.y + b.y}; }
 Vec2 operator*(double k, Vec2 a) { return {k * a.x, k * a.y}; }
 
-// Fills the convex quadrilateral a b c d (in order) by pixel centres, clipped to the surface.
-void fill_quad(Surface& s, const std::array<Vec2, 4>& q, COLORREF colour)
+// Fills the convex quadrilateral a b c d (in order) by pixel centres, clipped to the box.
+void fill_quad(Surface& s, const Pixel_Box& box, const std::array<Vec2, 4>& q, COLORREF colour)
 {
     double x0 = q[0].x, x1 = q[0].x, y0 = q[0].y, y1 = q[0].y;
     for (const Vec2& p : q) {
@@ -441,10 +441,12 @@ void fill_quad(Surface& s, const std::array<Vec2, 4>& q, COLORREF colour)
         y0 = std::min(y0, p.y);
         y1 = std::max(y1, p.y);
     }
-    // Clamped to the surface before conversion, so far-away text cannot overflow an int.
-    const auto clamp_to = [](double v, int limit) { return static_cast<int>(std::clamp(v, 0.0, double(limit))); };
-    const int px0 = clamp_to(std::floor(x0), s.width), px1 = clamp_to(std::ceil(x1), s.width);
-    const int py0 = clamp_to(std::floor(y0), s.height), py1 = clamp_to(std::ceil(y1), s.height);
+    // Clamped to the box before conversion, so far-away text cannot overflow an int.
+    const auto clamp_to = [](double v, long long lo, long long hi) {
+        return static_cast<int>(std::clamp(v, double(lo), double(std::max(lo, hi))));
+    };
+    const int px0 = clamp_to(std::floor(x0), box.x0, box.x1), px1 = clamp_to(std::ceil(x1), box.x0, box.x1);
+    const int py0 = clamp_to(std::floor(y0), box.y0, box.y1), py1 = clamp_to(std::ceil(y1), box.y0, box.y1);
     if (px0 >= px1 || py0 >= py1) return;
     // Orientation of the quad, so that "inside" is the same side of every edge. Edges are
     // half-open: a centre on the left or top edge is in, on the right or bottom edge out.
@@ -474,18 +476,19 @@ std::array<Vec2, 4> band(Vec2 origin, Vec2 u, Vec2 d, double length, double from
     return {origin + from * d, origin + length * u + from * d, origin + length * u + to * d, origin + to * d};
 }
 
-void draw_glyph_bitmap(Surface& s, const FT_Bitmap& bm, long left, long top, std::uint32_t value)
+void draw_glyph_bitmap(Surface& s, const Pixel_Box& box, const FT_Bitmap& bm, long left, long top,
+                       std::uint32_t value)
 {
     if (bm.pixel_mode != FT_PIXEL_MODE_MONO || bm.pitch <= 0) return;
     const auto pitch = static_cast<std::size_t>(bm.pitch);
     for (unsigned r = 0; r < bm.rows; ++r) {
         const long long y = static_cast<long long>(top) + r;
-        if (y < 0 || y >= s.height) continue;
+        if (y < box.y0 || y >= box.y1) continue;
         const unsigned char* row = bm.buffer + r * pitch;
         for (unsigned c = 0; c < bm.width; ++c) {
             if (!(row[c >> 3] & (0x80 >> (c & 7)))) continue;
             const long long x = static_cast<long long>(left) + c;
-            if (s.contains(x, y)) s.put_value(static_cast<int>(x), static_cast<int>(y), value);
+            if (box.contains(x, y)) s.put_value(static_cast<int>(x), static_cast<int>(y), value);
         }
     }
 }
@@ -597,14 +600,11 @@ struct Ink_Mask {
 
 // The body of TextOutA and platform_text_out_rop. With ink_mask the ink (glyphs, underline and
 // strike-out) is gathered there instead of being written.
-BOOL text_out(Dc* dc, int x, int y, LPCSTR text, int count, Ink_Mask* ink_mask)
+BOOL text_out(Dc* dc, int x, int y, const std::u16string& wide, Ink_Mask* ink_mask)
 {
     Surface* s = dc_surface(*dc);
     Font* font = font_of(*dc);
     if (!s || !font) return FALSE;
-    if (count == 0) return TRUE;
-    const std::u16string wide = to_utf16(text, count);
-    if (wide.empty()) return FALSE;
 
     Engine& e = engine();
     std::lock_guard lock(e.mutex);
@@ -637,7 +637,8 @@ BOOL text_out(Dc* dc, int x, int y, LPCSTR text, int count, Ink_Mask* ink_mask)
     Vec2 origin = ref + along * u + down * d;
     origin = {std::round(origin.x), std::round(origin.y)};
 
-    if (st.bk_mode == OPAQUE) fill_quad(*s, band(origin, u, d, run.width, -sf.ascent, sf.descent), st.bk_color);
+    const Pixel_Box box = drawable_box(*dc, *s);
+    if (st.bk_mode == OPAQUE) fill_quad(*s, box, band(origin, u, d, run.width, -sf.ascent, sf.descent), st.bk_color);
 
     // Raster operations do not apply to TextOutA: every ink pixel takes the text colour.
     Surface* ink_target = s;
@@ -665,16 +666,16 @@ BOOL text_out(Dc* dc, int x, int y, LPCSTR text, int count, Ink_Mask* ink_mask)
         if (slot->format != FT_GLYPH_FORMAT_OUTLINE) continue;
         if (sf.embolden) FT_Outline_Embolden(&slot->outline, sf.embolden);
         if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) continue;
-        draw_glyph_bitmap(*ink_target, slot->bitmap, static_cast<long>(fx) + slot->bitmap_left,
+        draw_glyph_bitmap(*ink_target, box, slot->bitmap, static_cast<long>(fx) + slot->bitmap_left,
                           static_cast<long>(fy) - slot->bitmap_top, ink);
     }
     FT_Set_Transform(sf.face, nullptr, nullptr);
 
     if (font->underline)
-        fill_quad(*ink_target, band(origin, u, d, run.width, sf.underline_offset, sf.underline_offset + sf.line_thickness),
+        fill_quad(*ink_target, box, band(origin, u, d, run.width, sf.underline_offset, sf.underline_offset + sf.line_thickness),
                   ink_colour);
     if (font->strike_out)
-        fill_quad(*ink_target, band(origin, u, d, run.width, -sf.strike_offset - sf.line_thickness, -sf.strike_offset),
+        fill_quad(*ink_target, box, band(origin, u, d, run.width, -sf.strike_offset - sf.line_thickness, -sf.strike_offset),
                   ink_colour);
 
     if (update_cp) {
@@ -695,7 +696,35 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count)
     if (!dc || count < 0 || (count > 0 && !text)) return FALSE;
     record_text_call(*dc, "TextOutA", {x, y, count}, text, count);
     if (records_only(*dc)) return TRUE;
-    return text_out(dc, x, y, text, count, nullptr);
+    if (count == 0) return TRUE;
+    const std::u16string wide = to_utf16(text, count);
+    return !wide.empty() && text_out(dc, x, y, wide, nullptr);
+}
+
+BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR text, int count)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc || count < 0 || (count > 0 && !text)) return FALSE;
+    if (dc->drawing && dc->drawing->recording) {
+        // Logged as UTF-8, so the record reads as the text drawn.
+        std::string utf8;
+        for (int i = 0; i < count; ++i) {
+            const char32_t c = text[i];
+            if (c < 0x80) {
+                utf8 += static_cast<char>(c);
+            } else if (c < 0x800) {
+                utf8 += static_cast<char>(0xC0 | (c >> 6));
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            } else {
+                utf8 += static_cast<char>(0xE0 | (c >> 12));
+                utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+                utf8 += static_cast<char>(0x80 | (c & 0x3F));
+            }
+        }
+        record_text_call(*dc, "TextOutW", {x, y, count}, utf8.data(), static_cast<int>(utf8.size()));
+    }
+    if (records_only(*dc) || count == 0) return TRUE;
+    return text_out(dc, x, y, std::u16string(text, text + count), nullptr);
 }
 
 BOOL platform_text_out_rop(HDC hdc, int x, int y, LPCSTR text, int count)
@@ -704,8 +733,10 @@ BOOL platform_text_out_rop(HDC hdc, int x, int y, LPCSTR text, int count)
     if (!dc || count < 0 || (count > 0 && !text)) return FALSE;
     record_text_call(*dc, "platform_text_out_rop", {x, y, count}, text, count);
     if (records_only(*dc)) return TRUE;
+    if (count == 0) return TRUE;
+    const std::u16string wide = to_utf16(text, count);
     Ink_Mask gathered;
-    if (!text_out(dc, x, y, text, count, &gathered)) return FALSE;
+    if (wide.empty() || !text_out(dc, x, y, wide, &gathered)) return FALSE;
     if (!gathered.ready) return TRUE;
     Surface* s = dc_surface(*dc);
     if (!s) return FALSE;

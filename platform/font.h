@@ -49,6 +49,8 @@ constexpr UINT GDI_ERROR = 0xFFFFFFFF;
 // with the background colour. With TA_UPDATECP the current position is used instead of (x, y)
 // and moves along the text.
 PLATFORM_API BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int count);
+// TextOutA for UTF-16 text (no code page between: every character the font has is drawn).
+PLATFORM_API BOOL TextOutW(HDC hdc, int x, int y, LPCWSTR text, int count);
 // TextOutA whose ink (the glyphs and any underline or strike-out) goes through the DC's raster
 // operation, each covered pixel once, so that drawing the same text twice in an inverting mode
 // gives the pixels back. The background of OPAQUE mode is painted as TextOutA paints it.

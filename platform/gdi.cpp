@@ -77,6 +77,17 @@ HGDIOBJ swap_selected_as(H& slot, Object& obj)
     return previous;
 }
 
+struct Region : Object {
+    static constexpr Kind object_kind = Kind::region;
+    Region() : Object(Kind::region) {}
+    RECT rect{0, 0, 0, 0};
+};
+
+int region_type(const RECT& r)
+{
+    return r.left < r.right && r.top < r.bottom ? SIMPLEREGION : NULLREGION;
+}
+
 }  // namespace
 
 int screen_depth() { return g_screen_depth.load(); }
@@ -89,6 +100,10 @@ void install_default_objects(Dc& dc)
 
 void release_selected_objects(Dc& dc)
 {
+    for (const Dc_State& st : dc.saved)
+        for (HGDIOBJ h : {static_cast<HGDIOBJ>(st.pen), static_cast<HGDIOBJ>(st.brush), static_cast<HGDIOBJ>(st.font)})
+            release_selection(h);
+    dc.saved.clear();
     for (HGDIOBJ h : {static_cast<HGDIOBJ>(dc.state.bitmap), static_cast<HGDIOBJ>(dc.state.pen),
                       static_cast<HGDIOBJ>(dc.state.brush), static_cast<HGDIOBJ>(dc.state.font)})
         release_selection(h);
@@ -96,6 +111,18 @@ void release_selected_objects(Dc& dc)
     dc.state.pen = nullptr;
     dc.state.brush = nullptr;
     dc.state.font = nullptr;
+}
+
+Pixel_Box drawable_box(const Dc& dc, const Surface& s)
+{
+    Pixel_Box b{0, 0, s.width, s.height};
+    if (dc.state.clipped) {
+        b.x0 = std::max<long long>(b.x0, dc.state.clip.left);
+        b.y0 = std::max<long long>(b.y0, dc.state.clip.top);
+        b.x1 = std::min<long long>(b.x1, dc.state.clip.right);
+        b.y1 = std::min<long long>(b.y1, dc.state.clip.bottom);
+    }
+    return b;
 }
 
 Surface* dc_surface(Dc& dc)
@@ -241,6 +268,100 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type)
     }
 }
 
+int SaveDC(HDC hdc)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc) return 0;
+    record_call(*dc, "SaveDC", {});
+    Dc_State st = dc->state;
+    st.bitmap = nullptr;
+    for (HGDIOBJ h : {static_cast<HGDIOBJ>(st.pen), static_cast<HGDIOBJ>(st.brush), static_cast<HGDIOBJ>(st.font)})
+        if (Object* o = find_any(h)) ++o->selections;
+    dc->saved.push_back(st);
+    return static_cast<int>(dc->saved.size());
+}
+
+BOOL RestoreDC(HDC hdc, int level)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc) return FALSE;
+    record_call(*dc, "RestoreDC", {level});
+    const long long n = static_cast<long long>(dc->saved.size());
+    const long long at = level < 0 ? n + level : static_cast<long long>(level) - 1;
+    if (level == 0 || at < 0 || at >= n) return FALSE;
+    // The states above the one restored are dropped, and the objects of the current state
+    // given back before the restored state's take their place.
+    while (static_cast<long long>(dc->saved.size()) > at + 1) {
+        const Dc_State& st = dc->saved.back();
+        for (HGDIOBJ h : {static_cast<HGDIOBJ>(st.pen), static_cast<HGDIOBJ>(st.brush), static_cast<HGDIOBJ>(st.font)})
+            release_selection(h);
+        dc->saved.pop_back();
+    }
+    for (HGDIOBJ h : {static_cast<HGDIOBJ>(dc->state.pen), static_cast<HGDIOBJ>(dc->state.brush),
+                      static_cast<HGDIOBJ>(dc->state.font)})
+        release_selection(h);
+    Dc_State st = dc->saved.back();
+    dc->saved.pop_back();
+    st.bitmap = dc->state.bitmap;
+    dc->state = st;
+    return TRUE;
+}
+
+HRGN CreateRectRgn(int left, int top, int right, int bottom)
+{
+    auto r = std::make_unique<Region>();
+    r->rect = RECT{std::min(left, right), std::min(top, bottom), std::max(left, right), std::max(top, bottom)};
+    return static_cast<HRGN>(add_object(std::move(r)));
+}
+
+int SelectClipRgn(HDC hdc, HRGN region)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc) return ERROR;
+    if (!region) {
+        record_call(*dc, "SelectClipRgn", {});
+        dc->state.clipped = false;
+        return SIMPLEREGION;
+    }
+    const Region* r = find<Region>(region);
+    if (!r) return ERROR;
+    record_call(*dc, "SelectClipRgn", {r->rect.left, r->rect.top, r->rect.right, r->rect.bottom});
+    dc->state.clipped = true;
+    dc->state.clip = r->rect;
+    return region_type(r->rect);
+}
+
+int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc) return ERROR;
+    record_call(*dc, "IntersectClipRect", {left, top, right, bottom});
+    RECT& c = dc->state.clip;
+    if (!dc->state.clipped) {
+        c = RECT{left, top, right, bottom};
+        dc->state.clipped = true;
+    } else {
+        c = RECT{std::max<LONG>(c.left, left), std::max<LONG>(c.top, top), std::min<LONG>(c.right, right),
+                 std::min<LONG>(c.bottom, bottom)};
+    }
+    if (c.right < c.left) c.right = c.left;
+    if (c.bottom < c.top) c.bottom = c.top;
+    return region_type(c);
+}
+
+int GetClipBox(HDC hdc, RECT* box)
+{
+    Dc* dc = find_dc(hdc);
+    if (!dc || !box) return ERROR;
+    if (dc->state.clipped) {
+        *box = dc->state.clip;
+        return region_type(*box);
+    }
+    const Surface* s = dc_surface(*dc);
+    *box = RECT{0, 0, s ? s->width : 0, s ? s->height : 0};
+    return region_type(*box);
+}
+
 DWORD GetObjectType(HGDIOBJ obj)
 {
     Object* o = find_any(obj);
@@ -250,6 +371,7 @@ DWORD GetObjectType(HGDIOBJ obj)
     case Kind::pen: return OBJ_PEN;
     case Kind::brush: return OBJ_BRUSH;
     case Kind::font: return OBJ_FONT;
+    case Kind::region: return OBJ_REGION;
     case Kind::dc: return static_cast<Dc*>(o)->type == Dc_Type::memory ? OBJ_MEMDC : OBJ_DC;
     default: return 0;
     }
@@ -298,14 +420,15 @@ BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWOR
     if (!d || !s) return FALSE;
     if (cx <= 0 || cy <= 0) return TRUE;
 
-    // Offsets t into the requested rectangle that land inside both surfaces, in 64 bits so
-    // that no coordinate sum can overflow.
-    const long long tx0 = std::max({0LL, -static_cast<long long>(x), -static_cast<long long>(x1)});
-    const long long tx1 = std::min({static_cast<long long>(cx), static_cast<long long>(d->width) - x,
-                                    static_cast<long long>(s->width) - x1});
-    const long long ty0 = std::max({0LL, -static_cast<long long>(y), -static_cast<long long>(y1)});
-    const long long ty1 = std::min({static_cast<long long>(cy), static_cast<long long>(d->height) - y,
-                                    static_cast<long long>(s->height) - y1});
+    // Offsets t into the requested rectangle that land inside the source and the part of the
+    // target the DC may write, in 64 bits so that no coordinate sum can overflow.
+    const Pixel_Box box = drawable_box(*ddc, *d);
+    const long long tx0 = std::max({0LL, box.x0 - x, -static_cast<long long>(x1)});
+    const long long tx1 =
+        std::min({static_cast<long long>(cx), box.x1 - x, static_cast<long long>(s->width) - x1});
+    const long long ty0 = std::max({0LL, box.y0 - y, -static_cast<long long>(y1)});
+    const long long ty1 =
+        std::min({static_cast<long long>(cy), box.y1 - y, static_cast<long long>(s->height) - y1});
     if (tx0 >= tx1 || ty0 >= ty1) return TRUE;
     const int w = static_cast<int>(tx1 - tx0);
     const int dx = static_cast<int>(x + tx0), sx = static_cast<int>(x1 + tx0);

@@ -35,6 +35,38 @@ PLATFORM_API int GetDeviceCaps(HDC hdc, int index);
 // Copies a rectangle (SRCCOPY only), converting between pixel formats; the parts outside
 // either surface are left out.
 PLATFORM_API BOOL BitBlt(HDC dst, int x, int y, int cx, int cy, HDC src, int x1, int y1, DWORD rop);
+// Draws the source rectangle (xs, ys, ws, hs) of a packed DIB (the header with its colour table
+// or masks at bmi, the rows at bits) stretched onto (xd, yd, wd, hd), each target pixel
+// taking the source pixel its centre falls in; a negative size mirrors. ys counts from the
+// bottom row of a bottom-up DIB, as GDI counts it. Uncompressed DIBs of 1 to 32 bits with
+// DIB_RGB_COLORS; SRCCOPY, SRCAND, SRCPAINT and SRCINVERT. The number of source rows, 0 on
+// failure. The sizes of the memory come from the header, as the caller promises.
+PLATFORM_API int StretchDIBits(HDC hdc, int xd, int yd, int wd, int hd, int xs, int ys, int ws, int hs,
+                               const void* bits, const BITMAPINFO* bmi, UINT usage, DWORD rop);
+
+// Saves the DC's state (pen, brush, font, position, modes, colours, alignment, clip; not the
+// bitmap) on its stack and returns its level (1 for the first), 0 on failure. The saved
+// objects stay selected, so they cannot be deleted while saved.
+PLATFORM_API int SaveDC(HDC hdc);
+// Restores the state saved at level (a negative level counts back from the latest: -1 is the
+// latest) and drops it and every later one. FALSE for a level the stack does not hold.
+PLATFORM_API BOOL RestoreDC(HDC hdc, int level);
+
+// Clip regions are rectangles here. Region results as GDI reports them.
+constexpr int ERROR = 0;
+constexpr int NULLREGION = 1;
+constexpr int SIMPLEREGION = 2;
+constexpr int RGN_AND = 1;
+constexpr int RGN_COPY = 5;
+// A rectangular region (the rectangle's corners in any order); a GDI object for DeleteObject.
+PLATFORM_API HRGN CreateRectRgn(int left, int top, int right, int bottom);
+// The DC's clip becomes a copy of the region; NULL removes the clip. The region's type, or
+// ERROR for a bad DC or region.
+PLATFORM_API int SelectClipRgn(HDC hdc, HRGN region);
+// Narrows the clip to its intersection with the rectangle (right and bottom edges excluded).
+PLATFORM_API int IntersectClipRect(HDC hdc, int left, int top, int right, int bottom);
+// The clip rectangle, or the whole surface when the DC has no clip; the region type.
+PLATFORM_API int GetClipBox(HDC hdc, RECT* box);
 
 // Sets the bit depth of the screen (8, 16, 24 or 32; 32 at start). GetDC(NULL) and windows
 // created afterwards use it. FALSE for other depths.

@@ -99,6 +99,7 @@ void render(Dc& dc, Surface& s, const std::vector<std::vector<Dpoint>>& fill_rin
     const Pen& pen = pen_of(dc);
     const Brush& brush = brush_of(dc);
     Coverage cov(s.width, s.height);
+    cov.limit_to(drawable_box(dc, s));
     if (!fill_rings.empty() && brush.style != BS_NULL) cov.add_even_odd_fill(fill_rings, Paint::brush);
     const bool styled = pen.width <= 1 && pen.style >= PS_DASH && pen.style <= PS_DASHDOTDOT;
     if (pen.style != PS_NULL) {
@@ -270,6 +271,21 @@ HBRUSH CreateSolidBrush(COLORREF colour)
     return static_cast<HBRUSH>(add_object(std::move(b)));
 }
 
+HBRUSH CreateBrushIndirect(const LOGBRUSH* lb)
+{
+    if (!lb) return nullptr;
+    switch (lb->lbStyle) {
+    case BS_SOLID: return CreateSolidBrush(lb->lbColor);
+    case BS_HATCHED: return CreateHatchBrush(static_cast<int>(lb->lbHatch), lb->lbColor);
+    case BS_NULL: {
+        auto b = std::make_unique<Brush>();
+        b->style = BS_NULL;
+        return static_cast<HBRUSH>(add_object(std::move(b)));
+    }
+    default: return nullptr;
+    }
+}
+
 HBRUSH CreateHatchBrush(int style, COLORREF colour)
 {
     if (style != HS_BDIAGONAL) return nullptr;
@@ -352,7 +368,7 @@ COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour)
     if (!dc) return CLR_INVALID;
     record_call(*dc, "SetPixel", {x, y, static_cast<long long>(colour)});
     Surface* s = target_of(*dc);
-    if (!s || !s->contains(x, y)) return CLR_INVALID;
+    if (!s || !drawable_box(*dc, *s).contains(x, y)) return CLR_INVALID;
     const std::uint32_t v = s->value_of(colour & 0xFFFFFF);
     s->put_value(x, y, v);
     return s->colour_of(v);
@@ -517,8 +533,9 @@ int FillRect(HDC hdc, const RECT* rect, HBRUSH brush)
     record_call(*dc, "FillRect", {rect->left, rect->top, rect->right, rect->bottom});
     Surface* s = target_of(*dc);
     if (!s) return 1;
-    const long long l = std::max<long long>(rect->left, 0), t = std::max<long long>(rect->top, 0);
-    const long long r = std::min<long long>(rect->right, s->width), bt = std::min<long long>(rect->bottom, s->height);
+    const Pixel_Box box = drawable_box(*dc, *s);
+    const long long l = std::max<long long>(rect->left, box.x0), t = std::max<long long>(rect->top, box.y0);
+    const long long r = std::min<long long>(rect->right, box.x1), bt = std::min<long long>(rect->bottom, box.y1);
     const Brush_Values bv(*b, *dc, *s);
     for (long long y = t; y < bt; ++y)
         for (long long x = l; x < r; ++x) {

@@ -47,6 +47,8 @@ struct LOGBRUSH {
 // other than solid and null draw solid when the width is above 1.
 PLATFORM_API HPEN CreatePen(int style, int width, COLORREF colour);
 PLATFORM_API HBRUSH CreateSolidBrush(COLORREF colour);
+// BS_SOLID, BS_NULL (paints nothing) and BS_HATCHED as CreateHatchBrush; NULL for others.
+PLATFORM_API HBRUSH CreateBrushIndirect(const LOGBRUSH* brush);
 // HS_BDIAGONAL only; NULL for other styles. The gaps take the background colour while the
 // background mode is OPAQUE.
 PLATFORM_API HBRUSH CreateHatchBrush(int style, COLORREF colour);

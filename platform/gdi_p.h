@@ -38,7 +38,11 @@ struct Dc_State {
     COLORREF text_color = RGB(0, 0, 0);
     UINT text_align = TA_LEFT | TA_TOP | TA_NOUPDATECP;
     int poly_fill_mode = ALTERNATE;
+    // The clip rectangle in pixels; without one every call may write the whole surface.
+    bool clipped = false;
+    RECT clip{0, 0, 0, 0};
 };
+
 
 struct Dc : Object {
     static constexpr Kind object_kind = Kind::dc;
@@ -48,6 +52,9 @@ struct Dc : Object {
     HWND window = nullptr; // window DCs only
     Dc_State state;
     std::shared_ptr<Dc_Drawing> drawing;  // open path and call log, made by the drawing calls
+    // States kept by SaveDC, oldest first; their pen, brush and font stay selected (so they
+    // cannot be deleted) until RestoreDC or the DC's end gives them back.
+    std::vector<Dc_State> saved;
 };
 
 struct Window : Object {
@@ -67,11 +74,15 @@ struct Window : Object {
 // Null for a DC whose surface is gone.
 Surface* dc_surface(Dc& dc);
 
+// The surface's pixels narrowed by the DC's clip rectangle.
+Pixel_Box drawable_box(const Dc& dc, const Surface& s);
+
 // Puts the objects a new DC starts with into its state (the default bitmap of memory DCs; the
 // drawing calls add their stock pen, brush and font here).
 void install_default_objects(Dc& dc);
 
-// Gives back the bitmap, pen, brush and font a DC holds, before the DC goes away.
+// Gives back the bitmap, pen, brush and font a DC holds, and those of its saved states,
+// before the DC goes away.
 void release_selected_objects(Dc& dc);
 
 // The DC behind h, or null. Shared with the drawing calls of the layer.

@@ -52,7 +52,7 @@ Slot* live_slot(Table& t, const void* h)
 bool is_gdi_kind(Kind k)
 {
     return k == Kind::bitmap || k == Kind::dc || k == Kind::pen || k == Kind::brush || k == Kind::font ||
-           k == Kind::metafile;
+           k == Kind::metafile || k == Kind::region;
 }
 
 void* add_object(std::unique_ptr<Object> obj)

@@ -18,6 +18,7 @@ enum class Kind : std::uint8_t {
     window,
     module,
     metafile,
+    region,
 };
 
 // Everything behind a handle. Stock objects belong to the layer: deleting them does nothing and

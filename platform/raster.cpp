@@ -82,9 +82,9 @@ std::uint32_t apply_rop2(int rop2, std::uint32_t p, std::uint32_t d, std::uint32
 
 void Coverage::add_span(long long y, long long x0, long long x1, Paint p)
 {
-    if (y < 0 || y >= m_height) return;
-    x0 = std::max(x0, 0LL);
-    x1 = std::min(x1, static_cast<long long>(m_width));
+    if (y < std::max(0LL, m_box.y0) || y >= std::min<long long>(m_height, m_box.y1)) return;
+    x0 = std::max({x0, 0LL, m_box.x0});
+    x1 = std::min({x1, static_cast<long long>(m_width), m_box.x1});
     if (x0 >= x1) return;
     if (!m_spans.empty()) {
         Span& last = m_spans.back();

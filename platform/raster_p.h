@@ -40,6 +40,9 @@ public:
 
     int width() const { return m_width; }
     int height() const { return m_height; }
+    // Narrows what is covered to the box (a DC's clip rectangle); the walks stay bounded by
+    // the surface.
+    void limit_to(const Pixel_Box& box) { m_box = box; }
 
     // Pixels x0 .. x1 - 1 of row y.
     void add_span(long long y, long long x0, long long x1, Paint p);
@@ -71,6 +74,7 @@ private:
     };
     int m_width;
     int m_height;
+    Pixel_Box m_box{0, 0, m_width, m_height};
     std::vector<Span> m_spans;
     void sort_rows();
 };

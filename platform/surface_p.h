@@ -21,6 +21,13 @@ struct Free_Deleter {
 // Largest pixel memory the layer hands out; beyond it creation fails as for lack of memory.
 constexpr std::size_t max_surface_bytes = std::size_t{1} << 30;
 
+// What a drawing call may write: the pixels x0 .. x1 - 1 of rows y0 .. y1 - 1.
+struct Pixel_Box {
+    long long x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    bool empty() const { return x0 >= x1 || y0 >= y1; }
+    bool contains(long long x, long long y) const { return x >= x0 && x < x1 && y >= y0 && y < y1; }
+};
+
 // Bytes per row, rows padded to 32 bits; 0 when the row does not fit in the limits.
 std::size_t dib_stride(long long width, int bpp);
 

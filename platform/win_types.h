@@ -178,6 +178,12 @@ constexpr UINT DIB_PAL_COLORS = 1;
 
 // Raster operations of BitBlt.
 constexpr DWORD SRCCOPY = 0x00CC0020;
+constexpr DWORD SRCAND = 0x008800C6;
+constexpr DWORD SRCPAINT = 0x00EE0086;
+constexpr DWORD SRCINVERT = 0x00660046;
+constexpr DWORD PATCOPY = 0x00F00021;
+constexpr DWORD BLACKNESS = 0x00000042;
+constexpr DWORD WHITENESS = 0x00FF0062;
 
 // GetDeviceCaps indices.
 constexpr int BITSPIXEL = 12;
@@ -191,6 +197,7 @@ constexpr DWORD OBJ_BRUSH = 2;
 constexpr DWORD OBJ_DC = 3;
 constexpr DWORD OBJ_FONT = 6;
 constexpr DWORD OBJ_BITMAP = 7;
+constexpr DWORD OBJ_REGION = 8;
 constexpr DWORD OBJ_MEMDC = 10;
 
 // Background modes, mixing modes and fill modes kept in every device context.
