@@ -5,9 +5,11 @@
 #include <cstring>
 #include <new>
 
+#include "platform/gdi.h"
 #include "platform/gdi_p.h"
 #include "platform/handle_table_p.h"
 #include "platform/image_codecs_p.h"
+#include "platform/metafile_player_p.h"
 #include "platform/ximage.h"
 
 namespace platform {
@@ -19,81 +21,14 @@ struct Metafile : Object {
     std::vector<BYTE> bytes;
 };
 
-std::uint32_t get16(const BYTE* p)
-{
-    return p[0] | (std::uint32_t{p[1]} << 8);
-}
-std::uint32_t get32(const BYTE* p)
-{
-    return get16(p) | (get16(p + 2) << 16);
-}
-std::int32_t get_long(const BYTE* p)
-{
-    return static_cast<std::int32_t>(get32(p));
-}
-std::int16_t get_short(const BYTE* p)
-{
-    return static_cast<std::int16_t>(get16(p));
-}
-
-constexpr std::uint32_t emr_header = 1;
-constexpr std::uint32_t emr_eof = 14;
-constexpr std::uint32_t emf_signature = 0x464D4520;  // " EMF"
-constexpr std::uint32_t placeable_key = 0x9AC6CDD7;
-constexpr long himetric_per_inch = 2540;
-constexpr long raster_dpi = 96;
+constexpr long long himetric_per_inch = 2540;
+constexpr long long raster_dpi = 96;
 // Largest picture side taken, in 0.01 mm (about 21 km): beyond it the size is not a picture's.
 constexpr long long max_himetric = 2147483647LL / 1000;
 
 bool size_ok(long long w, long long h)
 {
     return w > 0 && h > 0 && w <= max_himetric && h <= max_himetric;
-}
-
-// An enhanced metafile: a header record naming the file's length, then records of 8-byte
-// multiples up to an end record.
-bool emf_size(const BYTE* d, std::size_t n, LONG& w, LONG& h)
-{
-    if (n < 88 || get32(d) != emr_header || get32(d + 40) != emf_signature) return false;
-    const std::uint32_t header_size = get32(d + 4), bytes = get32(d + 48);
-    if (header_size < 88 || header_size > n || bytes != n) return false;
-    // The records must chain to an end record that closes the file.
-    std::size_t at = 0;
-    bool ended = false;
-    while (at + 8 <= n && !ended) {
-        const std::uint32_t type = get32(d + at), size = get32(d + at + 4);
-        if (size < 8 || size % 4 != 0 || size > n - at) return false;
-        ended = type == emr_eof;
-        at += size;
-    }
-    if (!ended || at != n) return false;
-    const long long fw = static_cast<long long>(get_long(d + 32)) - get_long(d + 24);
-    const long long fh = static_cast<long long>(get_long(d + 36)) - get_long(d + 28);
-    if (!size_ok(fw, fh)) return false;
-    w = static_cast<LONG>(fw), h = static_cast<LONG>(fh);
-    return true;
-}
-
-// A placeable metafile: a 22-byte header with its own checksum (the XOR of its first ten
-// words), then a standard metafile header.
-bool placeable_size(const BYTE* d, std::size_t n, LONG& w, LONG& h)
-{
-    if (n < 22 + 18 || get32(d) != placeable_key) return false;
-    std::uint32_t sum = 0;
-    for (int i = 0; i < 10; ++i) sum ^= get16(d + 2 * i);
-    if (sum != get16(d + 20)) return false;
-    const long long left = get_short(d + 6), top = get_short(d + 8), right = get_short(d + 10),
-                    bottom = get_short(d + 12);
-    const long long inch = get16(d + 14);
-    const BYTE* m = d + 22;
-    const std::uint32_t type = get16(m), header_words = get16(m + 2), total_words = get32(m + 6);
-    if ((type != 1 && type != 2) || header_words != 9 || inch == 0) return false;
-    if (total_words < 9 || std::uint64_t{total_words} * 2 > n - 22) return false;
-    const long long fw = std::llabs(right - left) * himetric_per_inch / inch;
-    const long long fh = std::llabs(bottom - top) * himetric_per_inch / inch;
-    if (!size_ok(fw, fh)) return false;
-    w = static_cast<LONG>(fw), h = static_cast<LONG>(fh);
-    return true;
 }
 
 }  // namespace
@@ -124,9 +59,12 @@ UINT GetEnhMetaFileBits(HENHMETAFILE emf, UINT size, BYTE* buffer)
     return n;
 }
 
-BOOL PlayEnhMetaFile(HDC, HENHMETAFILE, const RECT*)
+BOOL PlayEnhMetaFile(HDC hdc, HENHMETAFILE emf, const RECT* rect)
 {
-    return FALSE;
+    const Metafile* mf = find<Metafile>(emf);
+    if (!mf || !rect || !find_dc(hdc)) return FALSE;
+    const Play_Target target{double(rect->left), double(rect->top), double(rect->right), double(rect->bottom)};
+    return play_metafile(hdc, mf->bytes.data(), mf->bytes.size(), target) ? TRUE : FALSE;
 }
 
 BOOL DeleteEnhMetaFile(HENHMETAFILE emf)
@@ -140,10 +78,13 @@ std::unique_ptr<Platform_Picture> Platform_Picture::load(const BYTE* data, std::
     std::unique_ptr<Platform_Picture> p(new (std::nothrow) Platform_Picture);
     if (!p) return nullptr;
     LONG w = 0, h = 0;
-    if (emf_size(data, size, w, h)) {
-        p->m_kind = Kind::Enhanced_Metafile;
-    } else if (placeable_size(data, size, w, h)) {
-        p->m_kind = Kind::Placeable_Metafile;
+    Metafile_Size ms;
+    const Metafile_Kind mk = metafile_kind(data, size);
+    if ((mk == Metafile_Kind::emf || mk == Metafile_Kind::placeable_wmf) && metafile_size(data, size, ms)) {
+        p->m_kind = mk == Metafile_Kind::emf ? Kind::Enhanced_Metafile : Kind::Placeable_Metafile;
+        w = static_cast<LONG>(ms.himetric_w), h = static_cast<LONG>(ms.himetric_h);
+    } else if (mk != Metafile_Kind::none) {
+        return nullptr;
     } else {
         auto image = std::make_unique<CxImage>(data, static_cast<DWORD>(size), CXIMAGE_FORMAT_UNKNOWN);
         if (!image->IsValid()) return nullptr;
@@ -193,7 +134,20 @@ HRESULT Platform_Picture::Render(HDC hdc, long x, long y, long cx, long cy, long
     Dc* dc = find_dc(hdc);
     Surface* s = dc ? dc_surface(*dc) : nullptr;
     if (!s || cx == 0 || cy == 0 || cxsrc == 0 || cysrc == 0) return E_FAIL;
-    if (!m_image) return E_NOTIMPL;
+    if (!m_image) {
+        // The frame's edges where the source rectangle lands on the target (source y counts
+        // from the picture's bottom), drawn only inside the target rectangle.
+        const double kx = double(cx) / cxsrc, ky = double(cy) / cysrc;
+        const Play_Target frame{x - xsrc * kx, y + (m_height - ysrc) * ky, x + (m_width - xsrc) * kx, y - ysrc * ky};
+        const int saved = SaveDC(hdc);
+        if (saved <= 0) return E_FAIL;
+        const auto edge = [](long long v) { return static_cast<int>(std::clamp<long long>(v, INT32_MIN, INT32_MAX)); };
+        IntersectClipRect(hdc, edge(std::min<long long>(x, x + cx)), edge(std::min<long long>(y, y + cy)),
+                          edge(std::max<long long>(x, x + cx)), edge(std::max<long long>(y, y + cy)));
+        const bool played = play_metafile(hdc, m_bytes.data(), m_bytes.size(), frame);
+        RestoreDC(hdc, saved);
+        return played ? S_OK : E_FAIL;
+    }
     const CxImage& image = *m_image;
     const double iw = image.GetWidth(), ih = image.GetHeight();
     // The target's pixel range, clipped to the surface in double arithmetic.

@@ -2,15 +2,16 @@
 
 // Metafiles and pictures.
 //
-// A metafile handle owns a copy of the metafile's bytes. Its drawing records are not played:
-// PlayEnhMetaFile reports FALSE, so a caller sees that nothing was drawn.
+// A metafile handle owns a copy of the metafile's bytes: an enhanced metafile (EMF) or a
+// Windows metafile (WMF), with or without the placeable header. PlayEnhMetaFile plays its
+// records onto any DC through the layer's GDI calls (the player of metafile_player_p.h).
 //
 // A picture is what a file of one of these kinds holds, loaded from its bytes:
 // - an enhanced metafile (EMF): its size is the header's frame, in 0.01 mm;
 // - a placeable Windows metafile: its size is the header's box at its units per inch;
-// - a raster file the image class decodes (BMP, GIF, JPEG, PNG, TIFF): its pixels at 96 dpi.
-// Sizes are in 0.01 mm (HIMETRIC). Raster pictures render through the image class; metafile
-// pictures keep their bytes and size, and rendering them reports a failure.
+// - a raster file the image class decodes: its pixels at 96 dpi.
+// Sizes are in 0.01 mm (HIMETRIC). Raster pictures render through the image class, metafile
+// pictures through the player.
 
 #include <cstddef>
 #include <memory>
@@ -34,7 +35,10 @@ PLATFORM_API HENHMETAFILE SetWinMetaFileBits(UINT size, const BYTE* bits, HDC re
 // The bytes held: their count, copied into buffer when it is not NULL and holds them all;
 // 0 for a bad handle or a buffer too small.
 PLATFORM_API UINT GetEnhMetaFileBits(HENHMETAFILE emf, UINT size, BYTE* buffer);
-// FALSE: the records are not played (and for a bad DC or handle).
+// Plays the metafile with its frame stretched onto rect (right of left and below top; the
+// other way round mirrors), drawing nothing outside rect. The DC's pen, brush, font, modes
+// and clip are as before afterwards. FALSE for a bad DC or handle, bytes that are no
+// metafile, or a damaged record (what came before it is drawn).
 PLATFORM_API BOOL PlayEnhMetaFile(HDC hdc, HENHMETAFILE emf, const RECT* rect);
 PLATFORM_API BOOL DeleteEnhMetaFile(HENHMETAFILE emf);
 
@@ -69,8 +73,9 @@ public:
 
     // Draws the part (xsrc, ysrc, cxsrc, cysrc), in 0.01 mm from the picture's top-left,
     // stretched into the target rectangle at (x, y) of cx x cy pixels; a negative cy turns
-    // the picture upside down as GDI does, with y then at its bottom edge. S_OK when drawn;
-    // E_NOTIMPL for a metafile, E_FAIL for a bad DC or an empty rectangle.
+    // the picture upside down as GDI does, with y then at its bottom edge. Nothing is drawn
+    // outside the target rectangle. S_OK when drawn; E_FAIL for a bad DC, an empty rectangle
+    // or a metafile whose records are damaged.
     HRESULT Render(HDC hdc, long x, long y, long cx, long cy, long xsrc, long ysrc, long cxsrc, long cysrc,
                    const RECT* bounds) const;
 
