@@ -63,7 +63,7 @@ bool encode_bmp(const Image_View& image, Bytes_Out& out)
 
 bool decode_bmp(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
 {
-    out = Decoded_Image{};
+    out.clear();
     if (!data || size < 14 + 12 || data[0] != 'B' || data[1] != 'M') return false;
     const std::uint32_t offset = le32(data + 10);
     if (offset < 14 || offset > size) return false;

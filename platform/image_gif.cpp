@@ -1,7 +1,8 @@
 // GIF through giflib: one 8-bit image. An image of at most 256 colours keeps them exactly;
 // others are mapped to the nearest colour of a fixed 6 x 7 x 6 colour cube, without dithering.
-// GIF has no place for a resolution. Reading takes the first image of the file, placed on its
-// logical screen; a transparent colour index becomes opacity 0.
+// GIF has no place for a resolution. Reading takes the first image of the file (its own
+// rectangle: the rest of the logical screen carries no data); a transparent colour index
+// becomes opacity 0.
 
 #include <gif_lib.h>
 
@@ -9,6 +10,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <unordered_map>
 #include <vector>
 
@@ -119,7 +121,6 @@ int transparent_index(const GifByteType* block)
 
 bool read_first_image(GifFileType* gif, Decoded_Image& out)
 {
-    const long long sw = gif->SWidth, sh = gif->SHeight;
     int transparent = -1;
     bool have_image = false;
     std::vector<GifPixelType> line;
@@ -142,45 +143,48 @@ bool read_first_image(GifFileType* gif, Decoded_Image& out)
         const GifImageDesc& d = gif->Image;
         const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
         if (!map || d.Width <= 0 || d.Height <= 0) return false;
+        line.resize(static_cast<std::size_t>(d.Width));
         if (have_image) {
             // Later frames are skipped, but read: a file cut inside them is still truncated.
-            line.resize(static_cast<std::size_t>(d.Width));
             for (int y = 0; y < d.Height; ++y)
                 if (DGifGetLine(gif, line.data(), d.Width) != GIF_OK) return false;
             continue;
         }
-        // The frame must lie on the logical screen (a screen of 0 takes the frame's size).
-        const long long w = sw > 0 ? sw : d.Left + d.Width, h = sh > 0 ? sh : d.Top + d.Height;
-        if (d.Left < 0 || d.Top < 0 || d.Left + d.Width > w || d.Top + d.Height > h) return false;
-        if (!out.allocate(w, h)) return false;
-        out.alpha = transparent >= 0;
-        // Outside the frame: the background colour, or nothing when the file has transparency.
-        const int bg = gif->SBackGroundColor;
-        const GifColorType back =
-            gif->SColorMap && bg < gif->SColorMap->ColorCount ? gif->SColorMap->Colors[bg] : GifColorType{0, 0, 0};
-        for (int y = 0; y < out.height; ++y) {
-            std::uint8_t* p = out.row(y);
-            for (int x = 0; x < out.width; ++x, p += 4)
-                p[0] = back.Blue, p[1] = back.Green, p[2] = back.Red, p[3] = out.alpha ? 0 : 0xFF;
-        }
-        line.resize(static_cast<std::size_t>(d.Width));
+        // The frame's indices first, growing with the lines the data delivers, so a small file
+        // that declares a large frame fails before it costs its size. The image is the frame:
+        // the rest of the logical screen carries no data.
+        std::vector<GifPixelType> indices;
+        const auto w = static_cast<std::size_t>(d.Width);
         // Interlaced frames arrive in four passes over every 8th, 8th, 4th and 2nd row.
         static constexpr int start[] = {0, 4, 2, 1}, step[] = {8, 8, 4, 2};
         const int passes = d.Interlace ? 4 : 1;
+        std::vector<int> row_of;  // the frame row of each line in arrival order
         for (int pass = 0; pass < passes; ++pass) {
             const int first = d.Interlace ? start[pass] : 0, stride = d.Interlace ? step[pass] : 1;
             for (int y = first; y < d.Height; y += stride) {
                 if (DGifGetLine(gif, line.data(), d.Width) != GIF_OK) return false;
-                std::uint8_t* p = out.row(d.Top + y) + static_cast<std::size_t>(d.Left) * 4;
-                for (int x = 0; x < d.Width; ++x, p += 4) {
-                    const int index = line[static_cast<std::size_t>(x)];
-                    if (index == transparent) {
-                        p[3] = 0;
-                        continue;
-                    }
-                    const GifColorType c = index < map->ColorCount ? map->Colors[index] : GifColorType{0, 0, 0};
-                    p[0] = c.Blue, p[1] = c.Green, p[2] = c.Red, p[3] = 0xFF;
+                try {
+                    indices.insert(indices.end(), line.begin(), line.end());
+                    row_of.push_back(y);
+                } catch (const std::bad_alloc&) {
+                    out.refusal = Refusal::no_memory;
+                    return false;
                 }
+            }
+        }
+        if (!out.allocate(d.Width, d.Height)) return false;
+        out.alpha = transparent >= 0;
+        for (std::size_t k = 0; k < row_of.size(); ++k) {
+            std::uint8_t* p = out.row(row_of[k]);
+            const GifPixelType* src = indices.data() + k * w;
+            for (std::size_t x = 0; x < w; ++x, p += 4) {
+                const int index = src[x];
+                if (index == transparent) {
+                    p[3] = 0;
+                    continue;
+                }
+                const GifColorType c = index < map->ColorCount ? map->Colors[index] : GifColorType{0, 0, 0};
+                p[0] = c.Blue, p[1] = c.Green, p[2] = c.Red, p[3] = 0xFF;
             }
         }
         have_image = true;
@@ -191,14 +195,14 @@ bool read_first_image(GifFileType* gif, Decoded_Image& out)
 
 bool decode_gif(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
 {
-    out = Decoded_Image{};
+    out.clear();
     if (!data || size < 6 || std::memcmp(data, "GIF", 3) != 0) return false;
     Source src{data, size};
     int error = 0;
     std::unique_ptr<GifFileType, Gif_Closer> gif(DGifOpen(&src, take, &error));
     if (!gif) return false;
-    Decoded_Image image;
-    if (!read_first_image(gif.get(), image)) return false;
+    Decoded_Image image = out.fresh();
+    if (!read_first_image(gif.get(), image)) return out.failed_as(image);
     out = std::move(image);
     return true;
 }

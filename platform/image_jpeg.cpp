@@ -6,6 +6,7 @@
 #include <jpeglib.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csetjmp>
 #include <vector>
 
@@ -137,6 +138,10 @@ bool read_jpeg(const std::uint8_t* data, std::size_t size, Decoded_Image& out, s
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_read_header(&cinfo, TRUE);
     cinfo.out_color_space = JCS_RGB;
+    // Every 8 x 8 block of the first scan takes at least one bit: a file too short for the
+    // blocks it declares is refused before their memory is taken.
+    const double blocks = std::ceil(cinfo.image_width / 8.0) * std::ceil(cinfo.image_height / 8.0);
+    if (blocks > 8.0 * static_cast<double>(size)) on_error(reinterpret_cast<j_common_ptr>(&cinfo));
     if (!out.allocate(cinfo.image_width, cinfo.image_height)) on_error(reinterpret_cast<j_common_ptr>(&cinfo));
     if (cinfo.saw_JFIF_marker && cinfo.X_density > 0 && cinfo.Y_density > 0) {
         if (cinfo.density_unit == 1) {
@@ -184,11 +189,11 @@ bool encode_jpeg(const Image_View& image, Bytes_Out& out)
 
 bool decode_jpeg(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
 {
-    out = Decoded_Image{};
+    out.clear();
     if (!data || size < 3 || data[0] != 0xFF || data[1] != 0xD8) return false;
-    Decoded_Image image;
+    Decoded_Image image = out.fresh();
     std::vector<JSAMPLE> row;
-    if (!read_jpeg(data, size, image, row)) return false;
+    if (!read_jpeg(data, size, image, row)) return out.failed_as(image);
     out = std::move(image);
     return true;
 }

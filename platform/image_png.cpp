@@ -138,11 +138,11 @@ bool encode_png(const Image_View& image, Bytes_Out& out)
 
 bool decode_png(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
 {
-    out = Decoded_Image{};
+    out.clear();
     if (!data || size < 8 || png_sig_cmp(data, 0, 8) != 0) return false;
     Source src{data, size};
-    Decoded_Image image;
-    if (!read_png(src, image)) return false;
+    Decoded_Image image = out.fresh();
+    if (!read_png(src, image)) return out.failed_as(image);
     out = std::move(image);
     return true;
 }

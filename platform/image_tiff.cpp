@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "platform/image_codecs_p.h"
@@ -170,7 +171,7 @@ bool encode_tiff(const Image_View& image, Bytes_Out& out)
 
 bool decode_tiff(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
 {
-    out = Decoded_Image{};
+    out.clear();
     if (!data || size < 8 || !((data[0] == 'I' && data[1] == 'I') || (data[0] == 'M' && data[1] == 'M'))) return false;
     Memory_File f;
     f.data = data;
@@ -191,8 +192,8 @@ bool decode_tiff(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
     TIFFGetFieldDefaulted(t, TIFFTAG_RESOLUTIONUNIT, &unit);
     TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric);
     if (!blocks_inside(t, size)) return false;
-    Decoded_Image image;
-    if (!image.allocate(w, h)) return false;
+    Decoded_Image image = out.fresh();
+    if (!image.allocate(w, h)) return out.failed_as(image);
     image.xdpi = std::max(1L, std::lround(resolution_dpi(t, TIFFTAG_XRESOLUTION, unit)));
     image.ydpi = std::max(1L, std::lround(resolution_dpi(t, TIFFTAG_YRESOLUTION, unit)));
     image.alpha = extra_count > 0;
@@ -213,7 +214,12 @@ bool decode_tiff(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
     } else {
         // libtiff's reader fills 32-bit ABGR words, red in the low byte; rows from the top.
         std::vector<std::uint32_t> raster;
-        raster.resize(static_cast<std::size_t>(w) * h);
+        try {
+            raster.resize(static_cast<std::size_t>(w) * h);
+        } catch (const std::bad_alloc&) {
+            out.refusal = Refusal::no_memory;
+            return false;
+        }
         if (!TIFFReadRGBAImageOriented(t, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) return false;
         for (std::uint32_t y = 0; y < h; ++y) {
             std::uint8_t* p = image.row(static_cast<int>(y));

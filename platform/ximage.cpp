@@ -15,6 +15,7 @@
 
 #include "platform/gdi_p.h"
 #include "platform/image_codecs_p.h"
+#include "platform/metafile_player_p.h"
 #include "platform/path.h"
 
 namespace platform {
@@ -40,15 +41,39 @@ void Image_View::rgba_row(int y, std::uint8_t* out) const
     }
 }
 
+void Decoded_Image::clear()
+{
+    Decoded_Image empty = fresh();
+    *this = std::move(empty);
+}
+
+Decoded_Image Decoded_Image::fresh() const
+{
+    Decoded_Image d;
+    d.max_pixels = max_pixels;
+    return d;
+}
+
+bool Decoded_Image::failed_as(const Decoded_Image& attempt)
+{
+    clear();
+    refusal = attempt.refusal;
+    return false;
+}
+
 bool Decoded_Image::allocate(long long w, long long h)
 {
-    *this = Decoded_Image{};
+    clear();
     if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX) return false;
     const auto uw = static_cast<std::size_t>(w), uh = static_cast<std::size_t>(h);
-    if (uw > max_image_bytes / 4 / uh) return false;
+    if (uw > max_image_bytes / 4 / uh || uw * uh > max_pixels) {
+        refusal = Refusal::over_limit;
+        return false;
+    }
     try {
         pixels.resize(uw * uh * 4);
     } catch (const std::bad_alloc&) {
+        refusal = Refusal::no_memory;
         return false;
     }
     for (std::size_t i = 3; i < pixels.size(); i += 4) pixels[i] = 0xFF;
@@ -92,8 +117,18 @@ Encoder encoder_for(DWORD type)
     case CXIMAGE_FORMAT_GIF: return encode_gif;
     case CXIMAGE_FORMAT_JPG: return encode_jpeg;
     case CXIMAGE_FORMAT_PNG: return encode_png;
+    case CXIMAGE_FORMAT_ICO: return encode_ico;
     case CXIMAGE_FORMAT_TIF: return encode_tiff;
-    default: return nullptr;  // WMF holds drawing records, which a raster image does not have
+    case CXIMAGE_FORMAT_TGA: return encode_tga;
+    case CXIMAGE_FORMAT_PCX: return encode_pcx;
+    case CXIMAGE_FORMAT_WBMP: return encode_wbmp;
+    case CXIMAGE_FORMAT_WMF: return encode_wmf;
+    case CXIMAGE_FORMAT_JP2: return encode_jp2;
+    case CXIMAGE_FORMAT_JPC: return encode_j2k;
+    case CXIMAGE_FORMAT_PGX: return encode_pgx;
+    case CXIMAGE_FORMAT_PNM: return encode_pnm;
+    case CXIMAGE_FORMAT_RAS: return encode_ras;
+    default: return nullptr;
     }
 }
 
@@ -104,12 +139,23 @@ Decoder decoder_for(DWORD type)
     case CXIMAGE_FORMAT_GIF: return decode_gif;
     case CXIMAGE_FORMAT_JPG: return decode_jpeg;
     case CXIMAGE_FORMAT_PNG: return decode_png;
+    case CXIMAGE_FORMAT_ICO: return decode_ico;
     case CXIMAGE_FORMAT_TIF: return decode_tiff;
+    case CXIMAGE_FORMAT_TGA: return decode_tga;
+    case CXIMAGE_FORMAT_PCX: return decode_pcx;
+    case CXIMAGE_FORMAT_WBMP: return decode_wbmp;
+    case CXIMAGE_FORMAT_WMF: return decode_metafile;
+    case CXIMAGE_FORMAT_JP2: return decode_jp2;
+    case CXIMAGE_FORMAT_JPC: return decode_j2k;
+    case CXIMAGE_FORMAT_PGX: return decode_pgx;
+    case CXIMAGE_FORMAT_PNM: return decode_pnm;
+    case CXIMAGE_FORMAT_RAS: return decode_ras;
     default: return nullptr;
     }
 }
 
-// The type a file's signature names; unknown for none of ours.
+// The type a file's signature names; unknown for none of ours. Targa and WBMP have no
+// signature: they are read only when asked for by type.
 DWORD sniff_type(const std::uint8_t* p, std::size_t n)
 {
     auto starts = [&](const char* sig, std::size_t k) { return n >= k && std::memcmp(p, sig, k) == 0; };
@@ -118,6 +164,14 @@ DWORD sniff_type(const std::uint8_t* p, std::size_t n)
     if (starts("\xFF\xD8\xFF", 3)) return CXIMAGE_FORMAT_JPG;
     if (starts("\x89PNG", 4)) return CXIMAGE_FORMAT_PNG;
     if (starts("II*\0", 4) || starts("MM\0*", 4)) return CXIMAGE_FORMAT_TIF;
+    if (starts("\0\0\1\0", 4) || starts("\0\0\2\0", 4)) return CXIMAGE_FORMAT_ICO;
+    if (n >= 3 && p[0] == 0x0A && p[1] <= 5 && p[2] <= 1) return CXIMAGE_FORMAT_PCX;
+    if (metafile_kind(p, n) != Metafile_Kind::none) return CXIMAGE_FORMAT_WMF;
+    if (starts("\0\0\0\x0CjP  ", 8)) return CXIMAGE_FORMAT_JP2;
+    if (starts("\xFF\x4F\xFF\x51", 4)) return CXIMAGE_FORMAT_JPC;
+    if (starts("PG", 2)) return CXIMAGE_FORMAT_PGX;
+    if (n >= 2 && p[0] == 'P' && p[1] >= '1' && p[1] <= '6') return CXIMAGE_FORMAT_PNM;
+    if (starts("\x59\xA6\x6A\x95", 4)) return CXIMAGE_FORMAT_RAS;
     return CXIMAGE_FORMAT_UNKNOWN;
 }
 
@@ -206,6 +260,12 @@ CxImage::CxImage(const BYTE* buffer, DWORD size, DWORD image_type) : m_type(imag
     (void)Decode(buffer, size, image_type);
 }
 
+CxImage::CxImage(const BYTE* buffer, DWORD size, DWORD image_type, unsigned long long max_pixels)
+    : m_type(image_type)
+{
+    (void)Decode(buffer, size, image_type, max_pixels);
+}
+
 CxImage::CxImage(const char* path, DWORD image_type) : m_type(image_type)
 {
     std::vector<std::uint8_t> bytes;
@@ -227,6 +287,7 @@ CxImage::CxImage(const CxImage& source, bool copy_pixels, bool, bool copy_alpha)
     m_alpha = source.m_alpha;
     m_encoded = source.m_encoded;
     m_encoded_type = source.m_encoded_type;
+    m_decoded = source.m_decoded;
     if (!copy_alpha) AlphaDelete();
 }
 
@@ -268,19 +329,41 @@ bool CxImage::CreateFromHBITMAP(HBITMAP bitmap, HPALETTE)
 
 bool CxImage::Decode(const BYTE* buffer, DWORD size, DWORD image_type)
 {
+    return Decode(buffer, size, image_type, max_image_bytes / 4);
+}
+
+bool CxImage::Decode(const BYTE* buffer, DWORD size, DWORD image_type, unsigned long long max_pixels)
+{
     Destroy();
     m_type = image_type;
+    m_decoded = Decode_Result::not_decoded;
     if (!buffer || size == 0) return false;
     const DWORD type = image_type == CXIMAGE_FORMAT_UNKNOWN ? sniff_type(buffer, size) : image_type;
     const Decoder decode = decoder_for(type);
     Decoded_Image image;
-    if (!decode || !decode(buffer, size, image)) return false;
+    image.max_pixels = std::min<unsigned long long>(max_pixels, max_image_bytes / 4);
+    bool decoded = false;
+    try {
+        decoded = decode && decode(buffer, size, image);
+    } catch (const std::bad_alloc&) {
+        image.refusal = Refusal::no_memory;
+    }
+    // The bytes are kept whether they decode or not: saved again in their type they come back
+    // unchanged, so an image this class cannot show is still not lost.
     try {
         m_encoded.assign(buffer, buffer + size);
     } catch (const std::bad_alloc&) {
+        m_decoded = Decode_Result::out_of_memory;
         return false;
     }
-    m_encoded_type = type;
+    m_encoded_type = decoded ? type : image_type;
+    if (!decoded) {
+        m_decoded = image.refusal == Refusal::over_limit  ? Decode_Result::over_limit
+                    : image.refusal == Refusal::no_memory ? Decode_Result::out_of_memory
+                                                          : Decode_Result::not_decoded;
+        return false;
+    }
+    m_decoded = Decode_Result::decoded;
     m_type = type;
     m_pixels.swap(image.pixels);
     m_width = image.width;
@@ -312,11 +395,12 @@ void CxImage::SetYDPI(long dpi)
 
 bool CxImage::Encode(BYTE*& buffer, long& size, DWORD image_type)
 {
-    if (!IsValid()) return false;
     std::vector<std::uint8_t> bytes;
     const std::vector<std::uint8_t>* result = &bytes;
-    if (!m_encoded.empty() && image_type == m_encoded_type) {
+    if (!m_encoded.empty() && (image_type == m_encoded_type || image_type == CXIMAGE_FORMAT_UNKNOWN)) {
         result = &m_encoded;
+    } else if (!IsValid()) {
+        return false;
     } else {
         const Encoder encode = encoder_for(image_type);
         const Image_View view{m_width, m_height, m_pixels.data(), m_xdpi, m_ydpi, m_alpha};

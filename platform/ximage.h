@@ -2,8 +2,9 @@
 
 // The raster image class: an image held as 32-bit pixels (blue, green, red, alpha), made from a
 // bitmap or decoded from a file or memory, drawn into device contexts and saved in the formats
-// below. BMP is read and written by our own code, PNG, JPEG, GIF and TIFF through their Debian
-// libraries. Failures are results: nothing throws; bytes that do not decode give an image
+// below. PNG, JPEG, GIF, TIFF and JPEG 2000 go through their Debian libraries; BMP, icons,
+// Targa, PCX, WBMP, PNM, PGX and Sun raster are our own code; metafiles (WMF, EMF) are drawn
+// by the layer's metafile player, and an image is written as a WMF of one stretched DIB. Failures are results: nothing throws; bytes that do not decode give an image
 // without pixels (IsValid false).
 //
 // Pixel coordinates of the pixel calls count rows from the bottom, as the system's callers
@@ -20,8 +21,8 @@
 #include "platform/platform_api.h"
 #include "platform/win_types.h"
 
-// Image types, numbered as the kernel and its callers number them. The named types without a
-// codec here decode to an image without pixels and cannot be written.
+// Image types, numbered as the kernel and its callers number them. Every named type is read
+// and written; type 0 reads whatever the bytes' signature names.
 enum : DWORD {
     CXIMAGE_FORMAT_UNKNOWN = 0,
     CXIMAGE_FORMAT_BMP = 1,
@@ -48,9 +49,12 @@ class PLATFORM_API CxImage {
 public:
     explicit CxImage(DWORD image_type = CXIMAGE_FORMAT_UNKNOWN);
     // Decodes size bytes in the format of image_type; CXIMAGE_FORMAT_UNKNOWN takes the format
-    // from the bytes' signature. Sizes are bounded (no image past 1 GiB of pixels); bytes that
-    // do not decode, a null buffer or a type without a decoder give an image without pixels.
+    // from the bytes' signature. Sizes are bounded (no image past 1 GiB of pixels, none larger
+    // than its data can fill); bytes that do not decode, a null buffer or a type without a
+    // decoder give an image without pixels, which still keeps the bytes (see Encode).
     CxImage(const BYTE* buffer, DWORD size, DWORD image_type);
+    // The same, taking at most max_pixels pixels: a larger image is refused (over_limit).
+    CxImage(const BYTE* buffer, DWORD size, DWORD image_type, unsigned long long max_pixels);
     // Reads a file (through the path resolver) and decodes it as above.
     CxImage(const char* path, DWORD image_type);
     // A deep copy: the pixels when copy_pixels (else an empty image of the same type), the
@@ -71,8 +75,16 @@ public:
     // an image too large to hold.
     bool CreateFromHBITMAP(HBITMAP bitmap, HPALETTE palette = nullptr);
     // Replaces the image with the decoded bytes; false, leaving an image without pixels, when
-    // they do not decode.
+    // they do not decode. GetDecodeResult tells why.
     bool Decode(const BYTE* buffer, DWORD size, DWORD image_type);
+    bool Decode(const BYTE* buffer, DWORD size, DWORD image_type, unsigned long long max_pixels);
+
+    // What the last decoding met: pixels, bytes that are not an image of the type (or no
+    // decoding yet), an image past the pixel limit, or memory that ran out.
+    enum class Decode_Result { decoded, not_decoded, over_limit, out_of_memory };
+    Decode_Result GetDecodeResult() const { return m_decoded; }
+    // Bytes kept from decoding, whether or not they gave pixels; 0 when none.
+    DWORD GetEncodedSize() const { return static_cast<DWORD>(m_encoded.size()); }
     // Releases the pixels; the image is then empty.
     bool Destroy();
 
@@ -92,8 +104,10 @@ public:
     long GetYDPI() const { return m_ydpi; }
 
     // Encodes the image in the format of image_type into a buffer allocated here, which the
-    // caller releases with FreeMemory; size receives its length. false, with buffer and size
-    // unchanged, for an empty image, a type without an encoder or when encoding fails.
+    // caller releases with FreeMemory; size receives its length. The bytes the image was
+    // decoded from come back unchanged while the pixels are unchanged, when image_type is
+    // their type or CXIMAGE_FORMAT_UNKNOWN, also when they gave no pixels. false, with buffer
+    // and size unchanged, for an empty image, a type without an encoder or when encoding fails.
     bool Encode(BYTE*& buffer, long& size, DWORD image_type);
     static void FreeMemory(void* buffer);
 
@@ -169,4 +183,5 @@ private:
     // The bytes this image was decoded from, and their type, until the pixels change.
     std::vector<std::uint8_t> m_encoded;
     DWORD m_encoded_type = CXIMAGE_FORMAT_UNKNOWN;
+    Decode_Result m_decoded = Decode_Result::not_decoded;
 };
