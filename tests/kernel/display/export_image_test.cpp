@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -13,6 +14,11 @@
 #include "platform/clipboard.h"
 #include "platform/handles.h"
 #include "platform/message_box.h"
+#include "platform/metafile.h"
+#include "platform/snapshot.h"
+#include "platform/window.h"
+#include "platform/gdi.h"
+#include "platform/gdi_draw.h"
 #include "platform/ximage.h"
 
 namespace {
@@ -252,12 +258,75 @@ TEST(ExportImage, FailedSavesReturnFalse)
     Y_Dir dir(true);
     Scratch_Dir tmp;
     Export_View v;
-    for (const std::string& path : {tmp.path() + "/no-such-folder/a.png", tmp.path() + "/a.wmf", tmp.path() + "/A.WMF"}) {
+    for (const std::string& path : {tmp.path() + "/no-such-folder/a.png", tmp.path() + "/no-such-folder/A.WMF"}) {
         const long before = platform_gdi_object_count();
         EXPECT_FALSE(v.export_to(path)) << path;
         EXPECT_EQ(platform_gdi_object_count(), before) << path;
         EXPECT_FALSE(fs::exists(path)) << path;
     }
+}
+
+// The view as a placeable WMF whose one drawing record is a stretched DIB: played back onto a
+// bitmap of its size, and read as an image, it gives the exported pixels exactly.
+TEST(ExportImage, WmfHoldsOneStretchedDibThatPlaysBackPixelForPixel)
+{
+    Y_Dir dir(true);
+    Scratch_Dir tmp;
+    Export_View v;
+    const std::string path = tmp.path() + "/view.WMF";
+    ASSERT_TRUE(v.export_to(path, 300, k_white, 96));
+    ASSERT_TRUE(v.export_to_clipboard(300));
+    HBITMAP shown = platform_clipboard_bitmap();
+    ASSERT_NE(shown, nullptr);
+
+    const std::vector<std::uint8_t> b = file_bytes(path);
+    ASSERT_GT(b.size(), 22u + 18u);
+    EXPECT_EQ(b[0] | (b[1] << 8) | (b[2] << 16) | (static_cast<std::uint32_t>(b[3]) << 24), 0x9AC6CDD7u);
+    // The records after the headers: their functions, walked by their sizes.
+    std::vector<unsigned> functions;
+    for (std::size_t at = 22 + 18; at + 6 <= b.size();) {
+        const std::size_t words = b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<std::size_t>(b[at + 3]) << 24);
+        functions.push_back(b[at + 4] | (b[at + 5] << 8));
+        ASSERT_GE(words, 3u);
+        at += 2 * words;
+    }
+    EXPECT_EQ(std::count(functions.begin(), functions.end(), 0x0F43u), 1) << "one stretched DIB";
+    EXPECT_EQ(functions.back(), 0u) << "and the end record";
+    for (unsigned f : functions) EXPECT_TRUE(f == 0x0F43u || f == 0x020Bu || f == 0x020Cu || f == 0u) << f;
+
+    // Played back by the metafile player, and read as an image.
+    BITMAP info{};
+    ASSERT_TRUE(GetObject(shown, sizeof info, &info));
+    const int w = info.bmWidth, h = info.bmHeight;
+    HENHMETAFILE mf = SetWinMetaFileBits(static_cast<UINT>(b.size()), b.data(), nullptr, nullptr);
+    ASSERT_NE(mf, nullptr);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HDC screen = GetDC(nullptr);
+    HBITMAP played = CreateCompatibleBitmap(screen, w, h);
+    ReleaseDC(nullptr, screen);
+    HGDIOBJ old = SelectObject(dc, played);
+    const RECT all{0, 0, w, h};
+    ASSERT_TRUE(PlayEnhMetaFile(dc, mf, &all));
+    CxImage read(path.c_str(), CXIMAGE_FORMAT_WMF);
+    ASSERT_TRUE(read.IsValid());
+    ASSERT_EQ(read.GetWidth(), static_cast<DWORD>(w));
+    ASSERT_EQ(read.GetHeight(), static_cast<DWORD>(h));
+    int red = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            COLORREF want = 0, got = 0;
+            ASSERT_TRUE(platform_read_pixel(shown, x, y, &want));
+            ASSERT_TRUE(platform_read_pixel(played, x, y, &got));
+            ASSERT_EQ(got, want) << x << "," << y;
+            const RGBQUAD q = read.GetPixelColor(x, h - 1 - y, false);
+            ASSERT_EQ(RGB(q.rgbRed, q.rgbGreen, q.rgbBlue), want) << x << "," << y;
+            red += want == k_red;
+        }
+    EXPECT_GT(red, 100) << "the strokes are in the picture";
+    SelectObject(dc, old);
+    DeleteObject(played);
+    DeleteDC(dc);
+    DeleteEnhMetaFile(mf);
 }
 
 TEST(ExportImage, WhatTheImageShows)
