@@ -266,11 +266,13 @@ CxImage::CxImage(const BYTE* buffer, DWORD size, DWORD image_type, unsigned long
     (void)Decode(buffer, size, image_type, max_pixels);
 }
 
-CxImage::CxImage(const char* path, DWORD image_type) : m_type(image_type)
+CxImage::CxImage(const char* path, DWORD image_type) : CxImage(path, image_type, max_image_bytes / 4) {}
+
+CxImage::CxImage(const char* path, DWORD image_type, unsigned long long max_pixels) : m_type(image_type)
 {
     std::vector<std::uint8_t> bytes;
     if (read_file(path, max_file_bytes, bytes) && bytes.size() <= 0xFFFFFFFFu)
-        (void)Decode(bytes.data(), static_cast<DWORD>(bytes.size()), image_type);
+        (void)Decode(bytes.data(), static_cast<DWORD>(bytes.size()), image_type, max_pixels);
 }
 
 CxImage::CxImage(const CxImage& source, bool copy_pixels, bool, bool copy_alpha)

@@ -57,6 +57,7 @@ public:
     CxImage(const BYTE* buffer, DWORD size, DWORD image_type, unsigned long long max_pixels);
     // Reads a file (through the path resolver) and decodes it as above.
     CxImage(const char* path, DWORD image_type);
+    CxImage(const char* path, DWORD image_type, unsigned long long max_pixels);
     // A deep copy: the pixels when copy_pixels (else an empty image of the same type), the
     // opacity when copy_alpha (else the copy is opaque), the transparent colour and the
     // resolution. This class has no selection: copy_selection is not used.

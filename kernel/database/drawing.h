@@ -11,6 +11,7 @@
 #include "kernel/database/drawing_info.h"
 #include "kernel/database/mb_string.h"
 #include "kernel/database/object_list.h"
+#include "kernel/database/pixel_budget.h"
 #include "kernel/drakmere_api.h"
 
 #include <memory>
@@ -38,6 +39,11 @@ public:
     virtual ~MB_Drawing();
 
     MB_Drawing_Info& drawing_info() { return m_info; }
+
+    // The pixels its images may decode into, together; a host sets the limit.
+    MB_Pixel_Budget& pixel_budget() { return *m_pixel_budget; }
+    // The same budget, for an image that holds its share until it goes.
+    const std::shared_ptr<MB_Pixel_Budget>& pixel_budget_ptr() const { return m_pixel_budget; }
 
     MB_Object_List& object_list() { return m_lists[Entities]; }
     MB_Object_List& open_obj_list() { return m_lists[Entities]; }
@@ -152,6 +158,7 @@ private:
     };
 
     MB_Drawing_Info m_info;
+    std::shared_ptr<MB_Pixel_Budget> m_pixel_budget = std::make_shared<MB_Pixel_Budget>();
     MB_Object_List m_lists[List_Count];
     Qe_Tran m_zoom_transf;
     MB_String m_filename;

@@ -11,6 +11,7 @@
 #include "geometry/rect.h"
 #include "geometry/tolerance.h"
 #include "geometry/transform.h"
+#include "kernel/database/drawing.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/database/system_setting.h"
 #include "kernel/entities/entity_copy.h"
@@ -97,12 +98,61 @@ MB_Image::MB_Image(CxImage* image) : m_image(image) {}
 MB_Image::~MB_Image()
 {
     if (m_emf) (void)DeleteEnhMetaFile(m_emf);
+    give_back_pixels();
+}
+
+void MB_Image::give_back_pixels()
+{
+    if (m_budget) m_budget->give_back(m_budget_pixels);
+    m_budget.reset();
+    m_budget_pixels = 0;
 }
 
 void MB_Image::image(CxImage* image)
 {
     if (image == m_image.get()) return;
+    give_back_pixels();
     m_image.reset(image);
+}
+
+CxImage::Decode_Result MB_Image::adopt(std::unique_ptr<CxImage> raster, const std::shared_ptr<MB_Pixel_Budget>& budget)
+{
+    const CxImage::Decode_Result result = raster->GetDecodeResult();
+    const long long pixels = static_cast<long long>(raster->GetWidth()) * raster->GetHeight();
+    // The decoder was held to what remained, so the pixels fit.
+    const bool taken = result == CxImage::Decode_Result::decoded && budget && budget->take(pixels);
+    if (budget && result == CxImage::Decode_Result::over_limit) budget->note(MB_Pixel_Budget::Refusal::over_budget);
+    if (budget && result == CxImage::Decode_Result::out_of_memory) budget->note(MB_Pixel_Budget::Refusal::out_of_memory);
+    image(raster.release());
+    if (taken) {
+        m_budget = budget;
+        m_budget_pixels = pixels;
+    }
+    return result;
+}
+
+CxImage::Decode_Result MB_Image::decode_raster(const unsigned char* bytes, unsigned long size, unsigned short type,
+                                               const std::shared_ptr<MB_Pixel_Budget>& budget)
+{
+    const unsigned long long room = budget ? static_cast<unsigned long long>(budget->remaining()) : CXIMAGE_MAX_MEMORY / 4;
+    std::unique_ptr<CxImage> raster(new (std::nothrow) CxImage(bytes, static_cast<DWORD>(size), type, room));
+    if (!raster) {
+        if (budget) budget->note(MB_Pixel_Budget::Refusal::out_of_memory);
+        return CxImage::Decode_Result::out_of_memory;
+    }
+    return adopt(std::move(raster), budget);
+}
+
+CxImage::Decode_Result MB_Image::load_raster(const char* path, unsigned short type,
+                                             const std::shared_ptr<MB_Pixel_Budget>& budget)
+{
+    const unsigned long long room = budget ? static_cast<unsigned long long>(budget->remaining()) : CXIMAGE_MAX_MEMORY / 4;
+    std::unique_ptr<CxImage> raster(new (std::nothrow) CxImage(path, type, room));
+    if (!raster) {
+        if (budget) budget->note(MB_Pixel_Budget::Refusal::out_of_memory);
+        return CxImage::Decode_Result::out_of_memory;
+    }
+    return adopt(std::move(raster), budget);
 }
 
 void MB_Image::emf(HENHMETAFILE emf)
@@ -173,18 +223,21 @@ MB_Result MB_Image::materialize(const MB_Opcode& opcode, MB_File_IO& file)
         r.then([&] { return file.read_counted_bytes(k_max_image_bytes, n, bytes); });
         r.position(again).real(height).real(width).real(angle).int32(alpha).int32(pw).int32(ph);
         if (!r.ok()) return;
-        // Bytes that do not decode still give an image, without pixels: the record was read
-        // whole, and the drawing keeps its frame.
-        std::unique_ptr<CxImage> image;
+        // Bytes that do not decode still give an image, without pixels but with its bytes:
+        // the record was read whole, and the drawing keeps its frame and its picture's bytes.
+        // An image the drawing's pixel budget or the memory cannot hold fails the record.
         if (n > 0) {
-            image.reset(new (std::nothrow)
-                            CxImage(reinterpret_cast<const BYTE*>(bytes.get()), static_cast<DWORD>(n), format));
-            if (!image) {
-                r.fail(MB_Result::Out_Of_Memory);
-                return;
+            MB_Drawing* d = file.drawing();
+            const std::shared_ptr<MB_Pixel_Budget> budget = d ? d->pixel_budget_ptr() : nullptr;
+            switch (decode_raster(reinterpret_cast<const unsigned char*>(bytes.get()), static_cast<unsigned long>(n), format,
+                                  budget)) {
+            case CxImage::Decode_Result::over_limit: r.fail(MB_Result::Budget_Exceeded); return;
+            case CxImage::Decode_Result::out_of_memory: r.fail(MB_Result::Out_Of_Memory); return;
+            default: break;
             }
+        } else {
+            image(nullptr);
         }
-        m_image = std::move(image);
         m_image_format = format;
         m_center = again;
         m_height = height;
@@ -216,7 +269,7 @@ bool MB_Image::copy_to(MB_Object*& target)
     }
     auto fill = [&](MB_Image& e) {
         e.m_image_format = m_image_format;
-        e.m_image = std::move(raster);
+        e.image(raster.release());
         e.m_center = m_center;
         e.m_height = m_height;
         e.m_width = m_width;
@@ -345,10 +398,9 @@ void MB_Image::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
     }
 
     if (m_picture) {
-        (void)draw_image(qdc.GetDC(), box.left, box.bottom, std::labs(static_cast<long>(box.right) - box.left),
+        (void)draw_image(dc, box.left, box.bottom, std::labs(static_cast<long>(box.right) - box.left),
                          -std::labs(static_cast<long>(box.bottom) - box.top), 0, 0, m_picture_width, m_picture_height);
     } else if (m_emf) {
-        // Metafile records are not played here: the call reports that nothing was drawn.
         (void)PlayEnhMetaFile(dc, m_emf, &box);
     } else if (m_image) {
         (void)m_image->Draw(dc, box, nullptr, true);

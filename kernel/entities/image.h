@@ -13,10 +13,11 @@
 
 #include "geometry/point.h"
 #include "kernel/database/drawable.h"
+#include "kernel/database/pixel_budget.h"
 #include "platform/metafile.h"
 #include "platform/win_types.h"
+#include "platform/ximage.h"
 
-class CxImage;
 class Qe_Pt_List;
 
 // One pixel of the pixel grid: its place in the drawing and its colour (red in the low byte).
@@ -46,8 +47,11 @@ public:
     // cannot be encoded, the data length is 0.
     MB_Result serialize(MB_File_IO& file) override;
     // The data length is checked against k_max_image_bytes and the bytes left; a length of 0
-    // gives no raster; bytes that do not decode give a raster without pixels and the reading
-    // goes on. Streams before revision 450 have no format byte (the format stays 6).
+    // gives no raster; bytes that do not decode give a raster without pixels that keeps them
+    // (saved again, they are written back unchanged) and the reading goes on. The raster's
+    // pixels come from the drawing's pixel budget: an image the budget cannot hold fails the
+    // record with Budget_Exceeded, one that memory cannot hold with Out_Of_Memory, and the
+    // budget notes which. Streams before revision 450 have no format byte (the format stays 6).
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
     MB_Result process(MB_File_IO& file) override;
     static MB_Result default_process(MB_Image& entity, MB_File_IO& file);
@@ -75,14 +79,25 @@ public:
     // The bounding rectangle becomes the frame; no display node.
     void build_draw() override;
     // The picture stretched into the frame (only the frame while a rubber band is erased),
-    // the frame and its corners over it in the selection colour when selected.
+    // the frame and its corners over it in the selection colour when selected. Everything is
+    // drawn on the DC given (the device's own when none is): an export's bitmap or a
+    // recording DC gets the picture too.
     void draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t) override;
     // Moves the centre; the frame keeps its size.
     void translate(const Qe_Tran& t, short mode) override;
 
     CxImage* image() const { return m_image.get(); }
-    // Takes ownership; the previous raster is deleted unless it is the same one.
+    // Takes ownership; the previous raster is deleted unless it is the same one (and gives its
+    // pixels back to the budget they came from).
     void image(CxImage* image);
+    // The raster decoded from encoded bytes, or from a file, in the image type, its pixels
+    // taken from the budget (none: only the per-image bound). Decoded: the raster replaces the
+    // previous one. Not decoded: a raster without pixels that keeps the bytes. Refused (over
+    // the budget or out of memory): the same, and the budget notes the refusal.
+    CxImage::Decode_Result decode_raster(const unsigned char* bytes, unsigned long size, unsigned short type,
+                                         const std::shared_ptr<MB_Pixel_Budget>& budget);
+    CxImage::Decode_Result load_raster(const char* path, unsigned short type,
+                                       const std::shared_ptr<MB_Pixel_Budget>& budget);
     Qe_Pt center() const { return m_center; }
     void center(const Qe_Pt& c) { m_center = c; }
     double height() const { return m_height; }
@@ -126,8 +141,13 @@ public:
 
 private:
     void free_grid();
+    CxImage::Decode_Result adopt(std::unique_ptr<CxImage> raster, const std::shared_ptr<MB_Pixel_Budget>& budget);
+    void give_back_pixels();
 
     std::unique_ptr<CxImage> m_image;
+    // The budget the raster's pixels came from, and how many.
+    std::shared_ptr<MB_Pixel_Budget> m_budget;
+    long long m_budget_pixels = 0;
     Qe_Pt m_center;
     double m_height = 100.0;
     double m_width = 100.0;

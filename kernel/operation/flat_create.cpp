@@ -52,28 +52,34 @@ constexpr int k_bulge_points = 50;
 
 // What every image made from a file shares: its name and type code, the picture, the centre.
 // Metafiles (EMF, WMF) are loaded as such, their size times 0.01 the frame, when
-// metafiles_as_pictures; otherwise every file goes to the raster class, which reads no
-// metafile. True when something was read; an unreadable file leaves the image without a
-// picture and says so in the log.
-bool load_image(MB_Image& image, const char* path, const Qe_Pt& centre, bool metafiles_as_pictures)
+// metafiles_as_pictures; otherwise every file goes to the raster class (which draws a
+// metafile into pixels), within the drawing's pixel budget. True when something was read; an
+// unreadable file leaves the image without a picture and says so in the log, as does an image
+// the budget or the memory cannot hold (and the budget notes it).
+bool load_image(MB_Image& image, const char* path, const Qe_Pt& centre, bool metafiles_as_pictures,
+                const std::shared_ptr<MB_Pixel_Budget>& budget)
 {
     const int type = FindImageType(path);
     image.set_filename(path);
     image.image_format(static_cast<unsigned short>(std::max(type, 0)));
     bool read = false;
+    const char* why = "";
     if (path && metafiles_as_pictures && type == k_metafile_type) {
         read = image.LoadPictureFile(path);
         image.width(image.width() * 0.01);
         image.height(image.height() * 0.01);
     } else if (path) {
-        auto* raster = new CxImage(path, static_cast<DWORD>(std::max(type, 0)));
-        read = raster->IsValid();
-        image.image(raster);
-        image.width(raster->GetWidth());
-        image.height(raster->GetHeight());
+        const CxImage::Decode_Result r = image.load_raster(path, static_cast<unsigned short>(std::max(type, 0)), budget);
+        read = r == CxImage::Decode_Result::decoded;
+        if (r == CxImage::Decode_Result::over_limit) why = " (more pixels than the drawing's image budget)";
+        if (r == CxImage::Decode_Result::out_of_memory) why = " (out of memory)";
+        if (const CxImage* raster = image.image()) {
+            image.width(raster->GetWidth());
+            image.height(raster->GetHeight());
+        }
     }
     image.center(centre);
-    if (path && !read) message_out("Error open the image file:", path, "", true);
+    if (path && !read) message_out("Error open the image file:", path, why, true);
     return read;
 }
 
@@ -83,7 +89,7 @@ MB_Image* create_image(MB_Drawing* d, const char* path, const Qe_Pt& centre, boo
 {
     if (!d || !path) return nullptr;
     auto* image = new MB_Image();
-    (void)load_image(*image, path, centre, metafiles_as_pictures);
+    (void)load_image(*image, path, centre, metafiles_as_pictures, d->pixel_budget_ptr());
     return place(*d, image, build);
 }
 
@@ -468,7 +474,9 @@ bool api_mb_make_spline(MB_Bspline*& spline, Qe_Pt_List& points)
 bool api_mb_make_image(MB_Image*& image, char* path, Qe_Pt& centre)
 {
     if (!image) image = new MB_Image();
-    return load_image(*image, path, centre, true);
+    // Not yet in a drawing: the active drawing's budget, where there is one.
+    MB_Drawing* d = active_drawing();
+    return load_image(*image, path, centre, true, d ? d->pixel_budget_ptr() : nullptr);
 }
 
 bool api_mb_make_circle(MB_Circle*& circle, const Qe_Pt& centre, double radius)

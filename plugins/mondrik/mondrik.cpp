@@ -22,9 +22,15 @@ int fail(const char* log_text, const char* source, const char* reason)
 }
 
 // Why a load that did not reach the end of its stream stopped, in a few words.
-const char* load_failure(const MB_File_IO& file, const MB_Drawing& drawing)
+const char* load_failure(const MB_File_IO& file, MB_Drawing& drawing)
 {
     if (drawing.file_revision() > drawing.format_version()) return "the file is of a newer version";
+    // An image the drawing's pixel budget or the memory could not hold stopped the load.
+    switch (drawing.pixel_budget().refusal()) {
+    case MB_Pixel_Budget::Refusal::over_budget: return "its images need more pixels than allowed";
+    case MB_Pixel_Budget::Refusal::out_of_memory: return "out of memory for its images";
+    default: break;
+    }
     switch (file.load_result().code()) {
     case MB_Result::Invalid_Data: return "the file is damaged";
     case MB_Result::End_Of_File:
