@@ -659,15 +659,16 @@ TEST_F(Flat, CreateImageFromFiles)
         const std::string& path;
         int type;
         double width, height;
-        bool picture, built;
+        bool picture, built, raster;
     };
+    // Without the picture form, a metafile is drawn into pixels: 1 x 0.5 inch at 96 dpi.
     const Case cases[] = {
-        {Flat_Active, png, 4, 9, 4, true, true},
-        {Flat_Active, wmf, 10, 25.4, 12.7, true, true},
-        {Of_Operation, png, 4, 9, 4, true, true},
-        {Of_Operation, wmf, 10, 0, 0, false, true},
-        {Of_Drawing, png, 4, 9, 4, true, false},
-        {Of_Drawing, wmf, 10, 0, 0, false, false},
+        {Flat_Active, png, 4, 9, 4, true, true, true},
+        {Flat_Active, wmf, 10, 25.4, 12.7, true, true, false},
+        {Of_Operation, png, 4, 9, 4, true, true, true},
+        {Of_Operation, wmf, 10, 96, 48, false, true, true},
+        {Of_Drawing, png, 4, 9, 4, true, false, true},
+        {Of_Drawing, wmf, 10, 96, 48, false, false, true},
     };
     for (const bool in_block : {false, true}) {
         MB_Block* block = nullptr;
@@ -685,7 +686,7 @@ TEST_F(Flat, CreateImageFromFiles)
             EXPECT_EQ(image->image_format(), c.type);
             EXPECT_DOUBLE_EQ(image->width(), c.width);
             EXPECT_DOUBLE_EQ(image->height(), c.height);
-            EXPECT_EQ(image->image() && image->image()->IsValid(), c.type == 4);
+            EXPECT_EQ(image->image() && image->image()->IsValid(), c.raster);
             EXPECT_EQ(image->picture() != nullptr, c.picture && c.type == 10);
             EXPECT_TRUE(near(image->center(), centre));
             // Built: the bounding rectangle is the frame.
