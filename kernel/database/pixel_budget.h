@@ -16,6 +16,13 @@ public:
     // machine of today holds.
     static constexpr long long k_default_limit = 1LL << 28;
 
+    // The limit every new drawing starts with; a host that sets it before it makes or loads
+    // drawings (a converter, a server) bounds them all.
+    static long long default_limit();
+    static void default_limit(long long pixels);
+
+    MB_Pixel_Budget() : m_limit(default_limit()) {}
+
     long long limit() const { return m_limit; }
     // Pixels already taken stay; later images see the new limit.
     void limit(long long pixels) { m_limit = std::max(0LL, pixels); }
@@ -40,7 +47,7 @@ public:
     void clear_refusal() { m_refusal = Refusal::none; }
 
 private:
-    long long m_limit = k_default_limit;
+    long long m_limit;
     long long m_used = 0;
     Refusal m_refusal = Refusal::none;
 };

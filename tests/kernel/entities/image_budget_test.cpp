@@ -1,0 +1,218 @@
+// Images in drawings: every image type saved and loaded again with every byte, the drawing's
+// pixel budget (over it a load fails and says why; under it every raster decodes), and
+// pictures and metafiles drawn on the DC the caller gives.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "common/metafile_writer.h"
+#include "common/scratch_dir.h"
+#include "geometry/transform.h"
+#include "kernel/entities/entity_fixture.h"
+#include "kernel/entities/image.h"
+#include "platform/metafile.h"
+#include "platform/ximage.h"
+
+using namespace entity_test;
+
+namespace {
+
+// Encoded image bytes (the stream fixture's Bytes are the file's, as text).
+using Data = std::vector<unsigned char>;
+
+CxImage picture(int w, int h)
+{
+    CxImage image;
+    EXPECT_TRUE(image.Create(static_cast<DWORD>(w), static_cast<DWORD>(h), 24));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.SetPixelColor(x, y, RGBQUAD{static_cast<BYTE>(x * 9), static_cast<BYTE>(y * 13), static_cast<BYTE>(200 - x), 0});
+    return image;
+}
+
+Data encoded(CxImage& image, DWORD type)
+{
+    BYTE* b = nullptr;
+    long n = 0;
+    if (!image.Encode(b, n, type)) return {};
+    Data out(b, b + n);
+    CxImage::FreeMemory(b);
+    return out;
+}
+
+Bytes save(MB_Drawing& d, bool compressed)
+{
+    stream_test::Temp_File f;
+    MB_File_IO io;
+    io.drawing(&d);
+    io.heuristics().set_allow_binary_data(compressed);
+    EXPECT_TRUE(io.save_jxb(f.path()));
+    return f.contents();
+}
+
+// Loads bytes into d; the load's result.
+MB_Result load(MB_Drawing& d, const Bytes& bytes)
+{
+    stream_test::Temp_File f;
+    f.contents(bytes);
+    MB_File_IO io;
+    io.drawing(&d);
+    (void)io.load_jxb(f.path());
+    return io.load_result();
+}
+
+std::vector<MB_Image*> images_of(MB_Drawing& d)
+{
+    std::vector<MB_Image*> out;
+    for (MB_Object* o = d.object_list().get_head(); o; o = o->next())
+        if (auto* i = dynamic_cast<MB_Image*>(o)) out.push_back(i);
+    return out;
+}
+
+TEST(Image_Budget, EveryImageTypeSavesAndLoadsWithEveryByte)
+{
+    struct Stored {
+        unsigned short type;
+        Data bytes;
+        bool decodes;
+    };
+    std::vector<Stored> stored;
+    CxImage source = picture(12, 7);
+    for (unsigned short type = 1; type <= 15; ++type) {
+        const Data b = encoded(source, type);
+        ASSERT_FALSE(b.empty()) << type;
+        stored.push_back({type, b, true});
+    }
+    // Bytes that do not decode in their type are kept all the same.
+    const Data jpeg = encoded(source, CXIMAGE_FORMAT_JPG);
+    stored.push_back({CXIMAGE_FORMAT_JPG, Data(jpeg.begin(), jpeg.begin() + 40), false});
+    stored.push_back({CXIMAGE_FORMAT_TGA, Data{1, 2, 3, 4, 5, 6, 7}, false});
+    stored.push_back({0, encoded(source, CXIMAGE_FORMAT_PNG), true});
+
+    for (const bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed);
+        Bytes first;
+        {
+            Op_Fixture f;
+            for (const Stored& s : stored) {
+                auto* image = new MB_Image;
+                image->image_format(s.type);
+                (void)image->decode_raster(s.bytes.data(), static_cast<unsigned long>(s.bytes.size()), s.type,
+                                           f.drawing->pixel_budget_ptr());
+                image->build_draw();
+                f.drawing->add_object(image);
+            }
+            first = save(*f.drawing, compressed);
+        }
+        Op_Fixture g;
+        ASSERT_EQ(load(*g.drawing, first), MB_Result::End_Of_Stream);
+        const std::vector<MB_Image*> back = images_of(*g.drawing);
+        ASSERT_EQ(back.size(), stored.size());
+        for (std::size_t i = 0; i < back.size(); ++i) {
+            SCOPED_TRACE(stored[i].type);
+            ASSERT_NE(back[i]->image(), nullptr);
+            EXPECT_EQ(back[i]->image_format(), stored[i].type);
+            EXPECT_EQ(back[i]->image()->IsValid(), stored[i].decodes);
+            EXPECT_EQ(encoded(*back[i]->image(), stored[i].type), stored[i].bytes);
+        }
+        EXPECT_EQ(to_hex(save(*g.drawing, compressed)), to_hex(first));
+    }
+}
+
+TEST(Image_Budget, OverTheBudgetTheLoadFailsAndSaysWhyUnderItEveryRasterDecodes)
+{
+    Bytes file;
+    {
+        Op_Fixture f;
+        CxImage source = picture(20, 14);  // 280 pixels each
+        const Data png = encoded(source, CXIMAGE_FORMAT_PNG);
+        for (int i = 0; i < 3; ++i) {
+            auto* image = new MB_Image;
+            image->image_format(CXIMAGE_FORMAT_PNG);
+            ASSERT_EQ(image->decode_raster(png.data(), static_cast<unsigned long>(png.size()), CXIMAGE_FORMAT_PNG, nullptr),
+                      CxImage::Decode_Result::decoded);
+            f.drawing->add_object(image);
+        }
+        file = save(*f.drawing, true);
+    }
+    {
+        Op_Fixture f;
+        f.drawing->pixel_budget().limit(3 * 280 - 1);
+        EXPECT_EQ(load(*f.drawing, file), MB_Result::Budget_Exceeded);
+        EXPECT_EQ(f.drawing->pixel_budget().refusal(), MB_Pixel_Budget::Refusal::over_budget);
+        EXPECT_EQ(f.drawing->pixel_budget().used(), 2 * 280);
+        EXPECT_EQ(images_of(*f.drawing).size(), 2u);
+    }
+    {
+        Op_Fixture f;
+        f.drawing->pixel_budget().limit(3 * 280);
+        EXPECT_EQ(load(*f.drawing, file), MB_Result::End_Of_Stream);
+        EXPECT_EQ(f.drawing->pixel_budget().refusal(), MB_Pixel_Budget::Refusal::none);
+        EXPECT_EQ(f.drawing->pixel_budget().used(), 3 * 280);
+        for (MB_Image* image : images_of(*f.drawing)) EXPECT_TRUE(image->image()->IsValid());
+        // An image gives its pixels back when it goes, or when its raster is replaced.
+        MB_Image* first = images_of(*f.drawing).front();
+        first->image(nullptr);
+        EXPECT_EQ(f.drawing->pixel_budget().used(), 2 * 280);
+        std::shared_ptr<MB_Pixel_Budget> budget = f.drawing->pixel_budget_ptr();
+        f.drawing->object_list().kill_all();
+        EXPECT_EQ(budget->used(), 0);
+    }
+    // A host bounds every drawing it makes from then on.
+    const long long before = MB_Pixel_Budget::default_limit();
+    MB_Pixel_Budget::default_limit(500);
+    {
+        MB_Drawing d;
+        EXPECT_EQ(d.pixel_budget().limit(), 500);
+        EXPECT_EQ(load(d, file), MB_Result::Budget_Exceeded);
+    }
+    MB_Pixel_Budget::default_limit(before);
+    EXPECT_EQ(MB_Drawing().pixel_budget().limit(), MB_Pixel_Budget::k_default_limit);
+}
+
+// The picture, the metafile and the raster each reach the DC the caller passes: a recording
+// DC logs them, and the device's own pixels stay as they were.
+TEST(Image_Budget, PicturesDrawOnTheDcTheyAreGiven)
+{
+    using metafile_writer::Emf;
+    const Data emf = Emf(40, 30).handles(3).pen(1, PS_SOLID, 0, RGB(0, 0, 255)).brush(2, BS_SOLID, RGB(255, 0, 0))
+                          .select(1).select(2).rectangle(10, 5, 30, 25).bytes();
+    Scratch_Dir dir;
+    const std::string path = dir.path() + "/a.emf";
+    {
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(emf.data(), 1, emf.size(), f);
+        std::fclose(f);
+    }
+    MB_Image picture_image, metafile_image, raster_image(new CxImage(picture(4, 4)));
+    ASSERT_TRUE(picture_image.LoadPictureFile(path.c_str()));
+    metafile_image.set_winmeta_filebits(static_cast<unsigned>(emf.size()), emf.data(), nullptr, nullptr);
+    for (MB_Image* image : {&picture_image, &metafile_image, &raster_image}) {
+        image->center(Qe_Pt(20, 15, 0));
+        image->width(40);
+        image->height(30);
+        Raster device(40, 30);
+        Recording_Dc rec;
+        Qe_Tran t;
+        image->draw(rec.dc, device.q, t);
+        bool drew = false;
+        for (const Platform_Call& c : rec.calls()) drew |= c.name == "Rectangle" || c.name == "Polygon";
+        if (image == &raster_image) drew = true;  // a raster is copied, not drawn by calls
+        EXPECT_TRUE(drew);
+        EXPECT_EQ(device.drawn(), 0) << "nothing on the device's own DC";
+        // Without a DC the device's own takes it.
+        image->draw(nullptr, device.q, t);
+        EXPECT_GT(device.drawn(), 100);
+    }
+    // Drawn on the device: the rectangle's pixels where the frame puts them.
+    Raster device(40, 30);
+    Qe_Tran t;
+    picture_image.draw(nullptr, device.q, t);
+    EXPECT_EQ(device.pixel(20, 15), RGB(255, 0, 0));
+    EXPECT_EQ(device.pixel(2, 2), RGB(255, 255, 255));
+}
+
+}  // namespace
