@@ -8,7 +8,10 @@
 #include <cstdlib>
 #include <map>
 
+#include <zlib.h>
+
 #include "converter_fixture.h"
+#include "platform/ximage.h"
 #include "dxf_run.h"
 #include "dxf_structure.h"
 
@@ -94,6 +97,67 @@ std::string make_source(const Work_Dir& work, const std::string& name)
     }
     EXPECT_TRUE(op.save_jxb(path.c_str()));
     return path;
+}
+
+// A blank PNG of w x h pixels at 1 bit, its rows deflated as they are made: a few tens of
+// kilobytes that declare far more pixels than an image may hold.
+std::vector<unsigned char> blank_png(std::uint32_t w, std::uint32_t h)
+{
+    std::vector<unsigned char> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    const auto chunk = [&](const char* type, const std::vector<unsigned char>& data) {
+        for (int i = 3; i >= 0; --i) out.push_back(static_cast<unsigned char>(data.size() >> (8 * i)));
+        std::vector<unsigned char> body(type, type + 4);
+        body.insert(body.end(), data.begin(), data.end());
+        out.insert(out.end(), body.begin(), body.end());
+        const uLong crc = crc32(0, body.data(), static_cast<uInt>(body.size()));
+        for (int i = 3; i >= 0; --i) out.push_back(static_cast<unsigned char>(crc >> (8 * i)));
+    };
+    std::vector<unsigned char> ihdr;
+    for (std::uint32_t v : {w, h})
+        for (int i = 3; i >= 0; --i) ihdr.push_back(static_cast<unsigned char>(v >> (8 * i)));
+    ihdr.insert(ihdr.end(), {1, 0, 0, 0, 0});
+    chunk("IHDR", ihdr);
+    std::vector<unsigned char> idat, row(1 + (w + 7) / 8, 0), buffer(1 << 16);
+    z_stream z{};
+    deflateInit(&z, 9);
+    for (std::uint32_t y = 0; y <= h; ++y) {
+        z.next_in = row.data();
+        z.avail_in = y < h ? static_cast<uInt>(row.size()) : 0;
+        do {
+            z.next_out = buffer.data();
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, y < h ? Z_NO_FLUSH : Z_FINISH);
+            idat.insert(idat.end(), buffer.data(), buffer.data() + (buffer.size() - z.avail_out));
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    chunk("IDAT", idat);
+    chunk("IEND", {});
+    return out;
+}
+
+TEST(Plotwane, AnImagePastThePixelBudgetIsOneLineAndExitOne)
+{
+    Work_Dir work("plotwane_image_budget");
+    const std::string source = work / "scan.vkt";
+    {
+        // 20000 x 20000 pixels: more than the drawing may hold, refused before any is made.
+        const std::vector<unsigned char> png = blank_png(20000, 20000);
+        ASSERT_LT(png.size(), 200000u);
+        auto* raster = new CxImage(png.data(), static_cast<DWORD>(png.size()), CXIMAGE_FORMAT_PNG);
+        ASSERT_FALSE(raster->IsValid());
+        MB_Operation op;
+        ASSERT_TRUE(op.create_drawing("scan"));
+        auto* image = new MB_Image(raster);
+        image->image_format(CXIMAGE_FORMAT_PNG);
+        op.drawing()->object_list().add_tail(image);
+        ASSERT_TRUE(op.save_jxb(source.c_str()));
+    }
+    const Program_Run r = run_plotwane(quote(source));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Plotwane: Import of " + source + " failed: its images need more pixels than allowed\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(work.path() / "scan.dxf"));
 }
 
 TEST(Plotwane, ConvertsAndPrintsTheTarget)

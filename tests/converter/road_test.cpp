@@ -7,6 +7,7 @@
 #include "converter/library_file.h"
 #include "converter/road.h"
 #include "converter_fixture.h"
+#include "platform/ximage.h"
 #include "plugins/plugin_abi.h"
 
 using namespace converter_test;
@@ -276,6 +277,58 @@ TEST(Mondrik, RefusesDwfAndBrokenStreams)
     const std::string log = read_file(work.path() / "jxb.log");
     EXPECT_NE(log.find("unsupported input format: " + (work / "plan.dwf")), std::string::npos) << log;
     EXPECT_NE(log.find("unsupported input format: " + (work / "plan.w2d")), std::string::npos) << log;
+}
+
+// A drawing's images share its pixel budget: past it the import stops with one message and no
+// target; within it every raster reaches the DXF.
+TEST(Road, ImagesPastThePixelBudgetFailTheConversionWithOneMessage)
+{
+    Work_Dir work("road_budget");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Real, Lib::Real);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    const std::string source = work / "images.vkt";
+    {
+        CxImage raster;
+        ASSERT_TRUE(raster.Create(20, 14, 24));  // 280 pixels
+        BYTE* png = nullptr;
+        long size = 0;
+        ASSERT_TRUE(raster.Encode(png, size, CXIMAGE_FORMAT_PNG));
+        MB_Operation op;
+        ASSERT_TRUE(op.create_drawing("images"));
+        for (int i = 0; i < 3; ++i) {
+            auto* image = new MB_Image(new CxImage(png, static_cast<DWORD>(size), CXIMAGE_FORMAT_PNG));
+            image->image_format(CXIMAGE_FORMAT_PNG);
+            image->center(Qe_Pt(30.0 * i, 0, 0));
+            image->width(20);
+            image->height(14);
+            op.drawing()->object_list().add_tail(image);
+        }
+        CxImage::FreeMemory(png);
+        ASSERT_TRUE(op.save_jxb(source.c_str()));
+    }
+    const long long before = MB_Pixel_Budget::default_limit();
+    const std::string target = work / "images.dxf";
+    {
+        MB_Pixel_Budget::default_limit(3 * 280 - 1);
+        Box_Catcher boxes;
+        EXPECT_FALSE(convert_drawing(source.c_str(), target.c_str(), 23));
+        ASSERT_EQ(boxes.texts.size(), 1u);
+        EXPECT_EQ(boxes.texts[0], "Import of " + source + " failed: its images need more pixels than allowed");
+        EXPECT_FALSE(fs::exists(target));
+    }
+    {
+        MB_Pixel_Budget::default_limit(3 * 280);
+        Box_Catcher boxes;
+        EXPECT_TRUE(convert_drawing(source.c_str(), target.c_str(), 23));
+        EXPECT_TRUE(boxes.texts.empty());
+        const std::string dxf = read_file(target);
+        // Entities, as opposed to the class of the same name: group 0 before the name.
+        std::size_t images = 0;
+        for (std::size_t at = 0; (at = dxf.find("\n0\nIMAGE\n", at)) != std::string::npos; ++at) ++images;
+        EXPECT_EQ(images, 3u);
+        for (int i = 1; i <= 3; ++i) EXPECT_TRUE(fs::exists(work / ("images-" + std::to_string(i) + ".png"))) << i;
+    }
+    MB_Pixel_Budget::default_limit(before);
 }
 
 }  // namespace
