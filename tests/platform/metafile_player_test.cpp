@@ -16,6 +16,8 @@
 #include "platform/metafile.h"
 #include "platform/recording_dc.h"
 
+#include <string>
+
 namespace {
 
 using metafile_writer::Bytes;
@@ -108,6 +110,234 @@ TEST(Metafile_Player, CallersStateComesBackAndNothingLeaks)
     SelectObject(d.dc, old_brush);
     EXPECT_TRUE(DeleteObject(pen));
     EXPECT_TRUE(DeleteObject(brush));
+}
+
+// A 2 x 2 DIB (top row red, green; bottom row blue, white) stretched onto 20 x 20 pixels, and
+// mirrored by a negative width: GDI's row order and mirroring in both kinds.
+TEST(Metafile_Player, DibsKeepTheirRowOrderAndMirror)
+{
+    const Bytes dib = metafile_writer::dib24(2, 2, [](int x, int y) {
+        return y == 0 ? (x == 0 ? red : RGB(0, 255, 0)) : (x == 0 ? blue : white);
+    });
+    const Bytes upright_emf = Emf(20, 20).stretch_dibits(0, 0, 20, 20, dib, 2, 2).bytes();
+    const Bytes mirrored_emf = Emf(20, 20).stretch_dibits(19, 0, -20, 20, dib, 2, 2).bytes();
+    const Bytes upright_wmf = Wmf(20, 20, 96).stretch_dib(0, 0, 20, 20, dib, 2, 2).bytes();
+    for (const Bytes* b : {&upright_emf, &upright_wmf, &mirrored_emf}) {
+        const bool mirrored = b == &mirrored_emf;
+        Dib d(20, 20, 32);
+        ASSERT_TRUE(play(d.dc, *b, RECT{0, 0, 20, 20}));
+        EXPECT_EQ(d.at(mirrored ? 15 : 4, 4), red);
+        EXPECT_EQ(d.at(mirrored ? 4 : 15, 4), RGB(0, 255, 0));
+        EXPECT_EQ(d.at(mirrored ? 15 : 4, 15), blue);
+        EXPECT_EQ(d.at(mirrored ? 4 : 15, 15), white);
+    }
+}
+
+// Where a unit lands: the world transform, the map modes with window and viewport, and a
+// frame stretched onto another rectangle.
+TEST(Metafile_Player, TransformsAndMapModesPlaceTheRecords)
+{
+    const auto f = [](float v) { return metafile_writer::float_bits(v); };
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        RECT target;
+        POINT inside, outside;
+    };
+    const auto brush = [](Emf e) { return e.handles(2).brush(1, BS_SOLID, red).select(1).select(0x80000008u); };
+    const Case cases[] = {
+        // Twice the size, moved by (10, 5): the unit square 0..5 covers 10..20 x 5..15.
+        {"world", brush(Emf(40, 40)).rec(35, {f(2), f(0), f(0), f(2), f(10), f(5)}).rectangle(0, 0, 5, 5).bytes(),
+         RECT{0, 0, 40, 40}, {15, 10}, {25, 10}},
+        // Window 0..100 shown on a viewport of 0..40: 50..100 is 20..40.
+        {"anisotropic", brush(Emf(40, 40)).rec(17, {8}).rec(9, {100, 100}).rec(11, {40, 40}).rectangle(50, 50, 100, 100).bytes(),
+         RECT{0, 0, 40, 40}, {30, 30}, {15, 15}},
+        // 0.01 mm with y up: at 96 dpi 1000 units are 37.8 pixels, upwards from the origin.
+        {"himetric", brush(Emf(80, 80)).rec(17, {3}).rec(12, {0, 79}).rectangle(0, 0, 1000, 1000).bytes(),
+         RECT{0, 0, 80, 80}, {10, 70}, {10, 30}},
+        // The frame of 40 x 40 units stretched onto 80 x 80 pixels at (100, 0).
+        {"frame", brush(Emf(40, 40)).rectangle(10, 10, 20, 20).bytes(), RECT{100, 0, 180, 80}, {130, 30}, {110, 10}},
+        // Turned a quarter: (x, y) to (-y, x), then moved by (30, 0).
+        {"turned", brush(Emf(40, 40)).rec(35, {f(0), f(1), f(-1), f(0), f(30), f(0)}).rectangle(0, 0, 10, 20).bytes(),
+         RECT{0, 0, 40, 40}, {20, 5}, {25, 15}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Dib d(200, 100, 32);
+        fill(d, white);
+        ASSERT_TRUE(play(d.dc, c.bytes, c.target));
+        EXPECT_EQ(d.at(c.inside.x, c.inside.y), red);
+        EXPECT_EQ(d.at(c.outside.x, c.outside.y), white);
+    }
+}
+
+TEST(Metafile_Player, ClipsSavesAndPathsWithHoles)
+{
+    // Clip to 10..20, fill everything: only the clip is red. Saved and restored around a
+    // narrower clip and another brush, the first clip and brush come back.
+    const Bytes clipped = Emf(40, 40)
+                              .handles(3)
+                              .brush(1, BS_SOLID, red)
+                              .brush(2, BS_SOLID, blue)
+                              .select(1)
+                              .select(0x80000008u)
+                              .rec(30, {10, 10, 20, 20})
+                              .rec(33, {})
+                              .select(2)
+                              .rec(30, {10, 10, 12, 12})
+                              .rectangle(0, 0, 40, 40)
+                              .rec(34, {static_cast<std::uint32_t>(-1)})
+                              .rectangle(14, 0, 40, 40)
+                              .bytes();
+    Dib d(40, 40, 32);
+    fill(d, white);
+    ASSERT_TRUE(play(d.dc, clipped, RECT{0, 0, 40, 40}));
+    EXPECT_EQ(d.at(11, 11), blue);
+    EXPECT_EQ(d.at(16, 16), red);
+    EXPECT_EQ(d.at(12, 16), white);
+    EXPECT_EQ(d.at(25, 16), white);
+
+    // A path of two nested squares filled by the alternate rule leaves a hole.
+    Emf e(40, 40);
+    e.handles(2).brush(1, BS_SOLID, red).select(1).rec(59, {});
+    e.polygon({{5, 5}, {35, 5}, {35, 35}, {5, 35}}).polygon({{15, 15}, {25, 15}, {25, 25}, {15, 25}});
+    e.rec(60, {}).rec(62, {0, 0, 40, 40});
+    Dib p(40, 40, 32);
+    fill(p, white);
+    ASSERT_TRUE(play(p.dc, e.bytes(), RECT{0, 0, 40, 40}));
+    EXPECT_EQ(p.at(10, 10), red);
+    EXPECT_EQ(p.at(20, 20), white);
+    EXPECT_EQ(p.at(38, 38), white);
+}
+
+TEST(Metafile_Player, RecordingDcSeesTheCallsAndTextIsDrawn)
+{
+    metafile_writer::Bytes text;
+    for (std::uint32_t v : {0u, 0u, 0u, 0u, 1u, 0x3F800000u, 0x3F800000u, 5u, 8u, 2u, 76u, 0u, 0u, 0u, 0u, 0u, 0u})
+        metafile_writer::put32(text, v);
+    for (char16_t c : std::u16string(u"ab")) metafile_writer::put16(text, c);
+    Bytes font;
+    for (std::uint32_t v : {1u, static_cast<std::uint32_t>(-20), 0u, 0u, 0u, 400u, 0u}) metafile_writer::put32(font, v);
+    font.resize(font.size() + 64, 0);
+    const Bytes b = Emf(40, 40).handles(2).raw(82, font).select(1).rectangle(1, 1, 9, 9).ellipse(10, 10, 20, 20)
+                        .rec(24, {RGB(0, 0, 255)}).rec(18, {1}).raw(84, text).bytes();
+    HDC rec = platform_create_recording_dc(nullptr);
+    ASSERT_TRUE(play(rec, b, RECT{0, 0, 40, 40}));
+    std::vector<std::string> names;
+    for (const Platform_Call& c : platform_recorded_calls(rec)) names.push_back(platform_call_text(c));
+    DeleteDC(rec);
+    const auto has = [&](const std::string& s) { return std::find(names.begin(), names.end(), s) != names.end(); };
+    EXPECT_TRUE(has("Rectangle 1 1 9 9"));
+    EXPECT_TRUE(has("Ellipse 10 10 20 20"));
+    EXPECT_TRUE(has("TextOutW 5 8 2 \"ab\""));
+    EXPECT_TRUE(has("SaveDC"));
+    EXPECT_EQ(names.back().rfind("RestoreDC", 0), 0u);
+
+    Dib d(40, 40, 32);
+    fill(d, white);
+    ASSERT_TRUE(play(d.dc, b, RECT{0, 0, 40, 40}));
+    int ink = 0;
+    for (int y = 8; y < 30; ++y)
+        for (int x = 5; x < 40; ++x) ink += d.at(x, y) == blue;
+    EXPECT_GT(ink, 10);
+}
+
+// ---- hostile files ----
+
+// Every record kind the player reads, once, in one EMF and one WMF.
+Bytes every_emf_record()
+{
+    const Bytes dib = metafile_writer::dib24(3, 2, [](int x, int) { return x ? red : blue; });
+    Bytes font;
+    for (std::uint32_t v : {1u, 10u, 0u, 0u, 0u, 400u, 0u}) metafile_writer::put32(font, v);
+    font.resize(font.size() + 64, 0);
+    Emf e(60, 60);
+    e.handles(4).pen(1, PS_DASH, 2, blue).brush(2, BS_HATCHED, red, 3).raw(82, font).select(1).select(2).select(3);
+    e.rec(33, {}).rec(35, {0x3F800000u, 0, 0, 0x3F800000u, 0, 0}).rec(17, {8}).rec(9, {60, 60}).rec(11, {60, 60});
+    e.rec(10, {0, 0}).rec(12, {0, 0}).rec(30, {0, 0, 50, 50}).rec(29, {0, 0, 5, 60});
+    e.rectangle(1, 1, 20, 20).ellipse(5, 5, 30, 25).rec(44, {2, 2, 40, 40, 5, 5});
+    e.rec(45, {0, 0, 40, 40, 40, 20, 0, 20}).rec(46, {0, 0, 40, 40, 20, 0, 20, 40}).rec(47, {0, 0, 40, 40, 0, 20, 20, 0});
+    e.rec(27, {3, 3}).rec(54, {30, 40}).polygon({{1, 1}, {50, 3}, {20, 40}}).polyline16({{1, 50}, {50, 50}});
+    e.rec(59, {}).polygon16({{2, 2}, {40, 2}, {20, 30}}).rec(61, {}).rec(60, {}).rec(64, {0, 0, 60, 60});
+    e.rec(15, {4, 4, RGB(1, 2, 3)}).rec(36, {0x40000000u, 0, 0, 0x40000000u, 0, 0, 2}).stretch_dibits(1, 1, 9, 6, dib, 3, 2);
+    e.rec(34, {static_cast<std::uint32_t>(-1)}).rec(75, {0, 5}).select(0x80000005u).rec(40, {1});
+    return e.bytes();
+}
+
+Bytes every_wmf_record()
+{
+    const Bytes dib = metafile_writer::dib24(3, 2, [](int x, int) { return x ? red : blue; });
+    Wmf m(60, 60, 96);
+    m.window(0, 0, 60, 60).objects(3).pen(PS_SOLID, 3, blue).brush(BS_SOLID, red).select(0).select(1);
+    m.rec(0x001E, {}).rec(0x0416, {50, 50, 0, 0}).rectangle(1, 1, 20, 20).ellipse(5, 5, 30, 25);
+    m.rec(0x0817, {20, 0, 0, 40, 40, 40, 0, 0}).rec(0x061C, {5, 5, 40, 40, 2, 2}).rec(0x0214, {3, 3}).rec(0x0213, {40, 30});
+    m.polygon({{1, 1}, {50, 3}, {20, 40}}).rec(0x041F, {0x0302, 0x0001, 4, 4}).stretch_dib(1, 1, 9, 6, dib, 3, 2);
+    m.rec(0x0127, {-1}).remove(0).rec(0x0521, {2, 0x6261, 10, 10});
+    return m.bytes();
+}
+
+TEST(Metafile_Player, EveryCutAndAbsurdRecordIsSafe)
+{
+    for (const Bytes& whole : {every_emf_record(), every_wmf_record()}) {
+        Dib d(60, 60, 24);
+        ASSERT_TRUE(play(d.dc, whole, RECT{0, 0, 60, 60}));
+        // Cut anywhere: what comes before the cut is drawn, the rest is not read.
+        for (std::size_t n = 1; n < whole.size(); ++n) {
+            HENHMETAFILE mf = SetWinMetaFileBits(static_cast<UINT>(n), whole.data(), nullptr, nullptr);
+            ASSERT_NE(mf, nullptr);
+            const RECT r{0, 0, 60, 60};
+            EXPECT_FALSE(PlayEnhMetaFile(d.dc, mf, &r)) << n;
+            DeleteEnhMetaFile(mf);
+        }
+        // Seeded changes of a few bytes at a time.
+        std::mt19937 rng(3);
+        for (int round = 0; round < 2000; ++round) {
+            Bytes m = whole;
+            for (int i = 0, k = 1 + static_cast<int>(rng() % 4); i < k; ++i) m[rng() % m.size()] = static_cast<BYTE>(rng());
+            (void)play(d.dc, m, RECT{0, 0, 60, 60});
+        }
+    }
+    // Counts, sizes and offsets far past the record.
+    const std::uint32_t huge = 0x7FFFFFFF;
+    const Bytes absurd = Emf(20, 20)
+                             .handles(2)
+                             .rec(3, {0, 0, 0, 0, huge})                    // polygon of 2^31 points
+                             .rec(8, {0, 0, 0, 0, huge, 3, 3})              // poly-polygon
+                             .rec(8, {0, 0, 0, 0, 2, 4, 1, 1})              // counts that do not add up
+                             .rec(81, {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, huge, 40, huge, 4, 0, 0x00CC0020u, 5, 5})
+                             .rec(37, {huge})                               // no such object
+                             .rec(38, {huge, 0, 1, 0, 0})
+                             .rec(84, {0, 0, 0, 0, 1, 0, 0, 0, 0, huge, 76, 0, 0, 0, 0, 0, 0})
+                             .rec(35, {0x7F800000u, 0, 0, 0x7F800000u, 0, 0})  // infinite transform
+                             .rec(34, {static_cast<std::uint32_t>(-5)})        // nothing saved
+                             .rec(75, {huge, 5})
+                             .bytes();
+    Dib d(20, 20, 32);
+    EXPECT_TRUE(play(d.dc, absurd, RECT{0, 0, 20, 20}));
+    // A record whose size passes the file, or is not a whole number of words.
+    for (std::uint32_t size : {0u, 6u, 9u, 0xFFFFFFF0u}) {
+        Bytes b = Emf(20, 20).rectangle(1, 1, 5, 5).bytes();
+        metafile_writer::set32(b, 108 + 4, size);
+        EXPECT_FALSE(play(d.dc, b, RECT{0, 0, 20, 20})) << size;
+    }
+}
+
+// A million saves never restored, then as many restores: the depth is bounded, the play ends
+// and the caller's DC comes back as it was.
+TEST(Metafile_Player, DeepSavesAreBounded)
+{
+    Emf e(20, 20);
+    for (int i = 0; i < 200000; ++i) e.rec(33, {});
+    e.handles(2).brush(1, BS_SOLID, red).select(1).rectangle(0, 0, 20, 20);
+    for (int i = 0; i < 200000; ++i) e.rec(34, {static_cast<std::uint32_t>(-1)});
+    Dib d(20, 20, 32);
+    const long before = platform_gdi_object_count();
+    HGDIOBJ pen = GetCurrentObject(d.dc, OBJ_PEN);
+    ASSERT_TRUE(play(d.dc, e.bytes(), RECT{0, 0, 20, 20}));
+    EXPECT_EQ(d.at(10, 10), red);
+    EXPECT_EQ(GetCurrentObject(d.dc, OBJ_PEN), pen);
+    EXPECT_EQ(platform_gdi_object_count(), before);
+    EXPECT_FALSE(RestoreDC(d.dc, -1)) << "no state of the play is left on the DC";
 }
 
 }  // namespace
