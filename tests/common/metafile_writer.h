@@ -254,4 +254,36 @@ private:
     unsigned m_objects = 0;
 };
 
+// Every record kind the player reads, once, in one EMF and one WMF.
+inline Bytes every_emf_record()
+{
+    const Bytes dib = metafile_writer::dib24(3, 2, [](int x, int) { return x ? RGB(255, 0, 0) : RGB(0, 0, 255); });
+    Bytes font;
+    for (std::uint32_t v : {1u, 10u, 0u, 0u, 0u, 400u, 0u}) metafile_writer::put32(font, v);
+    font.resize(font.size() + 64, 0);
+    Emf e(60, 60);
+    e.handles(4).pen(1, 1 /* dash */, 2, RGB(0, 0, 255)).brush(2, 2 /* hatched */, RGB(255, 0, 0), 3).raw(82, font).select(1).select(2).select(3);
+    e.rec(33, {}).rec(35, {0x3F800000u, 0, 0, 0x3F800000u, 0, 0}).rec(17, {8}).rec(9, {60, 60}).rec(11, {60, 60});
+    e.rec(10, {0, 0}).rec(12, {0, 0}).rec(30, {0, 0, 50, 50}).rec(29, {0, 0, 5, 60});
+    e.rectangle(1, 1, 20, 20).ellipse(5, 5, 30, 25).rec(44, {2, 2, 40, 40, 5, 5});
+    e.rec(45, {0, 0, 40, 40, 40, 20, 0, 20}).rec(46, {0, 0, 40, 40, 20, 0, 20, 40}).rec(47, {0, 0, 40, 40, 0, 20, 20, 0});
+    e.rec(27, {3, 3}).rec(54, {30, 40}).polygon({{1, 1}, {50, 3}, {20, 40}}).polyline16({{1, 50}, {50, 50}});
+    e.rec(59, {}).polygon16({{2, 2}, {40, 2}, {20, 30}}).rec(61, {}).rec(60, {}).rec(64, {0, 0, 60, 60});
+    e.rec(15, {4, 4, RGB(1, 2, 3)}).rec(36, {0x40000000u, 0, 0, 0x40000000u, 0, 0, 2}).stretch_dibits(1, 1, 9, 6, dib, 3, 2);
+    e.rec(34, {static_cast<std::uint32_t>(-1)}).rec(75, {0, 5}).select(0x80000005u).rec(40, {1});
+    return e.bytes();
+}
+
+inline Bytes every_wmf_record()
+{
+    const Bytes dib = metafile_writer::dib24(3, 2, [](int x, int) { return x ? RGB(255, 0, 0) : RGB(0, 0, 255); });
+    Wmf m(60, 60, 96);
+    m.window(0, 0, 60, 60).objects(3).pen(0, 3, RGB(0, 0, 255)).brush(0, RGB(255, 0, 0)).select(0).select(1);
+    m.rec(0x001E, {}).rec(0x0416, {50, 50, 0, 0}).rectangle(1, 1, 20, 20).ellipse(5, 5, 30, 25);
+    m.rec(0x0817, {20, 0, 0, 40, 40, 40, 0, 0}).rec(0x061C, {5, 5, 40, 40, 2, 2}).rec(0x0214, {3, 3}).rec(0x0213, {40, 30});
+    m.polygon({{1, 1}, {50, 3}, {20, 40}}).rec(0x041F, {0x0302, 0x0001, 4, 4}).stretch_dib(1, 1, 9, 6, dib, 3, 2);
+    m.rec(0x0127, {-1}).remove(0).rec(0x0521, {2, 0x6261, 10, 10});
+    return m.bytes();
+}
+
 }  // namespace metafile_writer
