@@ -204,11 +204,10 @@ Player::Player(HDC hdc, const Play_Target& target) : m_hdc(hdc)
                        std::min(box.bottom, hi(target.top, target.bottom))};
     clip_box(m_base_clip);
     // A metafile starts from the default state, whatever the caller's DC holds.
-    LOGPEN pen{PS_SOLID, {0, 0}, RGB(0, 0, 0)};
     LOGBRUSH brush{BS_SOLID, RGB(255, 255, 255), 0};
-    take(CreatePen(PS_SOLID, 0, pen.lopnColor), nullptr);
-    take(CreateBrushIndirect(&brush), nullptr);
-    take(CreateFontA(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, nullptr), nullptr);
+    take(CreatePen(PS_SOLID, 0, RGB(0, 0, 0)));
+    take(CreateBrushIndirect(&brush));
+    take(CreateFontA(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, nullptr));
     m_null_pen = CreatePen(PS_NULL, 0, 0);
     SetBkMode(hdc, OPAQUE);
     SetBkColor(hdc, RGB(255, 255, 255));
@@ -330,7 +329,7 @@ POINT Player::pixel(double x, double y) const
 
 // Selects an object the player made, and deletes the one it replaced when that is the
 // player's and no saved state still holds it.
-void Player::take(HGDIOBJ made, HGDIOBJ)
+void Player::take(HGDIOBJ made)
 {
     if (!made) return;
     HGDIOBJ previous = SelectObject(m_hdc, made);
@@ -356,7 +355,7 @@ void Player::realize_pen(const Logical_Object& o)
     if (style > PS_INSIDEFRAME) style = PS_SOLID;
     double width = o.cosmetic ? 0 : o.pen.lopnWidth.x * std::sqrt(std::fabs(m.det()));
     if (!(width >= 1.5)) width = 0;
-    take(CreatePen(style, static_cast<int>(std::min(width, 4096.0) + 0.5), o.pen.lopnColor & 0xFFFFFF), nullptr);
+    take(CreatePen(style, static_cast<int>(std::min(width, 4096.0) + 0.5), o.pen.lopnColor & 0xFFFFFF));
 }
 
 void Player::realize_brush(const Logical_Object& o)
@@ -366,7 +365,7 @@ void Player::realize_brush(const Logical_Object& o)
     // The layer hatches one way; other hatches take it, patterns their mean colour.
     if (b.lbStyle == BS_HATCHED) b.lbHatch = HS_BDIAGONAL;
     if (b.lbStyle != BS_SOLID && b.lbStyle != BS_NULL && b.lbStyle != BS_HATCHED) b.lbStyle = BS_SOLID;
-    take(CreateBrushIndirect(&b), nullptr);
+    take(CreateBrushIndirect(&b));
 }
 
 void Player::realize_font(const Logical_Object& o)
@@ -385,8 +384,7 @@ void Player::realize_font(const Logical_Object& o)
         if (n > 0) face.assign(buffer, static_cast<std::size_t>(n));
     }
     take(CreateFontA(scaled(o.height * ky), scaled(o.width * kx), escapement, escapement, o.weight, o.italic,
-                     o.underline, o.strike_out, DEFAULT_CHARSET, 0, 0, 0, 0, face.empty() ? nullptr : face.c_str()),
-         nullptr);
+                     o.underline, o.strike_out, DEFAULT_CHARSET, 0, 0, 0, 0, face.empty() ? nullptr : face.c_str()));
 }
 
 bool Player::create(std::size_t slot, const Logical_Object& o)
@@ -448,7 +446,7 @@ void Player::select_stock(std::uint32_t index)
     case Logical_Object::Type::brush: realize_brush(o); break;
     default: {
         // The default font: its size does not follow the mapping.
-        take(CreateFontA(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, nullptr), nullptr);
+        take(CreateFontA(0, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, nullptr));
         break;
     }
     }

@@ -186,7 +186,7 @@ private:
     void realize_pen(const Logical_Object& o);
     void realize_brush(const Logical_Object& o);
     void realize_font(const Logical_Object& o);
-    void take(HGDIOBJ made, HGDIOBJ previous);
+    void take(HGDIOBJ made);
     void clip_box(const RECT& r);
     void sweep_made();
     void draw_figure(std::vector<Dpoint> pts, bool closed, bool fill);

@@ -165,7 +165,7 @@ private:
 // per inch). Records are words; the writer gives each its size and function.
 class Wmf {
 public:
-    Wmf(int w, int h, int inch, bool placeable = true) : m_placeable(placeable)
+    Wmf(int w, int h, int inch, bool placeable = true)
     {
         if (placeable) {
             put32(m_b, 0x9AC6CDD7);
@@ -248,7 +248,6 @@ public:
 
 private:
     Bytes m_b;
-    bool m_placeable;
     std::size_t m_start = 0;
     std::size_t m_max = 0;
     unsigned m_objects = 0;
