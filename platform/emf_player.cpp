@@ -183,25 +183,6 @@ Logical_Object pen_object(std::uint32_t style, std::int32_t width, COLORREF colo
     return o;
 }
 
-// A pattern brush as the mean colour of its pattern.
-Logical_Object pattern_brush(const std::uint8_t* info, const std::uint8_t* bits)
-{
-    Logical_Object o;
-    o.type = Logical_Object::Type::brush;
-    o.brush.lbStyle = BS_SOLID;
-    Dib_Source dib;
-    if (info && dib.parse(info, Dib_Source::info_bytes(info, SIZE_MAX), bits, Dib_Source::bits_bytes(info, SIZE_MAX))) {
-        unsigned long long sum[3] = {0, 0, 0}, n = 0;
-        for (int y = 0; y < dib.height() && n < 4096; ++y)
-            for (int x = 0; x < dib.width() && n < 4096; ++x, ++n) {
-                const RGBQUAD q = dib.at(x, y);
-                sum[0] += q.rgbRed, sum[1] += q.rgbGreen, sum[2] += q.rgbBlue;
-            }
-        if (n) o.brush.lbColor = RGB(static_cast<BYTE>(sum[0] / n), static_cast<BYTE>(sum[1] / n), static_cast<BYTE>(sum[2] / n));
-    }
-    return o;
-}
-
 void text_record(Player& player, const Record& r, bool wide)
 {
     if (!r.has(76)) return;
@@ -405,7 +386,7 @@ bool play_emf_records(Player& player, const std::uint8_t* d, std::size_t n)
         case emr_createdibpatternbrushpt: {
             const std::uint8_t *info = nullptr, *bits = nullptr;
             if (r.has(32) && record_dib(r, r.u32(16), r.u32(20), r.u32(24), r.u32(28), info, bits))
-                player.create(r.u32(8), pattern_brush(info, bits));
+                player.create(r.u32(8), Logical_Object::pattern_brush(info, bits));
             break;
         }
         case emr_extcreatefontindirectw: {

@@ -20,8 +20,10 @@ namespace {
 // size, so the size follows what a view can show rather than the declared frame.
 constexpr long long max_side = 4096;
 
-// Plays the metafile onto a fresh 32-bit DIB filled with `back`; false when it does not play.
-bool render(const std::uint8_t* data, std::size_t size, int w, int h, COLORREF back, std::vector<std::uint8_t>& px)
+// Plays the metafile onto a fresh 32-bit DIB filled with `back`, and hands its rows (top row
+// first, blue, green, red, unused) to take; false when it does not play.
+template <class Take>
+bool render(const std::uint8_t* data, std::size_t size, int w, int h, COLORREF back, Take take)
 {
     BITMAPINFO info{};
     info.bmiHeader.biSize = 40;
@@ -41,8 +43,7 @@ bool render(const std::uint8_t* data, std::size_t size, int w, int h, COLORREF b
         FillRect(dc, &all, b);
         DeleteObject(b);
         ok = play_metafile(dc, data, size, Play_Target{0, 0, double(w), double(h)});
-        const auto* p = static_cast<const std::uint8_t*>(bits);
-        if (ok) px.assign(p, p + static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+        if (ok) take(static_cast<const std::uint8_t*>(bits));
         SelectObject(dc, old);
     }
     if (dc) DeleteDC(dc);
@@ -63,24 +64,21 @@ bool decode_metafile(const std::uint8_t* data, std::size_t size, Decoded_Image& 
         w = std::max(1LL, std::llround(w * k)), h = std::max(1LL, std::llround(h * k));
     }
     if (!out.allocate(w, h)) return false;
-    std::vector<std::uint8_t> on_white, on_black;
-    try {
-        if (!render(data, size, static_cast<int>(w), static_cast<int>(h), RGB(255, 255, 255), on_white) ||
-            !render(data, size, static_cast<int>(w), static_cast<int>(h), RGB(0, 0, 0), on_black)) {
-            out.clear();
-            return false;
+    // On white first, kept as the pixels; then on black, where a pixel that comes out another
+    // colour was not painted.
+    const auto on_white = [&](const std::uint8_t* p) { std::copy(p, p + out.pixels.size(), out.pixels.begin()); };
+    const auto on_black = [&](const std::uint8_t* p) {
+        for (std::size_t i = 0; i < out.pixels.size(); i += 4) {
+            std::uint8_t* q = out.pixels.data() + i;
+            q[3] = p[i] == q[0] && p[i + 1] == q[1] && p[i + 2] == q[2] ? 0xFF : 0;
         }
-    } catch (const std::bad_alloc&) {
+    };
+    if (!render(data, size, static_cast<int>(w), static_cast<int>(h), RGB(255, 255, 255), on_white) ||
+        !render(data, size, static_cast<int>(w), static_cast<int>(h), RGB(0, 0, 0), on_black)) {
         out.clear();
-        out.refusal = Refusal::no_memory;
         return false;
     }
     out.alpha = true;
-    for (std::size_t i = 0; i < on_white.size(); i += 4) {
-        const bool painted = on_white[i] == on_black[i] && on_white[i + 1] == on_black[i + 1] && on_white[i + 2] == on_black[i + 2];
-        std::uint8_t* q = out.pixels.data() + i;
-        q[0] = on_white[i], q[1] = on_white[i + 1], q[2] = on_white[i + 2], q[3] = painted ? 0xFF : 0;
-    }
     return true;
 }
 

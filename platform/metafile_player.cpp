@@ -6,6 +6,7 @@
 
 #include "platform/bytes_p.h"
 #include "platform/codepage.h"
+#include "platform/dib_p.h"
 #include "platform/font.h"
 #include "platform/gdi.h"
 
@@ -172,6 +173,25 @@ bool play_metafile(HDC hdc, const std::uint8_t* data, std::size_t size, const Pl
     player.window_org(ox, oy);
     player.window_ext(ex, ey);
     return play_wmf_records(player, m, n);
+}
+
+Logical_Object Logical_Object::pattern_brush(const std::uint8_t* info, const std::uint8_t* bits)
+{
+    Logical_Object o;
+    o.type = Type::brush;
+    o.brush.lbStyle = BS_SOLID;
+    Dib_Source dib;
+    if (info && dib.parse(info, Dib_Source::info_bytes(info, SIZE_MAX), bits, Dib_Source::bits_bytes(info, SIZE_MAX))) {
+        unsigned long long sum[3] = {0, 0, 0}, n = 0;
+        for (int y = 0; y < dib.height() && n < 4096; ++y)
+            for (int x = 0; x < dib.width() && n < 4096; ++x, ++n) {
+                const RGBQUAD q = dib.at(x, y);
+                sum[0] += q.rgbRed, sum[1] += q.rgbGreen, sum[2] += q.rgbBlue;
+            }
+        if (n)
+            o.brush.lbColor = RGB(static_cast<BYTE>(sum[0] / n), static_cast<BYTE>(sum[1] / n), static_cast<BYTE>(sum[2] / n));
+    }
+    return o;
 }
 
 Affine Affine::then(const Affine& n) const

@@ -81,6 +81,10 @@ struct Logical_Object {
     int height = 0, width = 0, escapement = 0, weight = 0;
     bool italic = false, underline = false, strike_out = false;
     std::u16string face;
+
+    // A brush of a DIB pattern: the pattern's mean colour (of its first 4096 pixels), solid.
+    // The DIB must have been bounded by the caller; a null one gives black.
+    static Logical_Object pattern_brush(const std::uint8_t* info, const std::uint8_t* bits);
 };
 
 class Player {

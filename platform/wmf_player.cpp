@@ -124,8 +124,10 @@ void create_object(Player& player, std::uint32_t fn, const Params& a)
         o.type = Logical_Object::Type::brush;
         o.brush = LOGBRUSH{a.u(0), a.u32(1), a.u(3)};
     } else if (fn == meta_dibcreatepatternbrush) {
-        o.type = Logical_Object::Type::brush;
-        o.brush.lbStyle = BS_SOLID;
+        // Style, usage, then a packed DIB.
+        const std::uint8_t *info = nullptr, *bits = nullptr;
+        const bool have = a.has(2) && params_dib(a, 2, info, bits);
+        o = Logical_Object::pattern_brush(have ? info : nullptr, have ? bits : nullptr);
     } else if (fn == meta_createfontindirect && a.has(9)) {
         o.type = Logical_Object::Type::font;
         o.height = static_cast<int>(a.s(0)), o.width = static_cast<int>(a.s(1)), o.escapement = static_cast<int>(a.s(2));

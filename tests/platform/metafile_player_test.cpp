@@ -242,6 +242,25 @@ TEST(Metafile_Player, RecordingDcSeesTheCallsAndTextIsDrawn)
     EXPECT_GT(ink, 10);
 }
 
+// A pattern brush paints its pattern's mean colour, in both kinds.
+TEST(Metafile_Player, PatternBrushesPaintTheirMeanColour)
+{
+    const Bytes dib = metafile_writer::dib24(2, 2, [](int x, int) { return x ? RGB(200, 0, 100) : RGB(100, 0, 200); });
+    Bytes emf_brush;
+    for (std::uint32_t v : {1u, 0u, 32u, 40u, 72u, static_cast<std::uint32_t>(dib.size() - 40)}) metafile_writer::put32(emf_brush, v);
+    emf_brush.insert(emf_brush.end(), dib.begin(), dib.end());
+    const Bytes emf = Emf(20, 20).handles(2).raw(94, emf_brush).select(1).select(0x80000008u).rectangle(0, 0, 21, 21).bytes();
+    Bytes wmf_brush;
+    metafile_writer::put16(wmf_brush, 5), metafile_writer::put16(wmf_brush, 0);
+    wmf_brush.insert(wmf_brush.end(), dib.begin(), dib.end());
+    const Bytes wmf = Wmf(20, 20, 96).objects(1).raw(0x0142, wmf_brush).select(0).rectangle(0, 0, 21, 21).bytes();
+    for (const Bytes* b : {&emf, &wmf}) {
+        Dib d(20, 20, 32);
+        ASSERT_TRUE(play(d.dc, *b, RECT{0, 0, 20, 20}));
+        EXPECT_EQ(d.at(10, 10), RGB(150, 0, 150));
+    }
+}
+
 // ---- hostile files ----
 
 TEST(Metafile_Player, EveryCutAndAbsurdRecordIsSafe)
