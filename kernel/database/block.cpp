@@ -163,9 +163,11 @@ MB_Result MB_Block_Begin::process(MB_File_IO& file)
 {
     MB_Drawing* drawing = file.drawing();
     if (!drawing) return MB_Result::Success;
-    // A definition inside a definition would orphan the open block.
-    if (drawing->temp_block()) return MB_Result::Invalid_Data;
-    drawing->temp_block(new MB_Block(m_base, m_name, m_desc));
+    // Definitions are never written inside one another: a begin inside an open definition
+    // means the open one lost its end record. It is finished as it stands (it joins the
+    // block list with its members) instead of being dropped, and reading goes on.
+    if (MB_Block* open = drawing->temp_block()) (void)drawing->close_block(open);
+    drawing->open_block(new MB_Block(m_base, m_name, m_desc));
     return MB_Result::Success;
 }
 
@@ -188,9 +190,8 @@ MB_Result MB_Block_End::process(MB_File_IO& file)
     MB_Drawing* drawing = file.drawing();
     if (!drawing) return MB_Result::Success;
     m_block = drawing->temp_block();
-    // An end without a begin is a damaged stream, not an empty definition.
-    if (!m_block) return MB_Result::Invalid_Data;
-    drawing->finish_temp_block();
+    // An end without a begin closes nothing; reading goes on.
+    if (m_block) (void)drawing->close_block(m_block);
     return MB_Result::Success;
 }
 

@@ -78,9 +78,9 @@ public:
     MB_Result serialize(MB_File_IO& file) override;
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
     // Makes a new block with the record's base point, name and description the drawing's
-    // temp block (the description is kept, so a reload loses nothing). A definition may not
-    // open inside another: while a temp block is set the record is refused with
-    // Invalid_Data and the open block is kept.
+    // temp block (the description is kept, so a reload loses nothing). A block still being
+    // defined is finished first: it joins the block list with the members it has, so that
+    // both definitions are kept.
     MB_Result process(MB_File_IO& file) override;
 
 private:
@@ -105,7 +105,7 @@ public:
     MB_Result serialize(MB_File_IO& file) override;
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
     // The drawing's temp block joins the tail of its block list; the temp block is cleared.
-    // Without a block being defined the record is refused with Invalid_Data.
+    // Without a block being defined nothing changes (result 0).
     MB_Result process(MB_File_IO& file) override;
 
 private:

@@ -166,7 +166,8 @@ bool MB_Drawing::close_block(MB_Block* block)
         return true;
     }
     if (block != m_temp_block) return false;
-    block_list().add_tail(block);
+    // A block reopened from the list (a rendition's start_block) is not linked twice.
+    if (!has_block(block)) block_list().add_tail(block);
     m_temp_block = nullptr;
     if (!m_outer_blocks.empty()) {
         m_temp_block = m_outer_blocks.back();

@@ -75,7 +75,7 @@ public:
     // Opens block inside the one being defined: it becomes the temp block, and the outer one
     // is open again when block is closed.
     void open_block(MB_Block* block);
-    // Closes block when it is the temp block: it joins the block list and the next outer
+    // Closes block when it is the temp block: it joins the block list (once) and the next outer
     // block, if any, becomes the temp block. With no block open, block joins the block list.
     // False, nothing changed, for null or any other block.
     bool close_block(MB_Block* block);

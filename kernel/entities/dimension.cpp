@@ -288,7 +288,7 @@ MB_Result MB_Dimension::serialize(MB_File_IO&)
 
 MB_Result MB_Dimension::materialize(const MB_Opcode&, MB_File_IO&)
 {
-    return MB_Result::Invalid_Data;
+    return MB_Result::Success;
 }
 
 MB_Result MB_Dimension::process(MB_File_IO&)

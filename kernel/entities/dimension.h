@@ -50,9 +50,10 @@ public:
     MB_Type object_type() const override { return TYPE_TEXT; }
     // No stream form: nothing is written.
     MB_Result serialize(MB_File_IO& file) override;
-    // No stream form: a dimension record met in a stream is refused (Invalid_Data), so the
-    // load ends there instead of reading its operands as records.
+    // The opcode 'X' carries no operands: reading takes nothing and succeeds, and the
+    // reader goes on with the next record.
     MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
+    // Adds nothing to the drawing: the reader frees the record.
     MB_Result process(MB_File_IO& file) override;
     // A null target becomes a new dimension; a dimension target takes every field (kind,
     // measurement, points, strings, style and its own copy of the bound reference),

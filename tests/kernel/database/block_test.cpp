@@ -329,24 +329,38 @@ TEST(Block_Stream, ReadingDefinitions)
     s.drawing.add_object(new Test_Geom);
     s.drawing.add_object(new Test_Geom);
 
-    // A second begin record while a block is open is refused; the open block stays.
-    MB_Block_Begin nested;
-    ASSERT_EQ(nested.materialize(single('B'), s.io), 0);
-    EXPECT_EQ(nested.process(s.io), MB_Result::Invalid_Data);
-    EXPECT_EQ(s.drawing.temp_block(), open);
+    // A second begin record while a block is open (the first lost its end record): the open
+    // block is finished with its members and the new one opens.
+    MB_Block_Begin second;
+    ASSERT_EQ(second.materialize(single('B'), s.io), 0);
+    EXPECT_EQ(second.process(s.io), 0);
     // The running position moved on: the second base is relative to the first.
-    EXPECT_TRUE(pt_eq(nested.base_pos(), Qe_Pt(2, 4, 0)));
+    EXPECT_TRUE(pt_eq(second.base_pos(), Qe_Pt(2, 4, 0)));
+    MB_Block* next = s.drawing.temp_block();
+    ASSERT_NE(next, nullptr);
+    ASSERT_NE(next, open);
+    ASSERT_EQ(s.drawing.block_list().count(), 1);
+    EXPECT_EQ(s.drawing.block_list().get_head(), open);
+    EXPECT_EQ(open->object_list().count(), 2);
+    s.drawing.add_object(new Test_Geom);
 
     MB_Block_End end;
     ASSERT_EQ(end.process(s.io), 0);
-    EXPECT_EQ(end.block(), open);
+    EXPECT_EQ(end.block(), next);
     EXPECT_EQ(s.drawing.temp_block(), nullptr);
-    ASSERT_EQ(s.drawing.block_list().count(), 1);
+    ASSERT_EQ(s.drawing.block_list().count(), 2);
+    EXPECT_EQ(s.drawing.block_list().get_tail(), next);
+    EXPECT_EQ(next->object_list().count(), 1);
     EXPECT_EQ(open->object_list().count(), 2);
     EXPECT_TRUE(s.drawing.object_list().is_empty());
-    MB_Block_End again;  // no block open
-    EXPECT_EQ(again.process(s.io), MB_Result::Invalid_Data);
-    EXPECT_EQ(s.drawing.block_list().count(), 1);
+
+    // An end with no block open appends nothing and reading goes on.
+    MB_Block_End again;
+    EXPECT_EQ(again.process(s.io), 0);
+    EXPECT_EQ(again.block(), nullptr);
+    EXPECT_EQ(s.drawing.block_list().count(), 2);
+    s.drawing.add_object(new Test_Geom);
+    EXPECT_EQ(s.drawing.object_list().count(), 1);
 }
 
 TEST(Block_Stream, BlockNameIsCutToItsField)

@@ -581,10 +581,14 @@ TEST(Dimension, RealKeysAndNoStreamForm)
     MB_Result r;
     EXPECT_EQ(record_bytes(*d, &r), "");
     EXPECT_EQ(r, MB_Result::Success);
-    // A dimension record in a stream ends the load there, as a bad record.
+    // A dimension record carries nothing: it adds nothing and the records after it are read.
     Record_Reader rd;
-    EXPECT_EQ(rd.read_raw(k_header + Bytes("X") + le_double(1.0) + k_trailer), MB_Result::Invalid_Data);
-    EXPECT_EQ(rd.count(), 0);
+    MB_Line line(Qe_Pt(1.5, 2, 0), Qe_Pt(4, 8, 0));
+    ASSERT_EQ(rd.read(Bytes("X") + record_bytes(line) + Bytes("XX")), 0);
+    ASSERT_EQ(rd.count(), 1);
+    auto* back = rd.first<MB_Line>();
+    ASSERT_NE(back, nullptr);
+    EXPECT_TRUE(pt_eq(back->end(), Qe_Pt(4, 8, 0)));
 }
 
 TEST(Dimension, UndoAndRedoRestoreTheFields)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "geometry/raster_device.h"
+#include "geometry/transform.h"
 #include "kernel/database/block.h"
 #include "kernel/database/layer.h"
 #include "kernel/operation/operation.h"
@@ -16,7 +18,9 @@
 #include "kernel/stream/object_factory.h"
 #include "kernel/stream/stream_fixture.h"
 #include "kernel/text/text_style.h"
+#include "platform/gdi.h"
 #include "platform/message_box.h"
+#include "platform/recording_dc.h"
 #include "kernel/test_objects.h"
 
 using namespace stream_test;
@@ -249,6 +253,42 @@ TEST(Save_Load, HandMadePlainFileLoadsAsWritten)
     EXPECT_EQ(last->general().layer(), nullptr);  // the empty layer name
     EXPECT_EQ(last->general().thickness(), 2.5);
     EXPECT_TRUE(pt_eq(last->edge().points()[0], Qe_Pt(6, 7, 0)));  // relative to the last point
+}
+
+// Block framing records out of place are read past: an end record with no block open
+// closes nothing, and a begin record inside an open block finishes the open one (it keeps
+// its members) before the new one opens. Nothing after them is lost.
+TEST(Save_Load, BlockRecordsOutOfPlaceDoNotStopTheLoad)
+{
+    Registration reg('L', &mb_make_object<Read_Geom>);
+    const auto layer = [](const char* name) {
+        return "y" + counted(name) + hex("00 00") + hex("01") + hex("00 00") + le_long(0xFFFFFF);
+    };
+    {
+        MB_Drawing d;
+        ASSERT_TRUE(load_bytes(d, k_header + layer("A") + "N" + layer("B") + k_end));
+        ASSERT_EQ(d.layer_list().count(), 2);
+        EXPECT_EQ(static_cast<MB_Layer*>(d.layer_list().get_tail())->name(), MB_String("B"));
+        EXPECT_TRUE(d.block_list().is_empty());
+    }
+    const auto begin = [](const char* name) { return "B" + Bytes(24, '\0') + counted(name) + counted("d"); };
+    MB_Drawing d;
+    ASSERT_TRUE(load_bytes(d, k_header + begin("first") + geom_record({Qe_Pt(1, 0, 0)}) +
+                                  geom_record({Qe_Pt(2, 0, 0)}) + begin("second") + geom_record({Qe_Pt(3, 0, 0)}) +
+                                  "N" + geom_record({Qe_Pt(4, 0, 0)}) + "N" + layer("C") + k_end));
+    EXPECT_EQ(d.temp_block(), nullptr);
+    ASSERT_EQ(d.block_list().count(), 2);
+    auto* first = static_cast<MB_Block*>(d.block_list().get_head());
+    auto* second = static_cast<MB_Block*>(d.block_list().get_tail());
+    EXPECT_EQ(first->name(), MB_String("first"));
+    EXPECT_EQ(first->object_list().count(), 2);
+    EXPECT_EQ(second->name(), MB_String("second"));
+    EXPECT_EQ(second->object_list().count(), 1);
+    // After the second block's end the entities are the drawing's again.
+    ASSERT_EQ(d.object_list().count(), 1);
+    // (each position runs on from the one before: 1, 1 + 2, 3 + 3, 6 + 4)
+    EXPECT_EQ(static_cast<Test_Geom*>(d.object_list().get_head())->edge().points()[0].x(), 10.0);
+    EXPECT_EQ(d.layer_list().count(), 1);
 }
 
 int scripted_answer(void* user, HWND, LPCSTR text, LPCSTR caption, UINT type)
@@ -596,8 +636,8 @@ TEST(Hostile_Input, RecordTable)
         bool loads;
     };
     const Case cases[] = {
-        {"nested begin", k_header + begin + begin + geom_record({Qe_Pt()}) + "N" + "N" + k_end, false},
-        {"end without begin", k_header + "N" + k_end, false},
+        {"nested begin", k_header + begin + begin + geom_record({Qe_Pt()}) + "N" + "N" + k_end, true},
+        {"end without begin", k_header + "N" + k_end, true},
         {"begin without end", k_header + begin + geom_record({Qe_Pt()}) + k_end, true},
         {"long layer name", k_header + "y" + counted(long_name) + hex("00 00 01 00 00") + le_long(0) + k_end, true},
         {"long names in fields", k_header + "w" + counted(long_name) + "J" + counted(long_name) + hex("06") +
@@ -728,6 +768,23 @@ TEST(Marker_Records, ByteMarkerAndCompressionMarker)
     EXPECT_EQ(m.materialize(single('G'), s.io), MB_Result::Invalid_Data);
     EXPECT_EQ(m.materialize(single(0x04), s.io), 0);
     EXPECT_EQ(m.value(), 9);
+
+    // Its own drawing slot is virtual and draws nothing.
+    struct Drawn_Marker : MB_Byte_Marker {
+        void draw(HDC dc, Qe_Qdc& qdc, Qe_Tran& t) override
+        {
+            ++calls;
+            MB_Byte_Marker::draw(dc, qdc, t);
+        }
+        int calls = 0;
+    } drawn;
+    HDC dc = platform_create_recording_dc(nullptr);
+    Qe_Qdc qdc;
+    Qe_Tran t;
+    static_cast<MB_Byte_Marker&>(drawn).draw(dc, qdc, t);
+    EXPECT_EQ(drawn.calls, 1);
+    EXPECT_TRUE(platform_recorded_calls(dc).empty());
+    DeleteDC(dc);
 
     // A second compression marker is refused and the first one's mode stays.
     MB_Compressed_Data first(17), second(16);
