@@ -28,6 +28,15 @@ bool listed(const MB_Object_List& list, const MB_Object* o)
     return false;
 }
 
+// Whether o is an entry of one of the drawing's tables other than the layers.
+bool in_tables(MB_Drawing& d, const MB_Object* o)
+{
+    for (const MB_Object_List* list : {&d.named_view_list(), &d.view_port_list(), &d.block_list(),
+                                       &d.dim_style_list(), &d.text_style_list(), &d.line_type_list()})
+        if (listed(*list, o)) return true;
+    return false;
+}
+
 std::unordered_set<const MB_Object*> members_of(const MB_Object_List& list)
 {
     std::unordered_set<const MB_Object*> set;
@@ -91,6 +100,8 @@ bool crosses(MB_Drawable& d, const Qe_Rect& r, Qe_Pt* outline)
 
 constinit Qe_Void_List g_operation_list;
 constinit MB_Operation* g_active_operation = nullptr;
+constinit Qe_Void_List g_copy_list;
+constinit Qe_Void_List g_temp_list;
 
 MB_Operation::MB_Operation()
 {
@@ -409,12 +420,14 @@ bool MB_Operation::delete_object(MB_Object* object, bool redraw)
         return true;
     }
     MB_Object_List& entities = m_drawing->object_list();
-    if (!listed(entities, object)) return false;
-    if (!object->is_drawable()) {
-        // Not drawn: only the views forget it.
+    const bool entity = listed(entities, object);
+    if ((entity || in_tables(*m_drawing, object)) && !object->is_drawable()) {
+        // Not drawn, and not deleted from here (a named view, a style, a marker): only the
+        // views forget it.
         for (MB_Draw_Render* r = m_draw_render_list.head(); r; r = r->next()) r->display_list().removeValue(object);
         return true;
     }
+    if (!entity) return false;
     auto* d = static_cast<MB_Drawable*>(object);
     const Qe_Rect box = d->rect();
     forget({d});

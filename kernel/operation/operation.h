@@ -120,8 +120,9 @@ public:
     bool delete_selection();
     // Takes an entity out of the drawing (the undo record keeps it while a command is
     // recorded, otherwise it is destroyed); a layer deletes the entities on it and stays.
-    // False for null and for a drawable that is not in the drawing's entity list, which
-    // is left alone.
+    // Any other entry of the drawing's tables (a named view, a style, a block) stays too
+    // and only leaves the views' drawn lists; true. False for null and for an object that
+    // is not the drawing's, which is left alone.
     bool delete_object(MB_Object* object, bool redraw);
     // delete_object for each listed object; false for an empty list.
     bool delete_object_list(Qe_Void_List& objects, bool redraw);
@@ -204,5 +205,9 @@ private:
 DRAKMERE_API extern Qe_Void_List g_operation_list;
 // Null while no operation exists.
 DRAKMERE_API extern MB_Operation* g_active_operation;
+// Lists kept for the host (a copy buffer and a scratch list): empty when the kernel loads,
+// never filled, emptied or read by the kernel; the host owns what it puts in them.
+DRAKMERE_API extern Qe_Void_List g_copy_list;
+DRAKMERE_API extern Qe_Void_List g_temp_list;
 // The active operation; null while the operation list is empty.
 DRAKMERE_API MB_Operation* api_active_operation();

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
 #include <memory>
 
 #include <cstdio>
@@ -10,6 +12,8 @@
 #include "geometry/tolerance.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/layer.h"
+#include "kernel/database/line_type.h"
+#include "kernel/database/named_view.h"
 #include "kernel/display/draw_node.h"
 #include "kernel/display/view_fixture.h"
 #include "kernel/operation/mouse_tool.h"
@@ -41,6 +45,29 @@ TEST(Operation, RegistryFollowsConstructionAndDestruction)
     third.reset();
     EXPECT_EQ(g_active_operation, nullptr);
     EXPECT_TRUE(g_operation_list.is_empty());
+}
+
+// The host lists are exported under their own names, start empty, and the kernel leaves
+// what a host keeps in them alone through an operation's whole life.
+TEST(Operation, HostListsAreExportedAndLeftToTheHost)
+{
+    EXPECT_EQ(dlsym(RTLD_DEFAULT, "g_copy_list"), static_cast<void*>(&g_copy_list));
+    EXPECT_EQ(dlsym(RTLD_DEFAULT, "g_temp_list"), static_cast<void*>(&g_temp_list));
+    EXPECT_NE(&g_copy_list, &g_temp_list);
+    ASSERT_TRUE(g_copy_list.is_empty());
+    ASSERT_TRUE(g_temp_list.is_empty());
+    int kept = 7;
+    g_copy_list.add(&kept);
+    g_temp_list.add(&kept);
+    {
+        MB_Operation op;
+        EXPECT_TRUE(op.create_drawing("host lists"));
+        EXPECT_TRUE(op.close_drawing());
+    }
+    EXPECT_EQ(g_copy_list.count(), 1);
+    EXPECT_EQ(g_temp_list.first(), &kept);
+    g_copy_list.clear();
+    g_temp_list.clear();
 }
 
 TEST(Operation, NewOperationState)
@@ -381,6 +408,26 @@ TEST(Operation, DeleteLayerDeletesItsEntities)
     EXPECT_EQ(h.drawing().object_list().get_head(), off);
     EXPECT_EQ(h.drawing().object_list().get_tail(), off);
     EXPECT_EQ(h.drawing().find_layer("doors"), layer);
+}
+
+// A named view (or another table entry) only leaves the views' drawn lists: it stays in
+// the drawing, and the call says it did its job.
+TEST(Operation, DeleteTableEntryOnlyLeavesTheDrawnList)
+{
+    Host h;
+    auto* view = new MB_Named_View;
+    h.drawing().named_view_list().add_tail(view);
+    h.op->draw_render()->display_list().add(view);
+    EXPECT_TRUE(h.op->delete_object(view, false));
+    EXPECT_TRUE(h.op->draw_render()->display_list().is_empty());
+    EXPECT_EQ(h.drawing().named_view_list().get_head(), view);
+    auto* style = new MB_Line_Type;
+    h.drawing().line_type_list().add_tail(style);
+    EXPECT_TRUE(h.op->delete_object(style, false));
+    EXPECT_EQ(h.drawing().line_type_list().get_head(), style);
+    // One that is not the drawing's is refused.
+    MB_Named_View outsider;
+    EXPECT_FALSE(h.op->delete_object(&outsider, false));
 }
 
 TEST(Operation, UndoneDeletionsAndCreationsLeaveTheSelection)
