@@ -35,3 +35,5 @@ MB_Result MB_Byte_Marker::process(MB_File_IO& file)
     file.fifo_rendition().add_object(this);
     return MB_Result::Success;
 }
+
+void MB_Byte_Marker::draw(HDC, Qe_Qdc&, Qe_Tran&) {}

@@ -4,6 +4,10 @@
 // in stream order among the entities (or among the members of the block being defined).
 
 #include "kernel/database/object.h"
+#include "platform/win_types.h"
+
+class Qe_Qdc;
+class Qe_Tran;
 
 class DRAKMERE_API MB_Byte_Marker : public MB_Attribute {
 public:
@@ -21,6 +25,8 @@ public:
     MB_Result skip_operand(const MB_Opcode& opcode, MB_File_IO& file) override;
     // Joins the tail of the list that read objects go to.
     MB_Result process(MB_File_IO& file) override;
+    // A marker lies among the entities but has no picture: drawing it does nothing.
+    virtual void draw(HDC dc, Qe_Qdc& qdc, Qe_Tran& t);
 
 private:
     unsigned char m_value = 0;

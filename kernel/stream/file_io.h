@@ -254,14 +254,17 @@ public:
     MB_Result read_counted_bytes(mb_long max, mb_long& n, std::unique_ptr<char[]>& bytes);
     // One byte c; c = 0 is followed by an unsigned short u, the count being u + 256.
     MB_Result read_count(int& n);
+    // The same count for a caller that holds it in a long (the stream's long is the int
+    // above); n changes only on success.
+    MB_Result read_count(long& n);
     // A token (ended by a blank or ")", which is put back) or a quoted string ("'" or a
     // double quote; "\" escapes the next byte). At most max bytes. On success out is a new
     // array (delete[]) holding the text and a terminator. Resumable.
     MB_Result read(char*& out, int max, char allow_paren);
 
-    // ASCII readers not carried by this format version: they consume nothing, set their
-    // outputs to zero (an MB_Color is left alone) and succeed, so that ASCII records are
-    // passed over safely.
+    // ASCII readers not carried by this format version: they consume nothing, leave their
+    // outputs as they were and succeed, so that ASCII records are passed over safely (the
+    // callers' own initial values stand).
     MB_Result read_hex(unsigned char& byte);
     MB_Result read_hex(int n, unsigned char* bytes);
     MB_Result read_ascii(mb_long& v);
@@ -302,6 +305,9 @@ public:
     static MB_Result temporary_decomp_leftover_read(MB_File_IO& file, int n, int& amount, void* buffer);
     // Deletes a held drawable (unless it is kept); writes nothing.
     MB_Result dump_delayed_drawable();
+    // Drops a held drawable as dump_delayed_drawable does; the drawable given is never held
+    // (only set_delayed_drawable holds one). Result 0 when nothing was held.
+    MB_Result merge_or_delay_drawable(const MB_Drawable& drawable);
 
     // Object reading. The shell: the object left from the last opcode is deleted unless
     // reading linked it into a list of the drawing; the next opcode is read and its object

@@ -133,33 +133,28 @@ MB_Result MB_File_IO::write_geom_tab_level()
 
 // ASCII readers that this format version does not carry
 
-MB_Result MB_File_IO::read_hex(unsigned char& byte)
+MB_Result MB_File_IO::read_hex(unsigned char&)
 {
-    byte = 0;
     return MB_Result::Success;
 }
 
-MB_Result MB_File_IO::read_hex(int n, unsigned char* bytes)
+MB_Result MB_File_IO::read_hex(int, unsigned char*)
 {
-    if (n > 0 && bytes) std::memset(bytes, 0, static_cast<std::size_t>(n));
     return MB_Result::Success;
 }
 
-MB_Result MB_File_IO::read_ascii(mb_long& v)
+MB_Result MB_File_IO::read_ascii(mb_long&)
 {
-    v = 0;
     return MB_Result::Success;
 }
 
-MB_Result MB_File_IO::read_ascii(double& v)
+MB_Result MB_File_IO::read_ascii(double&)
 {
-    v = 0.0;
     return MB_Result::Success;
 }
 
-MB_Result MB_File_IO::read_ascii(mb_ushort& v)
+MB_Result MB_File_IO::read_ascii(mb_ushort&)
 {
-    v = 0;
     return MB_Result::Success;
 }
 
@@ -168,15 +163,13 @@ MB_Result MB_File_IO::read_ascii(MB_Color&, char)
     return MB_Result::Success;
 }
 
-MB_Result MB_File_IO::read_ascii(MB_RGBA32& color)
+MB_Result MB_File_IO::read_ascii(MB_RGBA32&)
 {
-    color = MB_RGBA32();
     return MB_Result::Success;
 }
 
-MB_Result MB_File_IO::read_ascii(int n, MB_RGBA32* colors)
+MB_Result MB_File_IO::read_ascii(int, MB_RGBA32*)
 {
-    for (int i = 0; colors && i < n; ++i) colors[i] = MB_RGBA32();
     return MB_Result::Success;
 }
 

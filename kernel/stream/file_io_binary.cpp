@@ -466,3 +466,11 @@ MB_Result MB_File_IO::read_count(int& n)
     n = 256 + extra;
     return MB_Result::Success;
 }
+
+MB_Result MB_File_IO::read_count(long& n)
+{
+    int count = 0;
+    const MB_Result r = read_count(count);
+    if (r == 0) n = count;
+    return r;
+}

@@ -170,3 +170,8 @@ MB_Result MB_File_IO::dump_delayed_drawable()
     }
     return MB_Result::Success;
 }
+
+MB_Result MB_File_IO::merge_or_delay_drawable(const MB_Drawable&)
+{
+    return m_delayed_drawable ? dump_delayed_drawable() : MB_Result(MB_Result::Success);
+}

@@ -12,6 +12,7 @@
 #include "kernel/database/color.h"
 #include "kernel/database/xdata.h"
 #include "kernel/stream/stream_fixture.h"
+#include "kernel/test_objects.h"
 
 using namespace stream_test;
 
@@ -313,7 +314,52 @@ TEST(File_IO_Read, Counts)
         int n = 0;
         EXPECT_EQ(s.io.read_count(n), 0);
         EXPECT_EQ(n, c.count) << c.bytes;
+        // The same count into a long.
+        Stream l;
+        ASSERT_EQ(l.open_read(hex(c.bytes)), 0);
+        long wide = -1;
+        EXPECT_EQ(l.io.read_count(wide), 0);
+        EXPECT_EQ(wide, c.count) << c.bytes;
     }
+    // A count that is not all there leaves the long as it was.
+    Stream s;
+    ASSERT_EQ(s.open_read(hex("00 2C")), 0);
+    long wide = -1;
+    EXPECT_NE(s.io.read_count(wide), 0);
+    EXPECT_EQ(wide, -1);
+}
+
+// The ASCII readers this format does not carry read nothing and leave what they were given.
+TEST(File_IO_Read, AsciiPlaceholdersLeaveTheirArguments)
+{
+    Stream s;
+    ASSERT_EQ(s.open_read("Q"), 0);
+    unsigned char byte = 0x5A;
+    unsigned char bytes[3] = {1, 2, 3};
+    mb_long l = -9;
+    double d = 2.5;
+    mb_ushort u = 77;
+    MB_RGBA32 c(1, 2, 3, 4);
+    MB_RGBA32 cs[2] = {MB_RGBA32(5, 6, 7, 8), MB_RGBA32(9, 10, 11, 12)};
+    EXPECT_EQ(s.io.read_hex(byte), 0);
+    EXPECT_EQ(s.io.read_hex(3, bytes), 0);
+    EXPECT_EQ(s.io.read_ascii(l), 0);
+    EXPECT_EQ(s.io.read_ascii(d), 0);
+    EXPECT_EQ(s.io.read_ascii(u), 0);
+    EXPECT_EQ(s.io.read_ascii(c), 0);
+    EXPECT_EQ(s.io.read_ascii(2, cs), 0);
+    EXPECT_EQ(s.io.read_index_tree(4, 1), 0);
+    EXPECT_EQ(byte, 0x5A);
+    EXPECT_EQ(bytes[0] + bytes[1] + bytes[2], 6);
+    EXPECT_EQ(l, -9);
+    EXPECT_EQ(d, 2.5);
+    EXPECT_EQ(u, 77);
+    EXPECT_EQ(c, MB_RGBA32(1, 2, 3, 4));
+    EXPECT_EQ(cs[0], MB_RGBA32(5, 6, 7, 8));
+    EXPECT_EQ(cs[1], MB_RGBA32(9, 10, 11, 12));
+    unsigned char next = 0;
+    ASSERT_EQ(s.io.read(next), 0);
+    EXPECT_EQ(next, 'Q');
 }
 
 TEST(File_IO_Read, PointSetsRoundTripThroughTheRunningPosition)
@@ -767,6 +813,27 @@ TEST(File_IO_Open, CloseForgetsWhatWasHeldBack)
     unsigned char b[3];
     ASSERT_EQ(s.io.read(3, b), 0);
     EXPECT_EQ(Bytes(reinterpret_cast<char*>(b), 3), "def");
+}
+
+// A held drawable is dropped when the next drawable comes; the one given is never held.
+TEST(File_IO_Open, MergeOrDelayDropsWhatWasHeld)
+{
+    MB_File_IO io;
+    Test_Geom given;
+    EXPECT_EQ(io.merge_or_delay_drawable(given), 0);
+    EXPECT_EQ(io.delayed_drawable(), nullptr);
+    const int live = Test_Geom::s_live;
+    io.set_delayed_drawable(new Test_Geom);
+    EXPECT_EQ(io.merge_or_delay_drawable(given), 0);
+    EXPECT_EQ(io.delayed_drawable(), nullptr);
+    EXPECT_EQ(Test_Geom::s_live, live);
+    // A drawable marked to keep stays with its owner.
+    Test_Geom kept;
+    io.set_delayed_drawable(&kept);
+    io.set_keep_delayed_drawable(true);
+    EXPECT_EQ(io.merge_or_delay_drawable(given), 0);
+    EXPECT_EQ(io.delayed_drawable(), &kept);
+    io.set_delayed_drawable(nullptr);
 }
 
 TEST(File_IO_Open, RenditionsAndIncarnations)
