@@ -107,8 +107,9 @@ long api_create_hatch_by_text(MB_Text* text, char* pattern, double angle, double
     }
     // A hatch without a loop would fill nothing: the text is refused instead.
     if (hatch->loop_list().is_empty()) return 0;
-    // The first colour entry, not the text's: importers rely on the colour they set there.
-    hatch->general().color(g_active_operation->system_setting()->get_long_val(0));
+    // The operation's first entity colour, not the text's: importers rely on the colour
+    // they set there.
+    hatch->general().color(g_active_operation->system_setting()->get_long_val(1));
     set_pattern(*hatch, pattern, angle, scale);
     (void)mb_flat::place(*drawing, hatch.release());
     return 1;

@@ -25,7 +25,7 @@ DRAKMERE_API bool api_explode_tracetext(MB_Trace_Text* text, short unused, MB_Dr
 
 // One hatch whose loops are the outline runs (of three points or more) of a built TrueType
 // text, appended to the active drawing's innermost open block, else to its model space, in
-// the operation's first colour setting. A pattern of "SOLID" or "_SOLID" (any case) fills
+// the colour of new entities of the operation's settings (long 1). A pattern of "SOLID" or "_SOLID" (any case) fills
 // solid and names the pattern as written; any other pattern keeps the name "LINES" and its
 // parts between semicolons, empty parts left out, become the pattern lines, with the
 // pattern's angle and scale. 1 when the hatch was made; 0, making nothing, without an active

@@ -319,8 +319,8 @@ TEST_F(Flat_Explode, RefusalsAndTextsWithoutOutlines)
 }
 
 // An "O" gives one hatch of its two contours, filled by parity: the ring is painted, the
-// counter is left empty. Its colour is the first colour setting, the background's, which
-// shows inverted. A block being defined receives it.
+// counter is left empty. Its colour is the settings' colour of new entities (long 1), not
+// the background's (long 0) nor the text's. A block being defined receives it.
 TEST_F(Flat_Explode, TextHatchOfAnOLeavesItsCounterEmpty)
 {
     const std::string file = ttf_file("arial.ttf");
@@ -345,7 +345,9 @@ TEST_F(Flat_Explode, TextHatchOfAnOLeavesItsCounterEmpty)
     ASSERT_GT(outer.min_x * s + base.x(), 2.0);
     ASSERT_LT(outer.max_y * s + base.y(), k_side - 2.0);
 
-    op->system_setting()->set_long_val(0, k_green);
+    EXPECT_EQ(op->system_setting()->get_long_val(1), 0xFFFFFF);
+    op->system_setting()->set_long_val(1, k_green);
+    op->system_setting()->set_long_val(0, k_blue);
     MB_Text* text = text_in("arial.ttf", "O", base, h);
     ASSERT_EQ(api_create_hatch_by_text(text, const_cast<char*>("solid"), 0.5, 2.0), 1);
     ASSERT_EQ(d->object_list().count(), 2);
@@ -373,8 +375,8 @@ TEST_F(Flat_Explode, TextHatchOfAnOLeavesItsCounterEmpty)
     const int counter_x = static_cast<int>((counter.min_x + counter.max_x) / 2 * s + base.x());
     const int left_x = static_cast<int>((outer.min_x + counter.min_x) / 2 * s + base.x());
     const int right_x = static_cast<int>((outer.max_x + counter.max_x) / 2 * s + base.x());
-    EXPECT_EQ(r.pixel(left_x, mid), RGB(255, 0, 255));
-    EXPECT_EQ(r.pixel(right_x, mid), RGB(255, 0, 255));
+    EXPECT_EQ(r.pixel(left_x, mid), RGB(0, 255, 0));
+    EXPECT_EQ(r.pixel(right_x, mid), RGB(0, 255, 0));
     EXPECT_EQ(r.pixel(counter_x, mid), RGB(255, 255, 255));
     EXPECT_EQ(r.pixel(1, 1), RGB(255, 255, 255));
     // Nothing in the text's own colour.
