@@ -306,10 +306,11 @@ bool MB_Arc_Text::set_pt_and_angle()
         return true;
     }
     case 2: {
-        // The text ends at the start of the arc: its last character is placed first, so that
-        // it reads in order towards that end.
+        // The runs are placed in their order from the start of the arc upwards (turned, from
+        // the end angle downwards), so the first character stands at that end. A text meant to
+        // read towards that end is given reversed (reverse), as this mode expects.
         double c = m_rotate180 ? wrap_angle(m_end_angle) : a;
-        for (std::size_t k = n; k-- > 0;) {
+        for (std::size_t k = 0; k < n; ++k) {
             if (m_rotate180) {
                 place(k, c - 2.0 * theta[k], c - theta[k] + quarter);
                 c = wrap_angle(c - g - 2.0 * theta[k]);

@@ -8,7 +8,9 @@
 // offset) and b its end (end angle less the left offset):
 //   1  from b clockwise, each character standing on the arc at its angle;
 //   8  as 1, the text centred on the middle of the arc;
-//   2  the text ending at a (with rotate180: at the end angle);
+//   2  from a anticlockwise (with rotate180: from the end angle clockwise), the first
+//      character at that end; characters read clockwise, so the text reads in order
+//      towards a when it is given reversed (reverse), as this mode is used;
 //   4  the characters spread evenly from b to a.
 // rotate180 turns every character half a turn and walks the other way. Any other mode, and
 // an arc that cannot carry text (no radius, a base-line radius of 0 or less, angles or

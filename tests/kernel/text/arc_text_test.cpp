@@ -2,6 +2,8 @@
 // that cannot carry them, keys, copies and undo, and the absence of a stream form.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -90,14 +92,11 @@ TEST(Arc_Text, EveryModeStandsOnItsArc)
          [](double th, double) { return -th - k_pi / 2; }},
         {8, true, [](double, double, double, double, double m, double T, double) { return m - T / 2; },
          [](double th, double g, double) { return 2 * th + g; }, [](double th, double) { return th + k_pi / 2; }},
-        // Ending at the start of the arc (turned: at the end angle), read in order.
-        {2, false,
-         [](double th, double g, double a, double, double, double, double) { return a + 2 * th + 2 * (2 * th + g); },
-         [](double th, double g, double) { return -(2 * th + g); },
-         [](double th, double) { return -th - k_pi / 2; }},
-        {2, true,
-         [](double th, double g, double, double, double, double, double) { return 2.5 - 2 * th - 2 * (2 * th + g); },
-         [](double th, double g, double) { return 2 * th + g; }, [](double th, double) { return th + k_pi / 2; }},
+        // From the start of the arc upwards (turned: from the end angle down), in run order.
+        {2, false, [](double th, double, double a, double, double, double, double) { return a + 2 * th; },
+         [](double th, double g, double) { return 2 * th + g; }, [](double th, double) { return -th - k_pi / 2; }},
+        {2, true, [](double th, double, double, double, double, double, double) { return 2.5 - 2 * th; },
+         [](double th, double g, double) { return -(2 * th + g); }, [](double th, double) { return th + k_pi / 2; }},
         // Spread evenly from b to a.
         {4, false, [](double, double, double, double b, double, double, double) { return b; },
          [](double, double, double step) { return -step; }, [](double, double half) { return -half - k_pi / 2; }},
@@ -194,7 +193,7 @@ TEST(Arc_Text, OrderOffsetsAndBaseLine)
         {"right offset 1 on radius 10: 0.1 radians", true, 1.0, 0, 1, true, 11.0, 0.1},
         {"left offset 1 on radius 10: 0.1 radians", true, 0, 1.0, 1, false, 10.0, k_pi - 0.1},
         {"att 2 turned starts at the end angle, whatever the left offset", true, 0, 1.0, 2, true, 11.0,
-         k_pi - 2 * std::asin(0.5 / 11.0) - (2 * std::asin(0.5 / 11.0))},
+         k_pi - 2 * std::asin(0.5 / 11.0)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -210,6 +209,34 @@ TEST(Arc_Text, OrderOffsetsAndBaseLine)
         const Qe_Pt p = t.text_list()[0]->base_pos();
         EXPECT_NEAR(std::hypot(p.x(), p.y()), c.radius, k_tol);
         EXPECT_NEAR(turn(c.first_at, std::atan2(p.y(), p.x())), 0.0, k_tol);
+    }
+}
+
+// The order a reader sees: characters read clockwise (each stands on the arc facing out), so
+// the text reads from the highest angle down. Mode 1 reads in order from the end of the arc;
+// mode 2 stands its first character at the start and reads in order only when the text is
+// given reversed, the way callers pair it.
+TEST(Arc_Text, ReadingOrderOfModesOneAndTwo)
+{
+    Env env;
+    struct Case {
+        unsigned long att;
+        bool reverse;
+        const char* reads;
+    };
+    for (const Case& c : {Case{1, false, "ABC"}, Case{1, true, "CBA"}, Case{2, false, "CBA"}, Case{2, true, "ABC"}}) {
+        MB_Arc_Text t(Qe_Pt(), 0.0, k_pi, 10.0, "", "ABC");
+        t.height(1.0);
+        t.att(c.att);
+        t.reverse(c.reverse);
+        t.build_draw();
+        std::vector<std::pair<double, std::string>> by_angle;
+        for (const auto& run : t.text_list())
+            by_angle.emplace_back(std::atan2(run->base_pos().y(), run->base_pos().x()), run_text(*run));
+        std::sort(by_angle.rbegin(), by_angle.rend());
+        std::string seen;
+        for (const auto& [angle, text] : by_angle) seen += text;
+        EXPECT_EQ(seen, c.reads) << "att " << c.att << (c.reverse ? " reversed" : "");
     }
 }
 
