@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "geometry/log.h"
+#include "geometry/pt_list.h"
 #include "geometry/shx_char.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/text/font_file_p.h"
@@ -527,9 +528,25 @@ double MB_Shp_Library::height() const
     return m_above != 0 ? m_above : m_below;
 }
 
-bool MB_Shp_Library::char_2_ptlist(unsigned long, Qe_Void_List&, Qe_Pt&, double, double, bool)
+bool MB_Shp_Library::char_2_ptlist(unsigned long code, Qe_Void_List& out, Qe_Pt& pen, double height,
+                                   double width_factor, bool vertical)
 {
-    return false;
+    // Codes past 16 bits name no shape.
+    if (code > 0xFFFF) return false;
+    const MB_Font_Char* glyph = font_char_set(static_cast<unsigned short>(code));
+    if (!glyph) return false;
+    // The glyph's runs, as new lists in design units, for the same placement as a compiled
+    // shape's strokes.
+    Qe_Void_List strokes;
+    const Qe_Pt_Sets& runs = glyph->position_set();
+    const Qe_Pt* p = runs.points();
+    for (mb_ulong r = 0; p && r < runs.ptset_count(); ++r) {
+        auto* stroke = new Qe_Pt_List;
+        for (mb_ulong k = 0; k < runs.vals()[r]; ++k) stroke->add_tail(*p++);
+        strokes.add_tail(stroke);
+    }
+    mb_place_shape_glyph(strokes, glyph->end_pos(), this->height(), out, pen, height, width_factor, vertical);
+    return true;
 }
 
 MB_Result MB_Shp_Library::serialize(MB_File_IO& file)

@@ -2,8 +2,8 @@
 
 // Shape fonts in their source text form (SHP): shape headers ("*number,bytes,name") and
 // comma-separated shape codes, read from the fonts folder. Every shape is interpreted into an
-// MB_Font_Char glyph kept by the library and handed out by font_char_set. This kind draws no
-// text through the layout (char_2_ptlist is false): hosts use the glyphs directly.
+// MB_Font_Char glyph kept by the library and handed out by font_char_set. Text set in this
+// kind draws the glyphs' strokes, scaled to the text height as a compiled shape font's are.
 // The text is untrusted: lines and code texts of any length are read whole, and sub-shape
 // calls are bounded in depth and in the work one shape may cause.
 
@@ -115,7 +115,8 @@ public:
     // The first glyph of that code, or null.
     MB_Font_Char* font_char_set(unsigned short code) override;
     double height() const override;
-    // SHP fonts draw no text: false, nothing appended, pen unchanged.
+    // The glyph's strokes placed at pen and scaled to height, the pen moved on, as the SHX
+    // library does; false, out and pen unchanged, for a code without a glyph.
     [[nodiscard]] bool char_2_ptlist(unsigned long code, Qe_Void_List& out, Qe_Pt& pen, double height,
                                      double width_factor, bool vertical) override;
 

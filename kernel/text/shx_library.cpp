@@ -247,30 +247,10 @@ bool MB_Shx_Library::char_2_ptlist(unsigned long code, Qe_Void_List& out, Qe_Pt&
 {
     Qe_Shx_Char* shape = find_shape(code);
     if (!shape) return false;
-    // A font whose above and below are both 0 has no height: its shape units are taken as is.
-    double h = this->height();
-    if (h == 0.0) h = 1.0;
-    const Qe_Tran place = scale_transf(height / h * width_factor, height / h, 1.0) *
-                          translate_transf(Qe_Vec(pen.x(), pen.y(), pen.z()));
     Qe_Void_List strokes;
     Qe_Pt advance;
     shape->add_shx_char_to_list(strokes, advance, m_char_list);
-    if (!strokes.is_empty()) {
-        for (Qe_Void_Node* n = strokes.head(); n; n = n->next()) {
-            auto* stroke = static_cast<Qe_Pt_List*>(n->entity());
-            stroke->translate(place);
-            out.add_tail(stroke);
-        }
-        const Qe_Pt moved = advance * place;
-        if (vertical)
-            pen = Qe_Pt(pen.x(), pen.y() - 1.2 * height, pen.z());
-        else
-            pen = Qe_Pt(moved.x(), pen.y(), pen.z());
-    } else if (vertical) {
-        pen = Qe_Pt(pen.x(), pen.y() - height, pen.z());
-    } else {
-        pen = Qe_Pt(pen.x() + height * width_factor, pen.y(), pen.z());
-    }
+    mb_place_shape_glyph(strokes, advance, this->height(), out, pen, height, width_factor, vertical);
     return true;
 }
 

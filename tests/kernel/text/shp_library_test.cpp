@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "geometry/rect.h"
+#include "kernel/display/draw_node.h"
 #include "kernel/text/font_fixture.h"
 #include "kernel/text/shp_library.h"
 #include "kernel/text/shx_library.h"
+#include "kernel/text/text_layout.h"
+#include "kernel/text/text_style.h"
 
 using font_test::draw_char;
 using font_test::Font_Folder;
@@ -69,12 +73,19 @@ TEST(ShpLoad, HeaderBigFontAndFirstStroke)
     EXPECT_DOUBLE_EQ(lib.font_char_set(66)->end_pos().x(), 2.0);
     EXPECT_EQ(lib.font_char_set(67), nullptr);
 
-    // SHP fonts draw no text.
+    // Drawn at the font's own height the strokes are the glyph's, moved to the pen.
     Strokes s;
     Qe_Pt pen(3.0, 4.0, 0.0);
-    EXPECT_FALSE(draw_char(lib, 65, s, pen, 10.0));
+    ASSERT_TRUE(draw_char(lib, 65, s, pen, 12.0));
+    EXPECT_TRUE(strokes_near(s, {{Qe_Pt(2, -2, 0), Qe_Pt(4, -2, 0), Qe_Pt(4, 0, 0)}}, 1e-12));
+    EXPECT_DOUBLE_EQ(pen.x(), 4.0);
+    EXPECT_DOUBLE_EQ(pen.y(), 4.0);
+    // A code without a glyph draws nothing and leaves the pen.
+    s.clear();
+    EXPECT_FALSE(draw_char(lib, 67, s, pen, 12.0));
+    EXPECT_FALSE(draw_char(lib, 0x10041, s, pen, 12.0));
     EXPECT_TRUE(s.empty());
-    EXPECT_EQ(pen.x(), 3.0);
+    EXPECT_DOUBLE_EQ(pen.x(), 4.0);
 }
 
 TEST(ShpLoad, VectorDirections)
@@ -128,6 +139,61 @@ TEST(ShpLoad, SameStrokesAsCompiledShapes)
             EXPECT_NEAR(shp.font_char_set(static_cast<unsigned short>(s.number))->end_pos().x(), pen.x(), 1e-9);
         }
     }
+}
+
+// Text set in an SHP font draws the same strokes and moves the pen as the same shapes
+// compiled to SHX, at any height, width factor, pen and direction, and a whole string lays
+// out alike (a shape without strokes, the space, included).
+TEST(ShpText, LaysOutAsTheSameShapesCompiled)
+{
+    Font_Folder folder;
+    const Font_Info info{"common", 10, 2, 0};
+    std::vector<Shape> shapes = k_common;
+    shapes.push_back({32, "space", {2, 8, 6, 0, 0}});
+    folder.put("c.shx", shx_writer::shapes_file(info, shapes));
+    folder.put("c.shp", shx_writer::shp_text(info, shapes, Line_End::LF));
+    MB_Shx_Library shx("c.shx");
+    MB_Shp_Library shp("c.shp");
+    struct Case {
+        double height, width;
+        bool vertical;
+        Qe_Pt pen;
+    };
+    const Case cases[] = {{10.0, 1.0, false, Qe_Pt()},
+                          {2.5, 1.0, false, Qe_Pt(3, 4, 0)},
+                          {7.0, 0.6, false, Qe_Pt(-1.5, 2, 0)},
+                          {4.0, 1.3, true, Qe_Pt(10, 20, 0)}};
+    for (const Case& c : cases) {
+        for (const Shape& shape : shapes) {
+            SCOPED_TRACE(shape.name + " at height " + std::to_string(c.height) + (c.vertical ? ", vertical" : ""));
+            Strokes compiled, source;
+            Qe_Pt compiled_pen = c.pen, source_pen = c.pen;
+            ASSERT_TRUE(draw_char(shx, shape.number, compiled, compiled_pen, c.height, c.width, c.vertical));
+            ASSERT_TRUE(draw_char(shp, shape.number, source, source_pen, c.height, c.width, c.vertical));
+            EXPECT_TRUE(strokes_near(source, compiled, 1e-9));
+            EXPECT_NEAR(source_pen.x(), compiled_pen.x(), 1e-9);
+            EXPECT_NEAR(source_pen.y(), compiled_pen.y(), 1e-9);
+        }
+    }
+
+    // A whole string: the same runs and a text box of some width.
+    const auto lay_out = [](MB_Font_Library& font, MB_Draw_Lines_Sets& node, Qe_Rect& rect) {
+        MB_Text_Style style;
+        style.font_lib(&font);
+        style.height(3.0);
+        style.width_scale(0.8);
+        return string_2_ptsets("12 4567", Qe_Pt(5, 6, 0), &style, &node, &rect);
+    };
+    MB_Draw_Lines_Sets from_shx(0, nullptr), from_shp(0, nullptr);
+    Qe_Rect shx_box, shp_box;
+    ASSERT_TRUE(lay_out(shx, from_shx, shx_box));
+    ASSERT_TRUE(lay_out(shp, from_shp, shp_box));
+    EXPECT_TRUE(strokes_near(runs_of(from_shp), runs_of(from_shx), 1e-9));
+    EXPECT_GT(shp_box.rb().x() - shp_box.lt().x(), 3.0);
+    EXPECT_NEAR(shp_box.lt().x(), shx_box.lt().x(), 1e-9);
+    EXPECT_NEAR(shp_box.rb().x(), shx_box.rb().x(), 1e-9);
+    EXPECT_NEAR(shp_box.lt().y(), shx_box.lt().y(), 1e-9);
+    EXPECT_NEAR(shp_box.rb().y(), shx_box.rb().y(), 1e-9);
 }
 
 TEST(ShpLoad, LongLinesAndCodeTexts)
