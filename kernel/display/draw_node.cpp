@@ -57,6 +57,14 @@ private:
     HGDIOBJ m_old_pen = nullptr;
 };
 
+// Fills and strokes the path drawn so far and opens the next one.
+void fill_path_so_far(HDC dc)
+{
+    EndPath(dc);
+    StrokeAndFillPath(dc);
+    BeginPath(dc);
+}
+
 // A pen selected for the length of a scope, then deleted.
 class Scoped_Pen {
 public:
@@ -265,17 +273,19 @@ MB_Draw_Lines_Sets::MB_Draw_Lines_Sets(Qe_Pt* pts, int n, long colour, double sc
         init(static_cast<mb_ulong>(n), pts);
 }
 
-void MB_Draw_Lines_Sets::draw_runs(HDC hdc, const Qe_Tran& t, long pixel_colour) const
+void MB_Draw_Lines_Sets::draw_runs(HDC hdc, const Qe_Tran& t, long pixel_colour, bool fill_each) const
 {
     std::size_t k = 0;
     for (mb_ulong r = 0; r < ptset_count(); k += vals()[r], ++r) {
         const mb_ulong c = vals()[r];
         if (c == 0) continue;
         const std::vector<POINT> px = to_pixels(points() + k, c, t);
-        if (c == 1)
+        if (c == 1) {
             ::SetPixel(hdc, px[0].x, px[0].y, static_cast<COLORREF>(pixel_colour));
-        else
+        } else {
             ::Polyline(hdc, px.data(), static_cast<int>(c));
+            if (fill_each && c > 2) fill_path_so_far(hdc);
+        }
     }
 }
 
@@ -297,6 +307,7 @@ void MB_Draw_Lines_Sets::draw(Qe_Qdc& qdc, const Qe_Tran& t)
             ::SetPixel(mem, px[0].x, px[0].y, static_cast<COLORREF>(colour));
         } else if (c > 2 && fill) {
             ::Polyline(mem, px.data(), static_cast<int>(c));
+            if (m_fill_runs_apart) fill_path_so_far(mem);
         } else {
             qdc.SetColor(static_cast<unsigned long>(colour), false);
             qdc.Polyline(px.data(), static_cast<int>(c));
@@ -318,7 +329,7 @@ void MB_Draw_Lines_Sets::draw(HDC hdc, const Qe_Tran& t)
     {
         Fill_Tools fill(hdc, fill_brush(), CreatePen(PS_SOLID, 0, static_cast<COLORREF>(m_color)));
         BeginPath(hdc);
-        draw_runs(hdc, t, colour);
+        draw_runs(hdc, t, colour, m_fill_runs_apart);
         EndPath(hdc);
         StrokeAndFillPath(hdc);
     }

@@ -154,9 +154,19 @@ public:
     void build_rect() override;
     bool pick(const Qe_Pt& pick, Qe_Pt& hit, double tol) override;
 
+    // Filled runs are one path by default, filled by parity, so that a run inside another
+    // is a hole (a glyph's counter). Set, each run is filled on its own and runs that
+    // overlap (the bands of a wide polyline where it turns sharply) stay filled.
+    bool fill_runs_apart() const { return m_fill_runs_apart; }
+    void fill_runs_apart(bool on) { m_fill_runs_apart = on; }
+
 private:
-    // Each run through t: one point a pixel in the drawing colour, more a Polyline.
-    void draw_runs(HDC hdc, const Qe_Tran& t, long pixel_colour) const;
+    // Each run through t: one point a pixel in the drawing colour, more a Polyline. With
+    // fill_each set (inside an open path), every run of more than two points is filled and
+    // stroked on its own.
+    void draw_runs(HDC hdc, const Qe_Tran& t, long pixel_colour, bool fill_each = false) const;
+
+    bool m_fill_runs_apart = false;
 };
 
 // One filled polygon.

@@ -95,30 +95,46 @@ void take_xy(Qe_Pt& p, const Qe_Pt& from)
     p.set_y(from.y());
 }
 
-// Mitres the joint between each band and the next one (no wrap from the last to the
-// first): the upper edges meet at one point, then the lower ones. Segments without width,
-// pointed ends and reversals stay unjoined.
-void mitre_joints(std::vector<Outline>& segments)
+// A mitre that would reach further from its joint than this many half widths is cut to a
+// bevel, as drawing libraries limit theirs (4 is the limit SVG strokes take by default): a
+// band that turns sharply, or back on itself, would otherwise draw a spike many widths long.
+constexpr double k_mitre_limit = 4.0;
+
+// Joins each band to the next one (no wrap from the last to the first): the upper edges
+// meet at one point, then the lower ones, while that point lies within the mitre limit of
+// the joint. Past it the outer side gets a bevel, a triangle from the joint to the two
+// corners, appended to bevels, and the inner side is left as it is (the bands overlap
+// there). Segments without width, pointed ends and exact reversals stay unjoined.
+void mitre_joints(std::vector<Outline>& segments, std::vector<Outline>& bevels)
 {
     for (std::size_t i = 0; i + 1 < segments.size(); ++i) {
         Outline& s = segments[i];
         Outline& t = segments[i + 1];
         if (s.size() != 5 || t.size() != 5) continue;
         if (same_point(s[1], s[2], resabs) || same_point(t[0], t[3], resabs)) continue;
-        const Qe_Uvec upper_t = normalise(t[1] - t[0]);
-        Qe_Pt meet;
-        if (!antiparallel(upper_t, s[1] - s[0], resnor) &&
-            api_mb_lines_intersection(s[0], normalise(s[1] - s[0]), t[0], upper_t, meet)) {
-            take_xy(s[1], meet);
-            take_xy(t[0], meet);
-            take_xy(t[4], meet);
-        }
-        const Qe_Uvec lower_t = normalise(t[2] - t[3]);
-        if (antiparallel(lower_t, s[2] - s[3], resnor)) continue;
-        if (api_mb_lines_intersection(s[3], normalise(s[2] - s[3]), t[3], lower_t, meet)) {
-            take_xy(s[2], meet);
-            take_xy(t[3], meet);
-        }
+        // The joint on the centre line, the reach of a mitre there and the way the centre line
+        // turns (upper is the side the bands' first corners lie on, the right-hand side).
+        const Qe_Pt joint = s[1] + (s[2] - s[1]) / 2.0;
+        const double reach = k_mitre_limit * std::max((s[1] - s[2]).len(), (t[0] - t[3]).len()) / 2.0;
+        const Qe_Vec ds = (s[1] + (s[2] - s[1]) / 2.0) - (s[0] + (s[3] - s[0]) / 2.0);
+        const Qe_Vec dt = (t[1] + (t[2] - t[1]) / 2.0) - (t[0] + (t[3] - t[0]) / 2.0);
+        const bool upper_outside = ds.x() * dt.y() - ds.y() * dt.x() > 0.0;
+        const auto join = [&](Qe_Pt& s_end, Qe_Pt& t_start, const Qe_Pt& s_from, const Qe_Pt& t_to, bool outside,
+                              Qe_Pt* t_close) {
+            const Qe_Uvec along_t = normalise(t_to - t_start);
+            if (antiparallel(along_t, s_end - s_from, resnor)) return;
+            Qe_Pt meet;
+            if (api_mb_lines_intersection(s_from, normalise(s_end - s_from), t_start, along_t, meet) &&
+                (meet - joint).len() <= reach) {
+                take_xy(s_end, meet);
+                take_xy(t_start, meet);
+                if (t_close) take_xy(*t_close, meet);
+            } else if (outside) {
+                bevels.push_back({joint, s_end, t_start, joint});
+            }
+        };
+        join(s[1], t[0], s[0], t[1], upper_outside, &t[4]);
+        join(s[2], t[3], s[3], t[2], !upper_outside, nullptr);
     }
 }
 
@@ -226,7 +242,9 @@ void MB_Polyline::build_draw()
         return;
     }
     std::vector<Outline> segments = segment_outlines(records, m_global_width);
-    if (segments.size() >= 2) mitre_joints(segments);
+    std::vector<Outline> bevels;
+    if (segments.size() >= 2) mitre_joints(segments, bevels);
+    segments.insert(segments.end(), bevels.begin(), bevels.end());
     std::vector<Qe_Pt_List> lists(segments.size());
     Qe_Void_List runs;
     for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -240,6 +258,8 @@ void MB_Polyline::build_draw()
     auto* node = new MB_Draw_Lines_Sets(general().color(), this);
     if (!segments.empty()) node->init_by_ptlists(runs);
     node->is_filled(true);
+    // Bands overlap where the line turns sharply: each is filled whole.
+    node->fill_runs_apart(true);
     draw_node(node);
 }
 

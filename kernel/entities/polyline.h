@@ -3,7 +3,8 @@
 // The two-dimensional polyline whose vertices carry a bulge (the segment that starts at the
 // vertex is a circular arc) and a start and end width (the segment is a band that tapers
 // from one width to the other). Its display is the tessellated centre line, or, when any
-// width is present, filled outlines mitred at the joints.
+// width is present, filled outlines mitred at the joints (bevelled where a mitre would reach
+// past four half widths).
 
 #include <memory>
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "kernel/entities/entity_fixture.h"
@@ -261,6 +264,153 @@ TEST(Polyline_Wide, GlobalWidthFillsTheBand)
     EXPECT_GE(red, 80 * 10 * 9 / 10);
     EXPECT_LE(red, 81 * 11);
     EXPECT_EQ(raster.drawn(), red);
+}
+
+// Two bands of half width 8 pixels meeting at (100, 100), turned by each angle (both ways),
+// drawn with the identity transform and compared pixel by pixel with the shape drawn
+// independently as convex pieces: the two bands, and at the outer side of the joint the
+// mitre (while it reaches at most 4 half widths from the joint, that is 1 / sin(φ / 2) <= 4
+// for the angle φ between the bands) or else the bevel triangle. The corners are rounded to
+// whole pixels: a pixel must be painted when the 3 x 3 points around its centre, 1.5 pixels
+// apart, are all inside, and must not be when its centre lies more than 1.5 pixels away.
+TEST(Polyline_Wide, TurningJointsInPixels)
+{
+    constexpr double k_half = 8.0, k_len = 60.0;
+    using Piece = std::vector<Qe_Pt>;  // convex, either orientation
+    const auto inside = [](const Piece& piece, double x, double y) {
+        int pos = 0, neg = 0;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            const Qe_Pt& a = piece[i];
+            const Qe_Pt& b = piece[(i + 1) % piece.size()];
+            const double c = (b.x() - a.x()) * (y - a.y()) - (b.y() - a.y()) * (x - a.x());
+            pos += c > 0;
+            neg += c < 0;
+        }
+        return pos == 0 || neg == 0;
+    };
+    const auto distance = [&](const Piece& piece, double x, double y) {
+        if (inside(piece, x, y)) return 0.0;
+        double best = 1e300;
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            const Qe_Pt& a = piece[i];
+            const Qe_Pt& b = piece[(i + 1) % piece.size()];
+            const double ex = b.x() - a.x(), ey = b.y() - a.y();
+            const double len2 = ex * ex + ey * ey;
+            const double f = len2 > 0 ? std::clamp(((x - a.x()) * ex + (y - a.y()) * ey) / len2, 0.0, 1.0) : 0.0;
+            best = std::min(best, std::hypot(x - a.x() - f * ex, y - a.y() - f * ey));
+        }
+        return best;
+    };
+    const Qe_Pt joint(100, 100, 0);
+    for (const double degrees : {20.0, 60.0, 90.0, 120.0, 145.0, 150.0, 152.0, 160.0, 170.0, 178.0}) {
+        for (const int way : {1, -1}) {
+            SCOPED_TRACE(std::to_string(way * degrees) + " degrees");
+            const double turn = way * degrees * M_PI / 180.0;
+            const double d2x = std::cos(turn), d2y = std::sin(turn);
+            const Qe_Pt a(joint.x() - k_len, joint.y(), 0);
+            const Qe_Pt b(joint.x() + k_len * d2x, joint.y() + k_len * d2y, 0);
+            std::unique_ptr<MB_Polyline> p(make({{a.x(), a.y(), 0, 2 * k_half, 2 * k_half},
+                                                 {joint.x(), joint.y(), 0, 2 * k_half, 2 * k_half},
+                                                 {b.x(), b.y()}}));
+            p->general().color(RGB(255, 0, 0));
+            p->build_draw();
+            Raster raster(200, 200);
+            Qe_Tran identity;
+            p->draw(nullptr, raster.q, identity);
+
+            const auto off = [&](const Qe_Pt& at, double nx, double ny, double k) {
+                return Qe_Pt(at.x() + nx * k, at.y() + ny * k, 0);
+            };
+            // Left-hand normals of the two bands.
+            const double n1x = 0, n1y = 1, n2x = -d2y, n2y = d2x;
+            std::vector<Piece> pieces = {
+                {off(a, n1x, n1y, k_half), off(joint, n1x, n1y, k_half), off(joint, n1x, n1y, -k_half),
+                 off(a, n1x, n1y, -k_half)},
+                {off(joint, n2x, n2y, k_half), off(b, n2x, n2y, k_half), off(b, n2x, n2y, -k_half),
+                 off(joint, n2x, n2y, -k_half)}};
+            // The outer side is away from the turn.
+            const double side = turn > 0 ? -1.0 : 1.0;
+            const Qe_Pt c1 = off(joint, n1x, n1y, side * k_half);
+            const Qe_Pt c2 = off(joint, n2x, n2y, side * k_half);
+            const double phi = M_PI - std::fabs(turn);
+            const double mx = (c1.x() + c2.x()) / 2 - joint.x(), my = (c1.y() + c2.y()) / 2 - joint.y();
+            const double ml = std::hypot(mx, my);
+            const Qe_Pt mitre = off(joint, mx / ml, my / ml, k_half / std::sin(phi / 2));
+            if (1.0 / std::sin(phi / 2) <= 4.0)
+                pieces.push_back({joint, c1, mitre, c2});
+            else
+                pieces.push_back({joint, c1, c2});
+
+            int missing = 0, extra = 0, sure = 0;
+            for (int y = 0; y < 200; ++y)
+                for (int x = 0; x < 200; ++x) {
+                    const double cx = x + 0.5, cy = y + 0.5;
+                    int in = 0;
+                    for (const double dy : {-1.5, 0.0, 1.5})
+                        for (const double dx : {-1.5, 0.0, 1.5})
+                            in += std::any_of(pieces.begin(), pieces.end(),
+                                              [&](const Piece& q) { return inside(q, cx + dx, cy + dy); });
+                    double away = 1e300;
+                    for (const Piece& q : pieces) away = std::min(away, distance(q, cx, cy));
+                    const bool red = raster.pixel(x, y) == RGB(255, 0, 0);
+                    sure += in == 9;
+                    if (in == 9 && !red) ++missing;
+                    if (away > 1.5 && red) ++extra;
+                }
+            EXPECT_GT(sure, 60 * 16 / 2);
+            EXPECT_EQ(missing, 0);
+            EXPECT_EQ(extra, 0);
+            // The rectangle is what is drawn: the box of the pieces, no more.
+            double lo_x = 1e300, hi_x = -1e300, lo_y = 1e300, hi_y = -1e300;
+            for (const Piece& q : pieces)
+                for (const Qe_Pt& v : q) {
+                    lo_x = std::min(lo_x, v.x());
+                    hi_x = std::max(hi_x, v.x());
+                    lo_y = std::min(lo_y, v.y());
+                    hi_y = std::max(hi_y, v.y());
+                }
+            EXPECT_NEAR(p->rect().lt().x(), lo_x, 1e-9);
+            EXPECT_NEAR(p->rect().rb().x(), hi_x, 1e-9);
+            EXPECT_NEAR(p->rect().lt().y(), hi_y, 1e-9);
+            EXPECT_NEAR(p->rect().rb().y(), lo_y, 1e-9);
+        }
+    }
+}
+
+// The sample drawing's wide path: a band widening from 1 to 3 along y = 95, a half circle of
+// width 3 that turns back on itself to y = 75, and a band narrowing back. Where the arc
+// turns back from the straight bands the joints are bevelled: the picture and its rectangle
+// stay within the path (no spike), and every point of its centre line is painted (the
+// overlapping bands are each filled whole).
+TEST(Polyline_Wide, SamplePathTurnsBackWithoutSpikes)
+{
+    std::unique_ptr<MB_Polyline> p(make({{110, 95, 0, 1, 3}, {150, 95, 1, 3, 3}, {150, 75, 0, 3, 0.5}, {115, 75}}));
+    p->general().color(RGB(255, 0, 0));
+    p->build_draw();
+    // The arc reaches x = 140 - 1.5 on the left; the bands end at x = 150 and 110 or 115.
+    EXPECT_NEAR(p->rect().lt().x(), 110.0, 1e-9);
+    EXPECT_LT(p->rect().rb().x(), 150.5);
+    EXPECT_NEAR(p->rect().lt().y(), 96.5, 0.05);
+    EXPECT_NEAR(p->rect().rb().y(), 73.5, 0.05);
+
+    // In pixels, four to a unit, the drawing's (108, 100) at the top left.
+    constexpr double k = 4.0;
+    const Qe_Tran to_pixels = translate_transf(Qe_Vec(-108, -100, 0)) * scale_transf(k, -k, 1.0);
+    Raster raster(200, 120);
+    p->draw(nullptr, raster.q, const_cast<Qe_Tran&>(to_pixels));
+    int beyond = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 200; ++x)
+            if (raster.pixel(x, y) == RGB(255, 0, 0) && (x > (151 - 108) * k || x < (109 - 108) * k)) ++beyond;
+    EXPECT_EQ(beyond, 0);
+    const std::vector<Qe_Pt> centre = edge_points(*p);
+    int holes = 0;
+    for (std::size_t i = 0; i + 1 < centre.size(); ++i)
+        for (const double f : {0.25, 0.5, 0.75}) {
+            const Qe_Pt q = interpolate(f, centre[i], centre[i + 1]) * to_pixels;
+            if (raster.pixel(static_cast<int>(q.x()), static_cast<int>(q.y())) != RGB(255, 0, 0)) ++holes;
+        }
+    EXPECT_EQ(holes, 0);
 }
 
 TEST(Polyline_Vertices, GrowthScratchAndCopies)
