@@ -77,9 +77,13 @@ MB_Drawing::~MB_Drawing()
 void MB_Drawing::fo_position(Qe_Pt& p)
 {
     const Qe_Pt previous = m_position;
-    m_position = p;
-    p.set_x(p.x() - previous.x());
-    p.set_y(p.y() - previous.y());
+    const double dx = p.x() - previous.x();
+    const double dy = p.y() - previous.y();
+    // The position is what a reader adding the differences back holds, not p itself: were
+    // the two to differ by a rounding, each point would carry the roundings of all before it.
+    m_position = Qe_Pt(previous.x() + dx, previous.y() + dy, p.z());
+    p.set_x(dx);
+    p.set_y(dy);
 }
 
 void MB_Drawing::fi_position(Qe_Pt& p)

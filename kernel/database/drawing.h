@@ -114,8 +114,11 @@ public:
     // The last absolute point written or read by the native stream.
     const Qe_Pt& position() const { return m_position; }
     void position(const Qe_Pt& p) { m_position = p; }
-    // Writing: p becomes the position, and p's x and y become the differences from the
-    // previous position (z unchanged).
+    // Writing: p's x and y become the differences from the previous position (z unchanged),
+    // and the position becomes what a reader adding them back will have, so that rounding
+    // never piles up along a stream. A point reads back bit for bit unless its difference
+    // cannot carry it (a value after a larger one: 0.1 after 0.7 reads back one unit in the
+    // last place off).
     void fo_position(Qe_Pt& p);
     // Reading: the position's x and y are added to p's (z unchanged), and p becomes the
     // position.

@@ -1,5 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <tuple>
+#include <utility>
+
 #include "kernel/database/drawing.h"
 #include "kernel/database/layer.h"
 #include "kernel/test_objects.h"
@@ -45,6 +51,48 @@ TEST(Drawing, RunningPosition)
     EXPECT_EQ(b.y(), 15);
     EXPECT_EQ(b.z(), 5);
     EXPECT_EQ(reader.position().x(), 12);
+}
+
+// The stream carries differences, which a reader adds back: a point comes back within the
+// rounding of that one addition, however many points came before it (the writer's previous
+// position is the reader's sum, so roundings do not pile up), and a value after a smaller
+// or equal one of the same sign comes back bit for bit.
+TEST(Drawing, RunningPositionDoesNotDrift)
+{
+    MB_Drawing writer, reader;
+    std::mt19937_64 rng(48);
+    std::uniform_int_distribution<int> cents(-20000, 20000);
+    double worst = 0.0;
+    int exact = 0;
+    constexpr int k_points = 200000;
+    for (int i = 0; i < k_points; ++i) {
+        // Decimal coordinates, as drawings have them, near the last point or anywhere.
+        const double x = cents(rng) / 100.0 + 0.001 * (i % 7);
+        const double y = (i % 2 ? 0.1 : 10.97) + cents(rng) / 1000.0;
+        const Qe_Pt before = reader.position();
+        Qe_Pt p(x, y, 0.5);
+        writer.fo_position(p);
+        reader.fi_position(p);
+        for (const auto& [back, want, prev] : {std::tuple(p.x(), x, before.x()), std::tuple(p.y(), y, before.y())}) {
+            const double scale = std::max(std::fabs(want), std::fabs(prev));
+            worst = std::max(worst, std::fabs(back - want) / scale);
+            exact += back == want;
+        }
+        ASSERT_EQ(p.z(), 0.5);
+    }
+    EXPECT_LE(worst, 0x1p-52);
+    EXPECT_GT(exact, k_points);  // most of the 2 × k_points values
+    // Larger after smaller, same sign: exact.
+    for (const auto& [prev, v] : {std::pair(0.1, 10.97), std::pair(0.7, 0.71), std::pair(-3.3, -7.77)}) {
+        MB_Drawing w, r;
+        Qe_Pt a(prev, prev, 0), b(v, v, 0);
+        w.fo_position(a);
+        w.fo_position(b);
+        r.fi_position(a);
+        r.fi_position(b);
+        EXPECT_EQ(b.x(), v);
+        EXPECT_EQ(b.y(), v);
+    }
 }
 
 TEST(Drawing, FindLayer)
