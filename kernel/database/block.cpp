@@ -82,6 +82,14 @@ bool MB_Block::copy_to(MB_Object*& target)
     return true;
 }
 
+void MB_Block::restore(const MB_Block& from)
+{
+    if (&from == this) return;
+    m_name = from.m_name;
+    m_desc = from.m_desc;
+    base_pos(from.m_base);
+}
+
 bool MB_Block::get_insert_list(MB_Drawing* drawing, Qe_Void_List& list)
 {
     list.clear();

@@ -42,6 +42,9 @@ public:
     // A null target receives a new block with clones of the members; an existing target is
     // left as it is. True.
     bool copy_to(MB_Object*& target) override;
+    // Takes from's name, description and base point (with its transform): how undo puts a
+    // changed block back. The members stay: each is an object with changes of its own.
+    void restore(const MB_Block& from);
     // The block references of the drawing's entity list that use this block.
     bool get_insert_list(MB_Drawing* drawing, Qe_Void_List& list);
 

@@ -50,6 +50,10 @@ public:
     void freeze(bool on) { set_bit(Flag_Frozen, on); }
     void plot(bool on) { set_bit(Flag_Plot, on); }
 
+    // A null target receives a new layer with every field (unlinked); a layer target takes
+    // every field (how undo puts a changed layer back). False for another kind of target.
+    bool copy_to(MB_Object*& target) override;
+
     // Appends every drawable of the drawing's entity list that is on this layer; the list
     // is not emptied first.
     void get_ent_list(Qe_Void_List& list, MB_Drawing* drawing);

@@ -136,6 +136,10 @@ public:
     // in a pattern without gaps it appends the whole polyline and answers false.
     bool get_point_of_pts(const Qe_Pt* pts, long n, const Qe_Pt& start, double length, Qe_Pt_List& out);
 
+    // A null target receives a new line type with every field and its own elements
+    // (unlinked); a line type target takes them all. False for another kind of target.
+    bool copy_to(MB_Object*& target) override;
+
     MB_ID object_id() const override { return ID_LINE_TYPE; }
     // Line types have no record of their own.
     MB_Result serialize(MB_File_IO& file) override;

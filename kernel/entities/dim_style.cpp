@@ -71,6 +71,8 @@ bool MB_Dim_Style::copy_to(MB_Object*& target)
 {
     if (!target) {
         target = new MB_Dim_Style(*this);
+        target->next(nullptr);
+        target->prev(nullptr);
         return true;
     }
     auto* style = dynamic_cast<MB_Dim_Style*>(target);

@@ -5,6 +5,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "kernel/database/block.h"
+#include "kernel/database/drawable.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/object.h"
 #include "kernel/database/object_list.h"
@@ -70,15 +72,43 @@ private:
     short m_active_state;
 };
 
-// A new copy of obj, or null when its class cannot be copied.
+// What a drawable's copy_to leaves out (its user id, string, real value and extended data)
+// and a recorded change may still touch: the record keeps it with its copies.
+void copy_user_data(MB_Object& from, MB_Object& to)
+{
+    if (!from.is_drawable() || !to.is_drawable()) return;
+    auto& f = static_cast<MB_Drawable&>(from);
+    auto& t = static_cast<MB_Drawable&>(to);
+    t.user_id(f.user_id());
+    t.string() = f.string();
+    t.real_val(f.real_val());
+    t.xdata() = f.xdata();
+}
+
+// A new copy of obj with its user data, or null when its class cannot be copied.
 MB_Object* clone_of(MB_Object* obj)
 {
     MB_Object* copy = nullptr;
-    if (!obj->copy_to(copy)) {
+    if (!obj->copy_to(copy) || !copy) {
         delete copy;
         return nullptr;
     }
+    copy_user_data(*obj, *copy);
     return copy;
+}
+
+// Puts a kept state back into the live object. A block copies nothing into an existing one
+// (it is only ever cloned): its own fields are put back here, and its members, objects of
+// their own, have steps of their own.
+void put_state(MB_Object& state, MB_Object& live)
+{
+    if (live.object_id() == MB_Object::ID_BLOCK && state.object_id() == MB_Object::ID_BLOCK) {
+        static_cast<MB_Block&>(live).restore(static_cast<MB_Block&>(state));
+        return;
+    }
+    MB_Object* target = &live;
+    (void)state.copy_to(target);
+    copy_user_data(state, live);
 }
 
 bool names_created(const MB_Sub_Command* s, const MB_Object* obj)
@@ -137,8 +167,7 @@ public:
             if (!original || !left || !right) return;  // gone: nothing to put back
             // Also for a live object outside every list (a table entry): its change is
             // undone all the same.
-            MB_Object* target = original;
-            (undo ? left : right)->copy_to(target);
+            put_state(*(undo ? left : right), *original);
             if (touch && original->is_drawable() && given().set.count(original)) m_touched.add(original);
             return;
         }

@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-
+#include <functional>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <random>
 #include <vector>
 
+#include "kernel/database/block.h"
 #include "kernel/database/drawing.h"
+#include "kernel/database/layer.h"
+#include "kernel/database/line_type.h"
+#include "kernel/entities/dim_style.h"
+#include "kernel/text/text_style.h"
 #include "kernel/database/object_list.h"
 #include "kernel/operation/operation.h"
 #include "kernel/test_objects.h"
@@ -355,6 +362,168 @@ TEST_F(ReplayTest, UndoAndRedoOfEachKind)
     EXPECT_FALSE(op->is_can_redo());
     // The record still owns the deleted object, and the backup and snapshot.
     EXPECT_EQ(Test_Object::s_live - live_before, 5);
+}
+
+// A table entry changed inside a command after modify_cmd comes back whole with undo and
+// goes to its changed state again with redo: layers, line types, text styles, dimension
+// styles and blocks (their own fields; a member added in the same command leaves again).
+TEST_F(ReplayTest, TableEntriesComeBackWhole)
+{
+    MB_Drawing& d = *op->drawing();
+    auto* type = new MB_Line_Type;
+    type->name("DASHED");
+    d.line_type_list().add_tail(type);
+    auto* walls = new MB_Layer(MB_String("Walls"));
+    walls->color(0x112233);
+    d.layer_list().add_tail(walls);
+    auto* lines = new MB_Line_Type;
+    lines->name("CENTER");
+    (void)lines->init_data("A,1.25,-0.25");
+    d.line_type_list().add_tail(lines);
+    auto* style = new MB_Text_Style;
+    style->name("Notes");
+    d.text_style_list().add_tail(style);
+    auto* dims = new MB_Dim_Style;
+    dims->name("Dims");
+    d.dim_style_list().add_tail(dims);
+    auto* block = new MB_Block(Qe_Pt(1, 2, 0), MB_String("Door"), MB_String("a door"));
+    block->object_list().add_tail(new Test_Geom);
+    d.block_list().add_tail(block);
+
+    const auto text_of = [](const MB_Text_Style& t) {
+        std::ostringstream o;
+        o << (t.name().ascii() ? t.name().ascii() : "") << ' ' << t.height() << ' ' << t.width_scale() << ' '
+          << t.angle() << ' ' << t.oblique_angle() << ' ' << t.font_style() << ' ' << t.ali_flag() << ' '
+          << t.font_lib();
+        return o.str();
+    };
+    struct Kind {
+        const char* what;
+        MB_Object* entry;
+        std::function<void()> change;
+        std::function<std::string()> dump;
+    };
+    const Kind kinds[] = {
+        {"layer", walls,
+         [&] {
+             walls->color(0x445566);
+             walls->width(7);
+             walls->lock(true);
+             walls->freeze(true);
+             walls->line_type(type);
+             walls->name() = MB_String("Outer walls");
+         },
+         [&] {
+             std::ostringstream o;
+             o << walls->name().ascii() << ' ' << walls->color() << ' ' << walls->width() << ' '
+               << int(walls->flag()) << ' ' << walls->line_type() << ' ' << walls->id();
+             return o.str();
+         }},
+        {"line type", lines,
+         [&] {
+             lines->name("PHANTOM");
+             lines->desc("__ . __");
+             lines->scale(3.0);
+             lines->max_persize(7.0);
+             (void)lines->init_data("A,2,-1,0,-1");
+         },
+         [&] {
+             std::ostringstream o;
+             o << lines->name() << ' ' << lines->desc() << ' ' << lines->scale() << ' ' << lines->pattern_length()
+               << ' ' << lines->max_persize() << ' ' << lines->linetype_loop().count();
+             return o.str();
+         }},
+        {"text style", style,
+         [&] {
+             style->name("Titles");
+             style->height(2.5);
+             style->width_scale(0.8);
+             style->angle(0.3);
+             style->oblique_angle(0.2);
+             style->font_style(4);
+             style->ali_flag(2);
+         },
+         [&] { return text_of(*style); }},
+        {"dimension style", dims,
+         [&] {
+             dims->name("Big dims");
+             dims->color()[1] = 0x0000FF;
+             dims->int_val()[4] = 9;
+             dims->real_val()[1] = 4.5;
+         },
+         [&] {
+             std::ostringstream o;
+             o << dims->name().ascii() << ' ' << dims->color()[1] << ' ' << dims->int_val()[4] << ' '
+               << dims->real_val()[1] << ' ' << text_of(dims->text_style());
+             return o.str();
+         }},
+        {"block", block,
+         [&] {
+             block->name() = MB_String("Gate");
+             block->desc() = MB_String("a gate");
+             block->base_pos(Qe_Pt(5, -3, 0));
+             block->object_list().add_tail(new Test_Geom);
+         },
+         [&] {
+             std::ostringstream o;
+             const Qe_Pt moved = Qe_Pt(7, 7, 0) * block->tran();
+             o << block->name().ascii() << ' ' << block->desc().ascii() << ' ' << block->base_pos().x() << ' '
+               << block->base_pos().y() << ' ' << moved.x() << ' ' << moved.y() << ' '
+               << block->object_list().count();
+             return o.str();
+         }},
+    };
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.what);
+        const std::string before = k.dump();
+        rec->rec_cmd_begin(k.what);
+        k.entry->modify_cmd();
+        k.change();
+        rec->rec_cmd_end();
+        const std::string after = k.dump();
+        ASSERT_NE(after, before);
+        Qe_Void_List touched;
+        op->undo(touched);
+        EXPECT_EQ(k.dump(), before);
+        op->redo(touched);
+        EXPECT_EQ(k.dump(), after);
+        op->undo(touched);
+        EXPECT_EQ(k.dump(), before);
+    }
+    // The entries are still the drawing's, found by their first names again.
+    EXPECT_EQ(d.find_layer("Walls"), walls);
+    EXPECT_EQ(d.find_block("Door"), block);
+}
+
+// What a drawable's copy_to leaves out (user id, string, real value, extended data) comes
+// back with undo and goes again with redo.
+TEST_F(ReplayTest, UserDataOfEntitiesComesBack)
+{
+    auto* g = new Test_Geom;
+    g->string() = MB_String("first");
+    g->xdata().buffer("abc", 3);
+    g->user_id(4);
+    g->real_val(1.5);
+    list().add_tail(g);
+    const auto dump = [&] {
+        return std::string(g->string().ascii() ? g->string().ascii() : "") + "|" +
+               std::string(g->xdata().buffer() ? g->xdata().buffer() : "", g->xdata().size()) + "|" +
+               std::to_string(g->user_id()) + "|" + std::to_string(g->real_val());
+    };
+    const std::string before = dump();
+    rec->rec_cmd_begin("user data");
+    g->modify_cmd();
+    g->string() = MB_String("second");
+    g->xdata().buffer("wxyz", 4);
+    g->user_id(9);
+    g->real_val(-2.0);
+    rec->rec_cmd_end();
+    const std::string after = dump();
+    Qe_Void_List touched;
+    op->undo(touched);
+    EXPECT_EQ(dump(), before);
+    op->redo(touched);
+    EXPECT_EQ(dump(), after);
 }
 
 TEST_F(ReplayTest, ChangeThenDeleteUndoesToTheOldState)

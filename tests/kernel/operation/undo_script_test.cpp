@@ -1,6 +1,8 @@
 // Long editing sessions replayed by undo and redo: random scripts of creations, recorded
-// changes and deletions across the drawing's entity list, its tables and block members,
-// checked against the drawing as it was after every command and against its saved bytes.
+// changes and deletions across the drawing's entity list, its tables and block members
+// (entities' properties, strings and extended data; layers, line types, text and dimension
+// styles and blocks changed in place), checked against the drawing as it was after every
+// command and against its saved bytes.
 
 #include <gtest/gtest.h>
 
@@ -18,9 +20,11 @@
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
 #include "kernel/database/named_view.h"
+#include "kernel/entities/dim_style.h"
 #include "kernel/entities/insert.h"
 #include "kernel/operation/operation.h"
 #include "kernel/stream/file_io.h"
+#include "kernel/text/text_style.h"
 #include "kernel/test_objects.h"
 #include "kernel/stream/stream_fixture.h"
 
@@ -35,12 +39,38 @@ public:
     explicit Dump(MB_Drawing& d)
     {
         walk(d.object_list(), [&](MB_Object* o) { drawable(o); });
-        walk(d.layer_list(), [&](MB_Object* o) { text(static_cast<MB_Layer*>(o)->name()); });
-        walk(d.line_type_list(), [](MB_Object*) {});
+        walk(d.layer_list(), [&](MB_Object* o) {
+            auto* l = static_cast<MB_Layer*>(o);
+            text(l->name());
+            put(static_cast<std::uint64_t>(l->color()));
+            put(static_cast<std::uint64_t>(l->width()));
+            put(static_cast<std::uint64_t>(l->flag()));
+            put(l->line_type());
+        });
+        walk(d.line_type_list(), [&](MB_Object* o) {
+            auto* t = static_cast<MB_Line_Type*>(o);
+            put(std::hash<std::string>{}(t->name()));
+            put(t->scale());
+        });
         walk(d.named_view_list(), [](MB_Object*) {});
+        walk(d.text_style_list(), [&](MB_Object* o) {
+            auto* t = static_cast<MB_Text_Style*>(o);
+            text(t->name());
+            put(t->height());
+            put(t->width_scale());
+        });
+        walk(d.dim_style_list(), [&](MB_Object* o) {
+            auto* t = static_cast<MB_Dim_Style*>(o);
+            text(t->name());
+            put(static_cast<std::uint64_t>(t->color()[0]));
+            put(t->real_val()[1]);
+        });
         walk(d.block_list(), [&](MB_Object* o) {
             auto* b = static_cast<MB_Block*>(o);
             text(b->name());
+            text(b->desc());
+            put(b->base_pos().x());
+            put(b->base_pos().y());
             walk(b->object_list(), [&](MB_Object* m) { drawable(m); });
         });
     }
@@ -80,6 +110,10 @@ private:
         put(g.line_type());
         put(static_cast<std::uint64_t>(d->id()));
         put(static_cast<std::uint64_t>(d->flag()));
+        put(static_cast<std::uint64_t>(d->user_id()));
+        text(d->string());
+        put(d->real_val());
+        put(std::hash<std::string>{}(std::string(d->xdata().buffer() ? d->xdata().buffer() : "", d->xdata().size())));
         if (MB_Object_List* members = d->object_list()) {
             put(std::uint64_t{0xC0});
             for (MB_Object* m = members->get_head(); m; m = m->next())
@@ -116,6 +150,14 @@ public:
     {
         for (int i = 0; i < 3; ++i) add_layer(m_d.layer_list());
         m_d.line_type_list().add_tail(new MB_Line_Type);
+        for (int i = 0; i < 2; ++i) {
+            auto* t = new MB_Text_Style;
+            t->name(("T" + std::to_string(i)).c_str());
+            m_d.text_style_list().add_tail(t);
+            auto* ds = new MB_Dim_Style;
+            ds->name(("D" + std::to_string(i)).c_str());
+            m_d.dim_style_list().add_tail(ds);
+        }
         auto* b = new MB_Block(Qe_Pt(1, 2, 0), MB_String("B0"), MB_String("d"));
         for (int i = 0; i < 3; ++i) b->object_list().add_tail(make_geom());
         m_d.block_list().add_tail(b);
@@ -129,7 +171,7 @@ public:
     // One operation of the script, inside the open command.
     void step()
     {
-        switch (pick(12)) {
+        switch (pick(14)) {
         case 0:
         case 1: insert_at(m_d.object_list(), pick(3) == 0 ? make_container() : make_geom()); break;
         case 2: insert_at(m_d.object_list(), make_insert()); break;
@@ -157,6 +199,8 @@ public:
             break;
         case 9:
         case 10: lose(m_d.object_list()); break;
+        case 12: change_table_entry(); break;
+        case 13: change_user_data(any(m_d.object_list())); break;
         case 11: {
             const unsigned which = pick(5);
             if (which == 0)
@@ -271,6 +315,74 @@ private:
             delete made;
             break;
         }
+        }
+    }
+
+    // A table entry changed in place, its backup taken first.
+    void change_table_entry()
+    {
+        switch (pick(5)) {
+        case 0:
+            if (MB_Layer* l = any_layer()) {
+                l->modify_cmd();
+                switch (pick(4)) {
+                case 0: l->color(static_cast<mb_ulong>(m_next++)); break;
+                case 1: l->width(static_cast<mb_ushort>(pick(9))); break;
+                case 2:
+                    l->lock(pick(2) == 0);
+                    l->visibility(pick(3) != 0);
+                    break;
+                default: l->name() = MB_String(("R" + std::to_string(m_next++)).c_str()); break;
+                }
+            }
+            break;
+        case 1:
+            if (MB_Block* b = any_block()) {
+                b->modify_cmd();
+                if (pick(2) == 0)
+                    b->name() = MB_String(("N" + std::to_string(m_next++)).c_str());
+                else
+                    b->base_pos(Qe_Pt(pick(40), pick(40), 0));
+                b->desc() = MB_String(("d" + std::to_string(m_next++)).c_str());
+            }
+            break;
+        case 2:
+            if (auto* t = static_cast<MB_Line_Type*>(any(m_d.line_type_list()))) {
+                t->modify_cmd();
+                t->scale(0.5 * (1 + pick(8)));
+                t->name(("LT" + std::to_string(m_next++)).c_str());
+            }
+            break;
+        case 3:
+            if (auto* t = static_cast<MB_Text_Style*>(any(m_d.text_style_list()))) {
+                t->modify_cmd();
+                t->height(1.0 + pick(20));
+                t->width_scale(0.25 * (1 + pick(6)));
+            }
+            break;
+        default:
+            if (auto* t = static_cast<MB_Dim_Style*>(any(m_d.dim_style_list()))) {
+                t->modify_cmd();
+                t->color()[0] = static_cast<long>(m_next++);
+                t->real_val()[1] = 0.5 * pick(10);
+                t->name(("DS" + std::to_string(m_next++)).c_str());
+            }
+            break;
+        }
+    }
+
+    // An entity's string, extended data, user id and real value, its backup taken first.
+    void change_user_data(MB_Object* o)
+    {
+        if (!o || !o->is_drawable() || o->object_id() == MB_Object::ID_INSERT) return;
+        auto* d = static_cast<MB_Drawable*>(o);
+        d->modify_cmd();
+        const std::string word = "u" + std::to_string(m_next++);
+        switch (pick(4)) {
+        case 0: d->string() = MB_String(word.c_str()); break;
+        case 1: d->xdata().buffer(word.data(), static_cast<int>(word.size())); break;
+        case 2: d->user_id(static_cast<mb_ulong>(m_next++)); break;
+        default: d->real_val(0.25 * pick(40)); break;
         }
     }
 
