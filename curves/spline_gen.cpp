@@ -123,11 +123,14 @@ void Generate_Spline::generate()
                   &m_ctrl_points, &m_knot_count, &m_knots);
 }
 
-int gr_splinegen1(int degree, int, int knot_count, double* knots, double, int ctrl_count, double (*ctrl)[3],
-                  double* weights, double, double tess_tol, int* out_count, double (**out_points)[3])
+CNURBS* make_control_spline(int degree, int knot_count, const double* knots, int ctrl_count,
+                            const double (*ctrl)[3], const double* weights, int& status)
 {
-    if (!(ctrl_count < knot_count) || degree < 1 || degree > g_max_degree || !knots || !ctrl || !weights)
-        return map_curve_status(curve_status::bad_argument);
+    status = curve_status::ok;
+    if (!(ctrl_count < knot_count) || degree < 1 || degree > g_max_degree || !knots || !ctrl || !weights) {
+        status = curve_status::bad_argument;
+        return nullptr;
+    }
     int st = curve_status::ok;
     std::unique_ptr<CKnotVector> kv(new (std::nothrow) CKnotVector(degree, ctrl_count, st));
     std::unique_ptr<CPointArray> pts(new (std::nothrow) CPointArray());
@@ -151,6 +154,15 @@ int gr_splinegen1(int degree, int, int knot_count, double* knots, double, int ct
             curve.reset(new (room) CNURBS(kv.release(), pts.release(), w.release(), st));
         }
     }
+    status = st;
+    return st == curve_status::ok ? curve.release() : nullptr;
+}
+
+int gr_splinegen1(int degree, int, int knot_count, double* knots, double, int ctrl_count, double (*ctrl)[3],
+                  double* weights, double, double tess_tol, int* out_count, double (**out_points)[3])
+{
+    int st = curve_status::ok;
+    std::unique_ptr<CNURBS> curve(make_control_spline(degree, knot_count, knots, ctrl_count, ctrl, weights, st));
     if (st == curve_status::ok && out_points) return tessellate_curve(curve.get(), tess_tol, out_count, out_points);
     if (st != curve_status::ok && out_points) {
         std::free(*out_points);

@@ -51,6 +51,14 @@ private:
 // Unused by the system; kept for hosts that expect it.
 extern FENDRAL_API Generate_Spline g_computer_spline;
 
+class CNURBS;
+
+// The rational B-spline that gr_splinegen1 draws: degree, knots[0 .. ctrl_count] (one
+// period and its end), control points and weights. A new curve the caller deletes; null,
+// with the curve status in status, when they make none.
+FENDRAL_API CNURBS* make_control_spline(int degree, int knot_count, const double* knots, int ctrl_count,
+                                        const double (*ctrl)[3], const double* weights, int& status);
+
 // The rational B-spline of the given degree on knots[0 .. ctrl_count] (one period and its
 // end), control points and weights, tessellated with tess_tol into *out_count and
 // *out_points when out_points is not null. The 2nd, 5th and 9th arguments are not used.

@@ -6,11 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
+#include "curves/nurbs.h"
+#include "curves/spline_fit.h"
 #include "curves/spline_gen.h"
 #include "geometry/raster_device.h"
 #include "geometry/plane_geometry.h"
+#include "geometry/tolerance.h"
 #include "geometry/transform.h"
 #include "kernel/entities/entity_copy.h"
 #include "kernel/entities/entity_display.h"
@@ -138,10 +142,89 @@ void MB_Bspline::create_kont_array(unsigned long n)
 
 MB_Result MB_Bspline::serialize(MB_File_IO& file)
 {
+    // The record keeps fit points only: a spline given by control points goes as points
+    // along its curve.
+    Qe_Pt_Set sampled;
+    std::vector<Qe_Pt> along;
+    const bool refit = m_fitpts.count() == 0 && sampled_fit_points(along);
+    if (refit) sampled.init(static_cast<int>(along.size()), along.data());
     MB_Record_Frame frame;
     frame.xdata = false;
     return mb_write_entity(
-        *this, file, k_bspline_opcode, [&](MB_Record_Writer& w) { w.points(m_fitpts); }, frame);
+        *this, file, k_bspline_opcode, [&](MB_Record_Writer& w) { w.points(refit ? sampled : m_fitpts); }, frame);
+}
+
+bool MB_Bspline::sampled_fit_points(std::vector<Qe_Pt>& out) const
+{
+    const int c = m_ctlpts.count();
+    if (c < 1 || m_fitpts.count() > 0) return false;
+    std::vector<double> flat(static_cast<std::size_t>(c) * 3);
+    for (int i = 0; i < c; ++i) {
+        flat[3 * i] = m_ctlpts.points()[i].x();
+        flat[3 * i + 1] = m_ctlpts.points()[i].y();
+    }
+    const std::vector<double> weights(static_cast<std::size_t>(c), 1.0);
+    const int knots = static_cast<int>(std::min<unsigned long>(m_knot_count, INT_MAX));
+    int status = 0;
+    const std::unique_ptr<CNURBS> curve(make_control_spline(m_degree, knots, m_knots, c,
+                                                            reinterpret_cast<const double(*)[3]>(flat.data()),
+                                                            weights.data(), status));
+    if (!curve) return false;
+    const double a = curve->start_param(), b = curve->end_param();
+    if (!(b > a) || !std::isfinite(a) || !std::isfinite(b)) return false;
+    const double tol = resfit > 0.0 ? resfit : 1e-3;
+
+    // Four points a control point to start with; every stretch where the fit strays
+    // further than tol from the curve is halved, until none does.
+    std::vector<double> params;
+    const int first = std::min(4 * c, k_max_sampled_points - 1);
+    for (int i = 0; i <= first; ++i) params.push_back(a + (b - a) * i / first);
+    std::vector<Qe_Pt> pts;
+    for (;;) {
+        pts.clear();
+        for (double t : params) {
+            Qe_Pt p;
+            if (curve->point(t, p) != 0) return false;
+            pts.emplace_back(p.x(), p.y(), 0.0);
+        }
+        // The fit a reload makes: as the display fits fit points, with no end tangents.
+        std::vector<double> xyz;
+        for (const Qe_Pt& p : pts) xyz.insert(xyz.end(), {p.x(), p.y(), 0.0});
+        double none[3] = {0.0, 0.0, 0.0};
+        CNURBS* made = nullptr;
+        (void)GetFittingSpline(static_cast<int>(pts.size()), reinterpret_cast<double(*)[3]>(xyz.data()),
+                               k_fit_tolerance, none, none, 0, made);
+        const std::unique_ptr<CNURBS> fit(made);
+        if (!fit) return false;
+        // The fit runs by chord length: each check starts from its share of the chord.
+        std::vector<double> chord(pts.size(), 0.0);
+        for (std::size_t i = 1; i < pts.size(); ++i) chord[i] = chord[i - 1] + (pts[i] - pts[i - 1]).len();
+        const double total = chord.back() > 0.0 ? chord.back() : 1.0;
+        const double fa = fit->start_param(), fb = fit->end_param();
+        std::vector<double> finer;
+        bool strays = false;
+        for (std::size_t i = 0; i + 1 < params.size(); ++i) {
+            finer.push_back(params[i]);
+            bool off = false;
+            for (const double f : {0.25, 0.5, 0.75}) {
+                Qe_Pt q, foot;
+                if (curve->point(params[i] + f * (params[i + 1] - params[i]), q) != 0) return false;
+                q.set_z(0.0);
+                const double t0 = fa + (fb - fa) * (chord[i] + f * (chord[i + 1] - chord[i])) / total;
+                double t = 0.0, d2 = 0.0;
+                if (fit->project_from(q, t0, foot, t, d2) != 0 || !(std::sqrt(d2) <= tol)) off = true;
+            }
+            if (off) {
+                strays = true;
+                finer.push_back(params[i] + 0.5 * (params[i + 1] - params[i]));
+            }
+        }
+        finer.push_back(params.back());
+        if (!strays || finer.size() > static_cast<std::size_t>(k_max_sampled_points)) break;
+        params.swap(finer);
+    }
+    out = std::move(pts);
+    return true;
 }
 
 MB_Result MB_Bspline::materialize(const MB_Opcode& opcode, MB_File_IO& file)

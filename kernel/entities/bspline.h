@@ -6,8 +6,9 @@
 // through gr_splinegen1, both tessellated with the fixed value 1.3.
 //
 // Record 'W': the fit point set only, with no extended-data block; control points, degree,
-// tangents, knots, flag, tolerance and weight are not stored, so a spline given by control
-// points reads back empty.
+// tangents, knots, flag, tolerance and weight are not stored. A spline given by control
+// points is written as fit points sampled along its curve (sampled_fit_points), so that it
+// reads back as a fit spline of the same shape.
 
 #include <vector>
 
@@ -81,6 +82,13 @@ public:
     // The cubic through the fit points that the display follows, as control points and knots
     // (control points + 4). False, outputs untouched, without fit points or when the fit fails.
     bool fitted_control(std::vector<Qe_Pt>& control, std::vector<double>& knots) const;
+
+    // For a spline given by control points only: points along its curve (at z = 0) through
+    // which the fit the display makes of fit points passes within resfit of the curve
+    // everywhere (checked between every two points; at most k_max_sampled_points of them).
+    // False, out untouched, with fit points, or when the control points make no curve.
+    static constexpr int k_max_sampled_points = 1 << 14;
+    bool sampled_fit_points(std::vector<Qe_Pt>& out) const;
 
     double* knot() const { return m_knots; }
     unsigned long knot_number() const { return m_knot_count; }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -7,7 +8,11 @@
 #include <sstream>
 #include <vector>
 
+#include "curves/nurbs.h"
+#include "curves/spline_fit.h"
+#include "curves/spline_gen.h"
 #include "geometry/pt_list.h"
+#include "geometry/tolerance.h"
 #include "geometry/transform.h"
 #include "kernel/entities/bspline.h"
 #include "kernel/entities/entity_fixture.h"
@@ -128,18 +133,100 @@ TEST(Bspline_Record, GoldenFitPointsWithoutExtendedData)
     EXPECT_EQ(dump(*r), dump(fresh));
 }
 
-TEST(Bspline_Record, ControlPointsOnlyReadBackEmpty)
+// A spline given by control points is written as fit points along its curve; read back,
+// the fit through them (the curve the reload draws) lies within resfit of the original
+// everywhere, both ways. The distance is measured against dense polylines of both curves.
+TEST(Bspline_Record, ControlPointsAreWrittenAsPointsAlongTheirCurve)
 {
-    auto b = control_spline();
-    EXPECT_EQ(to_hex(record_bytes(*b)), to_hex(w_record({})));
-    Record_Reader rd;
-    ASSERT_EQ(rd.read(record_bytes(*b)), 0);
-    auto* r = rd.first<MB_Bspline>();
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->ctlpts().count(), 0);
-    EXPECT_EQ(r->fitpts().count(), 0);
-    r->build_draw();
-    EXPECT_EQ(r->edge().count(), 0);
+    struct Case {
+        const char* what;
+        std::vector<Qe_Pt> control;
+    };
+    const Case cases[] = {
+        {"four points", {Qe_Pt(0, 0, 0), Qe_Pt(10, 20, 0), Qe_Pt(20, -20, 0), Qe_Pt(30, 0, 0)}},
+        {"a long wave at z 3",
+         {Qe_Pt(0, 0, 3), Qe_Pt(10, 20, 3), Qe_Pt(20, -20, 3), Qe_Pt(30, 0, 3), Qe_Pt(45, 30, 3), Qe_Pt(60, 5, 3),
+          Qe_Pt(70, -25, 3), Qe_Pt(95, 40, 3)}},
+        {"tight turns", {Qe_Pt(0, 0, 0), Qe_Pt(2, 0, 0), Qe_Pt(2, 2, 0), Qe_Pt(0, 2, 0), Qe_Pt(0, 0.5, 0),
+                         Qe_Pt(1.5, 0.5, 0)}},
+    };
+    // n points of the curve, evenly in its parameter.
+    const auto dense = [](const CCurve& curve, int n) {
+        std::vector<Qe_Pt> out;
+        for (int i = 0; i <= n; ++i) {
+            Qe_Pt p;
+            EXPECT_EQ(curve.point(curve.start_param() + (curve.end_param() - curve.start_param()) * i / n, p), 0);
+            out.emplace_back(p.x(), p.y(), 0.0);
+        }
+        return out;
+    };
+    const auto farthest = [](const std::vector<Qe_Pt>& from, const std::vector<Qe_Pt>& to) {
+        double worst = 0.0;
+        for (const Qe_Pt& p : from) {
+            double best = std::numeric_limits<double>::infinity();
+            for (std::size_t i = 0; i + 1 < to.size(); ++i) {
+                const Qe_Pt& a = to[i];
+                const Qe_Pt& b = to[i + 1];
+                const double dx = b.x() - a.x(), dy = b.y() - a.y(), l2 = dx * dx + dy * dy;
+                const double t = l2 > 0 ? std::clamp(((p.x() - a.x()) * dx + (p.y() - a.y()) * dy) / l2, 0.0, 1.0) : 0.0;
+                best = std::min(best, std::hypot(p.x() - a.x() - t * dx, p.y() - a.y() - t * dy));
+            }
+            worst = std::max(worst, best);
+        }
+        return worst;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int n = static_cast<int>(c.control.size());
+        auto b = std::make_unique<MB_Bspline>(n, 0);
+        for (int i = 0; i < n; ++i) b->ctlpts().points()[i] = c.control[i];
+        b->create_kont_array(static_cast<unsigned long>(n + 1));
+        for (int i = 0; i <= n; ++i) b->knot()[i] = i;
+        b->general().color(0);
+        b->general().width(1.0);
+
+        Record_Reader rd;
+        ASSERT_EQ(rd.read(record_bytes(*b)), 0);
+        auto* r = rd.first<MB_Bspline>();
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->ctlpts().count(), 0);
+        const int f = r->fitpts().count();
+        ASSERT_GE(f, 2);
+        EXPECT_LE(f, MB_Bspline::k_max_sampled_points);
+
+        // The original, as the library draws it (control points at z 0, weights 1).
+        std::vector<double> ctl, ones(static_cast<std::size_t>(n), 1.0);
+        for (const Qe_Pt& p : c.control) ctl.insert(ctl.end(), {p.x(), p.y(), 0.0});
+        int status = 0;
+        std::unique_ptr<CNURBS> original(make_control_spline(3, n + 1, b->knot(), n,
+                                                             reinterpret_cast<const double(*)[3]>(ctl.data()),
+                                                             ones.data(), status));
+        ASSERT_NE(original, nullptr);
+        // The reload's curve: the fit through its fit points, with no end tangents.
+        std::vector<double> fit;
+        for (int i = 0; i < f; ++i) {
+            const Qe_Pt& p = r->fitpts().points()[i];
+            EXPECT_EQ(p.z(), 0.0);
+            fit.insert(fit.end(), {p.x(), p.y(), p.z()});
+        }
+        double none[3] = {0, 0, 0};
+        CNURBS* made = nullptr;
+        ASSERT_EQ(GetFittingSpline(f, reinterpret_cast<double(*)[3]>(fit.data()), 1e-5, none, none, 0, made), 0);
+        std::unique_ptr<CNURBS> refit(made);
+        const std::vector<Qe_Pt> a = dense(*original, 400), a_fine = dense(*original, 20000);
+        const std::vector<Qe_Pt> z = dense(*refit, 400), z_fine = dense(*refit, 20000);
+        EXPECT_LE(farthest(a, z_fine), resfit);
+        EXPECT_LE(farthest(z, a_fine), resfit);
+        // The ends are the curve's.
+        EXPECT_NEAR(r->fitpts().points()[0].x(), a.front().x(), 1e-9);
+        EXPECT_NEAR(r->fitpts().points()[f - 1].y(), a.back().y(), 1e-9);
+    }
+    // Control points the library makes no curve of (too few knots) have nothing to sample.
+    auto polygon = control_spline();
+    polygon->knot_number(4);
+    std::vector<Qe_Pt> none;
+    EXPECT_FALSE(polygon->sampled_fit_points(none));
+    EXPECT_TRUE(none.empty());
 }
 
 TEST(Bspline_Record, BadInputFailsCleanly)
