@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "geometry/plane_geometry.h"
+#include "geometry/pt_list.h"
 #include "geometry/rect.h"
 #include "geometry/tessellation.h"
 #include "geometry/tolerance.h"
 #include "geometry/transform.h"
+#include "geometry/void_list.h"
 #include "kernel/database/drawing.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/display/draw_node.h"
@@ -17,6 +19,8 @@
 #include "kernel/entities/entity_copy.h"
 #include "kernel/entities/entity_display.h"
 #include "kernel/entities/insert.h"
+#include "kernel/entities/line.h"
+#include "kernel/entities/solid.h"
 #include "kernel/text/text_layout.h"
 #include "kernel/text/text_style.h"
 
@@ -281,9 +285,77 @@ void MB_Dimension::copy_fields(const MB_Dimension& other)
     m_insert = other.m_insert ? std::make_unique<MB_Insert>(*other.m_insert) : nullptr;
 }
 
-MB_Result MB_Dimension::serialize(MB_File_IO&)
+MB_Result MB_Dimension::serialize(MB_File_IO& file)
 {
+    // The pieces are the writer's working objects, not drawing content.
+    MB_Recording_Pause pause;
+    if (!m_insert && !draw_node()) build_draw();
+    // What is drawn keeps its colour; the rest of the general (layer, widths) is the
+    // dimension's, whose line type its picture never followed.
+    const auto as_drawn = [this](MB_Drawable& part) {
+        const long colour = part.general().color();
+        MB_Object* target = &part;
+        (void)general().copy_to(target);
+        part.general().color(colour);
+        part.general().line_type(nullptr);
+    };
+    if (m_insert) {
+        MB_Insert reference(*m_insert);
+        reference.point(m_insert_pt);
+        reference.general().color(m_dim_style->color()[Color_Line]);
+        as_drawn(reference);
+        return reference.serialize(file);
+    }
+    std::vector<std::unique_ptr<MB_Drawable>> parts;
+    picture_entities(parts);
+    for (const auto& part : parts) {
+        as_drawn(*part);
+        const MB_Result r = part->serialize(file);
+        if (r != 0) return r;
+    }
     return MB_Result::Success;
+}
+
+void MB_Dimension::picture_entities(std::vector<std::unique_ptr<MB_Drawable>>& out, const long* colour) const
+{
+    MB_Draw_Node* node = draw_node();
+    if (!node || node->draw_node_id() != MB_Draw_Node::Draw_Nodes) return;
+    const auto place = [&](MB_Drawable* part, const MB_Draw_Node& from) {
+        part->general().color(colour ? *colour : from.color());
+        part->build_draw();
+        out.emplace_back(part);
+    };
+    for (MB_Draw_Node* c = static_cast<MB_Draw_Nodes*>(node)->node_list().head(); c; c = c->next()) {
+        switch (c->draw_node_id()) {
+        case MB_Draw_Node::Draw_Solid: {
+            const auto* set = static_cast<const MB_Draw_Solid*>(c);
+            auto* solid = new MB_Solid(0);
+            solid->vertices().init(set->count(), set->points());
+            place(solid, *c);
+            break;
+        }
+        case MB_Draw_Node::Draw_Lines_Set: {
+            const auto* set = static_cast<const MB_Draw_Lines_Set*>(c);
+            auto* lines = new MB_Lines(0);
+            lines->pt_set().init(set->count(), set->points());
+            place(lines, *c);
+            break;
+        }
+        case MB_Draw_Node::Draw_Lines_Sets: {
+            Qe_Void_List runs;
+            static_cast<const MB_Draw_Lines_Sets*>(c)->set_to_list(runs, Qe_Tran());
+            for (Qe_Void_Node* n = runs.head(); n; n = n->next()) {
+                std::unique_ptr<Qe_Pt_List> run(static_cast<Qe_Pt_List*>(n->entity()));
+                auto* lines = new MB_Lines(0);
+                lines->pt_set().init(*run);
+                place(lines, *c);
+            }
+            runs.clear();
+            break;
+        }
+        default: break;
+        }
+    }
 }
 
 MB_Result MB_Dimension::materialize(const MB_Opcode&, MB_File_IO&)

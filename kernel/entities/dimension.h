@@ -16,6 +16,7 @@
 //   5 three-point  vertex p4, legs toward p2 and p3, the arc through D
 
 #include <memory>
+#include <vector>
 
 #include "geometry/point.h"
 #include "kernel/database/drawable.h"
@@ -48,7 +49,10 @@ public:
 
     MB_ID object_id() const override { return ID_DIMENSION; }
     MB_Type object_type() const override { return TYPE_TEXT; }
-    // No stream form: nothing is written.
+    // No record of its own: written as the plain entities of its picture, each in the
+    // colour drawn with this dimension's other general properties (no line type): the
+    // entities of picture_entities, or for a bound dimension its block reference. A
+    // dimension not built yet is built first. A reload has those entities instead.
     MB_Result serialize(MB_File_IO& file) override;
     // The opcode 'X' carries no operands: reading takes nothing and succeeds, and the
     // reader goes on with the next record.
@@ -84,6 +88,13 @@ public:
     void draw_dim_line(HDC, Qe_Qdc&, Qe_Tran&) {}
     void draw_boundary_lines(HDC, Qe_Qdc&, Qe_Tran&) {}
     void draw_dim_text(HDC, Qe_Qdc&, Qe_Tran&) {}
+
+    // The plain entities the built nodes draw, in their order, each built: a solid per
+    // filled triangle, a chain per line or arc, and a chain per run of the other nodes (the
+    // text strokes and extension lines; a run of one point is the mark at an extension
+    // line's foot). Each in its node's colour, or in colour when one is given. Nothing
+    // without built nodes (a bound dimension draws its block reference instead).
+    void picture_entities(std::vector<std::unique_ptr<MB_Drawable>>& out, const long* colour = nullptr) const;
 
     // Binds to the drawing's block of that name through a new reference at the origin
     // (angle 0, scales 1, 1, 0), replacing the one bound before. A name the drawing has no

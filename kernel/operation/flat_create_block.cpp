@@ -85,52 +85,6 @@ bool dimension_line(const Qe_Pt& p1, const Qe_Pt& p2, const Qe_Pt& p3, short kin
     return false;
 }
 
-template <class T>
-T* coloured(T* entity, long colour)
-{
-    entity->general().color(colour);
-    entity->build_draw();
-    return entity;
-}
-
-// One plain entity per solid, lines-set and lines-sets child of the node (one chain per
-// run of a lines-sets child), in the colour; other children are skipped.
-void freeze_nodes(MB_Draw_Node* node, long colour, std::vector<std::unique_ptr<MB_Drawable>>& out)
-{
-    if (!node || node->draw_node_id() != MB_Draw_Node::Draw_Nodes) return;
-    for (MB_Draw_Node* c = static_cast<MB_Draw_Nodes*>(node)->node_list().head(); c; c = c->next()) {
-        switch (c->draw_node_id()) {
-        case MB_Draw_Node::Draw_Solid: {
-            const auto* set = static_cast<const MB_Draw_Solid*>(c);
-            auto* solid = new MB_Solid(0);
-            solid->vertices().init(set->count(), set->points());
-            out.emplace_back(coloured(solid, colour));
-            break;
-        }
-        case MB_Draw_Node::Draw_Lines_Set: {
-            const auto* set = static_cast<const MB_Draw_Lines_Set*>(c);
-            auto* lines = new MB_Lines(0);
-            lines->pt_set().init(set->count(), set->points());
-            out.emplace_back(coloured(lines, colour));
-            break;
-        }
-        case MB_Draw_Node::Draw_Lines_Sets: {
-            Qe_Void_List runs;
-            static_cast<const MB_Draw_Lines_Sets*>(c)->set_to_list(runs, Qe_Tran());
-            for (Qe_Void_Node* n = runs.head(); n; n = n->next()) {
-                std::unique_ptr<Qe_Pt_List> run(static_cast<Qe_Pt_List*>(n->entity()));
-                auto* lines = new MB_Lines(0);
-                lines->pt_set().init(*run);
-                out.emplace_back(coloured(lines, colour));
-            }
-            runs.clear();
-            break;
-        }
-        default: break;
-        }
-    }
-}
-
 // "%d" seven times: year, month, day, hour, minute, second (UTC) and the counter, raised
 // until the drawing has no block of that name.
 std::string dimension_block_name(MB_Drawing& d)
@@ -232,7 +186,8 @@ mb_handle api_mb_create_dimension(const Qe_Pt& p1, const Qe_Pt& p2, const Qe_Pt&
             dim->definition_pt(b);
             dim->text_mid(a + (b - a) / 2.0);
             dim->build_draw();
-            freeze_nodes(dim->draw_node(), dim->general().color(), work);
+            const long colour = dim->general().color();
+            dim->picture_entities(work, &colour);
         }
     }
     if (work.empty()) return 0;

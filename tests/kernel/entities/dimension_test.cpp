@@ -19,6 +19,7 @@
 #include "kernel/entities/entity_properties.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
+#include "kernel/entities/solid.h"
 #include "kernel/text/text_layout.h"
 #include "kernel/text/text_style.h"
 
@@ -569,7 +570,7 @@ TEST(Dimension, CopiesKeepEveryField)
     EXPECT_NE(&assigned.dim_style(), &d->dim_style());
 }
 
-TEST(Dimension, RealKeysAndNoStreamForm)
+TEST(Dimension, RealKeysAndTheDimensionRecord)
 {
     auto d = make_dim(MB_Dimension::Linear);
     for (int key : {-115, -113, -112, -111, -102}) {
@@ -578,9 +579,6 @@ TEST(Dimension, RealKeysAndNoStreamForm)
     }
     d->set_real(mb_key::Real_Value, 2.5);
     EXPECT_EQ(d->get_real(mb_key::Real_Value), 2.5);
-    MB_Result r;
-    EXPECT_EQ(record_bytes(*d, &r), "");
-    EXPECT_EQ(r, MB_Result::Success);
     // A dimension record carries nothing: it adds nothing and the records after it are read.
     Record_Reader rd;
     MB_Line line(Qe_Pt(1.5, 2, 0), Qe_Pt(4, 8, 0));
@@ -589,6 +587,81 @@ TEST(Dimension, RealKeysAndNoStreamForm)
     auto* back = rd.first<MB_Line>();
     ASSERT_NE(back, nullptr);
     EXPECT_TRUE(pt_eq(back->end(), Qe_Pt(4, 8, 0)));
+}
+
+// Saved, a dimension is the plain entities of its picture: node by node, a solid for each
+// arrowhead, a chain for each line and arc and for each run of the extension lines and the
+// text strokes, with the points drawn and each node's colour, and the dimension's width.
+// A bound dimension is its block reference, at its insertion point in style colour 2.
+TEST(Dimension, SavedAsThePlainEntitiesOfItsPicture)
+{
+    for (const unsigned char kind : {MB_Dimension::Linear, MB_Dimension::Angular, MB_Dimension::Diameter}) {
+        SCOPED_TRACE(int(kind));
+        auto d = make_dim(kind);
+        d->dim_pt2(pt(0, 0));
+        d->dim_pt3(pt(10, 0));
+        d->definition_pt(kind == MB_Dimension::Angular ? pt(0, 1) : pt(10, 5));
+        d->dim_pt4(kind == MB_Dimension::Angular ? pt(5, 8) : pt(6, 0));
+        d->arcdef_pt(pt(4, 3));
+        d->text_mid(kind == MB_Dimension::Diameter ? pt(14, 3) : pt(5, 5));
+        d->general().width(2.5);
+        d->build_draw();
+
+        // What the nodes draw, as (colour, kind, points) in order.
+        struct Piece {
+            long colour;
+            int id;
+            std::vector<Qe_Pt> pts;
+        };
+        std::vector<Piece> drawn;
+        for (MB_Draw_Node* n : nodes_of(*d)) {
+            if (auto* solid = dynamic_cast<MB_Draw_Solid*>(n)) {
+                drawn.push_back({n->color(), MB_Object::ID_SOLID,
+                                 std::vector<Qe_Pt>(solid->points(), solid->points() + solid->count())});
+            } else if (auto* set = dynamic_cast<MB_Draw_Lines_Set*>(n)) {
+                drawn.push_back(
+                    {n->color(), MB_Object::ID_LINES, std::vector<Qe_Pt>(set->points(), set->points() + set->count())});
+            } else if (auto* sets = dynamic_cast<MB_Draw_Lines_Sets*>(n)) {
+                const Qe_Pt* p = sets->points();
+                for (mb_ulong r = 0; r < sets->ptset_count(); p += sets->vals()[r], ++r)
+                    drawn.push_back({n->color(), MB_Object::ID_LINES, std::vector<Qe_Pt>(p, p + sets->vals()[r])});
+            }
+        }
+        ASSERT_GT(drawn.size(), 5u);
+
+        Record_Reader rd;
+        ASSERT_EQ(rd.read(record_bytes(*d)), 0);
+        ASSERT_EQ(rd.count(), static_cast<long>(drawn.size()));
+        std::size_t i = 0;
+        for (MB_Object* o = rd.drawing().object_list().get_head(); o; o = o->next(), ++i) {
+            ASSERT_EQ(o->object_id(), drawn[i].id) << i;
+            auto* e = static_cast<MB_Drawable*>(o);
+            EXPECT_EQ(e->general().color(), drawn[i].colour) << i;
+            EXPECT_EQ(e->general().width(), 2.5) << i;
+            const Qe_Pt_Set& pts = o->object_id() == MB_Object::ID_SOLID ? static_cast<MB_Solid*>(o)->vertices()
+                                                                         : static_cast<MB_Lines*>(o)->pt_set();
+            ASSERT_EQ(pts.count(), static_cast<int>(drawn[i].pts.size())) << i;
+            for (int k = 0; k < pts.count(); ++k) EXPECT_TRUE(near(pts.points()[k], drawn[i].pts[k])) << i << ' ' << k;
+        }
+    }
+
+    // Bound: its block reference.
+    MB_Drawing drawing;
+    MB_Block* block = add_block(drawing, "*D1");
+    auto d = make_dim(MB_Dimension::Linear);
+    d->dim_style().color()[2] = RGB(0, 0, 200);
+    d->block_name("*D1", drawing);
+    d->insert_pt(pt(20, 20));
+    Record_Reader rd;
+    MB_Block* again = add_block(rd.drawing(), "*D1");
+    ASSERT_EQ(rd.read(record_bytes(*d)), 0);
+    ASSERT_EQ(rd.count(), 1);
+    auto* ref = rd.first<MB_Insert>();
+    ASSERT_NE(ref, nullptr);
+    EXPECT_EQ(ref->block(), again);
+    EXPECT_NE(ref->block(), block);
+    EXPECT_TRUE(near(ref->point(), pt(20, 20)));
+    EXPECT_EQ(ref->general().color(), RGB(0, 0, 200));
 }
 
 TEST(Dimension, UndoAndRedoRestoreTheFields)
