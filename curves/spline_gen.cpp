@@ -163,6 +163,8 @@ int gr_splinegen1(int degree, int, int knot_count, double* knots, double, int ct
 {
     int st = curve_status::ok;
     std::unique_ptr<CNURBS> curve(make_control_spline(degree, knot_count, knots, ctrl_count, ctrl, weights, st));
+    // Bad arguments write nothing.
+    if (st == curve_status::bad_argument) return map_curve_status(st);
     if (st == curve_status::ok && out_points) return tessellate_curve(curve.get(), tess_tol, out_count, out_points);
     if (st != curve_status::ok && out_points) {
         std::free(*out_points);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,13 +34,29 @@ Bytes save(MB_Drawing& d, bool compressed)
 struct Stored {
     int id;
     Bytes record;
+    // False for points made by computation (a dimension's picture): the relative positions
+    // of the stream may give them back a unit in the last place off, so only the record's
+    // length is compared (dimension_test checks the points).
+    bool exact = true;
 };
 
 // The format's losses: a ray is written as a line, a group as its members in order
-// (subgroups in place), so a reload has the members and no group, and a dimension not at all.
+// (subgroups in place), so a reload has the members and no group, and a dimension as the
+// plain entities of its picture, in the colours drawn, with its other general properties.
 void expect_stored(MB_Drawable& e, std::vector<Stored>& out)
 {
-    if (e.object_id() == MB_Object::ID_DIMENSION) return;
+    if (auto* d = dynamic_cast<MB_Dimension*>(&e)) {
+        std::vector<std::unique_ptr<MB_Drawable>> parts;
+        d->picture_entities(parts);
+        for (const auto& part : parts) {
+            const long colour = part->general().color();
+            part->general() = d->general();
+            part->general().color(colour);
+            part->general().line_type(nullptr);
+            out.push_back({part->object_id(), record_bytes(*part), false});
+        }
+        return;
+    }
     if (auto* g = dynamic_cast<MB_Group*>(&e)) {
         for (Qe_Void_Node* n = g->object_list().head(); n; n = n->next())
             expect_stored(*static_cast<MB_Drawable*>(n->entity()), out);
@@ -69,7 +86,7 @@ TEST(All_Kinds, SaveLoadCompareAndSaveAgain)
             Op_Fixture f;
             all_kinds::fill(*f.drawing);
             ASSERT_EQ(f.drawing->object_list().count(), static_cast<long>(all_kinds::kinds().size()));
-            // Dimension styles are written in table order; dimensions have no stream form.
+            // Dimension styles are written in table order; a dimension as what it draws.
             auto* style = new MB_Dim_Style;
             style->name("ISO-25");
             style->real_val()[1] = 2.5;
@@ -93,7 +110,10 @@ TEST(All_Kinds, SaveLoadCompareAndSaveAgain)
         ASSERT_EQ(got.size(), want.size());
         for (std::size_t i = 0; i < got.size(); ++i) {
             EXPECT_EQ(got[i].id, want[i].id) << i;
-            EXPECT_EQ(to_hex(got[i].record), to_hex(want[i].record)) << i << " (id " << want[i].id << ")";
+            if (want[i].exact)
+                EXPECT_EQ(to_hex(got[i].record), to_hex(want[i].record)) << i << " (id " << want[i].id << ")";
+            else
+                EXPECT_EQ(got[i].record.size(), want[i].record.size()) << i << " (id " << want[i].id << ")";
         }
         ASSERT_EQ(g.drawing->dim_style_list().count(), 1);
         EXPECT_EQ(to_hex(record_bytes(*g.drawing->dim_style_list().get_head())), to_hex(want_style));
