@@ -15,6 +15,7 @@
 #include "kernel/database/block.h"
 #include "kernel/database/drawing.h"
 #include "kernel/display/view_fixture.h"
+#include "kernel/entities/dimension.h"
 #include "kernel/entities/group.h"
 #include "kernel/entities/insert.h"
 #include "kernel/entities/line.h"
@@ -45,13 +46,20 @@ bool drawn_near(const Rgb_Image& img, int x, int y)
     return false;
 }
 
-// The kinds of model space as a stream keeps them: dimensions and arc texts are not written,
-// a group writes its members in its place.
+// The kinds of model space as a stream keeps them: arc texts are not written, a group writes
+// its members in its place, a dimension the entities of its picture (or its block reference).
 std::vector<int> stored_kinds(MB_Drawing& d)
 {
     std::vector<int> out;
     for (MB_Object* o = d.object_list().get_head(); o; o = o->next()) {
-        if (o->object_id() == MB_Object::ID_DIMENSION || o->object_id() == MB_Object::ID_ARC_TEXT) continue;
+        if (o->object_id() == MB_Object::ID_ARC_TEXT) continue;
+        if (auto* dim = dynamic_cast<MB_Dimension*>(o)) {
+            if (dim->insert()) out.push_back(MB_Object::ID_INSERT);
+            std::vector<std::unique_ptr<MB_Drawable>> parts;
+            dim->picture_entities(parts);
+            for (const auto& part : parts) out.push_back(part->object_id());
+            continue;
+        }
         if (o->object_id() == MB_Object::ID_GROUP) {
             for (Qe_Void_Node* n = static_cast<MB_Group*>(o)->object_list().head(); n; n = n->next())
                 out.push_back(static_cast<MB_Object*>(n->entity())->object_id());
