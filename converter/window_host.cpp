@@ -280,10 +280,12 @@ Window_Host::Window_Host() : m_ui_thread(std::this_thread::get_id())
     FL_NORMAL_SIZE = k_main_font_size;
     build_main_window();
     m_dialog = std::make_unique<ConverterDialog>(*this);
+    platform_set_file_dialog_hook(on_file_dialog, this);
 }
 
 Window_Host::~Window_Host()
 {
+    platform_set_file_dialog_hook(nullptr, nullptr);
     Fl::remove_timeout(on_timer, this);
     // The model waits for its worker, which may still hand a box to this thread: the window
     // goes only after the model.
@@ -463,13 +465,56 @@ int Window_Host::message_box(const char* text, const char* caption, unsigned typ
 
 bool Window_Host::choose_open_file(const char*, const char*, const char* filter, std::string& path)
 {
-    Fl_Native_File_Chooser chooser(Fl_Native_File_Chooser::BROWSE_FILE);
-    chooser.title("Open");
-    const std::string fltk_filter = fltk_filter_from_windows(filter);
-    chooser.filter(fltk_filter.c_str());
+    return run_file_chooser(true, false, "Open", fltk_filter_from_windows(filter), "", "", path);
+}
+
+bool Window_Host::run_file_chooser(bool open, bool confirm_replace, const std::string& title,
+                                   const std::string& filter, const std::string& folder, const std::string& name,
+                                   std::string& path)
+{
+    Fl_Native_File_Chooser chooser(open ? Fl_Native_File_Chooser::BROWSE_FILE
+                                        : Fl_Native_File_Chooser::BROWSE_SAVE_FILE);
+    chooser.title(title.c_str());
+    chooser.filter(filter.c_str());
+    if (!folder.empty()) chooser.directory(folder.c_str());
+    if (!name.empty()) chooser.preset_file(name.c_str());
+    if (confirm_replace) chooser.options(Fl_Native_File_Chooser::SAVEAS_CONFIRM);
     if (chooser.show() != 0 || !chooser.filename() || !*chooser.filename()) return false;
     path = chooser.filename();
     return true;
+}
+
+LPCSTR Window_Host::on_file_dialog(void* user, BOOL open, const OPENFILENAMEA* record)
+{
+    auto* host = static_cast<Window_Host*>(user);
+    if (!host || !record || std::this_thread::get_id() != host->m_ui_thread) return nullptr;
+    // The record's filter: (description, pattern) pairs, each ending in a NUL, then a NUL;
+    // the chooser takes the "name|pattern|...||" form through the converter's own filter.
+    std::string bars;
+    for (const char* p = record->lpstrFilter; p && *p; p += std::strlen(p) + 1) bars += utf8_from_ansi(p) + "|";
+    bars += "|";
+    // The name the dialog starts with, unless it is a pattern.
+    std::string name = record->lpstrFile ? utf8_from_ansi(record->lpstrFile) : std::string();
+    if (name.find_first_of("*?") != std::string::npos) name.clear();
+    std::string chosen;
+    if (!run_file_chooser(open != FALSE, (record->Flags & OFN_OVERWRITEPROMPT) != 0,
+                          utf8_from_ansi(record->lpstrTitle ? record->lpstrTitle : ""), fltk_filter_from_windows(bars.c_str()),
+                          record->lpstrInitialDir ? utf8_from_ansi(record->lpstrInitialDir) : std::string(), name,
+                          chosen))
+        return nullptr;
+    // Back to the ANSI code page the caller reads; a path it cannot hold is no answer.
+    thread_local std::string answer;
+    const int n = MultiByteToWideChar(CP_UTF8, 0, chosen.c_str(), -1, nullptr, 0);
+    if (n <= 0) return nullptr;
+    std::vector<WCHAR> wide(static_cast<std::size_t>(n));
+    if (MultiByteToWideChar(CP_UTF8, 0, chosen.c_str(), -1, wide.data(), n) != n) return nullptr;
+    BOOL lossy = FALSE;
+    const int m = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, nullptr, 0, nullptr, &lossy);
+    if (m <= 0 || lossy) return nullptr;
+    answer.assign(static_cast<std::size_t>(m), '\0');
+    if (WideCharToMultiByte(CP_ACP, 0, wide.data(), n, answer.data(), m, nullptr, nullptr) != m) return nullptr;
+    answer.resize(std::strlen(answer.c_str()));
+    return answer.c_str();
 }
 
 bool Window_Host::run_setting_dialog(bool& checked)

@@ -8,6 +8,11 @@
 // Threads: every FLTK call is made on the thread that created the window (the UI thread).
 // The conversion worker's message boxes are handed to the UI thread, and the worker blocks
 // until the box is answered.
+//
+// While the window lives, the platform's file dialogs (GetOpenFileNameA, GetSaveFileNameA,
+// and so the kernel's ShowFileDialog) are FLTK's file chooser, with the caller's title,
+// filter, folder and name, asking before a saved file is replaced. A dialog asked for on
+// another thread is cancelled: FLTK's windows belong to the UI thread.
 
 #include <condition_variable>
 #include <map>
@@ -17,6 +22,7 @@
 #include <thread>
 
 #include "converter/converter_dialog.h"
+#include "platform/file_dialog.h"
 
 class Fl_Widget;
 class Fl_Window;
@@ -101,6 +107,14 @@ public:
 private:
     struct Box_Request;
     static void on_box_request(void* request);
+    // The platform's file-dialog hook while the window lives.
+    static LPCSTR on_file_dialog(void* host, BOOL open, const OPENFILENAMEA* record);
+    // FLTK's chooser: the open or save form (save asks before replacing with confirm_replace),
+    // texts in UTF-8, filter in FLTK's form; an empty folder or name leaves the chooser's own.
+    // True with the chosen path.
+    static bool run_file_chooser(bool open, bool confirm_replace, const std::string& title,
+                                 const std::string& filter, const std::string& folder, const std::string& name,
+                                 std::string& path);
     static void on_timer(void* host);
     int show_message_box(const std::string& text_utf8, const std::string& caption_utf8, unsigned type);
     void build_main_window();

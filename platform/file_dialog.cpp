@@ -3,7 +3,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/test_hooks.h"
 
 namespace {
 

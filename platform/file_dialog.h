@@ -1,9 +1,9 @@
 #pragma once
 
-// The common file dialogs. There is no dialog to show: every GetOpenFileNameA and
-// GetSaveFileNameA goes to one process-wide hook that answers with a path or cancels. Without a
-// hook every dialog is cancelled. Tests install a hook (platform/test_hooks.h) to answer and to
-// check the record the caller filled.
+// The common file dialogs. Every GetOpenFileNameA and GetSaveFileNameA goes to one
+// process-wide hook that shows a dialog of the host's toolkit (a windowed host installs one)
+// or answers otherwise, with a path or a cancel. Without a hook every dialog is cancelled.
+// Tests install a hook to answer and to check the record the caller filled.
 
 #include "platform/platform_api.h"
 #include "platform/win_types.h"
@@ -44,3 +44,10 @@ using LPOPENFILENAMEA = OPENFILENAMEA*;
 // fit in nMaxFile characters with its terminator.
 PLATFORM_API BOOL GetOpenFileNameA(LPOPENFILENAMEA record);
 PLATFORM_API BOOL GetSaveFileNameA(LPOPENFILENAMEA record);
+
+// Answers the file dialogs: it sees the record the caller filled (open TRUE for the open
+// dialog, FALSE for the save dialog) and returns the chosen path in the ANSI code page, which
+// must stay valid until the call returns, or NULL to cancel. NULL uninstalls it: every dialog
+// is then cancelled.
+using platform_file_dialog_hook = LPCSTR (*)(void* user, BOOL open, const OPENFILENAMEA* record);
+PLATFORM_API void platform_set_file_dialog_hook(platform_file_dialog_hook hook, void* user);

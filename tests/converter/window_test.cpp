@@ -25,6 +25,7 @@
 #include "converter/road.h"
 #include "converter/window_host.h"
 #include "converter_fixture.h"
+#include "kernel/operation/file_dialog.h"
 #include "platform/message_box.h"
 
 // Last: the X11 headers behind FLTK define macros such as None and Success.
@@ -332,6 +333,72 @@ TEST_F(Window, SettingDialogOkSetsAndCancelKeeps)
         EXPECT_EQ(shown_value, before);
         EXPECT_EQ(load_explode_text(), step.expect) << step.press;
     }
+}
+
+// The first widget below w (depth first) that is a T, with that label when one is given, or
+// null.
+template <class T>
+T* find_widget(Fl_Widget* w, const char* label = nullptr)
+{
+    if (auto* hit = dynamic_cast<T*>(w); hit && (!label || (w->label() && std::string(w->label()) == label)))
+        return hit;
+    if (auto* group = w ? w->as_group() : nullptr)
+        for (int i = 0; i < group->children(); ++i)
+            if (T* hit = find_widget<T>(group->child(i), label)) return hit;
+    return nullptr;
+}
+
+// While the window lives the kernel's file dialogs are the toolkit's chooser, titled as the
+// caller asks: cancelled, the dialog answers 0; with a name given and OK, 1 and the path.
+// Once the window is gone, dialogs are cancelled again without showing anything.
+TEST_F(Window, FileDialogsAreTheToolkitsChooser)
+{
+    // FLTK's own chooser, whose widgets the test can reach (not a desktop's).
+    Fl::option(Fl::OPTION_FNFC_USES_GTK, false);
+    Scratch_Dir scratch;
+    const std::string& folder = scratch.path();
+    struct Step {
+        int open;
+        const char* title;
+        const char* type;  // null: cancel
+        const char* expect_caption;
+    };
+    const Step steps[] = {{0, nullptr, nullptr, "Save File"},
+                          {0, "Save the drawing", "plan.dxf", "Save the drawing"},
+                          {1, nullptr, "old.vkt", "Open File"}};
+    for (const Step& step : steps) {
+        std::string caption;
+        Modal_Watch watch{[&](Fl_Window& chooser) {
+            caption = chooser.label() ? chooser.label() : "";
+            if (!step.type) {
+                auto* cancel = find_widget<Fl_Button>(&chooser, "Cancel");
+                if (!cancel) return false;
+                cancel->do_callback();
+                return true;
+            }
+            auto* name = find_widget<Fl_File_Input>(&chooser);
+            auto* ok = find_widget<Fl_Return_Button>(&chooser);
+            if (!name || !ok) return false;
+            name->value((folder + "/" + step.type).c_str());
+            ok->do_callback();
+            return true;
+        }};
+        watch.start();
+        char file[260] = "";
+        const int chosen = ShowFileDialog(nullptr, step.open, file, folder.c_str(), step.title, nullptr);
+        EXPECT_TRUE(watch.done) << step.expect_caption;
+        EXPECT_EQ(caption, step.expect_caption);
+        EXPECT_EQ(chosen, step.type ? 1 : 0) << step.expect_caption;
+        if (step.type) {
+            EXPECT_EQ(std::filesystem::path(file).filename().string(), step.type);
+        }
+    }
+    host_->dialog().wait_for_worker();
+    host_->window()->hide();
+    host_.reset();
+    char file[260] = "kept";
+    EXPECT_EQ(ShowFileDialog(nullptr, 1, file, nullptr, nullptr, nullptr), 0);
+    EXPECT_STREQ(file, "kept");
 }
 
 TEST_F(Window, AboutOpensFromThePictureAndF1)

@@ -8,7 +8,6 @@
 
 #include "platform/file_dialog.h"
 #include "platform/system.h"
-#include "platform/test_hooks.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "kernel/operation/file_dialog.h"
-#include "platform/test_hooks.h"
+#include "platform/file_dialog.h"
 
 namespace {
 
