@@ -44,16 +44,7 @@ MB_Layer::~MB_Layer() = default;
 
 bool MB_Layer::copy_to(MB_Object*& target)
 {
-    if (!target) {
-        target = new MB_Layer(*this);
-        target->next(nullptr);
-        target->prev(nullptr);
-        return true;
-    }
-    auto* layer = dynamic_cast<MB_Layer*>(target);
-    if (!layer) return false;
-    *layer = *this;
-    return true;
+    return mb_copy_value(*this, target);
 }
 
 void MB_Layer::get_ent_list(Qe_Void_List& list, MB_Drawing* drawing)

@@ -172,16 +172,7 @@ MB_Line_Type::~MB_Line_Type() = default;
 
 bool MB_Line_Type::copy_to(MB_Object*& target)
 {
-    if (!target) {
-        target = new MB_Line_Type(*this);
-        target->next(nullptr);
-        target->prev(nullptr);
-        return true;
-    }
-    auto* type = dynamic_cast<MB_Line_Type*>(target);
-    if (!type) return false;
-    *type = *this;
-    return true;
+    return mb_copy_value(*this, target);
 }
 
 void MB_Line_Type::name(const char* text)

@@ -164,6 +164,24 @@ private:
     int m_undo_refs = 0;
 };
 
+// The copy_to of a class that copies by value (table entries and styles): a null target
+// receives a new copy, unlinked; a target of class T takes source's value (its own links
+// stay, as operator= leaves them); another kind of target is refused (false).
+template <class T>
+bool mb_copy_value(const T& source, MB_Object*& target)
+{
+    if (!target) {
+        target = new T(source);
+        target->next(nullptr);
+        target->prev(nullptr);
+        return true;
+    }
+    T* same = dynamic_cast<T*>(target);
+    if (!same) return false;
+    *same = source;
+    return true;
+}
+
 // Base of table entries, styles, font libraries and the one-value attribute records.
 class DRAKMERE_API MB_Attribute : public MB_Object {
 public:

@@ -69,16 +69,7 @@ void MB_Dim_Style::copy_to(MB_Dim_Style& out) const
 
 bool MB_Dim_Style::copy_to(MB_Object*& target)
 {
-    if (!target) {
-        target = new MB_Dim_Style(*this);
-        target->next(nullptr);
-        target->prev(nullptr);
-        return true;
-    }
-    auto* style = dynamic_cast<MB_Dim_Style*>(target);
-    if (!style) return false;
-    *style = *this;
-    return true;
+    return mb_copy_value(*this, target);
 }
 
 MB_Result MB_Dim_Style::serialize(MB_File_IO& file)

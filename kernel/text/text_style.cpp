@@ -118,16 +118,7 @@ void MB_Text_Style::copy_to(MB_Text_Style& out) const
 
 bool MB_Text_Style::copy_to(MB_Object*& target)
 {
-    if (!target) {
-        target = new MB_Text_Style(*this);
-        target->next(nullptr);
-        target->prev(nullptr);
-        return true;
-    }
-    auto* style = dynamic_cast<MB_Text_Style*>(target);
-    if (!style) return false;
-    copy_to(*style);
-    return true;
+    return mb_copy_value(*this, target);
 }
 
 MB_Result MB_Text_Style::serialize(MB_File_IO& file)
