@@ -10,6 +10,10 @@ matrix identity_matrix() { return scaling(1.0); }
 
 bool is_null_or_identity(const Qe_Tran* t) { return t == nullptr || t->identity(); }
 
+// The inline point maps are emitted here too, so that the library keeps exporting them.
+[[gnu::used]] constexpr Qe_Pt (*g_point_maps[])(const Qe_Pt&, const Qe_Tran&) = {operator*};
+[[gnu::used]] constexpr Qe_Pt (*g_point_maps_by_pointer[])(const Qe_Pt&, const Qe_Tran*) = {operator*};
+
 }  // namespace
 
 // matrix
@@ -290,15 +294,6 @@ Qe_Tran operator*(const Qe_Tran& a, const Qe_Tran& b)
 }
 
 Qe_Tran operator*(const Qe_Tran& a, const Qe_Tran* b) { return b ? a * *b : Qe_Tran(a); }
-
-Qe_Pt operator*(const Qe_Pt& p, const Qe_Tran& t)
-{
-    if (t.identity()) return p;
-    const Qe_Pt q = (p * t.affine()) * t.scaling();
-    return q + t.translation();
-}
-
-Qe_Pt operator*(const Qe_Pt& p, const Qe_Tran* t) { return is_null_or_identity(t) ? p : p * *t; }
 
 Qe_Vec operator*(const Qe_Vec& v, const Qe_Tran& t)
 {

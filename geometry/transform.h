@@ -86,6 +86,8 @@ public:
     unsigned char flags() const { return m_flags; }
 
 private:
+    friend Qe_Pt operator*(const Qe_Pt& p, const Qe_Tran& t);
+
     enum : unsigned char { ROTATE = 1u << 0, REFLECT = 1u << 2, SHEAR = 1u << 4, IDENTITY = 1u << 6 };
 
     matrix m_m;
@@ -108,8 +110,21 @@ FENDRAL_API Qe_Tran coordinate_transf(const Qe_Pt& origin, const Qe_Uvec& xdir, 
 FENDRAL_API Qe_Tran operator*(const Qe_Tran& a, const Qe_Tran& b);
 FENDRAL_API Qe_Tran operator*(const Qe_Tran& a, const Qe_Tran* b);
 
-FENDRAL_API Qe_Pt operator*(const Qe_Pt& p, const Qe_Tran& t);
-FENDRAL_API Qe_Pt operator*(const Qe_Pt& p, const Qe_Tran* t);
+// The point maps are inline, as they run over whole point lists: p · m · s + t, in that
+// order of rounding. The library still exports them for hosts that call them by symbol.
+FENDRAL_API inline Qe_Pt operator*(const Qe_Pt& p, const Qe_Tran& t)
+{
+    if (t.m_flags >= Qe_Tran::IDENTITY) return p;
+    const matrix& m = t.m_m;
+    const double x = p.x(), y = p.y(), z = p.z(), s = t.m_s;
+    return {(x * m.element(0, 0) + y * m.element(1, 0) + z * m.element(2, 0)) * s + t.m_t.x(),
+            (x * m.element(0, 1) + y * m.element(1, 1) + z * m.element(2, 1)) * s + t.m_t.y(),
+            (x * m.element(0, 2) + y * m.element(1, 2) + z * m.element(2, 2)) * s + t.m_t.z()};
+}
+FENDRAL_API inline Qe_Pt operator*(const Qe_Pt& p, const Qe_Tran* t)
+{
+    return t ? p * *t : p;
+}
 FENDRAL_API Qe_Vec operator*(const Qe_Vec& v, const Qe_Tran& t);
 FENDRAL_API Qe_Vec operator*(const Qe_Vec& v, const Qe_Tran* t);
 FENDRAL_API Qe_Uvec operator*(const Qe_Uvec& u, const Qe_Tran& t);

@@ -1,3 +1,4 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -226,6 +227,36 @@ TEST(Transform, NullTransformIsIdentity)
     Qe_Tran u = t;
     u *= Qe_Tran();
     EXPECT_TRUE(u == t);
+}
+
+// The point maps are inline in the header; hosts built earlier call them by symbol, so the
+// library must still export both, and all three ways must round alike: (p · m) · s + t.
+TEST(Transform, PointMapsExportedAndRoundedAlike)
+{
+    void* lib = dlopen("libFendral.so", RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(lib, nullptr);
+    using ByRef = Qe_Pt (*)(const Qe_Pt&, const Qe_Tran&);
+    using ByPtr = Qe_Pt (*)(const Qe_Pt&, const Qe_Tran*);
+    const auto by_ref = reinterpret_cast<ByRef>(dlsym(lib, "_ZmlRK5Qe_PtRK7Qe_Tran"));
+    const auto by_ptr = reinterpret_cast<ByPtr>(dlsym(lib, "_ZmlRK5Qe_PtPK7Qe_Tran"));
+    ASSERT_NE(by_ref, nullptr);
+    ASSERT_NE(by_ptr, nullptr);
+    const auto ks = kinds();
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> coord(-1e4, 1e4);
+    for (int round = 0; round < 100; ++round) {
+        const Qe_Tran t = ks[round % ks.size()].tran * ks[(round / 3) % ks.size()].tran;
+        const Qe_Pt p(coord(rng), coord(rng), coord(rng));
+        const Qe_Pt inline_map = p * t, parts = (p * t.affine()) * t.scaling() + t.translation();
+        for (const Qe_Pt& q : {by_ref(p, t), by_ptr(p, &t), parts}) {
+            EXPECT_EQ(q.x(), inline_map.x()) << round;
+            EXPECT_EQ(q.y(), inline_map.y()) << round;
+            EXPECT_EQ(q.z(), inline_map.z()) << round;
+        }
+    }
+    const Qe_Pt p(1, 2, 3), none = by_ptr(p, nullptr);
+    EXPECT_TRUE(none.x() == 1 && none.y() == 2 && none.z() == 3);
+    dlclose(lib);
 }
 
 TEST(Transform, CoordinateFrame)
