@@ -1,11 +1,15 @@
 #include "curves/intersection.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <new>
+#include <vector>
 
+#include "curves/bezier_piece_p.h"
 #include "curves/curve_solvers.h"
 #include "curves/curve_status.h"
+#include "curves/piece_search_p.h"
 
 namespace {
 
@@ -37,7 +41,8 @@ const CCircleCurve* as_circle(const CCurve* c)
     return c->kind() == 2 ? dynamic_cast<const CCircleCurve*>(c) : nullptr;
 }
 
-// The pair solve and its acceptance: the curves meet within tol and do not run together.
+}  // namespace
+
 int accept_pair(const CCurve* a, const CCurve* b, double ta0, double tb0, double& ta, double& tb, double tol)
 {
     CCurvePairSolver solver(a, b, 0.0);
@@ -59,15 +64,27 @@ int accept_pair(const CCurve* a, const CCurve* b, double ta0, double tb0, double
     return curve_status::ok;
 }
 
+namespace {
+
 // The start and end points of x that lie on y.
 int add_end_contacts(const CCurve* x, const CCurve* y, bool x_is_b, CDoubleArray& list_a, CDoubleArray& list_b,
                      double tol)
 {
+    // A point farther than tol from the hull of every piece of y cannot lie within tol of
+    // y: the search along y is saved.
+    std::vector<CBezierPiece> pieces;
+    const bool hulls = bezier_pieces(*y, pieces) == curve_status::ok;
     for (double tx : {x->start_param(), x->end_param()}) {
         Qe_Pt p, found;
         double ty = 0.0, dist = 0.0;
         int st = x->point(tx, p);
         if (st != curve_status::ok) return st;
+        const double d = tol + 1e-12 + 16 * DBL_EPSILON * (std::fabs(p.x()) + std::fabs(p.y()));
+        const auto near = [&](const CBezierPiece& q) {
+            return !(p.x() < q.box.min_x - d || p.x() > q.box.max_x + d || p.y() < q.box.min_y - d ||
+                     p.y() > q.box.max_y + d);
+        };
+        if (hulls && std::none_of(pieces.begin(), pieces.end(), near)) continue;
         st = y->closest_point(p, found, ty, dist, 1e-9);
         if (st == curve_status::no_result) continue;
         if (st != curve_status::ok) return st;
@@ -107,8 +124,12 @@ CIntersectionProblem::~CIntersectionProblem() = default;
 
 int CIntersectionProblem::intersect_all(CDoubleArray& list_a, CDoubleArray& list_b, double tol)
 {
+    bool searched = false;
+    int st = intersect_by_pieces(m_a, m_b, m_swapped, list_a, list_b, tol, searched);
+    if (searched || st != curve_status::ok) return st;
+    // Curves without pieces, or a search past its budget: every pair of sample parameters.
     CDoubleArray sa, sb;
-    int st = m_a->sample_params(sa);
+    st = m_a->sample_params(sa);
     if (st == curve_status::ok) st = m_b->sample_params(sb);
     if (st != curve_status::ok) return st;
     for (int i = 0; i < sa.count(); ++i)

@@ -1,8 +1,9 @@
 #pragma once
 
 // Intersections of two curves: closed forms for pairs of straight lines and circles, the
-// osculating-circle pair solve from sample parameters for everything else, and the
-// bookkeeping of the two sorted parameter lists.
+// osculating-circle pair solve for everything else (started from candidates found by the
+// boxes of the curves' pieces, or from sample parameters on curves without pieces), and
+// the bookkeeping of the two sorted parameter lists.
 
 #include <memory>
 

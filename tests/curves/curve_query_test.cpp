@@ -305,6 +305,163 @@ TEST(Intersections, FittedCubicsAgainstBruteForce) {
     for (int i = 0; i < s1.count(); ++i) EXPECT_NEAR(s1[i], s2[i], 1e-9);
 }
 
+// Hands every query to another curve but has no pieces to offer, so that intersect_curves
+// runs the search from sample parameters: the reference for the search over pieces.
+class SamplesOnly : public CCurve {
+public:
+    explicit SamplesOnly(const CCurve& c) : m_c(c) {}
+    CCurve* clone() const override { return new SamplesOnly(m_c); }
+    double start_param() const override { return m_c.start_param(); }
+    double end_param() const override { return m_c.end_param(); }
+    double period() const override { return m_c.period(); }
+    int derivatives(double t, int order, Qe_Vec* out) const override { return m_c.derivatives(t, order, out); }
+    int point_and_tangent(double t, Qe_Pt& p, Qe_Vec& d) const override { return m_c.point_and_tangent(t, p, d); }
+    int point(double t, Qe_Pt& p) const override { return m_c.point(t, p); }
+    int local_frame(double t, Qe_Pt& p, Qe_Vec& tangent, double& k, double* speed,
+                    const Qe_Vec* axis) const override {
+        return m_c.local_frame(t, p, tangent, k, speed, axis);
+    }
+    bool normalize_param(double& t) const override { return m_c.normalize_param(t); }
+    int sample_params(CDoubleArray& out, const double* a, const double* b) const override {
+        return m_c.sample_params(out, a, b);
+    }
+    int break_params(int c, std::unique_ptr<CDoubleArray>& out) const override { return m_c.break_params(c, out); }
+    int closest_point(const Qe_Pt& q, Qe_Pt& p, double& t, double& dist, double tol, double excluded) const override {
+        return m_c.closest_point(q, p, t, dist, tol, excluded);
+    }
+
+private:
+    const CCurve& m_c;
+};
+
+// A periodic cubic through a ring of eight points, alternately at radius 3 and 4.
+std::unique_ptr<CNURBS> ring(Qe_Vec shift) {
+    std::vector<ref::P3> pts;
+    for (int i = 0; i < 8; ++i) {
+        const double a = i * M_PI / 4, r = 3 + i % 2;
+        pts.push_back({r * std::cos(a) + shift.x(), r * std::sin(a) + shift.y(), 0});
+    }
+    return fx::nurbs(3, {0, 1, 2, 3, 4, 5, 6, 7}, 8, pts);
+}
+
+TEST(Intersections, PieceSearchAgainstPolylinesAndSamples) {
+    std::vector<ref::P3> wa, wb;
+    for (int i = 0; i < 60; ++i) {
+        wa.push_back({i * 0.25, std::sin(i * 0.9) * 2, 0});
+        wb.push_back({i * 0.25 + 0.05, std::cos(i * 0.7) * 2, 0});
+    }
+    struct Case {
+        const char* name;
+        std::unique_ptr<CCurve> a, b;
+        int at_least;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"many crossings", fx::fitted(wa), fx::fitted(wb), 18});
+    // A range cut inside spans at both ends, and a periodic range across the seam.
+    auto cut = fx::fitted(wa);
+    ASSERT_EQ(cut->set_range(2.3, 11.9), 0);
+    cases.push_back({"cut range", std::move(cut), fx::fitted(wb), 5});
+    auto seam = ring(Qe_Vec());
+    ASSERT_TRUE(seam);
+    ASSERT_EQ(seam->set_range(2.2, 10.2), 0);
+    cases.push_back({"periodic rings", std::move(seam), ring(Qe_Vec(0.6, 0.3, 0)), 2});
+    auto c2 = fx::nine_point_circle(1.0);
+    c2->translate(Qe_Vec(1, 0.3, 0));
+    cases.push_back({"rational circles", fx::nine_point_circle(1.0), std::move(c2), 2});
+    // Degree 1: every span is straight, and the crossings sit at knots of one or both.
+    cases.push_back({"polylines", fx::nurbs(1, {0, 0, 1, 2, 3}, 4, {{0, 0, 0}, {1, 1, 0}, {2, 0, 0}, {3, 1, 0}, {4, 0, 0}}),
+                     fx::nurbs(1, {0, 0, 1, 2, 3}, 4, {{0, 1, 0}, {1, 0, 0}, {2, 1, 0}, {3, 0, 0}, {4, 1, 0}}), 4});
+    for (auto& k : cases) {
+        SCOPED_TRACE(k.name);
+        ASSERT_TRUE(k.a && k.b);
+        CDoubleArray la, lb, sa, sb;
+        ASSERT_EQ(intersect_curves(k.a.get(), k.b.get(), la, lb, 1e-9), 0);
+        const SamplesOnly ra(*k.a), rb(*k.b);
+        ASSERT_EQ(intersect_curves(&ra, &rb, sa, sb, 1e-9), 0);
+        ASSERT_GE(la.count(), k.at_least);
+        // The polylines place a grazing crossing only to their chords' sag over its angle;
+        // the sample search places it as the solve does.
+        const auto brute = brute_crossings(*k.a, *k.b);
+        EXPECT_EQ(la.count(), static_cast<int>(brute.size()));
+        expect_same_points(brute, points_of(*k.a, la), 1e-2);
+        expect_same_points(points_of(*k.a, sa), points_of(*k.a, la), 1e-8);
+        expect_same_points(points_of(*k.b, lb), points_of(*k.a, la), 1e-8);
+    }
+}
+
+TEST(Intersections, NearTangentCrossingsAndTouches) {
+    // A segment at height y across the rational circle of radius 2 about the origin: the
+    // crossings at x = +-sqrt(4 - y^2). Below 1e-9 from the top (the tolerance) the two
+    // cannot be told from a touch and one point is listed.
+    auto circle = fx::nine_point_circle(2.0);
+    struct Row {
+        double y;
+        int count;
+    } rows[] = {{2 - 1e-2, 2}, {2 - 1e-5, 2}, {2 - 1e-8, 2}, {2 - 3e-10, 1}, {2, 1}, {2 + 1e-8, 0}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.y - 2);
+        auto seg = fx::nurbs(1, {0, 0}, 1, {{-3, r.y, 0}, {3, r.y, 0}});
+        CDoubleArray la, lb;
+        ASSERT_EQ(intersect_curves(seg.get(), circle.get(), la, lb, 1e-9), 0);
+        ASSERT_EQ(la.count(), r.count);
+        const double w = std::sqrt(std::max(0.0, 4 - r.y * r.y));
+        for (const Qe_Pt& p : points_of(*seg, la)) {
+            if (r.count == 2) {
+                EXPECT_NEAR(std::fabs(p.x()), w, 1e-9);
+            }
+            EXPECT_LE(std::fabs(p.x()), w + 1e-9);
+        }
+        expect_same_points(points_of(*circle, lb), points_of(*seg, la), 1e-8);
+    }
+    // A line 2 (1 - 1e-3) from the centre at an angle: two crossings 2 sqrt(1 - 0.999^2) 2
+    // apart along it, symmetric about the foot of the centre.
+    const double a = 0.3, d = 2 * (1 - 1e-3), half = std::sqrt(4 - d * d);
+    const Qe_Pt foot(d * std::cos(a), d * std::sin(a), 0);
+    const Qe_Vec along(-std::sin(a), std::cos(a), 0);
+    const Qe_Pt s0 = foot - along * 3, s1 = foot + along * 3;
+    auto tilted = fx::nurbs(1, {0, 0}, 1, {{s0.x(), s0.y(), 0}, {s1.x(), s1.y(), 0}});
+    CDoubleArray ta, tb;
+    ASSERT_EQ(intersect_curves(tilted.get(), circle.get(), ta, tb, 1e-9), 0);
+    ASSERT_EQ(ta.count(), 2);
+    for (int i = 0; i < 2; ++i) EXPECT_NEAR(std::fabs((at(*tilted, ta[i]) - foot) % along), half, 1e-9);
+    // Circles of radius 1: touching from outside (one point), and centres 1.99999 apart
+    // (two crossings at a grazing angle).
+    auto c1 = fx::nine_point_circle(1.0), touching = fx::nine_point_circle(1.0), grazing = fx::nine_point_circle(1.0);
+    touching->translate(Qe_Vec(2, 0, 0));
+    grazing->translate(Qe_Vec(1.99999, 0, 0));
+    CDoubleArray ua, ub, ga, gb;
+    ASSERT_EQ(intersect_curves(c1.get(), touching.get(), ua, ub, 1e-9), 0);
+    ASSERT_EQ(ua.count(), 1);
+    EXPECT_LT((at(*c1, ua[0]) - Qe_Pt(1, 0, 0)).len(), 1e-8);
+    ASSERT_EQ(intersect_curves(c1.get(), grazing.get(), ga, gb, 1e-9), 0);
+    ASSERT_EQ(ga.count(), 2);
+    const double gx = 1.99999 / 2, gy = std::sqrt(1 - gx * gx);
+    expect_same_points({Qe_Pt(gx, gy, 0), Qe_Pt(gx, -gy, 0)}, points_of(*c1, ga), 1e-9);
+}
+
+TEST(Intersections, CurvesRunningTogetherGiveTheirEndContacts) {
+    std::vector<ref::P3> pts;
+    for (int i = 0; i < 16; ++i) pts.push_back({i * 1.0, std::sin(i * 1.1) * 2, 0});
+    auto a = fx::fitted(pts);
+    std::unique_ptr<CCurve> reversed(a->clone()), trimmed(a->clone());
+    ASSERT_EQ(reversed->reverse(), 0);
+    ASSERT_EQ(trimmed->trim(2.3, 9.7, trimmed), 0);
+    struct Case {
+        const char* name;
+        const CCurve* b;
+        std::vector<double> on_a;
+    } cases[] = {{"itself", a.get(), {a->start_param(), a->end_param()}},
+                 {"reversed", reversed.get(), {a->start_param(), a->end_param()}},
+                 {"trimmed copy", trimmed.get(), {2.3, 9.7}}};
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        CDoubleArray la, lb;
+        ASSERT_EQ(intersect_curves(a.get(), k.b, la, lb, 1e-9), 0);
+        ASSERT_EQ(la.count(), static_cast<int>(k.on_a.size()));
+        for (int i = 0; i < la.count(); ++i) EXPECT_NEAR(la[i], k.on_a[i], 1e-9);
+    }
+}
+
 TEST(PointQueries, ClosestAndNearest) {
     fx::TestCircle c(2.0, 0.0, 2 * M_PI, true, Qe_Pt(1, 1, 0));
     for (const Qe_Pt& q : {Qe_Pt(1.5, 1.2, 0), Qe_Pt(3, 1, 0), Qe_Pt(-4, 5, 0), Qe_Pt(1 + 2 * std::cos(2.0), 1 + 2 * std::sin(2.0), 0)}) {
