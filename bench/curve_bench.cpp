@@ -11,6 +11,7 @@
 #include "curves/knot_vector.h"
 #include "curves/nurbs.h"
 #include "curves/spline_gen.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -89,3 +90,8 @@ void BM_PlainDeBoor(benchmark::State& state) {
 BENCHMARK(BM_PlainDeBoor);
 
 }  // namespace
+
+int main(int argc, char** argv)
+{
+    return run_with_ratios(argc, argv, {{"BM_SpanTessellation", "BM_PlainDeBoor"}});
+}

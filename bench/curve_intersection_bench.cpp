@@ -7,15 +7,14 @@
 
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "curves/curve_box.h"
 #include "curves/intersection.h"
 #include "curves/nurbs.h"
 #include "curves/spline_fit.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -119,15 +118,6 @@ void BM_BruteSubdivision(benchmark::State& state) {
 }
 BENCHMARK(BM_BruteSubdivision)->Unit(benchmark::kMillisecond);
 
-class Collect : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> seconds;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) seconds[r.benchmark_name()] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -140,17 +130,12 @@ int main(int argc, char** argv) {
                 break;
             }
     std::printf("crossings: intersect_curves %zu, subdivision %zu, matched %d\n", lib.size(), brute.size(), matched);
+    std::fflush(stdout);
     if (lib.size() != brute.size() || matched != static_cast<int>(lib.size())) {
         for (const Qe_Pt& p : lib) std::printf("lib %.12f %.12f\n", p.x(), p.y());
         for (const Qe_Pt& p : brute) std::printf("sub %.12f %.12f\n", p.x(), p.y());
         std::printf("the two methods disagree\n");
         return 1;
     }
-    benchmark::Initialize(&argc, argv);
-    Collect reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double a = reporter.seconds["BM_IntersectCurves"], b = reporter.seconds["BM_BruteSubdivision"];
-    if (a > 0 && b > 0) std::printf("intersect_curves / subdivision time: %.2f\n", a / b);
-    benchmark::Shutdown();
-    return 0;
+    return run_with_ratios(argc, argv, {{"BM_IntersectCurves", "BM_BruteSubdivision"}});
 }

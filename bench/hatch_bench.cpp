@@ -148,12 +148,9 @@ BENCHMARK(boost_clip_ref)->Arg(2)->Arg(8)->Arg(32);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    Ratio_Reporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::vector<std::pair<std::string, std::string>> pairs;
     for (const char* spacing : {"2", "8", "32"})
         for (const char* mine : {"generator_continuous/", "generator_dashed/"})
-            reporter.print_ratio(mine + std::string(spacing), std::string("boost_clip_ref/") + spacing);
-    benchmark::Shutdown();
-    return 0;
+            pairs.emplace_back(mine + std::string(spacing), std::string("boost_clip_ref/") + spacing);
+    return run_with_ratios(argc, argv, pairs);
 }

@@ -176,11 +176,6 @@ BENCHMARK(BM_Decompress_Zlib1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    Ratio_Reporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char* what : {"Compress", "Decompress"})
-        reporter.print_ratio(std::string("BM_") + what + "_LZ", std::string("BM_") + what + "_Zlib1");
-    benchmark::Shutdown();
-    return 0;
+    return run_with_ratios(argc, argv,
+                           {{"BM_Compress_LZ", "BM_Compress_Zlib1"}, {"BM_Decompress_LZ", "BM_Decompress_Zlib1"}});
 }

@@ -137,11 +137,5 @@ BENCHMARK(cairo_lines_ref);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    Ratio_Reporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    reporter.print_ratio("qdc_fill", "cairo_fill_ref");
-    reporter.print_ratio("qdc_lines", "cairo_lines_ref");
-    benchmark::Shutdown();
-    return 0;
+    return run_with_ratios(argc, argv, {{"qdc_fill", "cairo_fill_ref"}, {"qdc_lines", "cairo_lines_ref"}});
 }

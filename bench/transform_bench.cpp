@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/transform.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -58,3 +59,8 @@ BENCHMARK(BM_QeTran);
 BENCHMARK(BM_ReferenceAffine);
 
 }  // namespace
+
+int main(int argc, char** argv)
+{
+    return run_with_ratios(argc, argv, {{"BM_QeTran", "BM_ReferenceAffine"}});
+}

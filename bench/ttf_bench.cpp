@@ -169,11 +169,8 @@ BENCHMARK(BM_reference)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    Ratio_Reporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    for (const char* mine : {"BM_freetype_path", "BM_device_path"}) reporter.print_ratio(mine, "BM_reference");
-    benchmark::Shutdown();
+    const int status =
+        run_with_ratios(argc, argv, {{"BM_freetype_path", "BM_reference"}, {"BM_device_path", "BM_reference"}});
     g_system_resource.free();
-    return 0;
+    return status;
 }
