@@ -159,14 +159,29 @@ double CBezierPiece::chord_deviation() const
     return worst;
 }
 
-int bezier_pieces(const CCurve& c, std::vector<CBezierPiece>& out)
+int bezier_pieces(const CCurve& c, std::vector<CBezierPiece>& out, const CCurveBox* within)
 {
     if (const CNURBS* n = dynamic_cast<const CNURBS*>(&c)) return nurbs_pieces(*n, out);
     const CLineCurve* line = c.kind() == 0 ? dynamic_cast<const CLineCurve*>(&c) : nullptr;
     if (!line) return curve_status::no_result;
-    const double a = c.start_param(), b = c.end_param();
+    double a = c.start_param(), b = c.end_param();
     const Qe_Pt o = line->line_origin();
     const Qe_Vec d = line->line_direction();
+    if (within && !within->empty()) {
+        // The parameters where the line is inside the box, slab by slab.
+        const double lo[2] = {within->min_x, within->min_y}, hi[2] = {within->max_x, within->max_y};
+        const double from[2] = {o.x(), o.y()}, step[2] = {d.x(), d.y()};
+        for (int k = 0; k < 2; ++k) {
+            if (step[k] == 0.0) {
+                if (from[k] < lo[k] || from[k] > hi[k]) return curve_status::ok;
+                continue;
+            }
+            const double u = (lo[k] - from[k]) / step[k], v = (hi[k] - from[k]) / step[k];
+            a = std::max(a, std::min(u, v));
+            b = std::min(b, std::max(u, v));
+        }
+        if (!(b > a)) return curve_status::ok;
+    }
     CBezierPiece piece;
     piece.t0 = a;
     piece.t1 = b;

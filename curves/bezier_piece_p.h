@@ -37,6 +37,7 @@ struct CBezierPiece {
 };
 
 // The pieces of a curve over its range: the spans of a rational B-spline (a clamped one
-// within its knots, a periodic one over at most a period) or one piece for a line kind.
+// within its knots, a periodic one over at most a period) or one piece for a line kind,
+// cut to the part of it within the box when one is given (none when the line misses it).
 // 14 for any other curve, which has no pieces to offer.
-int bezier_pieces(const CCurve& c, std::vector<CBezierPiece>& out);
+int bezier_pieces(const CCurve& c, std::vector<CBezierPiece>& out, const CCurveBox* within = nullptr);

@@ -333,9 +333,25 @@ int intersect_by_pieces(const CCurve* a, const CCurve* b, bool swapped, CDoubleA
                         double tol, bool& searched)
 {
     searched = false;
+    if (!a || !b) return curve_status::ok;
+    // A line is cut to the other curve's box first: a long one would otherwise set the
+    // rounding of every test against it.
+    const auto is_line = [](const CCurve* c) { return c->kind() == 0 && dynamic_cast<const CLineCurve*>(c); };
+    if (is_line(a) && !is_line(b)) std::swap(a, b), swapped = !swapped;
     std::vector<CBezierPiece> pa, pb;
-    if (!a || !b || bezier_pieces(*a, pa) != curve_status::ok || bezier_pieces(*b, pb) != curve_status::ok)
+    if (bezier_pieces(*a, pa) != curve_status::ok) return curve_status::ok;
+    CCurveBox near;
+    for (const CBezierPiece& q : pa) near.add(q.box);
+    const double extent = std::max({std::fabs(near.min_x), std::fabs(near.max_x), std::fabs(near.min_y),
+                                    std::fabs(near.max_y), near.max_x - near.min_x, near.max_y - near.min_y});
+    const double margin = std::max(0.0, tol) + 1e-9 * (1.0 + extent);
+    near.add(Qe_Pt(near.min_x - margin, near.min_y - margin, 0.0));
+    near.add(Qe_Pt(near.max_x + margin, near.max_y + margin, 0.0));
+    if (bezier_pieces(*b, pb, is_line(b) ? &near : nullptr) != curve_status::ok) return curve_status::ok;
+    if (pb.empty()) {  // the line passes the other curve by
+        searched = true;
         return curve_status::ok;
+    }
     PieceSearch search(*a, *b, pa, pb, tol);
     if (!search.run()) return curve_status::ok;
     searched = true;

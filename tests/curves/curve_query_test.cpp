@@ -439,6 +439,29 @@ TEST(Intersections, NearTangentCrossingsAndTouches) {
     expect_same_points({Qe_Pt(gx, gy, 0), Qe_Pt(gx, -gy, 0)}, points_of(*c1, ga), 1e-9);
 }
 
+// A line kind as long as a construction line crosses a curve where a short one does, at
+// the same parameters; its length does not blunt the search's tests.
+TEST(Intersections, LongLineKinds) {
+    std::vector<ref::P3> pts;
+    for (int i = 0; i < 16; ++i) pts.push_back({i * 1.0, std::sin(i * 1.1) * 2, 0});
+    auto a = fx::fitted(pts);
+    const Qe_Pt o(7.3, 0.1, 0);
+    const Qe_Vec d(1, 0.05, 0);
+    for (double reach : {8.0, 1e6, 1e12, 1e15, 1e18}) {
+        SCOPED_TRACE(reach);
+        const TestLine line(o, d, -reach, reach), short_line(o, d, -8, 8);
+        CDoubleArray la, lb, sa, sb;
+        ASSERT_EQ(intersect_curves(&line, a.get(), la, lb, 1e-9), 0);
+        ASSERT_EQ(intersect_curves(&short_line, a.get(), sa, sb, 1e-9), 0);
+        ASSERT_GE(sa.count(), 4);
+        ASSERT_EQ(la.count(), sa.count());
+        for (int i = 0; i < la.count(); ++i) {
+            EXPECT_NEAR(la[i], sa[i], 1e-9);
+            EXPECT_NEAR(lb[i], sb[i], 1e-9);
+        }
+    }
+}
+
 TEST(Intersections, CurvesRunningTogetherGiveTheirEndContacts) {
     std::vector<ref::P3> pts;
     for (int i = 0; i < 16; ++i) pts.push_back({i * 1.0, std::sin(i * 1.1) * 2, 0});
