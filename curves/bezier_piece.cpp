@@ -1,5 +1,7 @@
 #include "curves/bezier_piece_p.h"
 
+#include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "curves/intersection.h"
@@ -81,8 +83,13 @@ void CBezierPiece::finish()
         rx += (2 * k - degree) * x[k];
         ry += (2 * k - degree) * y[k];
     }
+    // Differences at the rounding of the coordinates (points that are one point) point
+    // anywhere and bound nothing.
+    const double tiny =
+        64 * DBL_EPSILON *
+        std::max({std::fabs(box.min_x), std::fabs(box.max_x), std::fabs(box.min_y), std::fabs(box.max_y)});
     const double rl = std::hypot(rx, ry);
-    cone_ok = rl > 0.0;
+    cone_ok = rl > tiny;
     if (!cone_ok) return;
     dx = rx / rl;
     dy = ry / rl;
@@ -90,7 +97,7 @@ void CBezierPiece::finish()
     for (int i = 0; i < degree && cone_ok; ++i)
         for (int j = i + 1; j <= degree; ++j) {
             const double vx = x[j] - x[i], vy = y[j] - y[i];
-            if (vx == 0.0 && vy == 0.0) continue;
+            if (std::fabs(vx) <= tiny && std::fabs(vy) <= tiny) continue;
             const double along = vx * dx + vy * dy, across = dx * vy - dy * vx;
             if (!(along > 1e-3 * std::fabs(across))) {
                 cone_ok = false;
@@ -106,6 +113,11 @@ void CBezierPiece::finish()
 
 void CBezierPiece::split(CBezierPiece& left, CBezierPiece& right) const
 {
+    split_at(0.5, left, right);
+}
+
+void CBezierPiece::split_at(double u, CBezierPiece& left, CBezierPiece& right) const
+{
     const int p = degree;
     double d[g_max_degree + 1][3];
     for (int i = 0; i <= p; ++i)
@@ -117,19 +129,35 @@ void CBezierPiece::split(CBezierPiece& left, CBezierPiece& right) const
     }
     for (int r = 1; r <= p; ++r) {
         for (int i = 0; i <= p - r; ++i)
-            for (int m = 0; m < 3; ++m) d[i][m] = 0.5 * (d[i][m] + d[i + 1][m]);
+            for (int m = 0; m < 3; ++m) d[i][m] = (1.0 - u) * d[i][m] + u * d[i + 1][m];
         for (int m = 0; m < 3; ++m) {
             left.h[r][m] = d[0][m];
             right.h[p - r][m] = d[p - r][m];
         }
     }
-    const double mid = 0.5 * (t0 + t1);
+    const double mid = u == 0.5 ? 0.5 * (t0 + t1) : t0 + u * (t1 - t0);
     left.t0 = t0;
     left.t1 = mid;
     right.t0 = mid;
     right.t1 = t1;
     left.finish();
     right.finish();
+}
+
+CBezierPiece CBezierPiece::part(double a, double b) const
+{
+    CBezierPiece left, right, whole = *this;
+    if (b < t1) {
+        whole.split_at((b - t0) / (t1 - t0), left, right);
+        whole = left;
+    }
+    if (a > t0) {
+        whole.split_at((a - t0) / (b - t0), left, right);
+        whole = right;
+    }
+    whole.t0 = a;
+    whole.t1 = b;
+    return whole;
 }
 
 void CBezierPiece::point_at(double u, double& px, double& py) const

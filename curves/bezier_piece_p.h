@@ -27,8 +27,11 @@ struct CBezierPiece {
 
     // The Euclidean points, box and cone from h.
     void finish();
-    // The halves at the middle parameter.
+    // The halves at the middle parameter, and the two parts at u in (0, 1).
     void split(CBezierPiece& left, CBezierPiece& right) const;
+    void split_at(double u, CBezierPiece& left, CBezierPiece& right) const;
+    // The piece over [a, b] within [t0, t1].
+    CBezierPiece part(double a, double b) const;
     // The Euclidean point at u in [0, 1] of the piece.
     void point_at(double u, double& px, double& py) const;
     double size() const { return std::max(box.max_x - box.min_x, box.max_y - box.min_y); }

@@ -18,8 +18,8 @@ namespace {
 // that they cross at most once (a transversal candidate), or both pieces are straight
 // within the slack (a grazing candidate: a tangent touch, or a crossing at so small an
 // angle that the slack cannot tell it from one). A transversal candidate is refined unless
-// a crossing already found lies in it; grazing candidates that touch each other form one
-// group, refined once.
+// a crossing already found lies in it, and halved again only when its solve fails or ends
+// outside it; grazing candidates that touch each other form one group, refined once.
 class PieceSearch {
 public:
     PieceSearch(const CCurve& a, const CCurve& b, const std::vector<CBezierPiece>& pa,
@@ -63,7 +63,7 @@ public:
             const Leaf& leaf = m_leaves[i];
             if (!leaf.transversal) {
                 grazing.push_back(i);
-            } else if (!known(leaf) && (st = refine(leaf, swapped, list_a, list_b)) != curve_status::ok) {
+            } else if ((st = settle(leaf, g_retries, swapped, list_a, list_b)) != curve_status::ok) {
                 return st;
             }
         }
@@ -101,6 +101,7 @@ public:
 
 private:
     struct Leaf {
+        int ia, ib;             // the spans the pieces come from
         double a0, a1, b0, b1;  // the parameter windows
         double sa, sb;          // the start of the pair solve
         double gap;             // the distance of the chords
@@ -121,6 +122,9 @@ private:
     // The widest tangent cone of a transversal candidate: the pair solve starts from its
     // chords, and narrow cones keep the start near the crossing.
     static constexpr double g_max_cone = 0.5;
+    // How many times a transversal candidate is halved again when its solve fails or
+    // runs off to another crossing.
+    static constexpr int g_retries = 4;
 
     static int tree(std::vector<Run>& runs, const std::vector<CBezierPiece>& pieces, int first, int last)
     {
@@ -151,7 +155,7 @@ private:
         if (++m_work > m_budget || boxes_apart(u.box, v.box)) return;
         const bool single_u = u.part[0] < 0, single_v = v.part[0] < 0;
         if (single_u && single_v) {
-            visit(m_pa[u.first], m_pb[v.first], 0);
+            visit(m_pa[u.first], m_pb[v.first], u.first, v.first, 0);
         } else if (!single_u && (single_v || u.last - u.first >= v.last - v.first)) {
             visit_runs(u.part[0], j);
             visit_runs(u.part[1], j);
@@ -161,18 +165,18 @@ private:
         }
     }
 
-    void visit(const CBezierPiece& a, const CBezierPiece& b, int depth)
+    void visit(const CBezierPiece& a, const CBezierPiece& b, int ia, int ib, int depth)
     {
         if (++m_work > m_budget || boxes_apart(a.box, b.box) || apart(a, b) || apart(b, a)) return;
         if (transversal(a, b)) {
-            add_leaf(a, b, true);
+            add_leaf(a, b, ia, ib, true);
             return;
         }
         // Where the curves run together there is no crossing to find, however far halved.
         if (narrow(a) && narrow(b) && (lies_on(b, m_a, a) || lies_on(a, m_b, b))) return;
         const bool flat_a = a.chord_deviation() <= m_slack, flat_b = b.chord_deviation() <= m_slack;
         if ((flat_a && flat_b) || depth >= g_max_depth) {
-            add_leaf(a, b, false);
+            add_leaf(a, b, ia, ib, false);
             return;
         }
         // A straight piece is kept whole, and so is one far smaller than the other.
@@ -182,7 +186,8 @@ private:
         if (split_a) a.split(ha[0], ha[1]);
         if (split_b) b.split(hb[0], hb[1]);
         for (int x = 0; x < (split_a ? 2 : 1); ++x)
-            for (int y = 0; y < (split_b ? 2 : 1); ++y) visit(split_a ? ha[x] : a, split_b ? hb[y] : b, depth + 1);
+            for (int y = 0; y < (split_b ? 2 : 1); ++y)
+                visit(split_a ? ha[x] : a, split_b ? hb[y] : b, ia, ib, depth + 1);
     }
 
     // The fat line of p: the unit normal of its chord and the band of signed distances of
@@ -266,12 +271,48 @@ private:
         return true;
     }
 
-    void add_leaf(const CBezierPiece& a, const CBezierPiece& b, bool transversal)
+    // The candidate of two pieces; false when they cannot meet after all: each curve lies
+    // within its chord deviation of its chord.
+    bool make_leaf(const CBezierPiece& a, const CBezierPiece& b, int ia, int ib, bool transversal, Leaf& leaf) const
     {
         double u = 0.0, v = 0.0;
         const double gap = chord_closest(a, b, u, v);
-        m_leaves.push_back(
-            {a.t0, a.t1, b.t0, b.t1, a.t0 + u * (a.t1 - a.t0), b.t0 + v * (b.t1 - b.t0), gap, transversal});
+        if (gap > a.chord_deviation() + b.chord_deviation() + m_slack) return false;
+        leaf = {ia, ib, a.t0, a.t1, b.t0, b.t1, a.t0 + u * (a.t1 - a.t0), b.t0 + v * (b.t1 - b.t0), gap, transversal};
+        return true;
+    }
+
+    void add_leaf(const CBezierPiece& a, const CBezierPiece& b, int ia, int ib, bool transversal)
+    {
+        Leaf leaf;
+        if (make_leaf(a, b, ia, ib, transversal, leaf)) m_leaves.push_back(leaf);
+    }
+
+    // A transversal candidate: refined once; when the solve fails or ends outside it (at
+    // another crossing, which is kept), its quarters are tried, down to g_retries times.
+    int settle(const Leaf& l, int retries, bool swapped, CDoubleArray& list_a, CDoubleArray& list_b)
+    {
+        if (known(l)) return curve_status::ok;
+        double ta = 0.0, tb = 0.0;
+        if (accept_pair(&m_a, &m_b, l.sa, l.sb, ta, tb, m_tol) == curve_status::ok) {
+            m_found.push_back({ta, tb});
+            const int st = add_parameter_pair(ta, tb, swapped, list_a, list_b);
+            if (st != curve_status::ok || inside(l, ta, tb)) return st;
+        }
+        if (retries == 0) return curve_status::ok;
+        const CBezierPiece a = m_pa[l.ia].part(l.a0, l.a1), b = m_pb[l.ib].part(l.b0, l.b1);
+        CBezierPiece ha[2], hb[2];
+        a.split(ha[0], ha[1]);
+        b.split(hb[0], hb[1]);
+        for (const CBezierPiece& x : ha)
+            for (const CBezierPiece& y : hb) {
+                Leaf sub;
+                if (boxes_apart(x.box, y.box) || apart(x, y) || apart(y, x) || !make_leaf(x, y, l.ia, l.ib, true, sub))
+                    continue;
+                const int st = settle(sub, retries - 1, swapped, list_a, list_b);
+                if (st != curve_status::ok) return st;
+            }
+        return curve_status::ok;
     }
 
     // The nearest points of the two chords as segments: their fractions and distance.
@@ -290,13 +331,16 @@ private:
         return std::hypot(wx + u * rx - v * sx, wy + u * ry - v * sy);
     }
 
-    // A solution already found lies in the candidate's windows (within the 1e-9 by which
-    // parameter lists tell values apart).
+    // (ta, tb) lies in the candidate's windows, within the 1e-9 by which parameter lists
+    // tell values apart.
+    static bool inside(const Leaf& l, double ta, double tb)
+    {
+        return ta >= l.a0 - 1e-9 && ta <= l.a1 + 1e-9 && tb >= l.b0 - 1e-9 && tb <= l.b1 + 1e-9;
+    }
+
     bool known(const Leaf& l) const
     {
-        for (const auto& f : m_found)
-            if (f[0] >= l.a0 - 1e-9 && f[0] <= l.a1 + 1e-9 && f[1] >= l.b0 - 1e-9 && f[1] <= l.b1 + 1e-9) return true;
-        return false;
+        return std::any_of(m_found.begin(), m_found.end(), [&](const auto& f) { return inside(l, f[0], f[1]); });
     }
 
     static bool touch(const Leaf& p, const Leaf& q)
