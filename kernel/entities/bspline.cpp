@@ -172,7 +172,15 @@ bool MB_Bspline::sampled_fit_points(std::vector<Qe_Pt>& out) const
     if (!curve) return false;
     const double a = curve->start_param(), b = curve->end_param();
     if (!(b > a) || !std::isfinite(a) || !std::isfinite(b)) return false;
-    const double tol = resfit > 0.0 ? resfit : 1e-3;
+    // The fitting tolerance, but never coarser than a hundred-thousandth of the curve's
+    // control polygon, so a spline drawn at a small scale keeps its shape too.
+    double lo_x = flat[0], hi_x = flat[0], lo_y = flat[1], hi_y = flat[1];
+    for (int i = 1; i < c; ++i) {
+        lo_x = std::min(lo_x, flat[3 * i]), hi_x = std::max(hi_x, flat[3 * i]);
+        lo_y = std::min(lo_y, flat[3 * i + 1]), hi_y = std::max(hi_y, flat[3 * i + 1]);
+    }
+    const double size = std::max(hi_x - lo_x, hi_y - lo_y);
+    const double tol = sampling_tolerance(size);
 
     // Four points a control point to start with; every stretch where the fit strays
     // further than tol from the curve is halved, until none does.

@@ -10,9 +10,11 @@
 // points is written as fit points sampled along its curve (sampled_fit_points), so that it
 // reads back as a fit spline of the same shape.
 
+#include <algorithm>
 #include <vector>
 
 #include "geometry/point.h"
+#include "geometry/tolerance.h"
 #include "geometry/pt_set.h"
 #include "kernel/database/drawable.h"
 
@@ -84,11 +86,18 @@ public:
     bool fitted_control(std::vector<Qe_Pt>& control, std::vector<double>& knots) const;
 
     // For a spline given by control points only: points along its curve (at z = 0) through
-    // which the fit the display makes of fit points passes within resfit of the curve
-    // everywhere (checked between every two points; at most k_max_sampled_points of them).
-    // False, out untouched, with fit points, or when the control points make no curve.
+    // which the fit the display makes of fit points passes within sampling_tolerance of the
+    // curve everywhere (checked between every two points; at most k_max_sampled_points of
+    // them). False, out untouched, with fit points, or when the control points make no curve.
     static constexpr int k_max_sampled_points = 1 << 14;
     bool sampled_fit_points(std::vector<Qe_Pt>& out) const;
+    // resfit, or a hundred-thousandth of size (the control polygon's larger extent) where
+    // that is finer; never below resabs.
+    static double sampling_tolerance(double size)
+    {
+        const double fit = resfit > 0.0 ? resfit : 1e-3;
+        return std::max(resabs, std::min(fit, 1e-5 * size));
+    }
 
     double* knot() const { return m_knots; }
     unsigned long knot_number() const { return m_knot_count; }
