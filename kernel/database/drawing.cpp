@@ -81,7 +81,8 @@ void MB_Drawing::fo_position(Qe_Pt& p)
     const double dy = p.y() - previous.y();
     // The position is what a reader adding the differences back holds, not p itself: were
     // the two to differ by a rounding, each point would carry the roundings of all before it.
-    m_position = Qe_Pt(previous.x() + dx, previous.y() + dy, p.z());
+    const Qe_Pt next(previous.x() + dx, previous.y() + dy, p.z());
+    if (mb_position_follows(next)) m_position = next;
     p.set_x(dx);
     p.set_y(dy);
 }
@@ -90,7 +91,7 @@ void MB_Drawing::fi_position(Qe_Pt& p)
 {
     p.set_x(p.x() + m_position.x());
     p.set_y(p.y() + m_position.y());
-    m_position = p;
+    if (mb_position_follows(p)) m_position = p;
 }
 
 MB_Layer* MB_Drawing::find_layer(const char* name)

@@ -14,6 +14,7 @@
 #include "kernel/database/pixel_budget.h"
 #include "kernel/drakmere_api.h"
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -25,6 +26,13 @@ class MB_Text_Style;
 
 // The native format version a new drawing writes.
 inline constexpr int g_format_version = 451;
+
+// Whether a point written or read by the native stream becomes its running position: only
+// a point with finite x and y does, on both sides alike.
+inline bool mb_position_follows(const Qe_Pt& p)
+{
+    return std::isfinite(p.x()) && std::isfinite(p.y());
+}
 
 class DRAKMERE_API MB_Drawing {
 public:
@@ -122,6 +130,8 @@ public:
     void fo_position(Qe_Pt& p);
     // Reading: the position's x and y are added to p's (z unchanged), and p becomes the
     // position.
+    // Both sides pass over a point whose x or y is not finite (mb_position_follows): it
+    // keeps the position where it was, so one such point cannot spoil every point after it.
     void fi_position(Qe_Pt& p);
 
     // Name lookups ignore case and pass over entries without 8-bit names; a null name

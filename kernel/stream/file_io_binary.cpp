@@ -341,13 +341,14 @@ MB_Result MB_File_IO::unread(int n, const unsigned char* bytes)
 namespace {
 
 // Turns points read as deltas into absolute points, starting from the running position;
-// the last becomes the new running position. Nothing changes until the caller commits.
+// the last whose x and y are finite becomes the new running position. Nothing changes until
+// the caller commits.
 Qe_Pt decode_positions(Qe_Pt* pts, std::size_t n, Qe_Pt position)
 {
     for (std::size_t i = 0; i < n; ++i) {
         pts[i].set_x(pts[i].x() + position.x());
         pts[i].set_y(pts[i].y() + position.y());
-        position = pts[i];
+        if (mb_position_follows(pts[i])) position = pts[i];
     }
     return position;
 }

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -221,6 +223,50 @@ TEST(Save_Load, RoundTripPlainAndCompressed)
             EXPECT_EQ(to_hex(second), to_hex(first));
         }
         EXPECT_EQ(Test_Geom::s_live, 0);
+    }
+}
+
+TEST(Save_Load, APointThatIsNotFiniteSpoilsNoPointAfterIt)
+{
+    // Points are stored as differences from the one before: a point without finite x or y
+    // must not become the position the next differences start from.
+    Registration reg('L', &mb_make_object<Read_Geom>);
+    const double nan = std::numeric_limits<double>::quiet_NaN(), inf = std::numeric_limits<double>::infinity();
+    const std::vector<std::vector<Qe_Pt>> sets = {
+        {Qe_Pt(10.97, 0.1, 0), Qe_Pt(3, 4, 0)},
+        {Qe_Pt(nan, 2, 0), Qe_Pt(5, 6, 0), Qe_Pt(7, inf, 0)},
+        {Qe_Pt(-inf, -inf, 0)},
+        {Qe_Pt(12.5, 0.25, 0), Qe_Pt(13, 1, 0)},
+    };
+    MB_Drawing d;
+    for (const auto& set : sets) {
+        auto* g = new Read_Geom;
+        g->edge().init(static_cast<int>(set.size()), set.data());
+        d.object_list().add_tail(g);
+    }
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "plain");
+        bool ok = false;
+        const Bytes bytes = saved_bytes(d, compressed, &ok);
+        ASSERT_TRUE(ok);
+        MB_Drawing back;
+        ASSERT_TRUE(load_bytes(back, bytes));
+        ASSERT_EQ(back.object_list().count(), static_cast<int>(sets.size()));
+        std::size_t k = 0;
+        for (MB_Object* o = back.object_list().get_head(); o; o = o->next(), ++k) {
+            const Qe_Pt_Set& got = static_cast<Test_Geom*>(o)->edge();
+            ASSERT_EQ(got.count(), static_cast<int>(sets[k].size()));
+            for (int i = 0; i < got.count(); ++i) {
+                const Qe_Pt &want = sets[k][i], &p = got.points()[i];
+                SCOPED_TRACE("set " + std::to_string(k) + " point " + std::to_string(i));
+                for (const auto& [a, b] : {std::pair(p.x(), want.x()), std::pair(p.y(), want.y())}) {
+                    if (std::isnan(b))
+                        EXPECT_TRUE(std::isnan(a));
+                    else
+                        EXPECT_EQ(a, b);
+                }
+            }
+        }
     }
 }
 
