@@ -48,7 +48,7 @@ void print_usage(std::FILE* out)
 {
     std::fputs("usage: plotwane [--no-explode-text] SOURCE [TARGET]\n"
                "       plotwane            (with a display: opens the conversion window)\n"
-               "Converts a drawing into a DXF file (AutoCAD 2000). The import library reads native\n"
+               "Converts a drawing into a DXF file (AutoCAD 2004). The import library reads native\n"
                ".vkt drawings; TARGET defaults to SOURCE with the extension .dxf.\n"
                "  --no-explode-text   keep texts as texts instead of turning them into outlines\n"
                "Exit status: 0 converted, 1 conversion failed, 2 usage error.\n",

@@ -592,7 +592,7 @@ void Window_Host::show_about()
 {
     Fl_Double_Window about(320, 150, "About Plotwane");
     auto* text = new Fl_Box(10, 10, 300, 90);
-    text->label("Plotwane\n\nConverts drawings into DXF files (AutoCAD 2000).\n"
+    text->label("Plotwane\n\nConverts drawings into DXF files (AutoCAD 2004).\n"
                 "Texts can be turned into outlines on the way (Setting).");
     text->labelsize(k_main_font_size);
     text->align(FL_ALIGN_LEFT | FL_ALIGN_INSIDE | FL_ALIGN_WRAP);

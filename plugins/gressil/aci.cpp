@@ -52,8 +52,13 @@ std::uint32_t aci_palette_rgb(int index)
 
 int aci_from_colorref(std::uint32_t colorref, std::uint32_t background_colorref)
 {
+    return dxf_color_of(colorref, background_colorref).index;
+}
+
+Dxf_Color dxf_color_of(std::uint32_t colorref, std::uint32_t background_colorref)
+{
     const std::uint32_t rgb = rgb_of_colorref(colorref & 0xFFFFFF);
-    if (rgb == 0xFFFFFF || (colorref & 0xFFFFFF) == (background_colorref & 0xFFFFFF)) return 7;
+    if (rgb == 0xFFFFFF || (colorref & 0xFFFFFF) == (background_colorref & 0xFFFFFF)) return {7, -1};
     int best = 7;
     long best_distance = -1;
     for (int i = 1; i < 256; ++i) {
@@ -62,11 +67,11 @@ int aci_from_colorref(std::uint32_t colorref, std::uint32_t background_colorref)
         const long dg = static_cast<long>((p >> 8) & 0xFF) - static_cast<long>((rgb >> 8) & 0xFF);
         const long db = static_cast<long>(p & 0xFF) - static_cast<long>(rgb & 0xFF);
         const long d = dr * dr + dg * dg + db * db;
-        if (d == 0) return i;
+        if (d == 0) return {i, -1};
         if (best_distance < 0 || d < best_distance) {
             best_distance = d;
             best = i;
         }
     }
-    return best;
+    return {best, static_cast<long>(rgb)};
 }

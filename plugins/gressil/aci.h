@@ -13,3 +13,13 @@ std::uint32_t aci_palette_rgb(int index);
 // dark screen and black on paper), and so is a colour equal to the background, which the
 // kernel shows in its complement.
 int aci_from_colorref(std::uint32_t colorref, std::uint32_t background_colorref);
+
+// A kernel colour as DXF writes it: its index, and its exact colour (0xRRGGBB, group 420) when
+// the index shows only the nearest palette entry; -1 when the index is exact (a palette colour,
+// white, or the background's contrast colour 7, which shows in the complement as the kernel
+// does).
+struct Dxf_Color {
+    int index;
+    long true_color;
+};
+Dxf_Color dxf_color_of(std::uint32_t colorref, std::uint32_t background_colorref);

@@ -48,6 +48,7 @@ bool write_line(Dxf_Exporter& x, MB_Line& line, std::uint64_t owner)
     const Qe_Pt a = line.start(), b = line.end();
     x.entity_head("LINE", line, owner);
     w.text(100, "AcDbLine");
+    x.write_thickness(line);
     w.point(10, a.x(), a.y(), a.z());
     w.point(11, b.x(), b.y(), b.z());
     return true;
@@ -86,6 +87,7 @@ bool write_circle(Dxf_Exporter& x, MB_Circle& circle, std::uint64_t owner)
     const Qe_Pt& c = circle.center();
     x.entity_head("CIRCLE", circle, owner);
     w.text(100, "AcDbCircle");
+    x.write_thickness(circle);
     w.point(10, c.x(), c.y(), c.z());
     w.real(40, r);
     return true;
@@ -99,6 +101,7 @@ bool write_arc(Dxf_Exporter& x, MB_Arc& arc, std::uint64_t owner)
     const Qe_Pt& c = arc.center();
     x.entity_head("ARC", arc, owner);
     w.text(100, "AcDbCircle");
+    x.write_thickness(arc);
     w.point(10, c.x(), c.y(), c.z());
     w.real(40, r);
     w.text(100, "AcDbArc");
@@ -147,6 +150,7 @@ bool write_point(Dxf_Exporter& x, MB_Point& point, std::uint64_t owner)
     x.entity_head("POINT", point, owner);
     w.text(100, "AcDbPoint");
     w.point(10, p.x(), p.y(), p.z());
+    x.write_thickness(point);
     return true;
 }
 
@@ -166,6 +170,7 @@ bool write_polyline(Dxf_Exporter& x, MB_Polyline& pl, std::uint64_t owner)
     w.text(100, "AcDbPolyline");
     w.integer(90, n);
     w.integer(70, closed ? 1 : 0);
+    x.write_thickness(pl);
     for (int i = 0; i < n; ++i) {
         w.point2(10, v[i].point.x(), v[i].point.y());
         if (widths) {
@@ -187,6 +192,7 @@ bool write_solid(Dxf_Exporter& x, MB_Solid& solid, std::uint64_t owner)
     x.entity_head("SOLID", solid, owner);
     w.text(100, "AcDbTrace");
     for (int i = 0; i < 4; ++i) w.point(10 + i, corners[i].x(), corners[i].y(), corners[i].z());
+    x.write_thickness(solid);
     return true;
 }
 

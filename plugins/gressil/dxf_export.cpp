@@ -61,6 +61,19 @@ int Dxf_Exporter::color_index(long colorref) const
     return aci_from_colorref(static_cast<std::uint32_t>(colorref), m_background);
 }
 
+void Dxf_Exporter::write_color(long colorref, bool off)
+{
+    const Dxf_Color c = dxf_color_of(static_cast<std::uint32_t>(colorref), m_background);
+    m_out.integer(62, off ? -c.index : c.index);
+    if (c.true_color >= 0) m_out.integer(420, c.true_color);
+}
+
+void Dxf_Exporter::write_thickness(const MB_Drawable& d)
+{
+    const double t = d.general().thickness();
+    if (t != 0.0) m_out.real(39, t);
+}
+
 const std::string& Dxf_Exporter::block_name(MB_Block* block) const
 {
     static const std::string none;
@@ -354,25 +367,25 @@ std::uint64_t Dxf_Exporter::entity_head(const char* kind, MB_Drawable& d, std::u
     const std::uint64_t handle = entity_start(kind, owner, layer == m_layer_names.end() ? zero : layer->second);
     auto ltype = m_line_type_names.find(d.general().line_type());
     if (ltype != m_line_type_names.end()) m_out.text(6, ltype->second);
-    m_out.integer(62, color_index(d.general().color()));
+    write_color(d.general().color());
     return handle;
 }
 
-std::uint64_t Dxf_Exporter::entity_head(const char* kind, std::uint64_t owner, int color)
+std::uint64_t Dxf_Exporter::entity_head(const char* kind, std::uint64_t owner, long colorref)
 {
     static const std::string zero = "0";
     const std::uint64_t handle = entity_start(kind, owner, zero);
-    m_out.integer(62, color);
+    write_color(colorref);
     return handle;
 }
 
 namespace {
 
 // One POINT of one point, a LINE of two when two_as_line, else an LWPOLYLINE, of the points
-// mapped through t; head(kind) writes the entity's head.
+// mapped through t, with the thickness when it is not 0; head(kind) writes the entity's head.
 template <class Head>
 void points_entity(Dxf_Writer& w, Head&& head, const Qe_Pt* pts, int n, const Qe_Tran* t, bool closed,
-                   bool two_as_line)
+                   bool two_as_line, double thickness = 0.0)
 {
     if (!pts || n <= 0) return;
     auto at = [&](int i) { return t ? pts[i] * *t : pts[i]; };
@@ -381,12 +394,14 @@ void points_entity(Dxf_Writer& w, Head&& head, const Qe_Pt* pts, int n, const Qe
         head("POINT");
         w.text(100, "AcDbPoint");
         w.point(10, p.x(), p.y(), p.z());
+        if (thickness != 0.0) w.real(39, thickness);
         return;
     }
     if (n == 2 && two_as_line) {
         const Qe_Pt a = at(0), b = at(1);
         head("LINE");
         w.text(100, "AcDbLine");
+        if (thickness != 0.0) w.real(39, thickness);
         w.point(10, a.x(), a.y(), a.z());
         w.point(11, b.x(), b.y(), b.z());
         return;
@@ -397,6 +412,7 @@ void points_entity(Dxf_Writer& w, Head&& head, const Qe_Pt* pts, int n, const Qe
     w.integer(90, n);
     w.integer(70, closed ? 1 : 0);
     if (first.z() != 0.0) w.real(38, first.z());
+    if (thickness != 0.0) w.real(39, thickness);
     for (int i = 0; i < n; ++i) {
         const Qe_Pt p = at(i);
         w.point2(10, p.x(), p.y());
@@ -408,7 +424,8 @@ void points_entity(Dxf_Writer& w, Head&& head, const Qe_Pt* pts, int n, const Qe
 void Dxf_Exporter::polyline_of_points(MB_Drawable& d, std::uint64_t owner, const Qe_Pt* pts, int n,
                                       const Qe_Tran* t, bool closed)
 {
-    points_entity(m_out, [&](const char* kind) { entity_head(kind, d, owner); }, pts, n, t, closed, false);
+    points_entity(m_out, [&](const char* kind) { entity_head(kind, d, owner); }, pts, n, t, closed, false,
+                  d.general().thickness());
 }
 
 void Dxf_Exporter::write_fallback(MB_Drawable& d, std::uint64_t owner)
@@ -430,7 +447,7 @@ void Dxf_Exporter::write_dimension_block(MB_Dimension& d, std::uint64_t record)
     if (MB_Draw_Node* node = d.draw_node()) write_dimension_node(d, record, *node, 0);
 }
 
-void Dxf_Exporter::write_run(std::uint64_t owner, int color, const Qe_Pt* p, int n)
+void Dxf_Exporter::write_run(std::uint64_t owner, long color, const Qe_Pt* p, int n)
 {
     points_entity(m_out, [&](const char* kind) { entity_head(kind, owner, color); }, p, n, nullptr, false, true);
 }
@@ -439,7 +456,7 @@ void Dxf_Exporter::write_dimension_node(MB_Dimension& d, std::uint64_t record, M
 {
     if (depth > k_max_node_depth) return;
     Dxf_Writer& w = m_out;
-    const int color = color_index(node.color());
+    const long color = node.color();
     Qe_Pt corners[4];
     if (auto* nodes = dynamic_cast<MB_Draw_Nodes*>(&node)) {
         for (MB_Draw_Node* n = nodes->node_list().head(); n; n = n->next())

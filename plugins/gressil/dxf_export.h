@@ -1,6 +1,6 @@
 #pragma once
 
-// Writes one kernel drawing as a DXF file of AutoCAD 2000 (AC1015): header, classes, tables,
+// Writes one kernel drawing as a DXF file of AutoCAD 2004 (AC1018): header, classes, tables,
 // blocks, entities and objects, every object with a handle of its own and its owner's handle.
 // Entity kinds with a DXF counterpart are written as that kind; every other drawable is written
 // as LWPOLYLINEs of the runs of its display nodes (or of its edge points), so that the file
@@ -13,6 +13,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "geometry/rect.h"
 #include "plugins/gressil/dxf_writer.h"
 
 class Dxf_Raster_Files;
@@ -54,14 +55,19 @@ public:
     Dxf_Writer& out() { return m_out; }
     // "0 KIND", handle, owner, AcDbEntity with layer, line type and colour; the handle.
     std::uint64_t entity_head(const char* kind, MB_Drawable& d, std::uint64_t owner);
-    // The same on layer "0" in the given colour and the line type of the layer.
-    std::uint64_t entity_head(const char* kind, std::uint64_t owner, int color);
+    // The same on layer "0" in the given kernel colour and the line type of the layer.
+    std::uint64_t entity_head(const char* kind, std::uint64_t owner, long colorref);
     // The block's name in the file; empty for a block that is not in the drawing's list.
     const std::string& block_name(MB_Block* block) const;
     // The STYLE entry of a text's style (its name, fonts, width and oblique angle); empty
     // for a text that was not collected.
     const std::string& text_style_name(const MB_Text& text) const;
     int color_index(long colorref) const;
+    // Group 62 of a kernel colour (negated for a layer that is off), and its exact colour in
+    // group 420 beside it where the index shows only the nearest palette entry.
+    void write_color(long colorref, bool off = false);
+    // Group 39, for the kinds that carry a thickness, when the drawable has one.
+    void write_thickness(const MB_Drawable& d);
     // The *Dn block holding a dimension's geometry, and the DIMSTYLE entry it refers to; empty
     // for a dimension that was not collected.
     const std::string& dimension_block(const MB_Dimension& d) const;
@@ -95,7 +101,7 @@ private:
     void write_dimension_block(MB_Dimension& d, std::uint64_t record);
     // A dimension's nodes in their own colours: solids as SOLID, runs as LINE or LWPOLYLINE.
     void write_dimension_node(MB_Dimension& d, std::uint64_t record, MB_Draw_Node& node, int depth);
-    void write_run(std::uint64_t owner, int color, const Qe_Pt* pts, int n);
+    void write_run(std::uint64_t owner, long color, const Qe_Pt* pts, int n);
     // "0 KIND", handle, owner, AcDbEntity and the layer; the handle.
     std::uint64_t entity_start(const char* kind, std::uint64_t owner, const std::string& layer);
     void write_image_objects();
@@ -107,6 +113,9 @@ private:
     MB_Drawing& m_drawing;
     Dxf_Writer& m_out;
     std::uint32_t m_background;
+    // The drawing's extents, as the header gives them; the view opens on them.
+    Qe_Rect m_extents;
+    bool m_has_extents = false;
 
     struct Line_Type_Entry {
         MB_Line_Type* type;

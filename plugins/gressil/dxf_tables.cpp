@@ -18,11 +18,13 @@ void Dxf_Exporter::header()
         else extents.union_rect(r);
         any = true;
     }
+    m_extents = extents;
+    m_has_extents = any;
     Dxf_Writer& w = m_out;
     w.text(0, "SECTION");
     w.text(2, "HEADER");
     w.text(9, "$ACADVER");
-    w.text(1, "AC1015");
+    w.text(1, "AC1018");
     w.text(9, "$ACADMAINTVER");
     w.integer(70, 6);
     w.text(9, "$DWGCODEPAGE");
@@ -115,7 +117,23 @@ void Dxf_Exporter::tables()
     w.text(0, "SECTION");
     w.text(2, "TABLES");
 
-    // VPORT: the active viewport, centred on the drawing.
+    // VPORT: the active viewport, centred on the drawing's extents and high enough to show
+    // them whole in its 3:2 shape, with a twentieth of their size to spare on every side. A
+    // drawing without extents keeps the origin and a height of 1000.
+    constexpr double aspect = 1.5;
+    double cx = 0, cy = 0, height = 1000;
+    if (m_has_extents) {
+        const Qe_Pt& a = m_extents.lt();
+        const Qe_Pt& b = m_extents.rb();
+        const double x0 = std::min(a.x(), b.x()), x1 = std::max(a.x(), b.x());
+        const double y0 = std::min(a.y(), b.y()), y1 = std::max(a.y(), b.y());
+        const double fit = std::max(y1 - y0, (x1 - x0) / aspect) * 1.1;
+        if (std::isfinite(x0 + x1 + y0 + y1)) {
+            cx = x0 / 2 + x1 / 2;
+            cy = y0 / 2 + y1 / 2;
+            if (std::isfinite(fit) && fit > 0) height = fit;
+        }
+    }
     const std::uint64_t vport = w.new_handle();
     table_begin("VPORT", vport, 1);
     symbol_head("VPORT", vport, "AcDbViewportTableRecord");
@@ -123,14 +141,14 @@ void Dxf_Exporter::tables()
     w.integer(70, 0);
     w.point2(10, 0, 0);
     w.point2(11, 1, 1);
-    w.point2(12, 0, 0);
+    w.point2(12, cx, cy);
     w.point2(13, 0, 0);
     w.point2(14, 10, 10);
     w.point2(15, 10, 10);
     w.point(16, 0, 0, 1);
     w.point(17, 0, 0, 0);
-    w.real(40, 1000);
-    w.real(41, 1.5);
+    w.real(40, height);
+    w.real(41, aspect);
     w.real(42, 50);
     w.real(43, 0);
     w.real(44, 0);
@@ -188,20 +206,21 @@ void Dxf_Exporter::tables()
         symbol_head("LAYER", layer_table, "AcDbLayerTableRecord");
         w.text(2, name);
         int flags = 0;
-        int color = 7;
+        long color = 0xFFFFFF;
+        bool off = false;
         std::string ltype_name = "Continuous";
         if (layer) {
             if (layer->freeze()) flags |= 1;
             if (layer->lock()) flags |= 4;
-            color = color_index(static_cast<long>(layer->color()));
+            color = static_cast<long>(layer->color());
             // A layer that is off keeps its colour, negated.
-            if (!(layer->flag() & MB_Layer::Flag_On)) color = -color;
+            off = !(layer->flag() & MB_Layer::Flag_On);
             auto it = m_line_type_names.find(layer->line_type());
             if (it != m_line_type_names.end() && it->second != "ByLayer" && it->second != "ByBlock")
                 ltype_name = it->second;
         }
         w.integer(70, flags);
-        w.integer(62, color);
+        write_color(color, off);
         w.text(6, ltype_name);
         w.integer(370, -3);
     };

@@ -1,5 +1,5 @@
 // Gressil.so: the stand-in export library. It writes the active operation's drawing as a DXF
-// file (AutoCAD 2000) through write_dxf_file. Why an export failed goes to the log and, in a
+// file (AutoCAD 2004) through write_dxf_file. Why an export failed goes to the log and, in a
 // few words, to the kernel's last-error store, where the converter reads it for its message;
 // what the file could not hold is shown in one message box.
 

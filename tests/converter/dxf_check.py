@@ -6,10 +6,13 @@ Usage: dxf_check.py FILE.dxf
        dxf_check.py --hatch-segments FILE.dxf   (the segments ezdxf draws for pattern hatches)
        dxf_check.py --explode FILE.dxf          (the LINEs ezdxf explodes model-space INSERTs into)
        dxf_check.py --boxes FILE.dxf            (each model-space entity's kind and bounding box)
-Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L",
+Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L [rgb=RRGGBB]",
+"vport center=(X,Y) height=H aspect=A" (the *Active viewport),
 "linetype NAME pattern=[...]", "style NAME font=F bigfont=B width=W oblique=O",
 "dimstyle NAME ...", "block NAME", and one "entity ..." line per entity of model space and
-"member BLOCK ..." per entity of a block. Reals are rounded to 6 decimals.
+"member BLOCK ..." per entity of a block; an entity's line has " rgb=RRGGBB" after its index
+colour when it has a true colour, and " thickness=T" when it has one. Reals are rounded to 6
+decimals.
 """
 import sys
 
@@ -29,8 +32,12 @@ def describe(e):
     t = e.dxftype()
     d = e.dxf
     head = "%s layer=%s color=%s" % (t, d.layer, d.get("color", 256))
+    if d.hasattr("true_color"):
+        head += " rgb=%06X" % d.true_color
     if d.hasattr("linetype"):
         head += " linetype=%s" % d.linetype
+    if d.is_supported("thickness") and d.get("thickness", 0):
+        head += " thickness=%s" % r(d.thickness)
     if t == "LINE":
         return head + " start=%s end=%s" % (pt(d.start), pt(d.end))
     if t == "POINT":
@@ -152,8 +159,12 @@ def main():
         print("audit-fix", fix.message)
     print("version", doc.dxfversion)
     for layer in doc.layers:
-        print("layer %s color=%d flags=%d linetype=%s" % (
-            layer.dxf.name, layer.dxf.color, layer.dxf.flags, layer.dxf.linetype))
+        print("layer %s color=%d flags=%d linetype=%s%s" % (
+            layer.dxf.name, layer.dxf.color, layer.dxf.flags, layer.dxf.linetype,
+            " rgb=%06X" % layer.dxf.true_color if layer.dxf.hasattr("true_color") else ""))
+    for vport in doc.viewports.get_config("*Active"):
+        print("vport center=%s height=%s aspect=%s" % (
+            pt(vport.dxf.center), r(vport.dxf.height), r(vport.dxf.aspect_ratio)))
     for lt in doc.linetypes:
         pattern = lt.pattern_tags.tags if hasattr(lt, "pattern_tags") else []
         dashes = [r(tag.value) for tag in pattern if tag.code == 49]

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -53,10 +55,11 @@ inline std::string joined(const std::vector<std::string>& lines)
     return s;
 }
 
-// Renders the file with LibreCAD into a PDF fitted to the page, rasterises it in grey at a
-// low resolution and returns the number of pixels darker than white; -1 when a step failed.
-// LibreCAD's settings and run-time folder stay under the work folder.
-inline long librecad_ink(const std::string& dxf, const fs::path& work)
+// Renders the file with LibreCAD into a PDF fitted to the page, in grey or in colour, and
+// rasterises it at a low resolution: one byte a pixel in grey, three (red, green, blue) in
+// colour; empty when a step failed. LibreCAD's settings and run-time folder stay under the
+// work folder.
+inline std::vector<unsigned char> librecad_pixels(const std::string& dxf, const fs::path& work, bool colour)
 {
     const fs::path home = work / "librecad-home";
     fs::create_directories(home / "runtime");
@@ -67,28 +70,47 @@ inline long librecad_ink(const std::string& dxf, const fs::path& work)
     const std::string pdf = (pdf_dir / fs::path(dxf).stem()).string() + ".pdf";
     fs::remove(pdf);
     const std::string prefix = dxf + ".page";
-    const std::string env = "env HOME=" + shell_quote(home.string()) +
-                            " XDG_RUNTIME_DIR=" + shell_quote((home / "runtime").string()) +
-                            " XDG_CONFIG_HOME=" + shell_quote((home / "config").string()) + " QT_QPA_PLATFORM=offscreen ";
-    const std::string render = env + "timeout 60 librecad dxf2pdf -a -k -t " + shell_quote(pdf_dir.string()) + " " +
-                               shell_quote(dxf) + " >" + shell_quote(dxf + ".librecad.log") + " 2>&1";
-    if (std::system(render.c_str()) != 0 || !fs::exists(pdf)) return -1;
-    const std::string raster = "timeout 60 pdftoppm -gray -r 40 -singlefile " + shell_quote(pdf) + " " +
-                               shell_quote(prefix) + " >/dev/null 2>&1";
-    if (std::system(raster.c_str()) != 0) return -1;
-    // A binary PGM: "P5", width, height, maximum, one byte a pixel.
-    std::ifstream in(prefix + ".pgm", std::ios::binary);
+    const std::string env =
+        "env HOME=" + shell_quote(home.string()) + " XDG_RUNTIME_DIR=" + shell_quote((home / "runtime").string()) +
+        " XDG_CONFIG_HOME=" + shell_quote((home / "config").string()) + " QT_QPA_PLATFORM=offscreen ";
+    const std::string render = env + "timeout 60 librecad dxf2pdf -a " + (colour ? "" : "-k ") + "-t " +
+                               shell_quote(pdf_dir.string()) + " " + shell_quote(dxf) + " >" +
+                               shell_quote(dxf + ".librecad.log") + " 2>&1";
+    if (std::system(render.c_str()) != 0 || !fs::exists(pdf)) return {};
+    const std::string raster = std::string("timeout 60 pdftoppm ") + (colour ? "" : "-gray ") + "-r 40 -singlefile " +
+                               shell_quote(pdf) + " " + shell_quote(prefix) + " >/dev/null 2>&1";
+    if (std::system(raster.c_str()) != 0) return {};
+    // A binary PGM ("P5") or PPM ("P6"): magic, width, height, maximum, then the pixels.
+    std::ifstream in(prefix + (colour ? ".ppm" : ".pgm"), std::ios::binary);
     std::string magic;
     int width = 0, height = 0, max = 0;
     in >> magic >> width >> height >> max;
     in.get();
-    if (magic != "P5" || width <= 0 || height <= 0 || max != 255) return -1;
-    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height);
+    if (magic != (colour ? "P6" : "P5") || width <= 0 || height <= 0 || max != 255) return {};
+    std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * (colour ? 3 : 1));
     in.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
-    if (!in) return -1;
+    if (!in) return {};
+    return pixels;
+}
+
+// The number of pixels darker than white in LibreCAD's grey rendering; -1 when a step failed.
+inline long librecad_ink(const std::string& dxf, const fs::path& work)
+{
+    const std::vector<unsigned char> pixels = librecad_pixels(dxf, work, false);
+    if (pixels.empty()) return -1;
     long ink = 0;
     for (unsigned char p : pixels) ink += p < 200;
     return ink;
+}
+
+// The pixels of LibreCAD's colour rendering by colour (0xRRGGBB); empty when a step failed.
+inline std::map<std::uint32_t, long> librecad_colours(const std::string& dxf, const fs::path& work)
+{
+    const std::vector<unsigned char> pixels = librecad_pixels(dxf, work, true);
+    std::map<std::uint32_t, long> out;
+    for (std::size_t i = 0; i + 2 < pixels.size(); i += 3)
+        ++out[(std::uint32_t(pixels[i]) << 16) | (std::uint32_t(pixels[i + 1]) << 8) | pixels[i + 2]];
+    return out;
 }
 
 }  // namespace converter_test

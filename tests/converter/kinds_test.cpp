@@ -266,6 +266,32 @@ const Kind_Case k_kinds[] = {
      },
      "entity IMAGE layer=k color=1 insert=(-10,12.5,0) u=(10,0,0) v=(0,5,0) size=(4,3,0) def=kind-1.png "
      "defsize=(4,3,0) reactor=True\n"},
+    // A thickness on every kind that carries one in DXF; an ellipse has none to carry.
+    {"thickness",
+     [](MB_Object_List& l) {
+         auto thick = [&](MB_Drawable* d) {
+             d->general().thickness(3);
+             l.add_tail(d);
+         };
+         thick(new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(10, 0, 0)));
+         thick(new MB_Circle(Qe_Pt(20, 0, 0), 5));
+         thick(new MB_Arc(Qe_Pt(40, 0, 0), 5, 0, k_pi));
+         thick(new MB_Point(Qe_Pt(50, 0, 0)));
+         auto* chain = new MB_Lines;
+         const Qe_Pt pts[] = {{60, 0, 0}, {70, 0, 0}, {70, 5, 0}};
+         chain->init(3, pts);
+         thick(chain);
+         thick(new MB_Solid(Qe_Pt(80, 0, 0), Qe_Pt(90, 0, 0), Qe_Pt(90, 5, 0), Qe_Pt(80, 5, 0)));
+         thick(new MB_Ellipse(Qe_Pt(100, 0, 0), 10, 5, 0));
+     },
+     "entity LINE layer=k color=1 thickness=3 start=(0,0,0) end=(10,0,0)\n"
+     "entity CIRCLE layer=k color=1 thickness=3 center=(20,0,0) radius=5\n"
+     "entity ARC layer=k color=1 thickness=3 center=(40,0,0) radius=5 angles=0,180\n"
+     "entity POINT layer=k color=1 thickness=3 at=(50,0,0)\n"
+     "entity LWPOLYLINE layer=k color=1 thickness=3 closed=0 const=0 elevation=0 "
+     "points=(60,0,0,0,0)(70,0,0,0,0)(70,5,0,0,0)\n"
+     "entity SOLID layer=k color=1 thickness=3 corners=(80,0,0)(90,0,0)(80,5,0)(90,5,0)\n"
+     "entity ELLIPSE layer=k color=1 center=(100,0,0) major=(10,0,0) ratio=0.5 params=0,6.283185\n"},
 };
 
 // The lines a reader draws for an exported pattern hatch are the lines the kernel draws: for
@@ -410,6 +436,88 @@ INSTANTIATE_TEST_SUITE_P(Texts, Kinds_Test, ::testing::ValuesIn(k_texts),
 
 INSTANTIATE_TEST_SUITE_P(Kinds, Kinds_Test, ::testing::ValuesIn(k_kinds),
                          [](const auto& info) { return std::string(info.param.name); });
+constexpr long colorref(int r, int g, int b)
+{
+    return r | (g << 8) | (b << 16);
+}
+
+// Colours on both sides of two index colours, the index colours themselves, white and a colour
+// of no index, on entities and on layers (one of them off): the nearest index, and beside it
+// the exact colour where the index is not exact. ezdxf reads both without a fix; LibreCAD
+// fills each solid in its exact colour.
+TEST(Dxf_Colours, ExactColoursBesideTheirNearestIndex)
+{
+    struct Case {
+        long colour;
+        const char* dxf;      // as dxf_check.py prints it
+        std::uint32_t shown;  // by LibreCAD, 0xRRGGBB
+    };
+    const Case cases[] = {
+        {colorref(255, 0, 0), "color=1", 0xFF0000},
+        {colorref(254, 0, 0), "color=1 rgb=FE0000", 0xFE0000},
+        {colorref(255, 0, 1), "color=1 rgb=FF0001", 0xFF0001},
+        // An index colour is shown in the reader's own palette, LibreCAD's a lighter one.
+        {colorref(0xA5, 0x52, 0x52), "color=13", 0xCC6666},
+        {colorref(0xA4, 0x52, 0x52), "color=13 rgb=A45252", 0xA45252},
+        {colorref(0xA6, 0x52, 0x52), "color=13 rgb=A65252", 0xA65252},
+        {colorref(0x56, 0x34, 0x12), "color=46 rgb=563412", 0x563412},
+        // Colour 7 prints black on white paper.
+        {colorref(255, 255, 255), "color=7", 0x000000},
+    };
+    Work_Dir work("dxf_colours");
+    const std::string dxf = convert_built(work, {}, "", [&](MB_Object_List& list) {
+        MB_Drawing& drawing = *g_active_operation->drawing();
+        for (std::size_t i = 0; i < std::size(cases); ++i) {
+            const double x = 30.0 * static_cast<double>(i);
+            auto* solid = new MB_Solid(Qe_Pt(x, 0, 0), Qe_Pt(x + 20, 0, 0), Qe_Pt(x + 20, 20, 0), Qe_Pt(x, 20, 0));
+            solid->general().color(cases[i].colour);
+            list.add_tail(solid);
+        }
+        for (const bool on : {true, false}) {
+            auto* layer = new MB_Layer(MB_String(on ? "brown" : "brown_off"));
+            layer->visibility(on);
+            layer->color(static_cast<mb_ulong>(colorref(0x56, 0x34, 0x12)));
+            drawing.layer_list().add_tail(layer);
+        }
+    });
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_TRUE(has_line(report, "version AC1018")) << joined(report);
+    EXPECT_TRUE(has_line(report, "layer k color=3 flags=0 linetype=Continuous")) << joined(report);
+    EXPECT_TRUE(has_line(report, "layer brown color=46 flags=0 linetype=Continuous rgb=563412")) << joined(report);
+    EXPECT_TRUE(has_line(report, "layer brown_off color=-46 flags=0 linetype=Continuous rgb=563412")) << joined(report);
+    const std::vector<std::string> got = lines_starting(report, "entity ");
+    ASSERT_EQ(got.size(), std::size(cases)) << joined(report);
+    const auto colours = librecad_colours(dxf, work.path());
+    ASSERT_FALSE(colours.empty());
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const std::string head = std::string("entity SOLID layer=0 ") + cases[i].dxf + " corners=";
+        EXPECT_EQ(got[i].rfind(head, 0), 0u) << got[i];
+        // A solid of 20 units covers hundreds of pixels at the rendering's scale.
+        const auto it = colours.find(cases[i].shown);
+        EXPECT_GT(it == colours.end() ? 0 : it->second, 100) << std::hex << cases[i].shown;
+    }
+}
+
+// A drawing far from the origin: the view the file opens with is centred on its extents and
+// shows them whole with a margin, in the viewport's 3:2 shape.
+TEST(Dxf_View, ActiveViewportOnTheDrawingsExtents)
+{
+    Work_Dir work("dxf_view");
+    const std::string dxf =
+        convert_built(work, {[](MB_Object_List& l) {
+                          l.add_tail(new MB_Line(Qe_Pt(1e6, 2e6, 0), Qe_Pt(1e6 + 300, 2e6 + 40, 0)));
+                          l.add_tail(new MB_Line(Qe_Pt(1e6 + 150, 2e6 + 75, 0), Qe_Pt(1e6 + 100, 2e6 + 10, 0)));
+                      }},
+                      "");
+    const auto report = ezdxf_report(dxf);
+    EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    // Extents x 1e6 .. 1e6 + 300, y 2e6 .. 2e6 + 75: the width decides, 300 / 1.5 × 1.1.
+    EXPECT_TRUE(has_line(report, "vport center=(1000150,2000037.5,0) height=220 aspect=1.5")) << joined(report);
+    EXPECT_GT(librecad_ink(dxf, work.path()), 0);
+}
+
 
 // " style=NAME" taken out: style names are unique within a file, so they depend on which
 // other texts share it.
