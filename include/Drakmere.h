@@ -52,6 +52,7 @@
 #include "kernel/text/text_layout.h"
 #include "kernel/text/text.h"
 #include "kernel/text/mtext.h"
+#include "kernel/text/mtext_codes.h"
 #include "kernel/text/arc_text.h"
 #include "kernel/text/trace_text.h"
 #include "kernel/text/tolerance_frame.h"

@@ -17,6 +17,7 @@
 #include "kernel/entities/entity_record.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/text/font_library.h"
+#include "kernel/text/mtext_codes.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_style.h"
 #include "platform/gdi.h"
@@ -448,8 +449,6 @@ void MB_Mtext::add_run(const std::string& text, double height, long colour, cons
 
 void MB_Mtext::parse()
 {
-    const std::string& s = m_string;
-    const std::size_t n = s.size();
     long colour = k_own_colour;
     std::string font = k_own_font;
     double height = m_base_ht;
@@ -460,116 +459,43 @@ void MB_Mtext::parse()
         add_run(buffer, height, colour, font);
         buffer.clear();
     };
-    // The index just past the first c at or after i; n when there is none.
-    auto past = [&](std::size_t i, char c) {
-        const std::size_t at = s.find(c, i);
-        return at == std::string::npos ? n : at + 1;
-    };
-
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        if (c == '{') {
+    for (const MB_Mtext_Code& c : mb_mtext_codes(m_string)) {
+        switch (c.kind) {
+        case MB_Mtext_Code::Text:
+        case MB_Mtext_Code::Literal: buffer += c.text; break;
+        case MB_Mtext_Code::Unicode_Escape: buffer += '\\'; break;
+        case MB_Mtext_Code::Spaces:
+        case MB_Mtext_Code::Double_Byte:
             flush();
-            ++i;
-        } else if (c == '}') {
+            add_run(std::string(c.text), height, colour, font);
+            break;
+        case MB_Mtext_Code::Group_Open:
+        case MB_Mtext_Code::Alignment:
+        case MB_Mtext_Code::Underline: flush(); break;
+        case MB_Mtext_Code::Group_Close:
             flush();
             colour = k_own_colour;
             font = k_own_font;
             height = m_base_ht;
-            ++i;
-        } else if (c == ' ') {
+            break;
+        case MB_Mtext_Code::Colour:
             flush();
-            const std::size_t end = std::min(s.find_first_not_of(' ', i), n);
-            add_run(s.substr(i, end - i), height, colour, font);
-            i = end;
-        } else if (c >= 0x80) {
-            // A double-byte character stands alone; a lead byte cut short by the end stays
-            // alone too.
+            if (c.index >= 0) colour = static_cast<long>(mb_palette_colorref(c.index));
+            break;
+        case MB_Mtext_Code::Font:
             flush();
-            const std::size_t k = i + 1 < n ? 2 : 1;
-            add_run(s.substr(i, k), height, colour, font);
-            i += k;
-        } else if (c != '\\') {
-            buffer += static_cast<char>(c);
-            ++i;
-        } else if (i + 1 >= n) {
-            ++i;  // a backslash that ends the string
-        } else {
-            const char code = s[i + 1];
-            const std::size_t arg = i + 2;
-            switch (code) {
-            case 'A':
-                flush();
-                i = past(arg, ';');
-                break;
-            case 'C': {
-                flush();
-                std::size_t end = arg;
-                while (end < n && s[end] != ';' && s[end] != '\\') ++end;
-                // Digits only, at least one; an index out of 0..255 changes nothing.
-                long index = -1;
-                if (end > arg && end - arg <= 3 &&
-                    std::all_of(s.begin() + arg, s.begin() + end, [](char d) { return d >= '0' && d <= '9'; }))
-                    index = std::strtol(s.substr(arg, end - arg).c_str(), nullptr, 10);
-                if (end < n && index >= 0 && index <= 255) colour = static_cast<long>(mb_palette_colorref(static_cast<int>(index)));
-                i = end < n && s[end] == ';' ? end + 1 : end;
-                break;
-            }
-            case 'F':
-            case 'f': {
-                flush();
-                std::size_t end = arg;
-                while (end < n && s[end] != '|' && s[end] != ';') ++end;
-                if (end < n) font = end > arg ? s.substr(arg, end - arg) : std::string(k_own_font);
-                i = end < n && s[end] == '|' ? past(end, ';') : std::min(end + 1, n);
-                break;
-            }
-            case 'H': {
-                flush();
-                std::size_t end = arg;
-                while (end < n && s[end] != ';' && s[end] != 'x' && s[end] != 'X') ++end;
-                if (end == n) {
-                    i = n;
-                    break;
-                }
-                const double value = std::strtod(s.substr(arg, end - arg).c_str(), nullptr);
-                const double h = s[end] == ';' ? value : value * height;
-                if (usable_height(h)) height = h;
-                i = end + 1;
-                // "x" is followed by the ";" that closes the code; anything else is text.
-                if (s[end] != ';' && i < n && s[i] == ';') ++i;
-                break;
-            }
-            case 'L':
-                flush();
-                i = arg;
-                break;
-            case 'P':
-                flush();
-                add_run("\n", height, colour, font);
-                i = arg;
-                break;
-            case 'U':
-            case 'u':
-                if (arg < n && s[arg] == '+') {
-                    // The layout engine decodes the escape: the backslash stays.
-                    buffer += '\\';
-                    i += 1;
-                } else {
-                    buffer += code;
-                    i = arg;
-                }
-                break;
-            default:
-                if (static_cast<unsigned char>(code) >= 0x80) {
-                    ++i;  // the double-byte character follows as itself
-                } else {
-                    buffer += code;
-                    i = arg;
-                }
-                break;
-            }
+            if (c.complete) font = c.text.empty() ? std::string(k_own_font) : std::string(c.text);
+            break;
+        case MB_Mtext_Code::Height: {
+            flush();
+            const double h = c.relative ? c.value * height : c.value;
+            if (c.complete && usable_height(h)) height = h;
+            break;
+        }
+        case MB_Mtext_Code::Paragraph:
+            flush();
+            add_run("\n", height, colour, font);
+            break;
         }
     }
     flush();
