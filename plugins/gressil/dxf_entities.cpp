@@ -434,6 +434,12 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
     case MB_Object::ID_TEXT:
         if (auto* text = dynamic_cast<MB_Text*>(&d)) return dxf::write_text(x, *text, owner);
         return false;
+    case MB_Object::ID_MTEXT:
+        if (auto* m = dynamic_cast<MB_Mtext*>(&d)) return dxf::write_mtext(x, *m, owner);
+        return false;
+    case MB_Object::ID_TOLERANCE:
+        if (auto* frame = dynamic_cast<MB_Tolerance*>(&d)) return dxf::write_tolerance(x, *frame, owner);
+        return false;
     case MB_Object::ID_DIMENSION:
         if (auto* dim = dynamic_cast<MB_Dimension*>(&d)) return write_dimension(x, *dim, owner);
         return false;

@@ -138,16 +138,26 @@ void Dxf_Exporter::collect_list(MB_Object_List& list, std::unordered_set<std::st
 
 void Dxf_Exporter::collect_object(MB_Object& o, std::unordered_set<std::string>& names, int depth)
 {
-    std::vector<MB_Text*> texts;
-    std::vector<MB_Line*> lines;
-    // Texts along arcs and paths and tolerance frames go out as their runs.
-    if (mb_text_parts(o, texts, lines)) {
-        for (MB_Text* text : texts) collect_text_style(*text, names);
-        return;
-    }
     switch (o.object_id()) {
+    case MB_Object::ID_MTEXT:
+        // Its runs take its style, each at width 1; they are the text when MTEXT cannot be.
+        if (auto* m = dynamic_cast<MB_Mtext*>(&o)) {
+            const MB_Text_Style& style = *m->text_style();
+            collect_text_style(*m, style, 1.0, dxf::shown_oblique(style), style.font_style() & MB_Text_Style::Vertical,
+                               names);
+            collect_runs(o, names);
+        }
+        break;
+    case MB_Object::ID_TOLERANCE: break;  // its texts take the dimension style's
     case MB_Object::ID_TEXT:
-        if (auto* text = dynamic_cast<MB_Text*>(&o)) collect_text_style(*text, names);
+        // A text fitted into a frame is laid out without the slant and vertical layout of its
+        // style.
+        if (auto* text = dynamic_cast<MB_Text*>(&o)) {
+            const MB_Text_Style& style = *text->text_style();
+            const bool fitted = text->bound_pts();
+            collect_text_style(*text, style, style.width_scale(), fitted ? 0.0 : dxf::shown_oblique(style),
+                               !fitted && (style.font_style() & MB_Text_Style::Vertical), names);
+        }
         break;
     case MB_Object::ID_DIMENSION:
         if (auto* d = dynamic_cast<MB_Dimension*>(&o)) collect_dimension(*d);
@@ -161,8 +171,19 @@ void Dxf_Exporter::collect_object(MB_Object& o, std::unordered_set<std::string>&
             for (Qe_Void_Node* n = group->object_list().head(); n; n = n->next())
                 if (auto* member = static_cast<MB_Object*>(n->entity())) collect_object(*member, names, depth + 1);
         break;
-    default: break;
+    default:
+        // Texts along arcs and paths go out as their runs.
+        collect_runs(o, names);
+        break;
     }
+}
+
+void Dxf_Exporter::collect_runs(MB_Object& o, std::unordered_set<std::string>& names)
+{
+    std::vector<MB_Text*> texts;
+    std::vector<MB_Line*> lines;
+    if (mb_text_parts(o, texts, lines))
+        for (MB_Text* text : texts) collect_object(*text, names, 0);
 }
 
 namespace {
@@ -267,18 +288,24 @@ void Dxf_Exporter::write_list(MB_Object_List& list, std::uint64_t owner)
 
 void Dxf_Exporter::write_drawable(MB_Drawable& d, std::uint64_t owner)
 {
-    std::vector<MB_Text*> runs;
-    std::vector<MB_Line*> lines;
-    if (mb_text_parts(d, runs, lines)) {
-        // DXF has no text along an arc or a path, and its TOLERANCE would draw another frame
-        // than the kernel's: each run goes out as a text, a frame as its lines.
-        for (MB_Text* run : runs) write_drawable(*run, owner);
-        for (MB_Line* line : lines) write_drawable(*line, owner);
-        return;
-    }
     const long entities = m_out.entities(), dropped = m_out.dropped();
-    const bool native = write_native_entity(*this, d, owner);
-    if (!native) write_fallback(d, owner);
+    // Multi-line texts and tolerance frames have DXF forms of their own; one that cannot take
+    // it goes out as its runs, as texts along arcs and paths always do.
+    const bool composite = d.object_id() == MB_Object::ID_MTEXT || d.object_id() == MB_Object::ID_TOLERANCE;
+    bool native = composite && write_native_entity(*this, d, owner);
+    if (!native) {
+        std::vector<MB_Text*> runs;
+        std::vector<MB_Line*> lines;
+        if (mb_text_parts(d, runs, lines)) {
+            // DXF has no text along an arc or a path: each run goes out as a text (a frame's
+            // lines as lines), and counts for itself.
+            for (MB_Text* run : runs) write_drawable(*run, owner);
+            for (MB_Line* line : lines) write_drawable(*line, owner);
+            return;
+        }
+        native = write_native_entity(*this, d, owner);
+        if (!native) write_fallback(d, owner);
+    }
     m_out.end();
     // A group is its members, and each of them counts for itself.
     if (d.object_id() == MB_Object::ID_GROUP) return;

@@ -28,6 +28,7 @@ class MB_Line_Type;
 class MB_Object;
 class MB_Object_List;
 class MB_Text;
+class MB_Text_Style;
 class Qe_Pt;
 class Qe_Tran;
 
@@ -59,9 +60,9 @@ public:
     std::uint64_t entity_head(const char* kind, std::uint64_t owner, long colorref);
     // The block's name in the file; empty for a block that is not in the drawing's list.
     const std::string& block_name(MB_Block* block) const;
-    // The STYLE entry of a text's style (its name, fonts, width and oblique angle); empty
-    // for a text that was not collected.
-    const std::string& text_style_name(const MB_Text& text) const;
+    // The STYLE entry of a text's or a multi-line text's style (its name, fonts, width,
+    // oblique angle and vertical layout); empty for a text that was not collected.
+    const std::string& text_style_name(const MB_Drawable& text) const;
     int color_index(long colorref) const;
     // Group 62 of a kernel colour (negated for a layer that is off), and its exact colour in
     // group 420 beside it where the index shows only the nearest palette entry.
@@ -135,15 +136,20 @@ private:
     struct Text_Style_Entry {
         std::string name, font, big_font;
         double width = 1.0, oblique = 0.0, height = 0.0;
+        bool vertical = false;
     };
     // The text styles, dimensions and images of a list, groups' members included.
     void collect_list(MB_Object_List& list, std::unordered_set<std::string>& names);
     void collect_object(MB_Object& o, std::unordered_set<std::string>& names, int depth);
-    void collect_text_style(MB_Text& text, std::unordered_set<std::string>& names);
+    // The styles of a composite text's runs.
+    void collect_runs(MB_Object& o, std::unordered_set<std::string>& names);
+    // The entry of a style as the text draws with it: that width, slant and layout.
+    void collect_text_style(const MB_Drawable& text, const MB_Text_Style& style, double width, double oblique,
+                            bool vertical, std::unordered_set<std::string>& names);
     void collect_dimension(MB_Dimension& d);
     std::vector<Text_Style_Entry> m_text_styles;
     std::unordered_map<std::string, std::size_t> m_text_style_index;  // by style key
-    std::unordered_map<const MB_Text*, std::size_t> m_text_style_of;
+    std::unordered_map<const MB_Drawable*, std::size_t> m_text_style_of;
     std::unordered_map<const MB_Block*, std::size_t> m_block_index;
 
     struct Dimension_Entry {

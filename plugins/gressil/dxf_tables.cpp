@@ -231,10 +231,10 @@ void Dxf_Exporter::tables()
     const std::uint64_t style = w.new_handle();
     table_begin("STYLE", style, 1 + static_cast<int>(m_text_styles.size()));
     auto write_style = [&](const std::string& name, double width, double oblique, double height,
-                           const std::string& font, const std::string& big) {
+                           const std::string& font, const std::string& big, bool vertical) {
         symbol_head("STYLE", style, "AcDbTextStyleTableRecord");
         w.text(2, name);
-        w.integer(70, 0);
+        w.integer(70, vertical ? 4 : 0);
         w.real(40, 0);  // no fixed height: each text gives its own
         w.real(41, width);
         w.real(50, oblique * 180.0 / std::numbers::pi);
@@ -243,8 +243,9 @@ void Dxf_Exporter::tables()
         w.text(3, font);
         w.text(4, big);
     };
-    write_style("Standard", 1, 0, 2.5, "txt", "");
-    for (const Text_Style_Entry& e : m_text_styles) write_style(e.name, e.width, e.oblique, e.height, e.font, e.big_font);
+    write_style("Standard", 1, 0, 2.5, "txt", "", false);
+    for (const Text_Style_Entry& e : m_text_styles)
+        write_style(e.name, e.width, e.oblique, e.height, e.font, e.big_font, e.vertical);
     table_end();
 
     table_begin("VIEW", w.new_handle(), 0);

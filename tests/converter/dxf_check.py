@@ -8,7 +8,7 @@ Usage: dxf_check.py FILE.dxf
        dxf_check.py --boxes FILE.dxf            (each model-space entity's kind and bounding box)
 Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L [rgb=RRGGBB]",
 "vport center=(X,Y) height=H aspect=A" (the *Active viewport),
-"linetype NAME pattern=[...]", "style NAME font=F bigfont=B width=W oblique=O",
+"linetype NAME pattern=[...]", "style NAME font=F bigfont=B width=W oblique=O [vertical]",
 "dimstyle NAME ...", "block NAME", and one "entity ..." line per entity of model space and
 "member BLOCK ..." per entity of a block; an entity's line has " rgb=RRGGBB" after its index
 colour when it has a true colour, and " thickness=T" when it has one. Reals are rounded to 6
@@ -76,8 +76,28 @@ def describe(e):
         return head + " block=%s at=%s scale=%s,%s,%s rotation=%s" % (
             d.name, pt(d.insert), r(d.xscale), r(d.yscale), r(d.zscale), r(d.rotation))
     if t == "TEXT":
-        return head + " at=%s height=%s text=%s rotation=%s width=%s oblique=%s style=%s" % (
+        head += " at=%s height=%s text=%s rotation=%s width=%s oblique=%s style=%s" % (
             pt(d.insert), r(d.height), d.text, r(d.rotation), r(d.width), r(d.oblique), d.style)
+        if d.get("text_generation_flag", 0):
+            head += " mirror=%d" % d.text_generation_flag
+        if d.get("halign", 0) or d.get("valign", 0):
+            head += " align=%d,%d point=%s" % (d.get("halign", 0), d.get("valign", 0), pt(d.align_point))
+        return head
+    if t == "MTEXT":
+        return head + (" at=%s height=%s width=%s attach=%d flow=%d rotation=%s spacing=%d,%s style=%s"
+                       " text=%s plain=%s") % (
+            pt(d.insert), r(d.char_height), r(d.get("width", 0)), d.attachment_point, d.get("flow_direction", 1),
+            r(e.get_rotation()), d.get("line_spacing_style", 1), r(d.get("line_spacing_factor", 1)), d.style,
+            e.text, e.plain_text(fast=False).replace("\n", "|"))
+    if t == "TOLERANCE":
+        override = None
+        if e.has_xdata("ACAD"):
+            tags = list(e.get_xdata("ACAD"))
+            for i, tag in enumerate(tags[:-1]):
+                if tag.code == 1070 and tag.value == 140:
+                    override = tags[i + 1].value
+        return head + " at=%s text=%s direction=%s dimstyle=%s dimtxt=%s" % (
+            pt(d.insert), d.content, pt(d.x_axis_vector), d.dimstyle, r(override) if override is not None else None)
     if t == "IMAGE":
         image_def = e.image_def
         return head + " insert=%s u=%s v=%s size=%s def=%s defsize=%s reactor=%s" % (
@@ -170,8 +190,9 @@ def main():
         dashes = [r(tag.value) for tag in pattern if tag.code == 49]
         print("linetype %s pattern=[%s]" % (lt.dxf.name, ",".join(dashes)))
     for style in doc.styles:
-        print("style %s font=%s bigfont=%s width=%s oblique=%s" % (
-            style.dxf.name, style.dxf.font, style.dxf.get("bigfont", ""), r(style.dxf.width), r(style.dxf.oblique)))
+        print("style %s font=%s bigfont=%s width=%s oblique=%s%s" % (
+            style.dxf.name, style.dxf.font, style.dxf.get("bigfont", ""), r(style.dxf.width), r(style.dxf.oblique),
+            " vertical" if style.dxf.flags & 4 else ""))
     for ds in doc.dimstyles:
         print("dimstyle %s dimasz=%s dimexo=%s dimexe=%s dimtxt=%s dimgap=%s colors=%d,%d,%d" % (
             ds.dxf.name, r(ds.dxf.dimasz), r(ds.dxf.dimexo), r(ds.dxf.dimexe), r(ds.dxf.dimtxt), r(ds.dxf.dimgap),

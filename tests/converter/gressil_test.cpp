@@ -13,6 +13,7 @@
 #include "kernel/text/text_fixture.h"
 #include "plugins/gressil/aci.h"
 #include "plugins/gressil/dxf_export.h"
+#include "plugins/gressil/dxf_mtext.h"
 #include "plugins/gressil/dxf_writer.h"
 #include "plugins/gressil/raster_files.h"
 #include "platform/ximage.h"
@@ -86,6 +87,39 @@ TEST(DxfText, EscapesAndNames)
     const std::u16string coded = u"\u5899\\U+0041\\U+";
     EXPECT_EQ(dxf_table_name(coded.data(), static_cast<int>(coded.size()), "x"), "\\U+5899_U+0041_U+");
     EXPECT_EQ(dxf_table_name(nullptr, 0, "fallback"), "fallback");
+}
+
+// A multi-line text's codes as MTEXT's: what the kernel reads as a code keeps it, in a form
+// whose meaning in MTEXT is the kernel's (a "}" returns to the text's own colour, font and
+// height; heights are absolute); what it takes literally stays literal.
+TEST(DxfMtext, KernelCodesAsMtextCodes)
+{
+    struct Case {
+        const char* kernel;
+        const char* mtext;
+    } cases[] = {
+        {R"(Mtext line one\PLine two)", R"(Mtext line one\PLine two)"},
+        {R"({\C3;Ab}\Pcd)", R"({\C3;Ab}\Pcd)"},
+        // A colour outside a group lasts until the next "}" only.
+        {R"(\C1;red{x}own)", R"({\C1;red{x}}own)"},
+        // Heights are the kernel's, absolute; a "}" closes every group open.
+        {R"({\C1;a{\H2x;b}c}d)", R"({\C1;a{\H5;b}}cd)"},
+        {R"(\H3;a\H0.5x;b)", R"({\H3;a\H1.5;b})"},
+        // A font by name keeps its code as written; "\F;" returns to the text's own font.
+        {R"(\Fgdt|c0;x\F;y)", R"({\Fgdt|c0;x\Ftxt.shx;y})"},
+        // Codes that change nothing give nothing.
+        {R"(\C300;a\H;b\Hxyz)", "abyz"},
+        // Alignment and underlining are kept; one cut short by the end swallows the rest.
+        {R"(\A1;x\Ly\A2)", R"(\A1;x\Ly)"},
+        // Literal braces and backslashes stay literal; MTEXT's own codes that the kernel takes
+        // as letters stay codes; other letters lose their backslash; a caret stays a caret.
+        {R"(a\{b\}c\\d\Se/f;\zg^h)", R"(a\{b\}c\\d\Se/f;zg^ h)"},
+        {R"(\U+4E2D\u+6587)", R"(\U+4E2D\U+6587)"},
+        {"\xC6\xBD  x", R"(\U+5E73  x)"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(dxf_mtext_content(c.kernel, "txt.shx", 2.5), c.mtext) << c.kernel;
+    // Tolerance frames: rows as "^J", the kernel's own codes as they are.
+    EXPECT_EQ(dxf_tolerance_content("{\\Fgdt;j}%%v0.05%%vA\nB%%v"), "{\\Fgdt;j}%%v0.05%%vA^JB%%v");
 }
 
 TEST(DxfWriter, RealsReadBackExactlyAndHandlesAreHex)
@@ -258,38 +292,90 @@ TEST(DxfExport, DrawablesOfNoDxfKindAreWrittenAsTheirDisplayRuns)
     EXPECT_TRUE(has_line(report, "layer shapes color=1 flags=0 linetype=Continuous")) << joined(report);
 }
 
-// A multi-line text goes out run by run: TEXT where the kernel set each run, and the outlines
-// of runs that TEXT cannot show (mirrored glyphs). Spaces and line feeds give nothing.
-TEST(DxfExport, MultiLineTextsRunByRun)
+// A real as dxf_check.py prints it.
+std::string r6(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6f", v);
+    std::string s = buf;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s == "-0" || s.empty() ? "0" : s;
+}
+
+// Multi-line texts as MTEXT, each with its codes; MTEXT has no mirror, so a mirrored text
+// reads as written. One whose own height is no height cannot be MTEXT: it goes out run by run,
+// TEXT where the kernel set each run (spaces and line feeds give nothing).
+TEST(DxfExport, MultiLineTextsAsMtext)
 {
     Work_Dir work("dxf_mtext");
     text_test::Box_Fonts fonts;
     MB_Drawing drawing;
-    auto make = [&](const Qe_Pt& at, bool mirrored) {
-        auto* m = new MB_Mtext(at, "{\\C1;A} \\PA");  // box.shx draws only "A"
+    auto make = [&](const Qe_Pt& at, bool mirrored, double height, const char* string) {
+        auto* m = new MB_Mtext(at, string);  // box.shx draws only "A"
         m->text_style()->font_lib(fonts.lib("box.shx"));
-        m->set_base_ht(2);
+        m->set_base_ht(height);
         m->backword(mirrored);
         m->general().color(rgb(0, 0, 255));
         m->build_draw();
         drawing.object_list().add_tail(m);
+        return m;
     };
-    make(Qe_Pt(0, 0, 0), false);
-    make(Qe_Pt(10, 20, 0), true);
+    make(Qe_Pt(0, 0, 0), false, 2, "{\\C1;A} \\PA");
+    make(Qe_Pt(10, 20, 0), true, 2, "{\\C1;A} \\PA");
+    MB_Mtext* flat = make(Qe_Pt(30, 0, 0), false, 0, "{\\C1;\\H2;A} \\P\\H2;A");
+    std::vector<MB_Text*> runs;
+    std::vector<MB_Line*> lines;
+    ASSERT_TRUE(mb_text_parts(*flat, runs, lines));
+    ASSERT_EQ(runs.size(), 2u);
     const std::string dxf = export_drawing(drawing, work, "mtext.dxf");
     EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
     const auto report = ezdxf_report(dxf);
     ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
     EXPECT_TRUE(has_line(report, "style box font=box.shx bigfont= width=1 oblique=0")) << joined(report);
-    // Width 0: A, the space and A each on a line of their own, 2 + 1.3184 apart; the
-    // mirrored glyphs are squares drawn to the left of their base points.
-    EXPECT_EQ(joined(lines_starting(report, "entity ")),
-              "entity TEXT layer=0 color=1 at=(0,-2,0) height=2 text=A rotation=0 width=1 oblique=0 style=box\n"
-              "entity TEXT layer=0 color=5 at=(0,-8.6368,0) height=2 text=A rotation=0 width=1 oblique=0 style=box\n"
-              "entity LWPOLYLINE layer=0 color=1 closed=0 const=0 elevation=0 "
-              "points=(10,18,0,0,0)(10,20,0,0,0)(8,20,0,0,0)(8,18,0,0,0)(10,18,0,0,0)\n"
-              "entity LWPOLYLINE layer=0 color=5 closed=0 const=0 elevation=0 "
-              "points=(10,11.3632,0,0,0)(10,13.3632,0,0,0)(8,13.3632,0,0,0)(8,11.3632,0,0,0)(10,11.3632,0,0,0)\n");
+    const std::string mtext = " height=2 width=0 attach=1 flow=5 rotation=0 spacing=1,1 style=box "
+                              "text={\\C1;A} \\PA plain=A |A\n";
+    std::string want = "entity MTEXT layer=0 color=5 at=(0,0,0)" + mtext + "entity MTEXT layer=0 color=5 at=(10,20,0)" + mtext;
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        want += "entity TEXT layer=0 color=" + std::string(i == 0 ? "1" : "5") + " at=(30," +
+                r6(runs[i]->base_pos().y()) + ",0) height=2 text=A rotation=0 width=1 oblique=0 style=box\n";
+    EXPECT_EQ(joined(lines_starting(report, "entity ")), want);
+    EXPECT_GT(librecad_ink(dxf, work.path()), 0);
+}
+
+// A text fitted into a frame: DXF's fitted text between the ends of the frame's base line at
+// the frame's height, turned along it, without the slant, mirror or vertical layout its style
+// has (the kernel's fitted layout has none of them); a frame without length goes out as the
+// text's outline.
+TEST(DxfExport, FittedTextsAlongTheirFrames)
+{
+    Work_Dir work("dxf_fitted");
+    text_test::Box_Fonts fonts;
+    MB_Drawing drawing;
+    auto make = [&](const Qe_Pt& p0, const Qe_Pt& p1, const Qe_Pt& p3) {
+        auto* text = new MB_Text(p0, MB_String("AA"));
+        text->text_style()->font_lib(fonts.lib("box.shx"));
+        text->text_style()->height(3);
+        text->text_style()->width_scale(1);
+        text->text_style()->oblique_angle(0.3);
+        text->text_style()->font_style(MB_Text_Style::Vertical | MB_Text_Style::Mirror_Across_Direction);
+        text->bound_pts(p0, p1, p1 + (p3 - p0), p3);
+        text->build_draw();
+        drawing.object_list().add_tail(text);
+    };
+    make(Qe_Pt(1, 1, 0), Qe_Pt(9, 7, 0), Qe_Pt(-2, 5, 0));
+    make(Qe_Pt(20, 0, 0), Qe_Pt(20, 0, 0), Qe_Pt(20, 2, 0));
+    const std::string dxf = export_drawing(drawing, work, "fitted.dxf");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_TRUE(has_line(report, "style box font=box.shx bigfont= width=1 oblique=0")) << joined(report);
+    const std::vector<std::string> got = lines_starting(report, "entity ");
+    ASSERT_GE(got.size(), 2u) << joined(report);
+    EXPECT_EQ(got[0], "entity TEXT layer=0 color=7 at=(1,1,0) height=5 text=AA rotation=36.869898 width=1 oblique=0 "
+                      "style=box align=5,0 point=(9,7,0)");
+    for (std::size_t i = 1; i < got.size(); ++i) EXPECT_EQ(got[i].rfind("entity LWPOLYLINE", 0), 0u) << got[i];
+    EXPECT_GT(librecad_ink(dxf, work.path()), 0);
 }
 
 TEST(DxfExport, LayersLineTypesAndBlocks)
@@ -355,24 +441,10 @@ TEST(DxfExport, LayersLineTypesAndBlocks)
 
 }  // namespace
 
-namespace {
 
-// A real as dxf_check.py prints it.
-std::string r6(double v)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.6f", v);
-    std::string s = buf;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s == "-0" || s.empty() ? "0" : s;
-}
-
-}  // namespace
-
-// Texts laid along arcs and paths and tolerance frames: every run as a TEXT where it stands,
-// turned as it is, and a frame's lines as LINEs.
-TEST(DxfExport, AlignedTextsAsTheirRunsAndFrames)
+// Texts laid along arcs and paths: every run as a TEXT where it stands, turned as it is. A
+// tolerance frame as TOLERANCE, turned by its angle.
+TEST(DxfExport, ArcAndPathTextsAsTheirRunsAndFramesAsTolerance)
 {
     g_system_resource.free();
     ASSERT_TRUE(g_system_resource.init_dir());
@@ -391,7 +463,7 @@ TEST(DxfExport, AlignedTextsAsTheirRunsAndFrames)
     frame->set_height(2.0);
     frame->angle(0.25);
     std::vector<std::string> want;
-    for (MB_Drawable* d : std::initializer_list<MB_Drawable*>{arc, path, frame}) {
+    for (MB_Drawable* d : std::initializer_list<MB_Drawable*>{arc, path}) {
         d->general().color(rgb(255, 0, 0));
         d->build_draw();
         drawing.object_list().add_tail(d);
@@ -404,11 +476,13 @@ TEST(DxfExport, AlignedTextsAsTheirRunsAndFrames)
                            ") height=2 text=" + run->string().ascii() +
                            " rotation=" + r6(run->text_style()->angle() * 180.0 / 3.14159265358979323846));
         }
-        for (MB_Line* l : lines)
-            want.push_back("entity LINE layer=0 color=1 start=(" + r6(l->start().x()) + "," + r6(l->start().y()) +
-                           ",0) end=(" + r6(l->end().x()) + "," + r6(l->end().y()) + ",0)");
     }
-    ASSERT_EQ(want.size(), 2u + 2u + 2u + 5u);
+    ASSERT_EQ(want.size(), 2u + 2u);
+    frame->general().color(rgb(255, 0, 0));
+    frame->build_draw();
+    drawing.object_list().add_tail(frame);
+    want.push_back("entity TOLERANCE layer=0 color=1 at=(0,-40,0) text=A%%vB direction=(0.968912,0.247404,0) "
+                   "dimstyle=Standard dimtxt=2");
 
     const std::string dxf = export_drawing(drawing, work, "aligned.dxf");
     EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
@@ -420,7 +494,7 @@ TEST(DxfExport, AlignedTextsAsTheirRunsAndFrames)
 }
 
 // A tolerance frame through the whole road: saved, read back by the import library, built,
-// and written as its runs and lines; with text explosion, as chains and lines, no text.
+// and written as TOLERANCE; with text explosion, as chains and lines, no text.
 TEST(DxfExport, ToleranceFrameThroughTheRoad)
 {
     g_system_resource.free();
@@ -439,15 +513,11 @@ TEST(DxfExport, ToleranceFrameThroughTheRoad)
         std::vector<MB_Text*> runs;
         std::vector<MB_Line*> lines;
         ASSERT_TRUE(mb_text_parts(*frame, runs, lines));
-        for (MB_Text* run : runs) {
-            const Qe_Pt& p = run->base_pos();
-            want.push_back("entity TEXT layer=0 color=1 at=(" + r6(p.x()) + "," + r6(p.y()) + ",0) height=2.5 text=" +
-                           run->string().ascii() + " rotation=0");
-        }
         for (MB_Line* l : lines)
             want.push_back("entity LINE layer=0 color=1 start=(" + r6(l->start().x()) + "," + r6(l->start().y()) +
                            ",0) end=(" + r6(l->end().x()) + "," + r6(l->end().y()) + ",0)");
-        ASSERT_EQ(want.size(), 4u + 3u + 8u);
+        ASSERT_EQ(runs.size(), 4u);
+        ASSERT_EQ(want.size(), 3u + 8u);
         ASSERT_TRUE(op.save_jxb(source.c_str()));
     }
     for (const bool explode : {false, true}) {
@@ -462,9 +532,8 @@ TEST(DxfExport, ToleranceFrameThroughTheRoad)
         ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
         const std::vector<std::string> got = lines_starting(report, "entity ");
         if (!explode) {
-            ASSERT_EQ(got.size(), want.size()) << joined(report);
-            for (std::size_t i = 0; i < want.size(); ++i)
-                EXPECT_EQ(got[i].rfind(want[i], 0), 0u) << got[i] << "\n" << want[i];
+            EXPECT_EQ(joined(got), "entity TOLERANCE layer=0 color=1 at=(3,4,0) text={\\Fgdt;j}%%v0.05%%vA^JB%%v "
+                                   "direction=(1,0,0) dimstyle=Standard dimtxt=2.5\n");
             continue;
         }
         EXPECT_TRUE(lines_starting(report, "entity TEXT").empty()) << joined(report);
@@ -474,7 +543,7 @@ TEST(DxfExport, ToleranceFrameThroughTheRoad)
         ASSERT_GE(all_lines.size(), 8u);
         for (std::size_t i = 0; i < 8; ++i) {
             const std::string& line = all_lines[all_lines.size() - 8 + i];
-            EXPECT_EQ(line.rfind(want[4 + 3 + i], 0), 0u) << line;
+            EXPECT_EQ(line.rfind(want[3 + i], 0), 0u) << line;
         }
     }
 }

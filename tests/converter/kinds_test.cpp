@@ -27,7 +27,8 @@ struct Kind_Case {
     std::function<void(MB_Object_List&)> build;
     // The expected "entity" lines of dxf_check.py, in order.
     std::string entities;
-    // LibreCAD draws pattern hatches only from its own pattern files, by name.
+    // Whether LibreCAD draws anything of it (it draws pattern hatches only from its own
+    // pattern files, by name, and no TOLERANCE).
     bool librecad_draws = true;
     // plotwane's options.
     const char* options = "";
@@ -83,9 +84,10 @@ TEST_P(Kinds_Test, ConvertedAndReadBack)
     if (*c.also) {
         EXPECT_TRUE(has_line(report, c.also)) << joined(report);
     }
-    if (c.librecad_draws) {
+    if (c.librecad_draws)
         EXPECT_GT(librecad_ink(dxf, work.path()), 0);
-    }
+    else
+        EXPECT_EQ(librecad_ink(dxf, work.path()), 0);
 }
 
 // w x h pixels, each of its own colour.
@@ -414,9 +416,7 @@ const Kind_Case k_texts[] = {
      "entity TEXT layer=k color=1 at=(5,6,0) height=4 text=\\U+5E73\\U+9762\\U+56FE rotation=0 width=1 oblique=0 "
      "style=txt_hztxt\n",
      true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
-    // A multi-line text goes out run by run where the kernel set each: every run alone on its
-    // line at width 0, the second line 2 + 0.3252 × 2 + 0.334 × 2 lower; the green group keeps
-    // its colour, the other runs take the text's.
+    // A multi-line text as one MTEXT with its codes.
     {"mtext",
      [](MB_Object_List& l) {
          auto* m = new MB_Mtext(Qe_Pt(5, 6, 0), "{\\C3;Ab}\\Pcd");
@@ -425,10 +425,90 @@ const Kind_Case k_texts[] = {
          m->set_base_ht(2);
          l.add_tail(m);
      },
-     "entity TEXT layer=k color=3 at=(5,4,0) height=2 text=Ab rotation=0 width=1 oblique=0 style=txt_hztxt\n"
-     "entity TEXT layer=k color=1 at=(5,0.6816,0) height=2 text=cd rotation=0 width=1 oblique=0 "
-     "style=txt_hztxt\n",
+     "entity MTEXT layer=k color=1 at=(5,6,0) height=2 width=0 attach=1 flow=5 rotation=0 spacing=1,1 "
+     "style=txt_hztxt text={\\C3;Ab}\\Pcd plain=Ab|cd\n",
      true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
+    // Its reference width, attachment point, drawing direction, line spacing and turn; fonts,
+    // heights, colours and a double-byte character in its string; its slant in its style, at
+    // width 1 whatever the style says, as the kernel sets its runs.
+    {"mtext_values",
+     [](MB_Object_List& l) {
+         auto* m = new MB_Mtext(Qe_Pt(-3, 4, 0), "\\A1;One {\\Fgdt.shx;j}\\H2x;two \\C5;\xC6\xBD\\Pthree\\S1/2;");
+         m->text_style()->font_lib("txt.shx");
+         m->text_style()->big_font_lib("hztxt.shx");
+         m->text_style()->width_scale(0.5);
+         m->text_style()->oblique_angle(0.25);
+         m->set_base_ht(3);
+         m->set_width(40);
+         m->set_attachpt(5);
+         m->set_drawdir(1);
+         m->set_linespacing_style(2);
+         m->set_linespacing_factor(1.5);
+         m->direction(Qe_Vec(0, 2, 0));
+         l.add_tail(m);
+     },
+     "entity MTEXT layer=k color=1 at=(-3,4,0) height=3 width=40 attach=5 flow=1 rotation=90 spacing=2,1.5 "
+     "style=txt_hztxt text=\\A1;One {\\Fgdt.shx;j}{\\H6;two \\C5;\\U+5E73\\Pthree\\S1/2;} "
+     "plain=One jtwo \\U+5E73|three1/2\n",
+     true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=14.323945"},
+    // Aligned by the glyphs' box: centre, top left, bottom centre, bottom right.
+    {"text_aligned",
+     [](MB_Object_List& l) {
+         for (const long ali : {2L, 32L, 4096L, 8192L}) {
+             MB_Text* text = text_in_style("Ab", 2, 1, 0, 0);
+             text->text_style()->ali_flag(ali);
+             text->base_pos(Qe_Pt(static_cast<double>(ali % 100), 1, 0));
+             l.add_tail(text);
+         }
+     },
+     "entity TEXT layer=k color=1 at=(2,1,0) height=2 text=Ab rotation=0 width=1 oblique=0 style=txt_hztxt "
+     "align=1,2 point=(2,1,0)\n"
+     "entity TEXT layer=k color=1 at=(32,1,0) height=2 text=Ab rotation=0 width=1 oblique=0 style=txt_hztxt "
+     "align=0,3 point=(32,1,0)\n"
+     "entity TEXT layer=k color=1 at=(96,1,0) height=2 text=Ab rotation=0 width=1 oblique=0 style=txt_hztxt "
+     "align=1,1 point=(96,1,0)\n"
+     "entity TEXT layer=k color=1 at=(92,1,0) height=2 text=Ab rotation=0 width=1 oblique=0 style=txt_hztxt "
+     "align=2,1 point=(92,1,0)\n",
+     true, "--no-explode-text"},
+    // Mirrored backwards, upside down and both, turned; a slant of 0 or less is none.
+    {"text_mirrored",
+     [](MB_Object_List& l) {
+         const long mirrors[] = {MB_Text_Style::Mirror_Across_Direction, MB_Text_Style::Mirror_Across_Normal,
+                                 MB_Text_Style::Mirror_Across_Direction | MB_Text_Style::Mirror_Across_Normal};
+         for (int i = 0; i < 3; ++i) {
+             MB_Text* text = text_in_style("Ab", 2, 1, -0.2, k_pi / 2);
+             text->text_style()->font_style(mirrors[i]);
+             text->base_pos(Qe_Pt(10.0 * i, 0, 0));
+             l.add_tail(text);
+         }
+     },
+     "entity TEXT layer=k color=1 at=(0,0,0) height=2 text=Ab rotation=90 width=1 oblique=0 style=txt_hztxt "
+     "mirror=2\n"
+     "entity TEXT layer=k color=1 at=(10,0,0) height=2 text=Ab rotation=90 width=1 oblique=0 style=txt_hztxt "
+     "mirror=4\n"
+     "entity TEXT layer=k color=1 at=(20,0,0) height=2 text=Ab rotation=90 width=1 oblique=0 style=txt_hztxt "
+     "mirror=6\n",
+     true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
+    // Vertical: a vertical STYLE. LibreCAD draws it along its base line.
+    {"text_vertical",
+     [](MB_Object_List& l) {
+         MB_Text* text = text_in_style("Ab", 2, 1, 0, 0);
+         text->text_style()->font_style(MB_Text_Style::Vertical);
+         l.add_tail(text);
+     },
+     "entity TEXT layer=k color=1 at=(5,6,0) height=2 text=Ab rotation=0 width=1 oblique=0 style=txt_hztxt\n",
+     true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0 vertical"},
+    // A tolerance frame as TOLERANCE, with its height as the text height (its angle is not
+    // stored: see the exporter's own tests). LibreCAD draws no TOLERANCE.
+    {"tolerance",
+     [](MB_Object_List& l) {
+         auto* frame = new MB_Tolerance(Qe_Pt(3, 4, 0), "{\\Fgdt;j}%%v0.05%%vA\nB%%v");
+         frame->set_height(2.5);
+         l.add_tail(frame);
+     },
+     "entity TOLERANCE layer=k color=1 at=(3,4,0) text={\\Fgdt;j}%%v0.05%%vA^JB%%v direction=(1,0,0) "
+     "dimstyle=Standard dimtxt=2.5\n",
+     false, "--no-explode-text"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Texts, Kinds_Test, ::testing::ValuesIn(k_texts),
@@ -564,7 +644,9 @@ TEST(Every_Kind, OneDrawingWithAndWithoutTextExplosion)
         text->general().color(k_red);
         list.add_tail(text);
         for (MB_Object* o = list.get_head(); o; o = o->next()) {
-            if (o->object_id() != MB_Object::ID_TEXT && o->object_id() != MB_Object::ID_MTEXT) continue;
+            if (o->object_id() != MB_Object::ID_TEXT && o->object_id() != MB_Object::ID_MTEXT &&
+                o->object_id() != MB_Object::ID_TOLERANCE)
+                continue;
             auto* d = static_cast<MB_Drawable*>(o);
             d->build_draw();
             text_boxes.push_back(d->rect());
@@ -577,7 +659,8 @@ TEST(Every_Kind, OneDrawingWithAndWithoutTextExplosion)
         Work_Dir work(explode ? "every_kind_exploded" : "every_kind_kept");
         text_boxes.clear();
         const std::string dxf = convert_built(work, builders, explode ? "" : "--no-explode-text", add_truetype);
-        ASSERT_EQ(text_boxes.size(), 4u);
+        // Single-line texts 1 + 1 + 4 + 3 + 1, multi-line texts 2, a frame, the TrueType text.
+        ASSERT_EQ(text_boxes.size(), 14u);
         EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
         const auto report = ezdxf_report(dxf);
         EXPECT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
