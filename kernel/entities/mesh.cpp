@@ -356,6 +356,12 @@ unsigned long MB_Polyface_Mesh::size(unsigned long f) const
     return f < m_sizes.size() ? m_sizes[f] : 0;
 }
 
+bool MB_Polyface_Mesh::face_run(unsigned long f, int out[5], int& n) const
+{
+    if (f >= m_sizes.size()) return false;
+    return ::face_run(&m_refs[f * k_refs], m_sizes[f], count(), out, n);
+}
+
 char MB_Polyface_Mesh::pick(const Qe_Pt&, Qe_Pt_List&, double, Qe_Pt&, int&, int&)
 {
     return 0;
@@ -375,7 +381,7 @@ void MB_Polyface_Mesh::build_draw()
         }
         int run[5];
         int n = 0;
-        if (!face_run(refs, size, count(), run, n)) continue;
+        if (!::face_run(refs, size, count(), run, n)) continue;
         for (int i = 0; i < n; ++i) pts.push_back(points()[run[i]]);
         counts.push_back(static_cast<mb_ulong>(n));
     }

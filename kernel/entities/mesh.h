@@ -115,6 +115,10 @@ public:
     // Reference r of face f and the size of face f; 0 outside the faces.
     long face_pos(unsigned long f, int r) const;
     unsigned long size(unsigned long f) const;
+    // The vertices (0-based) of the run that face f draws, in order, into out, and their
+    // number n (2 to 5, a closed run ending where it starts); false when the face draws
+    // nothing.
+    bool face_run(unsigned long f, int out[5], int& n) const;
     const Qe_Pt_Sets& runs() const { return m_runs; }
 
 private:

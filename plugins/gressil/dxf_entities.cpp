@@ -211,6 +211,85 @@ bool write_face(Dxf_Exporter& x, MB_Face& face, std::uint64_t owner)
     return true;
 }
 
+// A polygon mesh as a POLYLINE mesh (flag 16, with 1 and 32 for its closed directions) of the
+// grid the kernel draws: its density grid when it has one, else its main grid, row by row as
+// DXF orders a mesh's vertices. A grid the vertices cannot fill draws nothing.
+bool write_polygon_mesh(Dxf_Exporter& x, MB_Polygon_Mesh& mesh, std::uint64_t owner)
+{
+    const bool density = mesh.meshm_density() >= 1 && mesh.meshn_density() >= 1;
+    const long long rows = density ? mesh.meshm_density() : mesh.meshm();
+    const long long cols = density ? mesh.meshn_density() : mesh.meshn();
+    const long long first = density ? static_cast<long long>(mesh.meshm()) * mesh.meshn() : 0;
+    // DXF counts a mesh's vertices in 16 bits.
+    if (rows < 2 || cols < 2 || rows > 32767 || cols > 32767 || first < 0 || first + rows * cols > mesh.count())
+        return true;
+    Dxf_Writer& w = x.out();
+    const std::uint64_t polyline = x.entity_head("POLYLINE", mesh, owner);
+    w.text(100, "AcDbPolygonMesh");
+    w.integer(66, 1);
+    w.point(10, 0, 0, 0);
+    w.integer(70, 16 | (mesh.meshm_closed() ? 1 : 0) | (mesh.meshn_closed() ? 32 : 0));
+    w.integer(71, rows);
+    w.integer(72, cols);
+    const Qe_Pt* p = mesh.points() + first;
+    for (long long i = 0; i < rows * cols; ++i) {
+        x.entity_head("VERTEX", mesh, polyline);
+        w.text(100, "AcDbVertex");
+        w.text(100, "AcDbPolygonMeshVertex");
+        w.point(10, p[i].x(), p[i].y(), p[i].z());
+        w.integer(70, 64);
+    }
+    x.entity_head("SEQEND", mesh, polyline);
+    return true;
+}
+
+// A polyface mesh as a POLYLINE mesh (flag 64): every vertex, then a face record for each face
+// the kernel draws, with the edges it draws: a line, an open triangle (its closing edge
+// hidden), a triangle or a quadrilateral. Faces that draw nothing are left out.
+bool write_polyface_mesh(Dxf_Exporter& x, MB_Polyface_Mesh& mesh, std::uint64_t owner)
+{
+    struct Face {
+        int refs[4];
+    };
+    std::vector<Face> faces;
+    for (unsigned long f = 0; f < mesh.meshn(); ++f) {
+        int run[5], n = 0;
+        if (!mesh.face_run(f, run, n)) continue;
+        // References count from 1; a negative one hides the edge that starts at it.
+        Face face{{run[0] + 1, run[1] + 1, 0, 0}};
+        if (n >= 3) face.refs[2] = n == 3 ? -(run[2] + 1) : run[2] + 1;
+        if (n == 5) face.refs[3] = run[3] + 1;
+        faces.push_back(face);
+    }
+    // DXF counts a mesh's vertices and faces in 16 bits.
+    if (faces.empty() || mesh.count() > 32767 || faces.size() > 32767) return true;
+    Dxf_Writer& w = x.out();
+    const std::uint64_t polyline = x.entity_head("POLYLINE", mesh, owner);
+    w.text(100, "AcDbPolyFaceMesh");
+    w.integer(66, 1);
+    w.point(10, 0, 0, 0);
+    w.integer(70, 64);
+    w.integer(71, mesh.count());
+    w.integer(72, static_cast<long long>(faces.size()));
+    for (int i = 0; i < mesh.count(); ++i) {
+        const Qe_Pt& p = mesh.points()[i];
+        x.entity_head("VERTEX", mesh, polyline);
+        w.text(100, "AcDbVertex");
+        w.text(100, "AcDbPolyFaceMeshVertex");
+        w.point(10, p.x(), p.y(), p.z());
+        w.integer(70, 128 | 64);
+    }
+    for (const Face& face : faces) {
+        x.entity_head("VERTEX", mesh, polyline);
+        w.text(100, "AcDbFaceRecord");
+        w.point(10, 0, 0, 0);
+        w.integer(70, 128);
+        for (int r = 0; r < 4 && face.refs[r] != 0; ++r) w.integer(71 + r, face.refs[r]);
+    }
+    x.entity_head("SEQEND", mesh, polyline);
+    return true;
+}
+
 // A fitted B-spline as SPLINE: the cubic the kernel draws, by its control points and knots,
 // with the fit points it passes through. One whose cubic the kernel cannot compute
 // (coordinates so large that their distances overflow) keeps its fit points: a SPLINE given by
@@ -412,10 +491,10 @@ bool write_native_entity(Dxf_Exporter& x, MB_Drawable& d, std::uint64_t owner)
         if (auto* face = dynamic_cast<MB_Face*>(&d)) return write_face(x, *face, owner);
         return false;
     case MB_Object::ID_POLYGON_MESH:
-        if (auto* mesh = dynamic_cast<MB_Polygon_Mesh*>(&d)) return dxf::write_runs(x, *mesh, mesh->runs(), owner);
+        if (auto* mesh = dynamic_cast<MB_Polygon_Mesh*>(&d)) return write_polygon_mesh(x, *mesh, owner);
         return false;
     case MB_Object::ID_POLYFACE_MESH:
-        if (auto* mesh = dynamic_cast<MB_Polyface_Mesh*>(&d)) return dxf::write_runs(x, *mesh, mesh->runs(), owner);
+        if (auto* mesh = dynamic_cast<MB_Polyface_Mesh*>(&d)) return write_polyface_mesh(x, *mesh, owner);
         return false;
     case MB_Object::ID_HATCH:
         if (auto* hatch = dynamic_cast<MB_Hatch*>(&d)) return dxf::write_hatch(x, *hatch, owner);

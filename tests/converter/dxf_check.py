@@ -72,6 +72,16 @@ def describe(e):
     if t == "3DFACE":
         return head + " corners=%s invisible=%d" % (
             "".join(pt(getattr(d, "vtx%d" % i)) for i in range(4)), d.get("invisible", 0))
+    if t == "POLYLINE":
+        points = "".join(pt(v.dxf.location) for v in e.vertices if not v.is_face_record)
+        if e.is_poly_face_mesh:
+            faces = "".join("[%s]" % ",".join(str(v.dxf.get("vtx%d" % i, 0)) for i in range(4))
+                            for v in e.vertices if v.is_face_record)
+            return head + " polyface flags=%d vertices=%d faces=%d points=%s faces=%s" % (
+                d.flags, d.m_count, d.n_count, points, faces)
+        if e.is_polygon_mesh:
+            return head + " mesh flags=%d m=%d n=%d points=%s" % (d.flags, d.m_count, d.n_count, points)
+        return head + " flags=%d points=%s" % (d.flags, points)
     if t == "INSERT":
         return head + " block=%s at=%s scale=%s,%s,%s rotation=%s" % (
             d.name, pt(d.insert), r(d.xscale), r(d.yscale), r(d.zscale), r(d.rotation))

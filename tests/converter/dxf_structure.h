@@ -4,7 +4,7 @@
 // the file is read as code/value pairs, and the problems found are returned as texts (none for
 // a sound file). It checks what a DXF library does not: every handle unique and below
 // $HANDSEED, every owner an existing handle, the required tables and records, the owners of
-// entities and blocks, and the end of file.
+// entities, of a POLYLINE's vertices and of blocks, and the end of file.
 
 #include <cstdint>
 #include <fstream>
@@ -151,11 +151,20 @@ inline std::vector<std::string> check(const std::string& path)
     for (const auto& [t, name] : required)
         if (!entries[t].count(name)) problems.push_back(std::string("missing ") + t + " " + name);
 
-    // Blocks belong to their records, entities to model space or their block.
+    // Blocks belong to their records, entities to model space or their block; a POLYLINE's
+    // VERTEX entities and its SEQEND, which follow it, belong to it.
     std::uint64_t current_block_owner = 0;
+    std::uint64_t polyline = 0;
     std::set<std::string> blocks;
     for (const Object& o : objects) {
         if (o.kind == "SECTION" || o.kind == "ENDSEC") continue;
+        if (o.kind == "VERTEX" || o.kind == "SEQEND") {
+            if (!polyline || o.owner != polyline) problems.push_back(o.kind + " not owned by the POLYLINE before it");
+            if (o.kind == "SEQEND") polyline = 0;
+            continue;
+        }
+        if (polyline) problems.push_back("POLYLINE without SEQEND");
+        polyline = o.kind == "POLYLINE" ? o.handle : 0;
         if (o.section == "BLOCKS") {
             if (o.kind == "BLOCK") {
                 blocks.insert(o.name);

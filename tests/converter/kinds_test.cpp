@@ -182,30 +182,41 @@ const Kind_Case k_kinds[] = {
          l.add_tail(face);
      },
      "entity 3DFACE layer=k color=1 corners=(0,0,0)(10,0,1)(10,10,2)(0,10,3) invisible=10\n"},
+    // A polygon mesh closed along its rows, and one drawn by its density grid: POLYLINE meshes
+    // of the grid the kernel draws. LibreCAD draws no POLYLINE mesh.
     {"polygon_mesh",
      [](MB_Object_List& l) {
-         auto* mesh = new MB_Polygon_Mesh(2, 2, 0, 0);
-         Qe_Pt grid[] = {{0, 0, 0}, {0, 10, 0}, {10, 0, 0}, {10, 10, 0}};
-         for (int i = 0; i < 4; ++i) mesh->add_point(grid[i], i);
+         auto* mesh = new MB_Polygon_Mesh(2, 3, 0, 0);
+         Qe_Pt grid[] = {{0, 0, 0}, {10, 0, 0}, {20, 0, 0}, {0, 10, 0}, {10, 10, 1}, {20, 10, 0}};
+         mesh->meshn_closed(true);
+         for (int i = 0; i < 6; ++i) mesh->add_point(grid[i], i);
          l.add_tail(mesh);
+         auto* dense = new MB_Polygon_Mesh(2, 2, 2, 2);
+         Qe_Pt both[] = {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {1, 1, 0}, {30, 0, 0}, {30, 10, 0}, {40, 0, 0}, {40, 10, 0}};
+         for (int i = 0; i < 8; ++i) dense->add_point(both[i], i);
+         l.add_tail(dense);
      },
-     // One run per row, then one per column.
-     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(0,10,0,0,0)\n"
-     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(10,0,0,0,0)(10,10,0,0,0)\n"
-     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(10,0,0,0,0)\n"
-     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,10,0,0,0)(10,10,0,0,0)\n"},
+     "entity POLYLINE layer=k color=1 mesh flags=48 m=2 n=3 points=(0,0,0)(10,0,0)(20,0,0)(0,10,0)(10,10,1)(20,10,0)\n"
+     "entity POLYLINE layer=k color=1 mesh flags=16 m=2 n=2 points=(30,0,0)(30,10,0)(40,0,0)(40,10,0)\n",
+     false},
+    // A polyface mesh with a face of every size the kernel draws: a line, an open triangle
+    // (its closing edge hidden), a closed triangle and a quadrilateral (whose negative
+    // reference the kernel draws as any other); a face of one point draws nothing.
     {"polyface_mesh",
      [](MB_Object_List& l) {
-         auto* mesh = new MB_Polyface_Mesh(3, 1);
-         Qe_Pt pts[] = {{0, 0, 0}, {10, 0, 0}, {5, 8, 0}};
-         for (int i = 0; i < 3; ++i) mesh->add_point(pts[i], i);
-         mesh->set_size(4, 0);
-         // References count from 1; a closed triangle.
-         for (int r = 0; r < 4; ++r) mesh->set_face_pos(r < 3 ? r + 1 : 0, r);
+         auto* mesh = new MB_Polyface_Mesh(4, 5);
+         Qe_Pt pts[] = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}, {0, 10, 0}};
+         for (int i = 0; i < 4; ++i) mesh->add_point(pts[i], i);
+         const int refs[5][4] = {{1, 2, 0, 0}, {1, 2, 3, 0}, {2, 3, 4, 0}, {-1, 2, 3, 4}, {3, 0, 0, 0}};
+         const unsigned long sizes[5] = {2, 3, 4, 5, 1};
+         for (int f = 0; f < 5; ++f) mesh->set_size(sizes[f], f);
+         for (int f = 0; f < 5; ++f)
+             for (int r = 0; r < 4; ++r) mesh->set_face_pos(refs[f][r], f * 4 + r);
          l.add_tail(mesh);
      },
-     "entity LWPOLYLINE layer=k color=1 closed=0 const=0 elevation=0 points=(0,0,0,0,0)(10,0,0,0,0)(5,8,0,0,0)"
-     "(0,0,0,0,0)\n"},
+     "entity POLYLINE layer=k color=1 polyface flags=64 vertices=4 faces=4 points=(0,0,0)(10,0,0)(10,10,0)(0,10,0) "
+     "faces=[1,2,0,0][1,2,-3,0][2,3,4,0][1,2,3,4]\n",
+     false},
     // A square with a square hole, filled solid: one HATCH with both loops.
     {"hatch_solid",
      [](MB_Object_List& l) {

@@ -132,6 +132,12 @@ TEST(Polyface_Mesh, FaceRuns)
         expected.push_back({1, 2, 3, 1});
         EXPECT_EQ(run_indices(mesh.runs(), mesh), expected) << c.name;
         EXPECT_EQ(mesh.size(0), c.size_after) << c.name;
+        // The run a face draws, face by face, as exporters ask for it.
+        int run[5], n = 0;
+        ASSERT_EQ(mesh.face_run(0, run, n), !c.runs.empty()) << c.name;
+        if (!c.runs.empty()) {
+            EXPECT_EQ(std::vector<int>(run, run + n), c.runs.front()) << c.name;
+        }
     }
 }
 
