@@ -500,7 +500,7 @@ const Kind_Case k_texts[] = {
      "entity TEXT layer=k color=1 at=(20,0,0) height=2 text=Ab rotation=90 width=1 oblique=0 style=txt_hztxt "
      "mirror=6\n",
      true, "--no-explode-text", "style txt_hztxt font=txt.shx bigfont=hztxt.shx width=1 oblique=0"},
-    // Vertical: a vertical STYLE. LibreCAD draws it along its base line.
+    // Vertical: a vertical STYLE.
     {"text_vertical",
      [](MB_Object_List& l) {
          MB_Text* text = text_in_style("Ab", 2, 1, 0, 0);
