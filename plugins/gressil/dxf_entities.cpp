@@ -213,16 +213,21 @@ bool write_face(Dxf_Exporter& x, MB_Face& face, std::uint64_t owner)
 
 // A polygon mesh as a POLYLINE mesh (flag 16, with 1 and 32 for its closed directions) of the
 // grid the kernel draws: its density grid when it has one, else its main grid, row by row as
-// DXF orders a mesh's vertices. A grid the vertices cannot fill draws nothing.
+// DXF orders a mesh's vertices. A grid the vertices cannot fill draws nothing; one that DXF's
+// mesh cannot hold (more than 32767 vertices a side, or a vertex that is not finite) goes out
+// as the runs the kernel draws.
 bool write_polygon_mesh(Dxf_Exporter& x, MB_Polygon_Mesh& mesh, std::uint64_t owner)
 {
     const bool density = mesh.meshm_density() >= 1 && mesh.meshn_density() >= 1;
     const long long rows = density ? mesh.meshm_density() : mesh.meshm();
     const long long cols = density ? mesh.meshn_density() : mesh.meshn();
     const long long first = density ? static_cast<long long>(mesh.meshm()) * mesh.meshn() : 0;
+    if (rows < 2 || cols < 2 || first < 0 || first + rows * cols > mesh.count()) return true;
     // DXF counts a mesh's vertices in 16 bits.
-    if (rows < 2 || cols < 2 || rows > 32767 || cols > 32767 || first < 0 || first + rows * cols > mesh.count())
-        return true;
+    bool fits = rows <= 32767 && cols <= 32767;
+    const Qe_Pt* p = mesh.points() + first;
+    for (long long i = 0; i < rows * cols && fits; ++i) fits = std::isfinite(p[i].x() + p[i].y() + p[i].z());
+    if (!fits) return dxf::write_runs(x, mesh, mesh.runs(), owner);
     Dxf_Writer& w = x.out();
     const std::uint64_t polyline = x.entity_head("POLYLINE", mesh, owner);
     w.text(100, "AcDbPolygonMesh");
@@ -231,7 +236,6 @@ bool write_polygon_mesh(Dxf_Exporter& x, MB_Polygon_Mesh& mesh, std::uint64_t ow
     w.integer(70, 16 | (mesh.meshm_closed() ? 1 : 0) | (mesh.meshn_closed() ? 32 : 0));
     w.integer(71, rows);
     w.integer(72, cols);
-    const Qe_Pt* p = mesh.points() + first;
     for (long long i = 0; i < rows * cols; ++i) {
         x.entity_head("VERTEX", mesh, polyline);
         w.text(100, "AcDbVertex");
@@ -245,7 +249,9 @@ bool write_polygon_mesh(Dxf_Exporter& x, MB_Polygon_Mesh& mesh, std::uint64_t ow
 
 // A polyface mesh as a POLYLINE mesh (flag 64): every vertex, then a face record for each face
 // the kernel draws, with the edges it draws: a line, an open triangle (its closing edge
-// hidden), a triangle or a quadrilateral. Faces that draw nothing are left out.
+// hidden), a triangle or a quadrilateral. Faces that draw nothing are left out. A mesh that
+// DXF's cannot hold (more than 32767 vertices or faces, or a vertex that is not finite) goes
+// out as the runs the kernel draws.
 bool write_polyface_mesh(Dxf_Exporter& x, MB_Polyface_Mesh& mesh, std::uint64_t owner)
 {
     struct Face {
@@ -261,8 +267,14 @@ bool write_polyface_mesh(Dxf_Exporter& x, MB_Polyface_Mesh& mesh, std::uint64_t 
         if (n == 5) face.refs[3] = run[3] + 1;
         faces.push_back(face);
     }
+    if (faces.empty()) return true;
     // DXF counts a mesh's vertices and faces in 16 bits.
-    if (faces.empty() || mesh.count() > 32767 || faces.size() > 32767) return true;
+    bool fits = mesh.count() <= 32767 && faces.size() <= 32767;
+    for (int i = 0; i < mesh.count() && fits; ++i) {
+        const Qe_Pt& v = mesh.points()[i];
+        fits = std::isfinite(v.x() + v.y() + v.z());
+    }
+    if (!fits) return dxf::write_runs(x, mesh, mesh.runs(), owner);
     Dxf_Writer& w = x.out();
     const std::uint64_t polyline = x.entity_head("POLYLINE", mesh, owner);
     w.text(100, "AcDbPolyFaceMesh");

@@ -10,12 +10,14 @@
 #include <unordered_set>
 
 class Dxf_Exporter;
+class MB_Drawable;
 class MB_Hatch;
 class MB_Mtext;
 class MB_String;
 class MB_Text;
 class MB_Text_Style;
 class MB_Tolerance;
+class Qe_Pt_Sets;
 
 namespace dxf {
 
@@ -29,6 +31,9 @@ double degrees(double radians);
 // The slant the kernel draws a text with: none for an oblique angle of 0 or less.
 double shown_oblique(const MB_Text_Style& style);
 
+// Each run of the point sets as one polyline (or point) of the drawable: the rings of an
+// offset hatch, and a mesh that DXF's mesh cannot hold.
+bool write_runs(Dxf_Exporter& x, MB_Drawable& d, const Qe_Pt_Sets& runs, std::uint64_t owner);
 bool write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner);
 bool write_text(Dxf_Exporter& x, MB_Text& text, std::uint64_t owner);
 bool write_mtext(Dxf_Exporter& x, MB_Mtext& m, std::uint64_t owner);

@@ -75,8 +75,9 @@ std::vector<Dxf_Pattern_Line> pattern_lines(MB_Hatch_Type& type, const Qe_Pt& co
     return out;
 }
 
-// Each run of the point sets as one polyline (or point) of the drawable.
-bool write_runs(Dxf_Exporter& x, MB_Drawable& d, const Qe_Pt_Sets& runs, std::uint64_t owner)
+}  // namespace
+
+bool dxf::write_runs(Dxf_Exporter& x, MB_Drawable& d, const Qe_Pt_Sets& runs, std::uint64_t owner)
 {
     const Qe_Pt* p = runs.points();
     const mb_ulong* counts = runs.vals();
@@ -88,8 +89,6 @@ bool write_runs(Dxf_Exporter& x, MB_Drawable& d, const Qe_Pt_Sets& runs, std::ui
     return true;
 }
 
-}  // namespace
-
 // A solid fill is a HATCH of its drawn loops under the odd-parity rule, as the kernel fills
 // them; a pattern fill is a HATCH with its pattern lines, under the style of the kernel's
 // crossing mode (0 all crossings, 1 the outermost, 2 the first and last). The offset fill has
@@ -99,7 +98,7 @@ bool dxf::write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
     const bool solid = hatch.is_solid();
     if (!solid && hatch.is_offset()) {
         for (Qe_Void_Node* n = hatch.ptsets_list().head(); n; n = n->next())
-            if (const auto* sets = static_cast<const Qe_Pt_Sets*>(n->entity())) write_runs(x, hatch, *sets, owner);
+            if (const auto* sets = static_cast<const Qe_Pt_Sets*>(n->entity())) dxf::write_runs(x, hatch, *sets, owner);
         return true;
     }
     std::vector<std::vector<Qe_Pt>> loops;

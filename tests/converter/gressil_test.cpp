@@ -378,6 +378,27 @@ TEST(DxfExport, FittedTextsAlongTheirFrames)
     EXPECT_GT(librecad_ink(dxf, work.path()), 0);
 }
 
+// DXF counts a mesh's vertices in 16 bits: a mesh of more than 32767 vertices a side goes out
+// as the runs the kernel draws, not as a POLYLINE mesh whose counts a reader would misread.
+TEST(DxfExport, MeshesBeyondDxfCountsAsTheirRuns)
+{
+    Work_Dir work("dxf_big_mesh");
+    MB_Drawing drawing;
+    constexpr int n = 32768;
+    auto* mesh = new MB_Polygon_Mesh(2, n, 0, 0);
+    for (int i = 0; i < 2 * n; ++i) {
+        Qe_Pt p(i % n, i / n, 0);
+        mesh->add_point(p, i);
+    }
+    drawing.object_list().add_tail(mesh);
+    const std::string dxf = export_drawing(drawing, work, "mesh.dxf");
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_TRUE(lines_starting(report, "entity POLYLINE").empty());
+    // Two rows and a column for every vertex of a row.
+    EXPECT_EQ(lines_starting(report, "entity LWPOLYLINE").size(), 2u + n);
+}
+
 TEST(DxfExport, LayersLineTypesAndBlocks)
 {
     Work_Dir work("dxf_tables");
