@@ -43,6 +43,13 @@ void append_kernel_text(std::string& out, std::string_view text)
     }
 }
 
+// A code's argument that holds a brace or a backslash would end or open a group, or start
+// another code, in a reader: such a code is not written.
+bool plain_argument(std::string_view code)
+{
+    return code.size() >= 2 && code.substr(2).find_first_of("{}\\") == std::string_view::npos;
+}
+
 void append_real(std::string& out, double v)
 {
     char buf[40];
@@ -78,7 +85,7 @@ std::string dxf_mtext_content(std::string_view kernel_string, std::string_view o
         }
         case MB_Mtext_Code::Literal: {
             const char ch = c.text.empty() ? ' ' : c.text.front();
-            if (std::strchr("\\{}OoKklQSTWpNX~cM", ch) && ch != '\0')
+            if (ch != '\0' && std::strchr("\\{}OoKklQSTWpNX~cM", ch))
                 out += '\\';
             append_ascii(out, std::string_view(&ch, 1));
             break;
@@ -97,7 +104,7 @@ std::string dxf_mtext_content(std::string_view kernel_string, std::string_view o
             break;
         case MB_Mtext_Code::Alignment:
             // Cut short by the end, it would swallow what follows in a reader.
-            if (c.text.size() < 2 || c.text.back() != ';') break;
+            if (c.text.back() != ';' || !plain_argument(c.text)) break;
             out += '\\';
             append_kernel_text(out, c.text.substr(1));
             break;
@@ -107,7 +114,8 @@ std::string dxf_mtext_content(std::string_view kernel_string, std::string_view o
             out += "\\C" + std::to_string(c.index) + ';';
             break;
         case MB_Mtext_Code::Font:
-            if (!c.complete) break;
+            if (!c.complete || !plain_argument(c.code)) break;
+            if (c.text.empty() && own_font.find_first_of("{}\\;") != std::string_view::npos) break;
             in_group();
             if (c.text.empty()) {
                 out += "\\F";

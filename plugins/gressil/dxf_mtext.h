@@ -9,7 +9,8 @@
 // character are kept where MTEXT reads them as a code of its own (stacking \S, overline \O,
 // strike-through \K, tracking \T, width \W, oblique \Q, ...) and written as the character
 // elsewhere; braces and backslashes taken literally are escaped, a caret is written "^ ", and
-// characters beyond ASCII (double-byte characters of the ANSI code page) become \U+XXXX.
+// characters beyond ASCII (double-byte characters of the ANSI code page) become \U+XXXX. A
+// font or alignment code whose argument holds a brace or a backslash is left out.
 
 #include <string>
 #include <string_view>

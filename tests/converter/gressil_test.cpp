@@ -107,8 +107,10 @@ TEST(DxfMtext, KernelCodesAsMtextCodes)
         {R"(\H3;a\H0.5x;b)", R"({\H3;a\H1.5;b})"},
         // A font by name keeps its code as written; "\F;" returns to the text's own font.
         {R"(\Fgdt|c0;x\F;y)", R"({\Fgdt|c0;x\Ftxt.shx;y})"},
-        // Codes that change nothing give nothing.
+        // Codes that change nothing give nothing, and so does a font whose name would open a
+        // group in a reader.
         {R"(\C300;a\H;b\Hxyz)", "abyz"},
+        {R"(\Fa{b;c)", "c"},
         // Alignment and underlining are kept; one cut short by the end swallows the rest.
         {R"(\A1;x\Ly\A2)", R"(\A1;x\Ly)"},
         // Literal braces and backslashes stay literal; MTEXT's own codes that the kernel takes
@@ -118,6 +120,29 @@ TEST(DxfMtext, KernelCodesAsMtextCodes)
         {"\xC6\xBD  x", R"(\U+5E73  x)"},
     };
     for (const Case& c : cases) EXPECT_EQ(dxf_mtext_content(c.kernel, "txt.shx", 2.5), c.mtext) << c.kernel;
+    // Strings of codes cut and mixed at random: the groups written always close, none before
+    // it opens, and nothing but ASCII is written.
+    std::uint32_t state = 12345;
+    const char alphabet[] = "{}\\ACFfHLPSUu+;|x0123456789a ^\xC6\xBD";
+    for (int round = 0; round < 2000; ++round) {
+        std::string s;
+        const int length = static_cast<int>(state % 24);
+        for (int i = 0; i < length; ++i) {
+            state = state * 1664525u + 1013904223u;
+            s += alphabet[(state >> 16) % (sizeof alphabet - 1)];
+        }
+        state = state * 1664525u + 1013904223u;
+        const std::string out = dxf_mtext_content(s, "txt.shx", 2.5);
+        int depth = 0;
+        bool sound = true;
+        for (std::size_t i = 0; i < out.size(); ++i) {
+            sound = sound && static_cast<unsigned char>(out[i]) >= 0x20 && static_cast<unsigned char>(out[i]) < 0x7F;
+            if (out[i] == '\\') ++i;  // an escaped character or a code's letter
+            else if (out[i] == '{') ++depth;
+            else if (out[i] == '}') sound = sound && --depth >= 0;
+        }
+        EXPECT_TRUE(sound && depth == 0) << s << " -> " << out;
+    }
     // Tolerance frames: rows as "^J", the kernel's own codes as they are.
     EXPECT_EQ(dxf_tolerance_content("{\\Fgdt;j}%%v0.05%%vA\nB%%v"), "{\\Fgdt;j}%%v0.05%%vA^JB%%v");
 }
