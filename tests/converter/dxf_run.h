@@ -57,9 +57,10 @@ inline std::string joined(const std::vector<std::string>& lines)
 
 // Renders the file with LibreCAD into a PDF fitted to the page, in grey or in colour, and
 // rasterises it at a low resolution: one byte a pixel in grey, three (red, green, blue) in
-// colour; empty when a step failed. LibreCAD's settings and run-time folder stay under the
-// work folder.
-inline std::vector<unsigned char> librecad_pixels(const std::string& dxf, const fs::path& work, bool colour)
+// colour, width_out the pixels of a row; empty when a step failed. LibreCAD's settings and
+// run-time folder stay under the work folder.
+inline std::vector<unsigned char> librecad_pixels(const std::string& dxf, const fs::path& work, bool colour,
+                                                  int* width_out = nullptr)
 {
     const fs::path home = work / "librecad-home";
     fs::create_directories(home / "runtime");
@@ -90,6 +91,7 @@ inline std::vector<unsigned char> librecad_pixels(const std::string& dxf, const 
     std::vector<unsigned char> pixels(static_cast<std::size_t>(width) * height * (colour ? 3 : 1));
     in.read(reinterpret_cast<char*>(pixels.data()), static_cast<std::streamsize>(pixels.size()));
     if (!in) return {};
+    if (width_out) *width_out = width;
     return pixels;
 }
 
@@ -101,6 +103,24 @@ inline long librecad_ink(const std::string& dxf, const fs::path& work)
     long ink = 0;
     for (unsigned char p : pixels) ink += p < 200;
     return ink;
+}
+
+// The bands of rows with ink in LibreCAD's grey rendering, top to bottom (the lines of a text
+// fitted to the page); -1 when a step failed.
+inline int librecad_ink_bands(const std::string& dxf, const fs::path& work)
+{
+    int width = 0;
+    const std::vector<unsigned char> pixels = librecad_pixels(dxf, work, false, &width);
+    if (pixels.empty() || width <= 0) return -1;
+    int bands = 0;
+    bool in_band = false;
+    for (std::size_t row = 0; row * width < pixels.size(); ++row) {
+        bool ink = false;
+        for (int x = 0; x < width && !ink; ++x) ink = pixels[row * width + x] < 200;
+        bands += ink && !in_band;
+        in_band = ink;
+    }
+    return bands;
 }
 
 // The pixels of LibreCAD's colour rendering by colour (0xRRGGBB); empty when a step failed.

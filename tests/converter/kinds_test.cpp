@@ -9,6 +9,7 @@
 #include <functional>
 #include <sstream>
 #include <numbers>
+#include <set>
 
 #include "Drakmere.h"
 #include "dxf_run.h"
@@ -588,6 +589,40 @@ TEST(Dxf_Colours, ExactColoursBesideTheirNearestIndex)
         // A solid of 20 units covers hundreds of pixels at the rendering's scale.
         const auto it = colours.find(cases[i].shown);
         EXPECT_GT(it == colours.end() ? 0 : it->second, 100) << std::hex << cases[i].shown;
+    }
+}
+
+// What LibreCAD draws of an MTEXT is its own layout: each paragraph on a line of its own, and
+// the words of a paragraph on one line where the kernel, with a width of 0, sets every run on a
+// line of its own.
+TEST(Dxf_Mtext_Reader, LibreCadSetsTheLinesItself)
+{
+    struct Case {
+        const char* name;
+        const char* string;
+        int kernel_lines, librecad_lines;
+    } cases[] = {
+        {"paragraphs", "{\\C3;Ab}\\PCD", 2, 2},
+        {"words", "Ab CD EF", 3, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Work_Dir work(std::string("dxf_mtext_reader_") + c.name);
+        std::set<double> kernel_lines;  // the base lines of the kernel's runs
+        const std::string dxf = convert_built(work, {[&](MB_Object_List& l) {
+                                                  auto* m = new MB_Mtext(Qe_Pt(5, 6, 0), c.string);
+                                                  m->text_style()->font_lib("txt.shx");
+                                                  m->set_base_ht(2);
+                                                  m->build_draw();
+                                                  std::vector<MB_Text*> runs;
+                                                  std::vector<MB_Line*> lines;
+                                                  EXPECT_TRUE(mb_text_parts(*m, runs, lines));
+                                                  for (MB_Text* run : runs) kernel_lines.insert(run->base_pos().y());
+                                                  l.add_tail(m);
+                                              }},
+                                              "--no-explode-text");
+        EXPECT_EQ(static_cast<int>(kernel_lines.size()), c.kernel_lines);
+        EXPECT_EQ(librecad_ink_bands(dxf, work.path()), c.librecad_lines);
     }
 }
 
