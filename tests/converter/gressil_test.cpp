@@ -330,7 +330,8 @@ std::string r6(double v)
 
 // Multi-line texts as MTEXT, each with its codes; MTEXT has no mirror, so a mirrored text
 // reads as written. One whose own height is no height cannot be MTEXT: it goes out run by run,
-// TEXT where the kernel set each run (spaces and line feeds give nothing).
+// TEXT where the kernel set each run (spaces and line feeds give nothing). Values out of DXF's
+// ranges are written as the kernel lays them out, or brought into range, without a reader's fix.
 TEST(DxfExport, MultiLineTextsAsMtext)
 {
     Work_Dir work("dxf_mtext");
@@ -353,6 +354,13 @@ TEST(DxfExport, MultiLineTextsAsMtext)
     std::vector<MB_Line*> lines;
     ASSERT_TRUE(mb_text_parts(*flat, runs, lines));
     ASSERT_EQ(runs.size(), 2u);
+    // Values DXF has no room for: the attachment point the kernel lays out as top left, the
+    // drawing direction by the style, the line spacing factor within DXF's range.
+    MB_Mtext* odd = make(Qe_Pt(50, 0, 0), false, 2, "A");
+    odd->set_attachpt(12);
+    odd->set_drawdir(7);
+    odd->set_linespacing_style(3);
+    odd->set_linespacing_factor(10);
     const std::string dxf = export_drawing(drawing, work, "mtext.dxf");
     EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
     const auto report = ezdxf_report(dxf);
@@ -364,6 +372,8 @@ TEST(DxfExport, MultiLineTextsAsMtext)
     for (std::size_t i = 0; i < runs.size(); ++i)
         want += "entity TEXT layer=0 color=" + std::string(i == 0 ? "1" : "5") + " at=(30," +
                 r6(runs[i]->base_pos().y()) + ",0) height=2 text=A rotation=0 width=1 oblique=0 style=box\n";
+    want += "entity MTEXT layer=0 color=5 at=(50,0,0) height=2 width=0 attach=1 flow=5 rotation=0 spacing=1,4 "
+            "style=box text=A plain=A\n";
     EXPECT_EQ(joined(lines_starting(report, "entity ")), want);
     EXPECT_GT(librecad_ink(dxf, work.path()), 0);
 }
