@@ -191,10 +191,11 @@ void blit(Player& player, std::uint32_t fn, const Params& a, std::size_t words)
                    static_cast<int>(a.s(3)), static_cast<int>(a.s(2)), info, bits, a.u32(0));
         return;
     case meta_dibbitblt:
-        // rop, source y, x, height, width, target y, x, DIB.
+        // rop, source y, x, height, width, target y, x, DIB; without a DIB a reserved word
+        // comes after the source's y and x.
         if (words == 9 + 3 || words == 8 + 3) {
             const std::size_t k = words == 9 + 3 ? 1 : 0;
-            if (a.has(7 + k)) player.dib(a.s(6 + k), a.s(5 + k), a.s(4 + k), a.s(3 + k), 0, 0, 0, 0, nullptr, nullptr, a.u32(0));
+            if (a.has(8 + k)) player.dib(a.s(7 + k), a.s(6 + k), a.s(5 + k), a.s(4 + k), 0, 0, 0, 0, nullptr, nullptr, a.u32(0));
             return;
         }
         if (!a.has(8) || !params_dib(a, 8, info, bits)) return;

@@ -261,6 +261,36 @@ TEST(Metafile_Player, PatternBrushesPaintTheirMeanColour)
     }
 }
 
+// Transfers without a bitmap fill their target rectangle (x 4..12, y 6..10) black: each kind
+// lays out the rectangle's words its own way, the bit-block ones with or without a reserved
+// word after the source's place.
+TEST(Metafile_Player, WmfTransfersWithoutABitmapFillTheirRectangle)
+{
+    const int lo = BLACKNESS & 0xFFFF, hi = BLACKNESS >> 16;
+    struct Case {
+        const char* what;
+        unsigned fn;
+        std::vector<int> params;
+    };
+    const Case cases[] = {
+        {"pattern", 0x061D, {lo, hi, 4, 8, 6, 4}},                                 // height, width, y, x
+        {"bit-block", 0x0940, {lo, hi, 0, 0, 0, 4, 8, 6, 4}},                      // source y, x, reserved, ...
+        {"bit-block, no reserved word", 0x0940, {lo, hi, 0, 0, 4, 8, 6, 4}},
+        {"stretched", 0x0B41, {lo, hi, 2, 2, 0, 0, 0, 4, 8, 6, 4}},                // source h, w, y, x, reserved, ...
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Bytes body;
+        for (int p : c.params) metafile_writer::put16(body, static_cast<unsigned>(p) & 0xFFFF);
+        Dib d(20, 20, 32);
+        fill(d, white);
+        ASSERT_TRUE(play(d.dc, Wmf(20, 20, 96).raw(c.fn, body).bytes(), RECT{0, 0, 20, 20}));
+        EXPECT_EQ(d.at(4, 6), black);
+        EXPECT_EQ(d.at(11, 9), black);
+        for (const POINT p : {POINT{3, 8}, POINT{12, 8}, POINT{8, 5}, POINT{8, 10}}) EXPECT_EQ(d.at(p.x, p.y), white) << p.x << "," << p.y;
+    }
+}
+
 // ---- hostile files ----
 
 TEST(Metafile_Player, EveryCutAndAbsurdRecordIsSafe)
