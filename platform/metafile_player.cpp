@@ -392,9 +392,12 @@ void Player::realize_font(const Logical_Object& o)
 {
     const Affine m = logical_to_target();
     const double ky = std::hypot(m.c, m.d), kx = std::hypot(m.a, m.b);
-    const auto scaled = [](double v) { return static_cast<int>(std::clamp(v, -65536.0, 65536.0) + (v < 0 ? -0.5 : 0.5)); };
+    // A mapping that overflowed gives the default size and no turn.
+    const auto scaled = [](double v) {
+        return v == v ? static_cast<int>(std::clamp(v, -65536.0, 65536.0) + (v < 0 ? -0.5 : 0.5)) : 0;
+    };
     // The escapement is seen on the target: the turn of the logical x axis is added to it.
-    const double turn = std::atan2(-m.b, m.a) * 1800 / pi;
+    const double along = std::atan2(-m.b, m.a), turn = along == along ? along * 1800 / pi : 0;
     const int escapement = static_cast<int>(std::lround(std::fmod(o.escapement + turn, 3600.0)));
     std::string face;
     if (!o.face.empty()) {
@@ -678,9 +681,11 @@ void Player::ellipse_points(double l, double t, double r, double b, double a0, d
 {
     const double cx = (l + r) / 2, cy = (t + b) / 2, rx = std::fabs(r - l) / 2, ry = std::fabs(b - t) / 2;
     const Affine m = logical_to_target();
-    // Steps enough that no chord strays half a pixel on the target; bounded.
+    // Steps enough that no chord strays half a pixel on the target; bounded, also where a
+    // mapping that overflowed makes the reach infinite or not a number.
     const double reach = std::max(std::hypot(m.a * rx, m.b * rx), std::hypot(m.c * ry, m.d * ry));
-    const int n = static_cast<int>(std::clamp(std::ceil(std::fabs(sweep) * std::sqrt(std::max(reach, 1.0))), 8.0, 1024.0));
+    const double steps = std::ceil(std::fabs(sweep) * std::sqrt(reach > 1 ? reach : 1.0));
+    const int n = steps > 8 ? static_cast<int>(std::min(steps, 1024.0)) : 8;
     for (int k = 0; k <= n; ++k) {
         const double a = a0 + sweep * k / n;
         out.push_back(Dpoint{cx + rx * std::cos(a), cy - ry * std::sin(a)});

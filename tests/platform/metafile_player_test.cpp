@@ -339,6 +339,24 @@ TEST(Metafile_Player, EveryCutAndAbsurdRecordIsSafe)
     }
 }
 
+// A viewport scaled past every double and a turned world: the mapping holds infinities and
+// NaNs, and the shapes, fonts and paths it places are still drawn safely.
+TEST(Metafile_Player, AMappingThatOverflowsIsSafe)
+{
+    const auto f = [](float v) { return metafile_writer::float_bits(v); };
+    Bytes font;
+    for (std::uint32_t v : {1u, 12u, 0u, 0u, 0u, 400u, 0u}) metafile_writer::put32(font, v);
+    font.resize(font.size() + 64, 0);
+    Emf e(20, 20);
+    e.handles(2).rec(17, {8}).rec(9, {1, 1}).rec(11, {0x7FFFFFFF, 0x7FFFFFFF});
+    for (int i = 0; i < 40; ++i) e.rec(31, {0x7FFFFFFF, 1, 0x7FFFFFFF, 1});
+    e.rec(35, {f(0), f(1), f(-1), f(0), f(0), f(0)});
+    e.ellipse(0, 0, 10, 10).ellipse(5, 5, 5, 5).rec(44, {0, 0, 10, 10, 4, 4}).rec(45, {0, 0, 10, 10, 10, 5, 0, 5});
+    e.raw(82, font).select(1).rec(59, {}).ellipse(0, 0, 10, 10).rec(60, {}).rec(62, {0, 0, 20, 20});
+    Dib d(20, 20, 32);
+    EXPECT_TRUE(play(d.dc, e.bytes(), RECT{0, 0, 20, 20}));
+}
+
 // A million saves never restored, then as many restores: the depth is bounded, the play ends
 // and the caller's DC comes back as it was.
 TEST(Metafile_Player, DeepSavesAreBounded)
