@@ -1,6 +1,7 @@
-// JPEG 2000 through Debian's OpenJPEG: JP2 files and bare codestreams, read with one, two
-// (grey, opacity), three or four (red, green, blue, opacity) components of any precision and
-// subsampling; written losslessly (the reversible wavelet, one layer) with three or four
+// JPEG 2000 through Debian's OpenJPEG: JP2 files and bare codestreams (either type reads
+// either form), read with one, two (grey, opacity), three or four (red, green, blue, opacity)
+// components of any precision and subsampling, a JP2 palette's columns taking the place of
+// the component they index; written losslessly (the reversible wavelet, one layer) with three or four
 // components of 8 bits. Also PGX, the one-component format of the JPEG 2000 conformance
 // files, our own code: read at any depth up to 16 bits, either byte order, signed or not;
 // written as the grey level at 8 bits.
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/bytes_p.h"
 #include "platform/image_codecs_p.h"
 
 namespace platform {
@@ -101,10 +103,55 @@ std::uint8_t sample8(const opj_image_comp_t& c, std::size_t i)
     return static_cast<std::uint8_t>(max == 255 ? v : (v * 255 + max / 2) / max);
 }
 
-bool decode_j2(const std::uint8_t* data, std::size_t size, OPJ_CODEC_FORMAT format, Decoded_Image& out)
+// The form the bytes hold: a JP2 file starts with its signature box, a bare codestream with
+// its start and size markers. Files of either form go by either name (".j2k" is type 11).
+OPJ_CODEC_FORMAT form_of(const std::uint8_t* data, std::size_t size, OPJ_CODEC_FORMAT named)
+{
+    static constexpr std::uint8_t signature[] = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    static constexpr std::uint8_t markers[] = {0xFF, 0x4F, 0xFF, 0x51};
+    if (size >= sizeof signature && std::memcmp(data, signature, sizeof signature) == 0) return OPJ_CODEC_JP2;
+    if (size >= sizeof markers && std::memcmp(data, markers, sizeof markers) == 0) return OPJ_CODEC_J2K;
+    return named;
+}
+
+// The columns of a JP2 file's palette (its pclr box in the header box), 0 without one: the
+// library makes each column a component of its own once the samples are decoded.
+unsigned palette_columns(const std::uint8_t* data, std::size_t size)
+{
+    // The body of the first box of `type` between at and end.
+    const auto find = [&](std::size_t at, std::size_t end, const char* type, std::size_t& body, std::size_t& body_end) {
+        while (end - at >= 8) {
+            std::uint64_t length = be32(data + at);
+            std::size_t head = 8;
+            if (length == 1) {
+                if (end - at < 16) return false;
+                length = (std::uint64_t{be32(data + at + 8)} << 32) | be32(data + at + 12);
+                head = 16;
+            } else if (length == 0) {
+                length = end - at;  // to the end
+            }
+            if (length < head || length > end - at) return false;
+            if (std::memcmp(data + at + 4, type, 4) == 0) {
+                body = at + head, body_end = at + static_cast<std::size_t>(length);
+                return true;
+            }
+            at += static_cast<std::size_t>(length);
+        }
+        return false;
+    };
+    std::size_t header = 0, header_end = 0, pclr = 0, pclr_end = 0;
+    if (!find(0, size, "jp2h", header, header_end) || !find(header, header_end, "pclr", pclr, pclr_end)) return 0;
+    return pclr_end - pclr >= 3 ? data[pclr + 2] : 0;
+}
+
+bool decode_j2(const std::uint8_t* data, std::size_t size, OPJ_CODEC_FORMAT named, Decoded_Image& out)
 {
     out.clear();
     if (!data || size < 12) return false;
+    const OPJ_CODEC_FORMAT format = form_of(data, size, named);
+    // A palette of more columns than a pixel has channels cannot be shown.
+    const unsigned columns = format == OPJ_CODEC_JP2 ? palette_columns(data, size) : 0;
+    if (columns > 4) return false;
     Memory m{data, size};
     std::unique_ptr<opj_codec_t, Codec_Closer> codec(opj_create_decompress(format));
     std::unique_ptr<opj_stream_t, Stream_Closer> stream(memory_stream(m, true));
@@ -124,9 +171,10 @@ bool decode_j2(const std::uint8_t* data, std::size_t size, OPJ_CODEC_FORMAT form
     if (w <= 0 || h <= 0 || n == 0 || n > 4) return false;
     for (unsigned c = 0; c < n; ++c)
         if (image->comps[c].prec == 0 || image->comps[c].prec > 31) return false;
-    // The pixels are checked before the library takes memory for its samples.
+    // The pixels are checked before the library takes memory for its samples (a palette's
+    // columns beside the components they come from).
     const auto pixels = static_cast<unsigned long long>(w) * static_cast<unsigned long long>(h);
-    if (pixels * n * 4 > max_sample_bytes) {
+    if (pixels * (n + columns) * 4 > max_sample_bytes) {
         out.refusal = Refusal::over_limit;
         return false;
     }
@@ -135,20 +183,24 @@ bool decode_j2(const std::uint8_t* data, std::size_t size, OPJ_CODEC_FORMAT form
         out.clear();
         return false;
     }
-    for (unsigned c = 0; c < n; ++c) {
+    // A palette has replaced the components by its columns, of their own precision.
+    const unsigned shown = image->numcomps;
+    bool usable = shown >= 1 && shown <= 4;
+    for (unsigned c = 0; usable && c < shown; ++c) {
         const opj_image_comp_t& k = image->comps[c];
-        if (!k.data || k.dx == 0 || k.dy == 0 || k.w == 0 || k.h == 0) {
-            out.clear();
-            return false;
-        }
+        usable = k.data && k.dx != 0 && k.dy != 0 && k.w != 0 && k.h != 0 && k.prec >= 1 && k.prec <= 31;
     }
-    out.alpha = n == 2 || n == 4;
-    const bool grey = n <= 2;
+    if (!usable) {
+        out.clear();
+        return false;
+    }
+    out.alpha = shown == 2 || shown == 4;
+    const bool grey = shown <= 2;
     for (int y = 0; y < out.height; ++y) {
         std::uint8_t* q = out.row(y);
         for (int x = 0; x < out.width; ++x, q += 4) {
             std::uint8_t v[4] = {0, 0, 0, 0xFF};
-            for (unsigned c = 0; c < n; ++c) {
+            for (unsigned c = 0; c < shown; ++c) {
                 const opj_image_comp_t& k = image->comps[c];
                 // A subsampled component covers dx x dy pixels with each sample.
                 const std::size_t sx = std::min<std::size_t>(static_cast<std::size_t>(x) / k.dx, k.w - 1);
@@ -157,9 +209,9 @@ bool decode_j2(const std::uint8_t* data, std::size_t size, OPJ_CODEC_FORMAT form
             }
             if (grey) {
                 q[0] = q[1] = q[2] = v[0];
-                q[3] = n == 2 ? v[1] : 0xFF;
+                q[3] = shown == 2 ? v[1] : 0xFF;
             } else {
-                q[2] = v[0], q[1] = v[1], q[0] = v[2], q[3] = n == 4 ? v[3] : 0xFF;
+                q[2] = v[0], q[1] = v[1], q[0] = v[2], q[3] = shown == 4 ? v[3] : 0xFF;
             }
         }
     }

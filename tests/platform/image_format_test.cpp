@@ -438,6 +438,97 @@ TEST(Image_Formats, PixelLimitRefusesAndTheBytesStay)
     EXPECT_EQ(encode(none, CXIMAGE_FORMAT_TGA), junk);
 }
 
+// ---- JPEG 2000 files as their boxes make them ----
+
+void be_put(Bytes& b, std::uint32_t v, int bytes)
+{
+    for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void box(Bytes& out, const char* type, const Bytes& body)
+{
+    be_put(out, static_cast<std::uint32_t>(8 + body.size()), 4);
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+}
+
+// A JP2 file around a codestream of `components` components: its header, sRGB, and a palette
+// whose entries (each of as many 8-bit columns) component 0 indexes, every column mapped.
+Bytes jp2_with_palette(const Bytes& codestream, int components, const std::vector<Bytes>& entries)
+{
+    const auto columns = static_cast<unsigned>(entries.front().size());
+    Bytes ihdr, colr, pclr, cmap, header, file = {0, 0, 0, 0x0C, 'j', 'P', ' ', ' ', 0x0D, 0x0A, 0x87, 0x0A};
+    be_put(ihdr, k_h, 4), be_put(ihdr, k_w, 4), be_put(ihdr, static_cast<std::uint32_t>(components), 2);
+    ihdr.insert(ihdr.end(), {7, 7, 0, 0});
+    colr = {1, 0, 0}, be_put(colr, 16, 4);
+    be_put(pclr, static_cast<std::uint32_t>(entries.size()), 2), pclr.push_back(static_cast<std::uint8_t>(columns));
+    pclr.insert(pclr.end(), columns, 7);
+    for (const Bytes& e : entries) pclr.insert(pclr.end(), e.begin(), e.end());
+    for (unsigned c = 0; c < columns; ++c) be_put(cmap, 0, 2), cmap.push_back(1), cmap.push_back(static_cast<std::uint8_t>(c));
+    box(header, "ihdr", ihdr), box(header, "colr", colr), box(header, "pclr", pclr), box(header, "cmap", cmap);
+    Bytes ftyp = {'j', 'p', '2', ' ', 0, 0, 0, 0, 'j', 'p', '2', ' '};
+    box(file, "ftyp", ftyp), box(file, "jp2h", header), box(file, "jp2c", codestream);
+    return file;
+}
+
+// A palette turns the one component it indexes into as many as it has columns, after the
+// header was read: the picture has the palette's colours, a palette of one column over a
+// three-component codestream gives grey, and one of more columns than a pixel has is refused.
+TEST(Image_Formats, Jp2PalettesGiveTheirColours)
+{
+    Scratch_Dir dir;
+    // A one-component codestream of indices, from OpenJPEG's own tool.
+    const std::string pgm = dir.path() + "/index.pgm", j2k = dir.path() + "/index.j2k";
+    std::string head = "P5\n" + std::to_string(k_w) + " " + std::to_string(k_h) + "\n255\n";
+    Bytes indices(head.begin(), head.end());
+    for (int y = 0; y < k_h; ++y)
+        for (int x = 0; x < k_w; ++x) indices.push_back(static_cast<std::uint8_t>((x + y) % 4));
+    write_file(pgm, indices);
+    ASSERT_TRUE(run("opj_compress -n 3 -i " + pgm + " -o " + j2k + " >/dev/null"));
+    const Bytes grey_stream = file_bytes(j2k);
+    const std::vector<Bytes> colours = {{255, 0, 0}, {0, 200, 0}, {10, 20, 250}, {90, 90, 90}};
+    const Bytes coloured = jp2_with_palette(grey_stream, 1, colours);
+    CxImage back(coloured.data(), static_cast<DWORD>(coloured.size()), CXIMAGE_FORMAT_JP2);
+    ASSERT_TRUE(back.IsValid());
+    for (int y = 0; y < k_h; ++y)
+        for (int x = 0; x < k_w; ++x) {
+            const Bytes& c = colours[static_cast<std::size_t>((x + y) % 4)];
+            ASSERT_EQ(top_down(back, x, y), RGB(c[0], c[1], c[2])) << x << "," << y;
+        }
+
+    // Three components, one palette column: only the column is left, as grey.
+    CxImage source = picture();
+    std::vector<Bytes> ramp;
+    for (int i = 0; i < 256; ++i) ramp.push_back({static_cast<std::uint8_t>(255 - i)});
+    const Bytes single = jp2_with_palette(encode(source, CXIMAGE_FORMAT_JPC), 3, ramp);
+    CxImage grey(single.data(), static_cast<DWORD>(single.size()), CXIMAGE_FORMAT_JP2);
+    ASSERT_TRUE(grey.IsValid());
+    for (int y = 0; y < k_h; ++y)
+        for (int x = 0; x < k_w; ++x) {
+            const auto v = static_cast<BYTE>(255 - GetRValue(colour_at(x, y)));
+            ASSERT_EQ(top_down(grey, x, y), RGB(v, v, v)) << x << "," << y;
+        }
+
+    const Bytes wide = jp2_with_palette(grey_stream, 1, std::vector<Bytes>(4, Bytes(5, 60)));
+    CxImage refused(wide.data(), static_cast<DWORD>(wide.size()), CXIMAGE_FORMAT_JP2);
+    EXPECT_FALSE(refused.IsValid());
+    EXPECT_EQ(encode(refused, CXIMAGE_FORMAT_JP2), wide);
+}
+
+// Type 11 names ".j2k" files, which hold bare codestreams, and type 12 ".jpc" ones: each
+// type reads either form, and keeps its bytes.
+TEST(Image_Formats, JpegTwoThousandTypesReadBothForms)
+{
+    CxImage source = picture();
+    const Bytes file = encode(source, CXIMAGE_FORMAT_JP2), stream = encode(source, CXIMAGE_FORMAT_JPC);
+    for (const DWORD type : {DWORD{CXIMAGE_FORMAT_JP2}, DWORD{CXIMAGE_FORMAT_JPC}})
+        for (const Bytes* bytes : {&file, &stream}) {
+            CxImage back(bytes->data(), static_cast<DWORD>(bytes->size()), type);
+            ASSERT_TRUE(back.IsValid()) << type;
+            EXPECT_EQ(top_down(back, 7, 5), colour_at(7, 5));
+            EXPECT_EQ(encode(back, type), *bytes);
+        }
+}
+
 TEST(Image_Formats, SignaturesNameTheirType)
 {
     CxImage source = picture();
