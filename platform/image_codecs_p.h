@@ -59,6 +59,9 @@ struct Decoded_Image {
     // Sizes the pixels for w x h (opaque black); false, leaving the image empty, for a size
     // of 0, one past max_pixels or max_image_bytes, or when memory runs out.
     bool allocate(long long w, long long h);
+    // Whether allocate would take w x h by the limits, noting the refusal when not: for a
+    // decoder to ask before it takes a buffer of the image's size of its own.
+    bool fits(long long w, long long h);
     // Empties the image; the limit stays.
     void clear();
     // An empty image with the same limit, for a decoder to fill before it hands it over.

@@ -153,6 +153,7 @@ bool read_first_image(GifFileType* gif, Decoded_Image& out)
         // The frame's indices first, growing with the lines the data delivers, so a small file
         // that declares a large frame fails before it costs its size. The image is the frame:
         // the rest of the logical screen carries no data.
+        if (!out.fits(d.Width, d.Height)) return false;
         std::vector<GifPixelType> indices;
         const auto w = static_cast<std::size_t>(d.Width);
         // Interlaced frames arrive in four passes over every 8th, 8th, 4th and 2nd row.

@@ -65,6 +65,7 @@ bool decode_ras(const std::uint8_t* data, std::size_t size, Decoded_Image& out)
     const bool rle = type == rt_byte_encoded;
     // Three bytes of a run give at most 256.
     if (row > (rle ? left / 3 * 256 + 256 : left) / static_cast<std::size_t>(h)) return false;
+    if (!out.fits(w, h)) return false;
     std::vector<std::uint8_t> bits;
     if (!unpack(p, data + size, rle, row * static_cast<std::size_t>(h), bits)) return false;
     if (!out.allocate(w, h)) return false;

@@ -61,15 +61,22 @@ bool Decoded_Image::failed_as(const Decoded_Image& attempt)
     return false;
 }
 
-bool Decoded_Image::allocate(long long w, long long h)
+bool Decoded_Image::fits(long long w, long long h)
 {
-    clear();
     if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX) return false;
     const auto uw = static_cast<std::size_t>(w), uh = static_cast<std::size_t>(h);
     if (uw > max_image_bytes / 4 / uh || uw * uh > max_pixels) {
         refusal = Refusal::over_limit;
         return false;
     }
+    return true;
+}
+
+bool Decoded_Image::allocate(long long w, long long h)
+{
+    clear();
+    if (!fits(w, h)) return false;
+    const auto uw = static_cast<std::size_t>(w), uh = static_cast<std::size_t>(h);
     try {
         pixels.resize(uw * uh * 4);
     } catch (const std::bad_alloc&) {

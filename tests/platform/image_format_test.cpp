@@ -529,6 +529,30 @@ TEST(Image_Formats, JpegTwoThousandTypesReadBothForms)
         }
 }
 
+// Decoders that gather a frame's indices or unpack runs before the pixels ask the limit
+// first: an image past it costs none of that memory.
+TEST(Image_Formats, PixelLimitIsAskedBeforeAnyBufferOfTheImageSize)
+{
+    CxImage plain;
+    ASSERT_TRUE(plain.Create(2000, 2000, 24));
+    const Bytes gif = encode(plain, CXIMAGE_FORMAT_GIF);
+    // A Sun raster of 2000 x 2000 grey pixels in runs of 256 bytes.
+    Bytes ras;
+    for (std::uint32_t v : {0x59A66A95u, 2000u, 2000u, 8u, 0u, 2u, 0u, 0u}) be_put(ras, v, 4);
+    for (int i = 0; i < 2000 * 2000 / 256; ++i) ras.insert(ras.end(), {0x80, 0xFF, 0x40});
+    for (const auto& [type, bytes] : {std::pair{DWORD{CXIMAGE_FORMAT_GIF}, &gif}, std::pair{DWORD{CXIMAGE_FORMAT_RAS}, static_cast<const Bytes*>(&ras)}}) {
+        SCOPED_TRACE(type);
+        ASSERT_LT(bytes->size(), 100000u);
+        allocation_watch_start();
+        CxImage limited(bytes->data(), static_cast<DWORD>(bytes->size()), type, 1000);
+        allocation_watch_stop();
+        EXPECT_EQ(limited.GetDecodeResult(), CxImage::Decode_Result::over_limit);
+        EXPECT_LT(allocation_watch_largest(), 2 * bytes->size() + 4096);
+        CxImage whole(bytes->data(), static_cast<DWORD>(bytes->size()), type);
+        EXPECT_TRUE(whole.IsValid());
+    }
+}
+
 TEST(Image_Formats, SignaturesNameTheirType)
 {
     CxImage source = picture();
