@@ -2,8 +2,9 @@
 
 // The pixel budget of a drawing: how many image pixels (32 bits each) the images decoded into
 // it may hold together. Every image that decodes its raster for the drawing takes its pixels
-// from here and gives them back when it goes; an image the budget cannot hold is refused,
-// and the refusal is kept so that the one who loaded the drawing can say why it failed.
+// from here (its copies too) and gives them back when it goes; an image the budget cannot
+// hold is refused, and the refusal is kept so that the one who loaded the drawing can say why
+// it failed.
 // Images share the budget with the drawing (it lives as long as the last of them).
 
 #include <algorithm>
@@ -35,6 +36,9 @@ public:
         m_used += n;
         return true;
     }
+    // Takes n pixels whatever the limit: a copy of pixels already held (an image copied, the
+    // snapshot an undo step keeps) is counted, and the limit refuses what decodes after it.
+    void hold(long long n) { m_used += std::max(0LL, n); }
     void give_back(long long n) { m_used = std::max(0LL, m_used - std::max(0LL, n)); }
 
     // The first image refused since the last clear: for the budget, or for lack of memory.

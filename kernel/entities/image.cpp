@@ -267,9 +267,17 @@ bool MB_Image::copy_to(MB_Object*& target)
         raster.reset(new (std::nothrow) CxImage(*m_image, true, true, true));
         if (!raster) return false;
     }
+    // Taken before the target (which may be this image) gives its own pixels back.
+    const std::shared_ptr<MB_Pixel_Budget> budget = m_budget;
     auto fill = [&](MB_Image& e) {
         e.m_image_format = m_image_format;
         e.image(raster.release());
+        // The copy's pixels count where the source's do.
+        if (budget && e.m_image) {
+            e.m_budget_pixels = static_cast<long long>(e.m_image->GetWidth()) * e.m_image->GetHeight();
+            budget->hold(e.m_budget_pixels);
+            e.m_budget = budget;
+        }
         e.m_center = m_center;
         e.m_height = m_height;
         e.m_width = m_width;
@@ -308,7 +316,18 @@ void MB_Image::set_real(long k, double value)
         MB_Drawable::set_real(k, value);
         return;
     }
-    if (m_image) (void)m_image->Rotate(static_cast<float>(value), nullptr);
+    if (!m_image) return;
+    // A turn may grow the canvas: the growth comes from the budget, and a turn the budget
+    // cannot hold is not made.
+    CxImage turned;
+    if (!m_image->Rotate(static_cast<float>(value), &turned)) return;
+    if (m_budget) {
+        const long long pixels = static_cast<long long>(turned.GetWidth()) * turned.GetHeight();
+        if (pixels > m_budget_pixels && !m_budget->take(pixels - m_budget_pixels)) return;
+        m_budget->give_back(m_budget_pixels - pixels);
+        m_budget_pixels = pixels;
+    }
+    *m_image = std::move(turned);
 }
 
 void MB_Image::set_int(long k, long value)

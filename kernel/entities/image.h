@@ -57,6 +57,7 @@ public:
     static MB_Result default_process(MB_Image& entity, MB_File_IO& file);
     // A null target becomes a new MB_Image; an image target takes the format, a deep copy of
     // the raster (or none when this image has none), centre, height, width, angle and alpha.
+    // The copied pixels count in the budget this image's came from, whatever its limit.
     bool copy_to(MB_Object*& target) override;
 
     // −3 centre; −9 and −10 the corners of the bounding rectangle.
@@ -66,6 +67,7 @@ public:
     // −208 alpha; −207 and −206 the raster's width and height in pixels (0 without raster).
     long get_int(int key) override;
     // −102 turns the raster by the value in degrees counter-clockwise; the stored angle stays.
+    // A turn whose larger canvas the raster's budget cannot hold is not made.
     void set_real(long key, double value) override;
     // −216 makes the colour of pixel (0, 0) transparent; −208 sets the raster's opacity to
     // the value (the stored alpha stays). Nothing without a raster.

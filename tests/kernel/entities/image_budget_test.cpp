@@ -11,6 +11,7 @@
 #include "common/scratch_dir.h"
 #include "geometry/transform.h"
 #include "kernel/entities/entity_fixture.h"
+#include "kernel/entities/entity_properties.h"
 #include "kernel/entities/image.h"
 #include "platform/metafile.h"
 #include "platform/ximage.h"
@@ -170,6 +171,57 @@ TEST(Image_Budget, OverTheBudgetTheLoadFailsAndSaysWhyUnderItEveryRasterDecodes)
     }
     MB_Pixel_Budget::default_limit(before);
     EXPECT_EQ(MB_Drawing().pixel_budget().limit(), MB_Pixel_Budget::k_default_limit);
+}
+
+// The budget counts every raster taken from it while it lives: a copy (and so each snapshot an
+// undo step keeps) counts its pixels, an undo that puts an image's raster back keeps it
+// counted, a turn counts the canvas it grows to and is not made past the limit, and when
+// everything is gone nothing is left counted.
+TEST(Image_Budget, CopiesUndoStepsAndTurnsAreCounted)
+{
+    std::shared_ptr<MB_Pixel_Budget> budget;
+    {
+        Op_Fixture f;
+        budget = f.drawing->pixel_budget_ptr();
+        CxImage source = picture(20, 14);  // 280 pixels
+        const Data png = encoded(source, CXIMAGE_FORMAT_PNG);
+        auto* image = new MB_Image;
+        ASSERT_EQ(image->decode_raster(png.data(), static_cast<unsigned long>(png.size()), CXIMAGE_FORMAT_PNG, budget),
+                  CxImage::Decode_Result::decoded);
+        f.drawing->add_object(image);
+        ASSERT_EQ(budget->used(), 280);
+
+        MB_Object* copy = nullptr;
+        ASSERT_TRUE(image->copy_to(copy));
+        EXPECT_EQ(budget->used(), 2 * 280);
+        // Copied onto an image that holds pixels: those go back, the copy's come in.
+        ASSERT_TRUE(image->copy_to(copy));
+        EXPECT_EQ(budget->used(), 2 * 280);
+        delete copy;
+        EXPECT_EQ(budget->used(), 280);
+
+        f.command("move", [&] { image->set_point(-6, Qe_Pt(5, 6, 0)); });
+        const long long with_snapshots = budget->used();
+        EXPECT_GT(with_snapshots, 280);
+        f.undo();
+        EXPECT_EQ(budget->used(), with_snapshots);
+        f.redo();
+        EXPECT_EQ(budget->used(), with_snapshots);
+
+        // A quarter turn keeps the count; an eighth grows the canvas and the count with it.
+        image->set_real(mb_key::Angle, 90);
+        EXPECT_EQ(budget->used(), with_snapshots);
+        image->set_real(mb_key::Angle, 45);
+        const long long turned = static_cast<long long>(image->image()->GetWidth()) * image->image()->GetHeight();
+        EXPECT_GT(turned, 280);
+        EXPECT_EQ(budget->used(), with_snapshots - 280 + turned);
+        // A turn whose canvas the budget cannot hold leaves the raster as it was.
+        budget->limit(budget->used());
+        image->set_real(mb_key::Angle, 45);
+        EXPECT_EQ(static_cast<long long>(image->image()->GetWidth()) * image->image()->GetHeight(), turned);
+        EXPECT_EQ(budget->used(), with_snapshots - 280 + turned);
+    }
+    EXPECT_EQ(budget->used(), 0);
 }
 
 // The picture, the metafile and the raster each reach the DC the caller passes: a recording
