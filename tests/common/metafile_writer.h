@@ -9,22 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "common/metafile_bytes.h"
 #include "platform/win_types.h"
 
 namespace metafile_writer {
 
-using Bytes = std::vector<BYTE>;
+using metafile_bytes::Bytes;
+using metafile_bytes::put16;
+using metafile_bytes::put32;
 
-inline void put16(Bytes& b, unsigned v)
-{
-    b.push_back(static_cast<BYTE>(v & 0xFF));
-    b.push_back(static_cast<BYTE>((v >> 8) & 0xFF));
-}
-inline void put32(Bytes& b, std::uint32_t v)
-{
-    put16(b, v & 0xFFFF);
-    put16(b, v >> 16);
-}
 inline void set32(Bytes& b, std::size_t at, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<BYTE>((v >> (8 * i)) & 0xFF);

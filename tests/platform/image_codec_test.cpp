@@ -12,6 +12,7 @@
 
 #include "common/image_readers.h"
 #include "common/scratch_dir.h"
+#include "common/ximage_bytes.h"
 #include "dib_fixture.h"
 #include "platform/gdi.h"
 #include "platform/ximage.h"
@@ -60,16 +61,6 @@ CxImage checkerboard(bool half_alpha)
     return image;
 }
 
-Bytes encode(CxImage& image, DWORD type)
-{
-    BYTE* buffer = nullptr;
-    long size = 0;
-    if (!image.Encode(buffer, size, type)) return {};
-    Bytes out(buffer, buffer + size);
-    CxImage::FreeMemory(buffer);
-    return out;
-}
-
 bool same_colour(const RGBQUAD& a, const RGBQUAD& b)
 {
     return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
@@ -96,7 +87,7 @@ TEST(ImageCodecs, LosslessFormatsGiveBackTheirPixels)
     for (const Format& f : k_lossless) {
         SCOPED_TRACE(f.name);
         CxImage source = gradient();
-        const Bytes bytes = encode(source, f.type);
+        const Bytes bytes = encoded_bytes(source, f.type);
         ASSERT_FALSE(bytes.empty());
         CxImage back(bytes.data(), static_cast<DWORD>(bytes.size()), f.type);
         ASSERT_TRUE(back.IsValid());
@@ -126,7 +117,7 @@ TEST(ImageCodecs, LosslessFormatsGiveBackTheirPixels)
 
         // Opacity, as far as the format carries it.
         CxImage board = checkerboard(f.alpha == 2);
-        const Bytes alpha_bytes = encode(board, f.type);
+        const Bytes alpha_bytes = encoded_bytes(board, f.type);
         CxImage alpha_back(alpha_bytes.data(), static_cast<DWORD>(alpha_bytes.size()), f.type);
         ASSERT_TRUE(alpha_back.IsValid());
         EXPECT_EQ(alpha_back.AlphaIsValid(), f.alpha > 0);
@@ -193,7 +184,7 @@ TEST(ImageCodecs, JpegStaysCloseAndIsNeverCompressedAgain)
     ASSERT_TRUE(source.Create(64, 48, 24));
     for (int y = 0; y < 48; ++y)
         for (int x = 0; x < 64; ++x) source.SetPixelColor(x, y, quad(x * 4, y * 5, 128 + (x - y)));
-    const Bytes bytes = encode(source, CXIMAGE_FORMAT_JPG);
+    const Bytes bytes = encoded_bytes(source, CXIMAGE_FORMAT_JPG);
     CxImage back(bytes.data(), static_cast<DWORD>(bytes.size()), CXIMAGE_FORMAT_JPG);
     ASSERT_TRUE(back.IsValid());
     double squared = 0;
@@ -207,13 +198,13 @@ TEST(ImageCodecs, JpegStaysCloseAndIsNeverCompressedAgain)
 
     // Decoded bytes come back unchanged, in a copy too; once a pixel changes they are encoded
     // afresh.
-    EXPECT_EQ(encode(back, CXIMAGE_FORMAT_JPG), bytes);
+    EXPECT_EQ(encoded_bytes(back, CXIMAGE_FORMAT_JPG), bytes);
     CxImage copy(back, true, true, true);
-    EXPECT_EQ(encode(copy, CXIMAGE_FORMAT_JPG), bytes);
-    EXPECT_NE(encode(back, CXIMAGE_FORMAT_PNG).size(), 0u);
+    EXPECT_EQ(encoded_bytes(copy, CXIMAGE_FORMAT_JPG), bytes);
+    EXPECT_NE(encoded_bytes(back, CXIMAGE_FORMAT_PNG).size(), 0u);
     back.SetPixelColor(0, 0, quad(255, 255, 255));
-    EXPECT_NE(encode(back, CXIMAGE_FORMAT_JPG), bytes);
-    EXPECT_EQ(encode(copy, CXIMAGE_FORMAT_JPG), bytes);  // the copy's pixels are its own
+    EXPECT_NE(encoded_bytes(back, CXIMAGE_FORMAT_JPG), bytes);
+    EXPECT_EQ(encoded_bytes(copy, CXIMAGE_FORMAT_JPG), bytes);  // the copy's pixels are its own
 }
 
 TEST(ImageCodecs, EveryTruncationAndMutationGivesNoPixels)
@@ -223,7 +214,7 @@ TEST(ImageCodecs, EveryTruncationAndMutationGivesNoPixels)
     for (const Format& f : all) {
         SCOPED_TRACE(f.name);
         CxImage source = gradient();
-        const Bytes bytes = encode(source, f.type);
+        const Bytes bytes = encoded_bytes(source, f.type);
         ASSERT_FALSE(bytes.empty());
         for (std::size_t n = 0; n < bytes.size(); ++n) {
             CxImage cut(bytes.data(), static_cast<DWORD>(n), f.type);
@@ -248,7 +239,7 @@ TEST(ImageCodecs, EveryTruncationAndMutationGivesNoPixels)
     EXPECT_FALSE(CxImage(nullptr, 10, CXIMAGE_FORMAT_PNG).IsValid());
     const Bytes png = [] {
         CxImage g = gradient();
-        return encode(g, CXIMAGE_FORMAT_PNG);
+        return encoded_bytes(g, CXIMAGE_FORMAT_PNG);
     }();
     for (DWORD type : {1u, 2u, 3u, 5u, 6u, 7u, 8u, 9u, 10u, 11u, 12u, 13u, 14u, 15u})
         EXPECT_FALSE(CxImage(png.data(), static_cast<DWORD>(png.size()), type).IsValid()) << type;
@@ -273,7 +264,7 @@ TEST(ImageCodecs, HugeDeclaredSizesAreRefused)
     // before any pixel memory is taken.
     CxImage g = gradient();
     for (std::uint32_t side : {65535u, 16000u}) {
-        Bytes png = encode(g, CXIMAGE_FORMAT_PNG);
+        Bytes png = encoded_bytes(g, CXIMAGE_FORMAT_PNG);
         for (int i = 0; i < 8; ++i)
             png[16 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(side >> (24 - 8 * (i % 4)));
         // The header chunk's checksum, computed over its type and data.
@@ -289,7 +280,7 @@ TEST(ImageCodecs, HugeDeclaredSizesAreRefused)
     }
 
     // A BMP that claims 40000 x 40000 pixels of 32 bits in a few bytes.
-    Bytes bmp = encode(g, CXIMAGE_FORMAT_BMP);
+    Bytes bmp = encoded_bytes(g, CXIMAGE_FORMAT_BMP);
     bmp[18] = 0x40, bmp[19] = 0x9C, bmp[20] = 0, bmp[21] = 0;
     bmp[22] = 0x40, bmp[23] = 0x9C, bmp[24] = 0, bmp[25] = 0;
     EXPECT_FALSE(CxImage(bmp.data(), static_cast<DWORD>(bmp.size()), CXIMAGE_FORMAT_BMP).IsValid());

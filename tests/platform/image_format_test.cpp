@@ -14,6 +14,7 @@
 
 #include "common/image_readers.h"
 #include "common/scratch_dir.h"
+#include "common/ximage_bytes.h"
 #include "kernel/stream/allocation_watch.h"
 #include "platform/ximage.h"
 
@@ -46,16 +47,6 @@ CxImage picture(bool alpha = false)
                                 alpha);
         }
     return image;
-}
-
-Bytes encode(CxImage& image, DWORD type)
-{
-    BYTE* buffer = nullptr;
-    long size = 0;
-    if (!image.Encode(buffer, size, type)) return {};
-    Bytes out(buffer, buffer + size);
-    CxImage::FreeMemory(buffer);
-    return out;
 }
 
 COLORREF top_down(const CxImage& image, int x, int y)
@@ -105,7 +96,7 @@ TEST(Image_Formats, EveryTypeWrittenReadsBackItsPixels)
         SCOPED_TRACE(t.ext);
         for (bool alpha : {false, true}) {
             CxImage source = picture(alpha);
-            const Bytes bytes = encode(source, t.type);
+            const Bytes bytes = encoded_bytes(source, t.type);
             ASSERT_FALSE(bytes.empty());
             const std::string path = dir.path() + "/a." + t.ext;
             ASSERT_TRUE(source.Save(path.c_str(), t.type));
@@ -129,7 +120,7 @@ TEST(Image_Formats, EveryTypeWrittenReadsBackItsPixels)
             }
             // Saved again in its own type: the same bytes.
             CxImage again(bytes.data(), static_cast<DWORD>(bytes.size()), t.type);
-            EXPECT_EQ(encode(again, t.type), bytes);
+            EXPECT_EQ(encoded_bytes(again, t.type), bytes);
         }
     }
 }
@@ -301,12 +292,12 @@ TEST(Image_Formats, EveryCutAndMutationIsSafe)
     for (const Type& t : k_types) {
         SCOPED_TRACE(t.ext);
         CxImage source = picture(true);
-        const Bytes bytes = encode(source, t.type);
+        const Bytes bytes = encoded_bytes(source, t.type);
         for (std::size_t n = 0; n < bytes.size(); n += (t.type == CXIMAGE_FORMAT_WMF ? 7 : 1)) {
             CxImage cut(bytes.data(), static_cast<DWORD>(n), t.type);
             ASSERT_FALSE(cut.IsValid()) << "cut at " << n << " of " << bytes.size();
             // What does not decode is kept all the same.
-            EXPECT_EQ(encode(cut, t.type), Bytes(bytes.begin(), bytes.begin() + static_cast<long>(n)));
+            EXPECT_EQ(encoded_bytes(cut, t.type), Bytes(bytes.begin(), bytes.begin() + static_cast<long>(n)));
         }
         std::mt19937 rng(7);
         for (int round = 0; round < 200; ++round) {
@@ -340,19 +331,19 @@ TEST(Image_Formats, SizesTheDataCannotFillAreRefusedBeforeTheirPixels)
     };
     std::vector<Case> cases;
     {
-        Bytes b = encode(source, CXIMAGE_FORMAT_TGA);
+        Bytes b = encoded_bytes(source, CXIMAGE_FORMAT_TGA);
         le16_at(b, 12, 60000), le16_at(b, 14, 60000);
         cases.push_back({"tga", CXIMAGE_FORMAT_TGA, b});
         b[2] = 10;  // the same claim, run-length encoded
         cases.push_back({"tga rle", CXIMAGE_FORMAT_TGA, b});
     }
     {
-        Bytes b = encode(source, CXIMAGE_FORMAT_PCX);
+        Bytes b = encoded_bytes(source, CXIMAGE_FORMAT_PCX);
         le16_at(b, 8, 60000), le16_at(b, 10, 60000), le16_at(b, 66, 60000);
         cases.push_back({"pcx", CXIMAGE_FORMAT_PCX, b});
     }
     {
-        Bytes b = encode(source, CXIMAGE_FORMAT_RAS);
+        Bytes b = encoded_bytes(source, CXIMAGE_FORMAT_RAS);
         be32_at(b, 4, 100000), be32_at(b, 8, 100000), be32_at(b, 20, 2);
         cases.push_back({"ras rle", CXIMAGE_FORMAT_RAS, b});
     }
@@ -371,7 +362,7 @@ TEST(Image_Formats, SizesTheDataCannotFillAreRefusedBeforeTheirPixels)
         // hundred bytes: no canvas before the frame's lines arrive.
         CxImage small;
         ASSERT_TRUE(small.Create(8, 8, 24));
-        Bytes b = encode(small, CXIMAGE_FORMAT_GIF);
+        Bytes b = encoded_bytes(small, CXIMAGE_FORMAT_GIF);
         le16_at(b, 6, 19457), le16_at(b, 8, 8197);
         for (std::size_t i = 13; i + 9 < b.size(); ++i)
             if (b[i] == 0x2C) {  // the image descriptor
@@ -383,7 +374,7 @@ TEST(Image_Formats, SizesTheDataCannotFillAreRefusedBeforeTheirPixels)
     {
         CxImage small;
         ASSERT_TRUE(small.Create(8, 8, 24));
-        Bytes b = encode(small, CXIMAGE_FORMAT_JPG);
+        Bytes b = encoded_bytes(small, CXIMAGE_FORMAT_JPG);
         for (std::size_t i = 2; i + 8 < b.size(); ++i)
             if (b[i] == 0xFF && b[i + 1] == 0xC0) {  // the frame header: height, width
                 b[i + 5] = 0xFF, b[i + 6] = 0xF0, b[i + 7] = 0xFF, b[i + 8] = 0xF0;
@@ -404,7 +395,7 @@ TEST(Image_Formats, SizesTheDataCannotFillAreRefusedBeforeTheirPixels)
 TEST(Image_Formats, GifIsItsFirstFrameNotItsScreen)
 {
     CxImage small = picture();
-    Bytes b = encode(small, CXIMAGE_FORMAT_GIF);
+    Bytes b = encoded_bytes(small, CXIMAGE_FORMAT_GIF);
     le16_at(b, 6, 19457), le16_at(b, 8, 8197);  // a screen far larger than the frame
     allocation_watch_start();
     CxImage back(b.data(), static_cast<DWORD>(b.size()), CXIMAGE_FORMAT_GIF);
@@ -421,13 +412,13 @@ TEST(Image_Formats, PixelLimitRefusesAndTheBytesStay)
     CxImage source = picture();
     for (DWORD type : {DWORD{CXIMAGE_FORMAT_PNG}, DWORD{CXIMAGE_FORMAT_TGA}, DWORD{CXIMAGE_FORMAT_JP2}, DWORD{CXIMAGE_FORMAT_WMF}}) {
         SCOPED_TRACE(type);
-        const Bytes bytes = encode(source, type);
+        const Bytes bytes = encoded_bytes(source, type);
         CxImage limited(bytes.data(), static_cast<DWORD>(bytes.size()), type, k_w * k_h - 1);
         EXPECT_FALSE(limited.IsValid());
         EXPECT_EQ(limited.GetDecodeResult(), CxImage::Decode_Result::over_limit);
-        EXPECT_EQ(encode(limited, type), bytes);
-        EXPECT_EQ(encode(limited, CXIMAGE_FORMAT_UNKNOWN), bytes);
-        EXPECT_TRUE(encode(limited, CXIMAGE_FORMAT_BMP).empty());  // no pixels to write otherwise
+        EXPECT_EQ(encoded_bytes(limited, type), bytes);
+        EXPECT_EQ(encoded_bytes(limited, CXIMAGE_FORMAT_UNKNOWN), bytes);
+        EXPECT_TRUE(encoded_bytes(limited, CXIMAGE_FORMAT_BMP).empty());  // no pixels to write otherwise
         CxImage enough(bytes.data(), static_cast<DWORD>(bytes.size()), type, k_w * k_h);
         EXPECT_TRUE(enough.IsValid());
         EXPECT_EQ(enough.GetDecodeResult(), CxImage::Decode_Result::decoded);
@@ -435,7 +426,7 @@ TEST(Image_Formats, PixelLimitRefusesAndTheBytesStay)
     const Bytes junk = {1, 2, 3, 4, 5, 6, 7, 8};
     CxImage none(junk.data(), static_cast<DWORD>(junk.size()), CXIMAGE_FORMAT_TGA);
     EXPECT_EQ(none.GetDecodeResult(), CxImage::Decode_Result::not_decoded);
-    EXPECT_EQ(encode(none, CXIMAGE_FORMAT_TGA), junk);
+    EXPECT_EQ(encoded_bytes(none, CXIMAGE_FORMAT_TGA), junk);
 }
 
 // ---- JPEG 2000 files as their boxes make them ----
@@ -499,7 +490,7 @@ TEST(Image_Formats, Jp2PalettesGiveTheirColours)
     CxImage source = picture();
     std::vector<Bytes> ramp;
     for (int i = 0; i < 256; ++i) ramp.push_back({static_cast<std::uint8_t>(255 - i)});
-    const Bytes single = jp2_with_palette(encode(source, CXIMAGE_FORMAT_JPC), 3, ramp);
+    const Bytes single = jp2_with_palette(encoded_bytes(source, CXIMAGE_FORMAT_JPC), 3, ramp);
     CxImage grey(single.data(), static_cast<DWORD>(single.size()), CXIMAGE_FORMAT_JP2);
     ASSERT_TRUE(grey.IsValid());
     for (int y = 0; y < k_h; ++y)
@@ -511,7 +502,7 @@ TEST(Image_Formats, Jp2PalettesGiveTheirColours)
     const Bytes wide = jp2_with_palette(grey_stream, 1, std::vector<Bytes>(4, Bytes(5, 60)));
     CxImage refused(wide.data(), static_cast<DWORD>(wide.size()), CXIMAGE_FORMAT_JP2);
     EXPECT_FALSE(refused.IsValid());
-    EXPECT_EQ(encode(refused, CXIMAGE_FORMAT_JP2), wide);
+    EXPECT_EQ(encoded_bytes(refused, CXIMAGE_FORMAT_JP2), wide);
 }
 
 // Type 11 names ".j2k" files, which hold bare codestreams, and type 12 ".jpc" ones: each
@@ -519,13 +510,13 @@ TEST(Image_Formats, Jp2PalettesGiveTheirColours)
 TEST(Image_Formats, JpegTwoThousandTypesReadBothForms)
 {
     CxImage source = picture();
-    const Bytes file = encode(source, CXIMAGE_FORMAT_JP2), stream = encode(source, CXIMAGE_FORMAT_JPC);
+    const Bytes file = encoded_bytes(source, CXIMAGE_FORMAT_JP2), stream = encoded_bytes(source, CXIMAGE_FORMAT_JPC);
     for (const DWORD type : {DWORD{CXIMAGE_FORMAT_JP2}, DWORD{CXIMAGE_FORMAT_JPC}})
         for (const Bytes* bytes : {&file, &stream}) {
             CxImage back(bytes->data(), static_cast<DWORD>(bytes->size()), type);
             ASSERT_TRUE(back.IsValid()) << type;
             EXPECT_EQ(top_down(back, 7, 5), colour_at(7, 5));
-            EXPECT_EQ(encode(back, type), *bytes);
+            EXPECT_EQ(encoded_bytes(back, type), *bytes);
         }
 }
 
@@ -535,7 +526,7 @@ TEST(Image_Formats, PixelLimitIsAskedBeforeAnyBufferOfTheImageSize)
 {
     CxImage plain;
     ASSERT_TRUE(plain.Create(2000, 2000, 24));
-    const Bytes gif = encode(plain, CXIMAGE_FORMAT_GIF);
+    const Bytes gif = encoded_bytes(plain, CXIMAGE_FORMAT_GIF);
     // A Sun raster of 2000 x 2000 grey pixels in runs of 256 bytes.
     Bytes ras;
     for (std::uint32_t v : {0x59A66A95u, 2000u, 2000u, 8u, 0u, 2u, 0u, 0u}) be_put(ras, v, 4);
@@ -557,7 +548,7 @@ TEST(Image_Formats, SignaturesNameTheirType)
 {
     CxImage source = picture();
     for (DWORD type : {5u, 8u, 10u, 11u, 12u, 13u, 14u, 15u}) {
-        const Bytes bytes = encode(source, type);
+        const Bytes bytes = encoded_bytes(source, type);
         CxImage sniffed(bytes.data(), static_cast<DWORD>(bytes.size()), CXIMAGE_FORMAT_UNKNOWN);
         EXPECT_TRUE(sniffed.IsValid()) << type;
         EXPECT_EQ(sniffed.GetType(), type);

@@ -9,6 +9,7 @@
 
 #include "common/metafile_writer.h"
 #include "common/scratch_dir.h"
+#include "common/ximage_bytes.h"
 #include "geometry/transform.h"
 #include "kernel/entities/entity_fixture.h"
 #include "kernel/entities/entity_properties.h"
@@ -31,16 +32,6 @@ CxImage picture(int w, int h)
         for (int x = 0; x < w; ++x)
             image.SetPixelColor(x, y, RGBQUAD{static_cast<BYTE>(x * 9), static_cast<BYTE>(y * 13), static_cast<BYTE>(200 - x), 0});
     return image;
-}
-
-Data encoded(CxImage& image, DWORD type)
-{
-    BYTE* b = nullptr;
-    long n = 0;
-    if (!image.Encode(b, n, type)) return {};
-    Data out(b, b + n);
-    CxImage::FreeMemory(b);
-    return out;
 }
 
 Bytes save(MB_Drawing& d, bool compressed)
@@ -82,15 +73,15 @@ TEST(Image_Budget, EveryImageTypeSavesAndLoadsWithEveryByte)
     std::vector<Stored> stored;
     CxImage source = picture(12, 7);
     for (unsigned short type = 1; type <= 15; ++type) {
-        const Data b = encoded(source, type);
+        const Data b = encoded_bytes(source, type);
         ASSERT_FALSE(b.empty()) << type;
         stored.push_back({type, b, true});
     }
     // Bytes that do not decode in their type are kept all the same.
-    const Data jpeg = encoded(source, CXIMAGE_FORMAT_JPG);
+    const Data jpeg = encoded_bytes(source, CXIMAGE_FORMAT_JPG);
     stored.push_back({CXIMAGE_FORMAT_JPG, Data(jpeg.begin(), jpeg.begin() + 40), false});
     stored.push_back({CXIMAGE_FORMAT_TGA, Data{1, 2, 3, 4, 5, 6, 7}, false});
-    stored.push_back({0, encoded(source, CXIMAGE_FORMAT_PNG), true});
+    stored.push_back({0, encoded_bytes(source, CXIMAGE_FORMAT_PNG), true});
 
     for (const bool compressed : {false, true}) {
         SCOPED_TRACE(compressed);
@@ -116,7 +107,7 @@ TEST(Image_Budget, EveryImageTypeSavesAndLoadsWithEveryByte)
             ASSERT_NE(back[i]->image(), nullptr);
             EXPECT_EQ(back[i]->image_format(), stored[i].type);
             EXPECT_EQ(back[i]->image()->IsValid(), stored[i].decodes);
-            EXPECT_EQ(encoded(*back[i]->image(), stored[i].type), stored[i].bytes);
+            EXPECT_EQ(encoded_bytes(*back[i]->image(), stored[i].type), stored[i].bytes);
         }
         EXPECT_EQ(to_hex(save(*g.drawing, compressed)), to_hex(first));
     }
@@ -128,7 +119,7 @@ TEST(Image_Budget, OverTheBudgetTheLoadFailsAndSaysWhyUnderItEveryRasterDecodes)
     {
         Op_Fixture f;
         CxImage source = picture(20, 14);  // 280 pixels each
-        const Data png = encoded(source, CXIMAGE_FORMAT_PNG);
+        const Data png = encoded_bytes(source, CXIMAGE_FORMAT_PNG);
         for (int i = 0; i < 3; ++i) {
             auto* image = new MB_Image;
             image->image_format(CXIMAGE_FORMAT_PNG);
@@ -184,7 +175,7 @@ TEST(Image_Budget, CopiesUndoStepsAndTurnsAreCounted)
         Op_Fixture f;
         budget = f.drawing->pixel_budget_ptr();
         CxImage source = picture(20, 14);  // 280 pixels
-        const Data png = encoded(source, CXIMAGE_FORMAT_PNG);
+        const Data png = encoded_bytes(source, CXIMAGE_FORMAT_PNG);
         auto* image = new MB_Image;
         ASSERT_EQ(image->decode_raster(png.data(), static_cast<unsigned long>(png.size()), CXIMAGE_FORMAT_PNG, budget),
                   CxImage::Decode_Result::decoded);
