@@ -7,6 +7,7 @@
 
 #include "dib_fixture.h"
 #include "platform/gdi.h"
+#include "platform/gdi_draw.h"
 #include "platform/handles.h"
 #include "platform/snapshot.h"
 
@@ -92,6 +93,78 @@ TEST(BitBlt, OverlappingCopyWithinOneBitmapReadsTheOriginal)
         for (int j = 0; j < 3; ++j)
             for (int i = 0; i < 3; ++i)
                 EXPECT_EQ(d.at(1 + ox + i, 1 + oy + j), original[static_cast<std::size_t>((1 + j) * 6 + 1 + i)]) << dir;
+    }
+}
+
+// ---- StretchDIBits ----
+
+// A packed 32-bit DIB of 4 x 3 pixels whose pixel (x, y), y from the top, is dib_colour(x, y);
+// its rows stored bottom-up or top-down.
+COLORREF dib_colour(int x, int y)
+{
+    return RGB(40 + 50 * x, 30 + 70 * y, 100);
+}
+std::vector<std::uint8_t> packed_dib(bool top_down)
+{
+    constexpr int w = 4, h = 3;
+    std::vector<std::uint8_t> b(40 + w * h * 4, 0);
+    const auto put32 = [&](std::size_t at, std::uint32_t v) { std::memcpy(b.data() + at, &v, 4); };
+    put32(0, 40), put32(4, w), put32(8, static_cast<std::uint32_t>(top_down ? -h : h));
+    b[12] = 1, b[14] = 32;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = b.data() + 40 + ((top_down ? y : h - 1 - y) * w + x) * 4;
+            const COLORREF c = dib_colour(x, y);
+            p[0] = GetBValue(c), p[1] = GetGValue(c), p[2] = GetRValue(c);
+        }
+    return b;
+}
+
+// The source rectangle (1, 1, 2, 2) doubled onto 4 x 4 pixels. GDI counts the source's y from
+// the bottom row of a bottom-up DIB, so there the rectangle is the top two rows; of a
+// top-down DIB it is rows 1 and 2.
+TEST(StretchDIBits, SourceRectangleCountsRowsAsGdiDoes)
+{
+    for (const bool top_down : {false, true}) {
+        SCOPED_TRACE(top_down);
+        const std::vector<std::uint8_t> dib = packed_dib(top_down);
+        Dib d(6, 6, 32);
+        const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data());
+        ASSERT_EQ(StretchDIBits(d.dc, 1, 1, 4, 4, 1, 1, 2, 2, dib.data() + 40, info, DIB_RGB_COLORS, SRCCOPY), 2);
+        const int first_row = top_down ? 1 : 0;
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x) ASSERT_EQ(d.at(1 + x, 1 + y), dib_colour(1 + x / 2, first_row + y / 2)) << x << "," << y;
+        EXPECT_EQ(d.at(0, 0), RGB(0, 0, 0));
+        EXPECT_EQ(d.at(5, 5), RGB(0, 0, 0));
+    }
+}
+
+// The raster operations mix each source pixel with the pixel under it.
+TEST(StretchDIBits, RasterOperationsMixWithTheTarget)
+{
+    const std::vector<std::uint8_t> dib = packed_dib(false);
+    const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data());
+    const COLORREF under = RGB(0x0F, 0xF0, 0x55);
+    struct Case {
+        DWORD rop;
+        COLORREF (*mix)(COLORREF, COLORREF);
+    };
+    const Case cases[] = {
+        {SRCCOPY, [](COLORREF s, COLORREF) { return s; }},
+        {SRCAND, [](COLORREF s, COLORREF t) { return s & t; }},
+        {SRCPAINT, [](COLORREF s, COLORREF t) { return s | t; }},
+        {SRCINVERT, [](COLORREF s, COLORREF t) { return s ^ t; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.rop);
+        Dib d(4, 3, 32);
+        HBRUSH b = CreateSolidBrush(under);
+        const RECT all{0, 0, 4, 3};
+        FillRect(d.dc, &all, b);
+        DeleteObject(b);
+        ASSERT_EQ(StretchDIBits(d.dc, 0, 0, 4, 3, 0, 0, 4, 3, dib.data() + 40, info, DIB_RGB_COLORS, c.rop), 3);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 4; ++x) ASSERT_EQ(d.at(x, y), c.mix(dib_colour(x, y), under)) << x << "," << y;
     }
 }
 

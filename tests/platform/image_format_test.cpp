@@ -316,6 +316,10 @@ void le16_at(Bytes& b, std::size_t at, unsigned v)
 {
     b[at] = static_cast<std::uint8_t>(v & 0xFF), b[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
+void le32_put(Bytes& b, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
 void be32_at(Bytes& b, std::size_t at, std::uint32_t v)
 {
     for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (24 - 8 * i));
@@ -427,6 +431,34 @@ TEST(Image_Formats, PixelLimitRefusesAndTheBytesStay)
     CxImage none(junk.data(), static_cast<DWORD>(junk.size()), CXIMAGE_FORMAT_TGA);
     EXPECT_EQ(none.GetDecodeResult(), CxImage::Decode_Result::not_decoded);
     EXPECT_EQ(encoded_bytes(none, CXIMAGE_FORMAT_TGA), junk);
+}
+
+// An icon of 24-bit pixels carries its transparency in the mask after them: rows bottom-up,
+// the leftmost pixel in the high bit, a set bit transparent.
+TEST(Image_Formats, IconMaskMakesItsPixelsTransparent)
+{
+    Bytes ico = {0, 0, 1, 0, 1, 0, 3, 2, 0, 0, 1, 0, 24, 0};
+    le32_put(ico, 40 + 2 * 12 + 2 * 4), le32_put(ico, 22);
+    for (std::uint32_t v : {40u, 3u, 4u}) le32_put(ico, v);  // header: twice the height, for the mask
+    ico.insert(ico.end(), {1, 0, 24, 0});
+    for (int i = 0; i < 6; ++i) le32_put(ico, 0);
+    for (int y = 1; y >= 0; --y) {  // the colour rows, bottom-up, padded to 12 bytes
+        for (int x = 0; x < 3; ++x) {
+            const COLORREF c = colour_at(x + 2, y);
+            ico.insert(ico.end(), {GetBValue(c), GetGValue(c), GetRValue(c)});
+        }
+        ico.insert(ico.end(), {0, 0, 0});
+    }
+    ico.insert(ico.end(), {0x20, 0, 0, 0, 0x80, 0, 0, 0});  // bottom row: x 2 clear; top row: x 0 clear
+    CxImage back(ico.data(), static_cast<DWORD>(ico.size()), CXIMAGE_FORMAT_ICO);
+    ASSERT_TRUE(back.IsValid());
+    ASSERT_TRUE(back.AlphaIsValid());
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 3; ++x) {
+            const bool clear = (x == 0 && y == 0) || (x == 2 && y == 1);
+            EXPECT_EQ(back.GetPixelColor(x, 1 - y, true).rgbReserved, clear ? 0 : 255) << x << "," << y;
+            EXPECT_EQ(top_down(back, x, y), colour_at(x + 2, y)) << x << "," << y;
+        }
 }
 
 // ---- JPEG 2000 files as their boxes make them ----

@@ -160,6 +160,22 @@ TEST(Metafile_Player, TransformsAndMapModesPlaceTheRecords)
         // Turned a quarter: (x, y) to (-y, x), then moved by (30, 0).
         {"turned", brush(Emf(40, 40)).rec(35, {f(0), f(1), f(-1), f(0), f(30), f(0)}).rectangle(0, 0, 10, 20).bytes(),
          RECT{0, 0, 40, 40}, {20, 5}, {25, 15}},
+        // A world moved by (10, 0), then doubled before it (2x + 10) or after it (2x + 20).
+        {"doubled first", brush(Emf(40, 40)).rec(35, {f(1), f(0), f(0), f(1), f(10), f(0)})
+             .rec(36, {f(2), f(0), f(0), f(2), f(0), f(0), 2}).rectangle(0, 0, 5, 5).bytes(),
+         RECT{0, 0, 40, 40}, {12, 5}, {22, 5}},
+        {"doubled after", brush(Emf(40, 40)).rec(35, {f(1), f(0), f(0), f(1), f(10), f(0)})
+             .rec(36, {f(2), f(0), f(0), f(2), f(0), f(0), 3}).rectangle(0, 0, 5, 5).bytes(),
+         RECT{0, 0, 40, 40}, {25, 5}, {15, 5}},
+        // Window 100 x 100 on a viewport of 40 x 40, the window's width then halved: 25..50 x
+        // 50..100 is 20..40 x 20..40.
+        {"window scaled", brush(Emf(40, 40)).rec(17, {8}).rec(9, {100, 100}).rec(11, {40, 40})
+             .rec(32, {1, 2, 1, 1}).rectangle(25, 50, 50, 100).bytes(),
+         RECT{0, 0, 40, 40}, {30, 30}, {15, 30}},
+        // The viewport of 20 x 20 doubled in height: 50..100 of a 100-unit window is 10..20 x 20..40.
+        {"viewport scaled", brush(Emf(40, 40)).rec(17, {8}).rec(9, {100, 100}).rec(11, {20, 20})
+             .rec(31, {1, 1, 2, 1}).rectangle(50, 50, 100, 100).bytes(),
+         RECT{0, 0, 40, 40}, {15, 30}, {15, 15}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -208,6 +224,88 @@ TEST(Metafile_Player, ClipsSavesAndPathsWithHoles)
     EXPECT_EQ(p.at(10, 10), red);
     EXPECT_EQ(p.at(20, 20), white);
     EXPECT_EQ(p.at(38, 38), white);
+}
+
+// Clips set by records: an exclusion that takes a band off one side narrows the clip; a
+// region copied replaces the clip, one intersected narrows it.
+TEST(Metafile_Player, ClipRecordsNarrowOrReplaceTheClip)
+{
+    // A region of one rectangle, its bounds the same.
+    const auto region = [](Emf e, std::uint32_t mode, int l, int t, int r, int b) {
+        const auto u = Emf::u;
+        return e.rec(75, {48, mode, 32, 1, 1, 16, u(l), u(t), u(r), u(b), u(l), u(t), u(r), u(b)});
+    };
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        POINT inside, outside;
+    };
+    const auto red_fill = [](Emf e) { return e.rectangle(0, 0, 40, 40).bytes(); };
+    const auto start = [] { return Emf(40, 40).handles(2).brush(1, BS_SOLID, red).select(1).select(0x80000008u); };
+    const Case cases[] = {
+        {"excluded band", red_fill(start().rec(29, {0, 0, 10, 40})), {15, 20}, {5, 20}},
+        {"region copied", red_fill(region(start().rec(30, {10, 10, 20, 20}), 5, 0, 0, 30, 30)), {25, 25}, {35, 35}},
+        {"region intersected", red_fill(region(start().rec(30, {10, 10, 20, 20}), 1, 15, 15, 40, 40)), {17, 17}, {12, 12}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Dib d(40, 40, 32);
+        fill(d, white);
+        ASSERT_TRUE(play(d.dc, c.bytes, RECT{0, 0, 40, 40}));
+        EXPECT_EQ(d.at(c.inside.x, c.inside.y), red);
+        EXPECT_EQ(d.at(c.outside.x, c.outside.y), white);
+    }
+}
+
+// The stock brushes by their index: white, light grey, grey, dark grey, black.
+TEST(Metafile_Player, StockBrushesPaintTheirGreys)
+{
+    const int greys[] = {255, 192, 128, 64, 0};
+    for (std::uint32_t i = 0; i < 5; ++i) {
+        Dib d(10, 10, 32);
+        ASSERT_TRUE(play(d.dc, Emf(10, 10).select(0x80000000u | i).select(0x80000008u).rectangle(0, 0, 10, 10).bytes(),
+                         RECT{0, 0, 10, 10}));
+        EXPECT_EQ(d.at(5, 5), RGB(greys[i], greys[i], greys[i])) << i;
+    }
+}
+
+// Text records on a recording DC: where each kind puts its text, and the box it paints
+// (opaque) or clips to (clipped).
+TEST(Metafile_Player, TextRecordsPlaceTheirTextAndBox)
+{
+    const auto emf_text = [](std::uint32_t options) {
+        Bytes t;
+        for (std::uint32_t v : {0u, 0u, 0u, 0u, 1u, 0x3F800000u, 0x3F800000u, 7u, 9u, 2u, 76u, options, 1u, 2u, 30u, 20u, 0u})
+            metafile_writer::put32(t, v);
+        for (char16_t c : std::u16string(u"cd")) metafile_writer::put16(t, c);
+        return Emf(40, 40).raw(84, t).bytes();
+    };
+    const Bytes wmf = Wmf(40, 40, 96)
+                          .rec(0x0521, {2, 0x6261, 12, 5})                                      // "ab" at (5, 12)
+                          .rec(0x0A32, {9, 7, 2, 6, 1, 2, 30, 20, 0x6463})                     // "cd" at (7, 9)
+                          .bytes();
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        std::vector<std::string> present, absent;
+    };
+    const std::string text = "TextOutW 7 9 2 \"cd\"", box = "FillRect 1 2 30 20", clip = "IntersectClipRect 1 2 30 20";
+    const Case cases[] = {
+        {"wmf", wmf, {"TextOutW 5 12 2 \"ab\"", text, box, clip}, {}},
+        {"emf opaque", emf_text(2), {text, box}, {clip}},
+        {"emf clipped", emf_text(4), {text, clip}, {box}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HDC rec = platform_create_recording_dc(nullptr);
+        ASSERT_TRUE(play(rec, c.bytes, RECT{0, 0, 40, 40}));
+        std::vector<std::string> calls;
+        for (const Platform_Call& call : platform_recorded_calls(rec)) calls.push_back(platform_call_text(call));
+        DeleteDC(rec);
+        const auto has = [&](const std::string& s) { return std::find(calls.begin(), calls.end(), s) != calls.end(); };
+        for (const std::string& s : c.present) EXPECT_TRUE(has(s)) << s;
+        for (const std::string& s : c.absent) EXPECT_FALSE(has(s)) << s;
+    }
 }
 
 TEST(Metafile_Player, RecordingDcSeesTheCallsAndTextIsDrawn)

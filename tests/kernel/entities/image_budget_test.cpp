@@ -256,6 +256,29 @@ TEST(Image_Budget, PicturesDrawOnTheDcTheyAreGiven)
     picture_image.draw(nullptr, device.q, t);
     EXPECT_EQ(device.pixel(20, 15), RGB(255, 0, 0));
     EXPECT_EQ(device.pixel(2, 2), RGB(255, 255, 255));
+
+    // A band along the picture's top stays at the top, as a picture and as a metafile.
+    const Data band = Emf(40, 30).handles(2).brush(1, BS_SOLID, RGB(255, 0, 0)).select(1).select(0x80000008u)
+                          .rectangle(0, 0, 41, 10).bytes();
+    const std::string band_path = dir.path() + "/band.emf";
+    {
+        std::FILE* f = std::fopen(band_path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(band.data(), 1, band.size(), f);
+        std::fclose(f);
+    }
+    MB_Image band_picture, band_metafile;
+    ASSERT_TRUE(band_picture.LoadPictureFile(band_path.c_str()));
+    band_metafile.set_winmeta_filebits(static_cast<unsigned>(band.size()), band.data(), nullptr, nullptr);
+    for (MB_Image* image : {&band_picture, &band_metafile}) {
+        image->center(Qe_Pt(20, 15, 0));
+        image->width(40);
+        image->height(30);
+        Raster on(40, 30);
+        image->draw(nullptr, on.q, t);
+        EXPECT_EQ(on.pixel(20, 4), RGB(255, 0, 0));
+        EXPECT_EQ(on.pixel(20, 25), RGB(255, 255, 255));
+    }
 }
 
 }  // namespace
