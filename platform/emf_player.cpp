@@ -437,6 +437,7 @@ bool play_emf_records(Player& player, const std::uint8_t* d, std::size_t n)
         case emr_exttextoutw: text_record(player, r, type == emr_exttextoutw); break;
         default: break;  // stepped over by its size
         }
+        if (player.spent()) return false;
     }
     return false;
 }

@@ -29,6 +29,11 @@ constexpr double pi = 3.14159265358979323846;
 // Points a path holds at most; figures past it are dropped, so a path's memory follows the
 // file's bytes (each record's points are bounded by its size, a curve's by its flattening).
 constexpr std::size_t max_path_points = std::size_t{1} << 20;
+// The pixels a play may paint: this many times those of its clip, and a few million besides.
+// Real pictures paint each pixel a few times; a file that repaints its whole frame over and
+// over in a few bytes a record would otherwise cost minutes.
+constexpr double work_per_clip_pixel = 32;
+constexpr double work_besides = 1 << 22;
 
 bool size_ok(long long w, long long h)
 {
@@ -223,6 +228,9 @@ Player::Player(HDC hdc, const Play_Target& target) : m_hdc(hdc)
                        std::min(box.right, hi(target.left, target.right)),
                        std::min(box.bottom, hi(target.top, target.bottom))};
     clip_box(m_base_clip);
+    const double clip_w = std::max(0.0, double(m_base_clip.right) - m_base_clip.left);
+    const double clip_h = std::max(0.0, double(m_base_clip.bottom) - m_base_clip.top);
+    m_work_limit = work_per_clip_pixel * clip_w * clip_h + work_besides;
     // A metafile starts from the default state, whatever the caller's DC holds.
     LOGBRUSH brush{BS_SOLID, RGB(255, 255, 255), 0};
     take(CreatePen(PS_SOLID, 0, RGB(0, 0, 0)));
@@ -375,7 +383,9 @@ void Player::realize_pen(const Logical_Object& o)
     if (style > PS_INSIDEFRAME) style = PS_SOLID;
     double width = o.cosmetic ? 0 : o.pen.lopnWidth.x * std::sqrt(std::fabs(m.det()));
     if (!(width >= 1.5)) width = 0;
-    take(CreatePen(style, static_cast<int>(std::min(width, 4096.0) + 0.5), o.pen.lopnColor & 0xFFFFFF));
+    width = std::min(width, 4096.0);
+    m_state.pen_px = style == PS_NULL ? 0 : std::max(width, 1.0);
+    take(CreatePen(style, static_cast<int>(width + 0.5), o.pen.lopnColor & 0xFFFFFF));
 }
 
 void Player::realize_brush(const Logical_Object& o)
@@ -562,6 +572,32 @@ void Player::clip_to_reference(double l, double t, double r, double b, bool copy
 
 // ---- drawing ----
 
+void Player::charge_box(double x0, double y0, double x1, double y1)
+{
+    // Within the clip; a side that is not a number covers nothing.
+    const auto within = [](double v, LONG lo, LONG hi) {
+        return v == v ? std::clamp(v, double(lo), double(std::max(lo, hi))) : double(lo);
+    };
+    const RECT& k = m_base_clip;
+    const double l = within(std::min(x0, x1), k.left, k.right), r = within(std::max(x0, x1), k.left, k.right);
+    const double t = within(std::min(y0, y1), k.top, k.bottom), b = within(std::max(y0, y1), k.top, k.bottom);
+    m_work += (r - l) * (b - t);
+}
+
+void Player::charge_strokes(const std::vector<Dpoint>& pts, bool closed)
+{
+    if (m_state.pen_px <= 0 || pts.empty()) return;
+    const double clip = std::max(0.0, double(m_base_clip.right) - m_base_clip.left) *
+                        std::max(0.0, double(m_base_clip.bottom) - m_base_clip.top);
+    // Each stroke paints its length times the pen's width, at most the clip.
+    const auto stroke = [&](const Dpoint& a, const Dpoint& b) {
+        const double painted = (std::hypot(b.x - a.x, b.y - a.y) + 1) * m_state.pen_px;
+        m_work += painted < clip ? painted : clip;
+    };
+    for (std::size_t i = 1; i < pts.size(); ++i) stroke(pts[i - 1], pts[i]);
+    if (closed && pts.size() > 2) stroke(pts.back(), pts.front());
+}
+
 void Player::draw_figure(std::vector<Dpoint> pts, bool closed, bool fill)
 {
     if (pts.empty()) return;
@@ -577,6 +613,12 @@ void Player::draw_figure(std::vector<Dpoint> pts, bool closed, bool fill)
     p.reserve(pts.size() + 1);
     for (const Dpoint& d : pts) p.push_back(POINT{static_cast<LONG>(clamp_round(d.x)), static_cast<LONG>(clamp_round(d.y))});
     if (p.size() > static_cast<std::size_t>(INT32_MAX - 1)) return;
+    charge_strokes(pts, closed);
+    if (fill) {
+        const auto [lx, hx] = std::minmax_element(p.begin(), p.end(), [](POINT a, POINT b) { return a.x < b.x; });
+        const auto [ly, hy] = std::minmax_element(p.begin(), p.end(), [](POINT a, POINT b) { return a.y < b.y; });
+        charge_box(lx->x, ly->y, hx->x, hy->y);
+    }
     if (fill && p.size() >= 2) {
         Polygon(m_hdc, p.data(), static_cast<int>(p.size()));
         return;
@@ -614,6 +656,7 @@ void Player::line_to(double x, double y)
         return;
     }
     const POINT p = pixel(x, y);
+    charge_strokes({from, to}, false);
     LineTo(m_hdc, p.x, p.y);
 }
 
@@ -671,6 +714,9 @@ void Player::rectangle(double l, double t, double r, double b)
     const Affine m = logical_to_target();
     if (m.axis_aligned() && !m_in_path) {
         const POINT a = pixel(l, t), c = pixel(r, b);
+        const double x0 = a.x, y0 = a.y, x1 = c.x, y1 = c.y;
+        charge_box(x0, y0, x1, y1);
+        charge_strokes({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, true);
         Rectangle(m_hdc, std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y));
         return;
     }
@@ -697,6 +743,9 @@ void Player::ellipse(double l, double t, double r, double b)
     const Affine m = logical_to_target();
     if (m.axis_aligned() && !m_in_path) {
         const POINT a = pixel(l, t), c = pixel(r, b);
+        const double x0 = a.x, y0 = a.y, x1 = c.x, y1 = c.y;
+        charge_box(x0, y0, x1, y1);
+        charge_strokes({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, true);
         Ellipse(m_hdc, std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y));
         return;
     }
@@ -750,6 +799,7 @@ void Player::text(double x, double y, const std::u16string& s, const double* box
         const POINT a = pixel(box[0], box[1]), c = pixel(box[2], box[3]);
         k = RECT{std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y)};
         if (opaque) {
+            charge_box(k.left, k.top, k.right, k.bottom);
             HBRUSH back = CreateSolidBrush(m_state.bk);
             FillRect(m_hdc, &k, back);
             DeleteObject(back);
@@ -766,6 +816,7 @@ void Player::dib(double xd, double yd, double wd, double hd, int xs, int ys, int
 {
     if (m_in_path) return;
     const POINT a = pixel(xd, yd), c = pixel(xd + wd, yd + hd);
+    charge_box(a.x, a.y, c.x, c.y);
     if (!info) {
         const RECT k{std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y)};
         if (rop == PATCOPY) {
@@ -820,6 +871,11 @@ void Player::fill_path(bool fill, bool stroke)
         return p;
     };
     if (fill) {
+        double x0 = HUGE_VAL, y0 = HUGE_VAL, x1 = -HUGE_VAL, y1 = -HUGE_VAL;
+        for (const Path_Figure& f : figures)
+            for (const Dpoint& d : f.points)
+                x0 = std::min(x0, d.x), y0 = std::min(y0, d.y), x1 = std::max(x1, d.x), y1 = std::max(y1, d.y);
+        if (x0 <= x1 && y0 <= y1) charge_box(x0, y0, x1, y1);
         // One path, so figures inside others leave holes; the outline comes after, if at all.
         BeginPath(m_hdc);
         for (const Path_Figure& f : figures) {

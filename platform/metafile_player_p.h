@@ -100,6 +100,10 @@ public:
     void set_objects(std::size_t count);
     // A metafile that draws in the caller's DC state needs the default state first.
     bool ok() const { return m_ok; }
+    // Whether the pixels the records have asked to paint passed the player's bound, a few
+    // dozen times the pixels the picture may cover: a file of a few records must not cost
+    // minutes of painting, so its play stops there.
+    bool spent() const { return m_work > m_work_limit; }
 
     // Page mapping.
     enum Map_Mode { mm_text = 1, mm_lometric, mm_himetric, mm_loenglish, mm_hienglish, mm_twips, mm_isotropic, mm_anisotropic };
@@ -181,6 +185,7 @@ private:
         double wox = 0, woy = 0, wex = 1, wey = 1, vox = 0, voy = 0, vex = 1, vey = 1;
         double x = 0, y = 0;  // the current position, logical
         COLORREF bk = RGB(255, 255, 255);
+        double pen_px = 1;  // the width of the pen's strokes in target pixels, 0 for the null pen
     };
 
     Affine logical_to_target() const;
@@ -194,6 +199,10 @@ private:
     void clip_box(const RECT& r);
     void sweep_made();
     void draw_figure(std::vector<Dpoint> pts, bool closed, bool fill);
+    // The work of painting: the pixels of a box in target pixels, and of strokes along the
+    // points with the pen, each within the picture's clip.
+    void charge_box(double x0, double y0, double x1, double y1);
+    void charge_strokes(const std::vector<Dpoint>& pts, bool closed);
     void ellipse_points(double l, double t, double r, double b, double a0, double sweep, std::vector<Dpoint>& out);
 
     HDC m_hdc;
@@ -217,6 +226,7 @@ private:
     std::size_t m_path_points = 0;
     bool m_figure_open = false;
     RECT m_base_clip{0, 0, 0, 0};  // the caller's clip narrowed to the frame
+    double m_work = 0, m_work_limit = 0;
 };
 
 }  // namespace platform

@@ -344,6 +344,7 @@ bool play_wmf_records(Player& player, const std::uint8_t* m, std::size_t n)
         case meta_patblt: blit(player, fn, a, static_cast<std::size_t>(words)); break;
         default: break;  // stepped over by its size
         }
+        if (player.spent()) return false;
     }
     return false;
 }

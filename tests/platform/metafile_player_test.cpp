@@ -15,6 +15,7 @@
 #include "platform/handles.h"
 #include "platform/metafile.h"
 #include "platform/recording_dc.h"
+#include "platform/ximage.h"
 
 #include <string>
 
@@ -453,6 +454,43 @@ TEST(Metafile_Player, AMappingThatOverflowsIsSafe)
     e.raw(82, font).select(1).rec(59, {}).ellipse(0, 0, 10, 10).rec(60, {}).rec(62, {0, 0, 20, 20});
     Dib d(20, 20, 32);
     EXPECT_TRUE(play(d.dc, e.bytes(), RECT{0, 0, 20, 20}));
+}
+
+// A few bytes a record can ask to repaint the whole picture, or to stroke it with a pen as wide
+// as the picture: a play stops after a few dozen pictures' worth of painting, and so does the
+// decoding of a metafile as an image. Thin strokes, however long, and real overdraw play.
+TEST(Metafile_Player, PaintingIsBoundedByThePicturesPixels)
+{
+    const auto rects = [](int n) {
+        Emf e(400, 400);
+        e.handles(2).brush(1, BS_SOLID, red).select(1);
+        for (int i = 0; i < n; ++i) e.rectangle(0, 0, 400, 400);
+        return e.bytes();
+    };
+    const auto diagonals = [](int n, std::uint32_t width) {
+        Emf e(400, 400);
+        e.handles(2).pen(1, PS_SOLID, width, blue).select(1);
+        for (int i = 0; i < n; ++i) e.polyline16({{0, 0}, {400, 400}, {0, 400}, {400, 0}});
+        return e.bytes();
+    };
+    struct Case {
+        const char* what;
+        Bytes bytes;
+        bool plays;
+    };
+    const Case cases[] = {
+        {"the picture filled 20 times", rects(20), true},
+        {"filled 200 times", rects(200), false},
+        {"2000 thin strokes across it", diagonals(2000, 1), true},
+        {"200 strokes as wide as it", diagonals(200, 400), false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Dib d(400, 400, 32);
+        EXPECT_EQ(play(d.dc, c.bytes, RECT{0, 0, 400, 400}), c.plays ? TRUE : FALSE);
+        CxImage image(c.bytes.data(), static_cast<DWORD>(c.bytes.size()), CXIMAGE_FORMAT_WMF);
+        EXPECT_EQ(image.IsValid(), c.plays);
+    }
 }
 
 // A million saves never restored, then as many restores: the depth is bounded, the play ends
