@@ -38,7 +38,8 @@ PLATFORM_API UINT GetEnhMetaFileBits(HENHMETAFILE emf, UINT size, BYTE* buffer);
 // Plays the metafile with its frame stretched onto rect (right of left and below top; the
 // other way round mirrors), drawing nothing outside rect. The DC's pen, brush, font, modes
 // and clip are as before afterwards. FALSE for a bad DC or handle, bytes that are no
-// metafile, or a damaged record (what came before it is drawn).
+// metafile, a damaged record, or records that paint the picture over a few dozen times (what
+// came before is drawn).
 PLATFORM_API BOOL PlayEnhMetaFile(HDC hdc, HENHMETAFILE emf, const RECT* rect);
 PLATFORM_API BOOL DeleteEnhMetaFile(HENHMETAFILE emf);
 

@@ -14,7 +14,8 @@
 // Records are untrusted: every one is bounded by its stated size, which is bounded by the
 // bytes that remain; counts and offsets inside a record are checked against its size before
 // anything is read. A record the player does not draw is stepped over by its size. Saved
-// states are bounded in depth, the object table by its header's count.
+// states are bounded in depth, the object table by its header's count, the painting by the
+// picture's pixels (see spent).
 
 #include <cstddef>
 #include <cstdint>
