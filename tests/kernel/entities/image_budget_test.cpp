@@ -14,6 +14,7 @@
 #include "kernel/entities/entity_fixture.h"
 #include "kernel/entities/entity_properties.h"
 #include "kernel/entities/image.h"
+#include "kernel/operation/flat_create.h"
 #include "platform/metafile.h"
 #include "platform/ximage.h"
 
@@ -110,6 +111,49 @@ TEST(Image_Budget, EveryImageTypeSavesAndLoadsWithEveryByte)
             EXPECT_EQ(encoded_bytes(*back[i]->image(), stored[i].type), stored[i].bytes);
         }
         EXPECT_EQ(to_hex(save(*g.drawing, compressed)), to_hex(first));
+    }
+}
+
+// A file of every extension the type table names, holding what files of that name hold (a
+// ".j2k" a bare codestream, a ".jp2" a JP2 file, an ".emf" an enhanced metafile), becomes an
+// image with pixels.
+TEST(Image_Budget, EveryNamedExtensionDecodesItsFiles)
+{
+    CxImage source = picture(12, 7);
+    const Data emf = metafile_writer::Emf(12, 7).handles(2).brush(1, BS_SOLID, RGB(255, 0, 0)).select(1).rectangle(1, 1, 10, 6).bytes();
+    struct Case {
+        const char* ext;
+        Data bytes;
+    };
+    const Case cases[] = {
+        {"bmp", encoded_bytes(source, CXIMAGE_FORMAT_BMP)},  {"gif", encoded_bytes(source, CXIMAGE_FORMAT_GIF)},
+        {"jpg", encoded_bytes(source, CXIMAGE_FORMAT_JPG)},  {"jpeg", encoded_bytes(source, CXIMAGE_FORMAT_JPG)},
+        {"png", encoded_bytes(source, CXIMAGE_FORMAT_PNG)},  {"ico", encoded_bytes(source, CXIMAGE_FORMAT_ICO)},
+        {"tif", encoded_bytes(source, CXIMAGE_FORMAT_TIF)},  {"tiff", encoded_bytes(source, CXIMAGE_FORMAT_TIF)},
+        {"tga", encoded_bytes(source, CXIMAGE_FORMAT_TGA)},  {"pcx", encoded_bytes(source, CXIMAGE_FORMAT_PCX)},
+        {"wbmp", encoded_bytes(source, CXIMAGE_FORMAT_WBMP)}, {"wmf", encoded_bytes(source, CXIMAGE_FORMAT_WMF)},
+        {"emf", emf},                                        {"jp2", encoded_bytes(source, CXIMAGE_FORMAT_JP2)},
+        {"j2k", encoded_bytes(source, CXIMAGE_FORMAT_JPC)},  {"jpc", encoded_bytes(source, CXIMAGE_FORMAT_JPC)},
+        {"j2c", encoded_bytes(source, CXIMAGE_FORMAT_JPC)},  {"pgx", encoded_bytes(source, CXIMAGE_FORMAT_PGX)},
+        {"pnm", encoded_bytes(source, CXIMAGE_FORMAT_PNM)},  {"pgm", encoded_bytes(source, CXIMAGE_FORMAT_PNM)},
+        {"ppm", encoded_bytes(source, CXIMAGE_FORMAT_PNM)},  {"ras", encoded_bytes(source, CXIMAGE_FORMAT_RAS)},
+    };
+    Scratch_Dir dir;
+    MB_Drawing drawing;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ext);
+        const std::string path = dir.path() + "/picture." + c.ext;
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        std::fwrite(c.bytes.data(), 1, c.bytes.size(), f);
+        std::fclose(f);
+        std::vector<char> name(path.begin(), path.end());
+        name.push_back('\0');
+        MB_Image* image = api_mb_create_image(drawing, name.data(), Qe_Pt(0, 0, 0));
+        ASSERT_NE(image, nullptr);
+        ASSERT_NE(image->image(), nullptr);
+        EXPECT_TRUE(image->image()->IsValid());
+        EXPECT_NEAR(static_cast<double>(image->image()->GetWidth()), 12, 1);  // a metafile at 96 dpi rounds
     }
 }
 
