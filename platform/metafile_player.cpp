@@ -29,11 +29,6 @@ constexpr double pi = 3.14159265358979323846;
 // Points a path holds at most; figures past it are dropped, so a path's memory follows the
 // file's bytes (each record's points are bounded by its size, a curve's by its flattening).
 constexpr std::size_t max_path_points = std::size_t{1} << 20;
-// The pixels a play may paint: this many times those of its clip, and a few million besides.
-// Real pictures paint each pixel a few times; a file that repaints its whole frame over and
-// over in a few bytes a record would otherwise cost minutes.
-constexpr double work_per_clip_pixel = 32;
-constexpr double work_besides = 1 << 22;
 
 bool size_ok(long long w, long long h)
 {
@@ -228,9 +223,7 @@ Player::Player(HDC hdc, const Play_Target& target) : m_hdc(hdc)
                        std::min(box.right, hi(target.left, target.right)),
                        std::min(box.bottom, hi(target.top, target.bottom))};
     clip_box(m_base_clip);
-    const double clip_w = std::max(0.0, double(m_base_clip.right) - m_base_clip.left);
-    const double clip_h = std::max(0.0, double(m_base_clip.bottom) - m_base_clip.top);
-    m_work_limit = work_per_clip_pixel * clip_w * clip_h + work_besides;
+    m_work_limit = work_limit();
     // A metafile starts from the default state, whatever the caller's DC holds.
     LOGBRUSH brush{BS_SOLID, RGB(255, 255, 255), 0};
     take(CreatePen(PS_SOLID, 0, RGB(0, 0, 0)));
@@ -572,32 +565,6 @@ void Player::clip_to_reference(double l, double t, double r, double b, bool copy
 
 // ---- drawing ----
 
-void Player::charge_box(double x0, double y0, double x1, double y1)
-{
-    // Within the clip; a side that is not a number covers nothing.
-    const auto within = [](double v, LONG lo, LONG hi) {
-        return v == v ? std::clamp(v, double(lo), double(std::max(lo, hi))) : double(lo);
-    };
-    const RECT& k = m_base_clip;
-    const double l = within(std::min(x0, x1), k.left, k.right), r = within(std::max(x0, x1), k.left, k.right);
-    const double t = within(std::min(y0, y1), k.top, k.bottom), b = within(std::max(y0, y1), k.top, k.bottom);
-    m_work += (r - l) * (b - t);
-}
-
-void Player::charge_strokes(const std::vector<Dpoint>& pts, bool closed)
-{
-    if (m_state.pen_px <= 0 || pts.empty()) return;
-    const double clip = std::max(0.0, double(m_base_clip.right) - m_base_clip.left) *
-                        std::max(0.0, double(m_base_clip.bottom) - m_base_clip.top);
-    // Each stroke paints its length times the pen's width, at most the clip.
-    const auto stroke = [&](const Dpoint& a, const Dpoint& b) {
-        const double painted = (std::hypot(b.x - a.x, b.y - a.y) + 1) * m_state.pen_px;
-        m_work += painted < clip ? painted : clip;
-    };
-    for (std::size_t i = 1; i < pts.size(); ++i) stroke(pts[i - 1], pts[i]);
-    if (closed && pts.size() > 2) stroke(pts.back(), pts.front());
-}
-
 void Player::draw_figure(std::vector<Dpoint> pts, bool closed, bool fill)
 {
     if (pts.empty()) return;
@@ -713,11 +680,8 @@ void Player::rectangle(double l, double t, double r, double b)
 {
     const Affine m = logical_to_target();
     if (m.axis_aligned() && !m_in_path) {
-        const POINT a = pixel(l, t), c = pixel(r, b);
-        const double x0 = a.x, y0 = a.y, x1 = c.x, y1 = c.y;
-        charge_box(x0, y0, x1, y1);
-        charge_strokes({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, true);
-        Rectangle(m_hdc, std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y));
+        const RECT k = charged_box(l, t, r, b);
+        Rectangle(m_hdc, k.left, k.top, k.right, k.bottom);
         return;
     }
     poly({{l, t}, {r, t}, {r, b}, {l, b}}, true);
@@ -742,11 +706,8 @@ void Player::ellipse(double l, double t, double r, double b)
 {
     const Affine m = logical_to_target();
     if (m.axis_aligned() && !m_in_path) {
-        const POINT a = pixel(l, t), c = pixel(r, b);
-        const double x0 = a.x, y0 = a.y, x1 = c.x, y1 = c.y;
-        charge_box(x0, y0, x1, y1);
-        charge_strokes({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, true);
-        Ellipse(m_hdc, std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y));
+        const RECT k = charged_box(l, t, r, b);
+        Ellipse(m_hdc, k.left, k.top, k.right, k.bottom);
         return;
     }
     std::vector<Dpoint> pts;

@@ -200,10 +200,14 @@ private:
     void clip_box(const RECT& r);
     void sweep_made();
     void draw_figure(std::vector<Dpoint> pts, bool closed, bool fill);
-    // The work of painting: the pixels of a box in target pixels, and of strokes along the
-    // points with the pen, each within the picture's clip.
+    // The work of painting (metafile_paint_bound.cpp): the pixels of a box in target pixels,
+    // and of strokes along the points with the pen, each within the picture's clip.
+    double clip_area() const;
+    double work_limit() const;
     void charge_box(double x0, double y0, double x1, double y1);
     void charge_strokes(const std::vector<Dpoint>& pts, bool closed);
+    // The pixels of a logical box on a mapping without turns, charged as filled and outlined.
+    RECT charged_box(double l, double t, double r, double b);
     void ellipse_points(double l, double t, double r, double b, double a0, double sweep, std::vector<Dpoint>& out);
 
     HDC m_hdc;
