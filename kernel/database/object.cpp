@@ -29,6 +29,13 @@ void MB_Object::lose(MB_Object_List& list)
     if (!held) delete this;
 }
 
+void MB_Object::lose_member(MB_Object_List& list)
+{
+    const bool held = delete_cmd();
+    list.remove_member(this);
+    if (!held) delete this;
+}
+
 MB_Result MB_Object::skip_operand(const MB_Opcode& opcode, MB_File_IO& file)
 {
     return materialize(opcode, file);

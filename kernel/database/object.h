@@ -113,6 +113,9 @@ public:
     // Takes the object out of the drawing. While a command is recorded the undo record
     // keeps it; otherwise, or when the record did not take it, it is deleted.
     virtual void lose(MB_Object_List& list);
+    // lose for an object the caller knows to be a member of the list: it is unlinked without
+    // a search of the list.
+    void lose_member(MB_Object_List& list);
     virtual MB_ID object_id() const = 0;
     virtual MB_Type object_type() const = 0;
     virtual MB_Result serialize(MB_File_IO& file) = 0;

@@ -439,19 +439,50 @@ bool MB_Operation::delete_object(MB_Object* object, bool redraw)
 bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
 {
     if (objects.is_empty()) return false;
+    if (!m_drawing) return true;
+    // One pass over the drawing's lists, however many objects go: membership is decided by
+    // a set of the members, each member is unlinked where it is, and the selection and the
+    // views forget the drawables in one pass each.
+    MB_Object_List& entities = m_drawing->object_list();
+    std::unordered_set<const MB_Object*> members = members_of(entities);
+    const std::unordered_set<const MB_Object*> layers = members_of(m_drawing->layer_list());
     Qe_Rect box;
     bool any = false;
-    if (redraw && m_drawing) {
-        // Only the drawables of the drawing have a rectangle to repaint.
-        Qe_Void_List drawn;
-        const auto members = members_of(m_drawing->object_list());
-        for (Qe_Void_Node* n = objects.head(); n; n = n->next()) {
-            auto* o = static_cast<MB_Object*>(n->entity());
-            if (members.count(o) && o->is_drawable()) drawn.add(o);
+    std::vector<MB_Object*> taken;
+    std::vector<MB_Drawable*> drawn;
+    auto release = [&] {
+        forget(drawn);
+        for (MB_Object* o : taken) o->lose_member(entities);
+        taken.clear();
+        drawn.clear();
+    };
+    for (Qe_Void_Node* n = objects.head(); n; n = n->next()) {
+        auto* o = static_cast<MB_Object*>(n->entity());
+        if (o && layers.count(o)) {
+            // A layer takes the entities on it: what was gathered goes first, and the members
+            // are counted again after.
+            release();
+            (void)delete_object(o, redraw);
+            members = members_of(entities);
+            continue;
         }
-        any = api_mb_get_entity_list_rect(drawn, box);
+        // Erased as it is taken: an object listed twice goes once.
+        if (!o || !members.erase(o)) continue;
+        if (o->is_drawable()) {
+            auto* d = static_cast<MB_Drawable*>(o);
+            if (redraw) {
+                if (!any) box = d->rect();
+                else box.union_rect(d->rect());
+                any = true;
+            }
+            drawn.push_back(d);
+            taken.push_back(o);
+        } else {
+            // Not drawn: it stays in the list, only the views forget it.
+            for (MB_Draw_Render* r = m_draw_render_list.head(); r; r = r->next()) r->display_list().removeValue(o);
+        }
     }
-    for (Qe_Void_Node* n = objects.head(); n; n = n->next()) delete_object(static_cast<MB_Object*>(n->entity()), false);
+    release();
     if (any) repaint(box);
     return true;
 }
@@ -475,14 +506,23 @@ void MB_Operation::repaint(const Qe_Rect& box)
 
 void MB_Operation::forget(const std::vector<MB_Drawable*>& gone)
 {
+    if (gone.empty()) return;
     for (Qe_Void_Node* n = m_mousetool_list.head(); n; n = n->next())
         static_cast<MB_Mouse_Tool*>(n->entity())->forget_drawables(gone);
     // Retired tools still erase their bands when they go.
     for (MB_Mouse_Tool* tool : m_retired_tools) tool->forget_drawables(gone);
-    for (MB_Drawable* d : gone) {
-        if (m_selection.removeValue(d)) d->flag(MB_Drawable::State_Normal);
-        for (MB_Draw_Render* r = m_draw_render_list.head(); r; r = r->next()) r->display_list().removeValue(d);
+    const std::unordered_set<const void*> set(gone.begin(), gone.end());
+    for (Qe_Void_Node* n = m_selection.head(); n;) {
+        if (set.count(n->entity())) {
+            static_cast<MB_Drawable*>(n->entity())->flag(MB_Drawable::State_Normal);
+            n = m_selection.remove_node(n);
+        } else {
+            n = n->next();
+        }
     }
+    for (MB_Draw_Render* r = m_draw_render_list.head(); r; r = r->next())
+        for (Qe_Void_Node* n = r->display_list().head(); n;)
+            n = set.count(n->entity()) ? r->display_list().remove_node(n) : n->next();
 }
 
 // ---- commands
