@@ -152,6 +152,24 @@ private:
     void* m_handle = nullptr;
 };
 
+// What the export needs laid out, and no more: the export writes most kinds from their own
+// data and only the header's extents from their rectangles, so every entity is laid out as
+// far as its rectangle (build_extent), with the flag build_draw gives an entity on a hidden
+// layer. Texts to be exploded are left alone: the explosion lays each out in turn and lets
+// its glyphs go once they are outlines.
+void lay_out_for_export(MB_Drawing& drawing, bool explode_text)
+{
+    for (MB_Object* o = drawing.block_list().get_head(); o; o = o->next()) static_cast<MB_Block*>(o)->build_extent();
+    for (MB_Object* o = drawing.object_list().get_head(); o; o = o->next()) {
+        if (!o->is_drawable()) continue;
+        auto* d = static_cast<MB_Drawable*>(o);
+        MB_Layer* layer = d->general().layer();
+        if (layer && !layer->visibility()) d->flag(MB_Drawable::State_Hidden);
+        if (explode_text && o->object_id() == MB_Object::ID_TEXT) continue;
+        d->build_extent();
+    }
+}
+
 }  // namespace
 
 bool run_import_plugin(const char* source)
@@ -240,7 +258,7 @@ bool convert_drawing(const char* source, const char* target, int, bool explode_t
             message_out("Import left a block open; it is closed: ", source, "", true);
             drawing->finish_temp_block();
         }
-        if (operation->drawing()) operation->drawing()->build_draw();
+        if (MB_Drawing* drawing = operation->drawing()) lay_out_for_export(*drawing, explode_text);
         operation->zoom_all();
         if (explode_text) (void)explode_texts(operation.get());
         ok = run_export_plugin(target, 0, 23);

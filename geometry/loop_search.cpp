@@ -682,6 +682,7 @@ void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal
         if (!(ring_area(pts, 0, pts.size()) > 0.0)) return;
         if (Qe_Loop* loop = loop_of(pts, 0, pts.size())) {
             m_results.add(loop);
+            m_result_starts.push_back(first->from()->point());
             for (const Qe_Intersect_Point* p : pts)
                 for (Qe_Intersect_Relation* r : g.relations[static_cast<std::size_t>(p->m_index)]) r->state(1);
         }
@@ -717,6 +718,7 @@ void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal
     if (best.empty()) return;
     if (Qe_Loop* loop = loop_of(best, 0, best.size())) {
         m_results.add(loop);
+        m_result_starts.push_back(first->from()->point());
         for (Qe_Intersect_Relation* r : cycle) r->state(1);
     }
 }
@@ -724,14 +726,25 @@ void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal
 void Qe_Search_Loops::order_result_list()
 {
     std::vector<Qe_Loop*> loops = items_of<Qe_Loop>(m_results);
-    std::vector<std::pair<double, Qe_Loop*>> keyed;
-    for (Qe_Loop* loop : loops) {
+    const bool starts = m_result_starts.size() == loops.size();
+    struct Keyed {
+        double x;
+        Qe_Loop* loop;
+        Qe_Pt start;
+    };
+    std::vector<Keyed> keyed;
+    for (std::size_t k = 0; k < loops.size(); ++k) {
+        Qe_Loop* loop = loops[k];
         loop->build_rect();
-        keyed.emplace_back(loop->rect() ? loop->rect()->center().x() : 0.0, loop);
+        keyed.push_back({loop->rect() ? loop->rect()->center().x() : 0.0, loop, starts ? m_result_starts[k] : Qe_Pt()});
     }
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) { return a.x < b.x; });
     m_results.clear();
-    for (const auto& k : keyed) m_results.add(k.second);
+    m_result_starts.clear();
+    for (const Keyed& k : keyed) {
+        m_results.add(k.loop);
+        if (starts) m_result_starts.push_back(k.start);
+    }
 }
 
 bool Qe_Search_Loops::save_segments(Qe_File& file)

@@ -100,6 +100,11 @@ public:
     Qe_Void_List& segment_list() { return m_segments; }
     Qe_Void_List& intersect_list() { return m_intersects; }
     Qe_Void_List& result_list() { return m_results; }
+    // For each loop the search added to the result list, in that order, the point where the
+    // search came upon it. Loops are found in the order of these points, by descending x,
+    // then descending y: searches over parts of the segments that cannot meet give, merged
+    // by these points, the loops of one search over all of them in the same order.
+    const std::vector<Qe_Pt>& result_starts() const { return m_result_starts; }
 
     // remove_error_segment, bulid_intersect, del_invalid_intersect,
     // create_intersect_relation and order_add_remove_error_intersect_points; returns 1.
@@ -146,6 +151,7 @@ private:
     Qe_Void_List m_segments;
     Qe_Void_List m_intersects;
     Qe_Void_List m_results;
+    std::vector<Qe_Pt> m_result_starts;
     // The walk in progress: its points and relations.
     std::vector<Qe_Intersect_Point*> m_current_points;
     std::vector<Qe_Intersect_Relation*> m_current_relations;

@@ -44,12 +44,25 @@ void MB_Block::base_pos(const Qe_Pt& base)
 
 void MB_Block::build_draw()
 {
+    lay_out(true);
+}
+
+void MB_Block::build_extent()
+{
+    lay_out(false);
+}
+
+void MB_Block::lay_out(bool display)
+{
     bool first = true;
     for (MB_Object* o = m_members.get_head(); o; o = o->next()) {
         if (!o->is_drawable()) continue;
         auto* d = static_cast<MB_Drawable*>(o);
         if (d->flag() != MB_Drawable::State_Hidden) {
-            d->build_draw();
+            if (display)
+                d->build_draw();
+            else
+                d->build_extent();
             d->build_color();
         }
         const Qe_Rect& r = d->rect();

@@ -39,6 +39,8 @@ public:
     // Builds the display of every member that is not hidden, and sets the rectangle to the
     // extent of all members, relative to the base point.
     void build_draw();
+    // The same with each member laid out only as far as its rectangle (build_extent).
+    void build_extent();
     // A null target receives a new block with clones of the members; an existing target is
     // left as it is. True.
     bool copy_to(MB_Object*& target) override;
@@ -55,6 +57,7 @@ public:
     MB_Result process(MB_File_IO& file) override;
 
 private:
+    void lay_out(bool display);
     Qe_Pt m_base;
     MB_String m_name;
     MB_String m_desc;

@@ -170,6 +170,10 @@ char MB_Drawable::pick(const Qe_Pt&, Qe_Pt_List&, double, Qe_Pt&, int&, int&)
 }
 
 void MB_Drawable::build_draw() {}
+void MB_Drawable::build_extent()
+{
+    build_draw();
+}
 void MB_Drawable::draw_key_point(HDC, Qe_Qdc&, const Qe_Tran&) {}
 void MB_Drawable::draw(HDC, Qe_Qdc&, Qe_Tran&) {}
 void MB_Drawable::translate(const Qe_Tran&, short) {}

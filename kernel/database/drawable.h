@@ -137,6 +137,11 @@ public:
 
     virtual char pick(const Qe_Pt& at, Qe_Pt_List& hits, double tolerance, Qe_Pt& nearest, int& index1, int& index2);
     virtual void build_draw();
+    // Lays the drawable out as far as its rectangle: rect() and whatever else of its state
+    // build_draw derives besides the display become what build_draw makes them, but no edge
+    // points, display node or fill are kept. A kind whose rectangle comes from its display
+    // builds it all (the default); the kinds of plain geometry compute it from their own.
+    virtual void build_extent();
     virtual void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t);
     virtual void draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t);
     virtual void translate(const Qe_Tran& t, short mode);
@@ -179,6 +184,8 @@ public:
         m_owns_object_list = false;
     }
     MB_Draw_Node* draw_node() const { return m_draw_node; }
+    // Deletes the display node: the drawable shows nothing until it is built again.
+    void free_draw_node() { draw_node(nullptr); }
     long draw_precision() const { return m_draw_precision; }
     void draw_precision(long p) { m_draw_precision = p; }
     Qe_Rect& rect() { return m_rect; }

@@ -147,7 +147,7 @@ char MB_Circle::pick(const Qe_Pt& at, Qe_Pt_List&, double tol, Qe_Pt& nearest, i
     return 1;
 }
 
-void MB_Circle::build_draw()
+std::vector<Qe_Pt> MB_Circle::outline()
 {
     const long n = mb_draw_precision(*this);
     const double step = k_two_pi / static_cast<double>(n - 1);
@@ -158,7 +158,19 @@ void MB_Circle::build_draw()
         pts[i] = Qe_Pt(m_center.x() + m_radius * std::sin(a), m_center.y() - m_radius * std::cos(a), m_center.z());
     }
     pts[n - 1] = pts[0];
-    mb_set_edge(*this, static_cast<int>(n), pts.data());
+    return pts;
+}
+
+void MB_Circle::build_draw()
+{
+    const std::vector<Qe_Pt> pts = outline();
+    mb_set_edge(*this, static_cast<int>(pts.size()), pts.data());
+}
+
+void MB_Circle::build_extent()
+{
+    const std::vector<Qe_Pt> pts = outline();
+    mb_set_extent(*this, static_cast<int>(pts.size()), pts.data());
 }
 
 void MB_Circle::draw_key_point(HDC hdc, Qe_Qdc&, const Qe_Tran& t)
@@ -343,14 +355,26 @@ char MB_Arc::pick(const Qe_Pt& at, Qe_Pt_List&, double tol, Qe_Pt& nearest, int&
     return mb_pick_edge(edge(), at, tol, Pick_On_Arc, nearest, kind) ? 1 : 0;
 }
 
-void MB_Arc::build_draw()
+std::vector<Qe_Pt> MB_Arc::outline()
 {
     build_start_end_pos();
     const long n = mb_draw_precision(*this);
     std::vector<Qe_Pt> pts(static_cast<std::size_t>(n));
     Qe_Pt* out = pts.data();
     arc_to_ptset(m_center, m_radius, m_start, m_end, static_cast<mb_ulong>(n), out);
-    mb_set_edge(*this, static_cast<int>(n), pts.data());
+    return pts;
+}
+
+void MB_Arc::build_draw()
+{
+    const std::vector<Qe_Pt> pts = outline();
+    mb_set_edge(*this, static_cast<int>(pts.size()), pts.data());
+}
+
+void MB_Arc::build_extent()
+{
+    const std::vector<Qe_Pt> pts = outline();
+    mb_set_extent(*this, static_cast<int>(pts.size()), pts.data());
 }
 
 void MB_Arc::draw_key_point(HDC hdc, Qe_Qdc&, const Qe_Tran& t)

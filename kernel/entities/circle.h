@@ -6,6 +6,8 @@
 // build_start_end_pos derive them; the point constructor and the point setters store
 // points directly, and translate derives the angles from the moved points.
 
+#include <vector>
+
 #include "geometry/point.h"
 #include "kernel/database/drawable.h"
 
@@ -46,6 +48,7 @@ public:
     // n points (the draw precision) from the bottom of the circle, counter-clockwise, 2π /
     // (n − 1) apart; the last is an exact copy of the first.
     void build_draw() override;
+    void build_extent() override;
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
     // Moves the centre; the radius keeps its value.
     void translate(const Qe_Tran& t, short mode) override;
@@ -57,6 +60,10 @@ public:
     void radius(double r);
 
     static MB_Result default_process(MB_Circle& entity, MB_File_IO& file);
+
+private:
+    // The points build_draw lays the circle out in.
+    std::vector<Qe_Pt> outline();
 
 protected:
     friend struct MB_Circle_Access;
@@ -96,6 +103,7 @@ public:
     // Centre (16), start (13), end (14), then the edge points (52).
     char pick(const Qe_Pt& at, Qe_Pt_List& hits, double tolerance, Qe_Pt& nearest, int& kind, int& extra) override;
     void build_draw() override;
+    void build_extent() override;
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
     // Centre and points through t, the radius by its scaling; a reflection exchanges the
     // points so that the arc stays counter-clockwise; the angles follow the points.
@@ -120,6 +128,8 @@ public:
 
 private:
     friend struct MB_Arc_Access;
+    // The points build_draw lays the arc out in, its start and end points derived first.
+    std::vector<Qe_Pt> outline();
 
     double m_start_angle = 0.0;
     double m_end_angle = 0.0;

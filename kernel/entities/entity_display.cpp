@@ -94,6 +94,11 @@ MB_Scoped_Brush::~MB_Scoped_Brush()
 void mb_set_edge(MB_Geom& entity, int n, const Qe_Pt* pts)
 {
     entity.edge().init(n, pts);
-    if (n > 0) entity.rect().init_by_pts(n, pts);
+    mb_set_extent(entity, n, pts);
     entity.build_draw_node_with_ltype(entity.edge());
+}
+
+void mb_set_extent(MB_Drawable& entity, int n, const Qe_Pt* pts)
+{
+    if (n > 0) entity.rect().init_by_pts(n, pts);
 }

@@ -105,3 +105,6 @@ private:
 // bounding rectangle their extent (left as it was for n = 0), and the display node is
 // rebuilt with the line type (a dashed node, or none).
 DRAKMERE_API void mb_set_edge(MB_Geom& entity, int n, const Qe_Pt* pts);
+// The rectangle part of that step alone (build_extent): the extent of the n points, left as
+// it was for n = 0.
+DRAKMERE_API void mb_set_extent(MB_Drawable& entity, int n, const Qe_Pt* pts);

@@ -358,6 +358,16 @@ void MB_Hatch::set_string(long key, const char* value)
 
 void MB_Hatch::build_draw()
 {
+    lay_out(true);
+}
+
+void MB_Hatch::build_extent()
+{
+    lay_out(false);
+}
+
+void MB_Hatch::lay_out(bool pattern_lines)
+{
     deal_loop_list();
     m_excluded = nullptr;
     // A hatch that has nothing to fill any more draws nothing: its old fill goes first.
@@ -372,7 +382,7 @@ void MB_Hatch::build_draw()
         }
     } else if (is_offset()) {
         build_rings();
-    } else {
+    } else if (pattern_lines) {
         (void)m_pattern.render_loops_to_ptsets_list(m_loops, m_ptsets, m_type);
     }
     Qe_Void_List drawn;

@@ -65,6 +65,9 @@ public:
     // line or ring: kind 80 and a non-zero result.
     char pick(const Qe_Pt& at, Qe_Pt_List& hits, double tolerance, Qe_Pt& nearest, int& kind, int& extra) override;
     void build_draw() override;
+    // Leaves out the pattern lines; an offset fill keeps its rings, which are all there is
+    // of it outside the kernel.
+    void build_extent() override;
     // A grip at the centre of the bounding rectangle.
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
     void draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t) override;
@@ -107,6 +110,8 @@ public:
     bool is_offset() const;
 
 private:
+    // build_draw, with or without the pattern lines of a pattern fill.
+    void lay_out(bool pattern_lines);
     void copy_from(const MB_Hatch& other);
     void clear_loops();
     void clear_ptsets();

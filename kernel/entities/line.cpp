@@ -155,6 +155,11 @@ void MB_Line::build_draw()
     mb_set_edge(*this, 2, m_points);
 }
 
+void MB_Line::build_extent()
+{
+    mb_set_extent(*this, 2, m_points);
+}
+
 void MB_Line::draw_key_point(HDC hdc, Qe_Qdc&, const Qe_Tran& t)
 {
     if (!hdc) return;
@@ -229,6 +234,7 @@ char MB_Ray::pick(const Qe_Pt&, Qe_Pt_List&, double, Qe_Pt&, int&, int&)
 }
 
 void MB_Ray::build_draw() {}
+void MB_Ray::build_extent() {}
 
 // MB_Xline
 
@@ -381,6 +387,11 @@ void MB_Lines::build_draw()
     mb_set_edge(*this, count(), points());
 }
 
+void MB_Lines::build_extent()
+{
+    mb_set_extent(*this, count(), points());
+}
+
 void MB_Lines::draw_key_point(HDC hdc, Qe_Qdc&, const Qe_Tran& t)
 {
     mb_draw_grips(hdc, points(), count(), t);
@@ -432,3 +443,4 @@ char MB_Mlines::pick(const Qe_Pt&, Qe_Pt_List&, double, Qe_Pt&, int&, int&)
 }
 
 void MB_Mlines::build_draw() {}
+void MB_Mlines::build_extent() {}

@@ -47,6 +47,7 @@ public:
 
     char pick(const Qe_Pt& at, Qe_Pt_List& hits, double tolerance, Qe_Pt& nearest, int& kind, int& extra) override;
     void build_draw() override;
+    void build_extent() override;
     // Grips at both ends; with bool setting 8 the plus marker at the midpoint too.
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
     void translate(const Qe_Tran& t, short mode) override;
@@ -88,6 +89,7 @@ public:
     MB_Result process(MB_File_IO& file) override;
     char pick(const Qe_Pt& at, Qe_Pt_List& hits, double tolerance, Qe_Pt& nearest, int& kind, int& extra) override;
     void build_draw() override;
+    void build_extent() override;
 };
 
 // An infinite construction line; no stream form.
@@ -138,6 +140,7 @@ public:
 
     char pick(const Qe_Pt& at, Qe_Pt_List& hits, double tolerance, Qe_Pt& nearest, int& kind, int& extra) override;
     void build_draw() override;
+    void build_extent() override;
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
     void translate(const Qe_Tran& t, short mode) override;
     // The line between the points that MB_Geom's parameter operations give.
@@ -178,4 +181,5 @@ public:
     MB_Result process(MB_File_IO& file) override;
     char pick(const Qe_Pt& at, Qe_Pt_List& hits, double tolerance, Qe_Pt& nearest, int& kind, int& extra) override;
     void build_draw() override;
+    void build_extent() override;
 };

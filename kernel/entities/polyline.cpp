@@ -263,6 +263,15 @@ void MB_Polyline::build_draw()
     draw_node(node);
 }
 
+void MB_Polyline::build_extent()
+{
+    // The rectangle needs the whole centre line and, with widths, the bands: what is drawn
+    // is made, measured and let go.
+    build_draw();
+    edge().free();
+    free_draw_node();
+}
+
 void MB_Polyline::translate(const Qe_Tran& t, short)
 {
     modify_cmd();

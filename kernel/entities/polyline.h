@@ -64,6 +64,7 @@ public:
     // Tessellates the vertices into the edge points (40 points per arc) and builds the
     // display; fewer than 2 vertices leave the display as it was.
     void build_draw() override;
+    void build_extent() override;
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;
     // Moves the vertex points; bulges and widths stay.
     void translate(const Qe_Tran& t, short mode) override;

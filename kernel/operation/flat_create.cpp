@@ -449,7 +449,7 @@ void api_mb_make_line(MB_Line*& line, const Qe_Pt& p1, const Qe_Pt& p2)
 bool api_mb_make_lines(MB_Lines*& lines, Qe_Pt_List& points)
 {
     if (!points.head()) return false;
-    if (!lines) lines = new MB_Lines(static_cast<int>(points.count()));
+    if (!lines) lines = new MB_Lines;
     lines->pt_set().init(points);
     return true;
 }

@@ -53,7 +53,7 @@ bool mb_text_outline(MB_Draw_Node* node, MB_Text_Outline& out)
 }
 
 int mb_outline_lines(const MB_Text_Outline& outline, long colour, MB_Layer* layer, MB_Object_List& list,
-                     Qe_Void_List& made)
+                     Qe_Void_List& made, bool display)
 {
     int count = 0;
     for (const auto& run : outline.runs) {
@@ -61,7 +61,10 @@ int mb_outline_lines(const MB_Text_Outline& outline, long colour, MB_Layer* laye
         if (!api_mb_make_lines(lines, *run)) continue;
         lines->general().color(colour);
         if (layer) lines->general().layer(layer);
-        lines->build_draw();
+        if (display)
+            lines->build_draw();
+        else
+            lines->build_extent();
         list.add_tail(lines);
         (void)made.add(lines);
         ++count;

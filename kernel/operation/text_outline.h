@@ -29,6 +29,7 @@ DRAKMERE_API bool mb_text_outline(MB_Draw_Node* node, MB_Text_Outline& out);
 
 // One chain per run, in colour, built, appended at the tail of list and added to made, in
 // run order. The chains are on layer when one is given, else on the layer a new entity
-// takes. Returns how many were made.
+// takes. Without display they are laid out only as far as their rectangles (build_extent).
+// Returns how many were made.
 DRAKMERE_API int mb_outline_lines(const MB_Text_Outline& outline, long colour, MB_Layer* layer, MB_Object_List& list,
-                                  Qe_Void_List& made);
+                                  Qe_Void_List& made, bool display = true);

@@ -278,6 +278,12 @@ void MB_Text::build_draw()
     build(true);
 }
 
+void MB_Text::build_extent()
+{
+    build_draw();
+    free_draw_node();
+}
+
 void MB_Text::build_draw0()
 {
     build(false);

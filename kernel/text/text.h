@@ -57,6 +57,8 @@ public:
     // an empty text or a style without font keeps no node. The rectangle starts collapsed
     // on the insertion point.
     void build_draw() override;
+    // The rectangle comes from the laid-out glyphs: they are laid out and let go.
+    void build_extent() override;
     // As build_draw, but a TrueType font is laid out glyph by glyph as well.
     void build_draw0();
     void draw_key_point(HDC hdc, Qe_Qdc& qdc, const Qe_Tran& t) override;

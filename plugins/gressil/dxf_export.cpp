@@ -457,11 +457,15 @@ void Dxf_Exporter::polyline_of_points(MB_Drawable& d, std::uint64_t owner, const
 
 void Dxf_Exporter::write_fallback(MB_Drawable& d, std::uint64_t owner)
 {
+    // The road lays out most kinds only as far as their rectangles: one that has nothing to
+    // show yet is laid out now.
+    auto* geom = dynamic_cast<MB_Geom*>(&d);
+    if (!d.draw_node() && !(geom && geom->edge().count() > 0)) d.build_draw();
     if (MB_Draw_Node* node = d.draw_node()) {
         write_node(d, owner, *node, nullptr, 0);
         return;
     }
-    if (auto* geom = dynamic_cast<MB_Geom*>(&d)) polyline_of_points(d, owner, geom->edge().points(), geom->edge().count(), nullptr, false);
+    if (geom) polyline_of_points(d, owner, geom->edge().points(), geom->edge().count(), nullptr, false);
 }
 
 void Dxf_Exporter::write_dimension_block(MB_Dimension& d, std::uint64_t record)
