@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "geometry/folders.h"
@@ -45,11 +46,6 @@ FT_Library freetype()
     return library;
 }
 
-struct Face_Closer {
-    void operator()(FT_Face f) const { FT_Done_Face(f); }
-};
-using Face = std::unique_ptr<FT_FaceRec_, Face_Closer>;
-
 bool readable(const std::string& path)
 {
     std::FILE* f = path.empty() ? nullptr : std::fopen(path.c_str(), "r");
@@ -66,7 +62,7 @@ std::string ttf_path(const char* file)
 
 // The face's file: SimSun for the two SimSun faces, else the library's own file; the
 // default TrueType file when that cannot be read.
-std::string face_path(const MB_Font_Library& lib)
+std::string find_face_path(const MB_Font_Library& lib)
 {
     const char* face = lib.name().ascii();
     const bool simsun = face && std::any_of(std::begin(k_simsun_faces), std::end(k_simsun_faces),
@@ -77,18 +73,103 @@ std::string face_path(const MB_Font_Library& lib)
     return get_default_ttf_fname(fallback) ? ttf_path(fallback) : std::string();
 }
 
+// The same, found once per face name and file name: the font files do not change while the
+// kernel runs, and every text of a face would look them up again.
+const std::string& face_path(const MB_Font_Library& lib)
+{
+    static std::unordered_map<std::string, std::string> paths;
+    const char* face = lib.name().ascii();
+    const char* file = lib.file_name();
+    std::string key = face ? face : "";
+    key += '\0';
+    key += file ? file : "";
+    auto it = paths.find(key);
+    if (it == paths.end()) it = paths.emplace(std::move(key), find_face_path(lib)).first;
+    return it->second;
+}
+
+// One glyph as the face loads it at the pen's origin: its outline in 26.6 pixel units and
+// its advance. The pen only moves the outline by whole units after the hinting, so a glyph is
+// loaded once and placed by adding the pen to its points.
+struct Glyph {
+    bool loaded = false;
+    bool outline = false;
+    FT_Pos advance = 0;
+    std::vector<FT_Vector> points;
+    std::vector<char> tags;
+    std::vector<short> contours;
+};
+
+// An open face at the text size with the glyphs loaded so far, kept for the life of the
+// process as the font files are.
+struct Face_Cache {
+    FT_Face face = nullptr;
+    std::unordered_map<char32_t, Glyph> glyphs;
+};
+
+// Glyphs kept per face at most; a text of more distinct characters loads the others each
+// time.
+constexpr std::size_t k_max_cached_glyphs = 1 << 16;
+
+Face_Cache* open_face(const std::string& path)
+{
+    static std::unordered_map<std::string, std::unique_ptr<Face_Cache>> faces;
+    auto it = faces.find(path);
+    if (it != faces.end()) return it->second.get();
+    FT_Library library = freetype();
+    FT_Face raw = nullptr;
+    if (!library || path.empty() || FT_New_Face(library, path.c_str(), 0, &raw) != 0) return nullptr;
+    if (!FT_IS_SCALABLE(raw) || FT_Set_Pixel_Sizes(raw, 0, k_pixel_size) != 0) {
+        FT_Done_Face(raw);
+        return nullptr;
+    }
+    auto cache = std::make_unique<Face_Cache>();
+    cache->face = raw;
+    return faces.emplace(path, std::move(cache)).first->second.get();
+}
+
+void load_glyph(FT_Face face, char32_t cp, Glyph& g)
+{
+    FT_Set_Transform(face, nullptr, nullptr);
+    if (FT_Load_Glyph(face, FT_Get_Char_Index(face, cp), FT_LOAD_DEFAULT) != 0) return;
+    const FT_GlyphSlot slot = face->glyph;
+    g.loaded = true;
+    g.advance = slot->advance.x;
+    g.outline = slot->format == FT_GLYPH_FORMAT_OUTLINE;
+    if (!g.outline) return;
+    const FT_Outline& o = slot->outline;
+    const int n = std::max<int>(o.n_points, 0), c = std::max<int>(o.n_contours, 0);
+    g.points.assign(o.points, o.points + n);
+    g.tags.assign(o.tags, o.tags + n);
+    g.contours.assign(o.contours, o.contours + c);
+}
+
+const Glyph& glyph_of(Face_Cache& cache, char32_t cp, Glyph& scratch)
+{
+    if (auto it = cache.glyphs.find(cp); it != cache.glyphs.end()) return it->second;
+    if (cache.glyphs.size() >= k_max_cached_glyphs) {
+        scratch = Glyph();
+        load_glyph(cache.face, cp, scratch);
+        return scratch;
+    }
+    Glyph& g = cache.glyphs[cp];
+    load_glyph(cache.face, cp, g);
+    return g;
+}
+
 struct Point2 {
     double x, y;
 };
 
 Point2 mid(Point2 a, Point2 b) { return {(a.x + b.x) * 0.5, (a.y + b.y) * 0.5}; }
 
-// One contour of the loaded outline, from point first to point last, as a closed polyline:
-// lines between on-curve points, each quadratic arc in `steps` points ending on its end.
-void walk_contour(const FT_Outline& o, int first, int last, int steps, std::vector<Qe_Pt>& out)
+// One contour of the glyph, from point first to point last, moved by the pen, as a closed
+// polyline: lines between on-curve points, each quadratic arc in `steps` points ending on
+// its end.
+void walk_contour(const Glyph& g, const FT_Vector& pen, int first, int last, int steps, std::vector<Qe_Pt>& out)
 {
-    const auto at = [&](int i) { return Point2{double(o.points[i].x), double(o.points[i].y)}; };
-    const auto on = [&](int i) { return (o.tags[i] & 1) != 0; };
+    const auto at = [&](int i) { return Point2{double(g.points[i].x + pen.x), double(g.points[i].y + pen.y)}; };
+    const auto on = [&](int i) { return (g.tags[i] & 1) != 0; };
     const auto add = [&](Point2 p) { out.emplace_back(p.x, p.y, 0.0); };
 
     if (on(first))
@@ -115,31 +196,29 @@ void walk_contour(const FT_Outline& o, int first, int last, int steps, std::vect
 }
 
 // The contours of every character as point runs, the pen moved by each glyph's advance.
-void walk_text(FT_Face face, const std::u16string& text, int steps, Runs& out)
+void walk_text(Face_Cache& face, const std::u16string& text, int steps, Runs& out)
 {
     FT_Vector pen{0, 0};
+    Glyph scratch;
     for (std::size_t i = 0; i < text.size(); ++i) {
         char32_t cp = text[i];
         if (cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
             cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
-        FT_Set_Transform(face, nullptr, &pen);
-        // A glyph that does not load leaves the previous one in the slot: it adds nothing,
-        // not even its advance.
-        if (FT_Load_Glyph(face, FT_Get_Char_Index(face, cp), FT_LOAD_DEFAULT) != 0) continue;
-        const FT_GlyphSlot slot = face->glyph;
-        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
-            const FT_Outline& o = slot->outline;
+        const Glyph& g = glyph_of(face, cp, scratch);
+        // A glyph that does not load adds nothing, not even its advance.
+        if (!g.loaded) continue;
+        if (g.outline) {
             int first = 0;
-            for (int c = 0; c < o.n_contours; ++c) {
-                const int last = o.contours[c];
-                if (last < first || last >= o.n_points) break;
+            const int n = static_cast<int>(g.points.size());
+            for (short last : g.contours) {
+                if (last < first || last >= n) break;
                 const std::size_t before = out.points.size();
-                walk_contour(o, first, last, steps, out.points);
+                walk_contour(g, pen, first, last, steps, out.points);
                 out.counts.push_back(static_cast<mb_ulong>(out.points.size() - before));
                 first = last + 1;
             }
         }
-        pen.x += slot->advance.x;
+        pen.x += g.advance;
     }
 }
 
@@ -161,21 +240,14 @@ bool ttf_string_2_ptsets(const char* text, const Qe_Pt* base, MB_Text_Style* sty
                          Qe_Rect* rect)
 {
     if (!text || !base || !style || !node || !rect || !style->font_lib()) return false;
-    FT_Library library = freetype();
-    FT_Face raw = nullptr;
-    const std::string path = face_path(*style->font_lib());
-    if (!library || path.empty() || FT_New_Face(library, path.c_str(), 0, &raw) != 0) {
-        clear(node, rect, *base);
-        return false;
-    }
-    const Face face(raw);
-    if (!FT_IS_SCALABLE(raw) || FT_Set_Pixel_Sizes(raw, 0, k_pixel_size) != 0) {
+    Face_Cache* face = open_face(face_path(*style->font_lib()));
+    if (!face) {
         clear(node, rect, *base);
         return false;
     }
 
     Runs r;
-    walk_text(raw, mb_text_to_utf16(text), mb_ttf_conic_steps(), r);
+    walk_text(*face, mb_text_to_utf16(text), mb_ttf_conic_steps(), r);
     if (r.points.empty()) {
         clear(node, rect, *base);
         return false;
