@@ -224,6 +224,8 @@ int main(int argc, char** argv)
     ::sigaction(SIGTERM, &action, nullptr);
 
     store_explode_text(explode_text ? 1 : 0);
+    // The process ends after this one conversion: its drawing is not taken apart first.
+    set_road_leaves_drawing(true);
     Terminal_Host host(::isatty(STDERR_FILENO) == 1);
     bool ok = false;
     {

@@ -17,6 +17,15 @@
 
 unsigned char g_explode_text = 1;
 
+namespace {
+std::atomic<bool> g_leave_drawing{false};
+}  // namespace
+
+void set_road_leaves_drawing(bool on)
+{
+    g_leave_drawing.store(on);
+}
+
 unsigned char load_explode_text()
 {
     return std::atomic_ref<unsigned char>(g_explode_text).load(std::memory_order_relaxed);
@@ -263,6 +272,9 @@ bool convert_drawing(const char* source, const char* target, int, bool explode_t
         if (explode_text) (void)explode_texts(operation.get());
         ok = run_export_plugin(target, 0, 23);
     }
-    operation.reset();
+    if (g_leave_drawing.load())
+        (void)operation.release();  // still listed in g_operation_list: the process ends it
+    else
+        operation.reset();
     return ok;
 }

@@ -36,6 +36,13 @@ inline constexpr char k_road_caption[] = "Plotwane";
 // The same with the setting given: the dialog copies it into its job before the worker starts.
 [[nodiscard]] bool convert_drawing(const char* source, const char* target, int unused, bool explode_text);
 
+// Whether the road leaves its operation and drawing standing when it ends, instead of taking
+// them apart: a program that exits right after its one conversion need not spend the time
+// freeing a million objects one by one. The operation stays listed in g_operation_list (and
+// active), so everything stays reachable; the caller ends the process or deletes it. Off
+// unless set.
+void set_road_leaves_drawing(bool on);
+
 // Bind Mondrik.so / Gressil.so from the kernel's folder and call their entry point. True only
 // when the library was found, loaded, had its entry point and that returned 1; otherwise the
 // one message that names the failure has been shown.

@@ -57,20 +57,41 @@ void Dxf_Writer::code_line(int code)
     line(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
-void Dxf_Writer::text(int code, std::string_view value)
+void Dxf_Writer::group(int code, std::string_view value)
 {
     if (code == 0) end();
-    code_line(code);
+    // Most groups are a short code and a number: both lines go out at once.
+    char buf[96];
+    auto r = std::to_chars(buf, buf + 16, code);
+    if (value.size() > sizeof buf - 18) {
+        line(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+        line(value);
+        return;
+    }
+    char* p = r.ptr;
+    *p++ = '\n';
+    std::memcpy(p, value.data(), value.size());
+    p += value.size();
+    *p++ = '\n';
+    const std::string_view both(buf, static_cast<std::size_t>(p - buf));
+    if (m_in_entity)
+        m_entity.append(both);
+    else
+        put(both);
+}
+
+void Dxf_Writer::text(int code, std::string_view value)
+{
     // A line break inside a value would start a new group.
     bool breaks = false;
     for (const char c : value) breaks |= c == '\r' || c == '\n';
     if (!breaks) {
-        line(value);
+        group(code, value);
     } else {
         std::string v(value);
         for (char& c : v)
             if (c == '\r' || c == '\n') c = ' ';
-        line(v);
+        group(code, v);
     }
 }
 
@@ -84,23 +105,23 @@ void Dxf_Writer::real(int code, double value)
     }
     if (value == 0.0) value = 0.0;  // no "-0"
     char buf[40];
-    auto r = std::to_chars(buf, buf + sizeof buf, value);
-    std::string_view s(buf, static_cast<std::size_t>(r.ptr - buf));
+    auto r = std::to_chars(buf, buf + sizeof buf - 2, value);
+    std::size_t n = static_cast<std::size_t>(r.ptr - buf);
     // Integral values read as integers by some readers: keep them reals.
-    if (s.find_first_of(".eE") == std::string_view::npos) {
-        std::string t(s);
-        t += ".0";
-        text(code, t);
-    } else {
-        text(code, s);
+    bool integral = true;
+    for (std::size_t i = 0; i < n; ++i) integral &= buf[i] != '.' && buf[i] != 'e';
+    if (integral) {
+        buf[n++] = '.';
+        buf[n++] = '0';
     }
+    group(code, std::string_view(buf, n));
 }
 
 void Dxf_Writer::integer(int code, long long value)
 {
     char buf[24];
     auto r = std::to_chars(buf, buf + sizeof buf, value);
-    text(code, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    group(code, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
 void Dxf_Writer::handle(int code, std::uint64_t value)
@@ -109,7 +130,7 @@ void Dxf_Writer::handle(int code, std::uint64_t value)
     auto r = std::to_chars(buf, buf + sizeof buf, value, 16);
     for (char* p = buf; p < r.ptr; ++p)
         if (*p >= 'a' && *p <= 'f') *p = static_cast<char>(*p - 'a' + 'A');
-    text(code, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    group(code, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
 }
 
 void Dxf_Writer::point(int code, double x, double y, double z)

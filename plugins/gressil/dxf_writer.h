@@ -57,6 +57,8 @@ private:
     void code_line(int code);
     void put(std::string_view s);
     void fail();
+    // The code's line and the value's line; the value holds no line break.
+    void group(int code, std::string_view value);
 
     std::FILE* m_file;
     bool m_ok = true;
