@@ -554,3 +554,224 @@ TEST_F(Explode_Fixture, AlignedTextsBecomeTheOutlinesOfTheirRuns)
     EXPECT_EQ(others, 0u);
     EXPECT_EQ(drawing().object_list().get_head(), empty);
 }
+
+namespace {
+
+using Outline_Run = std::vector<Qe_Pt>;
+
+// What a text shows, from a laid-out copy of it: its runs and whether they are filled.
+std::vector<Outline_Run> runs_of(MB_Text& text, bool* filled = nullptr)
+{
+    MB_Object* copy = nullptr;
+    EXPECT_TRUE(text.copy_to(copy));
+    auto* t = static_cast<MB_Text*>(copy);
+    t->build_draw();
+    MB_Text_Outline outline;
+    EXPECT_TRUE(mb_text_outline(t->draw_node(), outline));
+    std::vector<Outline_Run> runs;
+    for (const auto& r : outline.runs) {
+        runs.emplace_back();
+        for (const Qe_Pt_Node* p = r->head(); p; p = p->next()) runs.back().push_back(*p);
+    }
+    if (filled) *filled = outline.filled;
+    delete t;
+    return runs;
+}
+
+bool same_run(const Outline_Run& a, const Qe_Pt* b, int n)
+{
+    if (static_cast<int>(a.size()) != n) return false;
+    for (int i = 0; i < n; ++i)
+        if (!same_point(a[i], b[i])) return false;
+    return true;
+}
+
+MB_Text* text_in(const char* font, const char* s, const Qe_Pt& at, double height, double angle = 0.0,
+                 double oblique = 0.0)
+{
+    MB_Text_Style style;
+    style.load_default();
+    style.font_lib(font);
+    style.height(height);
+    style.angle(angle);
+    style.oblique_angle(oblique);
+    auto* text = new MB_Text(at, MB_String(s));
+    text->init_text_style(&style);
+    return text;
+}
+
+std::vector<MB_Object*> members(MB_Object_List& list)
+{
+    std::vector<MB_Object*> out;
+    for (MB_Object* o = list.get_head(); o; o = o->next()) out.push_back(o);
+    return out;
+}
+
+}  // namespace
+
+// Texts among other entities, laid out or not yet: each is replaced, in place of nothing, by its
+// runs as chains and (filled) one hatch, appended in the order of the texts; the rest keeps its
+// order, and texts that are members of a block or a group stay as they are.
+TEST_F(Explode_Fixture, TextsAmongOtherEntitiesInBlocksAndGroups)
+{
+    g_system_resource.free();
+    ASSERT_TRUE(g_system_resource.init_dir());
+    MB_Object_List& list = drawing().object_list();
+    auto* line = new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(5, 5, 0));
+    MB_Text* shx = text_in("txt.shx", "AB", Qe_Pt(1, 2, 0), 2.5);
+    auto* circle = new MB_Circle(Qe_Pt(3, 3, 0), 1.5);
+    MB_Text* ttf = text_in("arial.ttf", "Bag", Qe_Pt(10, 2, 0), 3.0);
+    auto* group = new MB_Group;
+    MB_Text* grouped = text_in("txt.shx", "G", Qe_Pt(20, 0, 0), 2.0);
+    (void)group->object_list().add(grouped);
+    (void)group->object_list().add(new MB_Line(Qe_Pt(20, 0, 0), Qe_Pt(22, 0, 0)));
+    auto* block = new MB_Block(Qe_Pt(0, 0, 0), MB_String("tag"), MB_String(""));
+    MB_Text* blocked = text_in("txt.shx", "T", Qe_Pt(0, 0, 0), 1.0);
+    block->object_list().add_tail(blocked);
+    drawing().block_list().add_tail(block);
+    auto* insert = new MB_Insert(Qe_Pt(30, 0, 0), 0, 1, 1, 1);
+    insert->block(block);
+    MB_Text* later_shx = text_in("txt.shx", "xy", Qe_Pt(1, 9, 0), 2.5);
+    MB_Text* later_ttf = text_in("arial.ttf", "O8", Qe_Pt(10, 9, 0), 3.0, 0.4);
+    for (MB_Drawable* d : std::initializer_list<MB_Drawable*>{line, shx, circle, ttf, group, insert, later_shx, later_ttf})
+        list.add_tail(d);
+    const std::vector<MB_Text*> texts{shx, ttf, later_shx, later_ttf};
+    std::vector<std::vector<Outline_Run>> expected;
+    std::vector<bool> filled;
+    for (MB_Text* t : texts) {
+        bool f = false;
+        expected.push_back(runs_of(*t, &f));
+        filled.push_back(f);
+    }
+    ASSERT_FALSE(filled[0]);
+    ASSERT_TRUE(filled[1]);
+    // Two of them laid out as the whole drawing used to be, two left for the explosion.
+    shx->build_draw();
+    ttf->build_draw();
+    group->build_draw();
+    block->build_draw();
+    insert->build_draw();
+
+    EXPECT_EQ(explode_texts(&op), 4);
+    std::vector<MB_Object*> now = members(list);
+    const std::vector<MB_Object*> kept{line, circle, group, insert};
+    ASSERT_GE(now.size(), kept.size());
+    EXPECT_EQ(std::vector<MB_Object*>(now.begin(), now.begin() + 4), kept);
+    std::size_t at = 4;
+    for (std::size_t t = 0; t < texts.size(); ++t) {
+        SCOPED_TRACE(t);
+        for (const Outline_Run& run : expected[t]) {
+            ASSERT_LT(at, now.size());
+            ASSERT_EQ(now[at]->object_id(), MB_Object::ID_LINES);
+            auto* chain = static_cast<MB_Lines*>(now[at++]);
+            EXPECT_TRUE(same_run(run, chain->points(), chain->count()));
+        }
+        if (filled[t]) {
+            ASSERT_LT(at, now.size());
+            EXPECT_EQ(now[at++]->object_id(), MB_Object::ID_HATCH);
+        }
+    }
+    EXPECT_EQ(at, now.size());
+    EXPECT_EQ(group->object_list().first(), grouped);
+    EXPECT_EQ(block->object_list().get_head(), blocked);
+}
+
+// The flat explosion and the deletion of the texts in one recorded command: undo brings back
+// the drawing as it was, object by object, and redo the exploded one.
+TEST_F(Explode_Fixture, UndoOfTheFlatExplosionAndTheDeletionOfItsTexts)
+{
+    g_system_resource.free();
+    ASSERT_TRUE(g_system_resource.init_dir());
+    MB_Object_List& list = drawing().object_list();
+    std::vector<MB_Text*> texts;
+    for (int i = 0; i < 40; ++i) {
+        list.add_tail(new MB_Line(Qe_Pt(i, 0, 0), Qe_Pt(i, 1, 0)));
+        if (i % 3 == 0) {
+            MB_Text* t = text_in("txt.shx", i % 2 ? "AB" : "c", Qe_Pt(i, 5, 0), 1.0);
+            t->build_draw();
+            list.add_tail(t);
+            texts.push_back(t);
+        }
+    }
+    const std::vector<MB_Object*> before = members(list);
+    op.rec_cmd_begin("explode");
+    Qe_Void_List made, gone;
+    for (MB_Text* t : texts) {
+        EXPECT_TRUE(api_explode_text(t, 0, &drawing(), made));
+        (void)gone.add(t);
+    }
+    EXPECT_TRUE(op.delete_object_list(gone, false));
+    op.rec_cmd_end();
+    const std::vector<MB_Object*> after = members(list);
+    ASSERT_EQ(after.size(), before.size() - texts.size() + static_cast<std::size_t>(made.count()));
+    for (MB_Object* o : after) EXPECT_NE(o->object_id(), MB_Object::ID_TEXT);
+
+    Qe_Void_List touched;
+    op.undo(touched);
+    EXPECT_EQ(members(list), before);
+    op.redo(touched);
+    EXPECT_EQ(members(list), after);
+    op.undo(touched);
+    EXPECT_EQ(members(list), before);
+}
+
+// The loops of a filled text, searched glyph group by glyph group, are those of one search over
+// all its outlines, in the same order, whatever the text's angle and however its glyphs lean
+// into one another.
+TEST_F(Explode_Fixture, GlyphGroupsFindTheLoopsOfOneSearch)
+{
+    struct Case {
+        const char* name;
+        const char* font;
+        const char* text;
+        double angle, oblique;
+    };
+    const Case cases[] = {
+        {"upright", "arial.ttf", "Bag 80% WW", 0.0, 0.0},
+        {"turned a quarter", "arial.ttf", "Bag 80%", 1.5707963267948966, 0.0},
+        {"turned", "arial.ttf", "O8@&", 0.7, 0.0},
+        {"leaning glyphs overlap", "arial.ttf", "AVAWAW", 0.0, 0.6},
+        {"CJK", "simsun.ttc", "\xD2\xBB\xD3\xC0\xCD\xBC", 0.2, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        MB_Object_List& list = drawing().object_list();
+        list.kill_all();
+        MB_Text* text = text_in(c.font, c.text, Qe_Pt(483217.3371, -3117.25, 0), 4.0, c.angle, c.oblique);
+        // One search over every outline, as chains laid out whole.
+        Qe_Search_Loops one;
+        std::vector<std::unique_ptr<MB_Lines>> chains;
+        for (const Outline_Run& run : runs_of(*text)) {
+            chains.push_back(std::make_unique<MB_Lines>());
+            chains.back()->init(static_cast<int>(run.size()), run.data());
+            chains.back()->build_draw();
+            (void)one.input_list().add(chains.back().get());
+        }
+        api_mb_geom_2_segments(one.input_list(), one.segment_list());
+        one.remove_error_segment();
+        one.bulid_intersect();
+        one.del_invalid_intersect();
+        one.create_intersect_relation();
+        one.order_add_remove_error_intersect_points();
+        one.search_min_loops();
+        std::vector<std::unique_ptr<Qe_Loop>> want;
+        for (Qe_Void_Node* n = one.result_list().head(); n; n = n->next())
+            want.emplace_back(static_cast<Qe_Loop*>(n->entity()));
+        one.result_list().clear();
+        ASSERT_GT(want.size(), 3u);
+
+        list.add_tail(text);
+        ASSERT_EQ(explode_texts(&op), 1);
+        const Kinds k = kinds_of(drawing());
+        ASSERT_EQ(k.hatches, 1);
+        Qe_Void_Node* n = k.hatch_list[0]->loop_list().head();
+        for (std::size_t i = 0; i < want.size(); ++i, n = n->next()) {
+            ASSERT_NE(n, nullptr) << i;
+            const std::vector<Qe_Pt> got = ring_of(*static_cast<Qe_Loop*>(n->entity())), w = ring_of(*want[i]);
+            ASSERT_EQ(got.size(), w.size()) << i;
+            for (std::size_t j = 0; j < w.size(); ++j) ASSERT_TRUE(same_point(got[j], w[j])) << i << " " << j;
+        }
+        EXPECT_EQ(n, nullptr);
+    }
+    drawing().object_list().kill_all();
+}

@@ -994,3 +994,63 @@ TEST(DxfExport, DimensionsWithTheirOwnBlocks)
     EXPECT_TRUE(lines_starting(report, "dimstyle Standard ").size() == 1u) << joined(report);
     EXPECT_GT(librecad_ink(dxf, work.path()), 0);
 }
+
+#include "kernel/entities/all_kinds.h"
+
+namespace {
+
+// Every stored kind, with the degenerate shapes whose own DXF form fails and that are written
+// as what they show instead, and texts that go out as TEXT and as their glyphs.
+void fill_every_kind(MB_Drawing& d)
+{
+    auto* layer = new MB_Layer(MB_String("k"));
+    layer->visibility(true);
+    d.layer_list().add_tail(layer);
+    std::vector<MB_Drawable*> all;
+    for (const all_kinds::Kind& k : all_kinds::kinds()) all.push_back(k.make(d));
+    auto* dot = new MB_Lines;
+    const Qe_Pt one[] = {{7, -2, 0}};
+    dot->init(1, one);
+    all.push_back(dot);
+    all.push_back(new MB_Circle(Qe_Pt(4, 4, 0), 0.0));
+    auto* text = new MB_Text(Qe_Pt(1, 30, 0), MB_String("As TEXT"));
+    (void)text->init_text_style(d, "");
+    all.push_back(text);
+    // Aligned by its glyphs' box: DXF readers would place it elsewhere, so its glyphs go out.
+    MB_Text_Style centred;
+    centred.load_default();
+    centred.ali_flag(2);
+    auto* aligned = new MB_Text(Qe_Pt(1, 40, 0), MB_String("Centred"));
+    aligned->init_text_style(&centred);
+    all.push_back(aligned);
+    for (MB_Drawable* e : all) {
+        e->general().layer(layer);
+        d.object_list().add_tail(e);
+    }
+}
+
+}  // namespace
+
+// The road lays entities out only as far as their rectangles; the export lays out what it
+// must show from its display: the file is the one a drawing laid out whole gives, extents
+// included.
+TEST(DxfExport, AsFarAsTheRectanglesIsAsGoodAsLaidOutWhole)
+{
+    Work_Dir work("dxf_extent_layout");
+    MB_Operation op;
+    ASSERT_TRUE(op.create_drawing("whole"));
+    fill_every_kind(*op.drawing());
+    op.drawing()->build_draw();
+    const std::string whole = read_file(export_drawing(*op.drawing(), work, "whole.dxf"));
+
+    ASSERT_TRUE(op.create_drawing("extent"));
+    MB_Drawing& d = *op.drawing();
+    fill_every_kind(d);
+    for (MB_Object* o = d.block_list().get_head(); o; o = o->next()) static_cast<MB_Block*>(o)->build_extent();
+    for (MB_Object* o = d.object_list().get_head(); o; o = o->next())
+        if (o->is_drawable()) static_cast<MB_Drawable*>(o)->build_extent();
+    const std::string measured = read_file(export_drawing(d, work, "extent.dxf"));
+    EXPECT_NE(whole.find("$EXTMIN"), std::string::npos);
+    EXPECT_NE(whole.find("\nPOINT\n"), std::string::npos);  // the one-point chain
+    EXPECT_TRUE(whole == measured);
+}

@@ -253,6 +253,36 @@ TEST(Mondrik, ReadsNativeDrawingsAndCountsRecords)
     EXPECT_GE(load_current_loading_object_index(), 3);
 }
 
+// A program that ends after its conversion lets the road leave the drawing standing: the
+// operation stays listed, with what was read, for the process to end.
+TEST(Road, LeavesTheDrawingStandingWhenAsked)
+{
+    Work_Dir work("road_leaves");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Real, Lib::Probe);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    const std::string source = work / "one.vkt";
+    {
+        MB_Operation op;
+        ASSERT_TRUE(op.create_drawing("one"));
+        op.drawing()->object_list().add_tail(new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(1, 2, 0)));
+        ASSERT_TRUE(op.save_jxb(source.c_str()));
+    }
+    set_road_leaves_drawing(true);
+    const bool ok = convert_drawing(source.c_str(), (work / "out.txt").c_str(), 23);
+    set_road_leaves_drawing(false);
+    EXPECT_TRUE(ok);
+    ASSERT_EQ(g_operation_list.count(), 1);
+    MB_Operation* left = g_active_operation;
+    ASSERT_NE(left, nullptr);
+    ASSERT_NE(left->drawing(), nullptr);
+    EXPECT_EQ(left->drawing()->object_list().count(), 1);
+    delete left;
+    EXPECT_EQ(g_active_operation, nullptr);
+    // Not asked: nothing is left.
+    ASSERT_TRUE(convert_drawing(source.c_str(), (work / "out.txt").c_str(), 23));
+    EXPECT_EQ(g_operation_list.count(), 0);
+}
+
 TEST(Mondrik, RefusesDwfAndBrokenStreams)
 {
     Work_Dir work("mondrik_refuses");

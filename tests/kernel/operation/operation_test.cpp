@@ -430,6 +430,39 @@ TEST(Operation, DeleteTableEntryOnlyLeavesTheDrawnList)
     EXPECT_FALSE(h.op->delete_object(&outsider, false));
 }
 
+// A list that names a layer among entities: the layer takes its entities with it, and the
+// entities after it that were on the layer are no longer there to delete; the selection and
+// the view forget every drawable that went.
+TEST(Operation, DeleteListWithALayerAmongItsEntities)
+{
+    Host h;
+    auto* layer = new MB_Layer(MB_String("doors"));
+    h.drawing().layer_list().add_tail(layer);
+    std::vector<Test_Geom*> on, off;
+    for (int i = 0; i < 6; ++i) {
+        Test_Geom* g = h.add({{0, 0, 0}, {1, 1, 0}});
+        if (i % 2) g->general().layer(layer);
+        (i % 2 ? on : off).push_back(g);
+        h.op->add_entity_to_selection(g, false);
+        h.op->draw_render()->display_list().add(g);
+    }
+    Test_Geom outsider;
+    Qe_Void_List list;
+    list.add(off[0]);
+    list.add(layer);
+    for (Test_Geom* g : on) list.add(g);
+    list.add(&outsider);
+    list.add(off[0]);
+    list.add(off[2]);
+    EXPECT_TRUE(h.op->delete_object_list(list, false));
+    EXPECT_EQ(Test_Geom::s_live, 2);  // off[1] and the outsider
+    EXPECT_EQ(h.drawing().object_list().get_head(), off[1]);
+    EXPECT_EQ(h.drawing().object_list().get_tail(), off[1]);
+    EXPECT_EQ(h.op->selection().count(), 1);
+    EXPECT_EQ(h.op->selection().first(), off[1]);
+    EXPECT_EQ(h.op->draw_render()->display_list().count(), 1);
+}
+
 TEST(Operation, UndoneDeletionsAndCreationsLeaveTheSelection)
 {
     Host h;
