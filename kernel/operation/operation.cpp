@@ -440,11 +440,19 @@ bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
 {
     if (objects.is_empty()) return false;
     if (!m_drawing) return true;
-    // One pass over the drawing's lists, however many objects go: membership is decided by
-    // a set of the members, each member is unlinked where it is, and the selection and the
-    // views forget the drawables in one pass each.
+    // One pass over the drawing's lists, however many objects go: membership is decided in one
+    // walk of the entity list against a set of the listed objects, each member is unlinked
+    // where it is, and the selection and the views forget the drawables in one pass each.
     MB_Object_List& entities = m_drawing->object_list();
-    std::unordered_set<const MB_Object*> members = members_of(entities);
+    std::unordered_set<const MB_Object*> listed_objects;
+    for (Qe_Void_Node* n = objects.head(); n; n = n->next()) listed_objects.insert(static_cast<MB_Object*>(n->entity()));
+    auto listed_members = [&] {
+        std::unordered_set<const MB_Object*> found;
+        for (const MB_Object* m = entities.get_head(); m; m = m->next())
+            if (listed_objects.count(m)) found.insert(m);
+        return found;
+    };
+    std::unordered_set<const MB_Object*> members = listed_members();
     const std::unordered_set<const MB_Object*> layers = members_of(m_drawing->layer_list());
     Qe_Rect box;
     bool any = false;
@@ -463,7 +471,7 @@ bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
             // are counted again after.
             release();
             (void)delete_object(o, redraw);
-            members = members_of(entities);
+            members = listed_members();
             continue;
         }
         // Erased as it is taken: an object listed twice goes once.
