@@ -110,20 +110,12 @@ MB_Result MB_General::process(MB_File_IO&)
 MB_Drawable::MB_Drawable() = default;
 
 MB_Drawable::MB_Drawable(const MB_Drawable& other)
-    : MB_Object(other),
-      m_general(other.m_general),
-      m_save_flag(other.m_save_flag),
-      m_id(other.m_id),
-      m_user_id(other.m_user_id),
-      m_string(other.m_string),
-      m_real_val(other.m_real_val),
-      m_xdata(other.m_xdata),
-      m_flag(other.m_flag),
-      m_owner(other.m_owner),
-      m_object_list(other.m_object_list),
-      m_draw_precision(other.m_draw_precision),
-      m_rect(other.m_rect)
+    : MB_Object(other), m_general(other.m_general), m_flag(other.m_flag), m_rect(other.m_rect)
 {
+    if (other.m_extra) {
+        m_extra = std::make_unique<Extra>(*other.m_extra);
+        m_extra->owns_object_list = false;
+    }
 }
 
 MB_Drawable& MB_Drawable::operator=(const MB_Drawable& other)
@@ -131,18 +123,13 @@ MB_Drawable& MB_Drawable::operator=(const MB_Drawable& other)
     if (this == &other) return *this;
     MB_Object::operator=(other);
     m_general = other.m_general;
-    m_save_flag = other.m_save_flag;
-    m_id = other.m_id;
-    m_user_id = other.m_user_id;
-    m_string = other.m_string;
-    m_real_val = other.m_real_val;
-    m_xdata = other.m_xdata;
     m_flag = other.m_flag;
-    m_owner = other.m_owner;
-    if (m_object_list != other.m_object_list) release_object_list();
-    m_object_list = other.m_object_list;
-    m_owns_object_list = false;
-    m_draw_precision = other.m_draw_precision;
+    if (object_list() != other.object_list()) release_object_list();
+    if (other.m_extra)
+        extra() = *other.m_extra;
+    else if (m_extra)
+        *m_extra = Extra();
+    if (m_extra) m_extra->owns_object_list = false;
     m_rect = other.m_rect;
     draw_node(nullptr);
     return *this;
@@ -156,12 +143,13 @@ MB_Drawable::~MB_Drawable()
 
 void MB_Drawable::release_object_list()
 {
-    if (m_owns_object_list && m_object_list) {
-        m_object_list->kill_all();
-        delete m_object_list;
+    if (!m_extra) return;
+    if (m_extra->owns_object_list && m_extra->object_list) {
+        m_extra->object_list->kill_all();
+        delete m_extra->object_list;
     }
-    m_object_list = nullptr;
-    m_owns_object_list = false;
+    m_extra->object_list = nullptr;
+    m_extra->owns_object_list = false;
 }
 
 char MB_Drawable::pick(const Qe_Pt&, Qe_Pt_List&, double, Qe_Pt&, int&, int&)
@@ -205,16 +193,16 @@ bool MB_Drawable::copy_to(MB_Object*& target)
 {
     auto* d = dynamic_cast<MB_Drawable*>(target);
     if (!d) return false;
-    d->m_id = m_id;
-    d->m_owner = m_owner;
+    d->set_id(id());
+    d->owner(owner());
     if (d == this) return m_general.copy_to(target);
     MB_Object_List* list = nullptr;
-    if (m_object_list) {
+    if (MB_Object_List* members = object_list()) {
         // The clones are the target's members, not drawing content: recorded, a redo would
         // link them into the drawing's list.
         MB_Recording_Pause pause;
         list = new MB_Object_List;
-        for (MB_Object* o = m_object_list->get_head(); o; o = o->next()) {
+        for (MB_Object* o = members->get_head(); o; o = o->next()) {
             MB_Object* clone = nullptr;
             if (!o->copy_to(clone) || !clone) {
                 delete clone;
@@ -228,8 +216,10 @@ bool MB_Drawable::copy_to(MB_Object*& target)
     // The clones are the target's own: a list it made earlier (an undo copying a backup
     // into a live object again and again) goes, instead of being left behind.
     d->release_object_list();
-    d->m_object_list = list;
-    d->m_owns_object_list = list != nullptr;
+    if (list) {
+        d->extra().object_list = list;
+        d->m_extra->owns_object_list = true;
+    }
     return m_general.copy_to(target);
 }
 
@@ -251,7 +241,7 @@ double MB_Drawable::get_real(int key)
     switch (key) {
     case k_key_width: return m_general.width();
     case k_key_line_scale: return m_general.line_scale();
-    case k_key_real_value: return m_real_val;
+    case k_key_real_value: return real_val();
     case k_key_height: return m_rect.lt().y() - m_rect.rb().y();
     case k_key_width_of_rect: return m_rect.rb().x() - m_rect.lt().x();
     default: return 0.0;
@@ -262,7 +252,7 @@ long MB_Drawable::get_int(int key)
 {
     switch (key) {
     case k_key_color: return m_general.color();
-    case k_key_user_id: return static_cast<long>(m_user_id);
+    case k_key_user_id: return static_cast<long>(user_id());
     case k_key_display_width: return m_general.display_width();
     default: return 0;
     }
@@ -278,8 +268,8 @@ const char* MB_Drawable::get_string(int key)
     case k_key_line_type_name: return m_general.line_type() ? m_general.line_type()->name() : nullptr;
     case k_key_line_type_desc: return m_general.line_type() ? m_general.line_type()->desc() : nullptr;
     case k_key_none: return nullptr;
-    case k_key_xdata: return m_xdata.buffer();
-    default: return m_string.ascii();
+    case k_key_xdata: return m_extra ? m_extra->xdata.buffer() : nullptr;
+    default: return m_extra ? m_extra->string.ascii() : nullptr;
     }
 }
 
@@ -288,7 +278,7 @@ void MB_Drawable::set_real(long key, double value)
     switch (key) {
     case k_key_width: m_general.width(value); break;
     case k_key_line_scale: m_general.line_scale(value); break;
-    case k_key_real_value: m_real_val = value; break;
+    case k_key_real_value: real_val(value); break;
     default: break;
     }
 }
@@ -297,7 +287,7 @@ void MB_Drawable::set_int(long key, long value)
 {
     switch (key) {
     case k_key_color: m_general.color(value); break;
-    case k_key_user_id: m_user_id = static_cast<mb_ulong>(value); break;
+    case k_key_user_id: user_id(static_cast<mb_ulong>(value)); break;
     case k_key_display_width: m_general.display_width(value); break;
     default: break;
     }
@@ -309,10 +299,10 @@ void MB_Drawable::set_string(long key, const char* value)
 {
     if (!value) return;
     switch (key) {
-    case k_key_string: m_string = value; break;
+    case k_key_string: extra().string = value; break;
     case k_key_xdata: {
         const std::size_t n = std::strlen(value);
-        if (n <= static_cast<std::size_t>(MB_File_IO::k_max_xdata_bytes)) m_xdata.buffer(value, static_cast<int>(n));
+        if (n <= static_cast<std::size_t>(MB_File_IO::k_max_xdata_bytes)) extra().xdata.buffer(value, static_cast<int>(n));
         break;
     }
     default: break;
@@ -346,7 +336,8 @@ void MB_Drawable::set_layer(unsigned short id, MB_Drawing& drawing)
 
 long MB_Drawable::get_draw_precision()
 {
-    return m_draw_precision > 0 ? m_draw_precision : get_def_draw_precision();
+    const long own = draw_precision();
+    return own > 0 ? own : get_def_draw_precision();
 }
 
 long MB_Drawable::get_def_draw_precision()
@@ -366,34 +357,39 @@ long MB_Drawable::get_def_draw_precision()
 
 void MB_Drawable::build_save_flag()
 {
-    m_save_flag = 0;
-    if (m_id != 0) m_save_flag |= Save_Id;
-    if (m_user_id != 0) m_save_flag |= Save_User_Id;
-    if (m_string.length() > 0) m_save_flag |= Save_String;
-    if (m_real_val != 0.0) m_save_flag |= Save_Real;
-    if (m_xdata.size() != 0) m_save_flag |= Save_Xdata;
+    if (!m_extra) return;
+    Extra& e = *m_extra;
+    e.save_flag = 0;
+    if (e.id != 0) e.save_flag |= Save_Id;
+    if (e.user_id != 0) e.save_flag |= Save_User_Id;
+    if (e.string.length() > 0) e.save_flag |= Save_String;
+    if (e.real_val != 0.0) e.save_flag |= Save_Real;
+    if (e.xdata.size() != 0) e.save_flag |= Save_Xdata;
 }
 
 MB_Result MB_Drawable::save_xdata(MB_File_IO& file)
 {
     build_save_flag();
+    const mb_ulong mask = save_flag();
     MB_Result r = file.write(m_general.flag());
-    if (r == 0) r = file.write_uint32(m_save_flag);
-    if (r == 0 && (m_save_flag & Save_Id)) r = file.write_uint32(m_id);
-    if (r == 0 && (m_save_flag & Save_User_Id)) r = file.write_uint32(m_user_id);
-    if (r == 0 && (m_save_flag & Save_String)) r = m_string.serialize(file, 0);
-    if (r == 0 && (m_save_flag & Save_Real)) r = file.write_double(m_real_val);
-    if (r == 0 && (m_save_flag & Save_Xdata)) r = m_xdata.serialize(file);
+    if (r == 0) r = file.write_uint32(mask);
+    // A mask bit is set only from a field of the extra values.
+    if (r == 0 && (mask & Save_Id)) r = file.write_uint32(m_extra->id);
+    if (r == 0 && (mask & Save_User_Id)) r = file.write_uint32(m_extra->user_id);
+    if (r == 0 && (mask & Save_String)) r = m_extra->string.serialize(file, 0);
+    if (r == 0 && (mask & Save_Real)) r = file.write_double(m_extra->real_val);
+    if (r == 0 && (mask & Save_Xdata)) r = m_extra->xdata.serialize(file);
     return r;
 }
 
 MB_Result MB_Drawable::read_xdata(const MB_Opcode& opcode, MB_File_IO& file)
 {
     unsigned char general_flag = 0;
-    mb_ulong mask = 0, id = m_id, user_id = m_user_id;
-    MB_String string(m_string);
-    double real_val = m_real_val;
-    MB_Xdata xdata(m_xdata);
+    mb_ulong mask = 0, id = this->id(), user_id = this->user_id();
+    MB_String string(m_extra ? m_extra->string : MB_String::kNull);
+    double real_val = this->real_val();
+    MB_Xdata xdata;
+    if (m_extra) xdata = m_extra->xdata;
     MB_Result r = file.read(general_flag);
     if (r == 0) r = file.read_uint32(mask);
     if (r == 0 && (mask & Save_Id)) r = file.read_uint32(id);
@@ -403,12 +399,15 @@ MB_Result MB_Drawable::read_xdata(const MB_Opcode& opcode, MB_File_IO& file)
     if (r == 0 && (mask & Save_Xdata)) r = xdata.materialize(opcode, file);
     if (r != 0) return r;
     m_general.flag(general_flag);
-    m_save_flag = mask;
-    m_id = id;
-    m_user_id = user_id;
-    m_string = string;
-    m_real_val = real_val;
-    m_xdata = xdata;
+    // Nothing but an empty mask read into a drawable without extra values: none are made.
+    if (mask == 0 && !m_extra) return MB_Result::Success;
+    Extra& e = extra();
+    e.save_flag = mask;
+    e.id = id;
+    e.user_id = user_id;
+    e.string = string;
+    e.real_val = real_val;
+    e.xdata = xdata;
     return MB_Result::Success;
 }
 

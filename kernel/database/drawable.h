@@ -6,6 +6,8 @@
 // precision and a bounding rectangle. Curve-like entities derive from MB_Geom, which keeps
 // the tessellated edge points and draws them when the entity has no node of its own.
 
+#include <memory>
+
 #include "geometry/pt_set.h"
 #include "geometry/rect.h"
 #include "kernel/database/mb_string.h"
@@ -161,33 +163,49 @@ public:
 
     MB_General& general() { return m_general; }
     const MB_General& general() const { return m_general; }
-    mb_ulong save_flag() const { return m_save_flag; }
-    mb_ulong id() const { return m_id; }
-    void set_id(mb_ulong id) { m_id = id; }
-    mb_ulong user_id() const { return m_user_id; }
-    void user_id(mb_ulong id) { m_user_id = id; }
-    MB_String& string() { return m_string; }
-    double real_val() const { return m_real_val; }
-    void real_val(double v) { m_real_val = v; }
-    MB_Xdata& xdata() { return m_xdata; }
+    mb_ulong save_flag() const { return m_extra ? m_extra->save_flag : 0; }
+    mb_ulong id() const { return m_extra ? m_extra->id : 0; }
+    void set_id(mb_ulong id)
+    {
+        if (id || m_extra) extra().id = id;
+    }
+    mb_ulong user_id() const { return m_extra ? m_extra->user_id : 0; }
+    void user_id(mb_ulong id)
+    {
+        if (id || m_extra) extra().user_id = id;
+    }
+    MB_String& string() { return extra().string; }
+    double real_val() const { return m_extra ? m_extra->real_val : 0.0; }
+    void real_val(double v)
+    {
+        if (v != 0.0 || m_extra) extra().real_val = v;
+    }
+    MB_Xdata& xdata() { return extra().xdata; }
     unsigned short flag() const { return m_flag; }
     // Also the display node's flag.
     void flag(unsigned short state);
-    MB_Drawable* owner() const { return m_owner; }
-    void owner(MB_Drawable* o) { m_owner = o; }
-    MB_Object_List* object_list() const { return m_object_list; }
+    MB_Drawable* owner() const { return m_extra ? m_extra->owner : nullptr; }
+    void owner(MB_Drawable* o)
+    {
+        if (o || m_extra) extra().owner = o;
+    }
+    MB_Object_List* object_list() const { return m_extra ? m_extra->object_list : nullptr; }
     // Stores the pointer. A member list that copy_to made for this drawable is its own and
     // goes with it; the setter hands such a list to the caller.
     void object_list(MB_Object_List* list)
     {
-        m_object_list = list;
-        m_owns_object_list = false;
+        if (!list && !m_extra) return;
+        extra().object_list = list;
+        m_extra->owns_object_list = false;
     }
     MB_Draw_Node* draw_node() const { return m_draw_node; }
     // Deletes the display node: the drawable shows nothing until it is built again.
     void free_draw_node() { draw_node(nullptr); }
-    long draw_precision() const { return m_draw_precision; }
-    void draw_precision(long p) { m_draw_precision = p; }
+    long draw_precision() const { return m_extra ? m_extra->draw_precision : 0; }
+    void draw_precision(long p)
+    {
+        if (p || m_extra) extra().draw_precision = p;
+    }
     Qe_Rect& rect() { return m_rect; }
     const Qe_Rect& rect() const { return m_rect; }
     bool is_selected() const { return m_flag == State_Selected; }
@@ -225,19 +243,31 @@ private:
     // Frees the member list when it is this drawable's own, and forgets it.
     void release_object_list();
 
+    // What few drawables hold: host values, extended data, an owner, members and an own
+    // precision. Made on first use, so that a drawing of a million plain entities does not
+    // carry them a million times.
+    struct Extra {
+        mb_ulong save_flag = 0;
+        mb_ulong id = 0;
+        mb_ulong user_id = 0;
+        MB_String string;
+        double real_val = 0.0;
+        MB_Xdata xdata;
+        MB_Drawable* owner = nullptr;
+        MB_Object_List* object_list = nullptr;
+        bool owns_object_list = false;
+        long draw_precision = 0;
+    };
+    Extra& extra()
+    {
+        if (!m_extra) m_extra = std::make_unique<Extra>();
+        return *m_extra;
+    }
+
     MB_General m_general;
-    mb_ulong m_save_flag = 0;
-    mb_ulong m_id = 0;
-    mb_ulong m_user_id = 0;
-    MB_String m_string;
-    double m_real_val = 0.0;
-    MB_Xdata m_xdata;
     unsigned short m_flag = State_Normal;
-    MB_Drawable* m_owner = nullptr;
-    MB_Object_List* m_object_list = nullptr;
-    bool m_owns_object_list = false;
+    std::unique_ptr<Extra> m_extra;
     MB_Draw_Node* m_draw_node = nullptr;
-    long m_draw_precision = 0;
     Qe_Rect m_rect;
 };
 

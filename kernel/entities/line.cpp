@@ -266,6 +266,30 @@ MB_Lines::MB_Lines() = default;
 
 MB_Lines::MB_Lines(int n) : m_vertices(n) {}
 
+MB_Lines::MB_Lines(const MB_Lines& other)
+    : MB_Geom(other),
+      m_vertices(other.m_vertices),
+      m_closed(other.m_closed),
+      m_tran(other.m_tran ? std::make_unique<Qe_Tran>(*other.m_tran) : nullptr)
+{
+}
+
+MB_Lines& MB_Lines::operator=(const MB_Lines& other)
+{
+    if (this == &other) return *this;
+    MB_Geom::operator=(other);
+    m_vertices = other.m_vertices;
+    m_closed = other.m_closed;
+    m_tran = other.m_tran ? std::make_unique<Qe_Tran>(*other.m_tran) : nullptr;
+    return *this;
+}
+
+Qe_Tran& MB_Lines::tran()
+{
+    if (!m_tran) m_tran = std::make_unique<Qe_Tran>();
+    return *m_tran;
+}
+
 MB_Lines::~MB_Lines() = default;
 
 MB_Result MB_Lines::serialize(MB_File_IO& file)

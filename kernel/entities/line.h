@@ -8,6 +8,8 @@
 // MB_Line; construction lines and multi-lines have no stream form and are left out of a
 // saved drawing.
 
+#include <memory>
+
 #include "geometry/point.h"
 #include "geometry/pt_set.h"
 #include "geometry/transform.h"
@@ -114,8 +116,8 @@ public:
     MB_Lines();
     // n vertices at the origin.
     explicit MB_Lines(int n);
-    MB_Lines(const MB_Lines& other) = default;
-    MB_Lines& operator=(const MB_Lines& other) = default;
+    MB_Lines(const MB_Lines& other);
+    MB_Lines& operator=(const MB_Lines& other);
     ~MB_Lines() override;
 
     MB_ID object_id() const override { return ID_LINES; }
@@ -158,14 +160,15 @@ public:
     void init(int n, const Qe_Pt* pts) { m_vertices.init(n, pts); }
     void init(int n) { m_vertices.init(n); }
     void init(Qe_Pt_List& list);
-    Qe_Tran& tran() { return m_tran; }
+    // Made on first use: nothing but copies reads it.
+    Qe_Tran& tran();
 
     static MB_Result default_process(MB_Lines& entity, MB_File_IO& file);
 
 private:
     Qe_Pt_Set m_vertices;
     bool m_closed = false;
-    Qe_Tran m_tran;
+    std::unique_ptr<Qe_Tran> m_tran;
 };
 
 // A multi-line: a chain that is never drawn, picked or written.
