@@ -44,11 +44,12 @@ public:
     MB_General();
     MB_General(const MB_General& other) = default;
     MB_General& operator=(const MB_General& other) = default;
-    virtual ~MB_General();
+    // A plain value embedded in every drawable: no table of virtual functions to carry.
+    ~MB_General();
 
     // Gives the drawable target every property but the flag byte; false for a null target
     // or one that is not a drawable.
-    virtual bool copy_to(MB_Object*& target);
+    bool copy_to(MB_Object*& target);
 
     long color() const { return m_color; }
     void color(long c) { m_color = c; }
