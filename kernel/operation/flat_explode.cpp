@@ -99,10 +99,10 @@ long api_create_hatch_by_text(MB_Text* text, char* pattern, double angle, double
     if (!mb_text_outline(text->draw_node(), outline)) return 0;
 
     auto hatch = std::make_unique<MB_Hatch>();
-    for (const auto& run : outline.runs) {
-        if (run->count() < 3) continue;
+    for (const std::vector<Qe_Pt>& run : outline.runs) {
+        if (run.size() < 3) continue;
         auto loop = std::make_unique<Qe_Loop>();
-        for (const Qe_Pt_Node* p = run->head(); p; p = p->next()) loop->add(*p);
+        for (const Qe_Pt& p : run) loop->add(p);
         hatch->loop_add(loop.release());
     }
     // A hatch without a loop would fill nothing: the text is refused instead.

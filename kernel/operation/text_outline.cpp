@@ -5,7 +5,6 @@
 #include "kernel/database/object_list.h"
 #include "kernel/display/draw_node.h"
 #include "kernel/entities/line.h"
-#include "kernel/operation/flat_create.h"
 
 namespace {
 
@@ -14,9 +13,9 @@ constexpr int k_max_node_depth = 64;
 void add_run(MB_Text_Outline& out, const Qe_Pt* p, long n, const Qe_Tran* t)
 {
     if (!p || n < 2) return;
-    auto list = std::make_unique<Qe_Pt_List>();
-    for (long i = 0; i < n; ++i) list->add(t ? p[i] * *t : p[i]);
-    out.runs.push_back(std::move(list));
+    std::vector<Qe_Pt>& run = out.runs.emplace_back();
+    run.reserve(static_cast<std::size_t>(n));
+    for (long i = 0; i < n; ++i) run.push_back(t ? p[i] * *t : p[i]);
 }
 
 void collect(MB_Draw_Node& node, const Qe_Tran* t, int depth, MB_Text_Outline& out)
@@ -56,9 +55,10 @@ int mb_outline_lines(const MB_Text_Outline& outline, long colour, MB_Layer* laye
                      Qe_Void_List& made, bool display)
 {
     int count = 0;
-    for (const auto& run : outline.runs) {
-        MB_Lines* lines = nullptr;
-        if (!api_mb_make_lines(lines, *run)) continue;
+    for (const std::vector<Qe_Pt>& run : outline.runs) {
+        if (run.empty()) continue;
+        auto* lines = new MB_Lines;
+        lines->init(static_cast<int>(run.size()), run.data());
         lines->general().color(colour);
         if (layer) lines->general().layer(layer);
         if (display)

@@ -4,10 +4,9 @@
 // chains (MB_Lines) made of them. The explosions of texts (the flat functions and the
 // conversion road's) share these steps.
 
-#include <memory>
 #include <vector>
 
-#include "geometry/pt_list.h"
+#include "geometry/point.h"
 #include "kernel/drakmere_api.h"
 
 class MB_Draw_Node;
@@ -18,7 +17,7 @@ class Qe_Void_List;
 // The outline runs of a display node, in drawing coordinates and in run order, and whether
 // any part of it is drawn filled (a TrueType text).
 struct MB_Text_Outline {
-    std::vector<std::unique_ptr<Qe_Pt_List>> runs;
+    std::vector<std::vector<Qe_Pt>> runs;
     bool filled = false;
 };
 

@@ -569,10 +569,7 @@ std::vector<Outline_Run> runs_of(MB_Text& text, bool* filled = nullptr)
     MB_Text_Outline outline;
     EXPECT_TRUE(mb_text_outline(t->draw_node(), outline));
     std::vector<Outline_Run> runs;
-    for (const auto& r : outline.runs) {
-        runs.emplace_back();
-        for (const Qe_Pt_Node* p = r->head(); p; p = p->next()) runs.back().push_back(*p);
-    }
+    for (const std::vector<Qe_Pt>& r : outline.runs) runs.push_back(r);
     if (filled) *filled = outline.filled;
     delete t;
     return runs;
