@@ -435,6 +435,8 @@ int main(int argc, char** argv)
         print_row(key_of(n, false), million ? "(target < 2 s, < 600 MB)" : "");
     }
     print_row("TrueType text 20000", "(target < 2 s, < 300 MB)");
+    for (const auto& [key, f] : g_figures)
+        if (f.floor > 0) std::printf("  %s: wall / I/O floor = %.1f\n", key.c_str(), f.wall / f.floor);
     for (long n : counts) {
         const double d = wall_of(key_of(n, true)), k = wall_of(key_of(n, false));
         if (d > 0 && k > 0)
