@@ -358,6 +358,15 @@ void BM_convert(benchmark::State& state, const fs::path& source, bool explode, c
     }
 }
 
+// What one entity of each kind of the mix costs before its own heap parts.
+void print_sizes()
+{
+    std::printf("\nbytes per entity object (sizeof): line %zu, polyline %zu, chain %zu, circle %zu, arc %zu, text %zu "
+                "(+ its style %zu), hatch %zu, block reference %zu\n",
+                sizeof(MB_Line), sizeof(MB_Polyline), sizeof(MB_Lines), sizeof(MB_Circle), sizeof(MB_Arc), sizeof(MB_Text),
+                sizeof(MB_Text_Style), sizeof(MB_Hatch), sizeof(MB_Insert));
+}
+
 std::string key_of(long n, bool explode)
 {
     return std::to_string(n) + (explode ? " default" : " --no-explode-text");
@@ -426,6 +435,7 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
 
+    print_sizes();
     double load[3] = {0, 0, 0};
     (void)::getloadavg(load, 3);
     std::printf("\nplotwane on the mix (load average %.2f %.2f %.2f):\n", load[0], load[1], load[2]);
