@@ -19,6 +19,10 @@ unsigned char g_explode_text = 1;
 
 namespace {
 std::atomic<bool> g_leave_drawing{false};
+// The operation the road left standing. Held here too: the operation list frees its nodes
+// with the other statics at exit, and what is left must stay reachable to the end (leak
+// checkers look at the process after the statics are gone).
+MB_Operation* g_left_operation = nullptr;
 }  // namespace
 
 void set_road_leaves_drawing(bool on)
@@ -273,7 +277,7 @@ bool convert_drawing(const char* source, const char* target, int, bool explode_t
         ok = run_export_plugin(target, 0, 23);
     }
     if (g_leave_drawing.load())
-        (void)operation.release();  // still listed in g_operation_list: the process ends it
+        g_left_operation = operation.release();  // still listed in g_operation_list
     else
         operation.reset();
     return ok;
