@@ -432,7 +432,7 @@ TEST(Operation, DeleteTableEntryOnlyLeavesTheDrawnList)
 
 // A list that names a layer among entities: the layer takes its entities with it, and the
 // entities after it that were on the layer are no longer there to delete; the selection and
-// the view forget every drawable that went.
+// the view forget every drawable that went, and a table entry only leaves the view's list.
 TEST(Operation, DeleteListWithALayerAmongItsEntities)
 {
     Host h;
@@ -447,8 +447,12 @@ TEST(Operation, DeleteListWithALayerAmongItsEntities)
         h.op->draw_render()->display_list().add(g);
     }
     Test_Geom outsider;
+    auto* view = new MB_Named_View;
+    h.drawing().named_view_list().add_tail(view);
+    h.op->draw_render()->display_list().add(view);
     Qe_Void_List list;
     list.add(off[0]);
+    list.add(view);
     list.add(layer);
     for (Test_Geom* g : on) list.add(g);
     list.add(&outsider);
@@ -461,6 +465,7 @@ TEST(Operation, DeleteListWithALayerAmongItsEntities)
     EXPECT_EQ(h.op->selection().count(), 1);
     EXPECT_EQ(h.op->selection().first(), off[1]);
     EXPECT_EQ(h.op->draw_render()->display_list().count(), 1);
+    EXPECT_EQ(h.drawing().named_view_list().get_head(), view);
 }
 
 TEST(Operation, UndoneDeletionsAndCreationsLeaveTheSelection)
