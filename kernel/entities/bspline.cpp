@@ -187,7 +187,9 @@ bool MB_Bspline::sampled_fit_points(std::vector<Qe_Pt>& out) const
     std::vector<double> params;
     const int first = std::min(4 * c, k_max_sampled_points - 1);
     for (int i = 0; i <= first; ++i) params.push_back(a + (b - a) * i / first);
-    std::vector<Qe_Pt> pts;
+    // The last points whose fit the fitter made: a refinement past what it can take (it
+    // holds a bounded number of knots) keeps them rather than leaving nothing to write.
+    std::vector<Qe_Pt> pts, fitted;
     for (;;) {
         pts.clear();
         for (double t : params) {
@@ -203,7 +205,17 @@ bool MB_Bspline::sampled_fit_points(std::vector<Qe_Pt>& out) const
         (void)GetFittingSpline(static_cast<int>(pts.size()), reinterpret_cast<double(*)[3]>(xyz.data()),
                                k_fit_tolerance, none, none, 0, made);
         const std::unique_ptr<CNURBS> fit(made);
-        if (!fit) return false;
+        if (!fit) {
+            if (!fitted.empty()) break;
+            // Too many to start with (a long control polygon): every other one, ends kept.
+            if (params.size() <= 2) return false;
+            std::vector<double> fewer;
+            for (std::size_t i = 0; i + 1 < params.size(); i += 2) fewer.push_back(params[i]);
+            fewer.push_back(params.back());
+            params.swap(fewer);
+            continue;
+        }
+        fitted = pts;
         // The fit runs by chord length: each check starts from its share of the chord.
         std::vector<double> chord(pts.size(), 0.0);
         for (std::size_t i = 1; i < pts.size(); ++i) chord[i] = chord[i - 1] + (pts[i] - pts[i - 1]).len();
@@ -231,7 +243,7 @@ bool MB_Bspline::sampled_fit_points(std::vector<Qe_Pt>& out) const
         if (!strays || finer.size() > static_cast<std::size_t>(k_max_sampled_points)) break;
         params.swap(finer);
     }
-    out = std::move(pts);
+    out = std::move(fitted);
     return true;
 }
 

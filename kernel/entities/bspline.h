@@ -88,7 +88,8 @@ public:
     // For a spline given by control points only: points along its curve (at z = 0) through
     // which the fit the display makes of fit points passes within sampling_tolerance of the
     // curve everywhere (checked between every two points; at most k_max_sampled_points of
-    // them). False, out untouched, with fit points, or when the control points make no curve.
+    // them, and no more than the fitter takes: past that, the finest points it fitted). False,
+    // out untouched, with fit points, or when the control points make no curve or no fit.
     static constexpr int k_max_sampled_points = 1 << 14;
     bool sampled_fit_points(std::vector<Qe_Pt>& out) const;
     // resfit, or a hundred-thousandth of size (the control polygon's larger extent) where

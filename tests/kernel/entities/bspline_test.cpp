@@ -240,6 +240,65 @@ TEST(Bspline_Record, ControlPointsAreWrittenAsPointsAlongTheirCurve)
     EXPECT_TRUE(none.empty());
 }
 
+// Control polygons whose sampling outgrows what the fitter takes (a long one from the
+// start, a sharp zigzag as it is refined) still go out as points along their curve, the
+// finest the fitter made, never as an empty record.
+TEST(Bspline_Record, LongControlPolygonsAreWrittenAsTheFinestFit)
+{
+    struct Case {
+        const char* what;
+        int count;
+        double (*y)(int);
+    };
+    const Case cases[] = {
+        {"a zigzag of 200", 200, [](int i) { return i % 2 ? 1000.0 : -1000.0; }},
+        {"a wave of 1200", 1200, [](int i) { return 50.0 * std::sin(0.3 * i); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto b = std::make_unique<MB_Bspline>(c.count, 0);
+        std::vector<double> ctl, ones(static_cast<std::size_t>(c.count), 1.0);
+        for (int i = 0; i < c.count; ++i) {
+            b->ctlpts().points()[i] = Qe_Pt(i, c.y(i), 0);
+            ctl.insert(ctl.end(), {double(i), c.y(i), 0.0});
+        }
+        b->create_kont_array(static_cast<unsigned long>(c.count + 1));
+        for (int i = 0; i <= c.count; ++i) b->knot()[i] = i;
+        b->general().color(0);
+        b->general().width(1.0);
+
+        Record_Reader rd;
+        ASSERT_EQ(rd.read(record_bytes(*b)), 0);
+        auto* r = rd.first<MB_Bspline>();
+        ASSERT_NE(r, nullptr);
+        const int f = r->fitpts().count();
+        ASSERT_GE(f, c.count);
+        // Every point written lies on the curve, from its start to its end.
+        int status = 0;
+        std::unique_ptr<CNURBS> curve(make_control_spline(3, c.count + 1, b->knot(), c.count,
+                                                          reinterpret_cast<const double(*)[3]>(ctl.data()),
+                                                          ones.data(), status));
+        ASSERT_NE(curve, nullptr);
+        Qe_Pt start, end;
+        ASSERT_EQ(curve->point(curve->start_param(), start), 0);
+        ASSERT_EQ(curve->point(curve->end_param(), end), 0);
+        EXPECT_NEAR(r->fitpts().points()[0].x(), start.x(), 1e-9);
+        EXPECT_NEAR(r->fitpts().points()[0].y(), start.y(), 1e-9);
+        EXPECT_NEAR(r->fitpts().points()[f - 1].x(), end.x(), 1e-9);
+        EXPECT_NEAR(r->fitpts().points()[f - 1].y(), end.y(), 1e-9);
+        double worst = 0.0;
+        for (int i = 0; i < f; ++i) {
+            const Qe_Pt& p = r->fitpts().points()[i];
+            Qe_Pt foot;
+            double t = 0.0, d2 = 0.0;
+            const double guess = curve->start_param() + (curve->end_param() - curve->start_param()) * i / (f - 1);
+            ASSERT_EQ(curve->project_from(p, guess, foot, t, d2), 0);
+            worst = std::max(worst, std::sqrt(d2));
+        }
+        EXPECT_LE(worst, 1e-6);
+    }
+}
+
 TEST(Bspline_Record, BadInputFailsCleanly)
 {
     const Bytes full = w_record(k_fit);
@@ -559,3 +618,4 @@ TEST(Bspline_Draw, GripsOnTheRasterDevicesOwnContext)
 }
 
 }  // namespace
+
