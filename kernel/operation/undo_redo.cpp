@@ -333,6 +333,19 @@ MB_Object* held_object(const MB_Sub_Command* s)
     return s->left_object() ? s->left_object() : s->right_object();
 }
 
+// A replay that put back a table entry may have renamed it in place, unseen by the name
+// indexes over the drawing's tables: they are told their lists are stale.
+void refresh_table_names(const MB_Command& cmd, MB_Drawing& drawing)
+{
+    bool entry = false;
+    for (const MB_Sub_Command* s = cmd.sub_command_head(); s && !entry; s = s->next())
+        entry = s->is_change() && s->original_object() && !s->original_object()->is_drawable();
+    if (!entry) return;
+    for (MB_Object_List* list :
+         {&drawing.layer_list(), &drawing.block_list(), &drawing.line_type_list(), &drawing.text_style_list()})
+        if (MB_List_Observer* index = list->observer()) index->changed();
+}
+
 void collect_held(const MB_Command* cmd, std::vector<MB_Object*>& out)
 {
     for (const MB_Sub_Command* s = cmd->sub_command_head(); s; s = s->next()) {
@@ -639,6 +652,7 @@ void MB_Undo_Redo::undo(Qe_Void_List& touched)
         Recording_Pause pause(*this);
         cmd->undo(m_drawing->object_list(), touched);
     }
+    refresh_table_names(*cmd, *m_drawing);
     m_undo_list.removeAt(m_undo_list.count() - 1);
     m_redo_list.addHead(cmd);
     m_state = 1;
@@ -652,6 +666,7 @@ void MB_Undo_Redo::redo(Qe_Void_List& touched)
         Recording_Pause pause(*this);
         cmd->redo(m_drawing->object_list(), touched);
     }
+    refresh_table_names(*cmd, *m_drawing);
     m_redo_list.removeAt(0);
     m_undo_list.add(cmd);
     m_state = 1;

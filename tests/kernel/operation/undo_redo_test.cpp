@@ -495,6 +495,53 @@ TEST_F(ReplayTest, TableEntriesComeBackWhole)
     EXPECT_EQ(d.find_block("Door"), block);
 }
 
+// Names looked up before a command still find their entries after an undo or a redo that
+// renamed them back or again: the drawing's name indexes follow the replay.
+TEST_F(ReplayTest, RenamedTableEntriesAreFoundByTheirNamesAfterReplay)
+{
+    MB_Drawing& d = *op->drawing();
+    auto* walls = new MB_Layer(MB_String("Walls"));
+    d.layer_list().add_tail(walls);
+    auto* door = new MB_Block(Qe_Pt(), MB_String("Door"), MB_String("a door"));
+    d.block_list().add_tail(door);
+    auto* dashed = new MB_Line_Type;
+    dashed->name("DASHED");
+    d.line_type_list().add_tail(dashed);
+    // The indexes are built now, under the first names.
+    ASSERT_EQ(d.find_layer("Walls"), walls);
+    ASSERT_EQ(d.find_block("Door"), door);
+    ASSERT_EQ(d.find_line_type("DASHED", nullptr), dashed);
+
+    rec->rec_cmd_begin("rename");
+    walls->modify_cmd();
+    walls->name() = MB_String("Outer");
+    door->modify_cmd();
+    door->name() = MB_String("Gate");
+    dashed->modify_cmd();
+    dashed->name("HIDDEN");
+    rec->rec_cmd_end();
+    const auto found = [&](const char* layer, const char* block, const char* type) {
+        EXPECT_EQ(d.find_layer(layer), walls);
+        EXPECT_EQ(d.find_block(block), door);
+        EXPECT_EQ(d.find_line_type(type, nullptr), dashed);
+    };
+    const auto gone = [&](const char* layer, const char* block, const char* type) {
+        EXPECT_EQ(d.find_layer(layer), nullptr);
+        EXPECT_EQ(d.find_block(block), nullptr);
+        EXPECT_EQ(d.find_line_type(type, nullptr), nullptr);
+    };
+    Qe_Void_List touched;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        op->undo(touched);
+        found("Walls", "Door", "DASHED");
+        gone("Outer", "Gate", "HIDDEN");
+        op->redo(touched);
+        found("outer", "GATE", "hidden");
+        gone("Walls", "Door", "DASHED");
+    }
+}
+
 // What a drawable's copy_to leaves out (user id, string, real value, extended data) comes
 // back with undo and goes again with redo.
 TEST_F(ReplayTest, UserDataOfEntitiesComesBack)
@@ -761,3 +808,4 @@ TEST(OperationContext, WithoutAnOperation)
     EXPECT_EQ(&api_active_system_setting(), op.system_setting());
     EXPECT_EQ(api_operation_selection(&op), &op.selection());
 }
+
