@@ -315,7 +315,7 @@ TEST(Block_Stream, ReadingDefinitions)
     Stream s;
     const Bytes begin = hex("00 00 00 00 00 00 F0 3F 00 00 00 00 00 00 00 40 00 00 00 00 00 00 00 00 "
                             "03 00 00 00 44 6F 6F 01 00 00 00 78");
-    ASSERT_EQ(s.open_read(begin + begin), 0);
+    ASSERT_EQ(s.open_read(begin + begin + begin), 0);
     MB_Block_Begin b;
     ASSERT_EQ(b.materialize(single('B'), s.io), 0);
     ASSERT_EQ(b.process(s.io), 0);
@@ -361,6 +361,30 @@ TEST(Block_Stream, ReadingDefinitions)
     EXPECT_EQ(s.drawing.block_list().count(), 2);
     s.drawing.add_object(new Test_Geom);
     EXPECT_EQ(s.drawing.object_list().count(), 1);
+
+    // A block of the list opened again (as a rendition reopens one by name) is closed by an
+    // end record and by a begin record without joining the list a second time.
+    for (const char record : {'N', 'B'}) {
+        SCOPED_TRACE(record);
+        s.drawing.temp_block(open);
+        if (record == 'N') {
+            MB_Block_End closing;
+            ASSERT_EQ(closing.process(s.io), 0);
+            EXPECT_EQ(s.drawing.temp_block(), nullptr);
+        } else {
+            MB_Block_Begin opening;
+            ASSERT_EQ(opening.materialize(single('B'), s.io), 0);
+            ASSERT_EQ(opening.process(s.io), 0);
+            MB_Block* fresh = s.drawing.temp_block();
+            ASSERT_NE(fresh, open);
+            s.drawing.finish_temp_block();
+            EXPECT_EQ(s.drawing.block_list().get_tail(), fresh);
+        }
+        EXPECT_EQ(s.drawing.block_list().count(), record == 'N' ? 2 : 3);
+        long seen = 0;
+        for (MB_Object* o = s.drawing.block_list().get_tail(); o && seen < 10; o = o->prev()) ++seen;
+        EXPECT_EQ(seen, s.drawing.block_list().count());
+    }
 }
 
 TEST(Block_Stream, BlockNameIsCutToItsField)
