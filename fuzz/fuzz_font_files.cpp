@@ -1,6 +1,6 @@
 // SHX and SHP font files: the first byte picks the kind (even: compiled SHX, odd: SHP text);
 // the rest is the file, written into a fonts folder of the harness's own and loaded as the
-// registry loads fonts; every shape of an SHX font is then drawn.
+// registry loads fonts; every shape or glyph it read is then drawn.
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,6 +42,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(f);
     if (shp) {
         MB_Shp_Library lib(name.c_str());
+        // Text set in the font draws every glyph it read.
+        for (MB_Font_Char* c = lib.first_char(); c; c = static_cast<MB_Font_Char*>(c->next())) {
+            Qe_Void_List out;
+            Qe_Pt pen;
+            (void)lib.char_2_ptlist(c->index(), out, pen, 10.0, 1.0, c->index() & 1);
+            for (Qe_Void_Node* n = out.head(); n; n = n->next()) delete static_cast<Qe_Pt_List*>(n->entity());
+            out.clear();
+        }
         return 0;
     }
     MB_Shx_Library lib(name.c_str());
