@@ -55,7 +55,14 @@ bool prepare(const char* temp, const char* final)
     // The owner first: a change of owner clears the set-id bits, which the mode then restores.
     // Only a privileged process may give a file away; others keep at least the group if they can.
     if (::chown(temp, st.st_uid, st.st_gid) != 0) (void)::chown(temp, static_cast<uid_t>(-1), st.st_gid);
-    return ::chmod(temp, st.st_mode & 07777) == 0;
+    // A set-id bit goes with the owner or group it names: on a file that could not keep them
+    // it would run as this process's user instead (as a plain write over the file clears it).
+    mode_t mode = st.st_mode & 07777;
+    struct stat now{};
+    if (::stat(temp, &now) != 0) return false;
+    if (now.st_uid != st.st_uid) mode &= ~static_cast<mode_t>(S_ISUID);
+    if (now.st_gid != st.st_gid) mode &= ~static_cast<mode_t>(S_ISGID);
+    return ::chmod(temp, mode) == 0;
 }
 
 }  // namespace

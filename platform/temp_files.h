@@ -17,7 +17,8 @@ PLATFORM_API void platform_discard_temp_file(LPCSTR temp);
 // Puts temps[i] in place of finals[i], in order, as one step that platform_remove_temp_files
 // does not divide. A final that exists must be a regular file (a link, folder, device, FIFO or
 // socket is never replaced: errno EEXIST), and the new file takes its mode, and its owner and
-// group where the process may set them; a new final gets 0666 less the umask. Returns how
+// group where the process may set them (a set-id bit only with the owner or group it names);
+// a new final gets 0666 less the umask. Returns how
 // many were put in place: count when all were, else the index of the first that could not be
 // (errno says why; ECANCELED after platform_remove_temp_files), those before it staying.
 PLATFORM_API int platform_commit_temp_files(const LPCSTR* temps, const LPCSTR* finals, int count);

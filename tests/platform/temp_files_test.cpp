@@ -1,6 +1,7 @@
 // Temporary files put in place: what they replace, the mode they take, and their removal
 // when a process ends early.
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -80,6 +81,26 @@ TEST(TempFiles, CommitKeepsTheReplacedModeAndGivesANewFileTheUsualOne)
     EXPECT_EQ(st.st_gid, 2345u);
     EXPECT_EQ(st.st_mode & 07777, 02751u);
     EXPECT_EQ(read_text(kept), "newer");
+
+    // A user who may write in the folder but not give files away: the file becomes theirs,
+    // and a set-id bit of the old owner or group must not make it run as them.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(::chown(kept.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(kept.c_str(), 06755), 0);
+    auto as_user = [&kept] {
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(4321, 4321, 4321) != 0 || ::setresuid(4321, 4321, 4321) != 0)
+            std::exit(2);
+        const std::string t = make_temp(kept, "theirs");
+        const char* temps3[] = {t.c_str()};
+        const char* finals3[] = {kept.c_str()};
+        std::exit(platform_commit_temp_files(temps3, finals3, 1) == 1 ? 0 : 1);
+    };
+    EXPECT_EXIT(as_user(), ::testing::ExitedWithCode(0), "");
+    ASSERT_EQ(::stat(kept.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 4321u);
+    EXPECT_EQ(st.st_gid, 4321u);
+    EXPECT_EQ(st.st_mode & 07777, 0755u);
+    EXPECT_EQ(read_text(kept), "theirs");
 }
 
 TEST(TempFiles, CommitReplacesNothingButARegularFile)
