@@ -27,6 +27,12 @@ std::string elapsed_time_text(long long s)
     return text;
 }
 
+void flush_standard_streams()
+{
+    std::fflush(stdout);
+    std::fflush(stderr);
+}
+
 namespace {
 
 int route_message_box(void* user, HWND, LPCSTR text, LPCSTR caption, UINT type)
@@ -114,6 +120,6 @@ void ConverterDialog::OnExit()
 {
     if (g_converting.load() == 0) return;
     // The worker must not run on into static destruction: end the process here.
-    std::fflush(nullptr);
+    flush_standard_streams();
     m_host.end_process(1);
 }

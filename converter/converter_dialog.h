@@ -81,6 +81,11 @@ public:
     virtual void end_process(int status) = 0;
 };
 
+// Flushes stdout and stderr before the process ends at once. Never fflush(nullptr): the
+// worker writes its file through a stream without taking the stream's lock, and flushing
+// that stream from another thread would race with it.
+void flush_standard_streams();
+
 class ConverterDialog {
 public:
     // Installs a message-box hook that routes every box to the host while the dialog lives.

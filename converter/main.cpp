@@ -109,7 +109,7 @@ public:
     {
         clear_status();
         platform_remove_temp_files();
-        std::fflush(nullptr);
+        flush_standard_streams();
         ::_exit(status);
     }
 

@@ -584,7 +584,7 @@ void Window_Host::conversion_finished()
 void Window_Host::end_process(int status)
 {
     platform_remove_temp_files();
-    std::fflush(nullptr);
+    flush_standard_streams();
     ::_exit(status);
 }
 

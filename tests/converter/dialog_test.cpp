@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <condition_variable>
+#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -221,9 +222,23 @@ TEST(Dialog, ExitWhileConvertingEndsTheProcessThroughTheHost)
     ConverterDialog dialog(host);
     dialog.OnExit();
     EXPECT_EQ(host.ended, -1);
+    // The worker writes its file through a stream without the stream's lock: Exit flushes
+    // the standard streams only, never a stream the worker may be writing at that moment.
+    static int flushed = 0;
+    cookie_io_functions_t io{};
+    io.write = [](void*, const char*, std::size_t size) -> ssize_t {
+        ++flushed;
+        return static_cast<ssize_t>(size);
+    };
+    std::FILE* busy = ::fopencookie(nullptr, "w", io);
+    ASSERT_NE(busy, nullptr);
+    ASSERT_GE(std::fputs("pending", busy), 0);
     start_held_conversion(dialog, host, work);
     dialog.OnExit();
     EXPECT_EQ(host.ended, 1);
+    EXPECT_EQ(flushed, 0);
+    std::fclose(busy);
+    EXPECT_EQ(flushed, 1);
     host.release();
 }
 
