@@ -111,14 +111,22 @@ public:
         m_counts.push_back(1);
         m_points.push_back(a);
     }
+    // One period of a dashed line: its elements are walked.
+    void walk(std::size_t elements) { m_steps += static_cast<long long>(elements); }
     bool over_budget() const
     {
-        return m_total + static_cast<long>(m_points.size()) > MB_Hatch_Type::k_max_output_points;
+        return m_total + static_cast<long>(m_points.size()) > MB_Hatch_Type::k_max_output_points ||
+               m_steps > MB_Hatch_Type::k_max_dash_steps;
     }
     // The runs gathered since begin become one Qe_Pt_Sets; nothing for no runs.
     void end()
     {
-        if (m_counts.empty() || m_full) return;
+        if (m_full) return;
+        if (m_steps > MB_Hatch_Type::k_max_dash_steps) {
+            m_full = true;
+            return;
+        }
+        if (m_counts.empty()) return;
         if (over_budget()) {
             m_full = true;
             return;
@@ -138,6 +146,7 @@ private:
     std::vector<mb_ulong> m_counts;
     std::vector<Qe_Pt> m_points;
     long m_total = 0;
+    long long m_steps = 0;
     bool m_full = false;
 };
 
@@ -479,6 +488,7 @@ bool MB_Hatch_Type::render_loops_to_ptsets_list(Qe_Void_List& loops, Qe_Void_Lis
                     const long count = periods >= 0.0 && periods <= k_max_periods + 2.0 ? static_cast<long>(periods) : 0;
                     if (count == 0 && tb > ta) sink.run2(pa, pb);
                     for (long i = 0; i < count && !sink.over_budget(); ++i) {
+                        sink.walk(elements.size());
                         double pos = phase + (k0 + static_cast<double>(i)) * period;
                         for (double e : elements) {
                             const double len = std::fabs(e);

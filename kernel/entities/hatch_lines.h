@@ -32,6 +32,9 @@ public:
     // or scale cannot exhaust memory; reaching a bound is logged and the render fails.
     static constexpr long k_max_family_lines = 100000;
     static constexpr long k_max_output_points = 4000000;
+    // So are the dash elements walked per render: a pattern line of thousands of gaps costs
+    // that many steps per period of every line, though it draws next to nothing.
+    static constexpr long long k_max_dash_steps = 100000000;
     // A family line over more periods of its pattern than a line type cuts draws continuous.
     static constexpr double k_max_periods = 100.0;
 

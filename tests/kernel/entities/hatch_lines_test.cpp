@@ -524,6 +524,10 @@ TEST(HatchLines, HostilePatternLinesEndQuicklyAndSafely)
     std::string long_line = "0,0,0,0,1";
     while (long_line.size() < 10000) long_line += ",0.01,-0.01";
     const std::string wide_garbage(10000, 'x');
+    // One long dash and twenty thousand tiny gaps on 50,000 lines: every line walks all the
+    // gaps, drawing next to nothing, 2e9 steps in all unless the walk is bounded.
+    std::string many_gaps = "0,0,0,0,0.0002,1000";
+    for (int i = 0; i < 20000; ++i) many_gaps += ",-1e-9";
     struct Case {
         std::string line;
         double scale;
@@ -543,6 +547,7 @@ TEST(HatchLines, HostilePatternLinesEndQuicklyAndSafely)
         {"30,0,0,1e300,0.5,5,-5", 1.0, true, -1},  // the step along swamps the one across
         {"0,0,0,0,1e-300", 1.0, true, 0},
         {"0,0,0,0,1e-5", 1.0, false, 1},  // too many lines: bounded and reported
+        {many_gaps, 1.0, false, 1},       // too many steps: bounded and reported
         {long_line, 1.0, true, 1},
         {wide_garbage, 1.0, true, 0},
         {"0,0,0,0,1,1e300,-1e300", 1.0, true, 1},
