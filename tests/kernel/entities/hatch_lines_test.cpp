@@ -581,6 +581,29 @@ TEST(HatchLines, HostilePatternLinesEndQuicklyAndSafely)
         EXPECT_NEAR(r.total_length(), span_length / 2.0, 5.0 * static_cast<double>(whole.spans.size())) << line;
         for (const Dash_Run& run : r.runs()) EXPECT_LE(run.length(), 5.0 + 1e-9) << line;
     }
+    // And where they are: line j (y = 0.5 j) is shifted by j times the step, which is 5 past
+    // a whole number of periods, so its dashes start at x = 5 j modulo 10. (The step times j
+    // is past 2^53 for most lines: it must be taken modulo the period before it is multiplied.)
+    {
+        MB_Hatch_Type odd = make_type({"0,0,0,777777777777775,0.5,5,-5"});
+        const Result r = render(odd, {rect_ring(0, 0, 100, 100)});
+        EXPECT_TRUE(r.ok);
+        int checked = 0, misplaced = 0;
+        std::string first;
+        for (const Dash_Run& run : r.runs()) {
+            ASSERT_EQ(run.pts.size(), 2u);
+            const double start = std::min(run.pts[0].x(), run.pts[1].x());
+            if (start < 1e-9) continue;  // cut by the boundary
+            const double j = std::round(run.pts[0].y() / 0.5);
+            double off = std::fmod(start - 5.0 * j, 10.0);
+            if (off < 0.0) off += 10.0;
+            ++checked;
+            if (std::min(off, 10.0 - off) > 1e-6 && misplaced++ == 0)
+                first = "y=" + std::to_string(run.pts[0].y()) + " x=" + std::to_string(start);
+        }
+        EXPECT_GT(checked, 1000);
+        EXPECT_EQ(misplaced, 0) << "first at " << first;
+    }
 
     // Loops with non-finite vertices are left out and reported.
     MB_Hatch_Type t = make_type({"0,0,0,0,1"});
