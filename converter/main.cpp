@@ -5,9 +5,10 @@
 // time) is rewritten on each tick; otherwise nothing is printed until the end. Message boxes
 // become one line on stderr each, in the terminal's character set; a question (a box of more
 // than one button) is answered with its default button and not printed, so that one failure
-// is one line. SIGINT and SIGTERM remove every temporary file, say so in one line and end
-// the program with 130 or 143; SIGXFSZ is ignored, so that a file-size limit fails the write
-// (exit 1) instead of killing the program. Exit status: 0 converted, 1 failed, 2 usage error.
+// is one line. SIGINT, SIGTERM and SIGHUP (unless the program was started to ignore them)
+// remove every temporary file, say so in one line and end the program with 130, 143 or 129;
+// SIGXFSZ is ignored, so that a file-size limit fails the write (exit 1) instead of killing
+// the program. Exit status: 0 converted, 1 failed, 2 usage error.
 
 #include <malloc.h>
 #include <signal.h>
@@ -223,8 +224,13 @@ int main(int argc, char** argv)
     struct sigaction action{};
     action.sa_handler = on_interrupt;
     sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
+    // A closed terminal (SIGHUP) stops the conversion as ^C does. A signal the program was
+    // started to ignore (nohup, a job in the background of a script) stays ignored.
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction before{};
+        if (::sigaction(signal, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        ::sigaction(signal, &action, nullptr);
+    }
 
     store_explode_text(explode_text ? 1 : 0);
     // The process ends after this one conversion: its drawing is not taken apart first.

@@ -194,8 +194,9 @@ pid_t spawn_plotwane(const std::vector<std::string>& args)
     return error == 0 ? pid : -1;
 }
 
-// A real SIGINT or SIGTERM while the export writes: the DXF and the rasters are temporary
-// files at that moment, and none of them may stay.
+// A real SIGINT, SIGTERM or SIGHUP (the terminal closed) while the export writes: the DXF and
+// the rasters are temporary files at that moment, and none of them may stay. A signal the
+// program was started to ignore (nohup, a background job of a script) does not stop it.
 TEST(RoadEdges, InterruptsRemoveEveryTemporaryFile)
 {
     Work_Dir work("edges_interrupt");
@@ -205,11 +206,24 @@ TEST(RoadEdges, InterruptsRemoveEveryTemporaryFile)
         for (int i = 0; i < 3; ++i) d.object_list().add_tail(small_image(20.0 * i));
         add_lines(d, 1000000);
     });
-    for (const int signal : {SIGINT, SIGTERM}) {
-        SCOPED_TRACE(signal);
+    const struct {
+        int signal;
+        bool ignored;
+    } cases[] = {{SIGINT, false}, {SIGTERM, false}, {SIGHUP, false}, {SIGHUP, true}, {SIGINT, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.signal << (c.ignored ? " ignored" : ""));
         const std::string target = work / "many.dxf";
         write_file(target, "the older file");
+        // An ignored signal stays ignored in the program started.
+        struct sigaction ignore{}, before{};
+        ignore.sa_handler = SIG_IGN;
+        if (c.ignored) {
+            ASSERT_EQ(::sigaction(c.signal, &ignore, &before), 0);
+        }
         const pid_t pid = spawn_plotwane({source, target});
+        if (c.ignored) {
+            ASSERT_EQ(::sigaction(c.signal, &before, nullptr), 0);
+        }
         ASSERT_GT(pid, 0);
         // Once a temporary file is there, the export runs.
         const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(120);
@@ -221,10 +235,19 @@ TEST(RoadEdges, InterruptsRemoveEveryTemporaryFile)
             ASSERT_EQ(::waitpid(pid, &status, WNOHANG), 0) << "plotwane ended before it wrote";
         }
         ASSERT_TRUE(seen);
-        ASSERT_EQ(::kill(pid, signal), 0);
+        ASSERT_EQ(::kill(pid, c.signal), 0);
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         ASSERT_TRUE(WIFEXITED(status)) << status;
-        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        if (c.ignored) {
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+            EXPECT_EQ(read_file(work.path() / "plotwane.out"), target + "\n");
+            EXPECT_NE(read_file(target), "the older file");
+            EXPECT_TRUE(fs::is_regular_file(work.path() / "many-1.png"));
+            EXPECT_EQ(hidden_files(work.path()), std::vector<std::string>{});
+            fs::remove(work.path() / "many-1.png");
+            continue;
+        }
+        EXPECT_EQ(WEXITSTATUS(status), 128 + c.signal);
         EXPECT_EQ(read_file(work.path() / "plotwane.err"), "Plotwane: the conversion was interrupted\n");
         EXPECT_EQ(read_file(work.path() / "plotwane.out"), "");
         expect_nothing_left(work, target, "many-1.png");
