@@ -244,7 +244,9 @@ int main(int argc, char** argv)
         if (!dialog.OnConvert()) return 1;
         while (dialog.converting()) {
             host.wait_tick();
-            if (const int signal = g_interrupted) {
+            // A conversion that ended meanwhile has put its target in place or failed: that
+            // is what the program reports, not the interrupt that came too late to stop it.
+            if (const int signal = g_interrupted; signal && dialog.converting()) {
                 // The worker runs on meanwhile: the host removes what it wrote and ends here.
                 host.print_line(k_road_caption, k_msg_interrupted);
                 host.end_process(128 + signal);

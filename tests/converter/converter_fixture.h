@@ -76,7 +76,7 @@ private:
 
 // What a kernel folder holds in place of each library. Truncated: a copy of the real one cut
 // to its first 3,000 bytes.
-enum class Lib { None, Probe, Fail, Throw, No_Entry, Not_Elf, Real, Truncated };
+enum class Lib { None, Probe, Fail, Throw, No_Entry, Interrupt, Not_Elf, Real, Truncated };
 
 inline const char* kind_dir(Lib lib)
 {
@@ -85,6 +85,7 @@ inline const char* kind_dir(Lib lib)
     case Lib::Fail: return "fail";
     case Lib::Throw: return "throw";
     case Lib::No_Entry: return "no_entry";
+    case Lib::Interrupt: return "interrupt";
     default: return "";
     }
 }

@@ -254,6 +254,23 @@ TEST(RoadEdges, InterruptsRemoveEveryTemporaryFile)
     }
 }
 
+// An interrupt that comes once the target is in place, before the program has seen the
+// conversion end: it says what happened (converted, exit 0), not that it was interrupted.
+TEST(RoadEdges, AnInterruptAfterTheTargetIsInPlaceIsNoFailure)
+{
+    Work_Dir work("edges_late_interrupt");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Probe, Lib::Interrupt);
+    const std::string source = work / "any.vkt";
+    write_file(source, "read by the probe");
+    const std::string target = work / "any.dxf";
+    const Program_Run r =
+        run_plotwane(q(source) + " " + q(target), "PLATFORM_KERNEL_DIR=" + q((work.path() / "kernel").string()));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, target + "\n");
+    EXPECT_EQ(read_file(target).rfind("operations=1 active=1 drawing=1 mark=1", 0), 0u) << read_file(target);
+}
+
 // Under a file-size limit the write fails with EFBIG (SIGXFSZ is ignored) and takes the
 // failure path: one line, exit 1, no temporary file, the old target intact.
 TEST(RoadEdges, AFileSizeLimitFailsTheExportWithoutKillingTheProgram)

@@ -1,6 +1,10 @@
 // Import and export libraries for the road's tests, built once per behaviour (the macro
-// TEST_PLUGIN_KIND): probe records what the road gives it, fail returns 0, throw throws, and
-// no_entry has neither entry point.
+// TEST_PLUGIN_KIND): probe records what the road gives it, fail returns 0, throw throws,
+// no_entry has neither entry point, and interrupt exports as probe does and then sends its
+// own process SIGINT (an interrupt that comes once the target is in place).
+
+#include <signal.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <stdexcept>
@@ -13,6 +17,7 @@
 #define KIND_FAIL 2
 #define KIND_THROW 3
 #define KIND_NO_ENTRY 4
+#define KIND_INTERRUPT 5
 
 #if TEST_PLUGIN_KIND == KIND_NO_ENTRY
 
@@ -40,7 +45,7 @@ int behave()
 
 int import_dwf2006(const char* source, int mode)
 {
-#if TEST_PLUGIN_KIND == KIND_PROBE
+#if TEST_PLUGIN_KIND == KIND_PROBE || TEST_PLUGIN_KIND == KIND_INTERRUPT
     // Leaves a mark in the drawing that the export probe looks for: proof that both ran on
     // the same drawing of the one active operation.
     MB_Drawing* drawing = g_active_operation ? g_active_operation->drawing() : nullptr;
@@ -57,7 +62,7 @@ int import_dwf2006(const char* source, int mode)
 
 int export_acad_file(const char* target, int mode, int version)
 {
-#if TEST_PLUGIN_KIND == KIND_PROBE
+#if TEST_PLUGIN_KIND == KIND_PROBE || TEST_PLUGIN_KIND == KIND_INTERRUPT
     MB_Drawing* drawing = g_active_operation ? g_active_operation->drawing() : nullptr;
     std::FILE* f = std::fopen(target, "w");
     if (!f) return 0;
@@ -67,6 +72,9 @@ int export_acad_file(const char* target, int mode, int version)
     for (MB_Object* o = drawing ? drawing->layer_list().get_head() : nullptr; o; o = o->next())
         std::fprintf(f, "layer %s\n", (static_cast<MB_Layer*>(o)->name().ascii() ? static_cast<MB_Layer*>(o)->name().ascii() : ""));
     std::fclose(f);
+#if TEST_PLUGIN_KIND == KIND_INTERRUPT
+    ::kill(::getpid(), SIGINT);
+#endif
 #else
     (void)target;
     (void)mode;
