@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,10 +31,20 @@ void forget(Registry& r, const std::string& path)
     if (it != r.files.end()) r.files.erase(it);
 }
 
-// The permissions a new file gets: mkstemp's 0600 would narrow them. (The umask can only be
-// read by setting it; the registry's lock keeps the writers of this process out meanwhile.)
+// The permissions a new file gets: mkstemp's 0600 would narrow them. The umask is read from
+// the kernel's status of the process: setting it to read it, even for a moment, would give a
+// file that another thread creates meanwhile no mask at all. (Set and put back only where
+// that status does not say it.)
 mode_t new_file_mode()
 {
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return 0666 & ~static_cast<mode_t>(mask);
+    }
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
