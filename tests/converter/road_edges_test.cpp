@@ -401,6 +401,27 @@ TEST(RoadEdges, ANewerFileIsOneLineWhenItFails)
     EXPECT_EQ(cut.err, "Plotwane: Import of " + (work / "newer_cut.vkt") + " failed: the file is of a newer version\n");
 }
 
+// A drawing the memory cannot hold says so, not that the file holds a record of an unknown
+// kind (the stream reader stops with the same result for both).
+TEST(RoadEdges, AnImportOutOfMemorySaysSo)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "the address sanitizer reserves more address space than the limit allows";
+#endif
+    Work_Dir work("edges_out_of_memory");
+    const std::string source = work / "large.vkt";
+    save_drawing(source, [](MB_Drawing& d) { add_lines(d, 1000000); });
+    // 150 MB of address space: the program starts and reads a small drawing in far less, a
+    // million lines take more than twice as much.
+    const Program_Run small = run_plotwane(q(small_source(work)), "", "ulimit -v 150000; ");
+    EXPECT_EQ(small.status, 0) << small.err;
+    const Program_Run r = run_plotwane(q(source), "", "ulimit -v 150000; ");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "Plotwane: Import of " + source + " failed: out of memory\n");
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(work.path() / "large.dxf"));
+}
+
 // A target name up to the file system's limit: its temporary name and its rasters' names are
 // cut to fit, never the target's.
 TEST(RoadEdges, LongTargetNamesAreWrittenWithTheirRasters)
