@@ -50,6 +50,18 @@ bool plain_argument(std::string_view code)
     return code.size() >= 2 && code.substr(2).find_first_of("{}\\") == std::string_view::npos;
 }
 
+// MTEXT's codes that read an argument up to a ";" (stacking, oblique, tracking, width,
+// paragraph and true colour), which the kernel shows as their letter: the code whose
+// backslash is at `at` in the kernel's string is written as a code only when its argument is
+// there and plain, else a reader would take the rest of the text for it, or read a brace in it
+// as text and the group around it as another.
+bool code_with_plain_argument(std::string_view s, std::size_t at)
+{
+    if (!std::strchr("QSTWpc", s[at + 1])) return true;
+    const std::size_t end = s.find(';', at);
+    return end != std::string_view::npos && plain_argument(s.substr(at, end - at));
+}
+
 void append_real(std::string& out, double v)
 {
     char buf[40];
@@ -85,7 +97,8 @@ std::string dxf_mtext_content(std::string_view kernel_string, std::string_view o
         }
         case MB_Mtext_Code::Literal: {
             const char ch = c.text.empty() ? ' ' : c.text.front();
-            if (ch != '\0' && std::strchr("\\{}OoKklQSTWpNX~cM", ch))
+            const auto at = static_cast<std::size_t>(c.text.data() - kernel_string.data()) - 1;
+            if (ch != '\0' && std::strchr("\\{}OoKklQSTWpNX~cM", ch) && code_with_plain_argument(kernel_string, at))
                 out += '\\';
             append_ascii(out, std::string_view(&ch, 1));
             break;

@@ -7,7 +7,8 @@
 // group open; a colour, font or height set outside a group opens one, so that the text's own
 // state is always that of the outermost level. Backslash codes the kernel takes as their
 // character are kept where MTEXT reads them as a code of its own (stacking \S, overline \O,
-// strike-through \K, tracking \T, width \W, oblique \Q, ...) and written as the character
+// strike-through \K, tracking \T, width \W, oblique \Q, ...), those that read an argument up
+// to a ";" only when it is there and holds no brace or backslash, and written as the character
 // elsewhere; braces and backslashes taken literally are escaped, a caret is written "^ ", and
 // characters beyond ASCII (double-byte characters of the ANSI code page) become \U+XXXX. A
 // font or alignment code whose argument holds a brace or a backslash is left out.
