@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "Drakmere.h"
+
 void Dxf_Writer::fail()
 {
     if (m_ok) m_error = errno;
@@ -225,6 +227,27 @@ bool append_unicode_code(std::string& out, const char16_t* units, int n, int& i)
     return true;
 }
 
+// Appends the character of the code at units[i] when it is \M+nXXXX or \m+nXXXX, the
+// double-byte code XXXX of the ANSI code page as the kernel's texts read it (i left on its last
+// unit); false otherwise.
+bool append_double_byte_code(std::string& out, const char16_t* units, int n, int& i)
+{
+    if (i + 7 >= n || (units[i + 1] != u'M' && units[i + 1] != u'm') || units[i + 2] != u'+' || units[i + 3] < 0x20 ||
+        units[i + 3] >= 0x7F)
+        return false;
+    char code[9] = {};
+    for (int k = 0; k < 8; ++k) {
+        if (k >= 4 && hex_value(units[i + k]) < 0) return false;
+        code[k] = static_cast<char>(units[i + k]);
+    }
+    const std::u16string wide = mb_text_to_utf16(code);
+    if (wide.empty()) return false;
+    for (int k = 0; k < static_cast<int>(wide.size()); ++k)
+        append_code_point(out, code_point_at(wide.data(), static_cast<int>(wide.size()), k));
+    i += 7;
+    return true;
+}
+
 }  // namespace
 
 std::string dxf_escape(const char16_t* units, int n)
@@ -233,7 +256,8 @@ std::string dxf_escape(const char16_t* units, int n)
     if (!units) return out;
     for (int i = 0; i < n; ++i) {
         if (units[i] == u'\\') {
-            if (!append_unicode_code(out, units, n, i)) out += "\\U+005C";
+            if (!append_unicode_code(out, units, n, i) && !append_double_byte_code(out, units, n, i))
+                out += "\\U+005C";
             continue;
         }
         append_code_point(out, code_point_at(units, n, i));

@@ -78,7 +78,8 @@ private:
 // with as many hexadecimal digits as it needs, and a lone surrogate becomes U+FFFD. A
 // backslash that starts a code the kernel's texts read as one character (\U+ or \u+ and
 // four hexadecimal digits) is written as that code in the form readers decode (\U+ and
-// upper-case digits); any other backslash is written as \U+005C, so that readers show it
+// upper-case digits), and so is \M+nXXXX (a double-byte code of the ANSI code page, with four
+// hexadecimal digits) as its character's; any other backslash is written as \U+005C, so that readers show it
 // and never take what follows for a code.
 std::string dxf_escape(const char16_t* units, int n);
 // The same for a table entry's name: the characters DXF forbids in names (<>/\":;?*|=`),
