@@ -226,7 +226,7 @@ bool write_polygon_mesh(Dxf_Exporter& x, MB_Polygon_Mesh& mesh, std::uint64_t ow
     // DXF counts a mesh's vertices in 16 bits.
     bool fits = rows <= 32767 && cols <= 32767;
     const Qe_Pt* p = mesh.points() + first;
-    for (long long i = 0; i < rows * cols && fits; ++i) fits = std::isfinite(p[i].x() + p[i].y() + p[i].z());
+    for (long long i = 0; i < rows * cols && fits; ++i) fits = dxf::finite_point(p[i]);
     if (!fits) return dxf::write_runs(x, mesh, mesh.runs(), owner);
     Dxf_Writer& w = x.out();
     const std::uint64_t polyline = x.entity_head("POLYLINE", mesh, owner);
@@ -271,8 +271,7 @@ bool write_polyface_mesh(Dxf_Exporter& x, MB_Polyface_Mesh& mesh, std::uint64_t 
     // DXF counts a mesh's vertices and faces in 16 bits.
     bool fits = mesh.count() <= 32767 && faces.size() <= 32767;
     for (int i = 0; i < mesh.count() && fits; ++i) {
-        const Qe_Pt& v = mesh.points()[i];
-        fits = std::isfinite(v.x() + v.y() + v.z());
+        fits = dxf::finite_point(mesh.points()[i]);
     }
     if (!fits) return dxf::write_runs(x, mesh, mesh.runs(), owner);
     Dxf_Writer& w = x.out();

@@ -38,6 +38,11 @@ double degrees(double radians)
     return radians * 180.0 / std::numbers::pi;
 }
 
+bool finite_point(const Qe_Pt& p)
+{
+    return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
+}
+
 }  // namespace dxf
 
 namespace {
@@ -68,9 +73,21 @@ void Dxf_Exporter::write_color(long colorref, bool off)
     if (c.true_color >= 0) m_out.integer(420, c.true_color);
 }
 
-void Dxf_Exporter::write_thickness(const MB_Drawable& d)
+namespace {
+
+// A thickness that is not finite extrudes nothing the kernel shows, and written it would leave
+// its whole entity out: it counts as none.
+double thickness_of(const MB_Drawable& d)
 {
     const double t = d.general().thickness();
+    return std::isfinite(t) ? t : 0.0;
+}
+
+}  // namespace
+
+void Dxf_Exporter::write_thickness(const MB_Drawable& d)
+{
+    const double t = thickness_of(d);
     if (t != 0.0) m_out.real(39, t);
 }
 
@@ -186,22 +203,13 @@ void Dxf_Exporter::collect_runs(MB_Object& o, std::unordered_set<std::string>& n
         for (MB_Text* text : texts) collect_object(*text, names, 0);
 }
 
-namespace {
-
-bool finite_point(const Qe_Pt& p)
-{
-    return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z());
-}
-
-}  // namespace
-
 void Dxf_Exporter::collect_dimension(MB_Dimension& d)
 {
     // What the kernel shows of it: the nodes it built, or the block it is bound to.
     if (!d.draw_node() && !(d.insert() && m_block_index.count(d.insert()->block()))) return;
     for (const Qe_Pt& p : {d.definition_pt(), d.text_mid(), d.insert_pt(), d.dim_pt2(), d.dim_pt3(), d.dim_pt4(),
                            d.arcdef_pt()})
-        if (!finite_point(p)) return;
+        if (!dxf::finite_point(p)) return;
     if (m_dimension_index.count(&d)) return;
     MB_String& own = d.dimstyle_name().length() ? d.dimstyle_name() : d.dim_style().name();
     const std::string name = table_name_of(own, "Standard");
@@ -452,7 +460,7 @@ void Dxf_Exporter::polyline_of_points(MB_Drawable& d, std::uint64_t owner, const
                                       const Qe_Tran* t, bool closed)
 {
     points_entity(m_out, [&](const char* kind) { entity_head(kind, d, owner); }, pts, n, t, closed, false,
-                  d.general().thickness());
+                  thickness_of(d));
 }
 
 void Dxf_Exporter::write_fallback(MB_Drawable& d, std::uint64_t owner)

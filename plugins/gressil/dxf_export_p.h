@@ -17,6 +17,7 @@ class MB_String;
 class MB_Text;
 class MB_Text_Style;
 class MB_Tolerance;
+class Qe_Pt;
 class Qe_Pt_Sets;
 
 namespace dxf {
@@ -28,6 +29,8 @@ std::string table_name_of(const MB_String& name, std::string_view fallback);
 std::string unique_name(std::string name, std::unordered_set<std::string>& taken);
 
 double degrees(double radians);
+// Each coordinate finite, however large (their sum may overflow where they do not).
+bool finite_point(const Qe_Pt& p);
 // The slant the kernel draws a text with: none for an oblique angle of 0 or less.
 double shown_oblique(const MB_Text_Style& style);
 

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "Drakmere.h"
 #include "plugins/gressil/dxf_export.h"
+#include "plugins/gressil/dxf_export_p.h"
 
 void Dxf_Exporter::header()
 {
@@ -14,6 +16,9 @@ void Dxf_Exporter::header()
     for (MB_Object* o = m_drawing.object_list().get_head(); o; o = o->next()) {
         if (!o->is_drawable()) continue;
         const Qe_Rect& r = static_cast<MB_Drawable*>(o)->rect();
+        // A box that is not finite (an entity with a coordinate that is not) would make the
+        // extents so, and a reader's view of them nothing.
+        if (!dxf::finite_point(r.lt()) || !dxf::finite_point(r.rb())) continue;
         if (!any) extents = r;
         else extents.union_rect(r);
         any = true;
@@ -127,12 +132,11 @@ void Dxf_Exporter::tables()
         const Qe_Pt& b = m_extents.rb();
         const double x0 = std::min(a.x(), b.x()), x1 = std::max(a.x(), b.x());
         const double y0 = std::min(a.y(), b.y()), y1 = std::max(a.y(), b.y());
-        const double fit = std::max(y1 - y0, (x1 - x0) / aspect) * 1.1;
-        if (std::isfinite(x0 + x1 + y0 + y1)) {
-            cx = x0 / 2 + x1 / 2;
-            cy = y0 / 2 + y1 / 2;
-            if (std::isfinite(fit) && fit > 0) height = fit;
-        }
+        // By halves: extents across the whole range of doubles overflow no sum or difference.
+        const double fit = std::max(y1 / 2 - y0 / 2, (x1 / 2 - x0 / 2) / aspect) * 2.2;
+        cx = x0 / 2 + x1 / 2;
+        cy = y0 / 2 + y1 / 2;
+        if (fit > 0) height = std::min(fit, std::numeric_limits<double>::max());
     }
     const std::uint64_t vport = w.new_handle();
     table_begin("VPORT", vport, 1);

@@ -136,13 +136,25 @@ bool dxf::write_text(Dxf_Exporter& x, MB_Text& text, std::uint64_t owner)
 
 namespace {
 
-// A long value goes out in chunks: groups 3 of 250 characters, then group 1 with the rest.
+// A long value goes out in chunks: groups 3 of up to 250 characters, then group 1 with the
+// rest. Readers decode a \U+XXXX escape within its group: a chunk ends before an escape, never
+// inside one, nor between a backslash and the character it escapes.
 void chunked(Dxf_Writer& w, const std::string& value)
 {
     constexpr std::size_t k_chunk = 250;
+    const std::string_view v(value);
     std::size_t at = 0;
-    for (; value.size() - at > k_chunk; at += k_chunk) w.text(3, std::string_view(value).substr(at, k_chunk));
-    w.text(1, std::string_view(value).substr(at));
+    while (v.size() - at > k_chunk) {
+        std::size_t end = at;
+        for (;;) {
+            const std::size_t step = v[end] != '\\' ? 1 : v.compare(end, 3, "\\U+") == 0 ? 7 : 2;
+            if (end + step - at > k_chunk) break;
+            end += step;
+        }
+        w.text(3, v.substr(at, end - at));
+        at = end;
+    }
+    w.text(1, v.substr(at));
 }
 
 }  // namespace
@@ -193,7 +205,7 @@ bool dxf::write_tolerance(Dxf_Exporter& x, MB_Tolerance& frame, std::uint64_t ow
     if (content.empty()) return true;  // nothing to draw
     const Qe_Pt& at = frame.text_pos();
     const double height = frame.height(), angle = frame.angle();
-    if (!std::isfinite(at.x() + at.y() + at.z() + angle) || !std::isfinite(height) || !(height > 0.0)) return false;
+    if (!dxf::finite_point(at) || !std::isfinite(angle) || !std::isfinite(height) || !(height > 0.0)) return false;
     Dxf_Writer& w = x.out();
     x.entity_head("TOLERANCE", frame, owner);
     w.text(100, "AcDbFcf");
