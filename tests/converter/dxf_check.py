@@ -7,6 +7,7 @@ Usage: dxf_check.py FILE.dxf
        dxf_check.py --explode FILE.dxf          (the LINEs ezdxf explodes model-space INSERTs into)
        dxf_check.py --boxes FILE.dxf            (each model-space entity's kind and bounding box)
 Lines: "audit errors=E fixes=F", "version V", "layer NAME color=C flags=F linetype=L [rgb=RRGGBB]",
+"extents min=(X,Y,Z) max=(X,Y,Z)" ($EXTMIN and $EXTMAX),
 "vport center=(X,Y) height=H aspect=A" (the *Active viewport),
 "linetype NAME pattern=[...]", "style NAME font=F bigfont=B width=W oblique=O [vertical]",
 "dimstyle NAME ...", "block NAME", and one "entity ..." line per entity of model space and
@@ -188,6 +189,7 @@ def main():
     for fix in auditor.fixes:
         print("audit-fix", fix.message)
     print("version", doc.dxfversion)
+    print("extents min=%s max=%s" % (pt(doc.header.get("$EXTMIN", (0, 0, 0))), pt(doc.header.get("$EXTMAX", (0, 0, 0)))))
     for layer in doc.layers:
         print("layer %s color=%d flags=%d linetype=%s%s" % (
             layer.dxf.name, layer.dxf.color, layer.dxf.flags, layer.dxf.linetype,

@@ -1,7 +1,7 @@
 #pragma once
 
 // Runs the DXF oracles on a file: the structure check, ezdxf (through dxf_check.py) and
-// LibreCAD's headless rendering.
+// LibreCAD's headless rendering; and writes a drawing with the exporter in-process.
 
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -14,7 +14,11 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "converter_fixture.h"
+#include "plugins/gressil/dxf_export.h"
+#include "plugins/gressil/raster_files.h"
 
 namespace converter_test {
 
@@ -131,6 +135,37 @@ inline std::map<std::uint32_t, long> librecad_colours(const std::string& dxf, co
     for (std::size_t i = 0; i + 2 < pixels.size(); i += 3)
         ++out[(std::uint32_t(pixels[i]) << 16) | (std::uint32_t(pixels[i + 1]) << 8) | pixels[i + 2]];
     return out;
+}
+
+// A real as dxf_check.py prints it.
+inline std::string r6(double v)
+{
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.6f", v);
+    std::string s = buf;
+    while (!s.empty() && s.back() == '0') s.pop_back();
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    return s == "-0" || s.empty() ? "0" : s;
+}
+
+// Writes the drawing with the exporter to a file in the work folder; with rasters, the
+// images' rasters beside it.
+inline std::string export_drawing(MB_Drawing& drawing, const Work_Dir& work, const std::string& name,
+                                  bool rasters = false)
+{
+    const std::string path = work / name;
+    std::FILE* f = std::fopen(path.c_str(), "w");
+    EXPECT_NE(f, nullptr);
+    Dxf_Raster_Files files(path);
+    {
+        Dxf_Writer w(f);
+        Dxf_Exporter exporter(drawing, w, 0, rasters ? &files : nullptr);
+        EXPECT_TRUE(exporter.write());
+    }
+    std::fclose(f);
+    EXPECT_TRUE(files.commit());
+    files.keep();
+    return path;
 }
 
 }  // namespace converter_test

@@ -234,26 +234,6 @@ public:
     void node(MB_Draw_Node* n) { draw_node(n); }
 };
 
-// Writes the drawing with the exporter to a file in the work folder; with rasters, the
-// images' rasters beside it.
-std::string export_drawing(MB_Drawing& drawing, const Work_Dir& work, const std::string& name,
-                           bool rasters = false)
-{
-    const std::string path = work / name;
-    std::FILE* f = std::fopen(path.c_str(), "w");
-    EXPECT_NE(f, nullptr);
-    Dxf_Raster_Files files(path);
-    {
-        Dxf_Writer w(f);
-        Dxf_Exporter exporter(drawing, w, 0, rasters ? &files : nullptr);
-        EXPECT_TRUE(exporter.write());
-    }
-    std::fclose(f);
-    EXPECT_TRUE(files.commit());
-    files.keep();
-    return path;
-}
-
 TEST(DxfExport, DrawablesOfNoDxfKindAreWrittenAsTheirDisplayRuns)
 {
     Work_Dir work("dxf_fallback");
@@ -315,17 +295,6 @@ TEST(DxfExport, DrawablesOfNoDxfKindAreWrittenAsTheirDisplayRuns)
               "entity LWPOLYLINE layer=0 color=7 closed=0 const=0 elevation=0 points=(5,5,0,0,0)(6,7,0,0,0)(7,5,0,0,0)\n"
               "entity POINT layer=0 color=7 at=(-1,-2,0)\n");
     EXPECT_TRUE(has_line(report, "layer shapes color=1 flags=0 linetype=Continuous")) << joined(report);
-}
-
-// A real as dxf_check.py prints it.
-std::string r6(double v)
-{
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.6f", v);
-    std::string s = buf;
-    while (!s.empty() && s.back() == '0') s.pop_back();
-    if (!s.empty() && s.back() == '.') s.pop_back();
-    return s == "-0" || s.empty() ? "0" : s;
 }
 
 // Multi-line texts as MTEXT, each with its codes; MTEXT has no mirror, so a mirrored text
