@@ -135,6 +135,19 @@ TEST(DxfExport, LongMultiLineTextsKeepEachEscapeInOneChunk)
     drawing.object_list().add_tail(m);
     const std::string dxf = export_drawing(drawing, work, "long.dxf");
     EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    // Chunks of at most 250 characters: groups 3, then the rest in group 1.
+    std::vector<dxf_structure::Pair> pairs;
+    std::vector<std::string> problems;
+    ASSERT_TRUE(dxf_structure::read_pairs(dxf, pairs, problems));
+    std::size_t at = 0;
+    while (at < pairs.size() && !(pairs[at].code == 0 && pairs[at].value == "MTEXT")) ++at;
+    std::vector<std::size_t> chunks;
+    for (++at; at < pairs.size() && pairs[at].code != 0 && pairs[at].code != 1; ++at)
+        if (pairs[at].code == 3) chunks.push_back(pairs[at].value.size());
+    ASSERT_LT(at, pairs.size());
+    chunks.push_back(pairs[at].value.size());
+    ASSERT_EQ(chunks.size(), 3u);
+    for (const std::size_t n : chunks) EXPECT_LE(n, 250u);
     const auto report = ezdxf_report(dxf, "--recover");
     ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
     const std::vector<std::string> got = lines_starting(report, "entity MTEXT");

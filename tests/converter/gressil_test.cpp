@@ -105,6 +105,7 @@ TEST(DxfMtext, KernelCodesAsMtextCodes)
         // Heights are the kernel's, absolute; a "}" closes every group open.
         {R"({\C1;a{\H2x;b}c}d)", R"({\C1;a{\H5;b}}cd)"},
         {R"(\H3;a\H0.5x;b)", R"({\H3;a\H1.5;b})"},
+        {R"({\H2;a}\H0.5x;b)", R"({\H2;a}{\H1.25;b})"},
         // A font by name keeps its code as written; "\F;" returns to the text's own font.
         {R"(\Fgdt|c0;x\F;y)", R"({\Fgdt|c0;x\Ftxt.shx;y})"},
         // Codes that change nothing give nothing, and so does a font whose name would open a
