@@ -183,7 +183,8 @@ bool dxf::write_mtext(Dxf_Exporter& x, MB_Mtext& m, std::uint64_t owner)
     w.text(100, "AcDbMText");
     w.point(10, at.x(), at.y(), at.z());
     w.real(40, height);
-    w.real(41, m.width() > 0.0 ? m.width() : 0.0);
+    // An infinite reference width wraps nothing, as DXF's width 0.
+    w.real(41, std::isfinite(m.width()) && m.width() > 0.0 ? m.width() : 0.0);
     w.integer(71, attach);
     w.integer(72, direction);
     chunked(w, content);
