@@ -211,17 +211,23 @@ TEST(DxfExport, ExtentsAndFormsOfNonFiniteAndHugeCoordinates)
     }
 }
 
-// A thickness that is not finite, which the kernel does not draw, counts as none: the entity
-// goes out without it instead of being left out.
-TEST(DxfExport, AThicknessThatIsNotFiniteIsNone)
+// A thickness that is not finite, which the kernel does not draw, counts as none, and a
+// multi-line text's infinite reference width, which wraps nothing, as DXF's width 0: the
+// entity goes out without it instead of being left out.
+TEST(DxfExport, AThicknessOrAWidthThatIsNotFiniteIsNone)
 {
     Work_Dir work("dxf_nan_thickness");
+    text_test::Box_Fonts fonts;
     MB_Drawing drawing;
     auto* line = new MB_Line(Qe_Pt(0, 0, 0), Qe_Pt(10, 0, 0));
     line->general().thickness(std::numeric_limits<double>::infinity());
     auto* edge = new MB_Circle(Qe_Pt(0, 0, 0), 5);
     edge->general().thickness(std::numeric_limits<double>::quiet_NaN());
-    for (MB_Drawable* d : std::initializer_list<MB_Drawable*>{line, edge}) {
+    auto* m = new MB_Mtext(Qe_Pt(0, 0, 0), "A A");
+    m->text_style()->font_lib(fonts.lib("box.shx"));
+    m->set_base_ht(2);
+    m->set_width(std::numeric_limits<double>::infinity());
+    for (MB_Drawable* d : std::initializer_list<MB_Drawable*>{line, edge, m}) {
         d->build_draw();
         drawing.object_list().add_tail(d);
     }
@@ -239,7 +245,9 @@ TEST(DxfExport, AThicknessThatIsNotFiniteIsNone)
     ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
     EXPECT_EQ(joined(lines_starting(report, "entity ")),
               "entity LINE layer=0 color=7 start=(0,0,0) end=(10,0,0)\n"
-              "entity CIRCLE layer=0 color=7 center=(0,0,0) radius=5\n");
+              "entity CIRCLE layer=0 color=7 center=(0,0,0) radius=5\n"
+              "entity MTEXT layer=0 color=7 at=(0,0,0) height=2 width=0 attach=1 flow=5 rotation=0 spacing=1,1 "
+              "style=box text=A A plain=A A\n");
 }
 
 }  // namespace
