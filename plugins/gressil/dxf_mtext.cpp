@@ -1,6 +1,7 @@
 #include "plugins/gressil/dxf_mtext.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -87,10 +88,17 @@ std::string dxf_mtext_content(std::string_view kernel_string, std::string_view o
         switch (c.kind) {
         case MB_Mtext_Code::Text: {
             std::string_view text = c.text;
-            // "\u+" is read as "\U+", the form MTEXT knows.
+            // "\u+" is read as "\U+", the form MTEXT knows, and its four digits in upper case,
+            // the form readers decode.
             if (after_escape && !text.empty() && (text.front() == 'U' || text.front() == 'u')) {
                 out += 'U';
                 text.remove_prefix(1);
+                const bool digits = text.size() >= 5 && text.front() == '+' &&
+                                    std::all_of(text.begin() + 1, text.begin() + 5,
+                                                [](char d) { return std::isxdigit(static_cast<unsigned char>(d)); });
+                for (std::size_t k = 0; digits && k < 5; ++k)
+                    out += static_cast<char>(std::toupper(static_cast<unsigned char>(text[k])));
+                if (digits) text.remove_prefix(5);
             }
             append_ascii(out, text);
             break;
