@@ -126,8 +126,9 @@ TEST(DxfExport, LongMultiLineTextsKeepEachEscapeInOneChunk)
         kernel += "\xD6\xD0";
         shown += "\xE4\xB8\xAD";  // U+4E2D in UTF-8
     }
-    kernel += "\\\\";
-    shown += "\\\\";
+    // A literal backslash, and an escape in lower case.
+    kernel += "\\\\\\u+4e2d";
+    shown += "\\\\\xE4\xB8\xAD";
     auto* m = new MB_Mtext(Qe_Pt(0, 0, 0), kernel.c_str());
     m->text_style()->font_lib(fonts.lib("box.shx"));
     m->set_base_ht(2);
