@@ -137,6 +137,34 @@ inline std::map<std::uint32_t, long> librecad_colours(const std::string& dxf, co
     return out;
 }
 
+// A kernel colour (COLORREF, red in the low byte).
+constexpr std::uint32_t rgb(int r, int g, int b)
+{
+    return static_cast<std::uint32_t>(r | (g << 8) | (b << 16));
+}
+
+// The value of "key=(x,y,z)" or "key=v" in a report line.
+inline std::vector<double> values_of(const std::string& line, const std::string& key)
+{
+    std::vector<double> out;
+    const std::size_t at = line.find(" " + key + "=");
+    if (at == std::string::npos) return out;
+    const char* p = line.c_str() + at + key.size() + 2;
+    if (*p == '(') ++p;
+    for (;;) {
+        char* end = nullptr;
+        out.push_back(std::strtod(p, &end));
+        if (end == p) {
+            out.pop_back();
+            break;
+        }
+        p = end;
+        if (*p != ',') break;
+        ++p;
+    }
+    return out;
+}
+
 // A real as dxf_check.py prints it.
 inline std::string r6(double v)
 {
