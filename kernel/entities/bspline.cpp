@@ -16,10 +16,10 @@
 #include "geometry/plane_geometry.h"
 #include "geometry/tolerance.h"
 #include "geometry/transform.h"
-#include "kernel/entities/entity_copy.h"
-#include "kernel/entities/entity_display.h"
-#include "kernel/entities/entity_properties.h"
-#include "kernel/entities/entity_record.h"
+#include "kernel/entity_base/entity_copy.h"
+#include "kernel/entity_base/entity_display.h"
+#include "kernel/entity_base/entity_properties.h"
+#include "kernel/entity_base/entity_record.h"
 #include "kernel/stream/opcode.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "kernel/entities/bspline.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/entities/group.h"
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/hatch_lines.h"

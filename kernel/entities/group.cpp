@@ -5,7 +5,7 @@
 
 #include "geometry/transform.h"
 #include "kernel/database/operation_context.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/entities/hatch.h"
 
 namespace {

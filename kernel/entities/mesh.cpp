@@ -8,9 +8,9 @@
 
 #include "geometry/raster_device.h"
 #include "geometry/rect.h"
-#include "kernel/entities/entity_copy.h"
-#include "kernel/entities/entity_display.h"
-#include "kernel/entities/entity_record.h"
+#include "kernel/entity_base/entity_copy.h"
+#include "kernel/entity_base/entity_display.h"
+#include "kernel/entity_base/entity_record.h"
 #include "kernel/stream/file_io.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"

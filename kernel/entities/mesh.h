@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "geometry/pt_set.h"
-#include "kernel/entities/vertex_geom.h"
+#include "kernel/entity_base/vertex_geom.h"
 
 class DRAKMERE_API MB_Polygon_Mesh : public MB_Vertex_Geom {
 public:

@@ -7,7 +7,7 @@
 #include "kernel/entities/hatch.h"
 #include "kernel/entities/image.h"
 #include "kernel/entities/insert.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/entities/mesh.h"
 #include "kernel/entities/point_entity.h"
 #include "kernel/entities/polyline.h"

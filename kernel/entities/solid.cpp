@@ -9,10 +9,10 @@
 #include "geometry/raster_device.h"
 #include "geometry/transform.h"
 #include "kernel/display/draw_node.h"
-#include "kernel/entities/entity_copy.h"
-#include "kernel/entities/entity_display.h"
-#include "kernel/entities/entity_properties.h"
-#include "kernel/entities/entity_record.h"
+#include "kernel/entity_base/entity_copy.h"
+#include "kernel/entity_base/entity_display.h"
+#include "kernel/entity_base/entity_properties.h"
+#include "kernel/entity_base/entity_record.h"
 #include "platform/gdi_draw.h"
 
 namespace {

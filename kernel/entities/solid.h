@@ -3,7 +3,7 @@
 // Two corner-ring entities: the solid, a filled polygon (normally four corners), and the 3D
 // face, four corners drawn as the edges that its flag does not hide.
 
-#include "kernel/entities/vertex_geom.h"
+#include "kernel/entity_base/vertex_geom.h"
 
 class Qe_Loop;
 

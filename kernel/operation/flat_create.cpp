@@ -25,7 +25,7 @@
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/image.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/entities/point_entity.h"
 #include "kernel/entities/polyline.h"
 #include "kernel/entities/solid.h"

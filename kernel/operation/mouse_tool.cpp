@@ -6,7 +6,7 @@
 #include "geometry/rect.h"
 #include "kernel/database/drawable.h"
 #include "kernel/display/draw_render.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/operation/operation.h"
 
 constinit MB_Mouse_Cursor_Callback g_mouse_cursor_callback = nullptr;

@@ -4,7 +4,7 @@
 #include "geometry/void_list.h"
 #include "kernel/database/object_list.h"
 #include "kernel/display/draw_node.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 
 namespace {
 

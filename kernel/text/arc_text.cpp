@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "kernel/database/operation_context.h"
-#include "kernel/entities/entity_copy.h"
-#include "kernel/entities/entity_properties.h"
-#include "kernel/entities/entity_record.h"
+#include "kernel/entity_base/entity_copy.h"
+#include "kernel/entity_base/entity_properties.h"
+#include "kernel/entity_base/entity_record.h"
 #include "kernel/text/font_library.h"
 #include "kernel/text/text_runs_p.h"
 #include "kernel/text/text_style.h"

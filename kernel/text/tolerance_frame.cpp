@@ -6,8 +6,8 @@
 
 #include "geometry/transform.h"
 #include "kernel/database/operation_context.h"
-#include "kernel/entities/entity_copy.h"
-#include "kernel/entities/entity_record.h"
+#include "kernel/entity_base/entity_copy.h"
+#include "kernel/entity_base/entity_record.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/text/text_layout_p.h"
 #include "kernel/text/text_runs_p.h"

@@ -22,7 +22,7 @@
 #include "geometry/point.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/mb_string.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/text/text.h"
 
 class DRAKMERE_API MB_Tolerance : public MB_Drawable {

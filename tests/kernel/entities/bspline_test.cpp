@@ -16,8 +16,8 @@
 #include "geometry/transform.h"
 #include "kernel/entities/bspline.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/entity_properties.h"
+#include "kernel/entity_base/line.h"
 
 using namespace entity_test;
 

@@ -10,8 +10,8 @@
 #include "kernel/display/draw_node.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/entity_properties.h"
+#include "kernel/entity_base/line.h"
 
 using namespace entity_test;
 

@@ -8,7 +8,7 @@
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/entities/point_entity.h"
 
 using namespace entity_test;

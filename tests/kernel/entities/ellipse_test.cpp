@@ -9,7 +9,7 @@
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 
 using namespace entity_test;
 

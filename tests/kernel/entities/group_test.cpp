@@ -13,10 +13,10 @@
 #include "geometry/transform.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/entities/group.h"
 #include "kernel/entities/hatch.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/entities/point_entity.h"
 #include "kernel/operation/geom_segments.h"
 

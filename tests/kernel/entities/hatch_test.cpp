@@ -15,7 +15,7 @@
 #include "geometry/pt_set.h"
 #include "geometry/transform.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/entities/hatch.h"
 
 using namespace entity_test;

@@ -12,7 +12,7 @@
 #include "common/ximage_bytes.h"
 #include "geometry/transform.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/entities/image.h"
 #include "kernel/operation/flat_create.h"
 #include "platform/metafile.h"

@@ -14,7 +14,7 @@
 #include "kernel/database/system_setting.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/entities/image.h"
 #include "kernel/operation/image_type.h"
 #include "platform/handles.h"

@@ -26,7 +26,7 @@
 #include "kernel/entities/outline_oracle.h"
 #include "kernel/entities/image.h"
 #include "kernel/entities/insert.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/entities/polyline.h"
 #include "kernel/entities/solid.h"
 #include "platform/ximage.h"

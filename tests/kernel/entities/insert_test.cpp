@@ -11,7 +11,7 @@
 #include "kernel/entities/circle.h"
 #include "kernel/entities/entity_fixture.h"
 #include "kernel/entities/insert.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 
 using namespace entity_test;
 

@@ -8,7 +8,7 @@
 #include "geometry/transform.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/entities/point_entity.h"
 
 using namespace entity_test;

@@ -5,7 +5,7 @@
 #include "kernel/display/view_fixture.h"
 #include "kernel/entities/circle.h"
 #include "kernel/entities/ellipse.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/entities/point_entity.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include "kernel/entities/bspline.h"
 #include "kernel/entities/dim_style.h"
 #include "kernel/entities/hatch.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/entities/point_entity.h"
 #include "kernel/entities/mesh.h"
 #include "kernel/operation/flat_create.h"

@@ -24,7 +24,7 @@
 #include "kernel/entities/dimension.h"
 #include "kernel/entities/group.h"
 #include "kernel/entities/insert.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/entities/point_entity.h"
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/flat_edit.h"

@@ -21,7 +21,7 @@
 #include "kernel/display/draw_node.h"
 #include "kernel/entities/entity_fixture.h"
 #include "kernel/entities/hatch.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/operation/flat_explode.h"
 #include "kernel/operation/operation.h"
 #include "kernel/text/mtext.h"

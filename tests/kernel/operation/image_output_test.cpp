@@ -24,7 +24,7 @@
 #include "kernel/entities/circle.h"
 #include "kernel/entities/image.h"
 #include "kernel/entities/insert.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/operation/flat_create.h"
 #include "kernel/operation/image_output.h"
 #include "kernel/operation/operation.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "kernel/database/system_setting.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/operation/tool_fixture.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "common/test_output.h"
 #include "kernel/database/drawing.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/operation/tool_fixture.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "geometry/transform.h"
 #include "geometry/dc_draw.h"
 #include "kernel/display/draw_node.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/entities/entity_fixture.h"
 #include "kernel/text/mtext.h"
 #include "kernel/text/text.h"

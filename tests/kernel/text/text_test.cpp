@@ -13,7 +13,7 @@
 #include "kernel/database/system_setting.h"
 #include "kernel/display/draw_node.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
+#include "kernel/entity_base/entity_properties.h"
 #include "kernel/text/text.h"
 #include "kernel/text/text_fixture.h"
 #include "kernel/text/text_style.h"

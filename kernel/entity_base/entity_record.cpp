@@ -1,4 +1,4 @@
-#include "kernel/entities/entity_record.h"
+#include "kernel/entity_base/entity_record.h"
 
 #include "geometry/pt_set.h"
 #include "kernel/database/drawing.h"

@@ -1,4 +1,4 @@
-#include "kernel/entities/entity_display.h"
+#include "kernel/entity_base/entity_display.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "kernel/entities/vertex_geom.h"
+#include "kernel/entity_base/vertex_geom.h"
 
 #include <vector>
 

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "kernel/database/block.h"
-#include "kernel/entities/entity_copy.h"
+#include "kernel/entity_base/entity_copy.h"
 #include "kernel/entities/entity_fixture.h"
-#include "kernel/entities/entity_properties.h"
-#include "kernel/entities/entity_record.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/entity_properties.h"
+#include "kernel/entity_base/entity_record.h"
+#include "kernel/entity_base/line.h"
 
 using namespace entity_test;
 

@@ -8,8 +8,8 @@
 #include "geometry/pt_list.h"
 #include "geometry/transform.h"
 #include "kernel/database/layer.h"
-#include "kernel/entities/entity_properties.h"
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/entity_properties.h"
+#include "kernel/entity_base/line.h"
 #include "kernel/test_objects.h"
 
 using namespace entity_test;

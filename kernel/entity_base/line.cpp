@@ -1,14 +1,14 @@
-#include "kernel/entities/line.h"
+#include "kernel/entity_base/line.h"
 
 #include <cmath>
 
 #include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
 #include "kernel/database/system_setting.h"
-#include "kernel/entities/entity_copy.h"
-#include "kernel/entities/entity_display.h"
-#include "kernel/entities/entity_properties.h"
-#include "kernel/entities/entity_record.h"
+#include "kernel/entity_base/entity_copy.h"
+#include "kernel/entity_base/entity_display.h"
+#include "kernel/entity_base/entity_properties.h"
+#include "kernel/entity_base/entity_record.h"
 
 namespace {
 
