@@ -4,7 +4,7 @@
 
 #include "Fendral.h"
 #include "kernel/drakmere_api.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 #include "kernel/database/object.h"
 #include "kernel/database/object_list.h"
 #include "kernel/database/mb_string.h"

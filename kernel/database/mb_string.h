@@ -9,7 +9,7 @@
 #include <cstddef>
 
 #include "kernel/drakmere_api.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 
 class MB_File_IO;
 

@@ -8,7 +8,7 @@
 
 #include "geometry/point.h"
 #include "kernel/drakmere_api.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 
 class MB_File_IO;
 class MB_Opcode;

@@ -4,7 +4,7 @@
 // its bytes; the block is NUL-terminated past its size for hosts that store text.
 
 #include "kernel/drakmere_api.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 
 class MB_File_IO;
 class MB_Object;

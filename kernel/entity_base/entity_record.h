@@ -33,7 +33,7 @@
 #include "geometry/point.h"
 #include "kernel/database/drawable.h"
 #include "kernel/drakmere_api.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 #include "platform/fixed_width.h"
 
 class MB_File_IO;

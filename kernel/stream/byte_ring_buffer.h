@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "kernel/drakmere_api.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 
 class DRAKMERE_API MB_Byte_Ring_Buffer {
 public:

@@ -20,7 +20,7 @@
 #include "kernel/stream/byte_ring_buffer.h"
 #include "kernel/stream/opcode.h"
 #include "kernel/stream/rendition.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 #include "platform/fixed_width.h"
 
 class MB_Block;

@@ -17,7 +17,7 @@
 #include <memory>
 
 #include "kernel/stream/byte_ring_buffer.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 
 class MB_File_IO;
 

@@ -6,7 +6,7 @@
 // opcode, whose operands end with "}".
 
 #include "kernel/drakmere_api.h"
-#include "kernel/stream/result.h"
+#include "kernel/database/result.h"
 #include "platform/fixed_width.h"
 
 class MB_File_IO;
