@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "kernel/database/color_map.h"
-#include "kernel/stream/file_io.h"
 
 namespace {
 
@@ -22,8 +21,6 @@ mb_long gdi_value(MB_RGBA32 c)
 {
     return static_cast<mb_long>(mb_ulong(c.red()) | (mb_ulong(c.green()) << 8) | (mb_ulong(c.blue()) << 16));
 }
-
-constexpr unsigned char k_color_opcode = 0x03;
 
 }  // namespace
 
@@ -146,96 +143,6 @@ bool MB_Color::operator==(const MB_Attribute& other) const
     if (other.object_id() != ID_COLOR) return false;
     const auto& c = static_cast<const MB_Color&>(other);
     return c.m_rgba == m_rgba && c.m_index == m_index;
-}
-
-MB_Result MB_Color::sync(MB_File_IO& file)
-{
-    file.rendition()->mark_changed(MB_Rendition::Change_Color);
-    return MB_Result::Success;
-}
-
-MB_Result MB_Color::serialize(MB_File_IO& file)
-{
-    MB_Result r = file.dump_delayed_drawable();
-    if (r == 0) r = file.write(k_color_opcode);
-    if (r == 0) r = file.write_int32(m_value);
-    return r;
-}
-
-MB_Result MB_Color::resolve_index(mb_long index, MB_File_IO& file)
-{
-    MB_Rendition* current = file.rendition();
-    current->mark_changed(MB_Rendition::Change_Color_Map);
-    const MB_Color_Map& map = current->color_map();
-    m_rgba = index < map.size() ? map.map()[index] : MB_RGBA32(0u);
-    m_index = index;
-    return MB_Result::Success;
-}
-
-MB_Result MB_Color::materialize(const MB_Opcode& opcode, MB_File_IO& file)
-{
-    switch (opcode.kind()) {
-    case MB_Opcode::Single_Byte:
-        switch (opcode.byte()) {
-        case k_color_opcode:
-            return file.read_int32(m_value);
-        case 'C': {
-            mb_long index = 0;
-            MB_Result r = file.read_ascii(index);
-            if (r != 0) return r;
-            if (index < 0) return MB_Result::Invalid_Data;
-            return resolve_index(index, file);
-        }
-        case 'c': {
-            unsigned char index = 0;
-            MB_Result r = file.read(index);
-            if (r != 0) return r;
-            return resolve_index(index, file);
-        }
-        default:
-            return MB_Result::Invalid_Data;
-        }
-    case MB_Opcode::Extended_Ascii:
-        if (m_reading_state == 0) {
-            MB_Result r = file.read_ascii(*this, 0);
-            if (r != 0) return r;
-            m_index = -1;
-            m_reading_state = 1;
-        }
-        if (m_reading_state == 1) {
-            MB_Result r = opcode.skip_past_operands(file);
-            if (r != 0) return r;
-            m_reading_state = 0;
-            return MB_Result::Success;
-        }
-        return MB_Result::Internal_Error;
-    default:
-        return MB_Result::Internal_Error;
-    }
-}
-
-MB_Result MB_Color::skip_operand(const MB_Opcode& opcode, MB_File_IO& file)
-{
-    switch (opcode.kind()) {
-    case MB_Opcode::Single_Byte:
-        return MB_Attribute::skip_operand(opcode, file);
-    case MB_Opcode::Extended_Ascii:
-        return opcode.skip_past_operands(file);
-    default:
-        return MB_Result::Invalid_Data;
-    }
-}
-
-MB_Result MB_Color::process(MB_File_IO& file)
-{
-    const auto value = static_cast<mb_ulong>(m_value);
-    if (value != file.fifo_rendition().color()) file.fifo_rendition().color(value);
-    return MB_Result::Success;
-}
-
-MB_Result MB_Color::default_process(MB_Color&, MB_File_IO&)
-{
-    return MB_Result::Success;
 }
 
 namespace {

@@ -4,7 +4,6 @@
 #include <climits>
 #include <new>
 
-#include "kernel/stream/file_io.h"
 
 namespace {
 
@@ -74,10 +73,6 @@ const mb_ulong* default_palette(int revision)
     return revision > 37 ? k_palette_a.data() : k_palette_b;
 }
 
-constexpr unsigned char k_extended_open = '{';
-constexpr unsigned char k_extended_close = '}';
-constexpr mb_ushort k_color_map_opcode = 1;
-
 }  // namespace
 
 const mb_ulong* MB_Color_Map::builtin_palette(int revision)
@@ -145,24 +140,6 @@ void MB_Color_Map::clear()
     m_pending_size = 0;
 }
 
-void MB_Color_Map::set(int n, const MB_RGBA32* entries, MB_File_IO& file)
-{
-    if (assign(n, entries)) m_incarnation = file.next_incarnation();
-}
-
-void MB_Color_Map::set(int n, const MB_RGB* entries, MB_File_IO& file)
-{
-    std::unique_ptr<MB_RGBA32[]> wide(n > 0 ? new (std::nothrow) MB_RGBA32[static_cast<std::size_t>(n)] : nullptr);
-    if (n > 0 && !wide) return;
-    for (int i = 0; i < n; ++i) {
-        if (entries)
-            wide[i] = entries[i];
-        else
-            wide[i] = MB_RGBA32(0, 0, 0, 255);
-    }
-    set(n, wide.get(), file);
-}
-
 MB_RGBA32 MB_Color_Map::map(unsigned char i) const
 {
     return i < m_size ? m_entries[i] : MB_RGBA32(0x000000FFu);
@@ -200,147 +177,4 @@ int MB_Color_Map::closest_index(const MB_Color& color) const
         }
     }
     return best;
-}
-
-MB_Result MB_Color_Map::sync(MB_File_IO& file)
-{
-    file.rendition()->mark_changed(MB_Rendition::Change_Color_Map);
-    return MB_Result::Success;
-}
-
-MB_Result MB_Color_Map::serialize(MB_File_IO& file)
-{
-    MB_Result r = file.dump_delayed_drawable();
-    if (r != 0) return r;
-    if (file.heuristics().allow_binary_data()) {
-        // The count byte carries 1 to 256 entries; any other size could not be read back.
-        if (m_size < 1 || m_size > 256) return MB_Result::Invalid_Data;
-        r = file.write(k_extended_open);
-        if (r == 0) r = file.write_int32(4 * m_size + 4);
-        if (r == 0) r = file.write_uint16(k_color_map_opcode);
-        if (r == 0) r = serialize_just_colors(file);
-        if (r == 0) r = file.write(k_extended_close);
-        return r;
-    }
-    r = file.write_tab_level();
-    if (r == 0) r = file.write("(ColorMap ");
-    if (r == 0) r = file.write_ascii(static_cast<mb_long>(m_size));
-    for (int i = 0; r == 0 && i < m_size; ++i) {
-        if (i % 4 == 0) {
-            r = file.write_tab_level();
-            if (r == 0) r = file.write('\t');
-        } else {
-            r = file.write(' ');
-        }
-        if (r == 0) r = file.write_ascii(m_entries[i]);
-    }
-    if (r == 0) r = file.write(')');
-    return r;
-}
-
-MB_Result MB_Color_Map::serialize_just_colors(MB_File_IO& file)
-{
-    if (m_size < 1 || m_size > 256) return MB_Result::Invalid_Data;
-    MB_Result r = file.write(static_cast<unsigned char>(m_size & 0xFF));
-    for (int i = 0; r == 0 && i < m_size; ++i) r = file.write(m_entries[i]);
-    return r;
-}
-
-MB_Result MB_Color_Map::materialize(const MB_Opcode& opcode, MB_File_IO& file)
-{
-    switch (opcode.kind()) {
-    case MB_Opcode::Extended_Ascii:
-        return materialize_just_colors(opcode, 0, 1, file);
-    case MB_Opcode::Extended_Binary:
-        return materialize_just_colors(opcode, 1, 1, file);
-    default:
-        return MB_Result::Internal_Error;
-    }
-}
-
-MB_Result MB_Color_Map::materialize_just_colors(const MB_Opcode& opcode, char binary, char with_close, MB_File_IO& file)
-{
-    auto fail = [this](MB_Result r) {
-        m_reading_state = 0;
-        m_pending.reset();
-        m_pending_size = 0;
-        return r;
-    };
-    if (m_reading_state == 0) {
-        mb_long n = 0;
-        if (binary) {
-            unsigned char count = 0;
-            MB_Result r = file.read(count);
-            if (r != 0) return r;
-            n = count ? count : 256;
-        } else {
-            MB_Result r = file.read_ascii(n);
-            if (r != 0) return r;
-            if (n < 0 || n > k_max_ascii_size) return MB_Result::Invalid_Data;
-        }
-        if (binary) {
-            MB_Result r = file.check_length(n, 4, 256);
-            if (r != 0) return r;
-        }
-        m_pending.reset(n > 0 ? new (std::nothrow) MB_RGBA32[static_cast<std::size_t>(n)]() : nullptr);
-        if (n > 0 && !m_pending) return MB_Result::Out_Of_Memory;
-        m_pending_size = n;
-        m_pending_incarnation = file.next_incarnation();
-        m_reading_state = 1;
-    }
-    if (m_reading_state == 1) {
-        MB_Result r = binary ? file.read(m_pending_size, m_pending.get()) : file.read_ascii(m_pending_size, m_pending.get());
-        if (r != 0) return r;
-        m_reading_state = with_close ? 2 : 3;
-    }
-    if (m_reading_state == 2) {
-        if (binary) {
-            unsigned char close = 0;
-            MB_Result r = file.read(close);
-            if (r != 0) return r;
-            if (close != k_extended_close) return fail(MB_Result::Invalid_Data);
-        } else {
-            MB_Result r = opcode.skip_past_operands(file);
-            if (r != 0) return r;
-        }
-        m_reading_state = 3;
-    }
-    if (m_reading_state != 3) return fail(MB_Result::Internal_Error);
-    m_entries = std::move(m_pending);
-    m_size = m_pending_size;
-    m_incarnation = m_pending_incarnation;
-    m_pending_size = 0;
-    m_reading_state = 0;
-    return MB_Result::Success;
-}
-
-MB_Result MB_Color_Map::skip_operand(const MB_Opcode& opcode, MB_File_IO& file)
-{
-    switch (opcode.kind()) {
-    case MB_Opcode::Extended_Ascii:
-        return MB_Result::Success;
-    case MB_Opcode::Extended_Binary:
-    {
-        // The length counts the 2-byte opcode number already read.
-        const long long rest = static_cast<long long>(opcode.extended_length()) - 2;
-        if (rest < 0 || rest > INT_MAX) return MB_Result::Invalid_Data;
-        MB_Result r = file.check_length(static_cast<mb_long>(rest), 1, INT_MAX);
-        return r != 0 ? r : file.skip(static_cast<int>(rest));
-    }
-    default:
-        return MB_Result::Invalid_Data;
-    }
-}
-
-MB_Result MB_Color_Map::process(MB_File_IO&)
-{
-    return MB_Result::Success;
-}
-
-MB_Result MB_Color_Map::default_process(MB_Color_Map& map, MB_File_IO& file)
-{
-    MB_Rendition* current = file.rendition();
-    current->mark_changed(MB_Rendition::Change_Color_Map);
-    current->color_map() = map;
-    return MB_Result::Success;
 }

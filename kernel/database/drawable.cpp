@@ -9,13 +9,12 @@
 #include "geometry/transform.h"
 #include "geometry/void_list.h"
 #include "kernel/database/drawing.h"
+#include "kernel/database/kind_hooks_p.h"
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
 #include "kernel/database/object_list.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/database/system_setting.h"
-#include "kernel/display/draw_node.h"
-#include "kernel/stream/file_io.h"
 #include "platform/gdi.h"
 #include "platform/gdi_draw.h"
 
@@ -80,33 +79,6 @@ bool MB_General::copy_to(MB_Object*& target)
     return true;
 }
 
-MB_Result MB_General::serialize(MB_File_IO& file)
-{
-    const bool written =
-        file.fifo_rendition().write_sync_prop(static_cast<mb_ulong>(m_color), static_cast<mb_long>(m_display_width),
-                                              m_line_scale, m_width, m_thickness, m_line_type, m_layer, m_url);
-    return written ? MB_Result::Success : MB_Result::Write_Failed;
-}
-
-MB_Result MB_General::materialize(const MB_Opcode&, MB_File_IO& file)
-{
-    const MB_FIFO_Rendition& r = file.fifo_rendition();
-    m_color = static_cast<long>(r.color());
-    m_display_width = r.display_width();
-    m_line_scale = r.line_scale();
-    m_width = r.width();
-    m_thickness = r.thickness();
-    m_layer = r.layer();
-    m_line_type = r.line_type();
-    m_url = r.url();
-    return MB_Result::Success;
-}
-
-MB_Result MB_General::process(MB_File_IO&)
-{
-    return MB_Result::Success;
-}
-
 MB_Drawable::MB_Drawable() = default;
 
 MB_Drawable::MB_Drawable(const MB_Drawable& other)
@@ -137,7 +109,7 @@ MB_Drawable& MB_Drawable::operator=(const MB_Drawable& other)
 
 MB_Drawable::~MB_Drawable()
 {
-    delete m_draw_node;
+    mb_delete_draw_node(m_draw_node);
     release_object_list();
 }
 
@@ -170,7 +142,7 @@ void MB_Drawable::rebuild(MB_Drawing*) {}
 void MB_Drawable::draw_node(MB_Draw_Node* node)
 {
     if (node == m_draw_node) return;
-    delete m_draw_node;
+    mb_delete_draw_node(m_draw_node);
     m_draw_node = node;
 }
 
@@ -179,14 +151,13 @@ void MB_Drawable::build_draw_node_with_ltype(Qe_Pt_Set& points)
     draw_node(nullptr);
     MB_Line_Type* ltype = m_general.line_type();
     if (!ltype || ltype->pattern_length() == 0.0) return;
-    draw_node(new MB_Draw_Lines_Sets(points.points(), points.count(), m_general.color(), m_general.line_scale(), ltype,
-                                     this));
+    draw_node(mb_make_line_type_node(points, m_general.color(), m_general.line_scale(), ltype, this));
 }
 
 void MB_Drawable::flag(unsigned short state)
 {
     m_flag = state;
-    if (m_draw_node) m_draw_node->flag(static_cast<char>(state));
+    if (m_draw_node) mb_draw_node_flag(m_draw_node, static_cast<char>(state));
 }
 
 bool MB_Drawable::copy_to(MB_Object*& target)
@@ -302,7 +273,7 @@ void MB_Drawable::set_string(long key, const char* value)
     case k_key_string: extra().string = value; break;
     case k_key_xdata: {
         const std::size_t n = std::strlen(value);
-        if (n <= static_cast<std::size_t>(MB_File_IO::k_max_xdata_bytes)) extra().xdata.buffer(value, static_cast<int>(n));
+        if (n <= static_cast<std::size_t>(MB_Xdata::k_max_bytes)) extra().xdata.buffer(value, static_cast<int>(n));
         break;
     }
     default: break;
@@ -367,50 +338,6 @@ void MB_Drawable::build_save_flag()
     if (e.xdata.size() != 0) e.save_flag |= Save_Xdata;
 }
 
-MB_Result MB_Drawable::save_xdata(MB_File_IO& file)
-{
-    build_save_flag();
-    const mb_ulong mask = save_flag();
-    MB_Result r = file.write(m_general.flag());
-    if (r == 0) r = file.write_uint32(mask);
-    // A mask bit is set only from a field of the extra values.
-    if (r == 0 && (mask & Save_Id)) r = file.write_uint32(m_extra->id);
-    if (r == 0 && (mask & Save_User_Id)) r = file.write_uint32(m_extra->user_id);
-    if (r == 0 && (mask & Save_String)) r = m_extra->string.serialize(file, 0);
-    if (r == 0 && (mask & Save_Real)) r = file.write_double(m_extra->real_val);
-    if (r == 0 && (mask & Save_Xdata)) r = m_extra->xdata.serialize(file);
-    return r;
-}
-
-MB_Result MB_Drawable::read_xdata(const MB_Opcode& opcode, MB_File_IO& file)
-{
-    unsigned char general_flag = 0;
-    mb_ulong mask = 0, id = this->id(), user_id = this->user_id();
-    MB_String string(m_extra ? m_extra->string : MB_String::kNull);
-    double real_val = this->real_val();
-    MB_Xdata xdata;
-    if (m_extra) xdata = m_extra->xdata;
-    MB_Result r = file.read(general_flag);
-    if (r == 0) r = file.read_uint32(mask);
-    if (r == 0 && (mask & Save_Id)) r = file.read_uint32(id);
-    if (r == 0 && (mask & Save_User_Id)) r = file.read_uint32(user_id);
-    if (r == 0 && (mask & Save_String)) r = string.materialize(file);
-    if (r == 0 && (mask & Save_Real)) r = file.read_double(real_val);
-    if (r == 0 && (mask & Save_Xdata)) r = xdata.materialize(opcode, file);
-    if (r != 0) return r;
-    m_general.flag(general_flag);
-    // Nothing but an empty mask read into a drawable without extra values: none are made.
-    if (mask == 0 && !m_extra) return MB_Result::Success;
-    Extra& e = extra();
-    e.save_flag = mask;
-    e.id = id;
-    e.user_id = user_id;
-    e.string = string;
-    e.real_val = real_val;
-    e.xdata = xdata;
-    return MB_Result::Success;
-}
-
 long mb_display_color(long colour)
 {
     const long background = api_active_system_setting().get_long_val(MB_System_Setting::k_long_background);
@@ -430,7 +357,7 @@ void MB_Geom::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
     }
     if (hdc) {
         if (node)
-            node->draw(hdc, t);
+            mb_draw_node_draw(node, hdc, t);
         else if (n > 0)
             ::Polyline(hdc, pixels.data(), n);
         return;
@@ -444,7 +371,7 @@ void MB_Geom::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
         HPEN pen = CreatePen(PS_SOLID, static_cast<int>(g.display_width()), static_cast<COLORREF>(colour));
         HGDIOBJ old = SelectObject(mem, pen);
         if (node)
-            node->draw(mem, t);
+            mb_draw_node_draw(node, mem, t);
         else if (n > 0)
             ::Polyline(mem, pixels.data(), n);
         SelectObject(mem, old);
@@ -452,7 +379,7 @@ void MB_Geom::draw(HDC hdc, Qe_Qdc& qdc, Qe_Tran& t)
         return;
     }
     if (node) {
-        node->draw(qdc, t);
+        mb_draw_node_draw(node, qdc, t);
     } else if (n == 2) {
         if (pixels[0].x != pixels[1].x || pixels[0].y != pixels[1].y)
             qdc.Line(pixels[0].x, pixels[0].y, pixels[1].x, pixels[1].y);

@@ -6,9 +6,9 @@
 #include "kernel/database/block.h"
 #include "kernel/database/drawable.h"
 #include "kernel/database/layer.h"
+#include "kernel/database/kind_hooks_p.h"
 #include "kernel/database/line_type.h"
 #include "kernel/database/name_index_p.h"
-#include "kernel/text/text_style.h"
 
 namespace {
 
@@ -39,11 +39,6 @@ const char* line_type_name(MB_Object* o)
     return static_cast<MB_Line_Type*>(o)->name();
 }
 
-const char* text_style_name(MB_Object* o)
-{
-    return static_cast<MB_Text_Style*>(o)->name().ascii();
-}
-
 }  // namespace
 
 MB_Drawing::MB_Drawing() : MB_Drawing(MB_String()) {}
@@ -53,7 +48,7 @@ MB_Drawing::MB_Drawing(const MB_String& name)
       m_layer_index(std::make_unique<MB_Name_Index>(layer_list(), layer_name)),
       m_block_index(std::make_unique<MB_Name_Index>(block_list(), block_name)),
       m_line_type_index(std::make_unique<MB_Name_Index>(line_type_list(), line_type_name)),
-      m_text_style_index(std::make_unique<MB_Name_Index>(text_style_list(), text_style_name))
+      m_text_style_index(std::make_unique<MB_Name_Index>(text_style_list(), mb_text_style_name))
 {
 }
 
@@ -112,8 +107,8 @@ MB_Line_Type* MB_Drawing::find_line_type(const char* name, MB_Layer* layer)
 
 MB_Text_Style* MB_Drawing::find_text_style(const char* name)
 {
-    if (name && names_match(name, "DEFAULT_STYLE")) return g_text_style;
-    return static_cast<MB_Text_Style*>(m_text_style_index->find(name, false));
+    if (name && names_match(name, "DEFAULT_STYLE")) return mb_default_text_style();
+    return mb_text_style_of(m_text_style_index->find(name, false));
 }
 
 namespace {

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "kernel/database/code_page_p.h"
-#include "kernel/stream/file_io.h"
 
 constinit const MB_String MB_String::kNull;
 
@@ -219,45 +218,6 @@ unsigned char MB_String::to_binary(unsigned char c)
     return 0;
 }
 
-MB_Result MB_String::serialize(MB_File_IO& file, char) const
-{
-    if (m_length == 0) return file.write_int32(0);
-    // 16-bit text has no 8-bit buffer: it is narrowed into the ANSI code page, the form
-    // the system keeps 8-bit text in; a character the code page cannot hold becomes '?'.
-    // (Keeping only the low byte of each unit would corrupt every CJK or accented name.)
-    std::unique_ptr<char[]> narrowed;
-    const char* text = m_narrow;
-    int n = 0;
-    if (text) {
-        n = static_cast<int>(strnlen(text, static_cast<size_t>(m_length)));
-    } else if (m_wide) {
-        const int capacity = m_length > INT_MAX / 2 ? INT_MAX : 2 * m_length;
-        narrowed.reset(new char[static_cast<size_t>(capacity)]);
-        n = utf16_to_ansi(m_wide, m_length, narrowed.get(), capacity);
-        // Text that could not be narrowed at all is not written as an empty string.
-        if (n <= 0) return MB_Result::Invalid_Data;
-        n = static_cast<int>(strnlen(narrowed.get(), static_cast<size_t>(n)));
-        text = narrowed.get();
-    }
-    MB_Result r = file.write_int32(n);
-    if (r == 0 && n > 0) r = file.write(n, reinterpret_cast<const unsigned char*>(text));
-    return r;
-}
-
-MB_Result MB_String::materialize(MB_File_IO& file)
-{
-    mb_long n = 0;
-    std::unique_ptr<char[]> text;
-    MB_Result r = file.read_counted_bytes(MB_File_IO::k_max_string_bytes, n, text);
-    // Text that starts with NUL would read as empty and vanish on the next save: such a
-    // record is refused, and the string keeps what it held.
-    if (r == 0 && n > 0 && text && text[0] == '\0') return MB_Result::Invalid_Data;
-    // A count of 0 is an empty string: keeping the old text would turn an empty name into
-    // whatever the object held before, so a save and reload would not give back what was saved.
-    if (r == 0) set(n, text.get());
-    return r;
-}
-
 void mb_copy_name(char* field, std::size_t size, const char* text)
 {
     if (!field || size == 0) return;
@@ -266,4 +226,30 @@ void mb_copy_name(char* field, std::size_t size, const char* text)
         while (n + 1 < size && text[n] != 0) ++n;
     std::memcpy(field, text ? text : "", n);
     field[n] = 0;
+}
+
+MB_Result MB_String::stream_text(std::unique_ptr<char[]>& holder, const char*& text_out, int& n_out) const
+{
+    text_out = nullptr;
+    n_out = 0;
+    if (m_length == 0) return MB_Result::Success;
+    // 16-bit text has no 8-bit buffer: it is narrowed into the ANSI code page, the form
+    // the system keeps 8-bit text in; a character the code page cannot hold becomes '?'.
+    // (Keeping only the low byte of each unit would corrupt every CJK or accented name.)
+    const char* text = m_narrow;
+    int n = 0;
+    if (text) {
+        n = static_cast<int>(strnlen(text, static_cast<size_t>(m_length)));
+    } else if (m_wide) {
+        const int capacity = m_length > INT_MAX / 2 ? INT_MAX : 2 * m_length;
+        holder.reset(new char[static_cast<size_t>(capacity)]);
+        n = utf16_to_ansi(m_wide, m_length, holder.get(), capacity);
+        // Text that could not be narrowed at all is not written as an empty string.
+        if (n <= 0) return MB_Result::Invalid_Data;
+        n = static_cast<int>(strnlen(holder.get(), static_cast<size_t>(n)));
+        text = holder.get();
+    }
+    text_out = text;
+    n_out = n;
+    return MB_Result::Success;
 }

@@ -7,6 +7,7 @@
 // Strings are exchanged by value across the library boundary.
 
 #include <cstddef>
+#include <memory>
 
 #include "kernel/drakmere_api.h"
 #include "kernel/database/result.h"
@@ -76,6 +77,10 @@ public:
     // Reads the stream form; a count of 0 makes the string empty. On failure the
     // string and the stream position are unchanged, so the call may be repeated.
     MB_Result materialize(MB_File_IO& file);
+    // The 8-bit text the stream form carries: the text up to its first NUL, or 16-bit text
+    // narrowed into the ANSI code page (holder keeps the narrowed copy); text null and n 0
+    // for an empty string. Invalid_Data for 16-bit text that cannot be narrowed at all.
+    MB_Result stream_text(std::unique_ptr<char[]>& holder, const char*& text, int& n) const;
 
 private:
     void release();

@@ -4,7 +4,6 @@
 #include <memory>
 #include <new>
 
-#include "kernel/stream/file_io.h"
 
 MB_Xdata::MB_Xdata(const MB_Xdata& other)
 {
@@ -52,22 +51,4 @@ void MB_Xdata::free()
     delete[] m_buffer;
     m_buffer = nullptr;
     m_size = 0;
-}
-
-MB_Result MB_Xdata::serialize(MB_File_IO& file) const
-{
-    if (m_size > static_cast<unsigned long>(MB_File_IO::k_max_xdata_bytes)) return MB_Result::Invalid_Data;
-    const int n = static_cast<int>(m_size);
-    MB_Result r = file.write_int32(n);
-    if (r == 0 && n > 0) r = file.write(n, reinterpret_cast<const unsigned char*>(m_buffer));
-    return r;
-}
-
-MB_Result MB_Xdata::materialize(const MB_Opcode&, MB_File_IO& file)
-{
-    mb_long n = 0;
-    std::unique_ptr<char[]> bytes;
-    MB_Result r = file.read_counted_bytes(MB_File_IO::k_max_xdata_bytes, n, bytes);
-    if (r == 0) assign(bytes.get(), static_cast<unsigned long>(n));
-    return r;
 }

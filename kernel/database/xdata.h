@@ -12,6 +12,9 @@ class MB_Opcode;
 
 class DRAKMERE_API MB_Xdata {
 public:
+    // The largest block a drawable takes or the stream reads.
+    static constexpr long k_max_bytes = 1 << 26;
+
     MB_Xdata() = default;
     MB_Xdata(const MB_Xdata& other);
     MB_Xdata& operator=(const MB_Xdata& other);

@@ -11,6 +11,7 @@
 #include "geometry/rect.h"
 #include "geometry/segment_predicates.h"
 #include "kernel/database/drawable.h"
+#include "kernel/database/kind_hooks_p.h"
 #include "kernel/database/line_type.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/database/system_setting.h"
@@ -501,4 +502,30 @@ void MB_Draw_Image::build_rect()
     r->set_rect(Qe_Pt(m_position.x() - m_width / 2, m_position.y() + m_height / 2, 0.0),
                 Qe_Pt(m_position.x() + m_width / 2, m_position.y() - m_height / 2, 0.0));
     set_rect(r);
+}
+
+void mb_delete_draw_node(MB_Draw_Node* node)
+{
+    delete node;
+}
+
+void mb_draw_node_flag(MB_Draw_Node* node, char flag)
+{
+    node->flag(flag);
+}
+
+void mb_draw_node_draw(MB_Draw_Node* node, HDC hdc, const Qe_Tran& t)
+{
+    node->draw(hdc, t);
+}
+
+void mb_draw_node_draw(MB_Draw_Node* node, Qe_Qdc& qdc, const Qe_Tran& t)
+{
+    node->draw(qdc, t);
+}
+
+MB_Draw_Node* mb_make_line_type_node(Qe_Pt_Set& points, long colour, double scale, MB_Line_Type* ltype,
+                                     MB_Drawable* owner)
+{
+    return new MB_Draw_Lines_Sets(points.points(), points.count(), colour, scale, ltype, owner);
 }

@@ -7,6 +7,7 @@
 #include "geometry/tolerance.h"
 #include "kernel/database/block.h"
 #include "kernel/database/drawing.h"
+#include "kernel/database/kind_hooks_p.h"
 #include "kernel/entity_base/entity_copy.h"
 #include "kernel/entity_base/entity_display.h"
 #include "kernel/entity_base/entity_record.h"
@@ -388,4 +389,9 @@ void MB_Minsert::map_cells(const Qe_Tran& t)
 {
     for (Qe_Pt& p : m_cell_points) p *= t;
     for (Qe_Tran& c : m_cell_trans) c *= t;
+}
+
+MB_Block* mb_insert_block(MB_Object* insert)
+{
+    return static_cast<MB_Insert*>(insert)->block();
 }

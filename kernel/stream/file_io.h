@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "geometry/point.h"
+#include "kernel/database/xdata.h"
 #include "kernel/drakmere_api.h"
 #include "kernel/stream/byte_ring_buffer.h"
 #include "kernel/stream/opcode.h"
@@ -72,7 +73,7 @@ public:
 
     // Largest lengths and counts accepted from a file.
     static constexpr mb_long k_max_string_bytes = 1 << 24;
-    static constexpr mb_long k_max_xdata_bytes = 1 << 26;
+    static constexpr mb_long k_max_xdata_bytes = MB_Xdata::k_max_bytes;
     static constexpr mb_long k_max_points = 1 << 24;
     static constexpr mb_long k_max_point_runs = 1 << 22;
     // write_count and read_count carry 1 to 65,791.

@@ -10,7 +10,6 @@
 #include "kernel/database/operation_context.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/stream/font_records.h"
-#include "kernel/text/text_style.h"
 
 namespace {
 

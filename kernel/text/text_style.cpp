@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "kernel/database/drawing.h"
+#include "kernel/database/kind_hooks_p.h"
 #include "kernel/database/operation_context.h"
 #include "kernel/database/value_attribute.h"
 #include "kernel/stream/file_io.h"
@@ -195,41 +196,17 @@ void MB_Text_Style::sync_read(const MB_Opcode&, MB_File_IO& file)
     big_font_lib(state.big_font_name());
 }
 
-namespace {
-constexpr unsigned char k_style_name_opcode = 'w';
-}  // namespace
-
-MB_Text_Style_Name::MB_Text_Style_Name() : m_name("Text Style") {}
-
-MB_Text_Style_Name::MB_Text_Style_Name(const char* name, MB_Drawing& drawing)
-    : m_text_style(drawing.find_text_style(name)), m_name(name)
+const char* mb_text_style_name(MB_Object* style)
 {
+    return static_cast<MB_Text_Style*>(style)->name().ascii();
 }
 
-MB_Text_Style_Name::~MB_Text_Style_Name()
+MB_Text_Style* mb_text_style_of(MB_Object* style)
 {
-    m_text_style = nullptr;
+    return static_cast<MB_Text_Style*>(style);
 }
 
-MB_Result MB_Text_Style_Name::serialize(MB_File_IO& file)
+MB_Text_Style* mb_default_text_style()
 {
-    return mb_write_record_value(file, k_style_name_opcode, m_name);
-}
-
-MB_Result MB_Text_Style_Name::materialize(const MB_Opcode&, MB_File_IO& file)
-{
-    // An empty name read is empty, not the default name.
-    MB_String name;
-    MB_Result r = name.materialize(file);
-    if (r != 0) return r;
-    m_name = name;
-    if (MB_Drawing* drawing = file.drawing()) m_text_style = drawing->find_text_style(m_name.ascii());
-    file.fifo_rendition().text_style_name(m_name.ascii());
-    return MB_Result::Success;
-}
-
-MB_Result MB_Text_Style_Name::process(MB_File_IO& file)
-{
-    file.fifo_rendition().text_style_name(m_name.ascii());
-    return MB_Result::Success;
+    return g_text_style;
 }

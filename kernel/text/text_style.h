@@ -6,6 +6,7 @@
 
 #include "kernel/database/mb_string.h"
 #include "kernel/database/object.h"
+#include "kernel/stream/font_records.h"
 
 class MB_Font_Library;
 
@@ -106,34 +107,3 @@ DRAKMERE_API bool mb_make_shared_text_style();
 // The fallback main font and big font of every style.
 DRAKMERE_API extern const char* const g_default_fname;
 DRAKMERE_API extern const char* const g_default_big_fname;
-
-class MB_Drawing;
-
-// The record that names the current text style of the stream (opcode 'w').
-class DRAKMERE_API MB_Text_Style_Name : public MB_Attribute {
-public:
-    // "Text Style", no style.
-    MB_Text_Style_Name();
-    // The name and the drawing's style of that name (any case), or null.
-    MB_Text_Style_Name(const char* name, MB_Drawing& drawing);
-    MB_Text_Style_Name(const MB_Text_Style_Name& other) = default;
-    MB_Text_Style_Name& operator=(const MB_Text_Style_Name& other) = default;
-    // The style is borrowed: never deleted here.
-    ~MB_Text_Style_Name() override;
-
-    MB_Text_Style* text_style() const { return m_text_style; }
-    void text_style(MB_Text_Style* style) { m_text_style = style; }
-    MB_String& name() { return m_name; }
-
-    MB_ID object_id() const override { return ID_TEXT_STYLE_NAME; }
-    // 'w' and the name.
-    MB_Result serialize(MB_File_IO& file) override;
-    // Reads the name, finds the style in the drawing read into and makes the name the
-    // reader's text style name (cut to its field).
-    MB_Result materialize(const MB_Opcode& opcode, MB_File_IO& file) override;
-    MB_Result process(MB_File_IO& file) override;
-
-private:
-    MB_Text_Style* m_text_style = nullptr;
-    MB_String m_name;
-};
