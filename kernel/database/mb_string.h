@@ -71,8 +71,8 @@ public:
     // Value of a hexadecimal digit; anything else gives 0.
     static unsigned char to_binary(unsigned char c);
 
-    // Stream form: the byte count as a long, then the 8-bit text up to its first NUL (16-bit
-    // text is written as the low bytes of its units). The char argument is not used.
+    // Stream form: the byte count as a long, then the 8-bit text of stream_text (16-bit text
+    // narrowed into the ANSI code page). The char argument is not used.
     MB_Result serialize(MB_File_IO& file, char unused) const;
     // Reads the stream form; a count of 0 makes the string empty. On failure the
     // string and the stream position are unchanged, so the call may be repeated.
