@@ -74,6 +74,15 @@ struct View {
         const Qe_Pt p = world * r->drawing_to_screen();
         return pixel(static_cast<int>(p.x()), static_cast<int>(p.y()));
     }
+    // Whether the pixel at the drawing point, or one within reach of it, has the colour.
+    bool shows_near(const Qe_Pt& world, COLORREF colour, int reach = 2) const
+    {
+        const Qe_Pt p = world * r->drawing_to_screen();
+        for (int dy = -reach; dy <= reach; ++dy)
+            for (int dx = -reach; dx <= reach; ++dx)
+                if (pixel(static_cast<int>(p.x()) + dx, static_cast<int>(p.y()) + dy) == colour) return true;
+        return false;
+    }
     // Pixels of the colour inside the client area.
     int count(COLORREF colour) const
     {

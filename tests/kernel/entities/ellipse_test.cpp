@@ -15,14 +15,6 @@ using namespace entity_test;
 
 namespace {
 
-template <class E>
-E* plain(E* e)
-{
-    e->general().color(0);
-    e->general().width(1.0);
-    return e;
-}
-
 const Qe_Pt c0(1.5, -2.0, 3.0);
 
 Bytes ellipse_record(const Qe_Pt& c, std::vector<double> values, char opcode, const Qe_Pt& running = Qe_Pt())

@@ -1,6 +1,8 @@
 #pragma once
 
 // Helpers for the entity tests (every entity class uses them):
+// - plain(entity): the entity with the general properties the stream starts from, so that
+//   its record carries no attribute record;
 // - record_bytes(entity): the entity's whole record as a fresh file object writes it, so
 //   every general-property record that differs from the stream defaults comes first;
 // - Record_Reader: reads a header and one record into its own drawing, as a load does;
@@ -48,6 +50,16 @@ using stream_test::to_hex;
 inline Bytes position(const Qe_Pt& p, const Qe_Pt& running = Qe_Pt())
 {
     return le_double(p.x() - running.x()) + le_double(p.y() - running.y()) + le_double(p.z());
+}
+
+// The entity with the general properties that the stream starts from: its record carries no
+// attribute record.
+template <class E>
+E* plain(E* e)
+{
+    e->general().color(0);
+    e->general().width(1.0);
+    return e;
 }
 
 // The extended-data block of an entity without id, user id, string, real value or

@@ -24,14 +24,6 @@ using namespace entity_test;
 
 namespace {
 
-template <class E>
-E* plain(E* e)
-{
-    e->general().color(0);
-    e->general().width(1.0);
-    return e;
-}
-
 MB_Line* line(double x0, double y0, double x1, double y1)
 {
     return plain(new MB_Line(Qe_Pt(x0, y0, 0), Qe_Pt(x1, y1, 0)));

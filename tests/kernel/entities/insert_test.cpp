@@ -19,14 +19,6 @@ namespace {
 
 constexpr double k_deg = M_PI / 180.0;
 
-template <class E>
-E* plain(E* e)
-{
-    e->general().color(0);
-    e->general().width(1.0);
-    return e;
-}
-
 MB_Block* add_block(MB_Drawing& d, const char* name, const Qe_Pt& base = Qe_Pt())
 {
     auto* b = new MB_Block(base, MB_String(name), MB_String("d"));

@@ -15,14 +15,6 @@ using namespace entity_test;
 
 namespace {
 
-template <class E>
-E* plain(E* e)
-{
-    e->general().color(0);
-    e->general().width(1.0);
-    return e;
-}
-
 MB_Solid* solid(const std::vector<Qe_Pt>& pts)
 {
     auto* s = plain(new MB_Solid(static_cast<int>(pts.size())));

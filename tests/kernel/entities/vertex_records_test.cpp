@@ -19,14 +19,6 @@ using namespace entity_test;
 
 namespace {
 
-template <class E>
-E* plain(E* e)
-{
-    e->general().color(0);
-    e->general().width(1.0);
-    return e;
-}
-
 Bytes le_ushort(unsigned v)
 {
     return Bytes{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)};

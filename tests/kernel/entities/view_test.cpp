@@ -45,12 +45,7 @@ TEST(Entity_View, EveryKindIsDrawnWhereItLies)
     for (const Item& it : items) {
         EXPECT_GT(v.count(it.colour), 0) << it.colour;
         // The pixel at the point on the entity, or one of its neighbours, has its colour.
-        const Qe_Pt p = it.on * v.r->drawing_to_screen();
-        bool near = false;
-        for (int dy = -2; dy <= 2 && !near; ++dy)
-            for (int dx = -2; dx <= 2 && !near; ++dx)
-                near = v.pixel(static_cast<int>(p.x()) + dx, static_cast<int>(p.y()) + dy) == it.colour;
-        EXPECT_TRUE(near) << it.colour;
+        EXPECT_TRUE(v.shows_near(it.on, it.colour)) << it.colour;
     }
 }
 

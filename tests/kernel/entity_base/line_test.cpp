@@ -16,15 +16,6 @@ using namespace entity_test;
 
 namespace {
 
-// The general properties that the stream starts from: no attribute record is written.
-template <class E>
-E* plain(E* e)
-{
-    e->general().color(0);
-    e->general().width(1.0);
-    return e;
-}
-
 Bytes chain_record(const std::vector<Qe_Pt>& pts)
 {
     Bytes out = "l" + k_no_xdata + le_long(static_cast<mb_long>(pts.size()));
