@@ -37,6 +37,12 @@ struct Kind_Case {
     const char* also = "";
 };
 
+// By name: the default prints the struct's bytes, heap addresses included, into the test names.
+void PrintTo(const Kind_Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class Kinds_Test : public ::testing::TestWithParam<Kind_Case> {};
 
 // Builds a drawing of what the builders make, every entity on layer "k" in red (after extra
@@ -326,6 +332,8 @@ TEST(Hatch_Export, ReadersDrawTheKernelsPatternLines)
         {"dashed", {"30, 1,2, 1.5,4, 3,-1.5"}, 1, 0, 0},
         {"dots_and_two_families", {"0, 0,0, 0,6, 4,-2,0,-2", "90, 0,0, 0,6, 4,-2"}, 0.75, 0.3, 0},
         {"reversed_direction", {"200, 0.5,0.5, 0.7,5, 2,-1"}, 1, 0, 0},
+        // A family with its own origin under a turned pattern: the origin turns with it.
+        {"own_origin_turned", {"30, 1,2, 1.5,4, 3,-1.5"}, 1.5, 0.4, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -25,6 +25,12 @@ struct Road_Case {
     bool target_written;  // by the probe export
 };
 
+// By name: the default prints the struct's bytes, heap addresses included, into the test names.
+void PrintTo(const Road_Case& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
 class Road_Test : public ::testing::TestWithParam<Road_Case> {};
 
 std::string expand(const std::string& text, const std::string& path)
