@@ -41,6 +41,8 @@ def describe(e):
         head += " thickness=%s" % r(d.thickness)
     if t == "LINE":
         return head + " start=%s end=%s" % (pt(d.start), pt(d.end))
+    if t in ("RAY", "XLINE"):
+        return head + " start=%s direction=%s" % (pt(d.start), pt(d.unit_vector))
     if t == "POINT":
         return head + " at=%s" % pt(d.location)
     if t == "CIRCLE":
@@ -122,8 +124,10 @@ def describe(e):
             "defpoint", "defpoint2", "defpoint3", "defpoint4", "defpoint5") if d.hasattr(n))
         from ezdxf import bbox
         box = bbox.extents(block) if block is not None else None
-        return head + " type=%d block=%s members=%s style=%s text=%s measurement=%s measured=%s %s bbox=%s%s" % (
-            e.dimtype, d.geometry, len(block) if block is not None else None, d.dimstyle,
+        # ezdxf's dimtype masks the flags of group 70: they are printed apart.
+        return head + (" type=%d flags=%d block=%s members=%s style=%s text=%s measurement=%s measured=%s %s"
+                       " bbox=%s%s") % (
+            e.dimtype, d.dimtype & ~15, d.geometry, len(block) if block is not None else None, d.dimstyle,
             pt(d.text_midpoint), r(d.get("actual_measurement", 0)), r(e.get_measurement()), points,
             pt(list(box.extmin) + list(box.extmax)) if box else None, "")
     if t == "HATCH":

@@ -105,7 +105,10 @@ TEST(DxfExport, DimensionsWithTheirOwnBlocks)
         SCOPED_TRACE(c.name);
         const std::string& line = got[i];
         const std::string block = "*D" + std::to_string(i + 1);
-        EXPECT_EQ(line.rfind("entity DIMENSION layer=0 color=7 type=" + std::to_string(c.dxf_type) + " block=" + block +
+        // Group 70: the kind, with 32 (the block is this dimension's own) and 128 (the text
+        // stands where the dimension says).
+        EXPECT_EQ(line.rfind("entity DIMENSION layer=0 color=7 type=" + std::to_string(c.dxf_type) +
+                                 " flags=160 block=" + block +
                                  " members=" + std::to_string(node_entities(*dims[i]->draw_node())) + " style=" +
                                  (c.kind == MB_Dimension::Aligned ? "ISO" : "Standard") + " text=",
                              0),
@@ -153,7 +156,9 @@ TEST(DxfExport, DimensionsWithTheirOwnBlocks)
                      lines_starting(members, "member " + block + " LINE layer=0 color=5 ").empty())
             << joined(members);
     }
-    EXPECT_EQ(got.back().rfind("entity DIMENSION layer=0 color=7 type=0 block=*D8 members=1 style=Standard", 0), 0u)
+    EXPECT_EQ(
+        got.back().rfind("entity DIMENSION layer=0 color=7 type=0 flags=160 block=*D8 members=1 style=Standard", 0),
+        0u)
         << got.back();
     EXPECT_TRUE(has_line(report, "member *D8 INSERT layer=0 color=" +
                                      std::to_string(aci_from_colorref(

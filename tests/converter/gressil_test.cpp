@@ -230,6 +230,26 @@ public:
     void node(MB_Draw_Node* n) { draw_node(n); }
 };
 
+// A ray and a construction line, each through a point 5 units along from its base: RAY and
+// XLINE with their base points and unit directions. (They are not stored, so only a drawing
+// built in memory has them.)
+TEST(DxfExport, RaysAndConstructionLines)
+{
+    Work_Dir work("dxf_rays");
+    MB_Drawing drawing;
+    drawing.object_list().add_tail(new MB_Ray(Qe_Pt(1, 2, 0), Qe_Pt(4, 6, 0)));
+    drawing.object_list().add_tail(new MB_Xline(Qe_Pt(-3, 1, 2), Qe_Pt(-3, -4, 2)));
+    for (MB_Object* o = drawing.object_list().get_head(); o; o = o->next()) static_cast<MB_Drawable*>(o)->build_draw();
+    const std::string dxf = export_drawing(drawing, work, "rays.dxf");
+    EXPECT_EQ(dxf_structure::check(dxf), std::vector<std::string>{});
+    const auto report = ezdxf_report(dxf);
+    ASSERT_TRUE(has_line(report, "audit errors=0 fixes=0")) << joined(report);
+    EXPECT_EQ(joined(lines_starting(report, "entity ")),
+              "entity RAY layer=0 color=7 start=(1,2,0) direction=(0.6,0.8,0)\n"
+              "entity XLINE layer=0 color=7 start=(-3,1,2) direction=(0,-1,0)\n");
+    EXPECT_GT(librecad_ink(dxf, work.path()), 0);
+}
+
 TEST(DxfExport, DrawablesOfNoDxfKindAreWrittenAsTheirDisplayRuns)
 {
     Work_Dir work("dxf_fallback");
