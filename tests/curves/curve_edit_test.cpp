@@ -149,6 +149,8 @@ TEST(NurbsEdit, ReverseRunsTheOtherWay) {
     curves.push_back(fx::nurbs(3, {0, 1, 2, 3, 4}, 5, {{1, 0, 0}, {0, 2, 0}, {-1, 0, 0}, {0, -1, 0}, {2, -2, 0}}));
     curves.push_back(fx::wavy());
     ASSERT_EQ(curves.back()->set_range(1.0, 6.0), 0);
+    // Weights that differ end to end: they turn round with the points.
+    curves.push_back(fx::nurbs(2, {0, 0, 0}, 1, {{1, 0, 0}, {2, 2, 0}, {0, 1, 0}}, {1, 3, 0.5}));
     for (auto& c : curves) {
         ASSERT_TRUE(c);
         std::unique_ptr<CNURBS> old(static_cast<CNURBS*>(c->clone()));

@@ -213,6 +213,10 @@ TEST(Intersections, ClosedFormsAndTheGeneralMethod) {
     cases.push_back({"circles 1 apart", std::make_unique<TestArc>(Qe_Pt(0, 0, 0), 1.0),
                      std::make_unique<TestArc>(Qe_Pt(1, 0, 0), 1.0), circ(Qe_Pt(0, 0, 0), 1.0),
                      circ(Qe_Pt(1, 0, 0), 1.0), 2});
+    // The first circle the larger: the closed form works from the smaller one.
+    cases.push_back({"circles of radii 2 and 1", std::make_unique<TestArc>(Qe_Pt(0, 0, 0), 2.0),
+                     std::make_unique<TestArc>(Qe_Pt(2.5, 0, 0), 1.0), circ(Qe_Pt(0, 0, 0), 2.0),
+                     circ(Qe_Pt(2.5, 0, 0), 1.0), 2});
     cases.push_back({"circles 2 apart", std::make_unique<TestArc>(Qe_Pt(0, 0, 0), 1.0),
                      std::make_unique<TestArc>(Qe_Pt(2, 0, 0), 1.0), nullptr, nullptr, 1});
     cases.push_back({"concentric", std::make_unique<TestArc>(Qe_Pt(0, 0, 0), 1.0),
@@ -235,6 +239,11 @@ TEST(Intersections, ClosedFormsAndTheGeneralMethod) {
                 double t, d;
                 ASSERT_EQ(b->closest_point(p, q, t, d, 1e-12), 0);
                 EXPECT_LT(d, 1e-8) << k.name;
+            }
+            // B's list gives the same points on B.
+            {
+                SCOPED_TRACE(std::string(k.name) + (flip ? ", flipped" : ""));
+                expect_same_points(points_of(*b, lb), points_of(*a, la), 1e-8);
             }
             if (!k.na || flip) continue;
             CDoubleArray na, nb;

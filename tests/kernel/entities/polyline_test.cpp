@@ -247,6 +247,17 @@ TEST(Polyline_Wide, PointedEndsAndReversalsStayUnjoined)
     ASSERT_EQ(r.size(), 39u);
     EXPECT_NEAR(std::hypot(r.back()[1].x() - r.back()[2].x(), r.back()[1].y() - r.back()[2].y()), 4.0, 1e-6);
     EXPECT_TRUE(pt_eq(r.front()[0], r.front()[3]));
+    // On the way it widens evenly: from 1 to 3 over 39 pieces, the end of the k-th piece
+    // (from 0) as wide as (k + 1) / 39 of the way. (The mitred corners of the tapering band
+    // at the shallow joints of this arc, radius 12.5, lie within 0.005 of its width.)
+    std::unique_ptr<MB_Polyline> wide(make({{0, 0, 0.5, 1, 3}, {20, 0}}));
+    wide->build_draw();
+    r = runs(*wide);
+    ASSERT_EQ(r.size(), 39u);
+    for (std::size_t k = 0; k < r.size(); ++k)
+        EXPECT_NEAR(std::hypot(r[k][1].x() - r[k][2].x(), r[k][1].y() - r[k][2].y()), 1.0 + 2.0 * (k + 1) / 39.0,
+                    0.01)
+            << k;
 }
 
 TEST(Polyline_Wide, GlobalWidthFillsTheBand)

@@ -265,18 +265,23 @@ TEST_F(TextPlacement, VerticalShiftAndMirrors)
 {
     style.font_style(MB_Text_Style::Vertical);
     style.angle(0.5);
-    // Vertical SHX text steps down 1.2 h per glyph; the whole text then moves by
-    // (-h w / 2, -h), not turned by the angle.
-    std::vector<Qe_Pt> vert;
-    for (int i = 0; i < 2; ++i) {
-        const double x = base.x(), y = base.y() - i * 1.2 * h;
-        for (const Qe_Pt& p : {Qe_Pt(x, y, 0), Qe_Pt(x, y + h, 0), Qe_Pt(x + h, y + h, 0), Qe_Pt(x + h, y, 0),
-                               Qe_Pt(x, y, 0)})
-            vert.push_back(p);
+    // Vertical SHX text steps down 1.2 h per glyph, each glyph h w wide; the whole text then
+    // moves by (-h w / 2, -h), not turned by the angle.
+    for (const double w : {1.0, 0.5}) {
+        SCOPED_TRACE(w);
+        style.width_scale(w);
+        std::vector<Qe_Pt> vert;
+        for (int i = 0; i < 2; ++i) {
+            const double x = base.x(), y = base.y() - i * 1.2 * h, gw = h * w;
+            for (const Qe_Pt& p : {Qe_Pt(x, y, 0), Qe_Pt(x, y + h, 0), Qe_Pt(x + gw, y + h, 0), Qe_Pt(x + gw, y, 0),
+                                   Qe_Pt(x, y, 0)})
+                vert.push_back(p);
+        }
+        vert = rotated(vert, 0.5);
+        for (Qe_Pt& p : vert) p = Qe_Pt(p.x() - h * w * 0.5, p.y() - h, 0);
+        EXPECT_TRUE(points_near(layout("AB"), vert, 1e-12));
     }
-    vert = rotated(vert, 0.5);
-    for (Qe_Pt& p : vert) p = Qe_Pt(p.x() - h * 0.5, p.y() - h, 0);
-    EXPECT_TRUE(points_near(layout("AB"), vert, 1e-12));
+    style.width_scale(1.0);
 
     const double a = 0.5;
     const std::vector<Qe_Pt> upright = rotated(boxes(2), a);

@@ -221,6 +221,7 @@ TEST_F(TTF_Text, ScaleAdvanceAndPlacement)
         double oblique;
         // Where the upright, unaligned point (x, y) relative to base should go.
         P (*expect)(P p, const std::array<double, 4>& b);
+        double width = 1.0;
     };
     const Case cases[] = {
         {"oblique 0 stays upright", 0, 0, 0.0, [](P p, const std::array<double, 4>&) { return p; }},
@@ -237,6 +238,9 @@ TEST_F(TTF_Text, ScaleAdvanceAndPlacement)
         {"mirrored: reads backwards", 0, 0x80, 0.0, [](P p, const std::array<double, 4>&) { return P{-p.x, p.y}; }},
         {"mirrored upside down", 0, 0x40, 0.0, [](P p, const std::array<double, 4>&) { return P{p.x, -p.y}; }},
         {"vertical", 0, 0x100, 0.0, [](P p, const std::array<double, 4>&) { return P{p.x - 5.0, p.y - 10.0}; }},
+        // Narrowed, and moved left by half its height times the width factor.
+        {"vertical at half width", 0, 0x100, 0.0,
+         [](P p, const std::array<double, 4>&) { return P{0.5 * p.x - 2.5, p.y - 10.0}; }, 0.5},
     };
     const auto rel = [](const std::vector<Contour>& cs) {
         std::vector<Contour> out = cs;
@@ -247,7 +251,7 @@ TEST_F(TTF_Text, ScaleAdvanceAndPlacement)
     const std::array<double, 4> b = box(upright);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        MB_Text_Style t = style("arial.ttf");
+        MB_Text_Style t = style("arial.ttf", 10.0, c.width);
         t.ali_flag(c.ali);
         t.font_style(c.font_style);
         t.oblique_angle(c.oblique);
