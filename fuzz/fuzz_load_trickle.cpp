@@ -37,6 +37,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MB_Result r;
     while (r == 0) r = until_done([&] { return io.process_next_object(); });
     d.finish_temp_block();
-    io.close();
+    (void)io.close();
     return 0;
 }
