@@ -39,16 +39,15 @@ using Bytes = std::vector<std::uint8_t>;
 
 // The input being run, for the reports; written only between runs.
 const Bytes* g_current = nullptr;
-std::string g_target = "fuzz";
+// Where a failing input goes, named before any run.
+char g_crash_name[256] = "crash";
 constexpr unsigned k_input_seconds = 20;
 
 // Writes the current input where the report says; async-signal-safe calls only.
 void write_current_input()
 {
     if (!g_current) return;
-    static char name[256];
-    const int n = std::snprintf(name, sizeof name, "crash-%s-%d", g_target.c_str(), static_cast<int>(::getpid()));
-    if (n <= 0) return;
+    const char* name = g_crash_name;
     const int fd = ::open(name, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (fd < 0) return;
     std::size_t done = 0;
@@ -147,7 +146,8 @@ void mutate(Bytes& b, const std::vector<Bytes>& pool, std::mt19937_64& rng, std:
 
 int main(int argc, char** argv)
 {
-    g_target = std::filesystem::path(argv[0]).filename().string();
+    std::snprintf(g_crash_name, sizeof g_crash_name, "crash-%s-%d",
+                  std::filesystem::path(argv[0]).filename().string().c_str(), static_cast<int>(::getpid()));
     double seconds = 0;
     unsigned long long seed = 1;
     std::size_t max_len = 0;
