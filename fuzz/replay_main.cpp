@@ -24,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -78,9 +79,11 @@ void run(const Bytes& input)
 {
     g_current = &input;
     ::alarm(k_input_seconds);
-    // A copy of exactly the input's size, so that reads past its end are seen.
-    Bytes copy(input);
-    (void)LLVMFuzzerTestOneInput(copy.empty() ? nullptr : copy.data(), copy.size());
+    // A copy of exactly the input's size, so that reads past its end are seen; never a null
+    // pointer, even for no bytes, as libFuzzer passes.
+    const std::unique_ptr<std::uint8_t[]> copy(new std::uint8_t[input.size()]);
+    if (!input.empty()) std::memcpy(copy.get(), input.data(), input.size());
+    (void)LLVMFuzzerTestOneInput(copy.get(), input.size());
     ::alarm(0);
     g_current = nullptr;
 }
