@@ -107,13 +107,16 @@ std::vector<Qe_Loop*> enclosed_loops(const std::vector<MB_Lines*>& chains)
         Qe_Search_Loops search;
         // A chain's segments join its vertices in order, as its edge would.
         for (MB_Lines* chain : group) (void)search.input_list().add(&chain->pt_set());
-        search.ptset2segments();
-        search.remove_error_segment();
-        search.bulid_intersect();
-        search.del_invalid_intersect();
-        search.create_intersect_relation();
-        search.order_add_remove_error_intersect_points();
-        search.search_min_loops();
+        // A glyph's outlines are mostly rings apart from one another: found without the graph.
+        if (!search.search_simple_min_loops()) {
+            search.ptset2segments();
+            search.remove_error_segment();
+            search.bulid_intersect();
+            search.del_invalid_intersect();
+            search.create_intersect_relation();
+            search.order_add_remove_error_intersect_points();
+            search.search_min_loops();
+        }
         const std::vector<Qe_Pt>& starts = search.result_starts();
         std::size_t k = 0;
         for (Qe_Void_Node* n = search.result_list().head(); n; n = n->next(), ++k)

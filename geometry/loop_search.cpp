@@ -11,6 +11,7 @@
 #include "geometry/angles.h"
 #include "geometry/edge.h"
 #include "geometry/loop.h"
+#include "geometry/loop_search_p.h"
 #include "geometry/plane_geometry.h"
 #include "geometry/pt_list.h"
 #include "geometry/pt_set.h"
@@ -37,8 +38,6 @@ void refill(Qe_Void_List& list, const std::vector<T*>& items)
 }
 
 bool finite(const Qe_Pt& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
-
-bool starts_leftward(double angle) { return angle >= HALF_PI && angle < THREE_HALF_PI; }
 
 struct Box {
     double x0, y0, x1, y1;
@@ -196,6 +195,12 @@ void insert_relation(Qe_Intersect_Point* p, Qe_Intersect_Relation* r)
     list.add(r);
 }
 
+}  // namespace
+
+namespace loop_search_detail {
+
+bool starts_leftward(double angle) { return angle >= HALF_PI && angle < THREE_HALF_PI; }
+
 double relation_angle(const Qe_Pt& from, const Qe_Pt& to)
 {
     // The direction is scaled to at most unit size first: the length of a far difference
@@ -209,7 +214,10 @@ double relation_angle(const Qe_Pt& from, const Qe_Pt& to)
     return a;
 }
 
-}  // namespace
+}  // namespace loop_search_detail
+
+using loop_search_detail::relation_angle;
+using loop_search_detail::starts_leftward;
 
 // --- Relations and points --------------------------------------------------------------
 
@@ -588,30 +596,12 @@ namespace {
 
 Qe_Loop* loop_of(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first, std::size_t end)
 {
-    auto* loop = new Qe_Loop;
-    for (std::size_t k = first; k < end; ++k) loop->add(pts[k]->point());
-    if (loop->count() < 3) {
-        delete loop;
-        return nullptr;
-    }
-    return loop;
+    return loop_search_detail::loop_of([&](std::size_t k) -> const Qe_Pt& { return pts[k]->point(); }, first, end);
 }
 
-// Signed area of the ring through the points, positive counter-clockwise. Summed in the
-// extended range of long double: products of far coordinates overflow a double.
 long double ring_area(const std::vector<Qe_Intersect_Point*>& pts, std::size_t first, std::size_t end)
 {
-    if (end < first + 3) return 0.0L;
-    const Qe_Pt& o = pts[first]->point();
-    long double twice = 0.0L;
-    for (std::size_t k = first; k < end; ++k) {
-        const Qe_Pt& p = pts[k]->point();
-        const Qe_Pt& q = pts[k + 1 < end ? k + 1 : first]->point();
-        const long double px = static_cast<long double>(p.x()) - o.x(), py = static_cast<long double>(p.y()) - o.y();
-        const long double qx = static_cast<long double>(q.x()) - o.x(), qy = static_cast<long double>(q.y()) - o.y();
-        twice += px * qy - qx * py;
-    }
-    return twice / 2.0L;
+    return loop_search_detail::ring_area([&](std::size_t k) -> const Qe_Pt& { return pts[k]->point(); }, first, end);
 }
 
 }  // namespace

@@ -134,6 +134,12 @@ public:
 
     void search_min_loops();
     void search_max_loops();
+    // The steps from ptset2segments to search_min_loops at once, for input point sets that
+    // are closed rings (the last point the first) meeting nowhere but at the shared vertices
+    // of consecutive segments, as a filled font's glyph outlines are: the result list and
+    // starts get what those steps would give, without building the graph. False, changing
+    // nothing, for any other input: the caller then takes the steps one by one.
+    bool search_simple_min_loops();
     // Result loops by ascending x of their rectangle's centre.
     void order_result_list();
     // Debug dump: the current time, then every segment; false when a write fails.

@@ -1,0 +1,190 @@
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <numeric>
+#include <vector>
+
+#include "geometry/loop_search.h"
+#include "geometry/loop_search_p.h"
+#include "geometry/pt_set.h"
+#include "geometry/segment_predicates.h"
+#include "geometry/tolerance.h"
+
+// Rings that meet only at the vertices their consecutive segments share make a graph whose
+// points are those vertices, each with two relations (back and on along its ring), nothing
+// pruned. The full steps on such input come down to what is done here: the same predicates
+// decide whether the input is such, and the walk, its starts and its loops follow the full
+// search's rules on that graph, so the result is the same, loop for loop and point for point.
+
+namespace {
+
+using loop_search_detail::relation_angle;
+using loop_search_detail::ring_area;
+using loop_search_detail::starts_leftward;
+
+bool finite(const Qe_Pt& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
+
+struct Ring_Segment {
+    const Qe_Pt* a;
+    const Qe_Pt* b;
+    double x0, y0, x1, y1;
+    std::uint32_t ring;
+};
+
+// A relation: the vertex it leaves and which of its two (by ascending angle) it is.
+struct Arc {
+    std::uint32_t from;
+    std::uint32_t slot;
+};
+
+}  // namespace
+
+bool Qe_Search_Loops::search_simple_min_loops()
+{
+    // The segments as ptset2segments lists them; the search grows their boxes by this.
+    const double grow = 2.0 * std::max(resabs, 0.0);
+    std::vector<Ring_Segment> segs;
+    std::vector<std::uint32_t> ring_first;
+    for (Qe_Void_Node* n = m_input.head(); n; n = n->next()) {
+        const auto* set = static_cast<const Qe_Pt_Set*>(n->entity());
+        if (!set || !set->points() || set->count() < 2) continue;
+        const int count = set->count();
+        const Qe_Pt* p = set->points();
+        if (count < 4 || p[0].x() != p[count - 1].x() || p[0].y() != p[count - 1].y() ||
+            p[0].z() != p[count - 1].z())
+            return false;
+        ring_first.push_back(static_cast<std::uint32_t>(segs.size()));
+        for (int i = 0; i + 1 < count; ++i) {
+            const Qe_Pt &a = p[i], &b = p[i + 1];
+            // remove_error_segment would drop it: the graph would not be rings.
+            if (!finite(a) || !finite(b) || same_point(a, b, resabs)) return false;
+            segs.push_back({&a, &b, std::min(a.x(), b.x()) - grow, std::min(a.y(), b.y()) - grow,
+                            std::max(a.x(), b.x()) + grow, std::max(a.y(), b.y()) + grow,
+                            static_cast<std::uint32_t>(ring_first.size() - 1)});
+        }
+    }
+    if (segs.empty() || segs.size() > UINT32_MAX / 2) return false;
+    const std::uint32_t n = static_cast<std::uint32_t>(segs.size());
+    ring_first.push_back(n);
+
+    // Every pair of overlapping boxes, as the full search tests them (lower index first):
+    // consecutive segments must meet exactly at their shared vertex, all others not at all.
+    std::vector<std::uint32_t> by_x(n);
+    std::iota(by_x.begin(), by_x.end(), 0u);
+    std::sort(by_x.begin(), by_x.end(), [&](std::uint32_t a, std::uint32_t b) { return segs[a].x0 < segs[b].x0; });
+    std::uint32_t shared_met = 0;
+    for (std::uint32_t p = 0; p < n; ++p) {
+        const Ring_Segment& s = segs[by_x[p]];
+        for (std::uint32_t q = p + 1; q < n && segs[by_x[q]].x0 <= s.x1; ++q) {
+            const Ring_Segment& t = segs[by_x[q]];
+            if (!(s.y0 <= t.y1 && t.y0 <= s.y1)) continue;
+            const std::uint32_t i = std::min(by_x[p], by_x[q]), j = std::max(by_x[p], by_x[q]);
+            const Ring_Segment &u = segs[i], &v = segs[j];
+            const Qe_Pt* shared = nullptr;
+            if (u.ring == v.ring) {
+                if (j == i + 1)
+                    shared = u.b;
+                else if (i == ring_first[u.ring] && j + 1 == ring_first[u.ring + 1])
+                    shared = u.a;
+            }
+            Qe_Pt x;
+            const bool meet = two_segments_intersection(*u.a, *u.b, *v.a, *v.b, x);
+            if (!shared) {
+                if (meet) return false;
+                continue;
+            }
+            if (!meet || x.x() != shared->x() || x.y() != shared->y()) return false;
+            ++shared_met;
+        }
+    }
+    if (shared_met != n) return false;
+
+    // Vertex k of a ring is the start of its segment k; its relations go to the vertices
+    // before and after it, by ascending angle.
+    std::vector<Qe_Pt> at(n);
+    std::vector<std::uint32_t> next(n), prev(n);
+    for (std::uint32_t r = 0; r + 1 < ring_first.size(); ++r) {
+        const std::uint32_t first = ring_first[r], end = ring_first[r + 1];
+        for (std::uint32_t k = first; k < end; ++k) {
+            at[k] = Qe_Pt(segs[k].a->x(), segs[k].a->y(), 0.0);
+            next[k] = k + 1 < end ? k + 1 : first;
+            prev[k] = k > first ? k - 1 : end - 1;
+        }
+    }
+    std::vector<std::uint32_t> to(2 * std::size_t{n});
+    std::vector<double> angle(2 * std::size_t{n});
+    // 0 free, 1 in a loop found, −1 barred as a start.
+    std::vector<signed char> state(2 * std::size_t{n}, 0);
+    for (std::uint32_t k = 0; k < n; ++k) {
+        double a = relation_angle(at[k], at[prev[k]]), b = relation_angle(at[k], at[next[k]]);
+        // One relation per direction: the full search would drop one of these.
+        if (std::fabs(a - b) < resabs) return false;
+        std::uint32_t ta = prev[k], tb = next[k];
+        if (b < a) std::swap(a, b), std::swap(ta, tb);
+        to[2 * k] = ta, to[2 * k + 1] = tb;
+        angle[2 * k] = a, angle[2 * k + 1] = b;
+        if (starts_leftward(b) && starts_leftward(a))
+            state[2 * k + 1] = -1;
+        else if (starts_leftward(a))
+            state[2 * k] = -1;
+    }
+
+    // Points by descending x, then descending y; no two are alike here.
+    std::vector<std::uint32_t> order(n);
+    std::iota(order.begin(), order.end(), 0u);
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return at[a].x() > at[b].x() || (at[a].x() == at[b].x() && at[a].y() > at[b].y());
+    });
+    std::vector<std::uint32_t> rank(n);
+    for (std::uint32_t k = 0; k < n; ++k) rank[order[k]] = k;
+
+    std::vector<char> walked(2 * std::size_t{n}, 0);
+    std::vector<Arc> cycle;
+    std::vector<std::uint32_t> pts;
+    for (std::uint32_t k = 0; k < n; ++k) {
+        for (std::uint32_t slot = 0; slot < 2; ++slot) {
+            const Arc first{order[k], slot};
+            if (walked[2 * first.from + slot]) continue;
+            // Turning to the next smaller angle at a point of two relations goes on along
+            // the ring.
+            cycle.clear();
+            for (Arc r = first;;) {
+                walked[2 * r.from + r.slot] = 1;
+                cycle.push_back(r);
+                const std::uint32_t w = to[2 * r.from + r.slot];
+                const std::uint32_t rev = to[2 * w] == r.from ? 0 : 1;
+                r = Arc{w, 1 - rev};
+                if (r.from == first.from && r.slot == first.slot) break;
+            }
+            double right = at[cycle[0].from].x();
+            for (const Arc& r : cycle) right = std::max(right, at[r.from].x());
+            auto earlier = [&](const Arc& a, const Arc& b) {
+                return rank[a.from] != rank[b.from] ? rank[a.from] < rank[b.from]
+                                                    : angle[2 * a.from + a.slot] < angle[2 * b.from + b.slot];
+            };
+            std::size_t start = 0;
+            bool startable = false;
+            for (std::size_t c = 0; c < cycle.size(); ++c) {
+                const Arc& r = cycle[c];
+                const std::size_t id = 2 * std::size_t{r.from} + r.slot;
+                const bool ok = starts_leftward(angle[id]) && state[id] != -1 && at[r.from].x() == right;
+                if ((ok && !startable) || (ok == startable && earlier(r, cycle[start]))) {
+                    start = c;
+                    startable = startable || ok;
+                }
+            }
+            std::rotate(cycle.begin(), cycle.begin() + static_cast<std::ptrdiff_t>(start), cycle.end());
+            pts.clear();
+            for (const Arc& r : cycle) pts.push_back(r.from);
+            // A ring passes no point twice: it is its own outline when counter-clockwise.
+            const auto point = [&](std::size_t c) -> const Qe_Pt& { return at[pts[c]]; };
+            if (!(ring_area(point, 0, pts.size()) > 0.0L)) continue;
+            if (Qe_Loop* loop = loop_search_detail::loop_of(point, 0, pts.size())) {
+                m_results.add(loop);
+                m_result_starts.push_back(at[first.from]);
+                for (const Arc& r : cycle) state[2 * std::size_t{r.from} + r.slot] = 1;
+            }
+        }
+    }
+    return true;
+}
