@@ -205,10 +205,12 @@ int explode_texts(MB_Operation* operation)
     MB_Recording_Pause pause;
     MB_Object_List& list = drawing->object_list();
     Qe_Void_List done;
-    // The walk also visits what it appends; none of that is a text.
+    // What is appended is no text: the walk ends with the entity that was last before it.
     std::vector<MB_Text*> runs;
     std::vector<MB_Line*> lines;
-    for (MB_Object* o = list.get_head(); o; o = o->next()) {
+    MB_Object* const last = list.get_tail();
+    for (MB_Object* o = list.get_head(), *after = nullptr; o; o = after) {
+        after = o == last ? nullptr : o->next();
         if (!o->is_drawable()) continue;
         auto& d = *static_cast<MB_Drawable*>(o);
         if (o->object_id() == MB_Object::ID_TEXT) {
