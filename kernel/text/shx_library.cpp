@@ -226,6 +226,7 @@ void MB_Shx_Library::read_unifont(const unsigned char* d, std::size_t size)
 void MB_Shx_Library::build_index()
 {
     m_index.clear();
+    m_decoded.clear();
     for (Qe_Shx_Char* c = m_char_list.head(); c; c = c->next()) m_index.emplace(c->index(), c);
     m_index_valid = true;
 }
@@ -247,10 +248,23 @@ bool MB_Shx_Library::char_2_ptlist(unsigned long code, Qe_Void_List& out, Qe_Pt&
 {
     Qe_Shx_Char* shape = find_shape(code);
     if (!shape) return false;
+    const auto [at, fresh] = m_decoded.try_emplace(code);
+    Decoded& decoded = at->second;
     Qe_Void_List strokes;
-    Qe_Pt advance;
-    shape->add_shx_char_to_list(strokes, advance, m_char_list);
-    mb_place_shape_glyph(strokes, advance, this->height(), out, pen, height, width_factor, vertical);
+    if (fresh) {
+        shape->add_shx_char_to_list(strokes, decoded.advance, m_char_list);
+        for (Qe_Void_Node* n = strokes.head(); n; n = n->next()) {
+            std::vector<Qe_Pt>& kept = decoded.strokes.emplace_back();
+            for (const Qe_Pt_Node* p = static_cast<Qe_Pt_List*>(n->entity())->head(); p; p = p->next()) kept.push_back(*p);
+        }
+    } else {
+        for (const std::vector<Qe_Pt>& kept : decoded.strokes) {
+            auto* stroke = new Qe_Pt_List;
+            for (const Qe_Pt& p : kept) stroke->add_tail(p);
+            (void)strokes.add(stroke);
+        }
+    }
+    mb_place_shape_glyph(strokes, decoded.advance, this->height(), out, pen, height, width_factor, vertical);
     return true;
 }
 

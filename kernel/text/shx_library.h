@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <unordered_map>
+#include <vector>
 
 #include "geometry/shx_char.h"
 #include "kernel/text/font_library.h"
@@ -35,7 +36,8 @@ public:
     // truncated or damaged file keeps the shapes read before the damage.
     [[nodiscard]] bool load_shx_file(const char* file);
 
-    // Taking the list to change it drops the lookup index; it is rebuilt on the next lookup.
+    // Taking the list to change it drops the lookup index and the decoded shapes; they are
+    // rebuilt on the next lookup.
     Qe_Shx_Char_List& char_list()
     {
         m_index_valid = false;
@@ -82,6 +84,13 @@ private:
     std::size_t m_byte_budget = 0;
     std::unordered_map<unsigned long, Qe_Shx_Char*> m_index;
     bool m_index_valid = false;
+    // Each code's strokes and advance as its shape decodes them, in shape units: texts repeat
+    // their characters. Dropped with the index.
+    struct Decoded {
+        std::vector<std::vector<Qe_Pt>> strokes;
+        Qe_Pt advance;
+    };
+    std::unordered_map<unsigned long, Decoded> m_decoded;
 };
 
 // The kind of an open file positioned at its start: Shx_Not_Font (-1) or a kind value.

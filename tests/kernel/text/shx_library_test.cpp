@@ -195,6 +195,47 @@ TEST(ShxDraw, ScalesPlacesAndAdvances)
     EXPECT_EQ(p.y(), 8.0);
 }
 
+// A code drawn again is placed as it was the first time, wherever and however large; a shape
+// changed through the list is drawn as it is now.
+TEST(ShxDraw, RepeatedCodesAndChangedShapes)
+{
+    Font_Folder folder;
+    folder.put("r.shx", shx_writer::shapes_file({"r", 10, 3, 0}, {{65, "", k_corner}, {32, "", k_blank}}));
+    MB_Shx_Library lib("r.shx");
+    struct Case {
+        double x, y, height, width;
+        Strokes want;
+        double advance;
+    };
+    const Case cases[] = {
+        {0.0, 0.0, 10.0, 1.0, {{Qe_Pt(0, 0, 0), Qe_Pt(0, 1, 0), Qe_Pt(1, 1, 0)}}, 1.0},
+        {100.0, 50.0, 20.0, 0.5, {{Qe_Pt(100, 50, 0), Qe_Pt(100, 52, 0), Qe_Pt(101, 52, 0)}}, 101.0},
+        {-7.5, 3.0, 5.0, 2.0, {{Qe_Pt(-7.5, 3, 0), Qe_Pt(-7.5, 3.5, 0), Qe_Pt(-6.5, 3.5, 0)}}, -6.5},
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (const Case& c : cases) {
+            Strokes s, blank;
+            Qe_Pt pen(c.x, c.y, 0.0), after(c.x, c.y, 0.0);
+            ASSERT_TRUE(draw_char(lib, 65, s, pen, c.height, c.width));
+            EXPECT_TRUE(font_test::strokes_near(s, c.want, 1e-12));
+            EXPECT_DOUBLE_EQ(pen.x(), c.advance);
+            ASSERT_TRUE(draw_char(lib, 32, blank, after, c.height, c.width));
+            EXPECT_TRUE(blank.empty());
+            EXPECT_DOUBLE_EQ(after.x(), c.x + c.height * c.width);
+        }
+    }
+    // Right 1, then up 1.
+    Qe_Shx_Char* shape = lib.char_list().head();
+    ASSERT_NE(shape, nullptr);
+    ASSERT_EQ(shape->index(), 65u);
+    shape->buffer()[1] = 0x10;
+    shape->buffer()[2] = 0x14;
+    Strokes s;
+    Qe_Pt pen;
+    ASSERT_TRUE(draw_char(lib, 65, s, pen, 10.0));
+    EXPECT_TRUE(font_test::strokes_near(s, {{Qe_Pt(0, 0, 0), Qe_Pt(1, 0, 0), Qe_Pt(1, 1, 0)}}, 1e-12));
+}
+
 TEST(ShxDraw, HeightFromAboveOrBelow)
 {
     Font_Folder folder;
