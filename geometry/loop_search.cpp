@@ -21,6 +21,8 @@
 
 namespace {
 
+using loop_search_detail::finite;
+
 template <class T>
 std::vector<T*> items_of(const Qe_Void_List& list)
 {
@@ -36,8 +38,6 @@ void refill(Qe_Void_List& list, const std::vector<T*>& items)
     list.clear();
     for (T* item : items) list.add(item);
 }
-
-bool finite(const Qe_Pt& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
 
 struct Box {
     double x0, y0, x1, y1;

@@ -3,12 +3,15 @@
 // The steps the loop search shares with its shortcut for chains that meet only at their own
 // vertices: both must decide alike, so both use these.
 
+#include <cmath>
 #include <cstddef>
 
 #include "geometry/loop.h"
 #include "geometry/point.h"
 
 namespace loop_search_detail {
+
+inline bool finite(const Qe_Pt& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
 
 // A relation of this angle points to the left: a start of a loop of the rightmost points.
 bool starts_leftward(double angle);

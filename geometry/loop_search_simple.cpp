@@ -18,11 +18,10 @@
 
 namespace {
 
+using loop_search_detail::finite;
 using loop_search_detail::relation_angle;
 using loop_search_detail::ring_area;
 using loop_search_detail::starts_leftward;
-
-bool finite(const Qe_Pt& p) { return std::isfinite(p.x()) && std::isfinite(p.y()) && std::isfinite(p.z()); }
 
 struct Ring_Segment {
     const Qe_Pt* a;
