@@ -290,7 +290,7 @@ void Dxf_Exporter::entities()
 
 void Dxf_Exporter::write_list(MB_Object_List& list, std::uint64_t owner)
 {
-    for (MB_Object* o = list.get_head(); o && m_out.ok(); o = o->next())
+    for (MB_Object* o = list.get_head(); o && !m_out.failed(); o = o->next())
         if (o->is_drawable()) write_drawable(*static_cast<MB_Drawable*>(o), owner);
 }
 

@@ -1,5 +1,6 @@
 #include "plugins/gressil/dxf_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -13,33 +14,82 @@ void Dxf_Writer::fail()
     m_ok = false;
 }
 
-void Dxf_Writer::put(std::string_view s)
+Dxf_Writer::~Dxf_Writer()
 {
-    if (!m_ok || !m_file || s.empty()) return;
-    // The file is this writer's alone while it writes: no stream lock per group.
-    if (::fwrite_unlocked(s.data(), 1, s.size(), m_file) != s.size()) fail();
+    (void)flush();
+}
+
+char* Dxf_Writer::room(std::size_t n)
+{
+    if (m_size + n > m_capacity) {
+        const std::size_t grown = std::max(m_capacity * 2, std::max<std::size_t>(k_block + (k_block >> 2), m_size + n));
+        std::unique_ptr<char[]> fresh(new char[grown]);
+        if (m_size) std::memcpy(fresh.get(), m_buffer.get(), m_size);
+        m_buffer = std::move(fresh);
+        m_capacity = grown;
+    }
+    return m_buffer.get() + m_size;
+}
+
+bool Dxf_Writer::wait_for_block()
+{
+    if (!m_writing.joinable()) return true;
+    m_writing.join();
+    if (m_block_error != 0 && m_ok) {
+        m_error = m_block_error;
+        m_ok = false;
+    }
+    return m_ok;
+}
+
+void Dxf_Writer::hand_off()
+{
+    if (!wait_for_block() || !m_file) {
+        m_size = 0;
+        return;
+    }
+    std::swap(m_buffer, m_block);
+    std::swap(m_capacity, m_block_capacity);
+    const std::size_t n = m_size;
+    m_size = 0;
+    m_block_error = 0;
+    // The file is this writer's alone while it writes: no stream lock per block.
+    m_writing = std::thread([this, n] {
+        if (::fwrite_unlocked(m_block.get(), 1, n, m_file) != n) m_block_error = errno != 0 ? errno : EIO;
+    });
+}
+
+bool Dxf_Writer::flush()
+{
+    wait_for_block();
+    // An open entity stays in the buffer: it may still be left out.
+    const std::size_t n = m_in_entity ? m_entity_start : m_size;
+    if (n == 0) return m_ok;
+    if (m_ok && m_file && ::fwrite_unlocked(m_buffer.get(), 1, n, m_file) != n) fail();
+    std::memmove(m_buffer.get(), m_buffer.get() + n, m_size - n);
+    m_size -= n;
+    if (m_in_entity) m_entity_start = 0;
+    return m_ok;
 }
 
 void Dxf_Writer::line(std::string_view s)
 {
-    if (m_in_entity) {
-        m_entity.append(s);
-        m_entity += '\n';
-        return;
-    }
-    if (!m_ok || !m_file) return;
-    if (::fwrite_unlocked(s.data(), 1, s.size(), m_file) != s.size() || ::putc_unlocked('\n', m_file) == EOF) fail();
+    char* p = room(s.size() + 1);
+    std::memcpy(p, s.data(), s.size());
+    p[s.size()] = '\n';
+    m_size += s.size() + 1;
+    maybe_flush();
 }
 
 void Dxf_Writer::end()
 {
     if (!m_in_entity) return;
     m_in_entity = false;
-    if (m_entity_finite)
-        put(m_entity);
-    else
+    if (!m_entity_finite) {
+        m_size = m_entity_start;
         ++m_dropped;
-    m_entity.clear();
+    }
+    maybe_flush();
 }
 
 void Dxf_Writer::entity(std::string_view kind)
@@ -47,39 +97,34 @@ void Dxf_Writer::entity(std::string_view kind)
     end();
     m_in_entity = true;
     m_entity_finite = true;
+    m_entity_start = m_size;
     ++m_entities;
-    code_line(0);
-    line(kind);
+    char* p = value_room(0, kind.size());
+    std::memcpy(p, kind.data(), kind.size());
+    close_value(p + kind.size());
 }
 
-void Dxf_Writer::code_line(int code)
+char* Dxf_Writer::value_room(int code, std::size_t n)
 {
-    char buf[16];
-    auto r = std::to_chars(buf, buf + sizeof buf, code);
-    line(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    char* p = room(16 + n + 1);
+    p = std::to_chars(p, p + 16, code).ptr;
+    *p++ = '\n';
+    return p;
+}
+
+void Dxf_Writer::close_value(char* end)
+{
+    *end++ = '\n';
+    m_size = static_cast<std::size_t>(end - m_buffer.get());
+    maybe_flush();
 }
 
 void Dxf_Writer::group(int code, std::string_view value)
 {
     if (code == 0) end();
-    // Most groups are a short code and a number: both lines go out at once.
-    char buf[96];
-    auto r = std::to_chars(buf, buf + 16, code);
-    if (value.size() > sizeof buf - 18) {
-        line(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
-        line(value);
-        return;
-    }
-    char* p = r.ptr;
-    *p++ = '\n';
+    char* p = value_room(code, value.size());
     std::memcpy(p, value.data(), value.size());
-    p += value.size();
-    *p++ = '\n';
-    const std::string_view both(buf, static_cast<std::size_t>(p - buf));
-    if (m_in_entity)
-        m_entity.append(both);
-    else
-        put(both);
+    close_value(p + value.size());
 }
 
 void Dxf_Writer::text(int code, std::string_view value)
@@ -106,33 +151,32 @@ void Dxf_Writer::real(int code, double value)
         value = 0.0;
     }
     if (value == 0.0) value = 0.0;  // no "-0"
-    char buf[40];
-    auto r = std::to_chars(buf, buf + sizeof buf - 2, value);
-    std::size_t n = static_cast<std::size_t>(r.ptr - buf);
+    // The shortest form is at most 24 characters; ".0" may follow.
+    char* const start = value_room(code, 32);
+    char* p = std::to_chars(start, start + 30, value).ptr;
     // Integral values read as integers by some readers: keep them reals.
     bool integral = true;
-    for (std::size_t i = 0; i < n; ++i) integral &= buf[i] != '.' && buf[i] != 'e';
+    for (const char* q = start; q < p; ++q) integral &= *q != '.' && *q != 'e';
     if (integral) {
-        buf[n++] = '.';
-        buf[n++] = '0';
+        *p++ = '.';
+        *p++ = '0';
     }
-    group(code, std::string_view(buf, n));
+    close_value(p);
 }
 
 void Dxf_Writer::integer(int code, long long value)
 {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, value);
-    group(code, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    char* p = value_room(code, 24);
+    close_value(std::to_chars(p, p + 24, value).ptr);
 }
 
 void Dxf_Writer::handle(int code, std::uint64_t value)
 {
-    char buf[24];
-    auto r = std::to_chars(buf, buf + sizeof buf, value, 16);
-    for (char* p = buf; p < r.ptr; ++p)
+    char* const start = value_room(code, 24);
+    char* const end = std::to_chars(start, start + 24, value, 16).ptr;
+    for (char* p = start; p < end; ++p)
         if (*p >= 'a' && *p <= 'f') *p = static_cast<char>(*p - 'a' + 'A');
-    group(code, std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    close_value(end);
 }
 
 void Dxf_Writer::point(int code, double x, double y, double z)
@@ -151,8 +195,9 @@ void Dxf_Writer::point2(int code, double x, double y)
 void Dxf_Writer::handle_placeholder(int code)
 {
     end();
-    code_line(code);
-    if (!m_ok || !m_file) return;
+    char* p = value_room(code, 0);
+    m_size = static_cast<std::size_t>(p - m_buffer.get());
+    if (!flush() || !m_file) return;
     m_placeholder = std::ftell(m_file);
     line("0000000000000000");
 }

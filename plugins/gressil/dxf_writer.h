@@ -6,19 +6,26 @@
 // entity needs is the exporter's business. A failed write is remembered and makes ok() false.
 // An entity begun with entity() is held until the next group 0 and written only when every
 // real in it is finite: readers take no NaN or infinity, and a coordinate written as
-// anything else would put the entity where it never was.
+// anything else would put the entity where it never was. The groups are gathered in a buffer
+// of the writer's own and handed to the file in large blocks, each ending between entities;
+// a full block is written on a thread of its own while the next one is gathered.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 class Dxf_Writer {
 public:
-    // Writes to an open file; the file stays the caller's.
+    // Writes to an open file; the file stays the caller's. What the buffer still holds goes to
+    // the file on destruction: a caller that closes the file first calls flush() or ok() before.
     explicit Dxf_Writer(std::FILE* file) : m_file(file) {}
     Dxf_Writer(const Dxf_Writer&) = delete;
     Dxf_Writer& operator=(const Dxf_Writer&) = delete;
+    ~Dxf_Writer();
 
     // "0 KIND": the start of an entity, held as one unit up to the next group 0.
     void entity(std::string_view kind);
@@ -41,7 +48,13 @@ public:
     // Overwrites the placeholder with the value; false when there is none or it fails.
     [[nodiscard]] bool fill_placeholder(std::uint64_t value);
 
-    bool ok() const { return m_ok && m_file && !std::ferror(m_file); }
+    // Hands every byte written so far, up to the entity still open, to the file; false when a
+    // write failed.
+    bool flush();
+    // flush(), and whether every write so far succeeded.
+    bool ok() { return flush() && m_file && !std::ferror(m_file); }
+    // Whether a write has failed so far, without handing anything to the file.
+    bool failed() const { return !m_ok || !m_file; }
     // The system's error number of the first write that failed; 0 when none did or it is not
     // known.
     int error() const { return m_error; }
@@ -53,19 +66,44 @@ public:
     void end();
 
 private:
+    // Blocks go to the file once the buffer holds this much outside an entity.
+    static constexpr std::size_t k_block = std::size_t(4) << 20;
+
     void line(std::string_view s);
-    void code_line(int code);
-    void put(std::string_view s);
     void fail();
+    // Room for n more bytes at m_buffer + m_size.
+    char* room(std::size_t n);
     // The code's line and the value's line; the value holds no line break.
     void group(int code, std::string_view value);
+    // The code's line and the room for a value of at most n bytes: the value is written there
+    // and closed by close_value.
+    char* value_room(int code, std::size_t n);
+    void close_value(char* end);
+    // Writes a full buffer between entities.
+    void maybe_flush()
+    {
+        if (!m_in_entity && m_size >= k_block) hand_off();
+    }
+    // Writes the whole buffer on the writing thread and gathers on in the other buffer.
+    void hand_off();
+    // Waits for the block being written; false when its write failed.
+    bool wait_for_block();
 
     std::FILE* m_file;
     bool m_ok = true;
     int m_error = 0;
     bool m_in_entity = false;
     bool m_entity_finite = true;
-    std::string m_entity;
+    // Where the open entity began in the buffer.
+    std::size_t m_entity_start = 0;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+    // The block being written, and the system's error number of its write (0: it succeeded).
+    std::unique_ptr<char[]> m_block;
+    std::size_t m_block_capacity = 0;
+    std::thread m_writing;
+    int m_block_error = 0;
     long m_entities = 0;
     long m_dropped = 0;
     std::uint64_t m_next_handle = 1;
