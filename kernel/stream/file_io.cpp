@@ -454,7 +454,8 @@ long long MB_File_IO::bytes_remaining(bool& exact)
     if (here < 0) return -1;
     const long long raw = std::max(0LL, static_cast<long long>(m_file_size) - here);
     const long long pending_skip = std::max(0LL, static_cast<long long>(m_stream_position) - m_actual_position);
-    const long long buffered = static_cast<long long>(m_put_back.count() + m_leftover.count());
+    const long long buffered = static_cast<long long>(m_put_back.count() + m_leftover.count()) +
+                               (m_decompressor ? m_decompressor->ready() : 0);
     if (m_data_decompression != 0 || m_decompressor) {
         // Inside a compressed stretch the exact count is unknown, but it is bounded: the
         // densest token (token, extension and offset, 4 bytes) yields 273 bytes, and a match

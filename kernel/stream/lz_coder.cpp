@@ -480,7 +480,9 @@ MB_Result MB_LZ_Compressor::finish()
 // Decompressor
 
 MB_LZ_Decompressor::MB_LZ_Decompressor(MB_File_IO& file)
-    : m_file(file), m_history(new (std::nothrow) unsigned char[k_history])
+    : m_file(file),
+      m_history(new (std::nothrow) unsigned char[k_history]),
+      m_ready(new (std::nothrow) unsigned char[k_ready])
 {
 }
 
@@ -557,6 +559,36 @@ MB_Result MB_LZ_Decompressor::decompress(int n, int& amount, void* buffer)
     if (n < 0 || (n > 0 && !buffer)) return MB_Result::Invalid_Data;
     if (!valid()) return MB_Result::Out_Of_Memory;
     auto* out = static_cast<unsigned char*>(buffer);
+    while (amount < n) {
+        if (m_ready_at < m_ready_end) {
+            const int k = std::min(n - amount, m_ready_end - m_ready_at);
+            std::memcpy(out + amount, m_ready.get() + m_ready_at, static_cast<std::size_t>(k));
+            m_ready_at += k;
+            amount += k;
+            continue;
+        }
+        if (m_stopped != 0) break;
+        m_ready_at = m_ready_end = 0;
+        m_stopped = decode(k_ready, m_ready_end, m_ready.get());
+        if (m_ready_end == 0 && m_stopped == 0) break;
+    }
+    if (amount == n || m_stopped == 0) return MB_Result::Success;
+    const MB_Result r = m_stopped;
+    if (r == MB_Result::End_Of_Compression) {
+        // Only now: the file reads plain bytes once every decoded one is delivered.
+        m_file.set_data_decompression(0);
+        return r;
+    }
+    if (amount > 0) return MB_Result::Success;
+    // Given once; the next call decodes again (a broken stretch says so again, one that
+    // waited for data reads on).
+    m_stopped = MB_Result::Success;
+    return r;
+}
+
+MB_Result MB_LZ_Decompressor::decode(int n, int& amount, unsigned char* out)
+{
+    amount = 0;
     // Bytes already delivered are reported as a short read; a failure repeats next call.
     auto stop = [&amount](MB_Result r) { return amount > 0 ? MB_Result(MB_Result::Success) : r; };
     auto fail = [this, &stop]() {
@@ -572,7 +604,6 @@ MB_Result MB_LZ_Decompressor::decompress(int n, int& amount, void* buffer)
             if (r != 0) return stop(r);
             if (c == 0) {
                 m_state = State_End;
-                m_file.set_data_decompression(0);
                 return MB_Result::End_Of_Compression;
             }
             m_match_code = c >> 4;

@@ -134,17 +134,26 @@ public:
     // Loads the dictionary into the history.
     virtual MB_Result start();
     // Delivers up to n bytes and reports how many in amount; resumable across calls.
-    // End_Of_Compression at the end token (the file's data decompression is then 0).
-    // Bytes delivered before a failure are reported with Success; the failure comes with
-    // the next call.
+    // End_Of_Compression once every byte before the end token is delivered (the file's data
+    // decompression is then 0). Bytes delivered before a failure are reported with Success;
+    // the failure comes with the next call. Bytes are decoded ahead in steps of k_ready,
+    // never past the end token.
     virtual MB_Result decompress(int n, int& amount, void* buffer);
 
     // A stretch that broke (a bad reference, a wrong closing byte) stays broken.
     bool broken() const { return m_state == State_Broken; }
     void set_broken() { m_state = State_Broken; }
-    bool valid() const { return m_history != nullptr; }
+    bool valid() const { return m_history != nullptr && m_ready != nullptr; }
+    // Bytes decoded and not yet delivered.
+    int ready() const { return m_ready_end - m_ready_at; }
 
 private:
+    static constexpr int k_ready = 32768;
+
+    // Decodes up to n bytes into out (the state machine of the stretch): Success when it
+    // stopped for room, End_Of_Compression at the end token, otherwise why it stopped.
+    MB_Result decode(int n, int& amount, unsigned char* out);
+
     enum State : int {
         State_Broken = 0,
         State_Token = 1,
@@ -176,4 +185,9 @@ private:
     std::int64_t m_end = 0;  // bytes that entered the history, dictionary included
     int m_match_code = 0;
     unsigned m_offset_low = 0;
+    // Decoded bytes not yet delivered, and why decoding stopped last (given once they are).
+    std::unique_ptr<unsigned char[]> m_ready;
+    int m_ready_at = 0;
+    int m_ready_end = 0;
+    MB_Result m_stopped;
 };
