@@ -14,6 +14,12 @@ namespace mb_stream_bytes {
 
 inline constexpr std::size_t k_point_bytes = 24;
 
+// The bytes passed over between tokens and before an opcode.
+inline bool is_blank(unsigned char c)
+{
+    return c == 0 || c == 9 || c == 10 || c == 13 || c == 32;
+}
+
 inline void put_u16(unsigned char* b, mb_ushort v)
 {
     b[0] = static_cast<unsigned char>(v);

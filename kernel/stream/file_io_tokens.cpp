@@ -11,15 +11,6 @@
 
 using namespace mb_stream_bytes;
 
-namespace {
-
-bool is_blank(unsigned char c)
-{
-    return c == 0 || c == 9 || c == 10 || c == 13 || c == 32;
-}
-
-}  // namespace
-
 MB_Result MB_File_IO::read(char*& out, int max, char allow_paren)
 {
     if (max < 0) return MB_Result::Invalid_Data;

@@ -10,6 +10,7 @@
 #include "kernel/stream/compressed_data.h"
 #include "kernel/stream/file_header.h"
 #include "kernel/stream/file_io.h"
+#include "kernel/stream/file_io_p.h"
 #include "kernel/stream/object_factory.h"
 
 void MB_Opcode::set(Kind kind, int n, const unsigned char* token, int start_paren_level)
@@ -122,14 +123,13 @@ MB_Result MB_Opcode::read_next(MB_File_IO& file)
         m_start_paren_level = file.paren_count();
     }
     if (m_state == 2) {
-        MB_Result r = file.eat_whitespace();
-        if (r != 0) return r;
-        m_state = 3;
-    }
-    if (m_state == 3) {
+        // Blanks before the opcode are passed over: its first byte is the first other one.
         unsigned char c = 0;
-        MB_Result r = file.read(c);
-        if (r != 0) return r;
+        for (;;) {
+            MB_Result r = file.read(c);
+            if (r != 0) return r;
+            if (!mb_stream_bytes::is_blank(c)) break;
+        }
         std::memset(m_token, 0, sizeof m_token);
         m_token[0] = c;
         m_token_length = 1;

@@ -5,6 +5,31 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
+#include <system_error>
+
+namespace {
+
+// "code\nvalue\n" of a real that is finite and not -0, in the shortest form that reads back
+// to the same double; the length.
+std::size_t format_real(char* out, int code, double value)
+{
+    char* p = std::to_chars(out, out + 16, code).ptr;
+    *p++ = '\n';
+    char* const start = p;
+    p = std::to_chars(p, p + 30, value).ptr;
+    // Integral values read as integers by some readers: keep them reals.
+    bool integral = true;
+    for (const char* q = start; q < p; ++q) integral &= *q != '.' && *q != 'e';
+    if (integral) {
+        *p++ = '.';
+        *p++ = '0';
+    }
+    *p++ = '\n';
+    return static_cast<std::size_t>(p - out);
+}
+
+}  // namespace
 
 #include "Drakmere.h"
 
@@ -19,66 +44,96 @@ Dxf_Writer::~Dxf_Writer()
     (void)flush();
 }
 
-char* Dxf_Writer::room(std::size_t n)
+std::string Dxf_Writer::render(const Block& block, std::size_t text_end, std::size_t reals_end)
 {
-    if (m_size + n > m_capacity) {
-        const std::size_t grown = std::max(m_capacity * 2, std::max<std::size_t>(k_block + (k_block >> 2), m_size + n));
-        std::unique_ptr<char[]> fresh(new char[grown]);
-        if (m_size) std::memcpy(fresh.get(), m_buffer.get(), m_size);
-        m_buffer = std::move(fresh);
-        m_capacity = grown;
+    std::string out;
+    out.reserve(text_end + reals_end * 32);
+    std::size_t from = 0;
+    char buf[64];
+    for (std::size_t i = 0; i < reals_end; ++i) {
+        const Real_Group& r = block.reals[i];
+        out.append(block.text, from, r.at - from);
+        from = r.at;
+        out.append(buf, format_real(buf, r.code, r.value));
     }
-    return m_buffer.get() + m_size;
+    out.append(block.text, from, text_end - from);
+    return out;
 }
 
-bool Dxf_Writer::wait_for_block()
+void Dxf_Writer::settle(int error)
 {
-    if (!m_writing.joinable()) return true;
-    m_writing.join();
-    if (m_block_error != 0 && m_ok) {
-        m_error = m_block_error;
+    if (error != 0 && m_ok) {
+        m_error = error;
         m_ok = false;
     }
+}
+
+bool Dxf_Writer::wait_for_blocks()
+{
+    for (const std::shared_future<int>& block : m_in_flight) settle(block.get());
+    m_in_flight.clear();
     return m_ok;
 }
 
 void Dxf_Writer::hand_off()
 {
-    if (!wait_for_block() || !m_file) {
-        m_size = 0;
+    if (!m_ok || !m_file) {
+        m_block.text.clear();
+        m_block.reals.clear();
         return;
     }
-    std::swap(m_buffer, m_block);
-    std::swap(m_capacity, m_block_capacity);
-    const std::size_t n = m_size;
-    m_size = 0;
-    m_block_error = 0;
-    // The file is this writer's alone while it writes: no stream lock per block.
-    m_writing = std::thread([this, n] {
-        if (::fwrite_unlocked(m_block.get(), 1, n, m_file) != n) m_block_error = errno != 0 ? errno : EIO;
-    });
+    std::shared_future<int> before = m_in_flight.empty() ? std::shared_future<int>() : m_in_flight.back();
+    auto block = std::make_shared<const Block>(std::move(m_block));
+    // The task keeps neither its block nor the one before it once they have served: a block's
+    // state lives until the writer has settled it.
+    auto write = [file = m_file, block, before]() mutable -> int {
+        const std::string out = render(*block, block->text.size(), block->reals.size());
+        block.reset();
+        // The file is written by one block at a time, in their order: no stream lock.
+        const int error = before.valid() ? before.get() : 0;
+        before = std::shared_future<int>();
+        if (error != 0) return error;
+        if (::fwrite_unlocked(out.data(), 1, out.size(), file) != out.size()) return errno != 0 ? errno : EIO;
+        return 0;
+    };
+    m_block = Block();
+    try {
+        m_in_flight.push_back(std::async(std::launch::async, write).share());
+    } catch (const std::system_error&) {
+        // No thread to be had: the block is written here.
+        std::promise<int> done;
+        done.set_value(write());
+        m_in_flight.push_back(done.get_future().share());
+    }
+    while (m_in_flight.size() > k_in_flight) {
+        settle(m_in_flight.front().get());
+        m_in_flight.pop_front();
+    }
 }
 
 bool Dxf_Writer::flush()
 {
-    wait_for_block();
-    // An open entity stays in the buffer: it may still be left out.
-    const std::size_t n = m_in_entity ? m_entity_start : m_size;
-    if (n == 0) return m_ok;
-    if (m_ok && m_file && ::fwrite_unlocked(m_buffer.get(), 1, n, m_file) != n) fail();
-    std::memmove(m_buffer.get(), m_buffer.get() + n, m_size - n);
-    m_size -= n;
-    if (m_in_entity) m_entity_start = 0;
+    wait_for_blocks();
+    // An open entity stays in the block: it may still be left out.
+    const std::size_t text = m_in_entity ? m_entity_text : m_block.text.size();
+    const std::size_t reals = m_in_entity ? m_entity_reals : m_block.reals.size();
+    if (text == 0 && reals == 0) return m_ok;
+    if (m_ok && m_file) {
+        const std::string out = render(m_block, text, reals);
+        if (::fwrite_unlocked(out.data(), 1, out.size(), m_file) != out.size()) fail();
+    }
+    m_block.text.erase(0, text);
+    m_block.reals.erase(m_block.reals.begin(), m_block.reals.begin() + static_cast<std::ptrdiff_t>(reals));
+    for (Real_Group& r : m_block.reals) r.at -= text;
+    m_entity_text = m_entity_reals = 0;
     return m_ok;
 }
 
 void Dxf_Writer::line(std::string_view s)
 {
-    char* p = room(s.size() + 1);
-    std::memcpy(p, s.data(), s.size());
-    p[s.size()] = '\n';
-    m_size += s.size() + 1;
-    maybe_flush();
+    m_block.text.append(s);
+    m_block.text += '\n';
+    maybe_hand_off();
 }
 
 void Dxf_Writer::end()
@@ -86,10 +141,11 @@ void Dxf_Writer::end()
     if (!m_in_entity) return;
     m_in_entity = false;
     if (!m_entity_finite) {
-        m_size = m_entity_start;
+        m_block.text.resize(m_entity_text);
+        m_block.reals.resize(m_entity_reals);
         ++m_dropped;
     }
-    maybe_flush();
+    maybe_hand_off();
 }
 
 void Dxf_Writer::entity(std::string_view kind)
@@ -97,34 +153,21 @@ void Dxf_Writer::entity(std::string_view kind)
     end();
     m_in_entity = true;
     m_entity_finite = true;
-    m_entity_start = m_size;
+    m_entity_text = m_block.text.size();
+    m_entity_reals = m_block.reals.size();
     ++m_entities;
-    char* p = value_room(0, kind.size());
-    std::memcpy(p, kind.data(), kind.size());
-    close_value(p + kind.size());
-}
-
-char* Dxf_Writer::value_room(int code, std::size_t n)
-{
-    char* p = room(16 + n + 1);
-    p = std::to_chars(p, p + 16, code).ptr;
-    *p++ = '\n';
-    return p;
-}
-
-void Dxf_Writer::close_value(char* end)
-{
-    *end++ = '\n';
-    m_size = static_cast<std::size_t>(end - m_buffer.get());
-    maybe_flush();
+    m_block.text += "0\n";
+    line(kind);
 }
 
 void Dxf_Writer::group(int code, std::string_view value)
 {
     if (code == 0) end();
-    char* p = value_room(code, value.size());
-    std::memcpy(p, value.data(), value.size());
-    close_value(p + value.size());
+    char buf[16];
+    const char* const end = std::to_chars(buf, buf + sizeof buf, code).ptr;
+    m_block.text.append(buf, static_cast<std::size_t>(end - buf));
+    m_block.text += '\n';
+    line(value);
 }
 
 void Dxf_Writer::text(int code, std::string_view value)
@@ -151,32 +194,24 @@ void Dxf_Writer::real(int code, double value)
         value = 0.0;
     }
     if (value == 0.0) value = 0.0;  // no "-0"
-    // The shortest form is at most 24 characters; ".0" may follow.
-    char* const start = value_room(code, 32);
-    char* p = std::to_chars(start, start + 30, value).ptr;
-    // Integral values read as integers by some readers: keep them reals.
-    bool integral = true;
-    for (const char* q = start; q < p; ++q) integral &= *q != '.' && *q != 'e';
-    if (integral) {
-        *p++ = '.';
-        *p++ = '0';
-    }
-    close_value(p);
+    m_block.reals.push_back({m_block.text.size(), code, value});
+    maybe_hand_off();
 }
 
 void Dxf_Writer::integer(int code, long long value)
 {
-    char* p = value_room(code, 24);
-    close_value(std::to_chars(p, p + 24, value).ptr);
+    char buf[24];
+    const char* const end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    group(code, std::string_view(buf, static_cast<std::size_t>(end - buf)));
 }
 
 void Dxf_Writer::handle(int code, std::uint64_t value)
 {
-    char* const start = value_room(code, 24);
-    char* const end = std::to_chars(start, start + 24, value, 16).ptr;
-    for (char* p = start; p < end; ++p)
+    char buf[24];
+    char* const end = std::to_chars(buf, buf + sizeof buf, value, 16).ptr;
+    for (char* p = buf; p < end; ++p)
         if (*p >= 'a' && *p <= 'f') *p = static_cast<char>(*p - 'a' + 'A');
-    close_value(end);
+    group(code, std::string_view(buf, static_cast<std::size_t>(end - buf)));
 }
 
 void Dxf_Writer::point(int code, double x, double y, double z)
@@ -195,8 +230,9 @@ void Dxf_Writer::point2(int code, double x, double y)
 void Dxf_Writer::handle_placeholder(int code)
 {
     end();
-    char* p = value_room(code, 0);
-    m_size = static_cast<std::size_t>(p - m_buffer.get());
+    char buf[16];
+    const char* const end = std::to_chars(buf, buf + sizeof buf, code).ptr;
+    line(std::string_view(buf, static_cast<std::size_t>(end - buf)));
     if (!flush() || !m_file) return;
     m_placeholder = std::ftell(m_file);
     line("0000000000000000");

@@ -6,17 +6,19 @@
 // entity needs is the exporter's business. A failed write is remembered and makes ok() false.
 // An entity begun with entity() is held until the next group 0 and written only when every
 // real in it is finite: readers take no NaN or infinity, and a coordinate written as
-// anything else would put the entity where it never was. The groups are gathered in a buffer
-// of the writer's own and handed to the file in large blocks, each ending between entities;
-// a full block is written on a thread of its own while the next one is gathered.
+// anything else would put the entity where it never was. The groups are gathered in blocks of
+// the writer's own, each ending between entities, with the reals kept as numbers: a full
+// block's reals are formatted and the block written on a thread of its own while the next
+// one is gathered, the blocks reaching the file in their order.
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <memory>
+#include <deque>
+#include <future>
 #include <string>
 #include <string_view>
-#include <thread>
+#include <vector>
 
 class Dxf_Writer {
 public:
@@ -66,44 +68,52 @@ public:
     void end();
 
 private:
-    // Blocks go to the file once the buffer holds this much outside an entity.
-    static constexpr std::size_t k_block = std::size_t(4) << 20;
+    // A real to be formatted, and where its group goes in the block's text.
+    struct Real_Group {
+        std::size_t at;
+        int code;
+        double value;
+    };
+    // A stretch of the file: every group but the reals as text, and the reals.
+    struct Block {
+        std::string text;
+        std::vector<Real_Group> reals;
+    };
+    // A block goes to its thread once it holds this much outside an entity.
+    static constexpr std::size_t k_block_text = std::size_t(1) << 19;
+    static constexpr std::size_t k_block_reals = std::size_t(1) << 15;
+    // Blocks on their way at most; the writer waits for the oldest beyond that.
+    static constexpr std::size_t k_in_flight = 8;
 
     void line(std::string_view s);
     void fail();
-    // Room for n more bytes at m_buffer + m_size.
-    char* room(std::size_t n);
     // The code's line and the value's line; the value holds no line break.
     void group(int code, std::string_view value);
-    // The code's line and the room for a value of at most n bytes: the value is written there
-    // and closed by close_value.
-    char* value_room(int code, std::size_t n);
-    void close_value(char* end);
-    // Writes a full buffer between entities.
-    void maybe_flush()
+    // The block's text with its reals formatted in their places.
+    static std::string render(const Block& block, std::size_t text_end, std::size_t reals_end);
+    // Hands a full block to its thread between entities.
+    void maybe_hand_off()
     {
-        if (!m_in_entity && m_size >= k_block) hand_off();
+        if (!m_in_entity && (m_block.text.size() >= k_block_text || m_block.reals.size() >= k_block_reals))
+            hand_off();
     }
-    // Writes the whole buffer on the writing thread and gathers on in the other buffer.
     void hand_off();
-    // Waits for the block being written; false when its write failed.
-    bool wait_for_block();
+    // Waits for every block on its way; false when a write failed.
+    bool wait_for_blocks();
+    // Takes the result of a block's write (the system's error number, 0 when it succeeded).
+    void settle(int error);
 
     std::FILE* m_file;
     bool m_ok = true;
     int m_error = 0;
     bool m_in_entity = false;
     bool m_entity_finite = true;
-    // Where the open entity began in the buffer.
-    std::size_t m_entity_start = 0;
-    std::unique_ptr<char[]> m_buffer;
-    std::size_t m_size = 0;
-    std::size_t m_capacity = 0;
-    // The block being written, and the system's error number of its write (0: it succeeded).
-    std::unique_ptr<char[]> m_block;
-    std::size_t m_block_capacity = 0;
-    std::thread m_writing;
-    int m_block_error = 0;
+    Block m_block;
+    // Where the open entity began in the block.
+    std::size_t m_entity_text = 0;
+    std::size_t m_entity_reals = 0;
+    // The blocks on their way, oldest first; each waits for the one before it to be written.
+    std::deque<std::shared_future<int>> m_in_flight;
     long m_entities = 0;
     long m_dropped = 0;
     std::uint64_t m_next_handle = 1;
