@@ -187,9 +187,12 @@ public:
     Heap_Warmer()
     {
         if (::mallopt(M_TOP_PAD, k_pad) == 0) return;
-        // Setting the pad also fixes the size from which blocks are mapped one by one: it is
-        // set where malloc's own adjustment would end.
+        // Setting the pad also stops malloc's own adjustment of the size from which blocks are
+        // mapped one by one and of the free space at the heap's end that it gives back: both
+        // are set where that adjustment would end, or every block freed at the end would
+        // give pages back that are taken and cleared again soon after.
         (void)::mallopt(M_MMAP_THRESHOLD, k_mmap_threshold);
+        (void)::mallopt(M_TRIM_THRESHOLD, 2 * k_mmap_threshold);
         m_thread = std::thread([this] { run(); });
     }
     Heap_Warmer(const Heap_Warmer&) = delete;
