@@ -150,6 +150,18 @@ private:
     std::vector<Text_Style_Entry> m_text_styles;
     std::unordered_map<std::string, std::size_t> m_text_style_index;  // by style key
     std::unordered_map<const MB_Drawable*, std::size_t> m_text_style_of;
+    // The entries of the last styles met, by what their key is made of: most texts take the
+    // style of a text just before them, and the key costs more than the comparison.
+    struct Text_Style_Seen {
+        const void* font;
+        const void* big_font;
+        double width, oblique;
+        bool vertical;
+        std::u16string name;
+        std::size_t entry;
+    };
+    std::vector<Text_Style_Seen> m_text_styles_seen;
+    std::size_t m_text_styles_seen_next = 0;
     std::unordered_map<const MB_Block*, std::size_t> m_block_index;
 
     struct Dimension_Entry {

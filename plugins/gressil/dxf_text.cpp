@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string_view>
 #include <unordered_set>
 
 #include "Drakmere.h"
@@ -48,6 +50,20 @@ double dxf::shown_oblique(const MB_Text_Style& style)
 void Dxf_Exporter::collect_text_style(const MB_Drawable& text, const MB_Text_Style& style, double width,
                                       double oblique, bool vertical, std::unordered_set<std::string>& names)
 {
+    const MB_String& own_name = style.name();
+    const char16_t* units = own_name.unicode();
+    const std::u16string_view name(units ? units : u"", units ? static_cast<std::size_t>(own_name.length()) : 0);
+    // The same fonts, name and values make the same key, bit for bit.
+    auto same = [&](const Text_Style_Seen& s) {
+        return s.font == style.font_lib() && s.big_font == style.big_font_lib() &&
+               std::memcmp(&s.width, &width, sizeof width) == 0 &&
+               std::memcmp(&s.oblique, &oblique, sizeof oblique) == 0 && s.vertical == vertical && s.name == name;
+    };
+    for (const Text_Style_Seen& seen : m_text_styles_seen)
+        if (same(seen)) {
+            m_text_style_of[&text] = seen.entry;
+            return;
+        }
     const std::string font = font_file_of(style.font_lib());
     const std::string big = font_file_of(style.big_font_lib());
     // A text's own copy of its style carries no name of its own ("*..."): the entry is
@@ -63,6 +79,13 @@ void Dxf_Exporter::collect_text_style(const MB_Drawable& text, const MB_Text_Sty
         m_text_styles.push_back({unique_name(raw, names), font, big, width, oblique, style.height(), vertical});
     }
     m_text_style_of[&text] = it->second;
+    constexpr std::size_t k_seen = 8;
+    Text_Style_Seen seen{style.font_lib(), style.big_font_lib(), width, oblique, vertical, std::u16string(name),
+                         it->second};
+    if (m_text_styles_seen.size() < k_seen)
+        m_text_styles_seen.push_back(std::move(seen));
+    else
+        m_text_styles_seen[m_text_styles_seen_next++ % k_seen] = std::move(seen);
 }
 
 const std::string& Dxf_Exporter::text_style_name(const MB_Drawable& text) const

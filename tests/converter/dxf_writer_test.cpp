@@ -118,7 +118,9 @@ TEST(DxfWriter, BlocksReachTheFileInOrderAndEntitiesLeftOutLeaveNoTrace)
             w.entity("POINT");
             w.handle(5, static_cast<std::uint64_t>(i));
             w.real(10, x_of(i));
-            if (i == k_flushed) EXPECT_TRUE(w.ok());  // hands over everything before this entity
+            if (i == k_flushed) {
+                EXPECT_TRUE(w.ok());  // hands over everything before this entity
+            }
             w.point2(20, left_out(i) ? NAN : y_of(i), 0.0);
             if (i == k_points / 3) {
                 w.entity("LWPOLYLINE");
