@@ -41,7 +41,11 @@ void Dxf_Writer::fail()
 
 Dxf_Writer::~Dxf_Writer()
 {
-    (void)flush();
+    try {
+        (void)flush();
+    } catch (...) {
+        // No memory for the last block: the file lacks it, as ok() would have said.
+    }
 }
 
 std::string Dxf_Writer::render(const Block& block, std::size_t text_end, std::size_t reals_end)
@@ -68,9 +72,23 @@ void Dxf_Writer::settle(int error)
     }
 }
 
+namespace {
+
+// The result of a block's write; a block that could not even be formatted (no memory) failed.
+int write_result(const std::shared_future<int>& block)
+{
+    try {
+        return block.get();
+    } catch (...) {
+        return ENOMEM;
+    }
+}
+
+}  // namespace
+
 bool Dxf_Writer::wait_for_blocks()
 {
-    for (const std::shared_future<int>& block : m_in_flight) settle(block.get());
+    for (const std::shared_future<int>& block : m_in_flight) settle(write_result(block));
     m_in_flight.clear();
     return m_ok;
 }
@@ -90,7 +108,7 @@ void Dxf_Writer::hand_off()
         const std::string out = render(*block, block->text.size(), block->reals.size());
         block.reset();
         // The file is written by one block at a time, in their order: no stream lock.
-        const int error = before.valid() ? before.get() : 0;
+        const int error = before.valid() ? write_result(before) : 0;
         before = std::shared_future<int>();
         if (error != 0) return error;
         if (::fwrite_unlocked(out.data(), 1, out.size(), file) != out.size()) return errno != 0 ? errno : EIO;
@@ -106,7 +124,7 @@ void Dxf_Writer::hand_off()
         m_in_flight.push_back(done.get_future().share());
     }
     while (m_in_flight.size() > k_in_flight) {
-        settle(m_in_flight.front().get());
+        settle(write_result(m_in_flight.front()));
         m_in_flight.pop_front();
     }
 }
