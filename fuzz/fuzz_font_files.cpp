@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <string>
 
+#include "fuzz/scratch_dir.h"
 #include "geometry/pt_list.h"
 #include "geometry/void_list.h"
 #include "kernel/text/shp_library.h"
@@ -22,7 +23,8 @@ std::string g_fonts;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    char templ[] = "/tmp/fuzz_fonts_XXXXXX";
+    std::string folder = fuzz_scratch_dir() + "/fuzz_fonts_XXXXXX";
+    char* templ = folder.data();
     if (!::mkdtemp(templ)) return 0;
     ::setenv("PLATFORM_KERNEL_DIR", templ, 1);
     g_fonts = std::string(templ) + "/fonts/";

@@ -6,6 +6,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "fuzz/scratch_dir.h"
 #include "kernel/database/drawing.h"
 #include "kernel/stream/file_io.h"
 #include "kernel/stream/object_factory.h"
@@ -15,7 +16,7 @@ namespace {
 
 std::string temp_path()
 {
-    return "/tmp/fendral_fuzz_load_" + std::to_string(::getpid()) + ".vkt";
+    return fuzz_scratch_dir() + "/fendral_fuzz_load_" + std::to_string(::getpid()) + ".vkt";
 }
 
 }  // namespace

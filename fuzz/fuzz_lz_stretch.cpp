@@ -6,6 +6,7 @@
 #include <string>
 #include <unistd.h>
 
+#include "fuzz/scratch_dir.h"
 #include "kernel/database/drawing.h"
 #include "kernel/stream/compressed_data.h"
 #include "kernel/stream/file_io.h"
@@ -22,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const unsigned char mode = data[0], step = data[1];
     data += 2;
     size -= 2;
-    static const std::string path = "/tmp/fendral_fuzz_lz_" + std::to_string(::getpid()) + ".vkt";
+    static const std::string path = fuzz_scratch_dir() + "/fendral_fuzz_lz_" + std::to_string(::getpid()) + ".vkt";
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return 0;
     std::fwrite(k_marker, 1, sizeof k_marker, f);

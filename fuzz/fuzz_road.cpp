@@ -14,6 +14,7 @@
 
 #include "Drakmere.h"
 #include "converter/text_explosion.h"
+#include "fuzz/scratch_dir.h"
 #include "kernel/stream/object_factory.h"
 #include "plugins/gressil/dxf_file.h"
 #include "tests/kernel/test_objects.h"
@@ -22,7 +23,7 @@ namespace {
 
 const std::filesystem::path& folder()
 {
-    static const std::filesystem::path f = "/tmp/fendral_fuzz_road_" + std::to_string(::getpid());
+    static const std::filesystem::path f = fuzz_scratch_dir() + "/fendral_fuzz_road_" + std::to_string(::getpid());
     return f;
 }
 

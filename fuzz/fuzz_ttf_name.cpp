@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "fuzz/scratch_dir.h"
 #include "geometry/ttf_name.h"
 
 namespace {
@@ -15,7 +16,7 @@ std::string g_folder;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)
 {
-    g_folder = "/tmp/fendral_fuzz_ttf_" + std::to_string(::getpid());
+    g_folder = fuzz_scratch_dir() + "/fendral_fuzz_ttf_" + std::to_string(::getpid());
     ::mkdir(g_folder.c_str(), 0700);
     ::mkdir((g_folder + "/fonts").c_str(), 0700);
     ::setenv("PLATFORM_WINDOWS_DIR", g_folder.c_str(), 1);
