@@ -195,6 +195,8 @@ bool explode_parts(MB_Drawable& text, const std::vector<MB_Text*>& runs, const s
     return true;
 }
 
+constexpr std::size_t k_batch = 1024;
+
 }  // namespace
 
 int explode_texts(MB_Operation* operation)
@@ -204,7 +206,15 @@ int explode_texts(MB_Operation* operation)
     // The replaced texts must go at once, not into an undo step.
     MB_Recording_Pause pause;
     MB_Object_List& list = drawing->object_list();
-    Qe_Void_List done;
+    // The replaced texts go in batches as the walk goes on, so that what the explosion makes
+    // next takes their memory: held to the end, they were the peak of the conversion.
+    std::vector<MB_Drawable*> done;
+    int replaced = 0;
+    auto delete_done = [&] {
+        operation->delete_entities(done);
+        replaced += static_cast<int>(done.size());
+        done.clear();
+    };
     // What is appended is no text: the walk ends with the entity that was last before it.
     std::vector<MB_Text*> runs;
     std::vector<MB_Line*> lines;
@@ -213,14 +223,15 @@ int explode_texts(MB_Operation* operation)
         after = o == last ? nullptr : o->next();
         if (!o->is_drawable()) continue;
         auto& d = *static_cast<MB_Drawable*>(o);
-        if (o->object_id() == MB_Object::ID_TEXT) {
-            if (explode_text(d, list)) (void)done.add(o);
-        } else if (mb_text_parts(*o, runs, lines)) {
-            if (explode_parts(d, runs, lines, list)) (void)done.add(o);
-        }
+        bool shown = false;
+        if (o->object_id() == MB_Object::ID_TEXT)
+            shown = explode_text(d, list);
+        else if (mb_text_parts(*o, runs, lines))
+            shown = explode_parts(d, runs, lines, list);
+        if (!shown) continue;
+        done.push_back(&d);
+        if (done.size() == k_batch) delete_done();
     }
-    int replaced = 0;
-    for (Qe_Void_Node* n = done.head(); n; n = n->next()) ++replaced;
-    if (replaced) (void)operation->delete_object_list(done, false);
+    delete_done();
     return replaced;
 }

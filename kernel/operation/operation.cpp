@@ -503,6 +503,13 @@ bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
     return true;
 }
 
+void MB_Operation::delete_entities(const std::vector<MB_Drawable*>& entities)
+{
+    if (entities.empty() || !m_drawing) return;
+    forget(entities);
+    for (MB_Drawable* d : entities) d->lose_member(m_drawing->object_list());
+}
+
 void MB_Operation::repaint(const Qe_Rect& box)
 {
     MB_Draw_Render* r = m_draw_render_list.cur();

@@ -126,6 +126,10 @@ public:
     bool delete_object(MB_Object* object, bool redraw);
     // delete_object for each listed object; false for an empty list.
     bool delete_object_list(Qe_Void_List& objects, bool redraw);
+    // Takes drawables out as delete_object_list does, without a redraw, for a caller that
+    // knows each to be in the drawing's entity list once: the list is not walked, so that
+    // one replacing entities as it walks the list lets them go in batches as it goes.
+    void delete_entities(const std::vector<MB_Drawable*>& entities);
 
     // Commands of the undo record; nothing without one. undo and redo append what they
     // brought back or changed to touched; a drawable they take out of the drawing also
