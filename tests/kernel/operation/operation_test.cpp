@@ -468,6 +468,29 @@ TEST(Operation, DeleteListWithALayerAmongItsEntities)
     EXPECT_EQ(h.drawing().named_view_list().get_head(), view);
 }
 
+// Entities the caller knows to be listed go without a walk of the list: freed, unlinked
+// where they are, and forgotten by the selection and the view; the others stay as they were.
+TEST(Operation, DeleteEntitiesKnownToBeListed)
+{
+    Host h;
+    std::vector<Test_Geom*> all;
+    for (int i = 0; i < 5; ++i) {
+        Test_Geom* g = h.add({{0, 0, 0}, {1, 1, 0}});
+        h.op->add_entity_to_selection(g, false);
+        h.op->draw_render()->display_list().add(g);
+        all.push_back(g);
+    }
+    h.op->delete_entities({all[0], all[2], all[4]});
+    EXPECT_EQ(Test_Geom::s_live, 2);
+    EXPECT_EQ(h.drawing().object_list().get_head(), all[1]);
+    EXPECT_EQ(all[1]->next(), all[3]);
+    EXPECT_EQ(h.drawing().object_list().get_tail(), all[3]);
+    EXPECT_EQ(h.op->selection().count(), 2);
+    EXPECT_EQ(h.op->draw_render()->display_list().count(), 2);
+    h.op->delete_entities({});
+    EXPECT_EQ(h.drawing().object_list().count(), 2);
+}
+
 TEST(Operation, UndoneDeletionsAndCreationsLeaveTheSelection)
 {
     Host h;
