@@ -19,6 +19,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
+#include <exception>
+#include <system_error>
 
 #include "Drakmere.h"
 #include "converter/library_file.h"
@@ -249,6 +252,63 @@ private:
     bool m_stop = false;
 };
 
+// Kinds whose build_extent reads only the entity itself and the active settings, and writes
+// only the entity's rectangle, outline and draw node: these are laid out on several threads.
+// Texts (fonts are loaded and cached on first use), hatches and references stay on the
+// calling thread.
+bool extent_is_own(const MB_Object& o)
+{
+    switch (o.object_id()) {
+    case MB_Object::ID_LINE:
+    case MB_Object::ID_LINES:
+    case MB_Object::ID_CIRCLE:
+    case MB_Object::ID_ARC:
+    case MB_Object::ID_POLYLINE: return true;
+    default: return false;
+    }
+}
+
+// Lays out the entities of `own` from several threads (the caller's among them, after
+// `rest`): each entity by one thread.
+template <typename Rest>
+void lay_out_in_parallel(const std::vector<MB_Drawable*>& own, Rest&& rest)
+{
+    constexpr std::size_t k_chunk = 4096;
+    const unsigned helpers = std::min(3u, std::max(1u, std::thread::hardware_concurrency()) - 1);
+    std::atomic<std::size_t> next{0};
+    std::mutex failed_mutex;
+    std::exception_ptr failed;
+    auto work = [&] {
+        try {
+            for (std::size_t at; (at = next.fetch_add(k_chunk)) < own.size();)
+                for (std::size_t i = at, end = std::min(own.size(), at + k_chunk); i < end; ++i)
+                    own[i]->build_extent();
+        } catch (...) {
+            std::lock_guard lock(failed_mutex);
+            if (!failed) failed = std::current_exception();
+            next.store(own.size());
+        }
+    };
+    std::vector<std::thread> threads;
+    if (own.size() > k_chunk) {
+        try {
+            for (unsigned t = 0; t < helpers; ++t) threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            // No more threads to be had: the ones started and this one do the work.
+        }
+    }
+    try {
+        rest();
+    } catch (...) {
+        next.store(own.size());
+        for (std::thread& t : threads) t.join();
+        throw;
+    }
+    work();
+    for (std::thread& t : threads) t.join();
+    if (failed) std::rethrow_exception(failed);
+}
+
 // What the export needs laid out, and no more: the export writes most kinds from their own
 // data and only the header's extents from their rectangles, so every entity is laid out as
 // far as its rectangle (build_extent), with the flag build_draw gives an entity on a hidden
@@ -257,14 +317,18 @@ private:
 void lay_out_for_export(MB_Drawing& drawing, bool explode_text)
 {
     for (MB_Object* o = drawing.block_list().get_head(); o; o = o->next()) static_cast<MB_Block*>(o)->build_extent();
+    std::vector<MB_Drawable*> own, rest;
     for (MB_Object* o = drawing.object_list().get_head(); o; o = o->next()) {
         if (!o->is_drawable()) continue;
         auto* d = static_cast<MB_Drawable*>(o);
         MB_Layer* layer = d->general().layer();
         if (layer && !layer->visibility()) d->flag(MB_Drawable::State_Hidden);
         if (explode_text && o->object_id() == MB_Object::ID_TEXT) continue;
-        d->build_extent();
+        (extent_is_own(*o) ? own : rest).push_back(d);
     }
+    lay_out_in_parallel(own, [&] {
+        for (MB_Drawable* d : rest) d->build_extent();
+    });
 }
 
 }  // namespace

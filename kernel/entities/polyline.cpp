@@ -226,13 +226,43 @@ bool MB_Polyline::is_have_width() const
     return false;
 }
 
+namespace {
+
+// The bands of a polyline with widths, one outline per segment and per bevel between them.
+std::vector<Outline> band_outlines(const std::vector<MB_Pline_Pos>& records, double global_width)
+{
+    std::vector<Outline> segments = segment_outlines(records, global_width);
+    std::vector<Outline> bevels;
+    if (segments.size() >= 2) mitre_joints(segments, bevels);
+    segments.insert(segments.end(), bevels.begin(), bevels.end());
+    return segments;
+}
+
+// The bands reach beyond the centre line: the rectangle covers them so that views and
+// repaints that test it keep the whole outline.
+void cover_bands(Qe_Rect& rect, const std::vector<Outline>& bands)
+{
+    for (const Outline& b : bands) {
+        Qe_Rect band;
+        if (band.init_by_pts(static_cast<int>(b.size()), b.data())) rect.union_rect(band);
+    }
+}
+
+std::vector<Qe_Pt> centre_line_of(const std::vector<MB_Pline_Pos>& records)
+{
+    std::vector<Qe_Pt> centre_line;
+    centre_line.reserve(records.size());
+    for (const MB_Pline_Pos& r : records) centre_line.push_back(r.point);
+    return centre_line;
+}
+
+}  // namespace
+
 void MB_Polyline::build_draw()
 {
     if (m_count < 2) return;
     const std::vector<MB_Pline_Pos> records = working_records(m_pos.get(), m_count, m_closed);
-    std::vector<Qe_Pt> centre_line;
-    centre_line.reserve(records.size());
-    for (const MB_Pline_Pos& r : records) centre_line.push_back(r.point);
+    const std::vector<Qe_Pt> centre_line = centre_line_of(records);
     Qe_Pt_Set& e = edge();
     e.init(static_cast<int>(centre_line.size()), centre_line.data());
     draw_node(nullptr);
@@ -241,19 +271,13 @@ void MB_Polyline::build_draw()
         build_draw_node_with_ltype(e);
         return;
     }
-    std::vector<Outline> segments = segment_outlines(records, m_global_width);
-    std::vector<Outline> bevels;
-    if (segments.size() >= 2) mitre_joints(segments, bevels);
-    segments.insert(segments.end(), bevels.begin(), bevels.end());
+    const std::vector<Outline> segments = band_outlines(records, m_global_width);
+    cover_bands(rect(), segments);
     std::vector<Qe_Pt_List> lists(segments.size());
     Qe_Void_List runs;
     for (std::size_t i = 0; i < segments.size(); ++i) {
         for (const Qe_Pt& p : segments[i]) lists[i].add_tail(p);
         runs.add(&lists[i]);
-        // The bands reach beyond the centre line: the rectangle covers them so that views
-        // and repaints that test it keep the whole outline.
-        Qe_Rect band;
-        if (band.init_by_pts(static_cast<int>(segments[i].size()), segments[i].data())) rect().union_rect(band);
     }
     auto* node = new MB_Draw_Lines_Sets(general().color(), this);
     if (!segments.empty()) node->init_by_ptlists(runs);
@@ -265,9 +289,15 @@ void MB_Polyline::build_draw()
 
 void MB_Polyline::build_extent()
 {
-    // The rectangle needs the whole centre line and, with widths, the bands: what is drawn
-    // is made, measured and let go.
-    build_draw();
+    // The rectangle of what build_draw makes, without making it: the centre line and, with
+    // widths, the bands. Touches nothing but this polyline (the layout runs it on several
+    // threads at once).
+    if (m_count >= 2) {
+        const std::vector<MB_Pline_Pos> records = working_records(m_pos.get(), m_count, m_closed);
+        const std::vector<Qe_Pt> centre_line = centre_line_of(records);
+        rect().init_by_pts(static_cast<int>(centre_line.size()), centre_line.data());
+        if (is_have_width()) cover_bands(rect(), band_outlines(records, m_global_width));
+    }
     edge().free();
     free_draw_node();
 }

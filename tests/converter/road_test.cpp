@@ -289,6 +289,64 @@ TEST(Road, LeavesTheDrawingStandingWhenAsked)
     EXPECT_EQ(g_operation_list.count(), 0);
 }
 
+// A drawing large enough for the layout to share its plain geometry among threads: every
+// entity has the rectangle its own build_draw gives it, whichever thread measured it.
+TEST(Road, LaysOutALargeDrawingAsEachEntityDrawsItself)
+{
+    Work_Dir work("road_large_layout");
+    assemble_kernel_dir(work.path() / "kernel", Lib::Real, Lib::Probe);
+    Scoped_Env kernel("PLATFORM_KERNEL_DIR", (work.path() / "kernel").c_str());
+    const std::string source = work / "large.vkt";
+    {
+        MB_Operation op;
+        ASSERT_TRUE(op.create_drawing("large"));
+        MB_Drawing& d = *op.drawing();
+        for (int i = 0; i < 6000; ++i) {
+            const double x = i * 7.31, y = (i % 97) * 3.17;
+            switch (i % 5) {
+            case 0: d.object_list().add_tail(new MB_Line(Qe_Pt(x, y, 0), Qe_Pt(x + 2.5, y - 1.25, 0))); break;
+            case 1: d.object_list().add_tail(new MB_Circle(Qe_Pt(x, y, 0), 0.5 + i % 11)); break;
+            case 2: d.object_list().add_tail(new MB_Arc(Qe_Pt(x, y, 0), 1.5 + i % 7, 0.1 * (i % 60), 4.0)); break;
+            case 3: {
+                auto* v = new MB_Pline_Pos[3];
+                v[0].point = Qe_Pt(x, y, 0);
+                v[0].bulge = 0.4 - 0.01 * (i % 80);
+                v[1].point = Qe_Pt(x + 9.5, y + 2.25, 0);
+                v[1].start_width = i % 3 == 0 ? 0.75 : 0.0;
+                v[2].point = Qe_Pt(x + 4, y + 8.5, 0);
+                d.object_list().add_tail(new MB_Polyline(i % 2 == 0, 3, v));
+                break;
+            }
+            default: {
+                auto* t = new MB_Text(Qe_Pt(x, y, 0), MB_String("Room 12"));
+                (void)t->init_text_style(d, "");
+                d.object_list().add_tail(t);
+                break;
+            }
+            }
+        }
+        ASSERT_TRUE(op.save_jxb(source.c_str()));
+    }
+    set_road_leaves_drawing(true);
+    const bool ok = convert_drawing(source.c_str(), (work / "out.txt").c_str(), 23);
+    set_road_leaves_drawing(false);
+    EXPECT_TRUE(ok);
+    ASSERT_NE(g_active_operation, nullptr);
+    MB_Operation* left = g_active_operation;
+    ASSERT_NE(left->drawing(), nullptr);
+    int checked = 0;
+    for (MB_Object* o = left->drawing()->object_list().get_head(); o; o = o->next(), ++checked) {
+        auto* e = static_cast<MB_Drawable*>(o);
+        const Qe_Rect measured = e->rect();
+        e->build_draw();
+        ASSERT_TRUE(measured.lt().x() == e->rect().lt().x() && measured.lt().y() == e->rect().lt().y() &&
+                    measured.rb().x() == e->rect().rb().x() && measured.rb().y() == e->rect().rb().y())
+            << "entity " << checked << " of kind " << o->object_id();
+    }
+    EXPECT_EQ(checked, 6000);
+    delete left;
+}
+
 TEST(Mondrik, RefusesDwfAndBrokenStreams)
 {
     Work_Dir work("mondrik_refuses");

@@ -82,6 +82,40 @@ std::vector<Extent_Case> cases()
         v[3].point = Qe_Pt(-1, 7.75, 0);
         return new MB_Polyline(true, 4, v);
     });
+    add("dashed polyline with bulges", [](MB_Drawing& d) {
+        auto* dashed = new MB_Line_Type;
+        EXPECT_TRUE(dashed->init_dec("DASHED,__ __") && dashed->init_data("A,0.5,-0.25"));
+        d.line_type_list().add_tail(dashed);
+        auto* v = new MB_Pline_Pos[3];
+        v[0].point = Qe_Pt(0, 0, 0);
+        v[0].bulge = 0.6;
+        v[1].point = Qe_Pt(6, 1, 0);
+        v[2].point = Qe_Pt(2, 9, 0);
+        auto* p = new MB_Polyline(false, 3, v);
+        p->general().line_type(dashed);
+        return p;
+    });
+    add("polyline with widths and a bulge", [](MB_Drawing&) {
+        auto* v = new MB_Pline_Pos[4];
+        v[0].point = Qe_Pt(0, 0, 0);
+        v[0].start_width = 0.5;
+        v[0].end_width = 2.0;
+        v[1].point = Qe_Pt(8, 0.5, 0);
+        v[1].bulge = -0.9;
+        v[2].point = Qe_Pt(9, 7, 0);
+        v[3].point = Qe_Pt(1, 6, 0);
+        auto* p = new MB_Polyline(true, 4, v);
+        return p;
+    });
+    add("polyline of global width turning sharply", [](MB_Drawing&) {
+        auto* v = new MB_Pline_Pos[3];
+        v[0].point = Qe_Pt(0, 0, 0);
+        v[1].point = Qe_Pt(10, 0.5, 0);
+        v[2].point = Qe_Pt(0, 1.5, 0);
+        auto* p = new MB_Polyline(false, 3, v);
+        p->global_width(1.25);
+        return p;
+    });
     add("one-vertex polyline", [](MB_Drawing&) {
         auto* v = new MB_Pline_Pos[1];
         v[0].point = Qe_Pt(3, 3, 0);
