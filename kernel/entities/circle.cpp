@@ -147,29 +147,31 @@ char MB_Circle::pick(const Qe_Pt& at, Qe_Pt_List&, double tol, Qe_Pt& nearest, i
     return 1;
 }
 
-std::vector<Qe_Pt> MB_Circle::outline()
+void MB_Circle::outline(std::vector<Qe_Pt>& pts)
 {
     const long n = mb_draw_precision(*this);
     const double step = k_two_pi / static_cast<double>(n - 1);
-    std::vector<Qe_Pt> pts(static_cast<std::size_t>(n));
+    pts.resize(static_cast<std::size_t>(n));
     // From the bottom of the circle: (0, −r) turned by i × step.
     for (long i = 0; i < n; ++i) {
         const double a = static_cast<double>(i) * step;
         pts[i] = Qe_Pt(m_center.x() + m_radius * std::sin(a), m_center.y() - m_radius * std::cos(a), m_center.z());
     }
     pts[n - 1] = pts[0];
-    return pts;
 }
 
 void MB_Circle::build_draw()
 {
-    const std::vector<Qe_Pt> pts = outline();
+    std::vector<Qe_Pt> pts;
+    outline(pts);
     mb_set_edge(*this, static_cast<int>(pts.size()), pts.data());
 }
 
 void MB_Circle::build_extent()
 {
-    const std::vector<Qe_Pt> pts = outline();
+    // The layout measures many entities on several threads: no allocation each.
+    thread_local std::vector<Qe_Pt> pts;
+    outline(pts);
     mb_set_extent(*this, static_cast<int>(pts.size()), pts.data());
 }
 
@@ -355,25 +357,27 @@ char MB_Arc::pick(const Qe_Pt& at, Qe_Pt_List&, double tol, Qe_Pt& nearest, int&
     return mb_pick_edge(edge(), at, tol, Pick_On_Arc, nearest, kind) ? 1 : 0;
 }
 
-std::vector<Qe_Pt> MB_Arc::outline()
+void MB_Arc::outline(std::vector<Qe_Pt>& pts)
 {
     build_start_end_pos();
     const long n = mb_draw_precision(*this);
-    std::vector<Qe_Pt> pts(static_cast<std::size_t>(n));
+    pts.resize(static_cast<std::size_t>(n));
     Qe_Pt* out = pts.data();
     arc_to_ptset(m_center, m_radius, m_start, m_end, static_cast<mb_ulong>(n), out);
-    return pts;
 }
 
 void MB_Arc::build_draw()
 {
-    const std::vector<Qe_Pt> pts = outline();
+    std::vector<Qe_Pt> pts;
+    outline(pts);
     mb_set_edge(*this, static_cast<int>(pts.size()), pts.data());
 }
 
 void MB_Arc::build_extent()
 {
-    const std::vector<Qe_Pt> pts = outline();
+    // The layout measures many entities on several threads: no allocation each.
+    thread_local std::vector<Qe_Pt> pts;
+    outline(pts);
     mb_set_extent(*this, static_cast<int>(pts.size()), pts.data());
 }
 

@@ -62,8 +62,8 @@ public:
     static MB_Result default_process(MB_Circle& entity, MB_File_IO& file);
 
 private:
-    // The points build_draw lays the circle out in.
-    std::vector<Qe_Pt> outline();
+    // The points build_draw lays the circle out in, into pts (its storage reused).
+    void outline(std::vector<Qe_Pt>& pts);
 
 protected:
     friend struct MB_Circle_Access;
@@ -128,8 +128,9 @@ public:
 
 private:
     friend struct MB_Arc_Access;
-    // The points build_draw lays the arc out in, its start and end points derived first.
-    std::vector<Qe_Pt> outline();
+    // The points build_draw lays the arc out in, into pts (its storage reused), its start and
+    // end points derived first.
+    void outline(std::vector<Qe_Pt>& pts);
 
     double m_start_angle = 0.0;
     double m_end_angle = 0.0;

@@ -44,9 +44,9 @@ void append_arc(const MB_Pline_Pos& a, const MB_Pline_Pos& b, std::vector<MB_Pli
 
 // The working list: every straight vertex once, every arc as its records; a closed
 // polyline returns to its first vertex (two straight vertices are not closed back).
-std::vector<MB_Pline_Pos> working_records(const MB_Pline_Pos* v, int count, bool closed)
+void working_records(const MB_Pline_Pos* v, int count, bool closed, std::vector<MB_Pline_Pos>& records)
 {
-    std::vector<MB_Pline_Pos> records;
+    records.clear();
     records.reserve(static_cast<std::size_t>(count) + 1);
     for (int i = 0; i < count; ++i) {
         const bool last = i + 1 == count;
@@ -59,7 +59,6 @@ std::vector<MB_Pline_Pos> working_records(const MB_Pline_Pos* v, int count, bool
             if (last && closed && count > 2) records.push_back(v[0]);
         }
     }
-    return records;
 }
 
 using Outline = std::vector<Qe_Pt>;
@@ -248,12 +247,11 @@ void cover_bands(Qe_Rect& rect, const std::vector<Outline>& bands)
     }
 }
 
-std::vector<Qe_Pt> centre_line_of(const std::vector<MB_Pline_Pos>& records)
+void centre_line_of(const std::vector<MB_Pline_Pos>& records, std::vector<Qe_Pt>& centre_line)
 {
-    std::vector<Qe_Pt> centre_line;
+    centre_line.clear();
     centre_line.reserve(records.size());
     for (const MB_Pline_Pos& r : records) centre_line.push_back(r.point);
-    return centre_line;
 }
 
 }  // namespace
@@ -261,8 +259,10 @@ std::vector<Qe_Pt> centre_line_of(const std::vector<MB_Pline_Pos>& records)
 void MB_Polyline::build_draw()
 {
     if (m_count < 2) return;
-    const std::vector<MB_Pline_Pos> records = working_records(m_pos.get(), m_count, m_closed);
-    const std::vector<Qe_Pt> centre_line = centre_line_of(records);
+    std::vector<MB_Pline_Pos> records;
+    working_records(m_pos.get(), m_count, m_closed, records);
+    std::vector<Qe_Pt> centre_line;
+    centre_line_of(records, centre_line);
     Qe_Pt_Set& e = edge();
     e.init(static_cast<int>(centre_line.size()), centre_line.data());
     draw_node(nullptr);
@@ -293,10 +293,18 @@ void MB_Polyline::build_extent()
     // widths, the bands. Touches nothing but this polyline (the layout runs it on several
     // threads at once).
     if (m_count >= 2) {
-        const std::vector<MB_Pline_Pos> records = working_records(m_pos.get(), m_count, m_closed);
-        const std::vector<Qe_Pt> centre_line = centre_line_of(records);
+        // Scratch kept per thread: no allocation per polyline.
+        thread_local std::vector<MB_Pline_Pos> records;
+        thread_local std::vector<Qe_Pt> centre_line;
+        working_records(m_pos.get(), m_count, m_closed, records);
+        centre_line_of(records, centre_line);
         rect().init_by_pts(static_cast<int>(centre_line.size()), centre_line.data());
         if (is_have_width()) cover_bands(rect(), band_outlines(records, m_global_width));
+        // A very long polyline's scratch is not kept for the thread's life.
+        if (records.capacity() > (std::size_t(1) << 16)) {
+            records = {};
+            centre_line = {};
+        }
     }
     edge().free();
     free_draw_node();
