@@ -110,11 +110,7 @@ std::vector<Qe_Loop*> enclosed_loops(const std::vector<MB_Lines*>& chains)
         // A glyph's outlines are mostly rings apart from one another: found without the graph.
         if (!search.search_simple_min_loops()) {
             search.ptset2segments();
-            search.remove_error_segment();
-            search.bulid_intersect();
-            search.del_invalid_intersect();
-            search.create_intersect_relation();
-            search.order_add_remove_error_intersect_points();
+            (void)search.init();
             search.search_min_loops();
         }
         const std::vector<Qe_Pt>& starts = search.result_starts();
