@@ -59,7 +59,7 @@ std::vector<Dxf_Pattern_Line> pattern_lines(MB_Hatch_Type& type, const Qe_Pt& co
         // The kernel draws no family without a spacing across its lines; nor may a reader.
         if (!(std::fabs(line.dy) * s > resabs)) continue;
         Dxf_Pattern_Line d;
-        d.angle_deg = line.angle + rot * 180.0 / std::numbers::pi;
+        d.angle_deg = line.angle + dxf::degrees(rot);
         const double a = d.angle_deg * std::numbers::pi / 180.0;
         const double c = std::cos(a), sn = std::sin(a);
         d.bx = corner.x() + (line.ox * cr - line.oy * sr) * s;
@@ -149,7 +149,7 @@ bool dxf::write_hatch(Dxf_Exporter& x, MB_Hatch& hatch, std::uint64_t owner)
     write_boundary_paths(w, loops);
     w.integer(75, std::clamp(hatch.type(), 0, 2));
     w.integer(76, 2);  // custom: the lines below are the whole definition
-    w.real(52, type.angle() * 180.0 / std::numbers::pi);
+    w.real(52, dxf::degrees(type.angle()));
     w.real(41, type.scale());
     w.integer(77, 0);
     w.integer(78, static_cast<long long>(lines.size()));

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numbers>
 
 #include "Drakmere.h"
 #include "plugins/gressil/dxf_export.h"
@@ -241,7 +240,7 @@ void Dxf_Exporter::tables()
         w.integer(70, vertical ? 4 : 0);
         w.real(40, 0);  // no fixed height: each text gives its own
         w.real(41, width);
-        w.real(50, oblique * 180.0 / std::numbers::pi);
+        w.real(50, dxf::degrees(oblique));
         w.integer(71, 0);
         w.real(42, height);
         w.text(3, font);
