@@ -113,6 +113,23 @@ MB_Drawable::~MB_Drawable()
     release_object_list();
 }
 
+void MB_Drawable::copy_host_values(const MB_Drawable& other)
+{
+    if (this == &other || (!other.m_extra && !m_extra)) return;
+    Extra& e = extra();
+    if (!other.m_extra) {
+        e.user_id = 0;
+        e.string = MB_String();
+        e.real_val = 0.0;
+        e.xdata = MB_Xdata();
+        return;
+    }
+    e.user_id = other.m_extra->user_id;
+    e.string = other.m_extra->string;
+    e.real_val = other.m_extra->real_val;
+    e.xdata = other.m_extra->xdata;
+}
+
 void MB_Drawable::release_object_list()
 {
     if (!m_extra) return;

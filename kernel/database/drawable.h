@@ -182,6 +182,9 @@ public:
         if (v != 0.0 || m_extra) extra().real_val = v;
     }
     MB_Xdata& xdata() { return extra().xdata; }
+    // Takes other's user id, string, real value and extended data; a drawable without them
+    // given to one without them makes none.
+    void copy_host_values(const MB_Drawable& other);
     unsigned short flag() const { return m_flag; }
     // Also the display node's flag.
     void flag(unsigned short state);

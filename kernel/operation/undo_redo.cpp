@@ -77,12 +77,7 @@ private:
 void copy_user_data(MB_Object& from, MB_Object& to)
 {
     if (!from.is_drawable() || !to.is_drawable()) return;
-    auto& f = static_cast<MB_Drawable&>(from);
-    auto& t = static_cast<MB_Drawable&>(to);
-    t.user_id(f.user_id());
-    t.string() = f.string();
-    t.real_val(f.real_val());
-    t.xdata() = f.xdata();
+    static_cast<MB_Drawable&>(to).copy_host_values(static_cast<MB_Drawable&>(from));
 }
 
 // A new copy of obj with its user data, or null when its class cannot be copied.

@@ -211,6 +211,32 @@ TEST(Drawable, CopiesAndClones)
     src.object_list(nullptr);
 }
 
+// The values copy_to leaves out travel with copy_host_values, and a drawable without them
+// clears them in the target.
+TEST(Drawable, HostValuesCopyAndClear)
+{
+    Test_Geom src;
+    src.user_id(4);
+    src.string() = "host text";
+    src.real_val(2.5);
+    src.xdata().buffer("ab", 2);
+    Test_Geom dst;
+    dst.copy_host_values(src);
+    EXPECT_EQ(dst.user_id(), 4u);
+    EXPECT_STREQ(dst.string().ascii(), "host text");
+    EXPECT_EQ(dst.real_val(), 2.5);
+    EXPECT_EQ(dst.xdata().size(), 2u);
+    dst.copy_host_values(dst);
+    EXPECT_EQ(dst.user_id(), 4u);
+
+    const Test_Geom bare;
+    dst.copy_host_values(bare);
+    EXPECT_EQ(dst.user_id(), 0u);
+    EXPECT_EQ(dst.string().length(), 0);
+    EXPECT_EQ(dst.real_val(), 0.0);
+    EXPECT_EQ(dst.xdata().size(), 0u);
+}
+
 TEST(Drawable, CopyToReplacesTheTargetsMembersWithoutRecordingThem)
 {
     MB_Operation op;
