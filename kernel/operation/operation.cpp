@@ -458,7 +458,6 @@ bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
     bool any = false;
     std::vector<MB_Object*> taken;
     std::vector<MB_Drawable*> drawn;
-    std::unordered_set<const MB_Object*> gone;
     auto release = [&] {
         forget(drawn);
         for (MB_Object* o : taken) o->lose_member(entities);
@@ -478,13 +477,12 @@ bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
         // Erased as it is taken: an object listed twice goes once.
         if (!o || !members.erase(o)) {
             // Not an entity: a table entry that is not drawn only leaves the views' lists. An
-            // object taken earlier in this call is gone and is not looked at.
-            if (o && !gone.count(o) && in_tables(*m_drawing, o) && !o->is_drawable())
+            // object taken earlier in this call is in no table, so it is not looked at.
+            if (o && in_tables(*m_drawing, o) && !o->is_drawable())
                 for (MB_Draw_Render* r = m_draw_render_list.head(); r; r = r->next()) r->display_list().removeValue(o);
             continue;
         }
         if (o->is_drawable()) {
-            gone.insert(o);
             auto* d = static_cast<MB_Drawable*>(o);
             if (redraw) {
                 if (!any) box = d->rect();
