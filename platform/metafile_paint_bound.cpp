@@ -46,11 +46,12 @@ RECT Player::charged_box(double l, double t, double r, double b)
     const RECT k{std::min(a.x, c.x), std::min(a.y, c.y), std::max(a.x, c.x), std::max(a.y, c.y)};
     const double x0 = k.left, y0 = k.top, x1 = k.right, y1 = k.bottom;
     charge_box(x0, y0, x1, y1);
-    charge_strokes({{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}, true);
+    const Dpoint outline[] = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}};
+    charge_strokes(outline, true);
     return k;
 }
 
-void Player::charge_strokes(const std::vector<Dpoint>& pts, bool closed)
+void Player::charge_strokes(std::span<const Dpoint> pts, bool closed)
 {
     if (m_state.pen_px <= 0 || pts.empty()) return;
     const double clip = clip_area();

@@ -623,7 +623,8 @@ void Player::line_to(double x, double y)
         return;
     }
     const POINT p = pixel(x, y);
-    charge_strokes({from, to}, false);
+    const Dpoint stroke[] = {from, to};
+    charge_strokes(stroke, false);
     LineTo(m_hdc, p.x, p.y);
 }
 

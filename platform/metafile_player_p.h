@@ -19,6 +19,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -205,7 +206,7 @@ private:
     double clip_area() const;
     double work_limit() const;
     void charge_box(double x0, double y0, double x1, double y1);
-    void charge_strokes(const std::vector<Dpoint>& pts, bool closed);
+    void charge_strokes(std::span<const Dpoint> pts, bool closed);
     // The pixels of a logical box on a mapping without turns, charged as filled and outlined.
     RECT charged_box(double l, double t, double r, double b);
     void ellipse_points(double l, double t, double r, double b, double a0, double sweep, std::vector<Dpoint>& out);
