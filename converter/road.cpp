@@ -422,8 +422,14 @@ bool convert_drawing(const char* source, const char* target, int, bool explode_t
         }
         if (MB_Drawing* drawing = operation->drawing()) lay_out_for_export(*drawing, explode_text);
         operation->zoom_all();
-        if (explode_text) (void)explode_texts(operation.get());
+        // What the texts become is made as the export reaches it, after the entity list, and
+        // let go once written: never all of it at once.
+        Exploded_Texts exploded;
+        if (explode_text) (void)explode_texts(operation.get(), exploded);
+        MB_Drawing* drawing = operation->drawing();
+        if (drawing) drawing->trailing_entities(&exploded);
         ok = run_export_plugin(target, 0, 23);
+        if (drawing) drawing->trailing_entities(nullptr);
     }
     if (g_leave_drawing.load())
         g_left_operation = operation.release();  // still listed in g_operation_list

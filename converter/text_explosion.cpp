@@ -19,11 +19,11 @@ bool overlap(const Box& a, const Box& b)
     return a.x0 <= b.x1 && b.x0 <= a.x1 && a.y0 <= b.y1 && b.y0 <= a.y1;
 }
 
-// The chains whose segments may meet, as groups in chain order (each group's chains in
-// order): chains join a group when their boxes, grown by more than the loop search's
+// The point sets whose segments may meet, as groups in set order (each group's sets in
+// order): sets join a group when their boxes, grown by more than the loop search's
 // tolerances, overlap. Glyphs set apart fall into groups of their own, so that the loops are
 // searched glyph by glyph and the cost follows the length of the text.
-std::vector<std::vector<MB_Lines*>> groups_that_may_meet(const std::vector<MB_Lines*>& chains)
+std::vector<std::vector<Qe_Pt_Set*>> groups_that_may_meet(const std::vector<Qe_Pt_Set*>& chains)
 {
     const std::size_t n = chains.size();
     std::vector<Box> boxes(n);
@@ -81,7 +81,7 @@ std::vector<std::vector<MB_Lines*>> groups_that_may_meet(const std::vector<MB_Li
             if (overlap(boxes[a], boxes[i])) parent[root(i)] = root(a);
         active.push_back(i);
     }
-    std::vector<std::vector<MB_Lines*>> groups;
+    std::vector<std::vector<Qe_Pt_Set*>> groups;
     std::vector<std::size_t> group_of(n, SIZE_MAX);
     for (std::size_t i = 0; i < n; ++i) {
         std::size_t& g = group_of[root(i)];
@@ -94,19 +94,19 @@ std::vector<std::vector<MB_Lines*>> groups_that_may_meet(const std::vector<MB_Li
     return groups;
 }
 
-// The minimal loops the chains' segments bound, in the order one search over all of them
+// The minimal loops the point sets' segments bound, in the order one search over all of them
 // finds them; the caller owns them.
-std::vector<Qe_Loop*> enclosed_loops(const std::vector<MB_Lines*>& chains)
+std::vector<Qe_Loop*> enclosed_loops(const std::vector<Qe_Pt_Set*>& chains)
 {
     struct Found {
         Qe_Pt start;
         Qe_Loop* loop;
     };
     std::vector<Found> found;
-    for (const std::vector<MB_Lines*>& group : groups_that_may_meet(chains)) {
+    for (const std::vector<Qe_Pt_Set*>& group : groups_that_may_meet(chains)) {
         Qe_Search_Loops search;
-        // A chain's segments join its vertices in order, as its edge would.
-        for (MB_Lines* chain : group) (void)search.input_list().add(&chain->pt_set());
+        // A set's segments join its points in order, as a chain's edge would.
+        for (Qe_Pt_Set* chain : group) (void)search.input_list().add(chain);
         // A glyph's outlines are mostly rings apart from one another: found without the graph.
         if (!search.search_simple_min_loops()) {
             search.ptset2segments();
@@ -130,43 +130,43 @@ std::vector<Qe_Loop*> enclosed_loops(const std::vector<MB_Lines*>& chains)
     return loops;
 }
 
-// The outlines of one text's node: its chains, then its hatch, at the tail of list, in the
-// colour and on the layer of text (the entity a run belongs to). False when it showed nothing.
-// Nothing made here is drawn before the export: each is laid out as far as its rectangle.
-bool explode_node(MB_Draw_Node* node, const MB_Drawable& text, MB_Object_List& list)
+// The filled outline's hatch: "_SOLID", the minimal loops its runs enclose, in the colour and
+// on the layer given; null when they enclose nothing.
+MB_Hatch* outline_hatch(const MB_Text_Outline& outline, long colour, MB_Layer* layer)
 {
-    MB_Text_Outline outline;
-    if (!mb_text_outline(node, outline) || outline.runs.empty()) return false;
-
-    const long colour = text.general().color();
-    Qe_Void_List made;
-    (void)mb_outline_lines(outline, colour, text.general().layer(), list, made, false);
-    if (!outline.filled) return true;
-
-    std::vector<MB_Lines*> chains;
-    for (Qe_Void_Node* n = made.head(); n; n = n->next()) {
-        auto* chain = static_cast<MB_Lines*>(n->entity());
-        if (chain->count() > 0) chains.push_back(chain);
-    }
+    std::vector<Qe_Pt_Set> sets;
+    sets.reserve(outline.run_sizes.size());
+    outline.for_each_run([&](const Qe_Pt* p, int n) { sets.emplace_back(n, p); });
+    std::vector<Qe_Pt_Set*> chains;
+    chains.reserve(sets.size());
+    for (Qe_Pt_Set& set : sets) chains.push_back(&set);
     const std::vector<Qe_Loop*> loops = enclosed_loops(chains);
-    if (loops.empty()) return true;
-
+    if (loops.empty()) return nullptr;
     auto* hatch = new MB_Hatch;
     // The found loops are the caller's: the hatch takes them over.
     for (Qe_Loop* loop : loops) hatch->loop_add(loop);
     hatch->general().color(colour);
-    hatch->general().layer(text.general().layer());
+    hatch->general().layer(layer);
     hatch->get_hatchtype()->name(MB_String("_SOLID"));
     hatch->build_extent();
-    list.add_tail(hatch);
+    return hatch;
+}
+
+// The outlines of one text's node, held by into in the colour and on the layer of text (the
+// entity a run belongs to). False when it showed nothing. outline is room to reuse.
+bool explode_node(MB_Draw_Node* node, const MB_Drawable& text, Exploded_Texts& into, MB_Text_Outline& outline)
+{
+    outline.clear();
+    if (!mb_text_outline(node, outline) || outline.empty()) return false;
+    into.add_outline(outline, text.general().color(), text.general().layer());
     return true;
 }
 
-// A text not laid out yet is laid out now; once its outlines are made, its glyphs go.
-bool explode_text(MB_Drawable& text, MB_Object_List& list)
+// A text not laid out yet is laid out now; once its outlines are taken, its glyphs go.
+bool explode_text(MB_Drawable& text, Exploded_Texts& into, MB_Text_Outline& outline)
 {
     if (!text.draw_node()) text.build_draw();
-    const bool shown = explode_node(text.draw_node(), text, list);
+    const bool shown = explode_node(text.draw_node(), text, into, outline);
     if (shown) text.free_draw_node();
     return shown;
 }
@@ -176,34 +176,155 @@ bool explode_text(MB_Drawable& text, MB_Object_List& list)
 // runs colours of their own; the others' runs have their text's), then a frame's lines.
 // False, adding nothing, when no run showed anything.
 bool explode_parts(MB_Drawable& text, const std::vector<MB_Text*>& runs, const std::vector<MB_Line*>& lines,
-                   MB_Object_List& list)
+                   Exploded_Texts& into, MB_Text_Outline& outline)
 {
     bool shown = false;
-    for (MB_Text* run : runs) shown = explode_node(run->draw_node(), *run, list) || shown;
+    for (MB_Text* run : runs) shown = explode_node(run->draw_node(), *run, into, outline) || shown;
     if (!shown) return false;
     for (MB_Line* line : lines) {
         auto* copy = new MB_Line(line->start(), line->end());
         copy->general().color(text.general().color());
         copy->general().layer(text.general().layer());
         copy->build_extent();
-        list.add_tail(copy);
+        into.add_entity(copy);
     }
     return true;
 }
 
+bool finite_rect(const Qe_Rect& r)
+{
+    const Qe_Pt& a = r.lt();
+    const Qe_Pt& b = r.rb();
+    return std::isfinite(a.x()) && std::isfinite(a.y()) && std::isfinite(a.z()) && std::isfinite(b.x()) &&
+           std::isfinite(b.y()) && std::isfinite(b.z());
+}
+
 constexpr std::size_t k_batch = 1024;
+// Points per chunk: the first ones small, so that a few texts take little, then up to about
+// 24 MB (more for one outline that needs more). A chunk is made with its room and never grows:
+// no point is copied twice.
+constexpr std::size_t k_first_chunk_points = std::size_t{1} << 16;
+constexpr std::size_t k_chunk_points = std::size_t{1} << 20;
 
 }  // namespace
 
-int explode_texts(MB_Operation* operation)
+Exploded_Texts::Exploded_Texts() = default;
+
+Exploded_Texts::~Exploded_Texts()
+{
+    // What was never given out is still ours.
+    for (Piece& piece : m_pieces) delete piece.entity;
+}
+
+bool Exploded_Texts::extents(Qe_Rect& out) const
+{
+    if (!m_has_extents) return false;
+    out = m_extents;
+    return true;
+}
+
+void Exploded_Texts::take_extent(const Qe_Rect& r)
+{
+    // As the export's header takes an entity's rectangle: one that is not finite counts for
+    // nothing.
+    if (!finite_rect(r)) return;
+    if (!m_has_extents) m_extents = r;
+    else m_extents.union_rect(r);
+    m_has_extents = true;
+}
+
+void Exploded_Texts::add_outline(const MB_Text_Outline& outline, long colour, MB_Layer* layer)
+{
+    if (outline.empty()) return;
+    const std::size_t count = outline.points.size();
+    if (m_chunks.empty() || m_chunks.back()->capacity() - m_chunks.back()->size() < count) {
+        const std::size_t room = m_chunks.size() < 5 ? k_first_chunk_points << m_chunks.size() : k_chunk_points;
+        m_chunks.push_back(std::make_unique<std::vector<Qe_Pt>>());
+        m_chunks.back()->reserve(std::max(count, room));
+    }
+    std::vector<Qe_Pt>& points = *m_chunks.back();
+    Piece piece;
+    piece.colour = colour;
+    piece.layer = layer;
+    piece.chunk = m_chunks.size() - 1;
+    piece.first_point = points.size();
+    piece.first_run = m_run_sizes.size();
+    piece.runs = outline.run_sizes.size();
+    points.insert(points.end(), outline.points.begin(), outline.points.end());
+    m_run_sizes.insert(m_run_sizes.end(), outline.run_sizes.begin(), outline.run_sizes.end());
+    m_pieces.push_back(piece);
+    // Each run's chain will have the rectangle of its points.
+    outline.for_each_run([&](const Qe_Pt* p, int n) {
+        Qe_Rect r;
+        (void)r.init_by_pts(n, p);
+        take_extent(r);
+    });
+    // The hatch is made now: its rectangle is that of the loops found, which the chains'
+    // rectangles need not hold to the last bit.
+    if (outline.filled)
+        if (MB_Hatch* hatch = outline_hatch(outline, colour, layer)) add_entity(hatch);
+}
+
+void Exploded_Texts::add_entity(MB_Drawable* entity)
+{
+    if (!entity) return;
+    take_extent(entity->rect());
+    Piece piece;
+    piece.entity = entity;
+    m_pieces.push_back(piece);
+}
+
+void Exploded_Texts::end_text()
+{
+    if (m_pieces.size() == m_text_start) return;
+    m_texts.push_back(m_text_start);
+    m_text_start = m_pieces.size();
+}
+
+void Exploded_Texts::release_chunks_before(std::size_t chunk)
+{
+    for (std::size_t i = m_released; i < chunk && i < m_chunks.size(); ++i) m_chunks[i].reset();
+    m_released = std::max(m_released, chunk);
+}
+
+void Exploded_Texts::make(Piece& piece, MB_Object_List& list)
+{
+    if (piece.entity) {
+        list.add_tail(piece.entity);
+        piece.entity = nullptr;
+        return;
+    }
+    release_chunks_before(piece.chunk);
+    const Qe_Pt* p = m_chunks[piece.chunk]->data() + piece.first_point;
+    for (std::size_t r = piece.first_run; r < piece.first_run + piece.runs; ++r) {
+        const int n = m_run_sizes[r];
+        list.add_tail(mb_outline_chain(p, n, piece.colour, piece.layer, false));
+        p += n;
+    }
+}
+
+bool Exploded_Texts::next(MB_Object_List& list)
+{
+    if (m_next_text >= m_texts.size()) {
+        release_chunks_before(m_chunks.size());
+        return false;
+    }
+    const std::size_t first = m_texts[m_next_text];
+    const std::size_t end = m_next_text + 1 < m_texts.size() ? m_texts[m_next_text + 1] : m_text_start;
+    ++m_next_text;
+    for (std::size_t i = first; i < end; ++i) make(m_pieces[i], list);
+    return true;
+}
+
+int explode_texts(MB_Operation* operation, Exploded_Texts& into)
 {
     MB_Drawing* drawing = operation ? operation->drawing() : nullptr;
     if (!drawing) return 0;
     // The replaced texts must go at once, not into an undo step.
     MB_Recording_Pause pause;
     MB_Object_List& list = drawing->object_list();
-    // The replaced texts go in batches as the walk goes on, so that what the explosion makes
-    // next takes their memory: held to the end, they were the peak of the conversion.
+    // The replaced texts go in batches as the walk goes on, so that what the explosion holds
+    // next takes their memory.
     std::vector<MB_Drawable*> done;
     int replaced = 0;
     auto delete_done = [&] {
@@ -211,23 +332,35 @@ int explode_texts(MB_Operation* operation)
         replaced += static_cast<int>(done.size());
         done.clear();
     };
-    // What is appended is no text: the walk ends with the entity that was last before it.
     std::vector<MB_Text*> runs;
     std::vector<MB_Line*> lines;
-    MB_Object* const last = list.get_tail();
+    MB_Text_Outline outline;
     for (MB_Object* o = list.get_head(), *after = nullptr; o; o = after) {
-        after = o == last ? nullptr : o->next();
+        after = o->next();
         if (!o->is_drawable()) continue;
         auto& d = *static_cast<MB_Drawable*>(o);
         bool shown = false;
         if (o->object_id() == MB_Object::ID_TEXT)
-            shown = explode_text(d, list);
+            shown = explode_text(d, into, outline);
         else if (mb_text_parts(*o, runs, lines))
-            shown = explode_parts(d, runs, lines, list);
+            shown = explode_parts(d, runs, lines, into, outline);
         if (!shown) continue;
+        into.end_text();
         done.push_back(&d);
         if (done.size() == k_batch) delete_done();
     }
     delete_done();
+    return replaced;
+}
+
+int explode_texts(MB_Operation* operation)
+{
+    MB_Drawing* drawing = operation ? operation->drawing() : nullptr;
+    if (!drawing) return 0;
+    Exploded_Texts exploded;
+    const int replaced = explode_texts(operation, exploded);
+    // What the texts became goes after every entity that is left, in text order.
+    while (exploded.next(drawing->object_list())) {
+    }
     return replaced;
 }

@@ -15,6 +15,7 @@
 #include "kernel/database/color_map.h"
 #include "kernel/database/drawing_info.h"
 #include "kernel/database/drawing.h"
+#include "kernel/database/entity_source.h"
 #include "kernel/database/layer.h"
 #include "kernel/database/line_type.h"
 #include "kernel/database/drawable.h"

@@ -5,10 +5,13 @@
 
 #include "kernel/database/block.h"
 #include "kernel/database/drawable.h"
+#include "kernel/database/entity_source.h"
 #include "kernel/database/layer.h"
 #include "kernel/database/kind_hooks_p.h"
 #include "kernel/database/line_type.h"
 #include "kernel/database/name_index_p.h"
+
+MB_Entity_Source::~MB_Entity_Source() = default;
 
 namespace {
 

@@ -19,6 +19,7 @@
 #include <vector>
 
 class MB_Block;
+class MB_Entity_Source;
 class MB_Layer;
 class MB_Name_Index;
 class MB_Line_Type;
@@ -75,6 +76,11 @@ public:
     // The view transform kept with the drawing.
     Qe_Tran zoom_transf() const { return m_zoom_transf; }
     void zoom_transf(const Qe_Tran& t) { m_zoom_transf = t; }
+
+    // Entities that follow the entity list for a pass that asks for them (an export); null for
+    // none. Not owned: the host that sets a source clears it before the source goes.
+    MB_Entity_Source* trailing_entities() const { return m_trailing; }
+    void trailing_entities(MB_Entity_Source* source) { m_trailing = source; }
 
     // The block being defined: while it is set, added objects go to its member list. Not
     // owned through this pointer until it joins the block list.
@@ -177,6 +183,7 @@ private:
     MB_String m_filename;
     Qe_Pt m_position;
     MB_Block* m_temp_block = nullptr;
+    MB_Entity_Source* m_trailing = nullptr;
     // Blocks opened around the temp block, innermost last; owned until they join the list.
     std::vector<MB_Block*> m_outer_blocks;
     MB_Object* m_current_layout = nullptr;

@@ -99,12 +99,12 @@ long api_create_hatch_by_text(MB_Text* text, char* pattern, double angle, double
     if (!mb_text_outline(text->draw_node(), outline)) return 0;
 
     auto hatch = std::make_unique<MB_Hatch>();
-    for (const std::vector<Qe_Pt>& run : outline.runs) {
-        if (run.size() < 3) continue;
+    outline.for_each_run([&](const Qe_Pt* run, int n) {
+        if (n < 3) return;
         auto loop = std::make_unique<Qe_Loop>();
-        for (const Qe_Pt& p : run) loop->add(p);
+        for (int i = 0; i < n; ++i) loop->add(run[i]);
         hatch->loop_add(loop.release());
-    }
+    });
     // A hatch without a loop would fill nothing: the text is refused instead.
     if (hatch->loop_list().is_empty()) return 0;
     // The operation's first entity colour, not the text's: importers rely on the colour

@@ -1,5 +1,7 @@
 #include "kernel/operation/text_outline.h"
 
+#include <climits>
+
 #include "geometry/transform.h"
 #include "geometry/void_list.h"
 #include "kernel/database/object_list.h"
@@ -12,10 +14,9 @@ constexpr int k_max_node_depth = 64;
 
 void add_run(MB_Text_Outline& out, const Qe_Pt* p, long n, const Qe_Tran* t)
 {
-    if (!p || n < 2) return;
-    std::vector<Qe_Pt>& run = out.runs.emplace_back();
-    run.reserve(static_cast<std::size_t>(n));
-    for (long i = 0; i < n; ++i) run.push_back(t ? p[i] * *t : p[i]);
+    if (!p || n < 2 || n > INT_MAX) return;
+    out.run_sizes.push_back(static_cast<int>(n));
+    for (long i = 0; i < n; ++i) out.points.push_back(t ? p[i] * *t : p[i]);
 }
 
 void collect(MB_Draw_Node& node, const Qe_Tran* t, int depth, MB_Text_Outline& out)
@@ -51,23 +52,28 @@ bool mb_text_outline(MB_Draw_Node* node, MB_Text_Outline& out)
     return true;
 }
 
+MB_Lines* mb_outline_chain(const Qe_Pt* points, int n, long colour, MB_Layer* layer, bool display)
+{
+    auto* lines = new MB_Lines;
+    lines->init(n, points);
+    lines->general().color(colour);
+    if (layer) lines->general().layer(layer);
+    if (display)
+        lines->build_draw();
+    else
+        lines->build_extent();
+    return lines;
+}
+
 int mb_outline_lines(const MB_Text_Outline& outline, long colour, MB_Layer* layer, MB_Object_List& list,
                      Qe_Void_List& made, bool display)
 {
     int count = 0;
-    for (const std::vector<Qe_Pt>& run : outline.runs) {
-        if (run.empty()) continue;
-        auto* lines = new MB_Lines;
-        lines->init(static_cast<int>(run.size()), run.data());
-        lines->general().color(colour);
-        if (layer) lines->general().layer(layer);
-        if (display)
-            lines->build_draw();
-        else
-            lines->build_extent();
+    outline.for_each_run([&](const Qe_Pt* run, int n) {
+        MB_Lines* lines = mb_outline_chain(run, n, colour, layer, display);
         list.add_tail(lines);
         (void)made.add(lines);
         ++count;
-    }
+    });
     return count;
 }

@@ -285,6 +285,15 @@ void Dxf_Exporter::entities()
     m_out.text(0, "SECTION");
     m_out.text(2, "ENTITIES");
     write_list(m_drawing.object_list(), m_model_record);
+    // Then what the drawing makes only for us, a few at a time: written, then let go.
+    if (MB_Entity_Source* source = m_drawing.trailing_entities()) {
+        MB_Object_List taken;
+        while (!m_out.failed() && source->next(taken)) {
+            write_list(taken, m_model_record);
+            taken.kill_all();
+        }
+        taken.kill_all();
+    }
     m_out.text(0, "ENDSEC");
 }
 

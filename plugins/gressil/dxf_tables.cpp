@@ -22,6 +22,13 @@ void Dxf_Exporter::header()
         else extents.union_rect(r);
         any = true;
     }
+    // The entities still to come after the list are in the extents as if they were in it.
+    Qe_Rect trailing;
+    if (MB_Entity_Source* source = m_drawing.trailing_entities(); source && source->extents(trailing)) {
+        if (!any) extents = trailing;
+        else extents.union_rect(trailing);
+        any = true;
+    }
     m_extents = extents;
     m_has_extents = any;
     Dxf_Writer& w = m_out;

@@ -15,6 +15,8 @@
 #include "common/freetype_text.h"
 #include "converter/text_explosion.h"
 #include "kernel/text/text_fixture.h"
+#include "plugins/gressil/dxf_export.h"
+#include "plugins/gressil/dxf_writer.h"
 
 namespace {
 
@@ -569,7 +571,7 @@ std::vector<Outline_Run> runs_of(MB_Text& text, bool* filled = nullptr)
     MB_Text_Outline outline;
     EXPECT_TRUE(mb_text_outline(t->draw_node(), outline));
     std::vector<Outline_Run> runs;
-    for (const std::vector<Qe_Pt>& r : outline.runs) runs.push_back(r);
+    outline.for_each_run([&](const Qe_Pt* r, int n) { runs.emplace_back(r, r + n); });
     if (filled) *filled = outline.filled;
     delete t;
     return runs;
@@ -771,4 +773,106 @@ TEST_F(Explode_Fixture, GlyphGroupsFindTheLoopsOfOneSearch)
         EXPECT_EQ(n, nullptr);
     }
     drawing().object_list().kill_all();
+}
+
+// What the road's explosion holds back for the export: one text's entities per call, in text
+// order, with the extents of all it gives as the header would take them from the entities.
+TEST_F(Explode_Fixture, ExplodedTextsComeTextByTextWithTheExtentsOfAllTheyGive)
+{
+    MB_Object_List& list = drawing().object_list();
+    list.add_tail(text_of({square(0, 0, 10), square(3, 3, 4)}, true, 0x0000FF));
+    list.add_tail(new MB_Line(Qe_Pt(20, 0, 0), Qe_Pt(30, 0, 0)));
+    // A chain's rectangle passes over a point that is not a number...
+    list.add_tail(text_of({{{100, 0, 0}, {NAN, 5, 0}, {110, 7, 0}}}, false, 1));
+    // ...and one reaching infinity counts for nothing, its neighbour for what it holds.
+    list.add_tail(text_of({{{200, 0, 0}, {INFINITY, 0, 0}}, square(-50, -60, 5)}, false, 2));
+    Exploded_Texts exploded;
+    ASSERT_EQ(explode_texts(&op, exploded), 3);
+    EXPECT_EQ(list.count(), 1);
+    EXPECT_EQ(exploded.texts_left(), 3u);
+    Qe_Rect all;
+    ASSERT_TRUE(exploded.extents(all));
+
+    std::vector<int> per_text;
+    std::vector<MB_Object::MB_ID> kinds;
+    Qe_Rect given;
+    bool any = false;
+    MB_Object_List taken;
+    while (exploded.next(taken)) {
+        per_text.push_back(taken.count());
+        for (MB_Object* o = taken.get_head(); o; o = o->next()) {
+            kinds.push_back(o->object_id());
+            const Qe_Rect& r = static_cast<MB_Drawable*>(o)->rect();
+            if (!std::isfinite(r.lt().x()) || !std::isfinite(r.rb().x())) continue;
+            if (any) given.union_rect(r);
+            else given = r;
+            any = true;
+        }
+        taken.kill_all();
+    }
+    EXPECT_EQ(per_text, (std::vector<int>{3, 1, 2}));
+    EXPECT_EQ(kinds, (std::vector<MB_Object::MB_ID>{MB_Object::ID_LINES, MB_Object::ID_LINES, MB_Object::ID_HATCH,
+                                     MB_Object::ID_LINES, MB_Object::ID_LINES, MB_Object::ID_LINES}));
+    ASSERT_TRUE(any);
+    EXPECT_TRUE(same_point(all.lt(), given.lt()) && same_point(all.rb(), given.rb()));
+    EXPECT_EQ(all.lt().x(), -50);
+    EXPECT_EQ(all.rb().x(), 110);
+    EXPECT_FALSE(exploded.next(taken));
+    EXPECT_EQ(taken.count(), 0);
+    EXPECT_EQ(exploded.texts_left(), 0u);
+
+    // What is never asked for goes with the holder.
+    MB_Operation other;
+    ASSERT_TRUE(other.create_drawing("kept"));
+    other.drawing()->object_list().add_tail(text_of({square(0, 0, 1)}, true, 3));
+    Exploded_Texts unasked;
+    EXPECT_EQ(explode_texts(&other, unasked), 1);
+    EXPECT_EQ(unasked.texts_left(), 1u);
+}
+
+// The export writes a drawing's trailing entities where an explosion into the entity list
+// would have put them, and counts them in the header's extents alike.
+TEST_F(Explode_Fixture, ExportWritesTrailingTextsAsTheListWouldHoldThem)
+{
+    auto fill = [](MB_Drawing& d) {
+        MB_Object_List& list = d.object_list();
+        auto line = [&](double x0, double y0, double x1, double y1) {
+            auto* l = new MB_Line(Qe_Pt(x0, y0, 0), Qe_Pt(x1, y1, 0));
+            l->build_draw();
+            list.add_tail(l);
+        };
+        line(0, 0, 1, 1);
+        list.add_tail(text_of({square(0, 0, 10), square(3, 3, 4)}, true, 0x0000FF));
+        list.add_tail(text_of({{{200, 0, 0}, {INFINITY, 0, 0}}, square(-50, -60, 5)}, false, 2));
+        line(20, 0, 30, 0);
+    };
+    auto dxf_of = [](MB_Drawing& d) {
+        std::FILE* f = std::tmpfile();
+        EXPECT_NE(f, nullptr);
+        if (!f) return std::string();
+        {
+            Dxf_Writer w(f);
+            Dxf_Exporter exporter(d, w, 0);
+            EXPECT_TRUE(exporter.write());
+        }
+        std::string text(static_cast<std::size_t>(std::ftell(f)), '\0');
+        std::rewind(f);
+        EXPECT_EQ(std::fread(text.data(), 1, text.size(), f), text.size());
+        std::fclose(f);
+        return text;
+    };
+    fill(drawing());
+    ASSERT_EQ(explode_texts(&op), 2);
+    const std::string into_list = dxf_of(drawing());
+
+    MB_Operation held;
+    ASSERT_TRUE(held.create_drawing("held"));
+    fill(*held.drawing());
+    Exploded_Texts exploded;
+    ASSERT_EQ(explode_texts(&held, exploded), 2);
+    held.drawing()->trailing_entities(&exploded);
+    const std::string trailing = dxf_of(*held.drawing());
+    held.drawing()->trailing_entities(nullptr);
+    EXPECT_NE(into_list.find("HATCH"), std::string::npos);
+    EXPECT_EQ(trailing, into_list);
 }
