@@ -266,7 +266,11 @@ TEST(Plotwane, SampleDrawing)
         case MB_Object::ID_HATCH: ++expected["HATCH"]; break;
         case MB_Object::ID_TEXT:
             ++texts;
-            if (static_cast<MB_Text*>(o)->text_style()->font_lib()->is_ttf_font()) ++filled_texts;
+            // (a font the process could not find earlier stays missing: a failure, not a crash)
+            if (const MB_Font_Library* font = static_cast<MB_Text*>(o)->text_style()->font_lib(); !font)
+                ADD_FAILURE() << "a text of the sample has no font";
+            else if (font->is_ttf_font())
+                ++filled_texts;
             break;
         default: ADD_FAILURE() << "a kind the sample is not expected to hold: " << o->object_id();
         }
