@@ -1,5 +1,7 @@
 #include "plugins/gressil/dxf_writer.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -84,6 +86,22 @@ int write_result(const std::shared_future<int>& block)
     }
 }
 
+// Once the file has taken k_write_behind bytes more than it had handed to the disk, they are
+// handed on: the system starts writing them and does not wait, so that a large file goes to
+// the disk while the rest of it is made and the caller's final sync waits for the tail alone.
+// Only a failed flush of the stream is an error; a stream that is no file, or a system that
+// will not, is left to write when it will.
+int write_behind(std::FILE* file, std::int64_t& handed)
+{
+    constexpr std::int64_t k_write_behind = std::int64_t{8} << 20;
+    const std::int64_t at = ::ftello(file);
+    if (at < 0 || at - handed < k_write_behind) return 0;
+    if (::fflush_unlocked(file) != 0) return errno != 0 ? errno : EIO;
+    (void)::sync_file_range(::fileno(file), handed, at - handed, SYNC_FILE_RANGE_WRITE);
+    handed = at;
+    return 0;
+}
+
 }  // namespace
 
 bool Dxf_Writer::wait_for_blocks()
@@ -104,7 +122,7 @@ void Dxf_Writer::hand_off()
     auto block = std::make_shared<const Block>(std::move(m_block));
     // The task keeps neither its block nor the one before it once they have served: a block's
     // state lives until the writer has settled it.
-    auto write = [file = m_file, block, before]() mutable -> int {
+    auto write = [file = m_file, handed = &m_handed, block, before]() mutable -> int {
         const std::string out = render(*block, block->text.size(), block->reals.size());
         block.reset();
         // The file is written by one block at a time, in their order: no stream lock.
@@ -112,7 +130,7 @@ void Dxf_Writer::hand_off()
         before = std::shared_future<int>();
         if (error != 0) return error;
         if (::fwrite_unlocked(out.data(), 1, out.size(), file) != out.size()) return errno != 0 ? errno : EIO;
-        return 0;
+        return write_behind(file, *handed);
     };
     m_block = Block();
     try {

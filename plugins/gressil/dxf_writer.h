@@ -118,6 +118,9 @@ private:
     long m_dropped = 0;
     std::uint64_t m_next_handle = 1;
     long m_placeholder = -1;
+    // Where the file stood when the blocks' writes last handed it to the disk; only the block
+    // being written touches it.
+    std::int64_t m_handed = 0;
 };
 
 // A name or a text value for DXF: printable ASCII stays, every other character (from the
