@@ -20,11 +20,12 @@
 class MB_Operation;
 
 // The entities the exploded texts of a drawing become, in text order, held as the texts'
-// outlines until they are asked for: a text's chains and hatch are made when it is its turn
-// and let go by the one who took them, so that a drawing of a hundred thousand texts never
-// holds all their chains and hatch loops at once. Set as a drawing's trailing entities, the
-// export writes them after the entity list, where an explosion into the list would have put
-// them.
+// outline points until they are asked for: a text's chains are made when it is its turn and
+// let go by the one who took them, so that a drawing of a hundred thousand texts never holds
+// all their chains at once. (A filled text's hatch is made as the text is added: the extents
+// must hold the rectangle of the loops its search finds.) Set as a drawing's trailing
+// entities, the export writes them after the entity list, where an explosion into the list
+// would have put them.
 class Exploded_Texts final : public MB_Entity_Source {
 public:
     Exploded_Texts();
