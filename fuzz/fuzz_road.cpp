@@ -57,8 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 if (drawing->temp_block()) drawing->finish_temp_block();
                 drawing->build_draw();
                 operation.zoom_all();
-                (void)explode_texts(&operation);
+                // As the road: what the texts become follows the entity list into the export.
+                Exploded_Texts exploded;
+                (void)explode_texts(&operation, exploded);
+                drawing->trailing_entities(&exploded);
                 (void)write_dxf_file(*drawing, (folder() / "target.dxf").c_str(), 0);
+                drawing->trailing_entities(nullptr);
             }
         }
     }
