@@ -559,6 +559,10 @@ MB_Result MB_LZ_Decompressor::decompress(int n, int& amount, void* buffer)
     if (n < 0 || (n > 0 && !buffer)) return MB_Result::Invalid_Data;
     if (!valid()) return MB_Result::Out_Of_Memory;
     auto* out = static_cast<unsigned char*>(buffer);
+    // A decode that stopped short without a reason ran out of input: decoding again in the
+    // same call would read right after that short read and take the file's end for final,
+    // where the next call must read on (the file may have grown by then).
+    bool ran_dry = false;
     while (amount < n) {
         if (m_ready_at < m_ready_end) {
             const int k = std::min(n - amount, m_ready_end - m_ready_at);
@@ -567,10 +571,11 @@ MB_Result MB_LZ_Decompressor::decompress(int n, int& amount, void* buffer)
             amount += k;
             continue;
         }
-        if (m_stopped != 0) break;
+        if (m_stopped != 0 || ran_dry) break;
         m_ready_at = m_ready_end = 0;
         m_stopped = decode(k_ready, m_ready_end, m_ready.get());
         if (m_ready_end == 0 && m_stopped == 0) break;
+        ran_dry = m_stopped == 0 && m_ready_end < k_ready;
     }
     if (amount == n || m_stopped == 0) return MB_Result::Success;
     const MB_Result r = m_stopped;

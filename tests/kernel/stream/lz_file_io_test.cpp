@@ -264,4 +264,27 @@ TEST(LZ_File_IO, LengthsInsideAStretchAreBoundedByTheFile)
     EXPECT_EQ(back.length(), 5000);
 }
 
+// A stretch cut short reads on once the file has grown, as a plain file does: the end the
+// short read met is not kept for the next call.
+TEST(LZ_File_IO, AStretchCutShortReadsOnOnceTheFileGrew)
+{
+    std::mt19937 rng(7);
+    const Bytes data = stream_like(rng, 3000);
+    const Bytes stretch = compress(data);
+    const std::size_t cut = stretch.size() / 2;
+    Stream r;
+    r.modern();
+    ASSERT_EQ(r.open_read(stretch.substr(0, cut)), 0);
+    ASSERT_EQ(switch_on(r.io), 0);
+    Bytes got(data.size(), '\0');
+    auto* out = reinterpret_cast<unsigned char*>(got.data());
+    EXPECT_EQ(r.io.read(static_cast<int>(got.size()), out), MB_Result::Waiting_For_Data);
+    {
+        std::ofstream grow(r.file.path(), std::ios::binary | std::ios::app);
+        grow << stretch.substr(cut);
+    }
+    ASSERT_EQ(r.io.read(static_cast<int>(got.size()), out), 0);
+    EXPECT_EQ(got, data);
+}
+
 }  // namespace
