@@ -456,12 +456,9 @@ bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
     const std::unordered_set<const MB_Object*> layers = members_of(m_drawing->layer_list());
     Qe_Rect box;
     bool any = false;
-    std::vector<MB_Object*> taken;
     std::vector<MB_Drawable*> drawn;
     auto release = [&] {
-        forget(drawn);
-        for (MB_Object* o : taken) o->lose_member(entities);
-        taken.clear();
+        delete_entities(drawn);
         drawn.clear();
     };
     for (Qe_Void_Node* n = objects.head(); n; n = n->next()) {
@@ -490,7 +487,6 @@ bool MB_Operation::delete_object_list(Qe_Void_List& objects, bool redraw)
                 any = true;
             }
             drawn.push_back(d);
-            taken.push_back(o);
         } else {
             // Not drawn: it stays in the list, only the views forget it.
             for (MB_Draw_Render* r = m_draw_render_list.head(); r; r = r->next()) r->display_list().removeValue(o);
