@@ -6,21 +6,16 @@
 #include "kernel/kernel_p.h"
 #include "kernel/stream/object_factory.h"
 
-namespace {
-
-// A colour record starts as white without palette mapping.
-MB_Object* make_color()
+MB_Object* mb_make_white_color()
 {
     auto* c = new (std::nothrow) MB_Color;
     if (c) c->set(255, 255, 255, MB_Color::No_Mapping);
     return c;
 }
 
-}  // namespace
-
 void mb_register_database_records()
 {
-    MB_Object_Factory::register_maker(0x03, &make_color);
+    MB_Object_Factory::register_maker(0x03, &mb_make_white_color);
     MB_Object_Factory::register_maker(0x18, &mb_make_object<MB_Layer_Name>);
     MB_Object_Factory::register_maker('x', &mb_make_object<MB_Layer_Name>);
     MB_Object_Factory::register_maker('y', &mb_make_object<MB_Layer>);

@@ -36,3 +36,7 @@ MB_Object* mb_make_object()
 {
     return new (std::nothrow) T;
 }
+
+// A colour record as every reader starts one: white, without palette mapping; null when no
+// memory is left.
+MB_Object* mb_make_white_color();

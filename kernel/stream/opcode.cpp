@@ -78,7 +78,7 @@ bool is_opcode_char(unsigned char c)
 
 bool is_terminator(unsigned char c)
 {
-    return c == 0 || c == 9 || c == 10 || c == 13 || c == 32 || c == 40 || c == 41;
+    return mb_stream_bytes::is_blank(c) || c == '(' || c == ')';
 }
 
 int keyword_id(const unsigned char* token, int n)
@@ -87,13 +87,6 @@ int keyword_id(const unsigned char* token, int n)
         if (static_cast<int>(std::strlen(k.token)) == n && std::memcmp(k.token, token, static_cast<size_t>(n)) == 0)
             return k.id;
     return -1;
-}
-
-MB_Color* new_white_color()
-{
-    auto* c = new (std::nothrow) MB_Color;
-    if (c) c->set(255, 255, 255, MB_Color::No_Mapping);
-    return c;
 }
 
 MB_Color_Map* new_cleared_map()
@@ -229,7 +222,7 @@ MB_Object* MB_Opcode::create_object(MB_Rendition&, MB_Result& result, MB_File_IO
     }
     case Extended_Ascii:
         if (id == k_id_color)
-            obj = new_white_color();
+            obj = mb_make_white_color();
         else if (id == k_id_color_map)
             obj = new_cleared_map();
         else if (id == k_id_end)
