@@ -59,8 +59,11 @@ bool plain_argument(std::string_view code)
 bool code_with_plain_argument(std::string_view s, std::size_t at)
 {
     if (!std::strchr("QSTWpc", s[at + 1])) return true;
-    const std::size_t end = s.find(';', at);
-    return end != std::string_view::npos && plain_argument(s.substr(at, end - at));
+    // Looked for no further than the first character that ends the argument or spoils it (the
+    // next code's backslash among them): the searches of a text's codes never overlap, where a
+    // search for the ";" alone read to the text's end for every code of a text without one.
+    const std::size_t end = s.find_first_of(";{}\\", at + 2);
+    return end != std::string_view::npos && s[end] == ';';
 }
 
 void append_real(std::string& out, double v)
