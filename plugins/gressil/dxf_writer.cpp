@@ -359,8 +359,15 @@ bool append_double_byte_code(std::string& out, const char16_t* units, int n, int
     }
     const std::u16string wide = mb_text_to_utf16(code);
     if (wide.empty()) return false;
-    for (int k = 0; k < static_cast<int>(wide.size()); ++k)
-        append_code_point(out, code_point_at(wide.data(), static_cast<int>(wide.size()), k));
+    for (int k = 0; k < static_cast<int>(wide.size()); ++k) {
+        const char32_t c = code_point_at(wide.data(), static_cast<int>(wide.size()), k);
+        // A backslash it stands for is a character, as a backslash of the text is: left bare,
+        // it would start a code in a reader with what follows.
+        if (c == U'\\')
+            out += "\\U+005C";
+        else
+            append_code_point(out, c);
+    }
     i += 7;
     return true;
 }

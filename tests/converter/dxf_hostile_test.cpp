@@ -91,6 +91,8 @@ TEST(DxfText, DoubleByteCodesAsTheirCharacters)
         // Cut short, or with a digit that is not one: a backslash to readers.
         {u"\\M+1D6D", "\\U+005CM+1D6D"},
         {u"\\M+1D6G0", "\\U+005CM+1D6G0"},
+        // A code for a backslash gives a backslash that starts no code in a reader.
+        {u"a\\M+1005CU+0041b", "a\\U+005CU+0041b"},
     };
     for (const auto& [text, expected] : cases)
         EXPECT_EQ(dxf_escape(text.data(), static_cast<int>(text.size())), expected) << expected;
