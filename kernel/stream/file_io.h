@@ -144,6 +144,9 @@ public:
     // What the last load_jxb met: End_Of_Stream when it read the whole stream, otherwise
     // the first failure (Budget_Exceeded, Invalid_Data, a wait for data, ...).
     MB_Result load_result() const { return m_load_result; }
+    // Whether the last record the reader came to was of a kind no class makes: the reader then
+    // stops with Out_Of_Memory as when memory ran out, and this tells the two apart.
+    bool unknown_record() const { return m_unknown_record; }
     static int toolkit_major_revision() { return 1; }
     static int toolkit_minor_revision() { return 0; }
     static int toolkit_decimal_revision() { return 100; }
@@ -398,6 +401,7 @@ private:
     MB_Load_Budget m_budget;
     long long m_decompressed_bytes = 0;
     MB_Result m_load_result;
+    bool m_unknown_record = false;
     // The reader's state where the open record began, and the bytes taken since.
     struct Record_Start {
         int stream_position = 0;

@@ -19,6 +19,7 @@ MB_Result MB_File_IO::get_next_object_shell()
     ++m_opcode_count;
     MB_Result made;
     m_current_object = m_opcode.create_object(*m_rendition, made, *this);
+    m_unknown_record = m_opcode.unknown_kind();
     return made;
 }
 

@@ -211,16 +211,19 @@ MB_Object* MB_Opcode::create_object(MB_Rendition&, MB_Result& result, MB_File_IO
     }
 
     MB_Object* obj = nullptr;
+    // Set where a class makes the kind: a null object there is memory that ran out.
+    bool made = false;
     switch (m_kind) {
     case Single_Byte: {
         const unsigned char b = m_token[0];
         if (MB_Object_Maker make = MB_Object_Factory::maker(b))
-            obj = make();
+            obj = make(), made = true;
         else if (!MB_Object_Factory::is_record_byte(b) && !MB_Object_Factory::is_counted_byte(b))
             result = MB_Result::Invalid_Data;
         break;
     }
     case Extended_Ascii:
+        made = true;
         if (id == k_id_color)
             obj = mb_make_white_color();
         else if (id == k_id_color_map)
@@ -229,17 +232,23 @@ MB_Object* MB_Opcode::create_object(MB_Rendition&, MB_Result& result, MB_File_IO
             obj = new (std::nothrow) MB_End_Of_Stream;
         else if (id == k_id_header)
             obj = new (std::nothrow) MB_File_Header;
+        else
+            made = false;
         break;
     case Extended_Binary: {
         const mb_ushort op = extended_opcode();
+        made = true;
         if (op == 1)
             obj = new_cleared_map();
         else if (op == 16 || op == 17 || op == 291)
             obj = new (std::nothrow) MB_Compressed_Data(op);
+        else
+            made = false;
         break;
     }
     default: result = MB_Result::Internal_Error; break;
     }
+    m_unknown_kind = !obj && result == 0 && !made;
     if (!obj && result == 0) result = MB_Result::Out_Of_Memory;
     return obj;
 }

@@ -54,6 +54,9 @@ public:
     // makes no object (also a known record whose class is not present), Invalid_Data for
     // a byte that is no opcode.
     MB_Object* create_object(MB_Rendition& rendition, MB_Result& result, MB_File_IO& file);
+    // Whether the last create_object made nothing because no class makes the opcode's kind
+    // (rather than for want of memory).
+    bool unknown_kind() const { return m_unknown_kind; }
     // The statistics id of the opcode.
     int statistics_id() const;
     // Adds step to the opcode's counts, as create_object does with 1; -1 takes a record
@@ -66,6 +69,7 @@ private:
     int m_kind = Single_Byte;
     int m_state = 0;
     int m_start_paren_level = 0;
+    bool m_unknown_kind = false;
 };
 
 // Counts and byte totals of the opcodes read from one stream, by opcode id (a single byte

@@ -21,11 +21,10 @@ int fail(const char* log_text, const char* source, const char* reason)
     return 0;
 }
 
-// Why a load that did not reach the end of its stream stopped, in a few words. error: errno
-// after the load, which was cleared before it. The stream reader stops with Out_Of_Memory
-// both for a record of a kind no class makes and for memory that ran out; only the latter
-// leaves ENOMEM behind.
-const char* load_failure(const MB_File_IO& file, MB_Drawing& drawing, int error)
+// Why a load that did not reach the end of its stream stopped, in a few words. The stream
+// reader stops with Out_Of_Memory both for a record of a kind no class makes and for memory
+// that ran out; the file object says which.
+const char* load_failure(const MB_File_IO& file, MB_Drawing& drawing)
 {
     if (drawing.file_revision() > drawing.format_version()) return "the file is of a newer version";
     // An image the drawing's pixel budget or the memory could not hold stopped the load.
@@ -40,7 +39,7 @@ const char* load_failure(const MB_File_IO& file, MB_Drawing& drawing, int error)
     case MB_Result::Nothing_Read:
     case MB_Result::Waiting_For_Data: return "the file is cut short";
     case MB_Result::Not_Native_Stream: return "not a native drawing";
-    case MB_Result::Out_Of_Memory: return error == ENOMEM ? "out of memory" : "a record of an unknown kind";
+    case MB_Result::Out_Of_Memory: return file.unknown_record() ? "a record of an unknown kind" : "out of memory";
     case MB_Result::Budget_Exceeded: return "the drawing exceeds the load limits";
     default: return "the file could not be read";
     }
@@ -63,11 +62,8 @@ int import_native(const char* source)
     ::close(fd);
     MB_File_IO file;
     file.drawing(drawing);
-    errno = 0;
-    if (!file.load_jxb(source, count_record, nullptr)) {
-        const int error = errno;
-        return fail("Mondrik: the drawing could not be read to its end: ", source, load_failure(file, *drawing, error));
-    }
+    if (!file.load_jxb(source, count_record, nullptr))
+        return fail("Mondrik: the drawing could not be read to its end: ", source, load_failure(file, *drawing));
     return 1;
 }
 

@@ -481,6 +481,18 @@ TEST(RoadEdges, MessagesReadRightAndSayWhy)
     const Program_Run locked = run_plotwane(q(source) + " " + q(target), "", as_user);
     EXPECT_EQ(locked.status, 1);
     EXPECT_EQ(locked.err, "Plotwane: Export to " + target + " failed: permission denied\n");
+
+    // A record of a kind no class makes stops the load, and the line says so, not that memory
+    // ran out (the stream reader stops with the same result for both).
+    std::string bytes = read_file(source);
+    const std::size_t end = bytes.find("(EndOfVKT)");
+    ASSERT_NE(end, std::string::npos);
+    bytes.insert(end, "(Zork)\r\n");
+    const std::string unknown = work / "unknown.vkt";
+    write_file(unknown, bytes);
+    const Program_Run r_unknown = run_plotwane(q(unknown));
+    EXPECT_EQ(r_unknown.status, 1);
+    EXPECT_EQ(r_unknown.err, "Plotwane: Import of " + unknown + " failed: a record of an unknown kind\n");
 }
 
 }  // namespace
