@@ -218,10 +218,11 @@ TEST(Plotwane, StatusLineOnATerminal)
     Work_Dir work("plotwane_terminal");
     const std::string source = work / "many.vkt";
     {
-        // Enough lines that the conversion outlasts a few timer ticks.
+        // Enough lines that the conversion outlasts a few timer ticks: 150,000 came to less
+        // than one on a fast machine in a Release build, and the line never showed.
         MB_Operation op;
         ASSERT_TRUE(op.create_drawing("many"));
-        for (int i = 0; i < 150000; ++i)
+        for (int i = 0; i < 600000; ++i)
             op.drawing()->object_list().add_tail(new MB_Line(Qe_Pt(i % 400, i / 400, 0), Qe_Pt(i % 400 + 1, i / 400, 0)));
         ASSERT_TRUE(op.save_jxb(source.c_str()));
     }
