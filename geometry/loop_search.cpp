@@ -21,6 +21,8 @@
 
 namespace {
 
+using loop_search_detail::Box;
+using loop_search_detail::candidate_pairs;
 using loop_search_detail::finite;
 
 template <class T>
@@ -37,92 +39,6 @@ void refill(Qe_Void_List& list, const std::vector<T*>& items)
 {
     list.clear();
     for (T* item : items) list.add(item);
-}
-
-struct Box {
-    double x0, y0, x1, y1;
-};
-
-bool overlap(const Box& a, const Box& b) { return a.x0 <= b.x1 && b.x0 <= a.x1 && a.y0 <= b.y1 && b.y0 <= a.y1; }
-
-// A segment whose box spans more grid cells than this is paired by a plain scan instead.
-constexpr std::int64_t MAX_CELLS_PER_SEGMENT = 16;
-constexpr double MAX_CELLS_PER_AXIS = 1 << 20;
-
-// The pairs (i < j) of boxes that overlap, each once, in ascending order. Only such pairs
-// can meet: the segment test accepts nothing outside both boxes grown by the tolerance.
-// A uniform grid keeps this near linear for the short segments of outlines.
-std::vector<std::uint64_t> candidate_pairs(const std::vector<Box>& boxes)
-{
-    std::vector<std::uint64_t> pairs;
-    const std::size_t n = boxes.size();
-    if (n < 2) return pairs;
-    Box all = boxes[0];
-    // The grid works on halved coordinates: the difference of two finite halves is finite,
-    // where the difference of far coordinates of opposite sign may overflow.
-    std::vector<double> extents(n);
-    for (std::size_t i = 0; i < n; ++i) {
-        const Box& b = boxes[i];
-        all.x0 = std::min(all.x0, b.x0);
-        all.y0 = std::min(all.y0, b.y0);
-        all.x1 = std::max(all.x1, b.x1);
-        all.y1 = std::max(all.y1, b.y1);
-        extents[i] = std::max(b.x1 / 2 - b.x0 / 2, b.y1 / 2 - b.y0 / 2);
-    }
-    const double w = all.x1 / 2 - all.x0 / 2, h = all.y1 / 2 - all.y0 / 2;
-    std::nth_element(extents.begin(), extents.begin() + static_cast<std::ptrdiff_t>(n / 2), extents.end());
-    double cell = std::max(extents[n / 2], std::sqrt(w / static_cast<double>(n) * h));
-    cell = std::max({cell, w / MAX_CELLS_PER_AXIS, h / MAX_CELLS_PER_AXIS});
-    if (!(cell > 0.0) || !std::isfinite(cell)) cell = std::max({w, h, 1.0});
-    auto cx = [&](double x) { return static_cast<std::int64_t>(std::floor((x / 2 - all.x0 / 2) / cell)); };
-    auto cy = [&](double y) { return static_cast<std::int64_t>(std::floor((y / 2 - all.y0 / 2) / cell)); };
-    auto key = [](std::int64_t x, std::int64_t y) { return (static_cast<std::uint64_t>(x) << 32) | static_cast<std::uint64_t>(y); };
-
-    struct Entry {
-        std::uint64_t cell;
-        std::uint32_t index;
-    };
-    std::vector<Entry> entries;
-    std::vector<std::uint32_t> big;
-    std::vector<char> is_big(n, 0);
-    for (std::size_t i = 0; i < n; ++i) {
-        const Box& b = boxes[i];
-        const std::int64_t x0 = cx(b.x0), x1 = cx(b.x1), y0 = cy(b.y0), y1 = cy(b.y1);
-        if ((x1 - x0 + 1) * (y1 - y0 + 1) > MAX_CELLS_PER_SEGMENT) {
-            big.push_back(static_cast<std::uint32_t>(i));
-            is_big[i] = 1;
-            continue;
-        }
-        for (std::int64_t x = x0; x <= x1; ++x)
-            for (std::int64_t y = y0; y <= y1; ++y) entries.push_back({key(x, y), static_cast<std::uint32_t>(i)});
-    }
-    std::sort(entries.begin(), entries.end(),
-              [](const Entry& a, const Entry& b) { return a.cell != b.cell ? a.cell < b.cell : a.index < b.index; });
-    for (std::size_t g = 0; g < entries.size();) {
-        std::size_t e = g;
-        while (e < entries.size() && entries[e].cell == entries[g].cell) ++e;
-        for (std::size_t a = g; a < e; ++a) {
-            const Box& ba = boxes[entries[a].index];
-            for (std::size_t b = a + 1; b < e; ++b) {
-                const Box& bb = boxes[entries[b].index];
-                if (!overlap(ba, bb)) continue;
-                // Report a pair only from the cell holding the low corner of the overlap.
-                if (key(cx(std::max(ba.x0, bb.x0)), cy(std::max(ba.y0, bb.y0))) != entries[g].cell) continue;
-                pairs.push_back((static_cast<std::uint64_t>(entries[a].index) << 32) | entries[b].index);
-            }
-        }
-        g = e;
-    }
-    for (std::uint32_t b : big) {
-        for (std::size_t j = 0; j < n; ++j) {
-            if (j == b || (is_big[j] && j < b) || !overlap(boxes[b], boxes[j])) continue;
-            const std::uint64_t lo = std::min<std::uint64_t>(b, j), hi = std::max<std::uint64_t>(b, j);
-            pairs.push_back((lo << 32) | hi);
-        }
-    }
-    std::sort(pairs.begin(), pairs.end());
-    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
-    return pairs;
 }
 
 // Finds the earliest made point within resabs of a position, through a hash of cells
@@ -198,6 +114,84 @@ void insert_relation(Qe_Intersect_Point* p, Qe_Intersect_Relation* r)
 }  // namespace
 
 namespace loop_search_detail {
+
+// A segment whose box spans more grid cells than this is paired by a plain scan instead.
+constexpr std::int64_t MAX_CELLS_PER_SEGMENT = 16;
+constexpr double MAX_CELLS_PER_AXIS = 1 << 20;
+
+std::vector<std::uint64_t> candidate_pairs(const std::vector<Box>& boxes)
+{
+    std::vector<std::uint64_t> pairs;
+    const std::size_t n = boxes.size();
+    if (n < 2) return pairs;
+    Box all = boxes[0];
+    // The grid works on halved coordinates: the difference of two finite halves is finite,
+    // where the difference of far coordinates of opposite sign may overflow.
+    std::vector<double> extents(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Box& b = boxes[i];
+        all.x0 = std::min(all.x0, b.x0);
+        all.y0 = std::min(all.y0, b.y0);
+        all.x1 = std::max(all.x1, b.x1);
+        all.y1 = std::max(all.y1, b.y1);
+        extents[i] = std::max(b.x1 / 2 - b.x0 / 2, b.y1 / 2 - b.y0 / 2);
+    }
+    const double w = all.x1 / 2 - all.x0 / 2, h = all.y1 / 2 - all.y0 / 2;
+    std::nth_element(extents.begin(), extents.begin() + static_cast<std::ptrdiff_t>(n / 2), extents.end());
+    double cell = std::max(extents[n / 2], std::sqrt(w / static_cast<double>(n) * h));
+    cell = std::max({cell, w / MAX_CELLS_PER_AXIS, h / MAX_CELLS_PER_AXIS});
+    if (!(cell > 0.0) || !std::isfinite(cell)) cell = std::max({w, h, 1.0});
+    auto cx = [&](double x) { return static_cast<std::int64_t>(std::floor((x / 2 - all.x0 / 2) / cell)); };
+    auto cy = [&](double y) { return static_cast<std::int64_t>(std::floor((y / 2 - all.y0 / 2) / cell)); };
+    auto key = [](std::int64_t x, std::int64_t y) { return (static_cast<std::uint64_t>(x) << 32) | static_cast<std::uint64_t>(y); };
+
+    struct Entry {
+        std::uint64_t cell;
+        std::uint32_t index;
+    };
+    std::vector<Entry> entries;
+    std::vector<std::uint32_t> big;
+    std::vector<char> is_big(n, 0);
+    for (std::size_t i = 0; i < n; ++i) {
+        const Box& b = boxes[i];
+        const std::int64_t x0 = cx(b.x0), x1 = cx(b.x1), y0 = cy(b.y0), y1 = cy(b.y1);
+        if ((x1 - x0 + 1) * (y1 - y0 + 1) > MAX_CELLS_PER_SEGMENT) {
+            big.push_back(static_cast<std::uint32_t>(i));
+            is_big[i] = 1;
+            continue;
+        }
+        for (std::int64_t x = x0; x <= x1; ++x)
+            for (std::int64_t y = y0; y <= y1; ++y) entries.push_back({key(x, y), static_cast<std::uint32_t>(i)});
+    }
+    std::sort(entries.begin(), entries.end(),
+              [](const Entry& a, const Entry& b) { return a.cell != b.cell ? a.cell < b.cell : a.index < b.index; });
+    for (std::size_t g = 0; g < entries.size();) {
+        std::size_t e = g;
+        while (e < entries.size() && entries[e].cell == entries[g].cell) ++e;
+        for (std::size_t a = g; a < e; ++a) {
+            const Box& ba = boxes[entries[a].index];
+            for (std::size_t b = a + 1; b < e; ++b) {
+                const Box& bb = boxes[entries[b].index];
+                if (!overlap(ba, bb)) continue;
+                // Report a pair only from the cell holding the low corner of the overlap.
+                if (key(cx(std::max(ba.x0, bb.x0)), cy(std::max(ba.y0, bb.y0))) != entries[g].cell) continue;
+                pairs.push_back((static_cast<std::uint64_t>(entries[a].index) << 32) | entries[b].index);
+            }
+        }
+        g = e;
+    }
+    for (std::uint32_t b : big) {
+        for (std::size_t j = 0; j < n; ++j) {
+            if (j == b || (is_big[j] && j < b) || !overlap(boxes[b], boxes[j])) continue;
+            const std::uint64_t lo = std::min<std::uint64_t>(b, j), hi = std::max<std::uint64_t>(b, j);
+            pairs.push_back((lo << 32) | hi);
+        }
+    }
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    return pairs;
+}
+
 
 bool starts_leftward(double angle) { return angle >= HALF_PI && angle < THREE_HALF_PI; }
 
@@ -640,22 +634,13 @@ void Qe_Search_Loops::trace(Graph& g, Qe_Intersect_Relation* first, bool minimal
     }
     if (!closed || used || cycle.size() < 3) return;
 
-    double right = cycle[0]->from()->point().x();
-    for (const Qe_Intersect_Relation* r : cycle) right = std::max(right, r->from()->point().x());
-    auto earlier = [](const Qe_Intersect_Relation* a, const Qe_Intersect_Relation* b) {
-        return a->from()->m_index != b->from()->m_index ? a->from()->m_index < b->from()->m_index
-                                                        : a->angle() < b->angle();
-    };
-    std::size_t start = 0;
-    bool startable = false;
-    for (std::size_t k = 0; k < cycle.size(); ++k) {
-        const Qe_Intersect_Relation* r = cycle[k];
-        const bool ok = starts_leftward(r->angle()) && r->state() != -1 && r->from()->point().x() == right;
-        if ((ok && !startable) || (ok == startable && earlier(r, cycle[start]))) {
-            start = k;
-            startable = startable || ok;
-        }
-    }
+    const std::size_t start = loop_search_detail::loop_start(
+        cycle.size(), [&](std::size_t k) { return cycle[k]->from()->point().x(); },
+        [&](std::size_t k) { return starts_leftward(cycle[k]->angle()) && cycle[k]->state() != -1; },
+        [&](std::size_t a, std::size_t b) {
+            const Qe_Intersect_Point *p = cycle[a]->from(), *q = cycle[b]->from();
+            return p->m_index != q->m_index ? p->m_index < q->m_index : cycle[a]->angle() < cycle[b]->angle();
+        });
     std::rotate(cycle.begin(), cycle.begin() + static_cast<std::ptrdiff_t>(start), cycle.end());
     std::vector<Qe_Intersect_Point*>& pts = m_current_points;
     pts.clear();

@@ -68,33 +68,28 @@ bool Qe_Search_Loops::search_simple_min_loops()
 
     // Every pair of overlapping boxes, as the full search tests them (lower index first):
     // consecutive segments must meet exactly at their shared vertex, all others not at all.
-    std::vector<std::uint32_t> by_x(n);
-    std::iota(by_x.begin(), by_x.end(), 0u);
-    std::sort(by_x.begin(), by_x.end(), [&](std::uint32_t a, std::uint32_t b) { return segs[a].x0 < segs[b].x0; });
+    std::vector<loop_search_detail::Box> boxes;
+    boxes.reserve(n);
+    for (const Ring_Segment& s : segs) boxes.push_back({s.x0, s.y0, s.x1, s.y1});
     std::uint32_t shared_met = 0;
-    for (std::uint32_t p = 0; p < n; ++p) {
-        const Ring_Segment& s = segs[by_x[p]];
-        for (std::uint32_t q = p + 1; q < n && segs[by_x[q]].x0 <= s.x1; ++q) {
-            const Ring_Segment& t = segs[by_x[q]];
-            if (!(s.y0 <= t.y1 && t.y0 <= s.y1)) continue;
-            const std::uint32_t i = std::min(by_x[p], by_x[q]), j = std::max(by_x[p], by_x[q]);
-            const Ring_Segment &u = segs[i], &v = segs[j];
-            const Qe_Pt* shared = nullptr;
-            if (u.ring == v.ring) {
-                if (j == i + 1)
-                    shared = u.b;
-                else if (i == ring_first[u.ring] && j + 1 == ring_first[u.ring + 1])
-                    shared = u.a;
-            }
-            Qe_Pt x;
-            const bool meet = two_segments_intersection(*u.a, *u.b, *v.a, *v.b, x);
-            if (!shared) {
-                if (meet) return false;
-                continue;
-            }
-            if (!meet || x.x() != shared->x() || x.y() != shared->y()) return false;
-            ++shared_met;
+    for (const std::uint64_t pair : loop_search_detail::candidate_pairs(boxes)) {
+        const std::uint32_t i = static_cast<std::uint32_t>(pair >> 32), j = static_cast<std::uint32_t>(pair);
+        const Ring_Segment &u = segs[i], &v = segs[j];
+        const Qe_Pt* shared = nullptr;
+        if (u.ring == v.ring) {
+            if (j == i + 1)
+                shared = u.b;
+            else if (i == ring_first[u.ring] && j + 1 == ring_first[u.ring + 1])
+                shared = u.a;
         }
+        Qe_Pt x;
+        const bool meet = two_segments_intersection(*u.a, *u.b, *v.a, *v.b, x);
+        if (!shared) {
+            if (meet) return false;
+            continue;
+        }
+        if (!meet || x.x() != shared->x() || x.y() != shared->y()) return false;
+        ++shared_met;
     }
     if (shared_met != n) return false;
 
@@ -112,7 +107,8 @@ bool Qe_Search_Loops::search_simple_min_loops()
     }
     std::vector<std::uint32_t> to(2 * std::size_t{n});
     std::vector<double> angle(2 * std::size_t{n});
-    // 0 free, 1 in a loop found, −1 barred as a start.
+    // −1 barred as a start. (A relation is in one cycle only: none is met again once its
+    // loop is found, so none is marked as the full search marks them.)
     std::vector<signed char> state(2 * std::size_t{n}, 0);
     for (std::uint32_t k = 0; k < n; ++k) {
         double a = relation_angle(at[k], at[prev[k]]), b = relation_angle(at[k], at[next[k]]);
@@ -155,23 +151,17 @@ bool Qe_Search_Loops::search_simple_min_loops()
                 r = Arc{w, 1 - rev};
                 if (r.from == first.from && r.slot == first.slot) break;
             }
-            double right = at[cycle[0].from].x();
-            for (const Arc& r : cycle) right = std::max(right, at[r.from].x());
-            auto earlier = [&](const Arc& a, const Arc& b) {
-                return rank[a.from] != rank[b.from] ? rank[a.from] < rank[b.from]
-                                                    : angle[2 * a.from + a.slot] < angle[2 * b.from + b.slot];
-            };
-            std::size_t start = 0;
-            bool startable = false;
-            for (std::size_t c = 0; c < cycle.size(); ++c) {
-                const Arc& r = cycle[c];
-                const std::size_t id = 2 * std::size_t{r.from} + r.slot;
-                const bool ok = starts_leftward(angle[id]) && state[id] != -1 && at[r.from].x() == right;
-                if ((ok && !startable) || (ok == startable && earlier(r, cycle[start]))) {
-                    start = c;
-                    startable = startable || ok;
-                }
-            }
+            const std::size_t start = loop_search_detail::loop_start(
+                cycle.size(), [&](std::size_t c) { return at[cycle[c].from].x(); },
+                [&](std::size_t c) {
+                    const std::size_t id = 2 * std::size_t{cycle[c].from} + cycle[c].slot;
+                    return starts_leftward(angle[id]) && state[id] != -1;
+                },
+                [&](std::size_t a, std::size_t b) {
+                    const Arc &p = cycle[a], &q = cycle[b];
+                    return rank[p.from] != rank[q.from] ? rank[p.from] < rank[q.from]
+                                                        : angle[2 * p.from + p.slot] < angle[2 * q.from + q.slot];
+                });
             std::rotate(cycle.begin(), cycle.begin() + static_cast<std::ptrdiff_t>(start), cycle.end());
             pts.clear();
             for (const Arc& r : cycle) pts.push_back(r.from);
@@ -181,7 +171,6 @@ bool Qe_Search_Loops::search_simple_min_loops()
             if (Qe_Loop* loop = loop_search_detail::loop_of(point, 0, pts.size())) {
                 m_results.add(loop);
                 m_result_starts.push_back(at[first.from]);
-                for (const Arc& r : cycle) state[2 * std::size_t{r.from} + r.slot] = 1;
             }
         }
     }
