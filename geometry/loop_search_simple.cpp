@@ -44,6 +44,7 @@ bool Qe_Search_Loops::search_simple_min_loops()
     const double grow = 2.0 * std::max(resabs, 0.0);
     std::vector<Ring_Segment> segs;
     std::vector<std::uint32_t> ring_first;
+    double z = 0.0;
     for (Qe_Void_Node* n = m_input.head(); n; n = n->next()) {
         const auto* set = static_cast<const Qe_Pt_Set*>(n->entity());
         if (!set || !set->points() || set->count() < 2) continue;
@@ -52,11 +53,14 @@ bool Qe_Search_Loops::search_simple_min_loops()
         if (count < 4 || p[0].x() != p[count - 1].x() || p[0].y() != p[count - 1].y() ||
             p[0].z() != p[count - 1].z())
             return false;
+        // The full search's points lie in the plane and merge by their x and y alone, where
+        // the segment test below tells points apart by z too: one level for all, or no answer.
+        if (segs.empty() && ring_first.empty()) z = p[0].z();
         ring_first.push_back(static_cast<std::uint32_t>(segs.size()));
         for (int i = 0; i + 1 < count; ++i) {
             const Qe_Pt &a = p[i], &b = p[i + 1];
             // remove_error_segment would drop it: the graph would not be rings.
-            if (!finite(a) || !finite(b) || same_point(a, b, resabs)) return false;
+            if (!finite(a) || !finite(b) || same_point(a, b, resabs) || a.z() != z) return false;
             segs.push_back({&a, &b, std::min(a.x(), b.x()) - grow, std::min(a.y(), b.y()) - grow,
                             std::max(a.x(), b.x()) + grow, std::max(a.y(), b.y()) + grow,
                             static_cast<std::uint32_t>(ring_first.size() - 1)});

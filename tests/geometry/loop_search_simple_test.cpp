@@ -112,6 +112,12 @@ Ring square(double x0, double y0, double side)
     return {{x0, y0, 0}, {x0 + side, y0, 0}, {x0 + side, y0 + side, 0}, {x0, y0 + side, 0}, {x0, y0, 0}};
 }
 
+Ring at_level(Ring r, double z)
+{
+    for (Qe_Pt& p : r) p = Qe_Pt(p.x(), p.y(), z);
+    return r;
+}
+
 }  // namespace
 
 TEST(SimpleLoopSearch, GlyphsAsTextsPlaceThemAreFoundAsByTheFullSearch)
@@ -183,13 +189,17 @@ TEST(SimpleLoopSearch, InputThatIsNotRingsApartIsLeftToTheFullSearch)
         {"squares sharing an edge", {square(0, 0, 4), square(4, 0, 4)}},
         {"square inside touching", {square(0, 0, 4), square(0, 1, 2)}},
         {"square within tolerance", {square(0, 0, 4), square(4 + 1e-9, 0, 4)}},
+        // The full search merges points by x and y alone: sides at two levels within the
+        // tolerance of each other are one side to it.
+        {"squares at two levels", {square(0, 0, 2), at_level(square(2.0000005, 0, 2), 1)}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_FALSE(search(c.sets, true).simple);
     }
-    // Apart, nested or not, they are taken.
+    // Apart, nested or not, they are taken, at any one level.
     EXPECT_TRUE(expect_as_full_search({square(0, 0, 4), square(1, 1, 2), square(10, 0, 4)}));
+    EXPECT_TRUE(expect_as_full_search({at_level(square(0, 0, 4), 3), at_level(square(10, 0, 4), 3)}));
 }
 
 // Random star polygons, some overlapping and some apart: whatever the shortcut takes it finds
